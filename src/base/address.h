@@ -1,0 +1,15 @@
+// Server addresses as the program shows them: an IPv4 address in network byte order and a port in host order,
+// written "a.b.c.d:port". Portable (no Win32).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Room for the longest dotted quad, "255.255.255.255", and its terminator.
+constexpr size_t DOTTED_QUAD_SIZE = 16;
+
+// The dotted-quad form of an address in network byte order (first octet first in memory).
+void FormatDottedQuad(uint32_t addr, char (&out)[DOTTED_QUAD_SIZE]);
+
+// "%S:%d" of the address and port into a bounded UTF-16 buffer; returns false when the text was cut.
+bool FormatServerAddress(char16_t* dest, size_t size, uint32_t addr, uint16_t port);

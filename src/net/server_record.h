@@ -1,0 +1,37 @@
+// One game server and its players as the current update run knows them. Portable (no Win32): the records hold
+// UTF-16 text in fixed arrays, so filling a record from a reply never allocates.
+#pragma once
+
+#include <cstdint>
+
+constexpr int MAX_PLAYERS = 64;
+constexpr int PLAYER_NAME_SIZE = 32; // 31 characters and the terminator
+constexpr int LONG_INFO_SIZE = 256;  // hostname, mapname, version
+constexpr int SHORT_INFO_SIZE = 64;  // gamedate, gamename
+
+struct PlayerRecord {
+    char16_t name[PLAYER_NAME_SIZE]; // empty when the player line gave none
+    int32_t ping;                    // as the server reports it (second number of the player line)
+    int32_t score;                   // first number of the player line
+};
+
+// Writers: RebuildServerTable writes addr and port only; the query engine writes queryTime and attempts; the
+// reply parser writes everything else. A record moves forward only: new -> queried -> answered.
+struct ServerRecord {
+    uint32_t addr; // IPv4 address in network byte order, as the master list entry gave it
+    uint16_t port; // host byte order
+    char16_t hostname[LONG_INFO_SIZE];
+    char16_t mapname[LONG_INFO_SIZE];
+    char16_t version[LONG_INFO_SIZE];
+    char16_t gamedate[SHORT_INFO_SIZE];
+    char16_t gamename[SHORT_INFO_SIZE];
+    int32_t playerCount; // valid entries in players, 0 to MAX_PLAYERS
+    int32_t maxClients;
+    uint32_t queryTime; // millisecond clock at the latest query; 0 = not queried in this run
+    uint32_t ping;      // milliseconds from the latest query to the start of parsing its reply
+    PlayerRecord players[MAX_PLAYERS];
+    int32_t answered; // 1 once a reply was accepted; never back to 0 within a run
+    int32_t attempts; // queries sent in this run
+    int32_t anticheat;
+    int32_t timelimit;
+};
