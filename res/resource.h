@@ -1,0 +1,37 @@
+// Resource and control identifiers, shared by skerrow.rc and the code.
+#pragma once
+
+// Dialog templates
+#define IDD_CONFIG 164
+#define IDD_MAIN 165
+
+// Icons
+#define IDI_APP 132
+#define IDI_PLAYER 134
+#define IDI_COMPUTER 135
+#define IDI_STATUS 136
+#define IDI_PING_GOOD 137
+#define IDI_PING_BAD 138
+#define IDI_PING_MEDIUM 139
+#define IDI_OS_WINDOWS 168
+#define IDI_OS_LINUX 169
+#define IDI_OS_FREEBSD 170
+#define IDI_OS_APPLE 171
+
+// Main dialog controls
+#define IDC_SERVER_LIST 1017
+#define IDC_PLAYER_LIST 1018
+#define IDC_EXIT 1019
+#define IDC_CONFIG 1020
+#define IDC_UPDATE 1021
+#define IDC_SERVERS_GROUP 1022
+#define IDC_PLAYERS_GROUP 1023
+#define IDC_CONTROLS_GROUP 1024
+#define IDC_SHOW_FULL 1028
+#define IDC_SHOW_EMPTY 1029
+#define IDC_MOD_FILTER 1031
+#define IDC_FILTERS_GROUP 1034
+#define IDC_MOD_LABEL 1035
+
+// The status bar is created at run time.
+#define IDC_STATUS_BAR 140

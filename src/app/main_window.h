@@ -1,0 +1,14 @@
+// The main dialog: creation, message routing and start-up.
+#pragma once
+
+#include <windows.h>
+
+// Creates the main dialog (start-up runs inside its WM_INITDIALOG) and gives it the program's icon. Returns false
+// when the dialog could not be created.
+bool CreateMainWindow();
+
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when the abort event or Windows Sockets
+// cannot be had.
+void InitMainWindow();
