@@ -1,0 +1,351 @@
+// The main dialog as a user sees it: template, controls, status bar and the orderly end.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/status_bar.h"
+#include "harness.h"
+#include "resource.h"
+
+namespace {
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
+    void TearDown() override { CloseMainWindow(); }
+};
+
+// What a DLGTEMPLATEEX resource says about the dialog and each of its controls.
+struct TemplateItem {
+    DWORD style;
+    DWORD id;
+};
+
+struct DialogTemplate {
+    DWORD style;
+    short cx, cy;
+    std::wstring title;
+    WORD pointSize;
+    std::wstring typeface;
+    std::vector<TemplateItem> items;
+};
+
+const WORD* SkipSzOrOrd(const WORD* p) {
+    if (*p == 0xFFFF) {
+        return p + 2;
+    }
+    while (*p) {
+        ++p;
+    }
+    return p + 1;
+}
+
+const WORD* AlignToDword(const WORD* p) {
+    return reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
+}
+
+DialogTemplate ReadDialogTemplate(int id) {
+    HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+    EXPECT_NE(resource, nullptr);
+    const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(nullptr, resource)));
+    DialogTemplate dialog{};
+    EXPECT_EQ(p[0], 1) << "DLGTEMPLATEEX version";
+    EXPECT_EQ(p[1], 0xFFFF) << "DLGTEMPLATEEX signature";
+    const DWORD* dwords = reinterpret_cast<const DWORD*>(p + 2);
+    dialog.style = dwords[2];
+    p = reinterpret_cast<const WORD*>(dwords + 3);
+    WORD itemCount = p[0];
+    dialog.cx = static_cast<short>(p[3]);
+    dialog.cy = static_cast<short>(p[4]);
+    p = SkipSzOrOrd(p + 5); // menu
+    p = SkipSzOrOrd(p);     // window class
+    dialog.title = reinterpret_cast<const wchar_t*>(p);
+    p += dialog.title.size() + 1;
+    dialog.pointSize = p[0];
+    dialog.typeface = reinterpret_cast<const wchar_t*>(p + 3); // after weight, italic and charset
+    p += 3 + dialog.typeface.size() + 1;
+    for (WORD i = 0; i < itemCount; ++i) {
+        p = AlignToDword(p);
+        const DWORD* item = reinterpret_cast<const DWORD*>(p);
+        // helpID, exStyle, style, then x, y, cx, cy as shorts, then the id.
+        dialog.items.push_back({item[2], item[5]});
+        p = SkipSzOrOrd(reinterpret_cast<const WORD*>(item + 6)); // class
+        p = SkipSzOrOrd(p);                                       // title
+        p += 1 + *p / sizeof(WORD);                               // creation data
+    }
+    return dialog;
+}
+
+TEST(MainTemplate, IsTheResizableHiddenSkerrowWindow) {
+    DialogTemplate dialog = ReadDialogTemplate(IDD_MAIN);
+    EXPECT_EQ(dialog.cx, 457);
+    EXPECT_EQ(dialog.cy, 258);
+    EXPECT_EQ(dialog.title, L"Skerrow");
+    EXPECT_EQ(dialog.pointSize, 8);
+    EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
+    const DWORD frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(dialog.style & frame, frame);
+    EXPECT_EQ(dialog.style & (WS_VISIBLE | WS_POPUP | WS_CHILD), 0u) << "an overlapped window, hidden at creation";
+}
+
+struct ControlSpec {
+    int id;
+    const wchar_t* className;
+    const wchar_t* caption;
+    RECT units; // x, y, width, height in dialog units
+    DWORD styleMask;
+    DWORD style;
+};
+
+constexpr DWORD BUTTON_TYPE = 0x0F;
+const DWORD SERVER_LIST_STYLE =
+    LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP;
+const DWORD PLAYER_LIST_STYLE = LVS_LIST | LVS_SINGLESEL | LVS_SHAREIMAGELISTS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP;
+const DWORD LIST_MASK = LVS_TYPEMASK | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_ALIGNMASK |
+                        LVS_NOCOLUMNHEADER | LVS_SORTASCENDING | LVS_SORTDESCENDING | WS_BORDER | WS_TABSTOP;
+const DWORD COMBO_MASK = 0x0F | CBS_SORT | WS_VSCROLL | WS_TABSTOP;
+
+const ControlSpec MAIN_CONTROLS[] = {
+    {IDC_SERVERS_GROUP, L"Button", L"Servers", {0, 0, 456, 140}, BUTTON_TYPE, BS_GROUPBOX},
+    {IDC_SERVER_LIST, L"SysListView32", L"", {9, 11, 439, 125}, LIST_MASK, SERVER_LIST_STYLE},
+    {IDC_PLAYERS_GROUP, L"Button", L"Players", {0, 144, 213, 101}, BUTTON_TYPE, BS_GROUPBOX},
+    {IDC_PLAYER_LIST, L"SysListView32", L"", {9, 156, 197, 84}, LIST_MASK, PLAYER_LIST_STYLE},
+    {IDC_CONTROLS_GROUP, L"Button", L"Controls", {217, 144, 239, 101}, BUTTON_TYPE, BS_GROUPBOX},
+    {IDC_UPDATE, L"Button", L"Update", {398, 157, 50, 14}, BUTTON_TYPE | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_CONFIG, L"Button", L"Config", {398, 202, 50, 14}, BUTTON_TYPE | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_EXIT, L"Button", L"Exit", {398, 224, 50, 14}, BUTTON_TYPE | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_FILTERS_GROUP, L"Button", L"Server Filters", {223, 153, 169, 85}, BUTTON_TYPE, BS_GROUPBOX},
+    {IDC_MOD_LABEL, L"Static", L"Mod", {229, 164, 14, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_MOD_FILTER,
+     L"ComboBox",
+     L"",
+     {228, 174, 68, 46},
+     COMBO_MASK,
+     CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
+    {IDC_SHOW_FULL, L"Button", L"Full", {229, 223, 29, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
+    {IDC_SHOW_EMPTY, L"Button", L"Empty", {269, 223, 49, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
+};
+
+// Where the dialog manager puts a control: origin and size are converted separately.
+RECT DialogUnitsToPixels(const RECT& units) {
+    RECT mapped = units;
+    MapDialogRect(app.hMainDlg, &mapped);
+    return {mapped.left, mapped.top, mapped.left + mapped.right, mapped.top + mapped.bottom};
+}
+
+RECT ClientRectOf(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, app.hMainDlg, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST_F(MainWindowTest, ShowsTheSkerrowWindowWithItsTemplateSize) {
+    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+    EXPECT_EQ(WindowText(app.hMainDlg), L"Skerrow");
+    RECT client;
+    GetClientRect(app.hMainDlg, &client);
+    RECT expected = DialogUnitsToPixels({0, 0, 457, 258});
+    EXPECT_EQ(client.right, expected.right);
+    EXPECT_EQ(client.bottom, expected.bottom);
+}
+
+TEST(MainTemplate, ListsEveryControlInOrderWithItsStyle) {
+    DialogTemplate dialog = ReadDialogTemplate(IDD_MAIN);
+    ASSERT_EQ(dialog.items.size(), std::size(MAIN_CONTROLS));
+    for (size_t i = 0; i < dialog.items.size(); ++i) {
+        SCOPED_TRACE(MAIN_CONTROLS[i].id);
+        EXPECT_EQ(dialog.items[i].id, static_cast<DWORD>(MAIN_CONTROLS[i].id));
+        EXPECT_EQ(dialog.items[i].style & MAIN_CONTROLS[i].styleMask, MAIN_CONTROLS[i].style);
+        EXPECT_EQ(dialog.items[i].style & (WS_CHILD | WS_VISIBLE), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+    }
+}
+
+TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
+    for (const ControlSpec& spec : MAIN_CONTROLS) {
+        SCOPED_TRACE(spec.id);
+        HWND control = GetDlgItem(app.hMainDlg, spec.id);
+        ASSERT_NE(control, nullptr);
+        wchar_t className[64];
+        GetClassNameW(control, className, 64);
+        EXPECT_STREQ(className, spec.className);
+        EXPECT_EQ(WindowText(control), spec.caption);
+
+        RECT expected = DialogUnitsToPixels(spec.units);
+        RECT actual = ClientRectOf(control);
+        EXPECT_EQ(actual.left, expected.left);
+        EXPECT_EQ(actual.top, expected.top);
+        EXPECT_EQ(actual.right, expected.right);
+        // A drop-down list's template height is that of its open list; the closed box is one line high.
+        if (spec.id != IDC_MOD_FILTER) {
+            EXPECT_EQ(actual.bottom, expected.bottom);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirstTexts) {
+    ASSERT_NE(app.hStatusBar, nullptr);
+    EXPECT_EQ(GetDlgItem(app.hMainDlg, IDC_STATUS_BAR), app.hStatusBar);
+    wchar_t className[64];
+    GetClassNameW(app.hStatusBar, className, 64);
+    EXPECT_STREQ(className, L"msctls_statusbar32");
+    EXPECT_TRUE(IsWindowVisible(app.hStatusBar));
+
+    RECT client;
+    GetClientRect(app.hMainDlg, &client);
+    int width = client.right;
+    int edges[4] = {};
+    ASSERT_EQ(SendMessageW(app.hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
+    EXPECT_EQ(edges[0], width * 40 / 70);
+    EXPECT_EQ(edges[1], edges[0] + width * 15 / 70);
+    EXPECT_EQ(edges[2], edges[1] + width * 15 / 70);
+
+    EXPECT_EQ(StatusPartText(0), L"Updating Server List...");
+    EXPECT_EQ(StatusPartText(1), L"0 Players");
+    EXPECT_EQ(StatusPartText(2), L"0 Servers");
+
+    const SIZE iconSizes[3] = {{14, 14}, {16, 14}, {16, 14}};
+    for (int part = 0; part < 3; ++part) {
+        SCOPED_TRACE(part);
+        auto icon = reinterpret_cast<HICON>(SendMessageW(app.hStatusBar, SB_GETICON, part, 0));
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP mask{};
+        GetObjectW(info.hbmMask, sizeof mask, &mask);
+        EXPECT_EQ(mask.bmWidth, iconSizes[part].cx);
+        EXPECT_EQ(mask.bmHeight, info.hbmColor ? iconSizes[part].cy : 2 * iconSizes[part].cy);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+    }
+}
+
+TEST_F(MainWindowTest, SetStatusFormatsWideAndNarrowTextAndCutsAt1023Characters) {
+    SetStatus(L"Querying %S:%d (%s)...", "10.0.0.1", 27910, L"wide");
+    EXPECT_EQ(StatusPartText(0), L"Querying 10.0.0.1:27910 (wide)...");
+
+    std::wstring longText(1500, L'x');
+    longText[1022] = L'y';
+    SetStatus(L"%s", longText.c_str());
+    std::wstring shown = StatusPartText(0);
+    EXPECT_EQ(shown.size(), 1023u);
+    EXPECT_EQ(shown, longText.substr(0, 1023));
+}
+
+TEST_F(MainWindowTest, SetStatusWorksFromAnotherThread) {
+    bool done = false;
+    std::thread worker([&done] {
+        SetStatus(L"Found %d player%s on '%s'", 3, L"s", L"Far Away");
+        done = true;
+    });
+    // The worker's message is served by this thread, so keep pumping until it returns.
+    EXPECT_TRUE(PumpUntil([&done] { return done; }));
+    worker.join();
+    EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Far Away'");
+}
+
+TEST_F(MainWindowTest, SetStatusWithoutAStatusBarChangesNothing) {
+    HWND bar = app.hStatusBar;
+    app.hStatusBar = nullptr;
+    SetStatus(L"not shown");
+    app.hStatusBar = bar;
+    EXPECT_EQ(StatusPartText(0), L"Updating Server List...");
+}
+
+TEST_F(MainWindowTest, CountsAreSingularOnlyForExactlyOne) {
+    app.shownPlayers = 1;
+    app.shownServers = 0;
+    UpdateStatusCounts();
+    EXPECT_EQ(StatusPartText(1), L"1 Player");
+    EXPECT_EQ(StatusPartText(2), L"0 Servers");
+
+    app.shownPlayers = 2;
+    app.shownServers = 1;
+    UpdateStatusCounts();
+    EXPECT_EQ(StatusPartText(1), L"2 Players");
+    EXPECT_EQ(StatusPartText(2), L"1 Server");
+
+    app.shownPlayers = 0;
+    app.shownServers = 2;
+    UpdateStatusCounts();
+    EXPECT_EQ(StatusPartText(1), L"0 Players");
+    EXPECT_EQ(StatusPartText(2), L"2 Servers");
+}
+
+TEST_F(MainWindowTest, StartUpPreparesTheRunState) {
+    ASSERT_NE(app.abortEvent, nullptr);
+    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "created unsignalled";
+    SetEvent(app.abortEvent);
+    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0) << "manual reset: stays set";
+    EXPECT_EQ(app.serverCount, 0);
+    EXPECT_EQ(app.servers, nullptr);
+}
+
+TEST_F(MainWindowTest, MinimumTrackingSizeBeforeTheLayoutIsInstalled) {
+    MINMAXINFO info{};
+    SendMessageW(app.hMainDlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 694);
+    EXPECT_EQ(info.ptMinTrackSize.y, 447);
+}
+
+TEST_F(MainWindowTest, ExitButtonEndsTheProgramWithCodeZero) {
+    SendDlgItemMessageW(app.hMainDlg, IDC_EXIT, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    EXPECT_EQ(CloseMainWindow(), 0);
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsTheProgramWithCodeZero) {
+    SendMessageW(app.hMainDlg, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    EXPECT_EQ(CloseMainWindow(), 0);
+}
+
+bool RunningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+TEST(Manifest, BindsCommonControlsVersion6) {
+    // The copy of comctl32 that our imports were bound to, as the manifest chose it: the side-by-side assembly.
+    HMODULE controls = nullptr;
+    ASSERT_TRUE(
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)), &controls));
+    wchar_t path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(controls, path, MAX_PATH), 0u);
+    std::wstring lowered(path);
+    for (wchar_t& c : lowered) {
+        c = towlower(c);
+    }
+    EXPECT_NE(lowered.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << "bound to " << std::string(lowered.begin(), lowered.end());
+
+    auto getVersion =
+        reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
+    ASSERT_NE(getVersion, nullptr);
+    DLLVERSIONINFO version{};
+    version.cbSize = sizeof version;
+    ASSERT_EQ(getVersion(&version), S_OK);
+    if (RunningUnderWine()) {
+        // Known Wine difference: its side-by-side comctl32 behaves as version 6 but reports 5.80.
+        EXPECT_EQ(version.dwMajorVersion, 5u);
+    } else {
+        EXPECT_EQ(version.dwMajorVersion, 6u);
+    }
+}
+
+TEST_F(MainWindowTest, HasTheProgramsSmallIcon) {
+    EXPECT_NE(SendMessageW(app.hMainDlg, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_NE(SendMessageW(app.hMainDlg, WM_GETICON, ICON_BIG, 0), 0);
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+// winctl: small window chores for the demo script, run under Wine beside the program.
+//   winctl wait TITLE [MS]    waits until a visible top-level window titled TITLE exists (exit 0) or MS pass (1)
+//   winctl close TITLE [MS]   asks that window to close (WM_CLOSE), waits for its process to end and exits with
+//                             the process's exit code (2 if it did not end in time)
+//   winctl geometry TITLE [MS] prints that window's rectangle as WIDTHxHEIGHT+X+Y (the form ImageMagick crops by)
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "find_window.h"
+
+namespace {
+
+DWORD TimeoutArgument(int argc, wchar_t** argv) {
+    return argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 20000;
+}
+
+int CloseWindowAndWait(const wchar_t* title, DWORD timeoutMs) {
+    HWND window = WaitForTopLevelWindow(title, 0, timeoutMs);
+    if (!window) {
+        std::fwprintf(stderr, L"winctl: no window titled '%ls'\n", title);
+        return 1;
+    }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!process) {
+        return 0;
+    }
+    DWORD code = 2;
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process, &code);
+    }
+    CloseHandle(process);
+    return static_cast<int>(code);
+}
+
+int PrintGeometry(const wchar_t* title, DWORD timeoutMs) {
+    HWND window = WaitForTopLevelWindow(title, 0, timeoutMs);
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect)) {
+        return 1;
+    }
+    std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wcscmp(argv[1], L"wait") == 0) {
+        return WaitForTopLevelWindow(argv[2], 0, TimeoutArgument(argc, argv)) ? 0 : 1;
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"close") == 0) {
+        return CloseWindowAndWait(argv[2], TimeoutArgument(argc, argv));
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"geometry") == 0) {
+        return PrintGeometry(argv[2], TimeoutArgument(argc, argv));
+    }
+    std::fwprintf(stderr, L"usage: winctl wait|close|geometry TITLE [MS]\n");
+    return 64;
+}
