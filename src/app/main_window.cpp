@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
 #include "app/app_state.h"
+
+#include <commctrl.h>
+
 #include "app/status_bar.h"
 #include "resource.h"
 
@@ -46,6 +49,17 @@ BOOL OnCommand(WPARAM wParam) {
 }
 
 } // namespace
+
+void InitApplication(HINSTANCE instance) {
+    app.hInstance = instance;
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    InitializeCriticalSection(&app.tableLock);
+}
 
 bool CreateMainWindow() {
     // hMainDlg is set inside WM_INITDIALOG, before start-up runs, not from the creation result.

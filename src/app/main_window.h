@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+// What the process needs before the main dialog: the module handle, the common control classes and the table
+// lock (initialised once and never deleted: worker threads may still hold it when the process ends).
+void InitApplication(HINSTANCE instance);
+
 // Creates the main dialog (start-up runs inside its WM_INITDIALOG) and gives it the program's icon. Returns false
 // when the dialog could not be created.
 bool CreateMainWindow();

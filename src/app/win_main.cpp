@@ -1,20 +1,9 @@
-// The program's entry point: common controls, the table lock, the main dialog and the message loop.
+// The program's entry point: process set-up, the main dialog and the message loop.
 #include "app/app_state.h"
 #include "app/main_window.h"
 
-#include <commctrl.h>
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    app.hInstance = instance;
-
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
-    InitCommonControlsEx(&controls);
-
-    // Initialised once and never deleted: worker threads may still hold it when the process ends.
-    InitializeCriticalSection(&app.tableLock);
-
+    InitApplication(instance);
     if (!CreateMainWindow()) {
         return 1;
     }

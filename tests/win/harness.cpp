@@ -27,13 +27,6 @@ bool TakeQuit() {
 
 } // namespace
 
-void InitTestProcess() {
-    app.hInstance = GetModuleHandleW(nullptr);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    InitializeCriticalSection(&app.tableLock);
-}
-
 HWND OpenMainWindow() {
     quitCode = -1;
     return CreateMainWindow() ? app.hMainDlg : nullptr;
@@ -57,7 +50,7 @@ int CloseMainWindow() {
     }
     DeleteCriticalSection(&app.tableLock);
     app = AppState{};
-    InitTestProcess();
+    InitApplication(GetModuleHandleW(nullptr));
     return code;
 }
 

@@ -6,9 +6,6 @@
 #include <functional>
 #include <string>
 
-// What WinMain does before it creates the main dialog.
-void InitTestProcess();
-
 // Creates the main dialog as the program does; returns it (null on failure).
 HWND OpenMainWindow();
 

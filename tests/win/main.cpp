@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "harness.h"
+#include <windows.h>
+
+#include "app/main_window.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    InitTestProcess();
+    InitApplication(GetModuleHandleW(nullptr));
     return RUN_ALL_TESTS();
 }

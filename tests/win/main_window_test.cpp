@@ -97,7 +97,7 @@ TEST(MainTemplate, IsTheResizableHiddenSkerrowWindow) {
     EXPECT_EQ(dialog.style & (WS_VISIBLE | WS_POPUP | WS_CHILD), 0u) << "an overlapped window, hidden at creation";
 }
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     const wchar_t* className;
     const wchar_t* caption;
@@ -114,7 +114,7 @@ const DWORD LIST_MASK = LVS_TYPEMASK | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_S
                         LVS_NOCOLUMNHEADER | LVS_SORTASCENDING | LVS_SORTDESCENDING | WS_BORDER | WS_TABSTOP;
 const DWORD COMBO_MASK = 0x0F | CBS_SORT | WS_VSCROLL | WS_TABSTOP;
 
-const ControlSpec MAIN_CONTROLS[] = {
+const ExpectedControl MAIN_CONTROLS[] = {
     {IDC_SERVERS_GROUP, L"Button", L"Servers", {0, 0, 456, 140}, BUTTON_TYPE, BS_GROUPBOX},
     {IDC_SERVER_LIST, L"SysListView32", L"", {9, 11, 439, 125}, LIST_MASK, SERVER_LIST_STYLE},
     {IDC_PLAYERS_GROUP, L"Button", L"Players", {0, 144, 213, 101}, BUTTON_TYPE, BS_GROUPBOX},
@@ -171,22 +171,22 @@ TEST(MainTemplate, ListsEveryControlInOrderWithItsStyle) {
 }
 
 TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
-    for (const ControlSpec& spec : MAIN_CONTROLS) {
-        SCOPED_TRACE(spec.id);
-        HWND control = GetDlgItem(app.hMainDlg, spec.id);
+    for (const ExpectedControl& row : MAIN_CONTROLS) {
+        SCOPED_TRACE(row.id);
+        HWND control = GetDlgItem(app.hMainDlg, row.id);
         ASSERT_NE(control, nullptr);
         wchar_t className[64];
         GetClassNameW(control, className, 64);
-        EXPECT_STREQ(className, spec.className);
-        EXPECT_EQ(WindowText(control), spec.caption);
+        EXPECT_STREQ(className, row.className);
+        EXPECT_EQ(WindowText(control), row.caption);
 
-        RECT expected = DialogUnitsToPixels(spec.units);
+        RECT expected = DialogUnitsToPixels(row.units);
         RECT actual = ClientRectOf(control);
         EXPECT_EQ(actual.left, expected.left);
         EXPECT_EQ(actual.top, expected.top);
         EXPECT_EQ(actual.right, expected.right);
         // A drop-down list's template height is that of its open list; the closed box is one line high.
-        if (spec.id != IDC_MOD_FILTER) {
+        if (row.id != IDC_MOD_FILTER) {
             EXPECT_EQ(actual.bottom, expected.bottom);
         }
     }
