@@ -4,8 +4,10 @@
 
 #include <commctrl.h>
 
-#include "app/status_bar.h"
+#include "app/app_messages.h"
+#include "net/server_table.h"
 #include "resource.h"
+#include "ui/views/server_list.h"
 
 namespace {
 
@@ -44,8 +46,28 @@ BOOL OnCommand(WPARAM wParam) {
     case IDC_EXIT:
         DestroyWindow(app.hMainDlg);
         break;
+    case IDC_SHOW_FULL:
+    case IDC_SHOW_EMPTY:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            RefilterServerList();
+        }
+        break;
     }
     return FALSE;
+}
+
+INT_PTR OnNotify(LPARAM lParam) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (header->idFrom == IDC_SERVER_LIST) {
+        return OnServerListNotify(header);
+    }
+    return FALSE;
+}
+
+// Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
+BOOL ReturnResult(LONG_PTR result) {
+    SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 } // namespace
@@ -88,6 +110,16 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnGetMinMaxInfo(lParam);
     case WM_COMMAND:
         return OnCommand(wParam);
+    case WM_SIZE:
+        return ResizeColumns(LOWORD(lParam));
+    case WM_NOTIFY:
+        return OnNotify(lParam);
+    case WM_APP_STORE_REPLY:
+        StoreServerReply(reinterpret_cast<ServerRecord*>(wParam), *reinterpret_cast<const ServerRecord*>(lParam));
+        return ReturnResult(TRUE);
+    case WM_APP_SWAP_TABLE:
+        SwapServerTable(*reinterpret_cast<ServerTableSwap*>(lParam));
+        return TRUE;
     }
     return FALSE;
 }
@@ -117,8 +149,7 @@ void InitMainWindow() {
 
     app.serverCount = 0;
 
-    // The status bar goes along the bottom edge; the list views that come before it are built by the view code.
-    CreateStatusBar();
+    app.hServerList = InitListViews();
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);

@@ -1,23 +1,51 @@
 #include "net/server_table.h"
 
+#include "app/app_messages.h"
 #include "app/app_state.h"
 #include "net/server_list_decode.h"
+#include "ui/views/server_list.h"
+
+namespace {
+
+// Runs the swap on the user interface thread; without a main dialog no such reader exists and it runs here.
+void SwapOnUserInterfaceThread(ServerTableSwap& swap) {
+    if (app.hMainDlg) {
+        SendMessageW(app.hMainDlg, WM_APP_SWAP_TABLE, 0, reinterpret_cast<LPARAM>(&swap));
+    }
+    if (!swap.swapped) {
+        SwapServerTable(swap);
+    }
+}
+
+} // namespace
+
+void SwapServerTable(ServerTableSwap& swap) {
+    EmptyServerLists();
+    ServerRecord* servers = app.servers;
+    int32_t serverCount = app.serverCount;
+    app.serverCount = 0;
+    app.servers = swap.servers;
+    app.serverCount = swap.serverCount;
+    swap.servers = servers;
+    swap.serverCount = serverCount;
+    swap.swapped = true;
+}
 
 void RebuildServerTable(const unsigned char* body, uint32_t length) {
-    // serverCount drops to 0 before the old array goes, so a reader that checks an index against it first never
-    // reaches the released records.
-    app.serverCount = 0;
-    if (app.servers) {
-        HeapFree(GetProcessHeap(), 0, app.servers);
-        app.servers = nullptr;
+    // The old table goes first, so the two never need memory at the same time.
+    ServerTableSwap swap{nullptr, 0, false};
+    SwapOnUserInterfaceThread(swap);
+    if (swap.servers) {
+        HeapFree(GetProcessHeap(), 0, swap.servers);
     }
+
     SIZE_T bytes = static_cast<SIZE_T>(ServerListCapacity(length)) * sizeof(ServerRecord);
     auto* records = static_cast<ServerRecord*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
     if (!records) {
-        return;
+        return; // the table stays empty
     }
-    app.servers = records;
-    app.serverCount = DecodeServerList(body, length, records);
+    swap = ServerTableSwap{records, DecodeServerList(body, length, records), false};
+    SwapOnUserInterfaceThread(swap);
 }
 
 int32_t CountUnanswered() {

@@ -1,11 +1,24 @@
-// The server table of AppState (servers, serverCount, tableLock). Win32 side: the array lives on the process heap.
+// The server table: one record per game server of the current update run. Win32 side.
 #pragma once
 
 #include <cstdint>
 
-// Replaces the whole table with one zeroed record per distinct address and port of a master list body. Runs on the
-// update thread while no query engine exists. If the array cannot be allocated the table is left empty.
+#include "net/server_record.h"
+
+// Replaces the table with one zeroed record per distinct address and port of a master list body. The user
+// interface thread reads the table without a lock, so the old table is taken from it before it is released and
+// the new one is handed to it only once fully written.
 void RebuildServerTable(const unsigned char* body, uint32_t length);
 
-// Records below serverCount that have not answered. The caller holds tableLock.
+// Records of the table whose `answered` is 0. The caller holds tableLock.
 int32_t CountUnanswered();
+
+// A table to install and, after the swap, the one it replaced.
+struct ServerTableSwap {
+    ServerRecord* servers;
+    int32_t serverCount;
+    bool swapped;
+};
+
+// WM_APP_SWAP_TABLE on the user interface thread: empties both lists, then exchanges app's table and the swap's.
+void SwapServerTable(ServerTableSwap& swap);

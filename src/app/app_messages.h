@@ -1,0 +1,16 @@
+// The program's private window messages to the main dialog. Workers send them (never post: the payload lives on
+// the sender's stack until the UI thread has handled it), so the step they carry runs on the user interface
+// thread, the only thread that reads the server table without tableLock.
+#pragma once
+
+#include <windows.h>
+
+// A status reply parsed off the UI thread, to be stored into its record and listed there, so that no reader on
+// the UI thread ever meets the record half filled or the row counted twice. wParam: the ServerRecord in the
+// table; lParam: the parsed copy (const ServerRecord*). The receiver holds tableLock while it waits.
+constexpr UINT WM_APP_STORE_REPLY = WM_APP + 1;
+
+// Swaps the server table for another (a ServerTableSwap*, see server_table.h) and empties both lists, whose rows
+// refer into the table. The rebuild uses it to take the old table away before releasing it and to publish the
+// new one only once it is fully written.
+constexpr UINT WM_APP_SWAP_TABLE = WM_APP + 2;

@@ -1,0 +1,237 @@
+#include "ui/views/server_list.h"
+
+#include "app/app_state.h"
+
+#include <iterator>
+
+#include "app/status_bar.h"
+#include "base/wide.h"
+#include "resource.h"
+#include "ui/views/server_columns.h"
+
+namespace {
+
+constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
+constexpr int IMAGE_WIDTH = 16;
+constexpr int IMAGE_HEIGHT = 14;
+
+// The server list's images in ServerImage order.
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,  IDI_PING_GOOD, IDI_PING_MEDIUM, IDI_PING_BAD,
+                                      IDI_OS_LINUX,  IDI_OS_WINDOWS, IDI_OS_FREEBSD,  IDI_OS_APPLE};
+
+bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
+    column.fmt = LVCFMT_LEFT;
+    column.pszText = const_cast<wchar_t*>(AsWide(title));
+    column.iSubItem = index;
+    column.cx = width;
+    return SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) != -1;
+}
+
+int ClientWidth(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return client.right - client.left;
+}
+
+void AddIcon(HIMAGELIST images, int iconId) {
+    // Loaded at the resource's own size; the list draws it into its 16 by 14 cell.
+    auto icon = static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0));
+    ImageList_ReplaceIcon(images, -1, icon);
+    DestroyIcon(icon);
+}
+
+bool IsListed(const ServerRecord& record) {
+    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0);
+}
+
+// Appends a row for table index `index`; the list asks for its text when it paints.
+bool InsertServerItem(int position, int32_t index) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = position;
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    item.iImage = OsIconFromVersion(app.servers[index].version);
+    item.lParam = index;
+    return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
+}
+
+void SortServerList(int32_t sortValue) {
+    SendMessageW(app.hServerList, LVM_SORTITEMS, static_cast<WPARAM>(sortValue),
+                 reinterpret_cast<LPARAM>(CompareServers));
+}
+
+void OnColumnClick(const NMLISTVIEW* click) {
+    int32_t sortValue = NextSortValue(click->iSubItem, app.sortColumn);
+    SortServerList(sortValue);
+    app.sortColumn = sortValue;
+}
+
+bool IsChecked(int id) {
+    return SendDlgItemMessageW(app.hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+} // namespace
+
+HWND InitListViews() {
+    HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
+    int width = ClientWidth(serverList);
+    SendMessageW(serverList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
+    for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
+        const ColumnSpec& spec = ServerColumns[i];
+        if (!InsertColumn(serverList, i, spec.title, InitialColumnWidth(spec.widthPercent, width))) {
+            return nullptr;
+        }
+        if (spec.kind == FIELD_PING) {
+            app.sortColumn = i;
+        }
+    }
+
+    app.hPlayerList = GetDlgItem(app.hMainDlg, IDC_PLAYER_LIST);
+    SendMessageW(app.hPlayerList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
+    width = ClientWidth(app.hPlayerList);
+    for (int i = 0; i < PLAYER_COLUMN_COUNT; ++i) {
+        const PlayerColumnSpec& spec = PlayerColumns[i];
+        if (!InsertColumn(app.hPlayerList, i, spec.title, InitialColumnWidth(spec.widthPercent, width))) {
+            return nullptr;
+        }
+    }
+
+    CreateStatusBar();
+    CreateImageLists(serverList);
+    return serverList;
+}
+
+int CreateImageLists(HWND serverList) {
+    // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends.
+    HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR32 | ILC_MASK,
+                                               static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
+    for (int icon : SERVER_IMAGE_ICONS) {
+        AddIcon(serverImages, icon);
+    }
+    HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
+    AddIcon(playerImages, IDI_PLAYER);
+
+    SendMessageW(serverList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(serverImages));
+    SendMessageW(app.hPlayerList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(playerImages));
+    return 1;
+}
+
+void GetServerDispInfo(NMLVDISPINFOW* request) {
+    LVITEMW& item = request->item;
+    if (item.iSubItem < 0 || item.iSubItem >= SERVER_COLUMN_COUNT || item.lParam < 0 ||
+        item.lParam >= app.serverCount) {
+        return;
+    }
+    const ServerRecord& record = app.servers[item.lParam];
+    if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
+        item.mask |= LVIF_IMAGE;
+        item.iImage = PingImage(record.ping, app.goodPing, app.mediumPing);
+    }
+    // Only a request for text carries a buffer to write into.
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        FormatServerCell(record, item.iSubItem, AsU16(item.pszText), static_cast<size_t>(item.cchTextMax));
+    }
+}
+
+int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM sortValue) {
+    // Rows always refer into the current table (a table swap empties the list first).
+    if (first < 0 || first >= app.serverCount || second < 0 || second >= app.serverCount) {
+        return 0;
+    }
+    return CompareServerRecords(app.servers[first], app.servers[second], static_cast<int32_t>(sortValue));
+}
+
+void RefilterServerList() {
+    app.showEmpty = IsChecked(IDC_SHOW_EMPTY);
+    app.showFull = IsChecked(IDC_SHOW_FULL);
+
+    int32_t passing = 0;
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        if (app.servers[i].answered && IsListed(app.servers[i])) {
+            ++passing;
+        }
+    }
+    if (passing == app.shownServers) {
+        return;
+    }
+
+    // Without redrawing while the rows go and come back: a visible list otherwise updates its scroll bar for
+    // every row inserted.
+    SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+    app.shownPlayers = 0;
+    app.shownServers = 0;
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        const ServerRecord& record = app.servers[i];
+        if (record.answered && IsListed(record) && InsertServerItem(i, i)) {
+            app.shownPlayers += record.playerCount;
+            ++app.shownServers;
+        }
+    }
+    SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    // Nothing is selected after the rebuild, so the player list shows no one.
+    SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    UpdateStatusCounts();
+    SortServerList(app.sortColumn);
+    if (app.shownServers > 0) {
+        SendMessageW(app.hServerList, LVM_REDRAWITEMS, 0, app.shownServers - 1);
+    }
+}
+
+int ResizeColumns(int clientWidth) {
+    // A size change can arrive before the lists exist.
+    if (!app.hServerList || !app.hPlayerList) {
+        return 0;
+    }
+    for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
+        SendMessageW(app.hServerList, LVM_SETCOLUMNWIDTH, i, LOWORD(ServerColumnWidth(i, clientWidth)));
+    }
+    int playerColumns = app.playerViewDetails ? PLAYER_COLUMN_COUNT : 1;
+    for (int i = 0; i < playerColumns; ++i) {
+        SendMessageW(app.hPlayerList, LVM_SETCOLUMNWIDTH, i,
+                     LOWORD(PlayerColumnWidth(i, app.playerViewDetails != 0, clientWidth)));
+    }
+    return 0;
+}
+
+INT_PTR OnServerListNotify(NMHDR* header) {
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        GetServerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+        break;
+    case LVN_COLUMNCLICK:
+        OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        break;
+    }
+    return FALSE;
+}
+
+void StoreServerReply(ServerRecord* record, const ServerRecord& reply) {
+    *record = reply;
+    if (!app.hServerList || !IsListed(*record)) {
+        return;
+    }
+    if (!InsertServerItem(app.shownServers, static_cast<int32_t>(record - app.servers))) {
+        return;
+    }
+    SortServerList(app.sortColumn);
+    // Painting waits for the query engine's batched repaint.
+    app.listDirty = 1;
+    ValidateRect(app.hServerList, nullptr);
+    ++app.shownServers;
+    app.shownPlayers += record->playerCount;
+    UpdateStatusCounts();
+}
+
+void EmptyServerLists() {
+    if (app.hServerList) {
+        SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+    }
+    if (app.hPlayerList) {
+        SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    }
+    app.shownServers = 0;
+    app.shownPlayers = 0;
+}

@@ -1,0 +1,128 @@
+// Replies parsed on a worker thread while the user clicks the Full and Empty boxes: at every moment the user
+// interface thread can observe, the rows are exactly the listed servers, each once, and the counters add up.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "resource.h"
+#include "servers.h"
+
+namespace {
+
+constexpr int SERVER_COUNT = 60;
+
+struct Feeder {
+    std::vector<std::string> replies;
+    HANDLE thread = nullptr;
+};
+
+DWORD WINAPI FeedAll(void* parameter) {
+    auto* feeder = static_cast<Feeder*>(parameter);
+    for (int i = 0; i < SERVER_COUNT; ++i) {
+        FeedReply(i, feeder->replies[i], 30);
+    }
+    return 0;
+}
+
+// What a click on the box does, without the mouse capture (an X server round trip under Wine) of BM_CLICK.
+void ToggleCheckBox(int id) {
+    HWND box = GetDlgItem(app.hMainDlg, id);
+    bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SendMessageW(box, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(box));
+}
+
+// Checks what a user could see right now; returns false after the first broken rule.
+bool ListMatchesTable(std::string& why) {
+    int rows = ListRowCount(app.hServerList);
+    if (rows != app.shownServers) {
+        why = "rows " + std::to_string(rows) + " but shownServers " + std::to_string(app.shownServers);
+        return false;
+    }
+    std::set<LPARAM> seen;
+    int players = 0;
+    for (int row = 0; row < rows; ++row) {
+        LPARAM index = ListItemData(app.hServerList, row);
+        if (index < 0 || index >= app.serverCount || !seen.insert(index).second) {
+            why = "row " + std::to_string(row) + " has index " + std::to_string(index) + " twice or out of range";
+            return false;
+        }
+        const ServerRecord& record = app.servers[index];
+        bool passes = (app.showFull || record.playerCount < record.maxClients) &&
+                      (app.showEmpty || record.playerCount != 0);
+        if (!record.answered || !passes || record.maxClients != 8) {
+            why = "row " + std::to_string(row) + " lists a server that is unanswered, filtered or half filled";
+            return false;
+        }
+        players += record.playerCount;
+    }
+    if (players != app.shownPlayers) {
+        why = "players " + std::to_string(players) + " but shownPlayers " + std::to_string(app.shownPlayers);
+        return false;
+    }
+    int listable = 0;
+    for (int i = 0; i < app.serverCount; ++i) {
+        const ServerRecord& record = app.servers[i];
+        if (record.answered && (app.showFull || record.playerCount < record.maxClients) &&
+            (app.showEmpty || record.playerCount != 0)) {
+            ++listable;
+        }
+    }
+    if (listable != rows) {
+        why = std::to_string(listable) + " servers pass the filters but " + std::to_string(rows) + " rows";
+        return false;
+    }
+    return true;
+}
+
+TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    SetCheckBox(IDC_SHOW_FULL, true);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    LoadServerTable(SERVER_COUNT);
+
+    Feeder feeder;
+    for (int i = 0; i < SERVER_COUNT; ++i) {
+        TestServer server;
+        server.hostname = "server " + std::to_string(i);
+        for (int p = 0; p < i % 9; ++p) { // 0 (empty) to 8 (full) of 8
+            server.players.push_back({p, 20, "player" + std::to_string(p)});
+        }
+        feeder.replies.push_back(ReplyOf(server));
+    }
+    feeder.thread = CreateThread(nullptr, 0, FeedAll, &feeder, 0, nullptr);
+    ASSERT_NE(feeder.thread, nullptr);
+
+    std::string why;
+    int clicks = 0;
+    bool consistent = true;
+    while (consistent && WaitForSingleObject(feeder.thread, 0) == WAIT_TIMEOUT) {
+        ToggleCheckBox((clicks % 3 == 0) ? IDC_SHOW_EMPTY : IDC_SHOW_FULL);
+        ++clicks;
+        consistent = ListMatchesTable(why);
+        MSG message;
+        // Serves the worker's pending store-and-list message, then looks again.
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+        consistent = consistent && ListMatchesTable(why);
+    }
+    // Let the worker finish even after a failure, so it never outlives the window.
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(feeder.thread, 0) == WAIT_OBJECT_0; }, 30000));
+    CloseHandle(feeder.thread);
+    EXPECT_TRUE(consistent) << why << " after " << clicks << " clicks";
+    EXPECT_GT(clicks, 10);
+
+    SetCheckBox(IDC_SHOW_FULL, true);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    EXPECT_EQ(ListRowCount(app.hServerList), SERVER_COUNT);
+    EXPECT_TRUE(ListMatchesTable(why)) << why;
+    CloseMainWindow();
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+// The server list as painted on screen after a dozen replies: row icons, coloured ping dots, counts, ping order.
+// Also writes the picture to screenshots/server-list.bmp (beside the test's working directory) for people to look at.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "resource.h"
+#include "servers.h"
+
+namespace {
+
+constexpr int PING_COLUMN_INDEX = 6;
+
+// The main colour of each ping dot (the 'm' shade of the icon pictures).
+constexpr COLORREF DOT_COLOURS[] = {0, RGB(0x2F, 0xBF, 0x2F), RGB(0xF2, 0xD2, 0x1B), RGB(0xE5, 0x30, 0x30)};
+
+struct ScreenPicture {
+    RECT area;
+    std::vector<DWORD> pixels; // top-down rows of 0x00RRGGBB
+
+    COLORREF At(int x, int y) const {
+        DWORD pixel = pixels[static_cast<size_t>(y - area.top) * (area.right - area.left) + (x - area.left)];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+    int Count(const RECT& rect, COLORREF colour) const {
+        int count = 0;
+        for (int y = rect.top; y < rect.bottom; ++y) {
+            for (int x = rect.left; x < rect.right; ++x) {
+                count += At(x, y) == colour;
+            }
+        }
+        return count;
+    }
+};
+
+ScreenPicture CaptureWindow(HWND window) {
+    ScreenPicture picture;
+    GetWindowRect(window, &picture.area);
+    int width = picture.area.right - picture.area.left;
+    int height = picture.area.bottom - picture.area.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // What the screen shows, as a user sees it (in Wine's virtual desktop).
+    BitBlt(memory, 0, 0, width, height, screen, picture.area.left, picture.area.top, SRCCOPY);
+    GdiFlush();
+    auto* first = static_cast<DWORD*>(bits);
+    picture.pixels.assign(first, first + static_cast<size_t>(width) * height);
+    for (DWORD& pixel : picture.pixels) {
+        pixel |= 0xFF000000; // GDI leaves the alpha byte 0; the file is meant opaque
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+void WriteBitmap(const ScreenPicture& picture, const wchar_t* path) {
+    int width = picture.area.right - picture.area.left;
+    int height = picture.area.bottom - picture.area.top;
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    DWORD imageBytes = static_cast<DWORD>(picture.pixels.size() * sizeof(DWORD));
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + imageBytes;
+    FILE* out = _wfopen(path, L"wb");
+    ASSERT_NE(out, nullptr);
+    fwrite(&file, sizeof file, 1, out);
+    fwrite(&header, sizeof header, 1, out);
+    fwrite(picture.pixels.data(), imageBytes, 1, out);
+    fclose(out);
+}
+
+RECT ScreenRectOfIcon(int row, int subItem) {
+    RECT rect{};
+    rect.top = subItem;
+    rect.left = LVIR_ICON;
+    SendMessageW(app.hServerList, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    MapWindowPoints(app.hServerList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    SetCheckBox(IDC_SHOW_FULL, true);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    app.goodPing = 100;
+    app.mediumPing = 200;
+
+    struct Sample {
+        const char* host;
+        const char* map;
+        const char* mod;
+        const char* version;
+        int players, maxClients, anticheat;
+        DWORD ping;
+    } samples[] = {
+        {"Fragfest Europe", "q2dm1", "baseq2", "8.70 x86_64 Mar  1 2025 Linux", 6, 16, 1, 35},
+        {"Old School 3.20", "q2dm8", "baseq2", "3.20 x86 Dec 21 1998 Win32 RELEASE", 3, 8, 0, 92},
+        {"CTF Masters", "q2ctf5", "ctf", "q2proded r3000~abc1234 Jul 21 2025 Linux x86_64", 12, 12, 2, 140},
+        {"Rocket Arena", "arena3", "arena", "q2pro r2900 Win64", 4, 10, 0, 260},
+        {"BSD Box", "base1", "baseq2", "3.21 FreeBSD 13", 0, 8, 0, 58},
+        {"Mac Mini LAN", "q2dm3", "baseq2", "3.20 PPC OSX", 2, 4, 0, 15},
+        {"Action Quake", "urban", "action", "8.71 Windows", 9, 16, 1, 175},
+        {"Lithium Tokyo", "q2dm2", "lithium", "3.20 x86 Linux", 1, 8, 0, 310},
+        {"Unknown OS", "fact3", "baseq2", "3.20 Solaris", 5, 8, 0, 120},
+        {"Jail Break", "jail1", "jailbreak", "8.70 x86_64 Linux", 0, 20, 0, 199},
+        {"Weapons Factory", "wfa1", "wf", "3.20 x86 Win32", 7, 8, 2, 100},
+        {"Night Deathmatch", "q2dm6", "baseq2", "q2pro r3000 Win32", 8, 8, 1, 201},
+    };
+    const int count = static_cast<int>(std::size(samples));
+    LoadServerTable(count);
+    for (int i = 0; i < count; ++i) {
+        TestServer server;
+        server.hostname = samples[i].host;
+        server.mapname = samples[i].map;
+        server.gamename = samples[i].mod;
+        server.version = samples[i].version;
+        server.maxClients = samples[i].maxClients;
+        server.anticheat = samples[i].anticheat;
+        for (int p = 0; p < samples[i].players; ++p) {
+            server.players.push_back({p * 3, 40 + p, "player" + std::to_string(p)});
+        }
+        FeedServer(i, server, samples[i].ping);
+        app.servers[i].ping = samples[i].ping; // exactly, whatever the clock did meanwhile
+    }
+    // The parser leaves painting to the batched repaint; do it now.
+    // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
+    ClickServerColumn(PING_COLUMN_INDEX);
+    ClickServerColumn(PING_COLUMN_INDEX);
+    InvalidateRect(app.hMainDlg, nullptr, TRUE);
+    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpUntil([] { return false; }, 300);
+
+    ASSERT_EQ(ListRowCount(app.hServerList), count);
+    EXPECT_EQ(StatusPartText(1), L"57 Players");
+    EXPECT_EQ(StatusPartText(2), L"12 Servers");
+
+    ScreenPicture picture = CaptureWindow(app.hMainDlg);
+    CreateDirectoryW(L"screenshots", nullptr);
+    WriteBitmap(picture, L"screenshots\\server-list.bmp");
+
+    // Rows in ping order, each ping cell showing its dot in the colour its threshold gives.
+    uint32_t previous = 0;
+    RECT list;
+    GetWindowRect(app.hServerList, &list);
+    for (int row = 0; row < count; ++row) {
+        const ServerRecord& record = app.servers[ListItemData(app.hServerList, row)];
+        EXPECT_GE(record.ping, previous);
+        previous = record.ping;
+        RECT dot = ScreenRectOfIcon(row, PING_COLUMN_INDEX);
+        if (dot.bottom > list.bottom) {
+            break; // below the visible rows
+        }
+        int expected = record.ping <= 100 ? 1 : record.ping > 200 ? 3 : 2;
+        for (int image = 1; image <= 3; ++image) {
+            int pixels = picture.Count(dot, DOT_COLOURS[image]);
+            if (image == expected) {
+                EXPECT_GT(pixels, 10) << "row " << row << " ping " << record.ping;
+            } else {
+                EXPECT_EQ(pixels, 0) << "row " << row << " ping " << record.ping << " image " << image;
+            }
+        }
+    }
+    CloseMainWindow();
+}
+
+} // namespace

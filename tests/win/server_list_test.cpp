@@ -1,0 +1,388 @@
+// The server list as a user sees it: columns, rows made from replies, icons, sorting, filters and widths.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "net/server_table.h"
+#include "resource.h"
+#include "servers.h"
+
+namespace {
+
+using Texts = std::vector<std::wstring>;
+
+constexpr int HOST = 0, ADDRESS = 1, MAP = 2, PLAYERS = 3, AC = 4, MOD = 5, PING = 6;
+constexpr int SORT_REVERSED_BIT = 0x4000;
+
+class ServerListTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(OpenMainWindow(), nullptr);
+        ASSERT_NE(app.hServerList, nullptr);
+        app.goodPing = 100;
+        app.mediumPing = 200;
+        SetCheckBox(IDC_SHOW_FULL, true);
+        SetCheckBox(IDC_SHOW_EMPTY, true);
+    }
+    void TearDown() override { CloseMainWindow(); }
+
+    static TestServer Server(const std::string& host, int players, int maxClients = 8) {
+        TestServer server;
+        server.hostname = host;
+        server.maxClients = maxClients;
+        for (int i = 0; i < players; ++i) {
+            server.players.push_back({i, 40, "p" + std::to_string(i)});
+        }
+        return server;
+    }
+
+    // Servers whose every column sorts differently from the others.
+    void FeedSortFixture() {
+        LoadServerTable(4);
+        TestServer a = Server("bravo", 2);
+        a.mapname = "q2dm3";
+        a.gamename = "ctf";
+        a.anticheat = 2;
+        TestServer b = Server("Alpha", 7);
+        b.mapname = "Q2DM1";
+        b.gamename = "baseq2";
+        b.anticheat = 0;
+        TestServer c = Server("charlie", 0);
+        c.mapname = "q2dm2";
+        c.gamename = "Action";
+        c.anticheat = 1;
+        FeedServer(2, a, 120);
+        FeedServer(0, b, 300);
+        FeedServer(3, c, 20);
+    }
+
+    static Texts Hosts() { return ListColumn(app.hServerList, HOST); }
+};
+
+TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
+    EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(SendMessageW(app.hPlayerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+
+    auto titles = [](HWND list, int count) {
+        Texts result;
+        for (int i = 0; i < count; ++i) {
+            wchar_t title[64] = L"";
+            LVCOLUMNW column{};
+            column.mask = LVCF_TEXT;
+            column.pszText = title;
+            column.cchTextMax = ARRAYSIZE(title);
+            EXPECT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+            result.push_back(title);
+        }
+        return result;
+    };
+    EXPECT_EQ(titles(app.hServerList, 7), (Texts{L"Host Name", L"IP Address", L"Map", L"Players", L"AC", L"Mod",
+                                                 L"Ping"}));
+    EXPECT_EQ(titles(app.hPlayerList, 3), (Texts{L"Name", L"Score", L"Ping"}));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(app.hServerList, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
+
+    // The creation widths come from each list's own client width less 16.
+    RECT client;
+    GetClientRect(app.hServerList, &client);
+    float span = static_cast<float>(client.right - 16);
+    const int percents[] = {30, 20, 10, 10, 5, 15, 10};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, i, 0), static_cast<int>(percents[i] / 100.0f * span))
+            << i;
+    }
+
+    auto images = [](HWND list) {
+        return reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    };
+    int cx = 0, cy = 0;
+    ASSERT_NE(images(app.hServerList), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(app.hServerList)), 8);
+    ImageList_GetIconSize(images(app.hServerList), &cx, &cy);
+    EXPECT_EQ(cx, 16);
+    EXPECT_EQ(cy, 14);
+    ASSERT_NE(images(app.hPlayerList), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(app.hPlayerList)), 1);
+
+    EXPECT_EQ(app.sortColumn, PING);
+    EXPECT_NE(app.hStatusBar, nullptr);
+}
+
+TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
+    LoadServerTable(3);
+    TestServer server = Server("Real Test", 3);
+    server.mapname = "test";
+    server.version = "8.71pre x86_64 Dec  7 2026 Linux";
+    server.anticheat = 2;
+    server.maxClients = 16;
+    FeedServer(1, server, 42);
+
+    ASSERT_EQ(ListRowCount(app.hServerList), 1);
+    EXPECT_EQ(ListItemData(app.hServerList, 0), 1);
+    EXPECT_EQ(ListItemText(app.hServerList, 0, HOST), L"Real Test");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, ADDRESS), L"10.0.0.2:27910");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, MAP), L"test");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, PLAYERS), L"3 / 16");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, AC), L"2");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, MOD), L"baseq2");
+    EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(app.servers[1].ping));
+    EXPECT_GE(app.servers[1].ping, 42u);
+    EXPECT_LT(app.servers[1].ping, 60u);
+    EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 4); // the penguin
+
+    EXPECT_EQ(app.servers[1].answered, 1);
+    EXPECT_EQ(app.listDirty, 1);
+    EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Real Test'");
+    EXPECT_EQ(StatusPartText(1), L"3 Players");
+    EXPECT_EQ(StatusPartText(2), L"1 Server");
+
+    // Written whether or not the server is listed; singular only for one player.
+    SetCheckBox(IDC_SHOW_FULL, false);
+    FeedServer(0, Server("Solo", 1, 1));
+    EXPECT_EQ(StatusPartText(0), L"Found 1 player on 'Solo'");
+    EXPECT_EQ(ListRowCount(app.hServerList), 1);
+    FeedServer(2, Server("Nobody", 0));
+    EXPECT_EQ(StatusPartText(0), L"Found 0 players on 'Nobody'");
+    EXPECT_EQ(StatusPartText(1), L"3 Players");
+    EXPECT_EQ(StatusPartText(2), L"2 Servers");
+}
+
+TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
+    LoadServerTable(1);
+    FeedServer(0, Server("x", 1));
+    struct Case {
+        uint32_t ping;
+        int image;
+    } cases[] = {{0, 1}, {100, 1}, {101, 2}, {200, 2}, {201, 3}};
+    for (const Case& c : cases) {
+        app.servers[0].ping = c.ping;
+        EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), c.image) << c.ping;
+        EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(c.ping));
+    }
+    app.mediumPing = 50; // below good: everything above good is red
+    app.servers[0].ping = 101;
+    EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), 3);
+    // Other columns keep the row's own icon.
+    EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 5);
+}
+
+TEST_F(ServerListTest, RowIconsFollowTheVersionText) {
+    LoadServerTable(5);
+    const char* versions[] = {"8.70 x86_64 Mar  1 2025 Linux", "q2pro r3000 Win64", "FreeBSD", "3.20 PPC OSX", ""};
+    const int icons[] = {4, 5, 6, 7, 0};
+    for (int i = 0; i < 5; ++i) {
+        TestServer server = Server("s" + std::to_string(i), 1);
+        server.version = versions[i];
+        FeedServer(i, server, 10 + 20 * i);
+    }
+    ASSERT_EQ(ListRowCount(app.hServerList), 5);
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(ListItemImage(app.hServerList, row, HOST), icons[ListItemData(app.hServerList, row)]);
+    }
+}
+
+TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
+    FeedSortFixture();
+    EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"})); // by ping as replies arrive
+
+    ClickServerColumn(HOST);
+    EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
+    EXPECT_EQ(app.sortColumn, HOST);
+    ClickServerColumn(HOST);
+    EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
+    EXPECT_EQ(app.sortColumn, HOST | SORT_REVERSED_BIT);
+    ClickServerColumn(HOST);
+    EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
+
+    ClickServerColumn(PLAYERS); // fullest first
+    EXPECT_EQ(ListColumn(app.hServerList, PLAYERS), (Texts{L"7 / 8", L"2 / 8", L"0 / 8"}));
+    ClickServerColumn(MAP);
+    EXPECT_EQ(ListColumn(app.hServerList, MAP), (Texts{L"Q2DM1", L"q2dm2", L"q2dm3"}));
+    ClickServerColumn(AC);
+    EXPECT_EQ(ListColumn(app.hServerList, AC), (Texts{L"0", L"1", L"2"}));
+    ClickServerColumn(MOD);
+    EXPECT_EQ(ListColumn(app.hServerList, MOD), (Texts{L"Action", L"baseq2", L"ctf"}));
+    ClickServerColumn(MOD);
+    EXPECT_EQ(ListColumn(app.hServerList, MOD), (Texts{L"ctf", L"baseq2", L"Action"}));
+    ClickServerColumn(ADDRESS);
+    EXPECT_EQ(ListColumn(app.hServerList, ADDRESS), (Texts{L"10.0.0.1:27910", L"10.0.0.3:27910", L"10.0.0.4:27910"}));
+    ClickServerColumn(PING);
+    EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
+    ClickServerColumn(PING);
+    EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
+
+    // A new row lands in its sorted place.
+    FeedServer(1, Server("delta", 1), 200);
+    EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"delta", L"bravo", L"charlie"}));
+}
+
+TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {
+    // 10.0.0.2 and 10.0.0.10 would sort the other way as text; the same address sorts by port.
+    std::vector<unsigned char> body = {10, 0, 0, 10, 0x6D, 0x06, 10, 0, 0, 2,  0x6D, 0x07,
+                                       10, 0, 0, 2,  0x6D, 0x06, 9,  9, 9, 9, 0x00, 0x50};
+    RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
+    for (int i = 0; i < 4; ++i) {
+        FeedServer(i, Server("s", 1));
+    }
+    ClickServerColumn(ADDRESS);
+    EXPECT_EQ(ListColumn(app.hServerList, ADDRESS),
+              (Texts{L"9.9.9.9:80", L"10.0.0.2:27910", L"10.0.0.2:27911", L"10.0.0.10:27910"}));
+}
+
+TEST_F(ServerListTest, ASortValueNamingNoColumnSortsByPing) {
+    for (int stored : {7, 0x4007, 0x8003, -1}) {
+        app.sortColumn = stored;
+        FeedSortFixture();
+        EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"})) << stored;
+    }
+    // A click on Ping then reverses what the user sees.
+    ClickServerColumn(PING);
+    EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
+}
+
+TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
+    LoadServerTable(5);
+    FeedServer(0, Server("empty", 0));
+    FeedServer(1, Server("full", 8));
+    FeedServer(2, Server("some", 3));
+    FeedServer(3, Server("zero slots", 0, 0));
+    FeedServer(4, Server("over", 9));
+    EXPECT_EQ(ListRowCount(app.hServerList), 5);
+
+    struct Case {
+        bool full, empty;
+        Texts hosts; // in ping order, all equal: table order after a rebuild
+        const wchar_t* players;
+    } cases[] = {
+        {false, true, {L"empty", L"some"}, L"3 Players"},
+        {false, false, {L"some"}, L"3 Players"},
+        {true, false, {L"full", L"some", L"over"}, L"20 Players"},
+        {true, true, {L"empty", L"full", L"some", L"zero slots", L"over"}, L"20 Players"},
+    };
+    for (const Case& c : cases) {
+        SetCheckBox(IDC_SHOW_FULL, c.full);
+        SetCheckBox(IDC_SHOW_EMPTY, c.empty);
+        EXPECT_EQ(app.showFull, c.full);
+        EXPECT_EQ(app.showEmpty, c.empty);
+        Texts hosts = Hosts();
+        std::sort(hosts.begin(), hosts.end());
+        Texts expected = c.hosts;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(hosts, expected);
+        EXPECT_EQ(app.shownServers, static_cast<int>(expected.size()));
+        EXPECT_EQ(StatusPartText(1), c.players);
+    }
+}
+
+TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
+    LoadServerTable(3);
+    FeedServer(0, Server("a", 2));
+    FeedServer(1, Server("b", 3));
+    FeedServer(2, Server("c", 0));
+    auto select = [](int row) {
+        LVITEMW state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    };
+    auto selected = [] { return static_cast<int>(SendMessageW(app.hServerList, LVM_GETSELECTEDCOUNT, 0, 0)); };
+    select(1);
+    ASSERT_EQ(selected(), 1);
+
+    SetCheckBox(IDC_SHOW_FULL, false); // no server is full: nothing changes
+    EXPECT_EQ(selected(), 1);
+    EXPECT_EQ(ListRowCount(app.hServerList), 3);
+
+    SetCheckBox(IDC_SHOW_EMPTY, false); // "c" goes: the list is rebuilt
+    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+    EXPECT_EQ(selected(), 0);
+    EXPECT_EQ(StatusPartText(2), L"2 Servers");
+}
+
+TEST_F(ServerListTest, SizeChangesSetTheRuledWidths) {
+    auto widths = [](HWND list, int count) {
+        std::vector<int> result;
+        for (int i = 0; i < count; ++i) {
+            result.push_back(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0)));
+        }
+        return result;
+    };
+    auto resize = [](int clientWidth) { SendMessageW(app.hMainDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, 400)); };
+
+    // The details view, as the player list shows it when playerViewDetails is set.
+    app.playerViewDetails = 1;
+    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    resize(686);
+    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>{191, 127, 63, 63, 31, 95, 63}));
+    EXPECT_EQ(widths(app.hPlayerList, 3), (std::vector<int>{138, 69, 69}));
+    resize(1000);
+    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>{282, 188, 94, 94, 47, 141, 94}));
+    EXPECT_EQ(widths(app.hPlayerList, 3), (std::vector<int>{205, 102, 102}));
+
+    // The list view of the template: one width for all its columns.
+    app.playerViewDetails = 0;
+    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_LIST, 0);
+    resize(686);
+    EXPECT_EQ(widths(app.hPlayerList, 1), (std::vector<int>{91}));
+
+    resize(0); // minimised: no negative widths
+    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>(7, 0)));
+}
+
+TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
+    LoadServerTable(1);
+    FeedServer(0, Server("x", 1));
+    wchar_t text[8] = L"keep";
+    NMLVDISPINFOW request{};
+    request.hdr.hwndFrom = app.hServerList;
+    request.hdr.idFrom = IDC_SERVER_LIST;
+    request.hdr.code = LVN_GETDISPINFOW;
+    request.item.mask = LVIF_TEXT;
+    request.item.pszText = text;
+    request.item.cchTextMax = ARRAYSIZE(text);
+    for (auto [subItem, data] : {std::pair{7, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
+        request.item.iSubItem = subItem;
+        request.item.lParam = data;
+        SendMessageW(app.hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
+        EXPECT_STREQ(text, L"keep");
+    }
+    // A short buffer gets the cut, terminated text.
+    app.servers[0].hostname[0] = u'L';
+    request.item.iSubItem = HOST;
+    request.item.lParam = 0;
+    request.item.cchTextMax = 2;
+    SendMessageW(app.hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
+    EXPECT_STREQ(text, L"L");
+}
+
+TEST_F(ServerListTest, ARebuiltTableTakesItsRowsAlong) {
+    FeedSortFixture();
+    ASSERT_EQ(ListRowCount(app.hServerList), 3);
+    // From a worker, as the update run does it: the swap runs on this thread while it pumps messages.
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            LoadServerTable(2);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(worker);
+    EXPECT_EQ(app.serverCount, 2);
+    EXPECT_EQ(ListRowCount(app.hServerList), 0);
+    EXPECT_EQ(app.shownServers, 0);
+    EXPECT_EQ(app.shownPlayers, 0);
+
+    // A refilter now finds nothing answered.
+    SetCheckBox(IDC_SHOW_FULL, false);
+    EXPECT_EQ(ListRowCount(app.hServerList), 0);
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+// Test helpers for the server list: a table of local servers, replies fed through the real parser, and the list
+// read back as a user sees it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct TestPlayer {
+    int score;
+    int ping;
+    std::string name;
+};
+
+struct TestServer {
+    std::string hostname = "Server";
+    std::string mapname = "q2dm1";
+    std::string gamename = "baseq2";
+    std::string version = "3.20 x86 Dec 21 1998 Win32 RELEASE";
+    int maxClients = 8;
+    int anticheat = 0;
+    std::vector<TestPlayer> players;
+};
+
+// A status reply as a server sends it.
+std::string ReplyOf(const TestServer& server);
+
+// Rebuilds the table with `count` servers 10.0.0.1:27910, 10.0.0.2:27910, ... (all unanswered).
+void LoadServerTable(int count);
+
+// Parses a reply for table record `index` as the receiver thread would (tableLock held), with the query sent
+// `pingMs` milliseconds before.
+void FeedReply(int index, const std::string& reply, DWORD pingMs = 50);
+void FeedServer(int index, const TestServer& server, DWORD pingMs = 50);
+
+int ListRowCount(HWND list);
+std::wstring ListItemText(HWND list, int item, int subItem);
+int ListItemImage(HWND list, int item, int subItem);
+LPARAM ListItemData(HWND list, int item);
+// One column's texts, top to bottom.
+std::vector<std::wstring> ListColumn(HWND list, int subItem);
+
+// Sets a check box by clicking it when it is not in the wanted state.
+void SetCheckBox(int id, bool checked);
+// A click on a server list column header, as the list view reports it.
+void ClickServerColumn(int column);
