@@ -1,0 +1,76 @@
+// Any datagram the receiver accepts (1 to 4096 bytes) goes through ReadLine and the reply parser without reading
+// or writing outside a buffer, and leaves a record whose counts are in range and whose texts are terminated.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/status_reply.h"
+
+namespace {
+
+constexpr size_t MAX_DATAGRAM = 4096;
+
+void Require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
+    size_t i = 0;
+    for (; text[i] && i + 1 < size; ++i) {
+        dest[i] = static_cast<unsigned char>(text[i]);
+    }
+    dest[i] = 0;
+}
+
+template <size_t N>
+void RequireTerminated(const char16_t (&text)[N]) {
+    Require(std::char_traits<char16_t>::find(text, N, u'\0') != nullptr);
+}
+
+void CheckLines(const std::vector<char>& datagram, int length) {
+    const char* position = datagram.data();
+    int remaining = length;
+    char line[STATUS_LINE_SIZE];
+    int lines = 0;
+    while (ReadLine(position, remaining, line)) {
+        Require(std::strlen(line) < STATUS_LINE_SIZE);
+        Require(remaining >= 0);
+        Require(++lines <= length);
+    }
+    Require(remaining == 0);
+    Require(position == datagram.data() + length);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0 || size > MAX_DATAGRAM) {
+        return -1; // the receiver never passes these on
+    }
+    // The receiver stores a zero byte after the datagram; nothing beyond it exists.
+    std::vector<char> datagram(data, data + size);
+    datagram.push_back(0);
+    int length = static_cast<int>(size);
+
+    CheckLines(datagram, length);
+
+    auto record = std::make_unique<ServerRecord>();
+    ParseStatusText(datagram.data(), length, DecodeLatin1, *record);
+    Require(record->playerCount >= 0 && record->playerCount <= MAX_PLAYERS);
+    RequireTerminated(record->hostname);
+    RequireTerminated(record->mapname);
+    RequireTerminated(record->version);
+    RequireTerminated(record->gamedate);
+    RequireTerminated(record->gamename);
+    Require(record->mapname[0] != 0); // a map name or "?"
+    Require(record->gamename[0] != 0); // a mod name or "default"
+    for (int i = 0; i < record->playerCount; ++i) {
+        RequireTerminated(record->players[i].name);
+    }
+    return 0;
+}
