@@ -154,6 +154,16 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
 
+TEST_F(ServerListTest, RepliesAreReadInTheAnsiCodePage) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the system code page is " << GetACP() << ", not 1252";
+    }
+    LoadServerTable(1);
+    FeedServer(0, Server("Caf\xe9 \x80 \xab\xbb", 0));
+    EXPECT_EQ(ListItemText(app.hServerList, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
+    EXPECT_EQ(StatusPartText(0), L"Found 0 players on 'Caf\u00e9 \u20ac \u00ab\u00bb'");
+}
+
 TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
     LoadServerTable(1);
     FeedServer(0, Server("x", 1));
