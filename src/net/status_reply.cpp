@@ -95,28 +95,29 @@ void StoreText(AnsiDecoder decode, const char* value, const char16_t* absent, ch
     dest[i] = 0;
 }
 
-// A player line: score, ping and the name. Returns false for a line with fewer than two tokens.
+// The next space-separated word (leading spaces skipped), or null when none is left. The cursor stops on the
+// space that ended the word, or on the terminator.
+const char* NextWord(char*& cursor) {
+    while (*cursor == ' ') {
+        ++cursor;
+    }
+    if (!*cursor) {
+        return nullptr;
+    }
+    const char* word = cursor;
+    while (*cursor && *cursor != ' ') {
+        ++cursor;
+    }
+    return word;
+}
+
+// A player line: score, ping and the name. Returns false for a line with fewer than two words.
 bool ReadPlayerLine(char* line, AnsiDecoder decode, PlayerRecord& player) {
     char* cursor = line;
-    while (*cursor == ' ') {
-        ++cursor;
-    }
-    if (!*cursor) {
+    const char* score = NextWord(cursor);
+    const char* ping = score ? NextWord(cursor) : nullptr;
+    if (!ping) {
         return false;
-    }
-    const char* score = cursor;
-    while (*cursor && *cursor != ' ') {
-        ++cursor;
-    }
-    while (*cursor == ' ') {
-        ++cursor;
-    }
-    if (!*cursor) {
-        return false;
-    }
-    const char* ping = cursor;
-    while (*cursor && *cursor != ' ') {
-        ++cursor;
     }
     // The name starts right after the one space that ended the ping.
     if (*cursor) {

@@ -183,21 +183,6 @@ TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
     EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 5);
 }
 
-TEST_F(ServerListTest, RowIconsFollowTheVersionText) {
-    LoadServerTable(5);
-    const char* versions[] = {"8.70 x86_64 Mar  1 2025 Linux", "q2pro r3000 Win64", "FreeBSD", "3.20 PPC OSX", ""};
-    const int icons[] = {4, 5, 6, 7, 0};
-    for (int i = 0; i < 5; ++i) {
-        TestServer server = Server("s" + std::to_string(i), 1);
-        server.version = versions[i];
-        FeedServer(i, server, 10 + 20 * i);
-    }
-    ASSERT_EQ(ListRowCount(app.hServerList), 5);
-    for (int row = 0; row < 5; ++row) {
-        EXPECT_EQ(ListItemImage(app.hServerList, row, HOST), icons[ListItemData(app.hServerList, row)]);
-    }
-}
-
 TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
     FeedSortFixture();
     EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"})); // by ping as replies arrive
