@@ -23,7 +23,6 @@ void SwapServerTable(ServerTableSwap& swap) {
     EmptyServerLists();
     ServerRecord* servers = app.servers;
     int32_t serverCount = app.serverCount;
-    app.serverCount = 0;
     app.servers = swap.servers;
     app.serverCount = swap.serverCount;
     swap.servers = servers;

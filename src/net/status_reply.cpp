@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 const unsigned char STATUS_QUERY[STATUS_QUERY_SIZE] = {0xFF, 0xFF, 0xFF, 0xFF, 's', 't', 'a', 't', 'u', 's', '\n', 0};
 
 const InfoKey InfoKeyTable[INFO_KEY_COUNT] = {
@@ -88,11 +90,7 @@ void StoreText(AnsiDecoder decode, const char* value, const char16_t* absent, ch
         decode(value, dest, size);
         return;
     }
-    size_t i = 0;
-    for (; absent[i] && i + 1 < size; ++i) {
-        dest[i] = absent[i];
-    }
-    dest[i] = 0;
+    TextCopy(dest, size, absent);
 }
 
 // The next space-separated word (leading spaces skipped), or null when none is left. The cursor stops on the

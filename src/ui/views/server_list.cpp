@@ -79,11 +79,11 @@ HWND InitListViews() {
     int width = ClientWidth(serverList);
     SendMessageW(serverList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
     for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
-        const ColumnSpec& spec = ServerColumns[i];
-        if (!InsertColumn(serverList, i, spec.title, InitialColumnWidth(spec.widthPercent, width))) {
+        const ColumnSpec& column = ServerColumns[i];
+        if (!InsertColumn(serverList, i, column.title, InitialColumnWidth(column.widthPercent, width))) {
             return nullptr;
         }
-        if (spec.kind == FIELD_PING) {
+        if (column.kind == FIELD_PING) {
             app.sortColumn = i;
         }
     }
@@ -92,8 +92,8 @@ HWND InitListViews() {
     SendMessageW(app.hPlayerList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
     width = ClientWidth(app.hPlayerList);
     for (int i = 0; i < PLAYER_COLUMN_COUNT; ++i) {
-        const PlayerColumnSpec& spec = PlayerColumns[i];
-        if (!InsertColumn(app.hPlayerList, i, spec.title, InitialColumnWidth(spec.widthPercent, width))) {
+        const PlayerColumnSpec& column = PlayerColumns[i];
+        if (!InsertColumn(app.hPlayerList, i, column.title, InitialColumnWidth(column.widthPercent, width))) {
             return nullptr;
         }
     }
