@@ -14,3 +14,8 @@ constexpr UINT WM_APP_STORE_REPLY = WM_APP + 1;
 // refer into the table. The rebuild uses it to take the old table away before releasing it and to publish the
 // new one only once it is fully written.
 constexpr UINT WM_APP_SWAP_TABLE = WM_APP + 2;
+
+// The end of an update run, sent by its worker as its last step: the controls are restored, abortEvent reset and
+// updateRunning cleared in one step of the user interface thread, where ToggleUpdate also runs, so a click can
+// never be taken as an Abort of a run that is already ending. No payload; the handler returns TRUE.
+constexpr UINT WM_APP_END_UPDATE = WM_APP + 3;

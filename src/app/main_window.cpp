@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "app/app_messages.h"
+#include "master/update_run.h"
 #include "net/server_table.h"
 #include "resource.h"
 #include "ui/views/server_list.h"
@@ -45,6 +46,14 @@ BOOL OnCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_EXIT:
         DestroyWindow(app.hMainDlg);
+        break;
+    case IDC_UPDATE:
+        ToggleUpdate();
+        break;
+    case IDC_MOD_FILTER:
+        if (HIWORD(wParam) == CBN_SELCHANGE) {
+            ToggleUpdate();
+        }
         break;
     case IDC_SHOW_FULL:
     case IDC_SHOW_EMPTY:
@@ -120,6 +129,9 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_SWAP_TABLE:
         SwapServerTable(*reinterpret_cast<ServerTableSwap*>(lParam));
         return TRUE;
+    case WM_APP_END_UPDATE:
+        EndUpdateRun();
+        return ReturnResult(TRUE);
     }
     return FALSE;
 }
@@ -154,4 +166,6 @@ void InitMainWindow() {
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);
     UpdateWindow(app.hMainDlg);
+
+    ToggleUpdate();
 }

@@ -1,3 +1,4 @@
+#include "net/query_pacing.h"
 #include "net/status_reply.h"
 
 #include <gtest/gtest.h>
@@ -243,3 +244,13 @@ TEST(ElapsedMs, IsCorrectAcrossTheClockWrap) {
 }
 
 } // namespace
+
+TEST(QueryPacing, IsTheTruncatedIntervalWithRatesBelowOneTakenAsOne) {
+    const struct {
+        int32_t rate;
+        uint32_t ms;
+    } cases[] = {{10, 100}, {3, 333}, {7, 142}, {1000, 1}, {1001, 0}, {100000, 0}, {1, 1000}, {0, 1000}, {-5, 1000}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PacingIntervalMs(c.rate), c.ms) << c.rate;
+    }
+}

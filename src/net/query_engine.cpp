@@ -1,0 +1,219 @@
+#include "net/query_engine.h"
+
+#include "app/app_state.h"
+
+#include <mmsystem.h>
+
+#include "app/status_bar.h"
+#include "base/address.h"
+#include "net/query_pacing.h"
+#include "net/reply_parser.h"
+#include "net/server_table.h"
+#include "net/status_reply.h"
+
+namespace {
+
+constexpr int QUERY_PASSES = 3;
+constexpr DWORD GRACE_WAIT_MS = 1000;
+constexpr DWORD REPAINT_DELAY_MS = 250;
+constexpr int DATAGRAM_SIZE = 4096;
+
+// Which of allAnsweredEvent and abortEvent ended a wait; the all-answered signal takes precedence.
+enum class WaitEnd { AllAnswered, Abort, Other };
+
+WaitEnd WaitForAnswersOrAbort(DWORD timeoutMs) {
+    HANDLE events[2] = {app.allAnsweredEvent, app.abortEvent};
+    switch (WaitForMultipleObjects(2, events, FALSE, timeoutMs)) {
+    case WAIT_OBJECT_0:
+        return WaitEnd::AllAnswered;
+    case WAIT_OBJECT_0 + 1:
+        return WaitEnd::Abort;
+    default:
+        return WaitEnd::Other; // timeout or failure
+    }
+}
+
+int32_t CountUnansweredLocked() {
+    EnterCriticalSection(&app.tableLock);
+    int32_t count = CountUnanswered();
+    LeaveCriticalSection(&app.tableLock);
+    return count;
+}
+
+void RepaintIfListed() {
+    if (app.listDirty) {
+        InvalidateRect(app.hServerList, nullptr, FALSE);
+    }
+    app.listDirty = 0;
+}
+
+void CloseEvent(HANDLE& event) {
+    if (event) {
+        CloseHandle(event);
+        event = nullptr;
+    }
+}
+
+// The run's socket and events; false, with everything created so far released, when one cannot be had.
+bool OpenRunObjects() {
+    app.socketEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    app.receiverStopEvent = app.socketEvent ? CreateEventW(nullptr, FALSE, FALSE, nullptr) : nullptr;
+    app.allAnsweredEvent = app.receiverStopEvent ? CreateEventW(nullptr, FALSE, FALSE, nullptr) : nullptr;
+    app.querySocket = INVALID_SOCKET;
+    if (app.allAnsweredEvent) {
+        app.querySocket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    }
+    if (app.querySocket != INVALID_SOCKET && WSAEventSelect(app.querySocket, app.socketEvent, FD_READ) == 0) {
+        return true;
+    }
+    if (app.querySocket != INVALID_SOCKET) {
+        closesocket(app.querySocket);
+        app.querySocket = INVALID_SOCKET;
+    }
+    CloseEvent(app.allAnsweredEvent);
+    CloseEvent(app.receiverStopEvent);
+    CloseEvent(app.socketEvent);
+    return false;
+}
+
+// One pass over the table. Returns false when abortEvent ended a pacing wait.
+bool RunPass(DWORD pacingMs, DWORD repaintStart) {
+    for (int32_t j = 0; j < app.serverCount; ++j) {
+        bool sent = false;
+        EnterCriticalSection(&app.tableLock);
+        if (!app.servers[j].answered) {
+            SendStatusQuery(&app.servers[j]);
+            sent = true;
+        }
+        LeaveCriticalSection(&app.tableLock);
+
+        if (sent && WaitForAnswersOrAbort(pacingMs) == WaitEnd::Abort) {
+            return false;
+        }
+        if (timeGetTime() - repaintStart > REPAINT_DELAY_MS) {
+            RepaintIfListed();
+        }
+    }
+    return true;
+}
+
+// Passes and grace waits; returns when the run is over, however it ended.
+void RunPasses() {
+    DWORD pacingMs = PacingIntervalMs(app.packetsPerSecond);
+    DWORD repaintStart = timeGetTime(); // never moved forward
+    for (int pass = 0; pass < QUERY_PASSES; ++pass) {
+        if (!RunPass(pacingMs, repaintStart)) {
+            return;
+        }
+        if (CountUnansweredLocked() <= 0) {
+            return;
+        }
+        if (WaitForAnswersOrAbort(GRACE_WAIT_MS) == WaitEnd::AllAnswered) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void QueryServers() {
+    if (!OpenRunObjects()) {
+        return;
+    }
+    timeBeginPeriod(1);
+
+    HANDLE receiver = CreateThread(nullptr, 0, ReceiverThread, nullptr, 0, nullptr);
+    if (!receiver) {
+        // No receiver will close its two events; the passes still run and nothing is accepted.
+        CloseEvent(app.receiverStopEvent);
+        CloseEvent(app.socketEvent);
+    }
+
+    RunPasses();
+
+    const wchar_t* closing = WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0 ? L"Aborted" : L"Completed";
+    int32_t unanswered = CountUnansweredLocked();
+    if (app.listDirty) {
+        InvalidateRect(app.hServerList, nullptr, FALSE);
+    }
+
+    if (receiver) {
+        // The receiver may be inside a datagram's handling, sending to the user interface thread; it is let
+        // finish, and closes its two events, before the socket and the event it uses are taken away.
+        SetEvent(app.receiverStopEvent);
+        WaitForSingleObject(receiver, INFINITE);
+        CloseHandle(receiver);
+        app.receiverStopEvent = nullptr;
+        app.socketEvent = nullptr;
+    }
+    closesocket(app.querySocket);
+    app.querySocket = INVALID_SOCKET;
+    CloseEvent(app.allAnsweredEvent);
+
+    SetStatus(L"%s. %d of %d servers responded.", closing, app.serverCount - unanswered, app.serverCount);
+    timeEndPeriod(1);
+}
+
+void SendStatusQuery(ServerRecord* record) {
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = record->addr;
+    destination.sin_port = htons(record->port);
+
+    char address[DOTTED_QUAD_SIZE];
+    FormatDottedQuad(record->addr, address);
+    if (record->attempts == 0) {
+        SetStatus(L"Querying %S:%d...", address, record->port);
+    } else {
+        SetStatus(L"Retrying %S:%d (attempt %d)...", address, record->port, record->attempts + 1);
+    }
+    record->attempts++;
+
+    record->queryTime = timeGetTime();
+    if (sendto(app.querySocket, reinterpret_cast<const char*>(STATUS_QUERY), STATUS_QUERY_SIZE, 0, reinterpret_cast<sockaddr*>(&destination),
+               sizeof destination) == SOCKET_ERROR) {
+        SetStatus(L"Can't send: error %d", WSAGetLastError());
+    }
+}
+
+DWORD WINAPI ReceiverThread(LPVOID) {
+    HANDLE events[2] = {app.socketEvent, app.receiverStopEvent};
+    timeBeginPeriod(1);
+
+    char datagram[DATAGRAM_SIZE + 1];
+    for (;;) {
+        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            break; // the stop event, or a failed wait
+        }
+        sockaddr_in sender{};
+        int senderSize = sizeof sender;
+        // A receive fails with WSAECONNRESET after a port-unreachable report from a dead server, and with
+        // WSAEMSGSIZE for a datagram over 4096 bytes, which is lost; either way the next one is read.
+        int length = recvfrom(app.querySocket, datagram, DATAGRAM_SIZE, 0, reinterpret_cast<sockaddr*>(&sender),
+                              &senderSize);
+        if (length == SOCKET_ERROR || length == 0) {
+            continue;
+        }
+        datagram[length] = 0;
+
+        EnterCriticalSection(&app.tableLock);
+        uint16_t senderPort = ntohs(sender.sin_port);
+        for (int32_t i = 0; i < app.serverCount; ++i) {
+            ServerRecord* record = &app.servers[i];
+            if (record->addr == sender.sin_addr.s_addr && record->port == senderPort && record->queryTime != 0 &&
+                !record->answered) {
+                ParseStatusReply(datagram, length, record);
+                break;
+            }
+        }
+        if (CountUnanswered() == 0) {
+            SetEvent(app.allAnsweredEvent);
+        }
+        LeaveCriticalSection(&app.tableLock);
+    }
+
+    CloseHandle(events[1]);
+    CloseHandle(events[0]);
+    timeEndPeriod(1);
+    return 0;
+}
