@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 
 #include <commctrl.h>
+#include <strsafe.h>
 
 #include "app/app_messages.h"
 #include "master/update_run.h"
@@ -71,6 +72,22 @@ INT_PTR OnNotify(LPARAM lParam) {
         return OnServerListNotify(header);
     }
     return FALSE;
+}
+
+// Settings still zero or empty after loading take the program's defaults.
+void ApplyDefaults() {
+    if (app.gameExe[0] == 0) {
+        StringCchCopyW(app.gameExe, PATH_TEXT_SIZE, L"quake2.exe");
+    }
+    if (app.packetsPerSecond == 0) {
+        app.packetsPerSecond = 10;
+    }
+    if (app.goodPing == 0) {
+        app.goodPing = 100;
+    }
+    if (app.mediumPing == 0) {
+        app.mediumPing = 200;
+    }
 }
 
 // Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
@@ -162,6 +179,8 @@ void InitMainWindow() {
     app.serverCount = 0;
 
     app.hServerList = InitListViews();
+
+    ApplyDefaults();
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);

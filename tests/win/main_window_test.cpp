@@ -209,7 +209,8 @@ TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirst
     EXPECT_EQ(edges[1], edges[0] + width * 15 / 70);
     EXPECT_EQ(edges[2], edges[1] + width * 15 / 70);
 
-    EXPECT_EQ(StatusPartText(0), L"Updating Server List...");
+    // The start-up run has found an empty master list.
+    EXPECT_EQ(StatusPartText(0), L"Completed. 0 of 0 servers responded.");
     EXPECT_EQ(StatusPartText(1), L"0 Players");
     EXPECT_EQ(StatusPartText(2), L"0 Servers");
 
@@ -255,10 +256,11 @@ TEST_F(MainWindowTest, SetStatusWorksFromAnotherThread) {
 
 TEST_F(MainWindowTest, SetStatusWithoutAStatusBarChangesNothing) {
     HWND bar = app.hStatusBar;
+    std::wstring before = StatusPartText(0);
     app.hStatusBar = nullptr;
     SetStatus(L"not shown");
     app.hStatusBar = bar;
-    EXPECT_EQ(StatusPartText(0), L"Updating Server List...");
+    EXPECT_EQ(StatusPartText(0), before);
 }
 
 TEST_F(MainWindowTest, CountsAreSingularOnlyForExactlyOne) {
@@ -288,7 +290,11 @@ TEST_F(MainWindowTest, StartUpPreparesTheRunState) {
     EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0) << "manual reset: stays set";
     EXPECT_EQ(app.serverCount, 0);
-    EXPECT_EQ(app.servers, nullptr);
+    // Defaults for what no setting gave.
+    EXPECT_STREQ(app.gameExe, L"quake2.exe");
+    EXPECT_EQ(app.packetsPerSecond, 10);
+    EXPECT_EQ(app.goodPing, 100);
+    EXPECT_EQ(app.mediumPing, 200);
 }
 
 TEST_F(MainWindowTest, MinimumTrackingSizeBeforeTheLayoutIsInstalled) {
