@@ -3,12 +3,16 @@
 //   winctl close TITLE [MS]   asks that window to close (WM_CLOSE), waits for its process to end and exits with
 //                             the process's exit code (2 if it did not end in time)
 //   winctl geometry TITLE [MS] prints that window's rectangle as WIDTHxHEIGHT+X+Y (the form ImageMagick crops by)
+//   winctl status TITLE PREFIX [MS]  waits until the window's status line begins with PREFIX; prints the line and
+//                             the server list's row count (exit 0), or the last line seen after MS (exit 1)
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
 
 #include "find_window.h"
+#include "remote_controls.h"
 
 namespace {
 
@@ -47,6 +51,28 @@ int PrintGeometry(const wchar_t* title, DWORD timeoutMs) {
     return 0;
 }
 
+constexpr int STATUS_BAR_ID = 140;
+constexpr int SERVER_LIST_ID = 1017;
+
+int AwaitStatus(const wchar_t* title, const wchar_t* prefix, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    HWND window = WaitForTopLevelWindow(title, 0, timeoutMs);
+    std::wstring line;
+    while (window) {
+        line = RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 0);
+        if (line.rfind(prefix, 0) == 0) {
+            std::wprintf(L"%ls\n%d rows\n", line.c_str(), RemoteListRowCount(GetDlgItem(window, SERVER_LIST_ID)));
+            return 0;
+        }
+        if (GetTickCount() - start >= timeoutMs) {
+            break;
+        }
+        Sleep(100);
+    }
+    std::fwprintf(stderr, L"winctl: status line still '%ls'\n", line.c_str());
+    return 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -59,6 +85,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"geometry") == 0) {
         return PrintGeometry(argv[2], TimeoutArgument(argc, argv));
     }
-    std::fwprintf(stderr, L"usage: winctl wait|close|geometry TITLE [MS]\n");
+    if (argc >= 4 && std::wcscmp(argv[1], L"status") == 0) {
+        return AwaitStatus(argv[2], argv[3], argc > 4 ? static_cast<DWORD>(std::wcstoul(argv[4], nullptr, 10)) : 60000);
+    }
+    std::fwprintf(stderr, L"usage: winctl wait|close|geometry TITLE [MS] | status TITLE PREFIX [MS]\n");
     return 64;
 }

@@ -1,0 +1,87 @@
+#include "remote_controls.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr int REMOTE_TEXT_CHARS = 512;
+
+// A block of memory inside the process that owns a window, released with the object.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, SIZE_T size) : size_(size) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process_) {
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        }
+    }
+    ~RemoteBlock() {
+        if (address_) {
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        }
+        if (process_) {
+            CloseHandle(process_);
+        }
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    bool Valid() const { return address_ != nullptr; }
+    char* Address() const { return static_cast<char*>(address_); }
+    bool Write(SIZE_T offset, const void* data, SIZE_T size) const {
+        return offset + size <= size_ && WriteProcessMemory(process_, Address() + offset, data, size, nullptr);
+    }
+    bool Read(SIZE_T offset, void* data, SIZE_T size) const {
+        return offset + size <= size_ && ReadProcessMemory(process_, Address() + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+    SIZE_T size_;
+};
+
+std::wstring ReadText(const RemoteBlock& block, SIZE_T offset) {
+    wchar_t text[REMOTE_TEXT_CHARS] = {};
+    if (!block.Read(offset, text, sizeof text)) {
+        return L"";
+    }
+    text[REMOTE_TEXT_CHARS - 1] = 0;
+    return text;
+}
+
+} // namespace
+
+std::wstring RemoteStatusText(HWND statusBar, int part) {
+    LRESULT length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, part, 0));
+    RemoteBlock block(statusBar, (length + 1) * sizeof(wchar_t));
+    if (!block.Valid()) {
+        return L"";
+    }
+    SendMessageW(statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(block.Address()));
+    std::wstring text(length, L'\0');
+    return block.Read(0, text.data(), length * sizeof(wchar_t)) ? text : L"";
+}
+
+int RemoteListRowCount(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring RemoteListItemText(HWND list, int item, int subItem) {
+    // The item record first, its text buffer right behind it.
+    RemoteBlock block(list, sizeof(LVITEMW) + REMOTE_TEXT_CHARS * sizeof(wchar_t));
+    if (!block.Valid()) {
+        return L"";
+    }
+    LVITEMW request{};
+    request.iSubItem = subItem;
+    request.pszText = reinterpret_cast<wchar_t*>(block.Address() + sizeof(LVITEMW));
+    request.cchTextMax = REMOTE_TEXT_CHARS;
+    if (!block.Write(0, &request, sizeof request)) {
+        return L"";
+    }
+    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(block.Address()));
+    return ReadText(block, sizeof(LVITEMW));
+}
