@@ -1,0 +1,372 @@
+#include "scenario.h"
+
+#include <charconv>
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const char* space = " \t\r";
+    size_t first = text.find_first_not_of(space);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+// Splits the first blank-separated word off the text.
+std::string_view NextWord(std::string_view* text) {
+    std::string_view rest = Trim(*text);
+    size_t end = rest.find_first_of(" \t");
+    std::string_view word = rest.substr(0, end);
+    *text = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    return word;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// A value with its escapes decoded and, when it starts with a double quote, the quotes taken off.
+bool DecodeValue(std::string_view text, std::string* out, std::string* why) {
+    text = Trim(text);
+    bool quoted = !text.empty() && text.front() == '"';
+    out->clear();
+    for (size_t i = quoted ? 1 : 0; i < text.size();) {
+        char c = text[i++];
+        if (quoted && c == '"') {
+            if (i != text.size()) {
+                *why = "text after the closing quote";
+                return false;
+            }
+            return true;
+        }
+        if (c != '\\') {
+            *out += c;
+            continue;
+        }
+        if (i == text.size()) {
+            *why = "a backslash ends the value";
+            return false;
+        }
+        char escape = text[i++];
+        switch (escape) {
+        case '\\':
+        case '"':
+            *out += escape;
+            break;
+        case 'n':
+            *out += '\n';
+            break;
+        case 'r':
+            *out += '\r';
+            break;
+        case 't':
+            *out += '\t';
+            break;
+        case 'x': {
+            int high = i < text.size() ? HexDigit(text[i]) : -1;
+            int low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+            if (high < 0 || low < 0) {
+                *why = "\\x needs two hex digits";
+                return false;
+            }
+            *out += static_cast<char>(high << 4 | low);
+            i += 2;
+            break;
+        }
+        default:
+            *why = std::string("unknown escape \\") + escape;
+            return false;
+        }
+    }
+    if (quoted) {
+        *why = "missing closing quote";
+        return false;
+    }
+    return true;
+}
+
+template <typename Number>
+bool ParseNumber(std::string_view text, Number min, Number max, Number* out, std::string* why) {
+    Number value{};
+    auto [end, result] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result != std::errc() || end != text.data() + text.size() || value < min || value > max) {
+        *why = "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max) + ", not \"" +
+               std::string(text) + "\"";
+        return false;
+    }
+    *out = value;
+    return true;
+}
+
+bool ParseMillis(std::string_view text, int* out, std::string* why) {
+    return ParseNumber(text, 0, 600000, out, why);
+}
+
+bool ParseSize(std::string_view text, size_t* out, std::string* why) {
+    return ParseNumber<size_t>(text, 0, size_t{1} << 30, out, why);
+}
+
+bool ParseBool(std::string_view text, bool* out, std::string* why) {
+    for (const char* yes : {"1", "true", "yes", "on"}) {
+        if (text == yes) {
+            *out = true;
+            return true;
+        }
+    }
+    for (const char* no : {"0", "false", "no", "off"}) {
+        if (text == no) {
+            *out = false;
+            return true;
+        }
+    }
+    *why = "expected 1 or 0, not \"" + std::string(text) + "\"";
+    return false;
+}
+
+bool ParseChunks(std::string_view text, std::vector<size_t>* out, std::string* why) {
+    out->clear();
+    while (true) {
+        size_t comma = text.find(',');
+        size_t size = 0;
+        if (!ParseSize(Trim(text.substr(0, comma)), &size, why)) {
+            return false;
+        }
+        if (size == 0) {
+            *why = "a chunk of 0 bytes";
+            return false;
+        }
+        out->push_back(size);
+        if (comma == std::string_view::npos) {
+            return true;
+        }
+        text = text.substr(comma + 1);
+    }
+}
+
+// Keys of [master] and [filters]; the filters text is the body of the latter.
+bool SetHttpKey(HttpAnswer* answer, bool master, std::string_view key, std::string_view raw, std::string* why) {
+    std::string value;
+    if (!DecodeValue(raw, &value, why)) {
+        return false;
+    }
+    if (key == "status") {
+        return ParseNumber(std::string_view(value), 100, 599, &answer->status, why);
+    }
+    if (key == (master ? "body" : "text")) {
+        answer->body = value;
+        return true;
+    }
+    if (key == "delay_ms") {
+        return ParseMillis(value, &answer->delay_ms, why);
+    }
+    if (key == "chunks") {
+        return ParseChunks(value, &answer->chunks, why);
+    }
+    if (key == "chunk_delay_ms") {
+        return ParseMillis(value, &answer->chunk_delay_ms, why);
+    }
+    if (key == "close_after") {
+        return ParseSize(value, &answer->close_after.emplace(), why);
+    }
+    if (master && key == "body_size") {
+        return ParseSize(value, &answer->body_size.emplace(), why);
+    }
+    if (master && key == "refuse") {
+        return ParseBool(value, &answer->refuse, why);
+    }
+    *why = "unknown key \"" + std::string(key) + "\" in [" + (master ? "master" : "filters") + "]";
+    return false;
+}
+
+bool IsInfoKey(std::string_view key) {
+    for (const char* name :
+         {"hostname", "mapname", "gamename", "version", "gamedate", "anticheat", "timelimit", "maxclients"}) {
+        if (key == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "score ping name", the name quoted or not.
+bool ParsePlayer(std::string_view raw, Player* player, std::string* why) {
+    std::string_view score = NextWord(&raw);
+    std::string_view ping = NextWord(&raw);
+    if (Trim(raw).empty()) {
+        *why = "player needs a score, a ping and a name";
+        return false;
+    }
+    return ParseNumber(score, -99999, 99999, &player->score, why) && ParseNumber(ping, 0, 99999, &player->ping, why) &&
+           DecodeValue(raw, &player->name, why);
+}
+
+bool SetServerKey(ServerConfig* server, bool* has_address, std::string_view key, std::string_view raw,
+                  std::string* why) {
+    if (key == "info") {
+        std::string_view name = NextWord(&raw);
+        if (name.empty() || name.find('\\') != std::string_view::npos) {
+            *why = "info needs a key without backslashes, then its value";
+            return false;
+        }
+        return DecodeValue(raw, &server->info[std::string(name)], why);
+    }
+    if (key == "player") {
+        Player player;
+        if (!ParsePlayer(raw, &player, why)) {
+            return false;
+        }
+        server->players.push_back(std::move(player));
+        return true;
+    }
+    std::string value;
+    if (!DecodeValue(raw, &value, why)) {
+        return false;
+    }
+    if (IsInfoKey(key)) {
+        server->info[std::string(key)] = value;
+        return true;
+    }
+    if (key == "address") {
+        if (!ParseEndpoint(value, &server->address)) {
+            *why = "expected an address a.b.c.d:port, not \"" + value + "\"";
+            return false;
+        }
+        *has_address = true;
+        return true;
+    }
+    if (key == "mod") {
+        server->mod = value;
+        return true;
+    }
+    if (key == "raw") {
+        server->raw = value;
+        return true;
+    }
+    struct {
+        const char* key;
+        bool* flag;
+    } flags[] = {{"listed", &server->listed},
+                 {"silent", &server->silent},
+                 {"down", &server->down},
+                 {"oversize", &server->oversize},
+                 {"rate_limit", &server->rate_limit}};
+    for (const auto& flag : flags) {
+        if (key == flag.key) {
+            return ParseBool(value, flag.flag, why);
+        }
+    }
+    if (key == "delay_ms") {
+        return ParseMillis(value, &server->delay_ms, why);
+    }
+    if (key == "answer_from") {
+        return ParseNumber(std::string_view(value), 0, 1000000, &server->answer_from, why);
+    }
+    if (key == "reply_port") {
+        return ParseNumber(std::string_view(value), 1, 65535, &server->reply_port, why);
+    }
+    if (key == "duplicates") {
+        return ParseNumber(std::string_view(value), 0, 100, &server->duplicates, why);
+    }
+    *why = "unknown key \"" + std::string(key) + "\" in [server]";
+    return false;
+}
+
+enum class Section { None, Master, Filters, Server };
+
+} // namespace
+
+bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
+    Scenario scenario;
+    Section section = Section::None;
+    bool has_address = true;
+    int number = 0;
+    auto fail = [&](int line, const std::string& why) {
+        *error = "line " + std::to_string(line) + ": " + why;
+        return false;
+    };
+    auto server_complete = [&] { return section != Section::Server || has_address; };
+
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++number;
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        if (line.front() == '[') {
+            if (!server_complete()) {
+                return fail(scenario.servers.back().line, "[server] without an address");
+            }
+            if (line == "[master]") {
+                section = Section::Master;
+                scenario.has_master = true;
+            } else if (line == "[filters]") {
+                section = Section::Filters;
+                scenario.has_filters = true;
+            } else if (line == "[server]") {
+                section = Section::Server;
+                scenario.servers.emplace_back();
+                scenario.servers.back().line = number;
+                has_address = false;
+            } else {
+                return fail(number, "unknown section " + std::string(line));
+            }
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            return fail(number, "expected key = value");
+        }
+        std::string_view key = Trim(line.substr(0, equals));
+        std::string_view value = line.substr(equals + 1);
+        std::string why;
+        bool ok = false;
+        switch (section) {
+        case Section::None:
+            why = "\"" + std::string(key) + "\" before any section";
+            break;
+        case Section::Master:
+            ok = SetHttpKey(&scenario.master, true, key, value, &why);
+            break;
+        case Section::Filters:
+            ok = SetHttpKey(&scenario.filters, false, key, value, &why);
+            break;
+        case Section::Server:
+            ok = SetServerKey(&scenario.servers.back(), &has_address, key, value, &why);
+            break;
+        }
+        if (!ok) {
+            return fail(number, why);
+        }
+    }
+    if (!server_complete()) {
+        return fail(scenario.servers.back().line, "[server] without an address");
+    }
+    *out = std::move(scenario);
+    return true;
+}
+
+void MergeScenario(Scenario* into, Scenario from) {
+    if (from.has_master) {
+        into->master = std::move(from.master);
+        into->has_master = true;
+    }
+    if (from.has_filters) {
+        into->filters = std::move(from.filters);
+        into->has_filters = true;
+    }
+    for (ServerConfig& server : from.servers) {
+        into->servers.push_back(std::move(server));
+    }
+}

@@ -1,0 +1,64 @@
+// A scenario: how the master web service answers and which game servers there are, read from the text format
+// described in README.md.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "endpoint.h"
+
+// How one HTTP resource answers.
+struct HttpAnswer {
+    int status = 200;
+    std::optional<std::string> body;   // replaces the generated body
+    std::optional<size_t> body_size;   // a body of made-up entries cut to this many bytes
+    int delay_ms = 0;                  // before the headers
+    std::vector<size_t> chunks;        // the body in pieces of these sizes (the rest in one last piece)
+    int chunk_delay_ms = 0;            // between pieces
+    std::optional<size_t> close_after; // drop the connection after this many body bytes
+    bool refuse = false;               // no listener at all (master only)
+};
+
+struct Player {
+    int score = 0;
+    int ping = 0;
+    std::string name;
+};
+
+struct ServerConfig {
+    Endpoint address;
+    std::string mod; // game directory the master lists it under; empty for plain deathmatch
+    bool listed = true;
+    std::map<std::string, std::string> info; // the status reply's info keys
+    std::vector<Player> players;
+
+    int delay_ms = 0;
+    int answer_from = 0; // queries before the K-th one go unanswered
+    bool silent = false;
+    bool down = false;  // listed, but nothing is bound: queries draw ICMP port-unreachable
+    int reply_port = 0; // nonzero: replies leave from this port of the same address
+    bool oversize = false;
+    int duplicates = 0; // extra copies of every reply
+    std::optional<std::string> raw;
+    bool rate_limit = false; // one reply a second at most
+
+    int line = 0; // of its [server] header; 0 when generated
+};
+
+struct Scenario {
+    HttpAnswer master;
+    HttpAnswer filters; // body holds the filters text
+    std::vector<ServerConfig> servers;
+    bool has_master = false;
+    bool has_filters = false;
+};
+
+// Reads a scenario; on failure returns false with "line N: what is wrong" in *error.
+bool ParseScenario(std::string_view text, Scenario* out, std::string* error);
+
+// Adds the servers of another scenario; its [master] and [filters] sections, where given, replace ours.
+void MergeScenario(Scenario* into, Scenario from);

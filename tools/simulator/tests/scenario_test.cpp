@@ -1,0 +1,93 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
+    const char* text = "# a comment, then a blank line\n"
+                       "\n"
+                       "[master]\r\n"
+                       "status = 503\n"
+                       "chunks = 6, 12\n"
+                       "chunk_delay_ms = 250\n"
+                       "close_after = 20\n"
+                       "refuse = 0\n"
+                       "[filters]\n"
+                       "text = \"Deathmatch\\nffa\\nCapture The Flag\\nctf\\n\"\n"
+                       "[server]\n"
+                       "  address = 127.0.0.2:27911\n"
+                       "mod = ctf\n"
+                       "hostname = \"Quoted \\\"name\\\" \\\\ tab\\there\"\n"
+                       "info = motd caf\\xc3\\xa9 = \\x41\n"
+                       "player = -3 48 \"Some \\\"One\\\"\"\n"
+                       "player = 10 999 Bare Name\n"
+                       "raw = \\xff\\xff\\xff\\xffprint\\n\n"
+                       "listed = 0\n"
+                       "[server]\n"
+                       "address = 127.0.0.1:27910\n";
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(text, &scenario, &error)) << error;
+
+    EXPECT_TRUE(scenario.has_master);
+    EXPECT_EQ(scenario.master.status, 503);
+    EXPECT_EQ(scenario.master.chunks, (std::vector<size_t>{6, 12}));
+    EXPECT_EQ(scenario.master.chunk_delay_ms, 250);
+    EXPECT_EQ(scenario.master.close_after, 20u);
+    EXPECT_FALSE(scenario.master.refuse);
+    EXPECT_FALSE(scenario.master.body);
+    EXPECT_EQ(scenario.filters.body, "Deathmatch\nffa\nCapture The Flag\nctf\n");
+
+    ASSERT_EQ(scenario.servers.size(), 2u);
+    const ServerConfig& first = scenario.servers[0];
+    EXPECT_EQ(first.line, 11);
+    EXPECT_EQ(FormatEndpoint(first.address), "127.0.0.2:27911");
+    EXPECT_EQ(first.mod, "ctf");
+    EXPECT_FALSE(first.listed);
+    EXPECT_EQ(first.info.at("hostname"), "Quoted \"name\" \\ tab\there");
+    EXPECT_EQ(first.info.at("motd"), "caf\xc3\xa9 = A");
+    ASSERT_EQ(first.players.size(), 2u);
+    EXPECT_EQ(first.players[0].score, -3);
+    EXPECT_EQ(first.players[0].ping, 48);
+    EXPECT_EQ(first.players[0].name, "Some \"One\"");
+    EXPECT_EQ(first.players[1].name, "Bare Name");
+    EXPECT_EQ(first.raw, std::string("\xff\xff\xff\xffprint\n"));
+
+    const ServerConfig& second = scenario.servers[1];
+    EXPECT_TRUE(second.listed);
+    EXPECT_TRUE(second.mod.empty());
+    EXPECT_TRUE(second.info.empty());
+}
+
+TEST(ScenarioParse, ReportsTheLineOfTheFirstError) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"hostname = x\n", "line 1: \"hostname\" before any section"},
+        {"[servers]\n", "line 1: unknown section [servers]"},
+        {"\n[master]\nbogus = 1\n", "line 3: unknown key \"bogus\" in [master]"},
+        {"[filters]\nbody_size = 4\n", "line 2: unknown key \"body_size\" in [filters]"},
+        {"[master]\njust words\n", "line 2: expected key = value"},
+        {"[server]\naddress = 1.2.3.4:5\nhostname = \"open\n", "line 3: missing closing quote"},
+        {"[server]\naddress = 1.2.3.4:5\nhostname = \"a\" b\n", "line 3: text after the closing quote"},
+        {"[server]\naddress = 1.2.3.4:5\nhostname = bad\\q\n", "line 3: unknown escape \\q"},
+        {"[server]\naddress = 1.2.3.4:5\nhostname = \\x4\n", "line 3: \\x needs two hex digits"},
+        {"[server]\naddress = 1.2.3.4:5\ndelay_ms = soon\n",
+         "line 3: expected a whole number from 0 to 600000, not \"soon\""},
+        {"[server]\naddress = 1.2.3.4:70000\n", "line 2: expected an address a.b.c.d:port, not \"1.2.3.4:70000\""},
+        {"[server]\naddress = 1.2.3.4:5\nplayer = 1 2\n", "line 3: player needs a score, a ping and a name"},
+        {"[master]\nchunks = 5,,6\n", "line 2: expected a whole number from 0 to 1073741824, not \"\""},
+        {"[server]\nhostname = a\n\n[server]\naddress = 1.2.3.4:1\n", "line 1: [server] without an address"},
+        {"[server]\naddress = 1.2.3.4:1\n[server]\nmod = ctf\n", "line 3: [server] without an address"},
+    };
+    for (const auto& example : cases) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(ParseScenario(example.text, &scenario, &error)) << example.text;
+        EXPECT_EQ(error, example.error) << example.text;
+    }
+}
+
+} // namespace
