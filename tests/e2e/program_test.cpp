@@ -3,15 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "find_window.h"
+#include "remote_controls.h"
+#include "simulator_client.h"
 
 namespace {
 
 constexpr DWORD WINDOW_TIMEOUT_MS = 30000;
 constexpr DWORD EXIT_TIMEOUT_MS = 30000;
 constexpr int EXIT_BUTTON_ID = 1019;
+constexpr int SERVER_LIST_ID = 1017;
+constexpr int STATUS_BAR_ID = 140;
 
 std::wstring ProgramPath() {
     // skerrow.exe is built into the same folder as this test.
@@ -80,6 +85,50 @@ TEST(Program, EndsWithCodeZeroFromTheExitButton) {
     ASSERT_NE(exitButton, nullptr);
 
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(EXIT_BUTTON_ID, BN_CLICKED), reinterpret_cast<LPARAM>(exitButton));
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// The status line once it begins with the prefix, or the last line seen when the time is up.
+std::wstring AwaitStatus(HWND window, const std::wstring& prefix, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    std::wstring line;
+    do {
+        line = RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 0);
+        if (line.rfind(prefix, 0) == 0) {
+            break;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return line;
+}
+
+TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
+    std::string scenario;
+    std::set<std::wstring> hostnames;
+    for (int i = 0; i < 12; ++i) {
+        std::string name = "E2E Server " + std::to_string(i);
+        scenario += "[server]\naddress = 127.0.0.1:" + std::to_string(27910 + i) + "\nhostname = " + name +
+                    "\nmaxclients = 8\nplayer = 1 20 \"p\"\ndelay_ms = " + std::to_string(i * 7) + "\n";
+        hostnames.insert(std::wstring(name.begin(), name.end()));
+    }
+    ASSERT_EQ(SimLoad(scenario), "OK");
+
+    RunningProgram program;
+    ASSERT_TRUE(program.Created());
+    HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitStatus(window, L"Completed.", 30000), L"Completed. 12 of 12 servers responded.");
+
+    HWND list = GetDlgItem(window, SERVER_LIST_ID);
+    ASSERT_EQ(RemoteListRowCount(list), 12);
+    std::set<std::wstring> shown;
+    for (int row = 0; row < 12; ++row) {
+        shown.insert(RemoteListItemText(list, row, 0));
+    }
+    EXPECT_EQ(shown, hostnames);
+    EXPECT_EQ(RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 2), L"12 Servers");
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
 

@@ -6,10 +6,13 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "resource.h"
+#include "simulator_client.h"
 
 namespace {
 
 int quitCode = -1;
+std::vector<std::wstring> statusLines;
 
 // Takes a pending WM_QUIT off the queue (and dispatches everything before it).
 bool TakeQuit() {
@@ -25,14 +28,40 @@ bool TakeQuit() {
     return false;
 }
 
+LRESULT CALLBACK StatusRecorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == SB_SETTEXTW && LOBYTE(LOWORD(wParam)) == 0 && lParam) {
+        statusLines.emplace_back(reinterpret_cast<const wchar_t*>(lParam));
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void FreeModFilters() {
+    for (int i = 0; i < MOD_FILTER_CAPACITY; ++i) {
+        if (app.modFilterDirs[i]) {
+            HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
+            app.modFilterDirs[i] = nullptr;
+        }
+    }
+    app.modFilterCount = 0;
+}
+
 } // namespace
 
-HWND OpenMainWindow() {
+HWND OpenMainWindow(const char* scenario) {
     quitCode = -1;
-    return CreateMainWindow() ? app.hMainDlg : nullptr;
+    statusLines.clear();
+    SimLoad(scenario);
+    if (!CreateMainWindow() || !WaitForIdle()) {
+        return nullptr;
+    }
+    return app.hMainDlg;
 }
 
 int CloseMainWindow() {
+    if (app.updateRunning) {
+        SetEvent(app.abortEvent);
+        WaitForIdle();
+    }
     if (app.hMainDlg && IsWindow(app.hMainDlg)) {
         DestroyWindow(app.hMainDlg);
     }
@@ -48,6 +77,7 @@ int CloseMainWindow() {
     if (app.servers) {
         HeapFree(GetProcessHeap(), 0, app.servers);
     }
+    FreeModFilters();
     DeleteCriticalSection(&app.tableLock);
     app = AppState{};
     InitApplication(GetModuleHandleW(nullptr));
@@ -74,6 +104,50 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+void ClickUpdate() {
+    SendDlgItemMessageW(app.hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
+}
+
+bool WaitForIdle(DWORD timeoutMs) {
+    return PumpUntil([] { return app.updateRunning == 0; }, timeoutMs);
+}
+
+bool RunUpdateToEnd(DWORD timeoutMs) {
+    ClickUpdate();
+    return WaitForIdle(timeoutMs);
+}
+
+void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected) {
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    FreeModFilters();
+    for (const auto& [name, dir] : filters) {
+        int index = app.modFilterCount++;
+        size_t bytes = (dir.size() + 1) * sizeof(wchar_t);
+        app.modFilterDirs[index] = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+        CopyMemory(app.modFilterDirs[index], dir.c_str(), bytes);
+        LRESULT item = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        SendMessageW(box, CB_SETITEMDATA, item, index);
+    }
+    // The box sorts its entries; the one to select is found by its item data.
+    LRESULT count = SendMessageW(box, CB_GETCOUNT, 0, 0);
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    for (LRESULT item = 0; item < count; ++item) {
+        if (SendMessageW(box, CB_GETITEMDATA, item, 0) == selected) {
+            SendMessageW(box, CB_SETCURSEL, item, 0);
+        }
+    }
+}
+
+void RecordStatusLine() {
+    statusLines.clear();
+    SetWindowSubclass(app.hStatusBar, StatusRecorder, 1, 0);
+}
+
+const std::vector<std::wstring>& RecordedStatusLines() {
+    return statusLines;
 }
 
 std::wstring WindowText(HWND window) {

@@ -5,16 +5,37 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
-// Creates the main dialog as the program does; returns it (null on failure).
-HWND OpenMainWindow();
+// A scenario whose master list is empty: the start-up run ends at once with 0 of 0 servers.
+constexpr const char* EMPTY_MASTER = "[master]\n";
 
-// Destroys the main dialog if it still exists, swallows the quit message that its end posts (returning that
+// Loads the scenario into the simulator, creates the main dialog as the program does and waits for the start-up
+// run to end; returns the dialog (null on failure or when the run does not end).
+HWND OpenMainWindow(const char* scenario = EMPTY_MASTER);
+
+// Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit message that its end posts (returning that
 // message's exit code, or -1 if none came) and puts AppState back to a fresh process's state.
 int CloseMainWindow();
 
 // Dispatches this thread's messages until the condition holds or the time is up; returns the condition.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// Clicks Update (or Abort) as a user does.
+void ClickUpdate();
+// Waits, pumping, until no update run is in progress.
+bool WaitForIdle(DWORD timeoutMs = 20000);
+// Clicks Update and waits for the run to end.
+bool RunUpdateToEnd(DWORD timeoutMs = 20000);
+
+// Fills the mod filter box with (name, game directory) pairs, each item's data the index of its directory in
+// modFilterDirs, and selects the entry made from filters[selected] (-1: none).
+void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected);
+
+// Every text written to the status line from now on, in order.
+void RecordStatusLine();
+const std::vector<std::wstring>& RecordedStatusLines();
 
 std::wstring WindowText(HWND window);
 std::wstring StatusPartText(int part);

@@ -1,0 +1,181 @@
+// The query engine through real update runs against the simulator's game servers on loopback.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "servers.h"
+#include "simulator_client.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// A [server] section for 127.0.0.1:port with a player, and any extra keys.
+std::string Server(int port, const std::string& extra = "") {
+    return "[server]\naddress = 127.0.0.1:" + std::to_string(port) + "\nhostname = Host " + std::to_string(port) +
+           "\nmaxclients = 8\nplayer = 3 40 \"p\"\n" + extra;
+}
+
+std::string Servers(int count, const std::string& extra = "") {
+    std::string scenario;
+    for (int i = 0; i < count; ++i) {
+        scenario += Server(27910 + i, extra);
+    }
+    return scenario;
+}
+
+int ThreadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+class QueryEngineTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
+    void TearDown() override { CloseMainWindow(); }
+
+    // Loads the scenario and runs an update at the given rate to its end; returns the closing status line.
+    std::wstring Run(const std::string& scenario, int packetsPerSecond) {
+        EXPECT_EQ(SimLoad(scenario), "OK");
+        app.packetsPerSecond = packetsPerSecond;
+        RecordStatusLine();
+        EXPECT_TRUE(RunUpdateToEnd());
+        return StatusPartText(0);
+    }
+
+    // Starts a run and returns once the simulator has seen `queries` queries, leaving the run going.
+    void StartAndAwaitQueries(const std::string& scenario, int packetsPerSecond, size_t queries) {
+        ASSERT_EQ(SimLoad(scenario), "OK");
+        app.packetsPerSecond = packetsPerSecond;
+        RecordStatusLine();
+        ClickUpdate();
+        ASSERT_TRUE(PumpUntil([queries] { return SimLogOf("query").size() >= queries; }));
+    }
+
+    static std::wstring AbortAndAwaitEnd() {
+        ClickUpdate();
+        EXPECT_TRUE(WaitForIdle());
+        return StatusPartText(0);
+    }
+
+    // Lets the engine run on for a while; used only to be well inside a wait of 1000 ms.
+    static void PumpFor(DWORD ms) {
+        PumpUntil([] { return false; }, ms);
+    }
+
+    static std::vector<std::string> QueriesTo(int port) {
+        std::vector<std::string> queries;
+        for (const std::string& line : SimLogOf("query")) {
+            if (SimLogField(line, "server") == "127.0.0.1:" + std::to_string(port)) {
+                queries.push_back(line);
+            }
+        }
+        return queries;
+    }
+};
+
+TEST_F(QueryEngineTest, QueriesArePacedAtTheConfiguredRate) {
+    EXPECT_EQ(Run(Servers(5), 10), L"Completed. 5 of 5 servers responded.");
+    std::vector<std::string> queries = SimLogOf("query");
+    ASSERT_EQ(queries.size(), 5u);
+    for (size_t i = 1; i < queries.size(); ++i) {
+        long long gapUs = SimLogTime(queries[i]) - SimLogTime(queries[i - 1]);
+        EXPECT_GE(gapUs, 99000) << "query " << i;
+        EXPECT_LT(gapUs, 400000) << "query " << i;
+    }
+
+    // Above 1000 per second the engine does not wait between queries at all.
+    EXPECT_EQ(Run(Servers(10), 100000), L"Completed. 10 of 10 servers responded.");
+    queries = SimLogOf("query");
+    ASSERT_EQ(queries.size(), 10u) << "every server answered its first query";
+    EXPECT_LT(SimLogTime(queries.back()) - SimLogTime(queries.front()), 90000);
+    EXPECT_EQ(ListRowCount(app.hServerList), 10);
+    EXPECT_EQ(StatusPartText(2), L"10 Servers");
+    EXPECT_EQ(StatusPartText(1), L"10 Players");
+}
+
+TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
+    int threadsBefore = ThreadsOfThisProcess();
+    EXPECT_EQ(Run(Server(27910, "silent = 1\n"), 1000), L"Completed. 0 of 1 servers responded.");
+    const Lines& lines = RecordedStatusLines();
+    auto at = [&lines](const wchar_t* text) { return std::find(lines.begin(), lines.end(), text); };
+    auto first = at(L"Querying 127.0.0.1:27910...");
+    auto second = at(L"Retrying 127.0.0.1:27910 (attempt 2)...");
+    auto third = at(L"Retrying 127.0.0.1:27910 (attempt 3)...");
+    ASSERT_NE(third, lines.end());
+    EXPECT_TRUE(first < second && second < third);
+    EXPECT_EQ(QueriesTo(27910).size(), 3u);
+    EXPECT_EQ(app.servers[0].attempts, 3);
+
+    // The run's socket, events and receiver thread are all gone once it has ended.
+    EXPECT_EQ(app.querySocket, INVALID_SOCKET);
+    EXPECT_EQ(app.socketEvent, nullptr);
+    EXPECT_EQ(app.receiverStopEvent, nullptr);
+    EXPECT_EQ(app.allAnsweredEvent, nullptr);
+    EXPECT_TRUE(PumpUntil([threadsBefore] { return ThreadsOfThisProcess() <= threadsBefore; }, 2000));
+}
+
+TEST_F(QueryEngineTest, AbortDuringAPacingWaitEndsTheRunAtOnce) {
+    StartAndAwaitQueries(Servers(2, "silent = 1\n"), 1, 1);
+    EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 2 servers responded.");
+    EXPECT_EQ(SimLogOf("query").size(), 1u);
+}
+
+TEST_F(QueryEngineTest, AbortDuringAGraceWaitSendsOneMoreQuery) {
+    StartAndAwaitQueries(Server(27910, "silent = 1\n"), 1000, 1);
+    PumpFor(300);
+    EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 1 servers responded.");
+    EXPECT_EQ(QueriesTo(27910).size(), 2u);
+    EXPECT_EQ(RecordedStatusLines().end()[-2], L"Retrying 127.0.0.1:27910 (attempt 2)...");
+}
+
+TEST_F(QueryEngineTest, AbortDuringTheDownloadLetsExactlyOneQueryOut) {
+    ASSERT_EQ(SimLoad("[master]\ndelay_ms = 800\n" + Servers(2, "silent = 1\n")), "OK");
+    app.packetsPerSecond = 1000;
+    ClickUpdate();
+    ASSERT_TRUE(PumpUntil([] { return !SimLogOf("http").empty(); }));
+    EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 2 servers responded.");
+    std::vector<std::string> queries = SimLogOf("query");
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_EQ(SimLogField(queries[0], "server"), "127.0.0.1:27910");
+}
+
+TEST_F(QueryEngineTest, AReplyDuringTheLastGraceWaitIsCounted) {
+    EXPECT_EQ(Run(Server(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000),
+              L"Completed. 1 of 1 servers responded.");
+    EXPECT_EQ(QueriesTo(27910).size(), 3u);
+    EXPECT_EQ(ListRowCount(app.hServerList), 1);
+}
+
+TEST_F(QueryEngineTest, StrayRepeatedEmptyAndOversizeDatagramsChangeNothing) {
+    std::string scenario = Server(27910, "duplicates = 3\n") + Server(27911, "reply_port = 27950\n") +
+                           Server(27912, "oversize = 1\n") + Server(27913, "raw = \"\"\n");
+    EXPECT_EQ(Run(scenario, 1000), L"Completed. 1 of 4 servers responded.");
+    EXPECT_EQ(ListRowCount(app.hServerList), 1);
+    EXPECT_EQ(StatusPartText(1), L"1 Player");
+    ASSERT_EQ(app.serverCount, 4);
+    EXPECT_EQ(app.servers[0].attempts, 1);
+    for (int i = 1; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(app.servers[i].answered, 0);
+        EXPECT_EQ(app.servers[i].attempts, 3);
+        EXPECT_EQ(app.servers[i].hostname[0], 0);
+    }
+    EXPECT_FALSE(SimLogOf("reply").empty());
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// Update runs as a user drives them: the Update/Abort button, the controls it locks, failures and empty lists.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "resource.h"
+#include "servers.h"
+#include "simulator_client.h"
+
+namespace {
+
+const char* TWO_SERVERS = "[server]\naddress = 127.0.0.1:27910\nhostname = One\nmaxclients = 8\n"
+                          "player = 1 30 \"a\"\nplayer = 2 30 \"b\"\n"
+                          "[server]\naddress = 127.0.0.1:27911\nhostname = Two\nmaxclients = 8\nplayer = 0 50 \"c\"\n";
+
+struct Controls {
+    std::wstring updateText;
+    bool updateEnabled, configEnabled, filterEnabled;
+    int32_t running;
+    bool abortSet;
+
+    bool operator==(const Controls& other) const {
+        return updateText == other.updateText && updateEnabled == other.updateEnabled &&
+               configEnabled == other.configEnabled && filterEnabled == other.filterEnabled &&
+               running == other.running && abortSet == other.abortSet;
+    }
+};
+
+Controls ControlsNow() {
+    auto enabled = [](int id) { return IsWindowEnabled(GetDlgItem(app.hMainDlg, id)) != FALSE; };
+    return {WindowText(GetDlgItem(app.hMainDlg, IDC_UPDATE)), enabled(IDC_UPDATE), enabled(IDC_CONFIG),
+            enabled(IDC_MOD_FILTER), app.updateRunning, WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0};
+}
+
+const Controls IDLE = {L"Update", true, true, true, 0, false};
+const Controls RUNNING = {L"Abort", true, false, false, 1, false};
+const Controls ABORTING = {L"Abort", false, false, false, 1, true};
+
+void PrintTo(const Controls& c, std::ostream* out) {
+    *out << "{" << testing::PrintToString(c.updateText) << ", update " << c.updateEnabled << ", config "
+         << c.configEnabled << ", filter " << c.filterEnabled << ", running " << c.running << ", abort "
+         << c.abortSet << "}";
+}
+
+class UpdateRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(OpenMainWindow(TWO_SERVERS), nullptr);
+        app.packetsPerSecond = 1000;
+    }
+    void TearDown() override { CloseMainWindow(); }
+};
+
+TEST_F(UpdateRunTest, StartUpRunsOnceAndListsEveryServer) {
+    EXPECT_EQ(SimLogOf("http").size(), 1u);
+    EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
+    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+    EXPECT_EQ(ControlsNow(), IDLE);
+}
+
+TEST_F(UpdateRunTest, ButtonGoesFromUpdateToAbortToDisabledAndBack) {
+    ASSERT_EQ(SimLoad(std::string("[master]\ndelay_ms = 700\n") + TWO_SERVERS), "OK");
+    ClickUpdate();
+    EXPECT_EQ(ControlsNow(), RUNNING);
+    ClickUpdate();
+    EXPECT_EQ(ControlsNow(), ABORTING);
+    ClickUpdate(); // a disabled button does nothing
+    EXPECT_EQ(ControlsNow(), ABORTING);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ControlsNow(), IDLE);
+    EXPECT_EQ(StatusPartText(0), L"Aborted. 0 of 2 servers responded.");
+}
+
+TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
+    ServerRecord* table = app.servers;
+    ASSERT_EQ(ListRowCount(app.hServerList), 2);
+
+    // Aborted while the download is still going, and the download then fails.
+    ASSERT_EQ(SimLoad("[master]\nstatus = 404\ndelay_ms = 500\n"), "OK");
+    ClickUpdate();
+    ClickUpdate();
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ControlsNow(), IDLE);
+    EXPECT_EQ(StatusPartText(0), L"Failed to download server list from 127.0.0.1.");
+    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+    EXPECT_EQ(StatusPartText(1), L"3 Players");
+    EXPECT_EQ(StatusPartText(2), L"2 Servers");
+    EXPECT_EQ(app.servers, table);
+    EXPECT_EQ(app.serverCount, 2);
+
+    ASSERT_EQ(SimLoad(TWO_SERVERS), "OK");
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
+    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+}
+
+TEST_F(UpdateRunTest, AnEmptyListEmptiesBothListsAndTheCounts) {
+    ASSERT_EQ(SimLoad(EMPTY_MASTER), "OK");
+    RecordStatusLine();
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(ListRowCount(app.hServerList), 0);
+    EXPECT_EQ(ListRowCount(app.hPlayerList), 0);
+    EXPECT_EQ(StatusPartText(1), L"0 Players");
+    EXPECT_EQ(StatusPartText(2), L"0 Servers");
+    const std::vector<std::wstring> expected = {L"Fetching 127.0.0.1 server list...", L"Querying servers...",
+                                                L"Completed. 0 of 0 servers responded."};
+    EXPECT_EQ(RecordedStatusLines(), expected);
+}
+
+TEST_F(UpdateRunTest, ChoosingAModFilterStartsARunForIt) {
+    SetModFilters({{L"(No Filter)", L""}, {L"Capture The Flag", L"ctf"}}, 1);
+    ASSERT_EQ(SimLoad(TWO_SERVERS), "OK");
+    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER)));
+    EXPECT_EQ(ControlsNow(), RUNNING);
+    ASSERT_TRUE(WaitForIdle());
+    std::vector<std::string> requests = SimLogOf("http");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(SimLogField(requests[0], "target"), "/?mod=ctf&raw=2");
+    EXPECT_EQ(StatusPartText(0), L"Completed. 0 of 0 servers responded.");
+}
+
+TEST_F(UpdateRunTest, ClicksWhileRunsEndNeverLeaveTheNextRunAborted) {
+    ASSERT_EQ(SimLoad(EMPTY_MASTER), "OK");
+    // Runs of an empty list end within milliseconds, so many clicks land as a run is ending.
+    for (int i = 0; i < 40; ++i) {
+        SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_UPDATE, BN_CLICKED), 0);
+        PumpUntil([] { return false; }, static_cast<DWORD>(i % 4));
+    }
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ControlsNow(), IDLE);
+
+    ASSERT_EQ(SimLoad(TWO_SERVERS), "OK");
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
+}
+
+} // namespace
