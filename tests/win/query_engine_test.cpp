@@ -129,6 +129,16 @@ TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     EXPECT_TRUE(PumpUntil([threadsBefore] { return ThreadsOfThisProcess() <= threadsBefore; }, 2000));
 }
 
+TEST_F(QueryEngineTest, AFailedSendIsReportedAndRetriedLikeASilence) {
+    // A master list naming the broadcast address: the socket may not send there.
+    EXPECT_EQ(Run("[master]\nbody = \"\\xff\\xff\\xff\\xff\\x6d\\x06\"\n", 1000),
+              L"Completed. 0 of 1 servers responded.");
+    const Lines& lines = RecordedStatusLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Can't send: error 10013"), 3);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Retrying 255.255.255.255:27910 (attempt 3)..."), 1);
+    EXPECT_EQ(app.servers[0].attempts, 3);
+}
+
 TEST_F(QueryEngineTest, AbortDuringAPacingWaitEndsTheRunAtOnce) {
     StartAndAwaitQueries(Servers(2, "silent = 1\n"), 1, 1);
     EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 2 servers responded.");
