@@ -88,20 +88,6 @@ TEST(Program, EndsWithCodeZeroFromTheExitButton) {
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
-// The status line once it begins with the prefix, or the last line seen when the time is up.
-std::wstring AwaitStatus(HWND window, const std::wstring& prefix, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    std::wstring line;
-    do {
-        line = RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 0);
-        if (line.rfind(prefix, 0) == 0) {
-            break;
-        }
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return line;
-}
-
 TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
     std::string scenario;
     std::set<std::wstring> hostnames;
@@ -117,7 +103,8 @@ TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
     ASSERT_TRUE(program.Created());
     HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(AwaitStatus(window, L"Completed.", 30000), L"Completed. 12 of 12 servers responded.");
+    EXPECT_EQ(AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), L"Completed.", 30000),
+              L"Completed. 12 of 12 servers responded.");
 
     HWND list = GetDlgItem(window, SERVER_LIST_ID);
     ASSERT_EQ(RemoteListRowCount(list), 12);

@@ -65,6 +65,16 @@ std::wstring RemoteStatusText(HWND statusBar, int part) {
     return block.Read(0, text.data(), length * sizeof(wchar_t)) ? text : L"";
 }
 
+std::wstring AwaitRemoteStatus(HWND statusBar, const std::wstring& prefix, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    std::wstring line = RemoteStatusText(statusBar, 0);
+    while (line.rfind(prefix, 0) != 0 && GetTickCount() - start < timeoutMs) {
+        Sleep(50);
+        line = RemoteStatusText(statusBar, 0);
+    }
+    return line;
+}
+
 int RemoteListRowCount(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }

@@ -9,6 +9,9 @@
 // The text of one part of a status bar, or empty when it cannot be read.
 std::wstring RemoteStatusText(HWND statusBar, int part);
 
+// Polls a status bar's part 0 until it begins with the prefix or the time is up; returns the last text read.
+std::wstring AwaitRemoteStatus(HWND statusBar, const std::wstring& prefix, DWORD timeoutMs);
+
 int RemoteListRowCount(HWND list);
 
 // One cell's text (at most 511 characters), or empty when it cannot be read.

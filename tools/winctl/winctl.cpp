@@ -55,22 +55,18 @@ constexpr int STATUS_BAR_ID = 140;
 constexpr int SERVER_LIST_ID = 1017;
 
 int AwaitStatus(const wchar_t* title, const wchar_t* prefix, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
     HWND window = WaitForTopLevelWindow(title, 0, timeoutMs);
-    std::wstring line;
-    while (window) {
-        line = RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 0);
-        if (line.rfind(prefix, 0) == 0) {
-            std::wprintf(L"%ls\n%d rows\n", line.c_str(), RemoteListRowCount(GetDlgItem(window, SERVER_LIST_ID)));
-            return 0;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            break;
-        }
-        Sleep(100);
+    if (!window) {
+        std::fwprintf(stderr, L"winctl: no window titled '%ls'\n", title);
+        return 1;
     }
-    std::fwprintf(stderr, L"winctl: status line still '%ls'\n", line.c_str());
-    return 1;
+    std::wstring line = AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), prefix, timeoutMs);
+    if (line.rfind(prefix, 0) != 0) {
+        std::fwprintf(stderr, L"winctl: status line still '%ls'\n", line.c_str());
+        return 1;
+    }
+    std::wprintf(L"%ls\n%d rows\n", line.c_str(), RemoteListRowCount(GetDlgItem(window, SERVER_LIST_ID)));
+    return 0;
 }
 
 } // namespace
