@@ -47,8 +47,7 @@ int RunUpdate() {
     RebuildServerTable(body, bodyLength);
 
     SetStatus(L"Querying servers...");
-    SendMessageW(app.hStatusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L"0 Players"));
-    SendMessageW(app.hStatusBar, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(L"0 Servers"));
+    UpdateStatusCounts(); // "0 Players", "0 Servers"
 
     QueryServers();
     return 0;

@@ -133,9 +133,7 @@ void QueryServers() {
 
     const wchar_t* closing = WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0 ? L"Aborted" : L"Completed";
     int32_t unanswered = CountUnansweredLocked();
-    if (app.listDirty) {
-        InvalidateRect(app.hServerList, nullptr, FALSE);
-    }
+    RepaintIfListed();
 
     if (receiver) {
         // The receiver may be inside a datagram's handling, sending to the user interface thread; it is let
@@ -170,8 +168,8 @@ void SendStatusQuery(ServerRecord* record) {
     record->attempts++;
 
     record->queryTime = timeGetTime();
-    if (sendto(app.querySocket, reinterpret_cast<const char*>(STATUS_QUERY), STATUS_QUERY_SIZE, 0, reinterpret_cast<sockaddr*>(&destination),
-               sizeof destination) == SOCKET_ERROR) {
+    if (sendto(app.querySocket, reinterpret_cast<const char*>(STATUS_QUERY), STATUS_QUERY_SIZE, 0,
+               reinterpret_cast<sockaddr*>(&destination), sizeof destination) == SOCKET_ERROR) {
         SetStatus(L"Can't send: error %d", WSAGetLastError());
     }
 }
@@ -189,8 +187,8 @@ DWORD WINAPI ReceiverThread(LPVOID) {
         int senderSize = sizeof sender;
         // A receive fails with WSAECONNRESET after a port-unreachable report from a dead server, and with
         // WSAEMSGSIZE for a datagram over 4096 bytes, which is lost; either way the next one is read.
-        int length = recvfrom(app.querySocket, datagram, DATAGRAM_SIZE, 0, reinterpret_cast<sockaddr*>(&sender),
-                              &senderSize);
+        int length =
+            recvfrom(app.querySocket, datagram, DATAGRAM_SIZE, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
         if (length == SOCKET_ERROR || length == 0) {
             continue;
         }

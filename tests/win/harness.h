@@ -15,8 +15,9 @@ constexpr const char* EMPTY_MASTER = "[master]\n";
 // run to end; returns the dialog (null on failure or when the run does not end).
 HWND OpenMainWindow(const char* scenario = EMPTY_MASTER);
 
-// Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit message that its end posts (returning that
-// message's exit code, or -1 if none came) and puts AppState back to a fresh process's state.
+// Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit
+// message that its end posts (returning that message's exit code, or -1 if none came) and puts AppState back to a fresh
+// process's state.
 int CloseMainWindow();
 
 // Dispatches this thread's messages until the condition holds or the time is up; returns the condition.

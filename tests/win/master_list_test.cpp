@@ -128,9 +128,12 @@ TEST_F(MasterListTest, StoresBodiesUpToTheCapChunkByChunk) {
     EXPECT_LT(length_, 65535u);
     for (uint32_t i = 0; i + 6 <= length_; i += 6 * 997) {
         uint32_t entry = i / 6 + 1;
-        const unsigned char expected[6] = {10, static_cast<unsigned char>(entry >> 16),
-                                           static_cast<unsigned char>(entry >> 8), static_cast<unsigned char>(entry),
-                                           0x6D, 0x06};
+        const unsigned char expected[6] = {10,
+                                           static_cast<unsigned char>(entry >> 16),
+                                           static_cast<unsigned char>(entry >> 8),
+                                           static_cast<unsigned char>(entry),
+                                           0x6D,
+                                           0x06};
         EXPECT_TRUE(std::equal(expected, expected + 6, body_.begin() + i)) << "entry " << entry;
     }
 }

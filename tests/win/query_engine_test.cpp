@@ -166,8 +166,7 @@ TEST_F(QueryEngineTest, AbortDuringTheDownloadLetsExactlyOneQueryOut) {
 }
 
 TEST_F(QueryEngineTest, AReplyDuringTheLastGraceWaitIsCounted) {
-    EXPECT_EQ(Run(Server(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000),
-              L"Completed. 1 of 1 servers responded.");
+    EXPECT_EQ(Run(Server(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000), L"Completed. 1 of 1 servers responded.");
     EXPECT_EQ(QueriesTo(27910).size(), 3u);
     EXPECT_EQ(ListRowCount(app.hServerList), 1);
 }

@@ -34,8 +34,12 @@ struct Controls {
 
 Controls ControlsNow() {
     auto enabled = [](int id) { return IsWindowEnabled(GetDlgItem(app.hMainDlg, id)) != FALSE; };
-    return {WindowText(GetDlgItem(app.hMainDlg, IDC_UPDATE)), enabled(IDC_UPDATE), enabled(IDC_CONFIG),
-            enabled(IDC_MOD_FILTER), app.updateRunning, WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0};
+    return {WindowText(GetDlgItem(app.hMainDlg, IDC_UPDATE)),
+            enabled(IDC_UPDATE),
+            enabled(IDC_CONFIG),
+            enabled(IDC_MOD_FILTER),
+            app.updateRunning,
+            WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0};
 }
 
 const Controls IDLE = {L"Update", true, true, true, 0, false};
@@ -44,8 +48,8 @@ const Controls ABORTING = {L"Abort", false, false, false, 1, true};
 
 void PrintTo(const Controls& c, std::ostream* out) {
     *out << "{" << testing::PrintToString(c.updateText) << ", update " << c.updateEnabled << ", config "
-         << c.configEnabled << ", filter " << c.filterEnabled << ", running " << c.running << ", abort "
-         << c.abortSet << "}";
+         << c.configEnabled << ", filter " << c.filterEnabled << ", running " << c.running << ", abort " << c.abortSet
+         << "}";
 }
 
 class UpdateRunTest : public testing::Test {
