@@ -1,4 +1,5 @@
 #include "base/text.h"
+#include "base/stored_text.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,33 @@ TEST(PluralSuffix, OnlyExactlyOneIsSingular) {
     EXPECT_EQ(Str(PluralSuffix(0)), u"s");
     EXPECT_EQ(Str(PluralSuffix(2)), u"s");
     EXPECT_EQ(Str(PluralSuffix(-1)), u"s");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DecodeStoredText, TakesTheTextUpToItsFirstNullOrTheEndOfTheData) {
+    const unsigned char terminated[] = {'a', 0, 0xd6, 0, 0x13, 0x20, 0, 0, 'z', 0};
+    char16_t dest[8] = u"#######";
+    ASSERT_TRUE(DecodeStoredText(terminated, sizeof terminated, dest, 8));
+    EXPECT_EQ(std::u16string(dest), u"a\u00d6\u2013");
+
+    // Without a terminator, and with an odd byte left over that no code unit can be made of.
+    const unsigned char unterminated[] = {'a', 0, 'b', 0, 'c'};
+    ASSERT_TRUE(DecodeStoredText(unterminated, sizeof unterminated, dest, 3));
+    EXPECT_EQ(std::u16string(dest), u"ab");
+    ASSERT_TRUE(DecodeStoredText(unterminated, 0, dest, 1));
+    EXPECT_EQ(dest[0], 0);
+}
+
+TEST(DecodeStoredText, ATextThatDoesNotFitWithItsTerminatorLeavesTheFieldUntouched) {
+    const unsigned char full[] = {'a', 0, 'b', 0, 'c', 0};
+    char16_t dest[4] = u"old";
+    EXPECT_FALSE(DecodeStoredText(full, sizeof full, dest, 3));
+    EXPECT_EQ(std::u16string(dest), u"old");
+    EXPECT_TRUE(DecodeStoredText(full, sizeof full, dest, 4));
+    EXPECT_EQ(std::u16string(dest), u"abc");
 }
 
 } // namespace
