@@ -19,3 +19,14 @@ constexpr UINT WM_APP_SWAP_TABLE = WM_APP + 2;
 // updateRunning cleared in one step of the user interface thread, where ToggleUpdate also runs, so a click can
 // never be taken as an Abort of a run that is already ending. No payload; the handler returns TRUE.
 constexpr UINT WM_APP_END_UPDATE = WM_APP + 3;
+
+// A freshly downloaded mod filter text (lParam, a process-heap wide text) handed over by the filter download
+// thread. The user interface thread, the only reader of modFilterText besides that thread, releases the old text
+// and keeps the new one, so saving never meets a text being replaced. The handler returns TRUE; when the send
+// fails (the dialog is gone), the text still belongs to the sender.
+constexpr UINT WM_APP_SET_MOD_FILTER_TEXT = WM_APP + 4;
+
+// A refill of the mod filter box has ended: sent by FillModFilters while it still holds filterLock, so the user
+// interface thread can read the selection and modFilterDirs safely and keep the selected game directory for
+// saving. No payload; the handler returns TRUE.
+constexpr UINT WM_APP_MOD_FILTERS_FILLED = WM_APP + 5;

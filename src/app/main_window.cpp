@@ -6,9 +6,13 @@
 #include <strsafe.h>
 
 #include "app/app_messages.h"
+#include "app/settings_store.h"
+#include "master/mod_filters.h"
 #include "master/update_run.h"
 #include "net/server_table.h"
 #include "resource.h"
+#include "ui/sizer/main_anchors.h"
+#include "ui/sizer/sizer.h"
 #include "ui/views/server_list.h"
 
 namespace {
@@ -30,8 +34,7 @@ BOOL OnInitDialog(HWND window) {
 }
 
 BOOL OnDestroy() {
-    // Sockets were started in InitMainWindow; this is their orderly end.
-    WSACleanup();
+    SaveSettings();
     PostQuitMessage(0);
     return FALSE;
 }
@@ -53,6 +56,7 @@ BOOL OnCommand(WPARAM wParam) {
         break;
     case IDC_MOD_FILTER:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
+            NoteModFilterSelection();
             ToggleUpdate();
         }
         break;
@@ -87,6 +91,14 @@ void ApplyDefaults() {
     }
     if (app.mediumPing == 0) {
         app.mediumPing = 200;
+    }
+}
+
+// The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
+void StartFilterDownload() {
+    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
     }
 }
 
@@ -149,6 +161,12 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_END_UPDATE:
         EndUpdateRun();
         return ReturnResult(TRUE);
+    case WM_APP_SET_MOD_FILTER_TEXT:
+        TakeModFilterText(reinterpret_cast<wchar_t*>(lParam));
+        return ReturnResult(TRUE);
+    case WM_APP_MOD_FILTERS_FILLED:
+        OnModFiltersFilled();
+        return ReturnResult(TRUE);
     }
     return FALSE;
 }
@@ -179,7 +197,8 @@ void InitMainWindow() {
     app.serverCount = 0;
 
     app.hServerList = InitListViews();
-
+    SizerInstall(app.hMainDlg, MainAnchors);
+    LoadSettings();
     ApplyDefaults();
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
@@ -187,4 +206,5 @@ void InitMainWindow() {
     UpdateWindow(app.hMainDlg);
 
     ToggleUpdate();
+    StartFilterDownload();
 }

@@ -1,10 +1,12 @@
 // The real skerrow.exe, started as a user starts it, watched and closed from outside.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "find_window.h"
 #include "remote_controls.h"
@@ -17,6 +19,10 @@ constexpr DWORD EXIT_TIMEOUT_MS = 30000;
 constexpr int EXIT_BUTTON_ID = 1019;
 constexpr int SERVER_LIST_ID = 1017;
 constexpr int STATUS_BAR_ID = 140;
+constexpr int SHOW_FULL_ID = 1028;
+constexpr int SHOW_EMPTY_ID = 1029;
+constexpr int MOD_FILTER_ID = 1031;
+constexpr const wchar_t* SETTINGS_KEY = L"SOFTWARE\\Corvell\\Skerrow";
 
 std::wstring ProgramPath() {
     // skerrow.exe is built into the same folder as this test.
@@ -117,6 +123,95 @@ TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// Servers whose hostnames sort the other way round from their pings.
+std::string ServersForSorting(std::vector<std::wstring>& namesInOrder) {
+    std::string scenario = "[filters]\ntext = \"CTF\\nctf\\nAll Deathmatch\\nffa\\n\"\n";
+    for (int i = 0; i < 4; ++i) {
+        std::string name = std::string("Host ") + char('A' + i);
+        scenario += "[server]\naddress = 127.0.0.1:" + std::to_string(27920 + i) + "\nmod = ctf\nhostname = " + name +
+                    "\nmaxclients = 8\nplayer = 1 20 \"p\"\ndelay_ms = " + std::to_string(120 - 30 * i) + "\n";
+        namesInOrder.emplace_back(name.begin(), name.end());
+    }
+    return scenario;
+}
+
+std::vector<std::wstring> ListedNames(HWND list) {
+    std::vector<std::wstring> names;
+    for (int row = 0; row < RemoteListRowCount(list); ++row) {
+        names.push_back(RemoteListItemText(list, row, 0));
+    }
+    return names;
+}
+
+bool Checked(HWND window, int id) {
+    return SendDlgItemMessageW(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+RECT WindowRectOf(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+TEST(Program, ComesBackAfterARestartAsItWasLeft) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    std::vector<std::wstring> byName;
+    ASSERT_EQ(SimLoad(ServersForSorting(byName)), "OK");
+    RECT placed{};
+    {
+        RunningProgram program;
+        ASSERT_TRUE(program.Created());
+        HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
+        ASSERT_NE(window, nullptr);
+        HWND status = GetDlgItem(window, STATUS_BAR_ID);
+        ASSERT_EQ(AwaitRemoteStatus(status, L"Completed.", 30000), L"Completed. 4 of 4 servers responded.");
+        HWND list = GetDlgItem(window, SERVER_LIST_ID);
+        EXPECT_EQ(ListedNames(list), std::vector<std::wstring>(byName.rbegin(), byName.rend())) << "by ping";
+
+        // Sorted by name with a click on the first column's header, as a user does.
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+        SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+        EXPECT_EQ(ListedNames(list), byName);
+
+        HWND box = GetDlgItem(window, MOD_FILTER_ID);
+        ASSERT_NE(SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"CTF")),
+                  CB_ERR);
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(MOD_FILTER_ID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+        ASSERT_EQ(AwaitRemoteStatus(status, L"Completed.", 30000), L"Completed. 4 of 4 servers responded.");
+        SendDlgItemMessageW(window, SHOW_FULL_ID, BM_CLICK, 0, 0);
+        SetWindowPos(window, nullptr, 33, 44, 1000, 640, SWP_NOZORDER | SWP_NOACTIVATE);
+        placed = WindowRectOf(window);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        ASSERT_EQ(program.WaitForExit(), 0u);
+    }
+
+    RunningProgram program;
+    ASSERT_TRUE(program.Created());
+    HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), L"Completed.", 30000),
+              L"Completed. 4 of 4 servers responded.");
+    RECT reopened = WindowRectOf(window);
+    EXPECT_TRUE(EqualRect(&reopened, &placed));
+    EXPECT_FALSE(Checked(window, SHOW_FULL_ID));
+    EXPECT_TRUE(Checked(window, SHOW_EMPTY_ID));
+    // The remembered filter is selected again and is what the first run asked the master for.
+    HWND box = GetDlgItem(window, MOD_FILTER_ID);
+    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    EXPECT_EQ(SendMessageW(box, CB_GETLBTEXTLEN, selection, 0), 3) << "\"CTF\"";
+    std::vector<std::string> requests = SimLogOf("http");
+    ASSERT_GE(requests.size(), 4u);
+    EXPECT_EQ(SimLogField(requests.back(), "target") == "/filters"
+                  ? SimLogField(requests[requests.size() - 2], "target")
+                  : SimLogField(requests.back(), "target"),
+              "/?mod=ctf&raw=2");
+    EXPECT_EQ(ListedNames(GetDlgItem(window, SERVER_LIST_ID)), byName);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/app_messages.h"
+#include "app/settings_store.h"
 #include "app/main_window.h"
 #include "resource.h"
 #include "simulator_client.h"
@@ -13,6 +15,49 @@ namespace {
 
 int quitCode = -1;
 std::vector<std::wstring> statusLines;
+int modFilterFills = 0; // refills of the mod filter box that reached the dialog, counted by FillWatcher
+HHOOK fillWatcher = nullptr;
+
+// Sees the messages sent to this thread's windows, the filter thread's among them.
+LRESULT CALLBACK FillWatcher(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_APP_MOD_FILTERS_FILLED) {
+        ++modFilterFills;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool FilterLockIsFree() {
+    if (!TryEnterCriticalSection(&app.filterLock)) {
+        return false;
+    }
+    LeaveCriticalSection(&app.filterLock);
+    return true;
+}
+
+// The start-up filter download has ended: the simulator answered it, and an answer of 200 has refilled the box
+// and released filterLock. A failed download touches nothing after its request.
+bool FilterDownloadEnded(int fillsBefore) {
+    for (const std::string& line : SimLogOf("http")) {
+        if (SimLogField(line, "target") == "/filters") {
+            return SimLogField(line, "status") != "200" || (modFilterFills > fillsBefore && FilterLockIsFree());
+        }
+    }
+    return false;
+}
+
+HWND OpenWindow(const char* scenario) {
+    quitCode = -1;
+    statusLines.clear();
+    SimLoad(scenario);
+    if (!fillWatcher) {
+        fillWatcher = SetWindowsHookExW(WH_CALLWNDPROC, FillWatcher, nullptr, GetCurrentThreadId());
+    }
+    int fillsBefore = modFilterFills;
+    if (!CreateMainWindow() || !WaitForIdle() || !PumpUntil([&] { return FilterDownloadEnded(fillsBefore); })) {
+        return nullptr;
+    }
+    return app.hMainDlg;
+}
 
 // Takes a pending WM_QUIT off the queue (and dispatches everything before it).
 bool TakeQuit() {
@@ -48,13 +93,16 @@ void FreeModFilters() {
 } // namespace
 
 HWND OpenMainWindow(const char* scenario) {
-    quitCode = -1;
-    statusLines.clear();
-    SimLoad(scenario);
-    if (!CreateMainWindow() || !WaitForIdle()) {
-        return nullptr;
-    }
-    return app.hMainDlg;
+    DeleteSettings();
+    return OpenWindow(scenario);
+}
+
+HWND ReopenMainWindow(const char* scenario) {
+    return OpenWindow(scenario);
+}
+
+void DeleteSettings() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
 int CloseMainWindow() {
@@ -78,6 +126,11 @@ int CloseMainWindow() {
         HeapFree(GetProcessHeap(), 0, app.servers);
     }
     FreeModFilters();
+    for (wchar_t* text : {app.modFilterText, app.buddyText}) {
+        if (text) {
+            HeapFree(GetProcessHeap(), 0, text);
+        }
+    }
     DeleteCriticalSection(&app.tableLock);
     app = AppState{};
     InitApplication(GetModuleHandleW(nullptr));

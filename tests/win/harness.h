@@ -11,9 +11,15 @@
 // A scenario whose master list is empty: the start-up run ends at once with 0 of 0 servers.
 constexpr const char* EMPTY_MASTER = "[master]\n";
 
-// Loads the scenario into the simulator, creates the main dialog as the program does and waits for the start-up
-// run to end; returns the dialog (null on failure or when the run does not end).
+// Loads the scenario into the simulator, removes the settings key (a first start), creates the main dialog as the
+// program does and waits for the start-up run and the filter download to end; returns the dialog (null on failure
+// or when either does not end).
 HWND OpenMainWindow(const char* scenario = EMPTY_MASTER);
+// The same, keeping the settings that the last closed window saved: the program's next start.
+HWND ReopenMainWindow(const char* scenario = EMPTY_MASTER);
+
+// Removes the program's settings key.
+void DeleteSettings();
 
 // Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit
 // message that its end posts (returning that message's exit code, or -1 if none came) and puts AppState back to a fresh

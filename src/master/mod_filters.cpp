@@ -1,0 +1,268 @@
+#include "master/mod_filters.h"
+
+#include "app/app_state.h"
+
+#include <strsafe.h>
+
+#include "app/app_messages.h"
+#include "base/wide.h"
+#include "master/master_http.h"
+#include "master/mod_filter_text.h"
+#include "resource.h"
+
+namespace {
+
+constexpr size_t REMEMBERED_DIR_SIZE = 512;
+constexpr size_t FILTER_BODY_SIZE = 8192; // 8,191 bytes of text and a terminator
+constexpr int TEXT_PAIR_CAPACITY = MOD_FILTER_CAPACITY - 1;
+
+struct BuiltInFilter {
+    const wchar_t* name;
+    const wchar_t* dir;
+};
+
+// In order of addition: the position is the entry's index in modFilterDirs.
+constexpr BuiltInFilter BUILT_IN_FILTERS[] = {
+    {L"(No Filter)", L""},   {L"Action Quake II", L"action"},
+    {L"CTF", L"ctf"},        {L"D-Day", L"dday"},
+    {L"Deathmatch", L"ffa"}, {L"Gloom", L"gloom"},
+    {L"KOTS", L"kots"},      {L"TDM / Duel", L"tdm"},
+    {L"Vortex", L"vortex"},  {L"Jump", L"jump"},
+    {L"LOX", L"lox"},        {L"Rocket Arena 2", L"arena"},
+    {L"WODX", L"wodx"},
+};
+
+// The selected entry's game directory as last seen safely by the user interface thread; only that thread
+// touches it. SelectedModFilterDir falls back on it while another thread holds filterLock.
+wchar_t lastSeenSelectedDir[REMEMBERED_DIR_SIZE];
+
+wchar_t* CopyToHeap(const wchar_t* text) {
+    size_t length = wcslen(text);
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    if (copy) {
+        CopyMemory(copy, text, (length + 1) * sizeof(wchar_t));
+    }
+    return copy;
+}
+
+// The selected entry's game directory (empty for none); the caller holds filterLock or is the thread it waits on.
+void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
+    dir[0] = 0;
+    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    if (selection == CB_ERR) {
+        return;
+    }
+    LRESULT index = SendMessageW(box, CB_GETITEMDATA, selection, 0);
+    if (index >= 0 && index < app.modFilterCount && app.modFilterDirs[index]) {
+        StringCchCopyW(dir, size, app.modFilterDirs[index]);
+    }
+}
+
+// The entries of one fill, every allocation made before the box is touched, so a failure leaves it as it was.
+struct FilterEntries {
+    wchar_t* textCopy; // the split text the names point into; null for the built-in list
+    int count;
+    const wchar_t* names[MOD_FILTER_CAPACITY];
+    wchar_t* dirs[MOD_FILTER_CAPACITY]; // heap copies, handed to modFilterDirs on success
+    int chosen;                         // index of the entry to select
+};
+
+void ReleaseEntries(FilterEntries& entries) {
+    for (int i = 0; i < entries.count; ++i) {
+        if (entries.dirs[i]) {
+            HeapFree(GetProcessHeap(), 0, entries.dirs[i]);
+        }
+    }
+    if (entries.textCopy) {
+        HeapFree(GetProcessHeap(), 0, entries.textCopy);
+    }
+    entries = FilterEntries{};
+}
+
+bool AddEntry(FilterEntries& entries, const wchar_t* name, const wchar_t* dir) {
+    wchar_t* copy = CopyToHeap(dir);
+    if (!copy) {
+        return false;
+    }
+    entries.names[entries.count] = name;
+    entries.dirs[entries.count++] = copy;
+    return true;
+}
+
+bool BuildBuiltInEntries(FilterEntries& entries) {
+    for (const BuiltInFilter& filter : BUILT_IN_FILTERS) {
+        if (!AddEntry(entries, filter.name, filter.dir)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Builds the entries of modFilterText; the built-in list when the text is empty or has an odd number of lines.
+// The last pair whose directory equals `remembered` exactly is chosen. False when memory ran out.
+bool BuildEntries(const wchar_t* remembered, FilterEntries& entries) {
+    entries = FilterEntries{};
+    if (app.modFilterText[0] == 0) {
+        return BuildBuiltInEntries(entries);
+    }
+    entries.textCopy = CopyToHeap(app.modFilterText);
+    if (!entries.textCopy) {
+        return false;
+    }
+    ModFilterPair pairs[TEXT_PAIR_CAPACITY];
+    size_t pairCount = 0;
+    if (!SplitModFilterText(AsU16(entries.textCopy), pairs, TEXT_PAIR_CAPACITY, pairCount)) {
+        HeapFree(GetProcessHeap(), 0, entries.textCopy);
+        entries.textCopy = nullptr;
+        return BuildBuiltInEntries(entries);
+    }
+    if (!AddEntry(entries, BUILT_IN_FILTERS[0].name, BUILT_IN_FILTERS[0].dir)) {
+        return false;
+    }
+    for (size_t i = 0; i < pairCount; ++i) {
+        if (!AddEntry(entries, AsWide(pairs[i].name), AsWide(pairs[i].dir))) {
+            return false;
+        }
+        if (wcscmp(AsWide(pairs[i].dir), remembered) == 0) {
+            entries.chosen = entries.count - 1;
+        }
+    }
+    return true;
+}
+
+// Puts the entries into the box and modFilterDirs and selects the chosen one by its item data: entries added
+// after it may have sorted in front of it.
+void ShowEntries(HWND box, FilterEntries& entries) {
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < app.modFilterCount; ++i) {
+        HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
+        app.modFilterDirs[i] = nullptr;
+    }
+    app.modFilterCount = 0;
+    for (int i = 0; i < entries.count; ++i) {
+        app.modFilterDirs[i] = entries.dirs[i];
+        entries.dirs[i] = nullptr;
+        app.modFilterCount = i + 1;
+        LRESULT item = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entries.names[i]));
+        if (item >= 0) {
+            SendMessageW(box, CB_SETITEMDATA, item, i);
+        }
+    }
+    LRESULT itemCount = SendMessageW(box, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < itemCount; ++item) {
+        if (SendMessageW(box, CB_GETITEMDATA, item, 0) == entries.chosen) {
+            SendMessageW(box, CB_SETCURSEL, item, 0);
+            break;
+        }
+    }
+}
+
+// Appends a received chunk up to its first NUL byte; what does not fit in the body is dropped.
+void AppendChunk(char (&body)[FILTER_BODY_SIZE], size_t& length, const char* chunk) {
+    for (; *chunk && length + 1 < FILTER_BODY_SIZE; ++chunk) {
+        body[length++] = *chunk;
+    }
+    body[length] = 0;
+}
+
+// Reads the whole response, keeping at most 8,191 bytes of it. False when a query, allocation or read fails.
+bool ReadFilterBody(HINTERNET request, char (&body)[FILTER_BODY_SIZE]) {
+    size_t length = 0;
+    body[0] = 0;
+    DWORD available = 0;
+    do {
+        if (!WinHttpQueryDataAvailable(request, &available)) {
+            return false;
+        }
+        auto* chunk = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, available + 1));
+        if (!chunk) {
+            return false;
+        }
+        DWORD read = 0;
+        if (!WinHttpReadData(request, chunk, available, &read)) {
+            HeapFree(GetProcessHeap(), 0, chunk);
+            return false;
+        }
+        if (read == 0) {
+            available = 0;
+        }
+        AppendChunk(body, length, chunk);
+        HeapFree(GetProcessHeap(), 0, chunk);
+    } while (available > 0);
+    return true;
+}
+
+// The body as UTF-16 on the process heap (null on failure); never longer than the body, terminator included.
+wchar_t* DecodeFilterBody(const char* body) {
+    int length = lstrlenA(body);
+    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    if (text && MultiByteToWideChar(CP_UTF8, 0, body, -1, text, length + 1) == 0) {
+        HeapFree(GetProcessHeap(), 0, text);
+        text = nullptr;
+    }
+    return text;
+}
+
+} // namespace
+
+void FillModFilters() {
+    EnterCriticalSection(&app.filterLock);
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    if (box) {
+        wchar_t remembered[REMEMBERED_DIR_SIZE] = {};
+        if (SendMessageW(box, CB_GETCOUNT, 0, 0) > 0) {
+            ReadSelectedDir(box, remembered, REMEMBERED_DIR_SIZE);
+        } else {
+            StringCchCopyW(remembered, REMEMBERED_DIR_SIZE, app.lastModFilter);
+        }
+        FilterEntries entries;
+        if (BuildEntries(remembered, entries)) {
+            ShowEntries(box, entries);
+        }
+        ReleaseEntries(entries);
+        SendMessageW(app.hMainDlg, WM_APP_MOD_FILTERS_FILLED, 0, 0);
+    }
+    LeaveCriticalSection(&app.filterLock);
+}
+
+DWORD WINAPI FetchFiltersThread(LPVOID) {
+    static_assert(FILTER_BODY_SIZE <= 16384, "the body lives on this thread's stack");
+    char body[FILTER_BODY_SIZE];
+    MasterRequest handles;
+    if (SendMasterRequest(L"/filters", handles) && ReadFilterBody(handles.request, body)) {
+        wchar_t* text = DecodeFilterBody(body);
+        if (text) {
+            if (SendMessageW(app.hMainDlg, WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
+                FillModFilters();
+            } else {
+                HeapFree(GetProcessHeap(), 0, text);
+            }
+        }
+    }
+    CloseMasterRequest(handles);
+    return 0;
+}
+
+void NoteModFilterSelection() {
+    if (TryEnterCriticalSection(&app.filterLock)) {
+        ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, REMEMBERED_DIR_SIZE);
+        LeaveCriticalSection(&app.filterLock);
+    }
+}
+
+void SelectedModFilterDir(wchar_t* dir, size_t size) {
+    NoteModFilterSelection();
+    StringCchCopyW(dir, size, lastSeenSelectedDir);
+}
+
+void TakeModFilterText(wchar_t* text) {
+    if (app.modFilterText) {
+        HeapFree(GetProcessHeap(), 0, app.modFilterText);
+    }
+    app.modFilterText = text;
+}
+
+void OnModFiltersFilled() {
+    // The filling thread holds filterLock and waits for this message, so nothing changes under the read.
+    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, REMEMBERED_DIR_SIZE);
+}

@@ -1,0 +1,28 @@
+// The mod filter box: its entries, the game directories behind them, and the once-per-start download of a fresh
+// filter list. Win32 side.
+//
+// Threads: FillModFilters runs on the user interface thread during start-up and afterwards only on the filter
+// download thread; it holds filterLock throughout and sends messages to the box meanwhile. The user interface
+// thread never waits for filterLock: what it needs of the box for saving it keeps in its own copy.
+#pragma once
+
+#include <windows.h>
+
+// Rebuilds the box and modFilterDirs from modFilterText (which must not be null), reselecting the entry of the
+// remembered game directory. Never starts an update run.
+void FillModFilters();
+
+// Downloads "/filters" from the master service, makes it modFilterText and refills the box; silent on failure.
+DWORD WINAPI FetchFiltersThread(LPVOID);
+
+// User interface thread: notes the selected entry's game directory after the user picked it. Skipped while a
+// refill holds the lock; the refill reports its own outcome when it ends.
+void NoteModFilterSelection();
+
+// User interface thread: the game directory of the selected entry, or the empty text with "(No Filter)" or no
+// selection; never waits for filterLock.
+void SelectedModFilterDir(wchar_t* dir, size_t size);
+
+// Handlers of the filter thread's messages to the main dialog (see app_messages.h).
+void TakeModFilterText(wchar_t* text);
+void OnModFiltersFilled();

@@ -1,0 +1,253 @@
+// The mod filter box as a user sees it: its entries in the box's order, the selected entry, what a selection
+// requests, and the filter list downloaded from the master service.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/settings_store.h"
+#include "harness.h"
+#include "master/mod_filters.h"
+#include "resource.h"
+#include "simulator_client.h"
+
+namespace {
+
+const std::vector<std::wstring> BUILT_IN_ORDER = {
+    L"(No Filter)", L"Action Quake II", L"CTF",        L"D-Day",  L"Deathmatch", L"Gloom", L"Jump", L"KOTS",
+    L"LOX",         L"Rocket Arena 2",  L"TDM / Duel", L"Vortex", L"WODX"};
+
+HWND Box() {
+    return GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+}
+
+std::vector<std::wstring> BoxEntries() {
+    std::vector<std::wstring> entries;
+    LRESULT count = SendMessageW(Box(), CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::vector<wchar_t> text(SendMessageW(Box(), CB_GETLBTEXTLEN, i, 0) + 1);
+        SendMessageW(Box(), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        entries.emplace_back(text.data());
+    }
+    return entries;
+}
+
+std::wstring SelectedEntry() {
+    LRESULT selection = SendMessageW(Box(), CB_GETCURSEL, 0, 0);
+    return selection == CB_ERR ? L"<none>" : BoxEntries()[selection];
+}
+
+// The game directory behind the selected entry, as the server list request reads it.
+std::wstring SelectedDir() {
+    LRESULT index = SendMessageW(Box(), CB_GETITEMDATA, SendMessageW(Box(), CB_GETCURSEL, 0, 0), 0);
+    return index >= 0 && index < app.modFilterCount ? app.modFilterDirs[index] : L"<bad item data>";
+}
+
+void SetFilterText(const std::wstring& text) {
+    if (app.modFilterText) {
+        HeapFree(GetProcessHeap(), 0, app.modFilterText);
+    }
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    app.modFilterText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    CopyMemory(app.modFilterText, text.c_str(), bytes);
+}
+
+// Fills an empty box from `text` as at start-up, with `remembered` as the last used filter.
+void FillFresh(const std::wstring& text, const wchar_t* remembered) {
+    SendMessageW(Box(), CB_RESETCONTENT, 0, 0);
+    wcscpy(app.lastModFilter, remembered);
+    SetFilterText(text);
+    FillModFilters();
+}
+
+// Picks an entry as a user does: the selection, then the box's notification.
+void UserSelects(const std::wstring& entry) {
+    std::vector<std::wstring> entries = BoxEntries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] == entry) {
+            SendMessageW(Box(), CB_SETCURSEL, i, 0);
+            SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(Box()));
+            return;
+        }
+    }
+    ADD_FAILURE() << "no entry " << testing::PrintToString(entry);
+}
+
+// Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile.
+bool DownloadFilters() {
+    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
+    bool ended = PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+    CloseHandle(thread);
+    return ended;
+}
+
+class ModFiltersTest : public testing::Test {
+protected:
+    void TearDown() override { CloseMainWindow(); }
+};
+
+TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequestsFfa) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    ASSERT_NE(app.modFilterText, nullptr);
+    EXPECT_STREQ(app.modFilterText, L"");
+    EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+    EXPECT_EQ(app.modFilterCount, 13);
+    EXPECT_FALSE(app.updateRunning) << "a refill never starts a run";
+
+    SimLoad("[master]\n");
+    UserSelects(L"Deathmatch");
+    EXPECT_TRUE(app.updateRunning);
+    ASSERT_TRUE(WaitForIdle());
+    std::vector<std::string> requests = SimLogOf("http");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(SimLogField(requests[0], "target"), "/?mod=ffa&raw=2");
+}
+
+TEST_F(ModFiltersTest, TheRememberedDirectoryIsSelectedByItsEntryWhereverTheBoxSortsIt) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    // "Action Quake II" is added after "CTF" but sorts in front of it.
+    FillFresh(L"CTF\nctf\nAction Quake II\naction\n", L"ctf");
+    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Action Quake II", L"CTF"}));
+    EXPECT_EQ(SelectedEntry(), L"CTF");
+    EXPECT_EQ(SelectedDir(), L"ctf");
+
+    FillFresh(L"First\nctf\nSecond\nctf\n", L"ctf");
+    EXPECT_EQ(SelectedEntry(), L"Second") << "the later pair wins";
+
+    FillFresh(L"CTF\nctf\n", L"");
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)") << "no entry has an empty directory";
+
+    // With entries in the box, the current selection is what a refill keeps.
+    FillFresh(L"CTF\nctf\nJump\njump\n", L"jump");
+    UserSelects(L"CTF");
+    ASSERT_TRUE(WaitForIdle());
+    SetFilterText(L"Capture\nctf\n");
+    FillModFilters();
+    EXPECT_EQ(SelectedEntry(), L"Capture");
+    SetFilterText(L"Jump\njump\n");
+    FillModFilters();
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+    EXPECT_FALSE(app.updateRunning) << "a refill never starts a run";
+}
+
+TEST_F(ModFiltersTest, OddTextsFallBackToTheBuiltInListAndLineFeedsAloneGiveNoFilterOnly) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    FillFresh(L"CTF\nctf\nJump", L"ctf");
+    EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)") << "the built-in list never reselects";
+    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump") << "the rejected text is kept";
+
+    FillFresh(L"\n\n", L"");
+    EXPECT_EQ(BoxEntries(), std::vector<std::wstring>{L"(No Filter)"});
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+
+    FillFresh(L"CTF\r\nctf\r\n", L"ctf\r");
+    EXPECT_EQ(SelectedEntry(), L"CTF\r");
+    EXPECT_EQ(SelectedDir(), L"ctf\r");
+}
+
+TEST_F(ModFiltersTest, PairsPastTheSixtyThirdAreLeftOut) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    std::wstring text;
+    for (int i = 0; i < 70; ++i) {
+        text += L"Mod " + std::to_wstring(100 + i) + L"\nmod" + std::to_wstring(i) + L"\n";
+    }
+    FillFresh(text, L"mod62");
+    EXPECT_EQ(app.modFilterCount, MOD_FILTER_CAPACITY);
+    EXPECT_EQ(BoxEntries().size(), 64u);
+    EXPECT_EQ(BoxEntries().back(), L"Mod 162");
+    EXPECT_EQ(SelectedDir(), L"mod62");
+    FillFresh(text, L"mod63");
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+}
+
+TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
+    ASSERT_NE(OpenMainWindow(
+                  "[master]\n[filters]\ntext = \"TDM / Duel \\xe2\\x80\\x93 K\\xc3\\xb6ln\\ntdm\\nCTF\\nctf\\n\"\n"),
+              nullptr);
+    EXPECT_STREQ(app.modFilterText, L"TDM / Duel \u2013 K\u00f6ln\ntdm\nCTF\nctf\n");
+    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"CTF", L"TDM / Duel \u2013 K\u00f6ln"}));
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+    std::vector<std::string> requests = SimLogOf("http");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(SimLogField(requests.back(), "ua"), "Skerrow/1.0");
+
+    UserSelects(L"TDM / Duel \u2013 K\u00f6ln");
+    ASSERT_TRUE(WaitForIdle());
+    SimLoad("[master]\n[filters]\ntext = \"Duel\\ntdm\\nFlags\\nctf\\n\"\n");
+    ASSERT_TRUE(DownloadFilters());
+    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"}));
+    EXPECT_EQ(SelectedEntry(), L"Duel");
+    EXPECT_FALSE(app.updateRunning);
+
+    // A failed download changes nothing.
+    SimLoad("[master]\n[filters]\nstatus = 404\ntext = \"Other\\nother\\n\"\n");
+    ASSERT_TRUE(DownloadFilters());
+    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"}));
+    EXPECT_STREQ(app.modFilterText, L"Duel\ntdm\nFlags\nctf\n");
+}
+
+TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    std::string longDir(9000, 'd');
+    SimLoad("[master]\n[filters]\ntext = \"Long\\n" + longDir + "\\nShort\\nshort\\n\"\n");
+    ASSERT_TRUE(DownloadFilters());
+    ASSERT_EQ(wcslen(app.modFilterText), 8191u);
+    EXPECT_EQ(std::wstring(app.modFilterText), L"Long\n" + std::wstring(8186, L'd'));
+    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Long"}));
+
+    // Cut inside a display name: its directory is lost, so the count of lines turns odd.
+    SimLoad("[master]\n[filters]\ntext = \"A\\na\\n" + longDir + "\\nb\\n\"\n");
+    ASSERT_TRUE(DownloadFilters());
+    EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
+}
+
+// A worker that holds filterLock while it waits for the user interface thread, as the server list request does.
+DWORD WINAPI HoldLockAndAskTheBox(LPVOID) {
+    EnterCriticalSection(&app.filterLock);
+    SendMessageW(Box(), CB_GETCURSEL, 0, 0);
+    LeaveCriticalSection(&app.filterLock);
+    return 0;
+}
+
+TEST_F(ModFiltersTest, SavingNeverWaitsForTheLockAndStoresTheSelectionSeenLast) {
+    ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
+    UserSelects(L"Jump");
+    ASSERT_TRUE(WaitForIdle());
+
+    HANDLE holder = CreateThread(nullptr, 0, HoldLockAndAskTheBox, nullptr, 0, nullptr);
+    // Not served yet: this thread does not pump while the holder waits on it.
+    while (TryEnterCriticalSection(&app.filterLock)) {
+        LeaveCriticalSection(&app.filterLock);
+        SwitchToThread();
+    }
+    DestroyWindow(app.hMainDlg); // saves the settings; would never return if saving waited for the lock
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(holder, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(holder);
+
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+    wchar_t saved[64] = {};
+    DWORD size = sizeof saved;
+    EXPECT_EQ(RegQueryValueExW(key, L"Last Used Mod Filter", nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_STREQ(saved, L"jump");
+}
+
+TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
+    ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\n\"\n"), nullptr);
+    SimLoad("[master]\n[filters]\ndelay_ms = 300\ntext = \"Later\\nlater\\n\"\n");
+    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
+    DestroyWindow(app.hMainDlg);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\n") << "the late text was released by its thread, not taken";
+}
+
+} // namespace

@@ -1,0 +1,273 @@
+// The settings in the registry, as the next start of the program finds them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/settings_store.h"
+#include "harness.h"
+#include "resource.h"
+
+namespace {
+
+// Keeps the stored filter list in the box: a download that fails changes nothing.
+const char* FILTERS_DOWN = "[master]\n[filters]\nstatus = 500\n";
+
+struct StoredValue {
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+
+    std::wstring Text() const { return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2); }
+    int32_t Number() const { return data.size() == 4 ? *reinterpret_cast<const int32_t*>(data.data()) : -12345; }
+};
+
+StoredValue ReadStored(const wchar_t* name) {
+    StoredValue value;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return value;
+    }
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        value.present = RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+void Store(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void StoreNumber(const wchar_t* name, int32_t value) {
+    Store(name, REG_DWORD, &value, sizeof value);
+}
+
+void StoreText(const wchar_t* name, const std::wstring& text) {
+    Store(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool Checked(int id) {
+    return SendDlgItemMessageW(app.hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::wstring SelectedFilter() {
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    wchar_t text[64] = L"<none>";
+    if (selection != CB_ERR) {
+        SendMessageW(box, CB_GETLBTEXT, selection, reinterpret_cast<LPARAM>(text));
+    }
+    return text;
+}
+
+void SelectFilter(const wchar_t* entry) {
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry));
+    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    WaitForIdle();
+}
+
+RECT WindowRectOf(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
+}
+
+class SettingsStoreTest : public testing::Test {
+protected:
+    void TearDown() override {
+        CloseMainWindow();
+        DeleteSettings();
+    }
+};
+
+TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTypeAndSizeOnlyAtExit) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    EXPECT_FALSE(ReadStored(L"Version").present) << "loading never creates the key";
+    EXPECT_TRUE(Checked(IDC_SHOW_EMPTY));
+    EXPECT_TRUE(Checked(IDC_SHOW_FULL));
+    EXPECT_EQ(app.showEmpty, 1);
+    EXPECT_EQ(app.showFull, 1);
+    EXPECT_STREQ(app.gameExe, L"quake2.exe");
+    EXPECT_EQ(app.packetsPerSecond, 10);
+    EXPECT_EQ(app.goodPing, 100);
+    EXPECT_EQ(app.mediumPing, 200);
+    EXPECT_EQ(app.sortColumn, 6);
+    ASSERT_NE(app.buddyText, nullptr);
+    EXPECT_STREQ(app.buddyText, L"");
+    RECT created = WindowRectOf(app.hMainDlg);
+    ASSERT_EQ(CloseMainWindow(), 0);
+
+    struct Expected {
+        const wchar_t* name;
+        DWORD type;
+        size_t size;
+    };
+    const Expected values[] = {
+        {L"Quake II Directory", REG_SZ, 2},
+        {L"Quake II Executable", REG_SZ, 22},
+        {L"Last Used Mod Filter", REG_SZ, 2},
+        {L"Buddy List", REG_SZ, 2},
+        {L"Mod Filters", REG_SZ, 2},
+        {L"Packets Per Second", REG_DWORD, 4},
+        {L"Player View Style", REG_DWORD, 4},
+        {L"Good Ping Threshold", REG_DWORD, 4},
+        {L"Medium Ping Threshold", REG_DWORD, 4},
+        {L"Version", REG_DWORD, 4},
+        {L"Sort Order", REG_DWORD, 4},
+        {L"Show Empty Servers", REG_DWORD, 4},
+        {L"Show Full Servers", REG_DWORD, 4},
+        {L"Window Position", REG_BINARY, 44},
+    };
+    for (const Expected& expected : values) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(expected.name)));
+        StoredValue value = ReadStored(expected.name);
+        ASSERT_TRUE(value.present);
+        EXPECT_EQ(value.type, expected.type);
+        EXPECT_EQ(value.data.size(), expected.size);
+    }
+    EXPECT_EQ(ReadStored(L"Quake II Executable").Text(), std::wstring(L"quake2.exe", 11));
+    EXPECT_EQ(ReadStored(L"Version").Number(), 2);
+    EXPECT_EQ(ReadStored(L"Sort Order").Number(), 6);
+    EXPECT_EQ(ReadStored(L"Show Empty Servers").Number(), 1);
+    StoredValue position = ReadStored(L"Window Position");
+    auto* placement = reinterpret_cast<const WINDOWPLACEMENT*>(position.data.data());
+    EXPECT_EQ(placement->length, 44u);
+    EXPECT_TRUE(SameRect(placement->rcNormalPosition, created));
+}
+
+TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
+    ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
+    SelectFilter(L"Jump");
+    wcscpy(app.gameDir, L"C:\\Games\\Quake2\\");
+    wcscpy(app.gameExe, L"q2.exe");
+    app.packetsPerSecond = 25;
+    app.goodPing = 55;
+    app.mediumPing = 155;
+    app.playerViewDetails = 1;
+    app.sortColumn = 0x4002;
+    HeapFree(GetProcessHeap(), 0, app.buddyText);
+    app.buddyText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, 64));
+    wcscpy(app.buddyText, L"bob\r\nK\u00f6ln");
+    SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
+    SetWindowPos(app.hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
+    RECT placed = WindowRectOf(app.hMainDlg);
+    ASSERT_EQ(CloseMainWindow(), 0);
+
+    ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
+    EXPECT_STREQ(app.gameDir, L"C:\\Games\\Quake2\\");
+    EXPECT_STREQ(app.gameExe, L"q2.exe");
+    EXPECT_EQ(app.packetsPerSecond, 25);
+    EXPECT_EQ(app.goodPing, 55);
+    EXPECT_EQ(app.mediumPing, 155);
+    EXPECT_EQ(app.playerViewDetails, 1);
+    EXPECT_EQ(app.sortColumn, 0x4002);
+    EXPECT_STREQ(app.buddyText, L"bob\r\nK\u00f6ln");
+    EXPECT_FALSE(Checked(IDC_SHOW_EMPTY));
+    EXPECT_TRUE(Checked(IDC_SHOW_FULL));
+    EXPECT_EQ(SelectedFilter(), L"Jump");
+    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump\njump\n");
+    EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), placed));
+    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+
+    // "(No Filter)" is remembered as the empty directory.
+    SelectFilter(L"(No Filter)");
+    ASSERT_EQ(CloseMainWindow(), 0);
+    EXPECT_EQ(ReadStored(L"Last Used Mod Filter").Text(), std::wstring(1, L'\0'));
+}
+
+TEST_F(SettingsStoreTest, AWindowMaximisedAtExitOpensNormalAtItsSavedPlace) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    SetWindowPos(app.hMainDlg, nullptr, 60, 50, 800, 560, SWP_NOZORDER);
+    RECT normal = WindowRectOf(app.hMainDlg);
+    ShowWindow(app.hMainDlg, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(app.hMainDlg));
+    ASSERT_EQ(CloseMainWindow(), 0);
+
+    ASSERT_NE(ReopenMainWindow(), nullptr);
+    EXPECT_FALSE(IsZoomed(app.hMainDlg));
+    EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), normal));
+}
+
+TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
+    const char ansi[] = "b\xf6"
+                        "b\r\nann";
+    Store(L"Buddy List", REG_SZ, ansi, sizeof ansi);
+    StoreNumber(L"Packets Per Second", 0);
+    StoreNumber(L"Good Ping Threshold", 0);
+    StoreNumber(L"Medium Ping Threshold", 0);
+    ASSERT_NE(ReopenMainWindow(), nullptr);
+
+    wchar_t expected[16] = {};
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 16);
+    EXPECT_STREQ(app.buddyText, expected);
+    // Stored zeros are covered by the defaults.
+    EXPECT_EQ(app.packetsPerSecond, 10);
+    EXPECT_EQ(app.goodPing, 100);
+    EXPECT_EQ(app.mediumPing, 200);
+    ASSERT_EQ(CloseMainWindow(), 0);
+
+    EXPECT_EQ(ReadStored(L"Version").Number(), 2);
+    EXPECT_EQ(ReadStored(L"Buddy List").Text(), std::wstring(expected, wcslen(expected) + 1));
+}
+
+TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminatedTextsEndAtTheirData) {
+    std::wstring longDir(260, L'd');
+    Store(L"Quake II Directory", REG_SZ, longDir.c_str(), 520); // 260 characters, no room for the terminator
+    Store(L"Quake II Executable", REG_SZ, L"q2x.exe", 7 * sizeof(wchar_t));
+    StoreText(L"Last Used Mod Filter", std::wstring(64, L'm'));
+    StoreText(L"Mod Filters", L"CTF\nctf\n");
+    StoreText(L"Packets Per Second", L"25");
+    const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    Store(L"Good Ping Threshold", REG_BINARY, eight, sizeof eight);
+    Store(L"Window Position", REG_BINARY, eight, sizeof eight);
+    StoreNumber(L"Buddy List", 7);
+    StoreNumber(L"Version", 2);
+    ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
+
+    EXPECT_STREQ(app.gameDir, L"");
+    EXPECT_STREQ(app.gameExe, L"q2x.exe");
+    EXPECT_STREQ(app.lastModFilter, L"");
+    EXPECT_EQ(SelectedFilter(), L"(No Filter)");
+    EXPECT_EQ(app.packetsPerSecond, 10);
+    EXPECT_EQ(app.goodPing, 100);
+    EXPECT_STREQ(app.buddyText, L"");
+    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+
+    // An odd byte count: the last byte makes no character.
+    CloseMainWindow();
+    const BYTE odd[] = {'C', 0, 'T', 0, 'F', 0, '\n', 0, 'c', 0, 't', 0, 'f', 0, '!'};
+    Store(L"Mod Filters", REG_SZ, odd, sizeof odd);
+    ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
+    EXPECT_STREQ(app.modFilterText, L"CTF\nctf");
+}
+
+TEST_F(SettingsStoreTest, AKeyThatCannotBeWrittenDoesNotKeepTheProgramFromEnding) {
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    // The current user's hive, seen through a handle that may only read: the key can be neither created nor
+    // opened for writing.
+    HKEY readOnly;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, readOnly), ERROR_SUCCESS);
+    int code = CloseMainWindow();
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(readOnly);
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(ReadStored(L"Version").present);
+}
+
+} // namespace
