@@ -3,9 +3,13 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "harness.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     InitApplication(GetModuleHandleW(nullptr));
-    return RUN_ALL_TESTS();
+    int result = RUN_ALL_TESTS();
+    // Every closed window saved its settings; the demo, which shares the prefix, should not find them.
+    DeleteSettings();
+    return result;
 }
