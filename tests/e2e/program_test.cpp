@@ -51,6 +51,8 @@ public:
         }
     }
     bool Created() const { return created_; }
+    // The program's main window once it is visible, or null.
+    HWND AwaitWindow() const { return created_ ? WaitForTopLevelWindow(L"Skerrow", Id(), WINDOW_TIMEOUT_MS) : nullptr; }
     DWORD Id() const { return process_.dwProcessId; }
 
     // The exit code, or STILL_ACTIVE when it did not end in time.
@@ -155,6 +157,21 @@ RECT WindowRectOf(HWND window) {
     return rect;
 }
 
+std::wstring AwaitCompletion(HWND window) {
+    return AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), L"Completed.", 30000);
+}
+
+// The target of the last server list request the simulator saw.
+std::string LastListRequest() {
+    std::string target;
+    for (const std::string& line : SimLogOf("http")) {
+        if (SimLogField(line, "target") != "/filters") {
+            target = SimLogField(line, "target");
+        }
+    }
+    return target;
+}
+
 TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
     std::vector<std::wstring> byName;
@@ -162,11 +179,9 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     RECT placed{};
     {
         RunningProgram program;
-        ASSERT_TRUE(program.Created());
-        HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
+        HWND window = program.AwaitWindow();
         ASSERT_NE(window, nullptr);
-        HWND status = GetDlgItem(window, STATUS_BAR_ID);
-        ASSERT_EQ(AwaitRemoteStatus(status, L"Completed.", 30000), L"Completed. 4 of 4 servers responded.");
+        ASSERT_EQ(AwaitCompletion(window), L"Completed. 4 of 4 servers responded.");
         HWND list = GetDlgItem(window, SERVER_LIST_ID);
         EXPECT_EQ(ListedNames(list), std::vector<std::wstring>(byName.rbegin(), byName.rend())) << "by ping";
 
@@ -180,7 +195,7 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
         ASSERT_NE(SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"CTF")),
                   CB_ERR);
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(MOD_FILTER_ID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
-        ASSERT_EQ(AwaitRemoteStatus(status, L"Completed.", 30000), L"Completed. 4 of 4 servers responded.");
+        ASSERT_EQ(AwaitCompletion(window), L"Completed. 4 of 4 servers responded.");
         SendDlgItemMessageW(window, SHOW_FULL_ID, BM_CLICK, 0, 0);
         SetWindowPos(window, nullptr, 33, 44, 1000, 640, SWP_NOZORDER | SWP_NOACTIVATE);
         placed = WindowRectOf(window);
@@ -189,11 +204,9 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     }
 
     RunningProgram program;
-    ASSERT_TRUE(program.Created());
-    HWND window = WaitForTopLevelWindow(L"Skerrow", program.Id(), WINDOW_TIMEOUT_MS);
+    HWND window = program.AwaitWindow();
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), L"Completed.", 30000),
-              L"Completed. 4 of 4 servers responded.");
+    ASSERT_EQ(AwaitCompletion(window), L"Completed. 4 of 4 servers responded.");
     RECT reopened = WindowRectOf(window);
     EXPECT_TRUE(EqualRect(&reopened, &placed));
     EXPECT_FALSE(Checked(window, SHOW_FULL_ID));
@@ -202,12 +215,7 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     HWND box = GetDlgItem(window, MOD_FILTER_ID);
     LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
     EXPECT_EQ(SendMessageW(box, CB_GETLBTEXTLEN, selection, 0), 3) << "\"CTF\"";
-    std::vector<std::string> requests = SimLogOf("http");
-    ASSERT_GE(requests.size(), 4u);
-    EXPECT_EQ(SimLogField(requests.back(), "target") == "/filters"
-                  ? SimLogField(requests[requests.size() - 2], "target")
-                  : SimLogField(requests.back(), "target"),
-              "/?mod=ctf&raw=2");
+    EXPECT_EQ(LastListRequest(), "/?mod=ctf&raw=2");
     EXPECT_EQ(ListedNames(GetDlgItem(window, SERVER_LIST_ID)), byName);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
