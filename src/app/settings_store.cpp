@@ -13,7 +13,6 @@ constexpr int32_t SETTINGS_VERSION = 2;
 constexpr int32_t OLD_FORMAT_VERSION = 1;
 constexpr size_t FIXED_TEXT_BYTES = 520;
 constexpr size_t LAST_FILTER_BYTES = 128;
-constexpr size_t SELECTED_DIR_SIZE = 512;
 static_assert(sizeof(WINDOWPLACEMENT) == 44, "the stored placement is the 44-byte structure");
 
 // A stored number. A value of another type or size would be misread, so it leaves the field as it was.
@@ -49,13 +48,15 @@ BYTE* ReadTextBlock(HKEY key, const wchar_t* name, DWORD& size) {
         return nullptr;
     }
     auto* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + 4));
+    if (!block) {
+        return nullptr;
+    }
     DWORD read = size;
-    if (block &&
-        (RegQueryValueExW(key, name, nullptr, &type, block, &read) != ERROR_SUCCESS || type != REG_SZ || read > size)) {
+    if (RegQueryValueExW(key, name, nullptr, &type, block, &read) != ERROR_SUCCESS || type != REG_SZ || read > size) {
         HeapFree(GetProcessHeap(), 0, block);
         return nullptr;
     }
-    size = block ? read : 0;
+    size = read;
     return block;
 }
 
@@ -196,8 +197,8 @@ void LoadSettings() {
 }
 
 void SaveSettings() {
-    wchar_t selectedDir[SELECTED_DIR_SIZE];
-    SelectedModFilterDir(selectedDir, SELECTED_DIR_SIZE);
+    wchar_t selectedDir[MOD_FILTER_DIR_TEXT_SIZE];
+    SelectedModFilterDir(selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
 
     HKEY key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,

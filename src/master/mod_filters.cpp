@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr size_t REMEMBERED_DIR_SIZE = 512;
 constexpr size_t FILTER_BODY_SIZE = 8192; // 8,191 bytes of text and a terminator
 constexpr int TEXT_PAIR_CAPACITY = MOD_FILTER_CAPACITY - 1;
 
@@ -34,7 +33,7 @@ constexpr BuiltInFilter BUILT_IN_FILTERS[] = {
 
 // The selected entry's game directory as last seen safely by the user interface thread; only that thread
 // touches it. SelectedModFilterDir falls back on it while another thread holds filterLock.
-wchar_t lastSeenSelectedDir[REMEMBERED_DIR_SIZE];
+wchar_t lastSeenSelectedDir[MOD_FILTER_DIR_TEXT_SIZE];
 
 wchar_t* CopyToHeap(const wchar_t* text) {
     size_t length = wcslen(text);
@@ -209,11 +208,11 @@ void FillModFilters() {
     EnterCriticalSection(&app.filterLock);
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
     if (box) {
-        wchar_t remembered[REMEMBERED_DIR_SIZE] = {};
+        wchar_t remembered[MOD_FILTER_DIR_TEXT_SIZE] = {};
         if (SendMessageW(box, CB_GETCOUNT, 0, 0) > 0) {
-            ReadSelectedDir(box, remembered, REMEMBERED_DIR_SIZE);
+            ReadSelectedDir(box, remembered, MOD_FILTER_DIR_TEXT_SIZE);
         } else {
-            StringCchCopyW(remembered, REMEMBERED_DIR_SIZE, app.lastModFilter);
+            StringCchCopyW(remembered, MOD_FILTER_DIR_TEXT_SIZE, app.lastModFilter);
         }
         FilterEntries entries;
         if (BuildEntries(remembered, entries)) {
@@ -245,7 +244,7 @@ DWORD WINAPI FetchFiltersThread(LPVOID) {
 
 void NoteModFilterSelection() {
     if (TryEnterCriticalSection(&app.filterLock)) {
-        ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, REMEMBERED_DIR_SIZE);
+        ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, MOD_FILTER_DIR_TEXT_SIZE);
         LeaveCriticalSection(&app.filterLock);
     }
 }
@@ -264,5 +263,5 @@ void TakeModFilterText(wchar_t* text) {
 
 void OnModFiltersFilled() {
     // The filling thread holds filterLock and waits for this message, so nothing changes under the read.
-    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, REMEMBERED_DIR_SIZE);
+    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, MOD_FILTER_DIR_TEXT_SIZE);
 }

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+// Room for a game directory read from the box, terminator included; longer ones are cut.
+constexpr size_t MOD_FILTER_DIR_TEXT_SIZE = 512;
+
 // Rebuilds the box and modFilterDirs from modFilterText (which must not be null), reselecting the entry of the
 // remembered game directory. Never starts an update run.
 void FillModFilters();
