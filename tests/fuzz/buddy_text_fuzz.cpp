@@ -1,0 +1,44 @@
+// Any buddy text splits into exactly the counted entries, each terminated within 31 characters and never empty,
+// and matching any name against them stays inside the entries.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "ui/views/buddy_match.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<char16_t> text(size / 2 + 1, 0);
+    std::memcpy(text.data(), data, size / 2 * 2);
+    size_t room = CountBuddyNames(text.data());
+    // Exactly the counted room, so ASan sees any write past it.
+    std::vector<BuddyName> entries(room);
+    size_t count = SplitBuddyNames(text.data(), entries.data(), room);
+    Require(count == room);
+    for (const BuddyName& entry : entries) {
+        size_t length = 0;
+        while (length < BUDDY_NAME_SIZE && entry[length] != 0) {
+            ++length;
+        }
+        Require(length > 0 && length < BUDDY_NAME_SIZE);
+    }
+    ServerRecord record{};
+    record.playerCount = MAX_PLAYERS;
+    for (size_t i = 0; i < MAX_PLAYERS && i * PLAYER_NAME_SIZE < text.size(); ++i) {
+        size_t units = std::min<size_t>(PLAYER_NAME_SIZE, text.size() - i * PLAYER_NAME_SIZE);
+        std::memcpy(record.players[i].name, text.data() + i * PLAYER_NAME_SIZE, units * sizeof(char16_t));
+    }
+    HasBuddyAmong(record, entries.data(), count);
+    return 0;
+}
