@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "harness.h"
+#include "picture.h"
 #include "resource.h"
 #include "servers.h"
 
@@ -20,78 +20,6 @@ constexpr int PING_COLUMN_INDEX = 6;
 
 // The main colour of each ping dot (the 'm' shade of the icon pictures).
 constexpr COLORREF DOT_COLOURS[] = {0, RGB(0x2F, 0xBF, 0x2F), RGB(0xF2, 0xD2, 0x1B), RGB(0xE5, 0x30, 0x30)};
-
-struct ScreenPicture {
-    RECT area;
-    std::vector<DWORD> pixels; // top-down rows of 0x00RRGGBB
-
-    COLORREF At(int x, int y) const {
-        DWORD pixel = pixels[static_cast<size_t>(y - area.top) * (area.right - area.left) + (x - area.left)];
-        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    }
-    int Count(const RECT& rect, COLORREF colour) const {
-        int count = 0;
-        for (int y = rect.top; y < rect.bottom; ++y) {
-            for (int x = rect.left; x < rect.right; ++x) {
-                count += At(x, y) == colour;
-            }
-        }
-        return count;
-    }
-};
-
-ScreenPicture CaptureWindow(HWND window) {
-    ScreenPicture picture;
-    GetWindowRect(window, &picture.area);
-    int width = picture.area.right - picture.area.left;
-    int height = picture.area.bottom - picture.area.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    // What the screen shows, as a user sees it (in Wine's virtual desktop).
-    BitBlt(memory, 0, 0, width, height, screen, picture.area.left, picture.area.top, SRCCOPY);
-    GdiFlush();
-    auto* first = static_cast<DWORD*>(bits);
-    picture.pixels.assign(first, first + static_cast<size_t>(width) * height);
-    for (DWORD& pixel : picture.pixels) {
-        pixel |= 0xFF000000; // GDI leaves the alpha byte 0; the file is meant opaque
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return picture;
-}
-
-void WriteBitmap(const ScreenPicture& picture, const wchar_t* path) {
-    int width = picture.area.right - picture.area.left;
-    int height = picture.area.bottom - picture.area.top;
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    DWORD imageBytes = static_cast<DWORD>(picture.pixels.size() * sizeof(DWORD));
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + imageBytes;
-    FILE* out = _wfopen(path, L"wb");
-    ASSERT_NE(out, nullptr);
-    fwrite(&file, sizeof file, 1, out);
-    fwrite(&header, sizeof header, 1, out);
-    fwrite(picture.pixels.data(), imageBytes, 1, out);
-    fclose(out);
-}
 
 RECT ScreenRectOfIcon(int row, int subItem) {
     RECT rect{};
@@ -158,7 +86,7 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
 
     ScreenPicture picture = CaptureWindow(app.hMainDlg);
     CreateDirectoryW(L"screenshots", nullptr);
-    WriteBitmap(picture, L"screenshots\\server-list.bmp");
+    ASSERT_TRUE(WriteBitmap(picture, L"screenshots\\server-list.bmp"));
 
     // Rows in ping order, each ping cell showing its dot in the colour its threshold gives.
     uint32_t previous = 0;

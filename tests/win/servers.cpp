@@ -90,12 +90,16 @@ void SetCheckBox(int id, bool checked) {
     }
 }
 
-void ClickServerColumn(int column) {
+void ClickListColumn(HWND list, int column) {
     NMLISTVIEW click{};
-    click.hdr.hwndFrom = app.hServerList;
-    click.hdr.idFrom = IDC_SERVER_LIST;
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = GetDlgCtrlID(list);
     click.hdr.code = LVN_COLUMNCLICK;
     click.iItem = -1;
     click.iSubItem = column;
-    SendMessageW(app.hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&click));
+    SendMessageW(app.hMainDlg, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+}
+
+void ClickServerColumn(int column) {
+    ClickListColumn(app.hServerList, column);
 }

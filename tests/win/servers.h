@@ -43,5 +43,6 @@ std::vector<std::wstring> ListColumn(HWND list, int subItem);
 
 // Sets a check box by clicking it when it is not in the wanted state.
 void SetCheckBox(int id, bool checked);
-// A click on a server list column header, as the list view reports it.
+// A click on a column header of one of the main dialog's lists, as the list view reports it.
+void ClickListColumn(HWND list, int column);
 void ClickServerColumn(int column);
