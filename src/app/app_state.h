@@ -8,9 +8,9 @@
 #include <windows.h>
 
 #include "net/server_record.h"
+#include "ui/views/buddy_match.h"
 
 constexpr int MOD_FILTER_CAPACITY = 64;
-constexpr int BUDDY_NAME_SIZE = 32; // 31 characters and the terminator
 constexpr int PATH_TEXT_SIZE = 260;
 constexpr int MOD_DIR_SIZE = 64;
 
@@ -42,11 +42,11 @@ struct AppState {
     HANDLE socketEvent; // automatic reset; one per update run
     int32_t goodPing;
     wchar_t lastModFilter[MOD_DIR_SIZE];
-    wchar_t* buddyText;                  // heap; the buddy list as typed
-    CRITICAL_SECTION tableLock;          // guards the server records during an update run; never taken by the UI thread
-    ServerRecord* servers;               // heap; the server table
-    int32_t canSetView;                  // Windows XP or later: the list view's mode can be switched
-    wchar_t (*buddies)[BUDDY_NAME_SIZE]; // heap; parsed buddy entries
+    wchar_t* buddyText;         // heap; the buddy list as typed
+    CRITICAL_SECTION tableLock; // guards the server records during an update run; never taken by the UI thread
+    ServerRecord* servers;      // heap; the server table
+    int32_t canSetView;         // Windows XP or later: the list view's mode can be switched
+    BuddyName* buddies;         // heap; the parsed buddy entries, buddyCount of them in use
     wchar_t gameDir[PATH_TEXT_SIZE];
     int32_t modFilterCount;
     SOCKET querySocket; // UDP socket of the current update run

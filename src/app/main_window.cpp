@@ -13,6 +13,8 @@
 #include "resource.h"
 #include "ui/sizer/main_anchors.h"
 #include "ui/sizer/sizer.h"
+#include "ui/views/buddy_highlight.h"
+#include "ui/views/player_list.h"
 #include "ui/views/server_list.h"
 
 namespace {
@@ -70,12 +72,24 @@ BOOL OnCommand(WPARAM wParam) {
     return FALSE;
 }
 
+// Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
+BOOL ReturnResult(LONG_PTR result) {
+    SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
 INT_PTR OnNotify(LPARAM lParam) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
-    if (header->idFrom == IDC_SERVER_LIST) {
-        return OnServerListNotify(header);
+    HWND list = header->idFrom == IDC_SERVER_LIST   ? app.hServerList
+                : header->idFrom == IDC_PLAYER_LIST ? app.hPlayerList
+                                                    : nullptr;
+    if (!list) {
+        return FALSE;
     }
-    return FALSE;
+    if (header->code == NM_CUSTOMDRAW) {
+        return ReturnResult(OnListCustomDraw(list, reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
+    }
+    return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
 }
 
 // Settings still zero or empty after loading take the program's defaults.
@@ -100,12 +114,6 @@ void StartFilterDownload() {
     if (thread) {
         CloseHandle(thread);
     }
-}
-
-// Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
-BOOL ReturnResult(LONG_PTR result) {
-    SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, result);
-    return TRUE;
 }
 
 } // namespace
@@ -199,7 +207,11 @@ void InitMainWindow() {
     app.hServerList = InitListViews();
     SizerInstall(app.hMainDlg, MainAnchors);
     LoadSettings();
+    ParseBuddyList();
     ApplyDefaults();
+    if (app.playerViewDetails && app.canSetView) {
+        SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    }
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);

@@ -126,6 +126,9 @@ int CloseMainWindow() {
         HeapFree(GetProcessHeap(), 0, app.servers);
     }
     FreeModFilters();
+    if (app.buddies) {
+        HeapFree(GetProcessHeap(), 0, app.buddies);
+    }
     for (wchar_t* text : {app.modFilterText, app.buddyText}) {
         if (text) {
             HeapFree(GetProcessHeap(), 0, text);

@@ -7,6 +7,7 @@
 #include "app/status_bar.h"
 #include "base/wide.h"
 #include "resource.h"
+#include "ui/views/player_list.h"
 #include "ui/views/server_columns.h"
 
 namespace {
@@ -16,8 +17,8 @@ constexpr int IMAGE_WIDTH = 16;
 constexpr int IMAGE_HEIGHT = 14;
 
 // The server list's images in ServerImage order.
-constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,  IDI_PING_GOOD, IDI_PING_MEDIUM, IDI_PING_BAD,
-                                      IDI_OS_LINUX,  IDI_OS_WINDOWS, IDI_OS_FREEBSD,  IDI_OS_APPLE};
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER, IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD,
+                                      IDI_OS_LINUX, IDI_OS_WINDOWS, IDI_OS_FREEBSD,  IDI_OS_APPLE};
 
 bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
     LVCOLUMNW column{};
@@ -172,7 +173,7 @@ void RefilterServerList() {
     }
     SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
     // Nothing is selected after the rebuild, so the player list shows no one.
-    SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    FillPlayerList();
     UpdateStatusCounts();
     SortServerList(app.sortColumn);
     if (app.shownServers > 0) {
@@ -203,6 +204,9 @@ INT_PTR OnServerListNotify(NMHDR* header) {
         break;
     case LVN_COLUMNCLICK:
         OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        break;
+    case LVN_ITEMCHANGED:
+        FillPlayerList();
         break;
     }
     return FALSE;

@@ -26,7 +26,7 @@ void RefilterServerList();
 // Column widths of both lists for the main dialog's new client width. Returns 0.
 int ResizeColumns(int clientWidth);
 
-// WM_NOTIFY from the server list; returns the dialog procedure's result.
+// WM_NOTIFY from the server list, custom draw aside; returns the dialog procedure's result.
 INT_PTR OnServerListNotify(NMHDR* header);
 
 // WM_APP_STORE_REPLY: stores a parsed reply into its table record and lists the server when it passes the
