@@ -95,3 +95,12 @@ std::wstring RemoteListItemText(HWND list, int item, int subItem) {
     SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(block.Address()));
     return ReadText(block, sizeof(LVITEMW));
 }
+
+bool SelectRemoteListRow(HWND list, int item) {
+    RemoteBlock block(list, sizeof(LVITEMW));
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    return block.Valid() && block.Write(0, &state, sizeof state) &&
+           SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(block.Address()));
+}

@@ -16,3 +16,6 @@ int RemoteListRowCount(HWND list);
 
 // One cell's text (at most 511 characters), or empty when it cannot be read.
 std::wstring RemoteListItemText(HWND list, int item, int subItem);
+
+// Selects and focuses one row of another process's list view, as a click does; false when it cannot be done.
+bool SelectRemoteListRow(HWND list, int item);

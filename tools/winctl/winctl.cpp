@@ -5,6 +5,8 @@
 //   winctl geometry TITLE [MS] prints that window's rectangle as WIDTHxHEIGHT+X+Y (the form ImageMagick crops by)
 //   winctl status TITLE PREFIX [MS]  waits until the window's status line begins with PREFIX; prints the line and
 //                             the server list's row count (exit 0), or the last line seen after MS (exit 1)
+//   winctl select TITLE [MS]  selects the first server list row whose server has players, so the player list
+//                             shows them; prints the row's host name (exit 0), or exits 1 when no row has players
 #include <windows.h>
 
 #include <cstdio>
@@ -69,6 +71,24 @@ int AwaitStatus(const wchar_t* title, const wchar_t* prefix, DWORD timeoutMs) {
     return 0;
 }
 
+constexpr int PLAYERS_COLUMN = 3; // "n / max"
+
+int SelectServerWithPlayers(const wchar_t* title, DWORD timeoutMs) {
+    HWND window = WaitForTopLevelWindow(title, 0, timeoutMs);
+    HWND list = window ? GetDlgItem(window, SERVER_LIST_ID) : nullptr;
+    for (int row = 0, rows = list ? RemoteListRowCount(list) : 0; row < rows; ++row) {
+        if (RemoteListItemText(list, row, PLAYERS_COLUMN).rfind(L"0 ", 0) != 0) {
+            if (!SelectRemoteListRow(list, row)) {
+                return 1;
+            }
+            std::wprintf(L"%ls\n", RemoteListItemText(list, row, 0).c_str());
+            return 0;
+        }
+    }
+    std::fwprintf(stderr, L"winctl: no server with players in '%ls'\n", title);
+    return 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -84,6 +104,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wcscmp(argv[1], L"status") == 0) {
         return AwaitStatus(argv[2], argv[3], argc > 4 ? static_cast<DWORD>(std::wcstoul(argv[4], nullptr, 10)) : 60000);
     }
-    std::fwprintf(stderr, L"usage: winctl wait|close|geometry TITLE [MS] | status TITLE PREFIX [MS]\n");
+    if (argc >= 3 && std::wcscmp(argv[1], L"select") == 0) {
+        return SelectServerWithPlayers(argv[2], TimeoutArgument(argc, argv));
+    }
+    std::fwprintf(stderr, L"usage: winctl wait|close|geometry|select TITLE [MS] | status TITLE PREFIX [MS]\n");
     return 64;
 }
