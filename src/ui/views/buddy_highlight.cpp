@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/wide.h"
+#include "ui/views/list_item.h"
 #include "ui/views/buddy_match.h"
 
 namespace {
@@ -15,27 +16,15 @@ size_t BuddyCount() {
     return app.buddies ? static_cast<size_t>(app.buddyCount) : 0;
 }
 
-// The row's item data, or false when the list has no such row.
-bool ReadItemData(HWND list, DWORD_PTR row, LPARAM& data) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = static_cast<int>(row);
-    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-        return false;
-    }
-    data = item.lParam;
-    return true;
-}
-
-bool IsHighlightedRow(HWND list, DWORD_PTR row) {
+bool IsHighlightedRow(HWND list, int row) {
     LPARAM data = 0;
     if (list == app.hServerList) {
         // A row whose table was rebuilt under it is drawn plainly.
-        return ReadItemData(list, row, data) && data >= 0 && data < app.serverCount &&
+        return ReadListItemData(list, row, data) && data >= 0 && data < app.serverCount &&
                ServerHasBuddy(app.servers[data]);
     }
     if (list == app.hPlayerList) {
-        return ReadItemData(list, row, data) && data != 0 &&
+        return ReadListItemData(list, row, data) && data != 0 &&
                IsBuddy(AsWide(reinterpret_cast<PlayerRecord*>(data)->name));
     }
     return false;
@@ -82,7 +71,7 @@ LRESULT OnListCustomDraw(HWND list, NMLVCUSTOMDRAW* draw) {
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
     case CDDS_SUBITEM_PREPAINT:
-        if (IsHighlightedRow(list, draw->nmcd.dwItemSpec)) {
+        if (IsHighlightedRow(list, static_cast<int>(draw->nmcd.dwItemSpec))) {
             draw->clrTextBk = BUDDY_HIGHLIGHT;
         }
         return CDRF_NOTIFYPOSTPAINT;

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 
 #include "base/wide.h"
+#include "ui/views/list_item.h"
 #include "ui/views/player_rows.h"
 
 namespace {
@@ -14,14 +15,10 @@ int32_t SelectedServerIndex() {
     if (row < 0) {
         return -1;
     }
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageW(app.hServerList, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-        return -1;
-    }
+    LPARAM index = -1;
+    ReadListItemData(app.hServerList, row, index);
     // The table may have been rebuilt under the row.
-    return item.lParam >= 0 && item.lParam < app.serverCount ? static_cast<int32_t>(item.lParam) : -1;
+    return index >= 0 && index < app.serverCount ? static_cast<int32_t>(index) : -1;
 }
 
 bool InsertPlayerItem(int position, PlayerRecord* player) {
