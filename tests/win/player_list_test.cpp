@@ -87,7 +87,7 @@ TEST_F(PlayerListTest, SelectingAServerListsItsPlayersInReplyOrder) {
     EXPECT_EQ(ListRowCount(app.hPlayerList), 0) << "no server selected";
 }
 
-TEST_F(PlayerListTest, ARowWhoseServerIsNoLongerInTheTableListsNoOne) {
+TEST_F(PlayerListTest, NoPlayerRowOutlivesItsServerRecord) {
     SelectServer(2);
     ASSERT_EQ(Names(), Texts{L"solo"});
     // The table shrinks under the selected row, which still names record 2.
@@ -100,6 +100,13 @@ TEST_F(PlayerListTest, ARowWhoseServerIsNoLongerInTheTableListsNoOne) {
     SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     EXPECT_EQ(ListRowCount(app.hPlayerList), 0);
     app.serverCount = 3;
+
+    // A new table empties the list before the old one is released.
+    SelectServer(0);
+    ASSERT_EQ(ListRowCount(app.hPlayerList), 4);
+    LoadServerTable(1);
+    EXPECT_EQ(ListRowCount(app.hPlayerList), 0);
+    EXPECT_EQ(ListRowCount(app.hServerList), 0);
 }
 
 TEST_F(PlayerListTest, HeaderClicksSortTheSameWayEveryTimeAndARefillRestoresReplyOrder) {
