@@ -137,6 +137,10 @@ bool TextFormat(char16_t* dest, size_t size, const char16_t* format, ...) {
     return whole;
 }
 
+char16_t FoldAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
 const char16_t* PluralSuffix(int count) {
     return count == 1 ? u"" : u"s";
 }

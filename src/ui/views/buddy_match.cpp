@@ -4,14 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace {
 
 bool IsLineEnd(char16_t c) {
     return c == u'\r' || c == u'\n';
-}
-
-char16_t FoldAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
 bool EqualsFolded(std::u16string_view a, std::u16string_view b) {

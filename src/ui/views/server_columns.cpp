@@ -28,10 +28,6 @@ constexpr double PLAYER_LIST_SPAN = 296;
 constexpr double LIST_MARGIN = 20;
 constexpr float PLAYER_ICON_VIEW_SHARE = 0.33f;
 
-char16_t FoldAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
 // Whether lower-case ASCII `needle` occurs in `text`, ignoring the case of A to Z.
 bool ContainsFolded(const char16_t* text, const char* needle) {
     for (; *text; ++text) {
