@@ -48,20 +48,11 @@ protected:
     }
     void TearDown() override { CloseMainWindow(); }
 
-    static int RowOfServer(int record) {
-        for (int row = 0; row < ListRowCount(app.hServerList); ++row) {
-            if (ListItemData(app.hServerList, row) == record) {
-                return row;
-            }
-        }
-        return -1;
-    }
-
     static void SelectServer(int record) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED;
         state.state = LVIS_SELECTED;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, RowOfServer(record), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(app.hServerList, LVM_SETITEMSTATE, ServerRow(record), reinterpret_cast<LPARAM>(&state));
     }
 
     // Sends NM_CUSTOMDRAW from the list to the main dialog as the list does; returns what the list receives.
@@ -96,7 +87,7 @@ TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
 
     for (DWORD stage : {DWORD{CDDS_ITEMPREPAINT}, DWORD{CDDS_ITEMPREPAINT | CDDS_SUBITEM}}) {
         for (int record = 0; record < 3; ++record) {
-            EXPECT_EQ(CustomDraw(app.hServerList, stage, RowOfServer(record), background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(app.hServerList, stage, ServerRow(record), background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, record == 1 ? UNTOUCHED : BUDDY_HIGHLIGHT) << "server " << record;
         }
         SelectServer(1);
@@ -113,7 +104,7 @@ TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
         EXPECT_EQ(CustomDraw(app.hPlayerList, stage, 3, background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
         app.serverCount = 2;
-        EXPECT_EQ(CustomDraw(app.hServerList, stage, RowOfServer(2), background), CDRF_NOTIFYPOSTPAINT);
+        EXPECT_EQ(CustomDraw(app.hServerList, stage, ServerRow(2), background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
         app.serverCount = 3;
     }
@@ -130,7 +121,7 @@ TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
 
     SetBuddyText(L"");
     EXPECT_EQ(app.buddyCount, 0);
-    EXPECT_EQ(CustomDraw(app.hServerList, CDDS_ITEMPREPAINT, RowOfServer(0), background), CDRF_NOTIFYPOSTPAINT);
+    EXPECT_EQ(CustomDraw(app.hServerList, CDDS_ITEMPREPAINT, ServerRow(0), background), CDRF_NOTIFYPOSTPAINT);
     EXPECT_EQ(background, UNTOUCHED) << "an empty buddy list highlights nothing";
 }
 
@@ -164,8 +155,8 @@ TEST_F(BuddyHighlightTest, PaintedListsShowBuddyRowsOnYellow) {
 
     ScreenPicture servers = PrintedClient(app.hServerList);
     ScreenPicture players = PrintedClient(app.hPlayerList);
-    EXPECT_GT(YellowPixels(app.hServerList, servers, RowOfServer(2)), 200);
-    EXPECT_EQ(YellowPixels(app.hServerList, servers, RowOfServer(1)), 0);
+    EXPECT_GT(YellowPixels(app.hServerList, servers, ServerRow(2)), 200);
+    EXPECT_EQ(YellowPixels(app.hServerList, servers, ServerRow(1)), 0);
     EXPECT_GT(YellowPixels(app.hPlayerList, players, 1), 200) << "xbobx";
     EXPECT_EQ(YellowPixels(app.hPlayerList, players, 0), 0);
     EXPECT_EQ(YellowPixels(app.hPlayerList, players, 2), 0);

@@ -61,9 +61,7 @@ protected:
     static void RightClickPlayerList() {
         RECT client;
         GetClientRect(app.hPlayerList, &client);
-        LPARAM point = MAKELPARAM(client.right / 2, client.bottom - 4);
-        PostMessageW(app.hPlayerList, WM_RBUTTONUP, 0, point);
-        SendMessageW(app.hPlayerList, WM_RBUTTONDOWN, MK_RBUTTON, point);
+        RightClickList(app.hPlayerList, {client.right / 2, client.bottom - 4});
         PumpUntil([] { return false; }, 50);
     }
 };

@@ -11,8 +11,7 @@
 std::string ReplyOf(const TestServer& server) {
     std::string reply = "\xff\xff\xff\xffprint\n\\hostname\\" + server.hostname + "\\mapname\\" + server.mapname +
                         "\\gamename\\" + server.gamename + "\\version\\" + server.version + "\\maxclients\\" +
-                        std::to_string(server.maxClients) + "\\anticheat\\" + std::to_string(server.anticheat) +
-                        "\n";
+                        std::to_string(server.maxClients) + "\\anticheat\\" + std::to_string(server.anticheat) + "\n";
     for (const TestPlayer& player : server.players) {
         reply += std::to_string(player.score) + " " + std::to_string(player.ping) + " \"" + player.name + "\"\n";
     }
@@ -25,6 +24,10 @@ void LoadServerTable(int count) {
         body.insert(body.end(), {10, 0, static_cast<unsigned char>((i + 1) / 256),
                                  static_cast<unsigned char>((i + 1) % 256), 27910 >> 8, 27910 & 0xFF});
     }
+    LoadServerTable(body);
+}
+
+void LoadServerTable(const std::vector<unsigned char>& body) {
     RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
 }
 
@@ -42,8 +45,24 @@ void FeedServer(int index, const TestServer& server, DWORD pingMs) {
     FeedReply(index, ReplyOf(server), pingMs);
 }
 
+void RightClickList(HWND list, POINT point) {
+    LPARAM position = MAKELPARAM(point.x, point.y);
+    // The list waits for the button to come up, to tell a click from a drag; it finds this one already queued.
+    PostMessageW(list, WM_RBUTTONUP, 0, position);
+    SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, position);
+}
+
 int ListRowCount(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int ServerRow(int record) {
+    for (int row = 0; row < ListRowCount(app.hServerList); ++row) {
+        if (ListItemData(app.hServerList, row) == record) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 std::wstring ListItemText(HWND list, int item, int subItem) {

@@ -28,6 +28,8 @@ std::string ReplyOf(const TestServer& server);
 
 // Rebuilds the table with `count` servers 10.0.0.1:27910, 10.0.0.2:27910, ... (all unanswered).
 void LoadServerTable(int count);
+// Rebuilds the table from a master list body: 6 bytes per server, the address and then the port, high byte first.
+void LoadServerTable(const std::vector<unsigned char>& body);
 
 // Parses a reply for table record `index` as the receiver thread would (tableLock held), with the query sent
 // `pingMs` milliseconds before.
@@ -35,6 +37,8 @@ void FeedReply(int index, const std::string& reply, DWORD pingMs = 50);
 void FeedServer(int index, const TestServer& server, DWORD pingMs = 50);
 
 int ListRowCount(HWND list);
+// The server list's row of a table record, or -1.
+int ServerRow(int record);
 std::wstring ListItemText(HWND list, int item, int subItem);
 int ListItemImage(HWND list, int item, int subItem);
 LPARAM ListItemData(HWND list, int item);
@@ -46,3 +50,6 @@ void SetCheckBox(int id, bool checked);
 // A click on a column header of one of the main dialog's lists, as the list view reports it.
 void ClickListColumn(HWND list, int column);
 void ClickServerColumn(int column);
+// A right click at a point of a list's client area, as the mouse makes it: the list sends NM_RCLICK before this
+// returns.
+void RightClickList(HWND list, POINT point);

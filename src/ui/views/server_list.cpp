@@ -6,6 +6,8 @@
 
 #include "app/status_bar.h"
 #include "base/wide.h"
+#include "launch/game_launcher.h"
+#include "launch/server_menu.h"
 #include "resource.h"
 #include "ui/views/player_list.h"
 #include "ui/views/server_columns.h"
@@ -207,6 +209,12 @@ INT_PTR OnServerListNotify(NMHDR* header) {
         break;
     case LVN_ITEMCHANGED:
         FillPlayerList();
+        break;
+    case NM_RCLICK:
+        ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        break;
+    case NM_DBLCLK:
+        ConnectToServer(*reinterpret_cast<NMITEMACTIVATE*>(header));
         break;
     }
     return FALSE;

@@ -1,0 +1,124 @@
+#include "launch/game_launcher.h"
+
+#include "app/app_state.h"
+
+#include <strsafe.h>
+
+#include "app/status_bar.h"
+#include "base/address.h"
+#include "base/wide.h"
+#include "launch/game_locator.h"
+#include "ui/views/list_item.h"
+
+namespace {
+
+constexpr size_t DRIVE_ROOT_SIZE = 4;
+constexpr size_t COMMAND_LINE_SIZE = 512;
+constexpr size_t MESSAGE_TEXT_SIZE = 512;
+
+// Fixed drives C to Z, in order, until the user accepts a find; A and B and other kinds of drive are never searched.
+void SearchFixedDrives() {
+    for (wchar_t letter = L'C'; letter <= L'Z' && app.gameDir[0] == 0; ++letter) {
+        wchar_t root[DRIVE_ROOT_SIZE];
+        StringCchPrintfW(root, DRIVE_ROOT_SIZE, L"%c:\\", letter);
+        if (GetDriveTypeW(root) != DRIVE_FIXED) {
+            continue;
+        }
+        SetStatus(L"Trying to find %s on %s...", app.gameExe, root);
+        wchar_t found[PATH_TEXT_SIZE];
+        if (FindGameExecutable(root, found)) {
+            StringCchCopyW(app.gameDir, PATH_TEXT_SIZE, found);
+        }
+    }
+}
+
+void ReportGameNotFound() {
+    SetStatus(L"Couldn't find a Quake II executable!");
+    MessageBoxW(app.hMainDlg,
+                L"Unable to find your Quake II executable!\r\n\r\nYou can't join a server until you have specified "
+                L"where Quake II is on your system.\n\nTry setting the executable name manually in the config if you "
+                L"have a different executable name.",
+                L"Can't find Quake II", MB_OK | MB_ICONWARNING);
+}
+
+void ReportExecutableMissing(const wchar_t* executablePath) {
+    SetStatus(L"Couldn't find %s! Check your config.", app.gameExe);
+    wchar_t text[MESSAGE_TEXT_SIZE];
+    StringCchPrintfW(text, MESSAGE_TEXT_SIZE,
+                     L"Error: Couldn't find a Quake II executable:\r\n\r\n\t%s: File Not Found", executablePath);
+    MessageBoxW(app.hMainDlg, text, L"Couldn't find Quake II", MB_OK | MB_ICONWARNING);
+}
+
+// The program stays when the game cannot be started, so the user is not left with neither.
+void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
+    SetStatus(L"Couldn't start %s!", app.gameExe);
+    wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                                  MESSAGE_TEXT_SIZE, nullptr);
+    // System texts end in a line break.
+    while (length > 0 && (reason[length - 1] == L'\n' || reason[length - 1] == L'\r')) {
+        reason[--length] = 0;
+    }
+    wchar_t text[MESSAGE_TEXT_SIZE];
+    StringCchPrintfW(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't start Quake II:\r\n\r\n\t%s: %s", executablePath,
+                     reason);
+    MessageBoxW(app.hMainDlg, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
+}
+
+} // namespace
+
+bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
+    LPARAM index = 0;
+    if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
+        return false;
+    }
+    const ServerRecord& record = app.servers[index];
+    FormatServerAddress(AsU16(address), size, record.addr, record.port);
+    return true;
+}
+
+void ConnectToServer(const NMITEMACTIVATE& activation) {
+    wchar_t address[JOIN_ADDRESS_SIZE];
+    if (activation.iItem != -1 && ReadRowServerAddress(activation.iItem, address, JOIN_ADDRESS_SIZE)) {
+        JoinServer(address);
+    }
+}
+
+void JoinServer(const wchar_t* address) {
+    HCURSOR previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (app.gameDir[0] == 0) {
+        SearchFixedDrives();
+    }
+    SetCursor(previousCursor);
+    if (app.gameDir[0] == 0) {
+        ReportGameNotFound();
+        return;
+    }
+
+    SetStatus(L"Starting Quake II...");
+    wchar_t workingDir[PATH_TEXT_SIZE];
+    StringCchCopyW(workingDir, PATH_TEXT_SIZE, app.gameDir);
+    // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
+    wchar_t executablePath[PATH_TEXT_SIZE];
+    bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, app.gameExe));
+    // A cut path could name some other file; it is reported as not found.
+    if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
+        ReportExecutableMissing(executablePath);
+        return;
+    }
+
+    SetCurrentDirectoryW(workingDir);
+    wchar_t commandLine[COMMAND_LINE_SIZE];
+    StringCchPrintfW(commandLine, COMMAND_LINE_SIZE, L"\"%s\\%s\" +connect \"%s\"", workingDir, app.gameExe, address);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION game{};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, workingDir,
+                        &startup, &game)) {
+        ReportStartFailure(executablePath, GetLastError());
+        return;
+    }
+    CloseHandle(game.hThread);
+    CloseHandle(game.hProcess);
+    DestroyWindow(app.hMainDlg);
+}

@@ -1,0 +1,21 @@
+// Joining a server: the game is found if need be and started with a command line that connects it to the server,
+// and the program ends. Win32 side; user interface thread only, which it keeps busy while it works.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+// Room for a server's join address, "a.b.c.d:port", with its terminator.
+constexpr size_t JOIN_ADDRESS_SIZE = 128;
+
+// The join address of the server in a row of the server list; false when the list has no such row. Read before
+// anything that lets messages through, which could swap the server table or re-sort the rows.
+bool ReadRowServerAddress(int row, wchar_t* address, size_t size);
+
+// NM_DBLCLK on the server list: joins the clicked server. A click beside the rows (item -1) does nothing.
+void ConnectToServer(const NMITEMACTIVATE& activation);
+
+// Searches the fixed drives for the game while gameDir is empty, then starts it connecting to `address` and
+// destroys the main dialog, which saves the settings. Failures are reported in the status line and a message box,
+// and the program stays.
+void JoinServer(const wchar_t* address);

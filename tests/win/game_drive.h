@@ -1,0 +1,28 @@
+// The test prefix's drive G:, a fixed drive on an empty folder, where tests put stand-ins for the game (a program
+// of ours that records how it was started) for the program's drive search to find.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+constexpr const wchar_t* GAME_DRIVE = L"G:\\";
+
+// Whether the prefix is as the tests need it: G: a fixed drive, Z: (the whole Linux file system) not one.
+bool GameDriveReady();
+
+// Removes everything on G:.
+void ClearGameDrive();
+
+// Creates the folders of `path` (a path on G:) and an empty file there.
+bool MakeFile(const std::wstring& path);
+// Creates the folders of `path` and copies the stand-in game there.
+bool PutTestGame(const std::wstring& path);
+
+// What the stand-in game started in `folder` recorded: its command line and its current directory; both empty when
+// nothing was recorded within the time.
+struct LaunchRecord {
+    std::wstring commandLine;
+    std::wstring currentDir;
+};
+LaunchRecord AwaitLaunchRecord(const std::wstring& folder, DWORD timeoutMs = 10000);

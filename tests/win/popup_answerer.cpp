@@ -1,0 +1,95 @@
+#include "popup_answerer.h"
+
+namespace {
+
+constexpr DWORD GONE_TIMEOUT_MS = 5000;
+// The static control that holds a message box's text.
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[2048];
+    int length = GetWindowTextW(window, text, 2048);
+    return std::wstring(text, length > 0 ? length : 0);
+}
+
+// The first visible top-level window of this process with the class.
+HWND FindOwnWindow(const wchar_t* className) {
+    struct Search {
+        const wchar_t* className;
+        HWND found;
+    } search{className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(param);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t className[64];
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) && GetClassNameW(window, className, 64) &&
+                wcscmp(className, search->className) == 0) {
+                search->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void AwaitGone(HWND window) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < GONE_TIMEOUT_MS) {
+        Sleep(10);
+    }
+}
+
+void PostKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+void AnswerMessageBox(PopupWatcher<ShownBox>& watcher, const std::vector<int>& answers) {
+    HWND box = FindOwnWindow(L"#32770");
+    if (!box || !GetDlgItem(box, MESSAGE_BOX_TEXT_ID)) {
+        return;
+    }
+    size_t index = watcher.Record({TextOf(box), TextOf(GetDlgItem(box, MESSAGE_BOX_TEXT_ID))});
+    int answer = index < answers.size() ? answers[index] : GetDlgItem(box, IDNO) ? IDNO : IDOK;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+    AwaitGone(box);
+}
+
+void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position) {
+    HWND window = FindOwnWindow(L"#32768");
+    if (!window) {
+        return;
+    }
+    ShownMenu menu{};
+    RECT rect;
+    GetWindowRect(window, &rect);
+    menu.topLeft = {rect.left, rect.top};
+    auto handle = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+    for (int i = 0; handle && i < GetMenuItemCount(handle); ++i) {
+        wchar_t text[128];
+        int length = GetMenuStringW(handle, i, text, 128, MF_BYPOSITION);
+        menu.items.emplace_back(std::wstring(text, length > 0 ? length : 0), GetMenuItemID(handle, i));
+    }
+    watcher.Record(menu);
+
+    if (position < 0) {
+        PostKey(window, VK_ESCAPE);
+    } else {
+        for (int i = 0; i <= position; ++i) {
+            PostKey(window, VK_DOWN);
+        }
+        PostKey(window, VK_RETURN);
+    }
+    AwaitGone(window);
+}
+
+} // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers)
+    : PopupWatcher([answers](PopupWatcher& watcher) { AnswerMessageBox(watcher, answers); }) {}
+
+MenuChooser::MenuChooser(int position)
+    : PopupWatcher([position](PopupWatcher& watcher) { ChooseMenuItem(watcher, position); }) {}
