@@ -33,5 +33,13 @@
 #define IDC_FILTERS_GROUP 1034
 #define IDC_MOD_LABEL 1035
 
+// Config dialog controls
+#define IDC_CONFIG_MEDIUM_PING 109
+#define IDC_CONFIG_GAME_DIR 1014
+#define IDC_CONFIG_GAME_EXE 1015
+#define IDC_CONFIG_BUDDIES 1025
+#define IDC_CONFIG_QUERY_RATE 1027
+#define IDC_CONFIG_GOOD_PING 1028
+
 // The status bar is created at run time.
 #define IDC_STATUS_BAR 140

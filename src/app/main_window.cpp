@@ -7,6 +7,7 @@
 
 #include "app/app_messages.h"
 #include "app/settings_store.h"
+#include "launch/config_dialog.h"
 #include "master/mod_filters.h"
 #include "master/update_run.h"
 #include "net/server_table.h"
@@ -55,6 +56,9 @@ BOOL OnCommand(WPARAM wParam) {
         break;
     case IDC_UPDATE:
         ToggleUpdate();
+        break;
+    case IDC_CONFIG:
+        RunConfigDialog();
         break;
     case IDC_MOD_FILTER:
         if (HIWORD(wParam) == CBN_SELCHANGE) {

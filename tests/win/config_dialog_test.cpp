@@ -1,0 +1,347 @@
+// The configuration dialog as a user meets it: the real template, opened by the Config button with the current
+// values, left by OK, Enter or the close box (never by Escape), and what applying its fields does to the program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "harness.h"
+#include "launch/config_dialog.h"
+#include "picture.h"
+#include "resource.h"
+#include "servers.h"
+#include "ui/views/buddy_highlight.h"
+
+namespace {
+
+constexpr COLORREF YELLOW = RGB(255, 255, 0);
+constexpr DWORD DIALOG_TIMEOUT_MS = 5000;
+
+void SetHeapText(wchar_t*& text, const std::wstring& value) {
+    HeapFree(GetProcessHeap(), 0, text);
+    size_t bytes = (value.size() + 1) * sizeof(wchar_t);
+    text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    CopyMemory(text, value.c_str(), bytes);
+}
+
+std::wstring FieldText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+void SetField(HWND dialog, int id, const std::wstring& text) {
+    SetDlgItemTextW(dialog, id, text.c_str());
+}
+
+void PostKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND FindConfigDialog() {
+    HWND dialog = FindWindowW(L"#32770", L"Config");
+    DWORD process = 0;
+    GetWindowThreadProcessId(dialog, &process);
+    return dialog && process == GetCurrentProcessId() && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+bool AwaitGone(HWND dialog, DWORD timeoutMs = DIALOG_TIMEOUT_MS) {
+    DWORD start = GetTickCount();
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+// Clicks Config and, while the modal dialog runs on this thread, hands it to `act` on a watcher thread, as a user's
+// hands. A dialog still open 5 s after `act` is closed with the close box; returns false then, or when none opened.
+bool UseConfigDialog(const std::function<void(HWND dialog)>& act) {
+    struct Watch {
+        const std::function<void(HWND)>* act;
+        bool closedByUser;
+    } watch{&act, false};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            auto* watch = static_cast<Watch*>(param);
+            DWORD start = GetTickCount();
+            HWND dialog = nullptr;
+            while (!(dialog = FindConfigDialog())) {
+                if (GetTickCount() - start >= DIALOG_TIMEOUT_MS) {
+                    return 0;
+                }
+                Sleep(10);
+            }
+            (*watch->act)(dialog);
+            watch->closedByUser = AwaitGone(dialog);
+            if (!watch->closedByUser) {
+                PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+            return 0;
+        },
+        &watch, 0, nullptr);
+    SendMessageW(GetDlgItem(app.hMainDlg, IDC_CONFIG), BM_CLICK, 0, 0);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return watch.closedByUser;
+}
+
+class ConfigDialogTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
+    void TearDown() override {
+        if (modeless_) {
+            DestroyWindow(modeless_);
+        }
+        CloseMainWindow();
+    }
+
+    // The dialog made from its template without running it modally, for ApplyConfig's own cases.
+    HWND Modeless() {
+        modeless_ = CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc, 0);
+        return modeless_;
+    }
+
+    HWND modeless_ = nullptr;
+};
+
+struct ExpectedControl {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    RECT dialogUnits; // x, y, width, height
+    DWORD styles;     // bits that must be set
+};
+
+TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
+    HWND dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WindowText(dialog), L"Config");
+    DWORD dialogStyle = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE));
+    EXPECT_EQ(dialogStyle & (WS_POPUP | WS_CAPTION | WS_SYSMENU),
+              static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU));
+    EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    RECT size{0, 0, 273, 140};
+    MapDialogRect(dialog, &size);
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, L"MS Shell Dlg");
+
+    const DWORD edit = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+    const DWORD label = SS_LEFT | WS_GROUP;
+    const std::vector<ExpectedControl> expected = {
+        {IDC_CONFIG_GAME_DIR, L"Edit", L"", {7, 17, 183, 14}, edit},
+        {IDC_CONFIG_GAME_EXE, L"Edit", L"", {7, 45, 183, 14}, edit},
+        {0xFFFF, L"Static", L"Game Path", {7, 7, 102, 8}, label},
+        {0xFFFF, L"Static", L"Game Executable", {7, 35, 102, 9}, label},
+        {0xFFFF, L"Static", L"Buddy List (one per line)", {7, 64, 78, 8}, label},
+        {IDC_CONFIG_BUDDIES, L"Edit", L"", {7, 74, 183, 59}, edit | ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL},
+        {0xFFFF, L"Static", L"Queries Per Second", {198, 7, 64, 8}, label},
+        {IDC_CONFIG_QUERY_RATE, L"Edit", L"", {198, 17, 68, 14}, edit | ES_NUMBER},
+        {0xFFFF, L"Static", L"Good ping value", {199, 36, 52, 8}, label},
+        {IDC_CONFIG_GOOD_PING, L"Edit", L"", {198, 45, 68, 14}, edit | ES_NUMBER},
+        {0xFFFF, L"Static", L"Medium ping value", {199, 64, 60, 8}, label},
+        {IDC_CONFIG_MEDIUM_PING, L"Edit", L"", {198, 73, 68, 14}, edit | ES_NUMBER},
+        {IDOK, L"Button", L"OK", {204, 119, 50, 14}, BS_PUSHBUTTON | WS_TABSTOP},
+    };
+    HWND control = GetWindow(dialog, GW_CHILD);
+    for (const ExpectedControl& want : expected) {
+        ASSERT_NE(control, nullptr) << "missing " << testing::PrintToString(std::wstring(want.text));
+        SCOPED_TRACE(testing::Message() << "control " << want.id << " "
+                                        << testing::PrintToString(std::wstring(want.text)));
+        EXPECT_EQ(GetDlgCtrlID(control) & 0xFFFF, want.id);
+        wchar_t className[32];
+        GetClassNameW(control, className, 32);
+        EXPECT_STREQ(className, want.className);
+        if (want.id == 0xFFFF || want.id == IDOK) {
+            EXPECT_EQ(WindowText(control), want.text);
+        }
+        // Position and size are converted to pixels each on its own, as the dialog manager does.
+        RECT place = want.dialogUnits;
+        MapDialogRect(dialog, &place);
+        RECT actual;
+        GetWindowRect(control, &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        EXPECT_EQ(actual.left, place.left);
+        EXPECT_EQ(actual.top, place.top);
+        EXPECT_EQ(actual.right - actual.left, place.right);
+        EXPECT_EQ(actual.bottom - actual.top, place.bottom);
+        DWORD style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
+        // An edit control draws its border as a sunken client edge.
+        if (GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
+            style |= WS_BORDER;
+        }
+        EXPECT_EQ(style & want.styles, want.styles);
+        control = GetWindow(control, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(control, nullptr) << "no Cancel button or other control";
+}
+
+TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
+    wcscpy(app.gameDir, L"G:\\Games\\Quake2\\");
+    wcscpy(app.gameExe, L"q2.exe");
+    app.packetsPerSecond = 25;
+    app.goodPing = -80;
+    app.mediumPing = 160;
+    SetHeapText(app.buddyText, L"bob\r\nalice");
+    std::vector<std::wstring> shown;
+    HWND focused = nullptr;
+    bool closed = UseConfigDialog([&](HWND dialog) {
+        for (int id : {IDC_CONFIG_GAME_DIR, IDC_CONFIG_GAME_EXE, IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING,
+                       IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_BUDDIES}) {
+            shown.push_back(FieldText(dialog, id));
+        }
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+        focused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_GAME_DIR) ? gui.hwndFocus : nullptr;
+        SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Other");
+        SetField(dialog, IDC_CONFIG_GAME_EXE, L"quake2.exe");
+        SetField(dialog, IDC_CONFIG_QUERY_RATE, L"50");
+        SetField(dialog, IDC_CONFIG_GOOD_PING, L"90");
+        SetField(dialog, IDC_CONFIG_MEDIUM_PING, L"180");
+        SetField(dialog, IDC_CONFIG_BUDDIES, L"carol\r\ndave\r\n");
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(shown,
+              (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice"}));
+    EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
+    EXPECT_STREQ(app.gameDir, L"G:\\Other\\");
+    EXPECT_STREQ(app.gameExe, L"quake2.exe");
+    EXPECT_EQ(app.packetsPerSecond, 50);
+    EXPECT_EQ(app.goodPing, 90);
+    EXPECT_EQ(app.mediumPing, 180);
+    EXPECT_STREQ(app.buddyText, L"carol\r\ndave\r\n");
+    ASSERT_EQ(app.buddyCount, 2);
+    EXPECT_EQ(std::u16string(app.buddies[0]), u"carol");
+    EXPECT_EQ(std::u16string(app.buddies[1]), u"dave");
+}
+
+TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
+    bool stayedAfterEscape = false;
+    std::wstring dirAfterEscape;
+    EXPECT_TRUE(UseConfigDialog([&](HWND dialog) {
+        HWND field = GetDlgItem(dialog, IDC_CONFIG_GAME_DIR);
+        SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Escaped");
+        PostKey(field, VK_ESCAPE);
+        stayedAfterEscape = !AwaitGone(dialog, 300);
+        dirAfterEscape = app.gameDir;
+        SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Entered");
+        PostKey(field, VK_RETURN);
+    }));
+    EXPECT_TRUE(stayedAfterEscape);
+    EXPECT_EQ(dirAfterEscape, L"");
+    EXPECT_STREQ(app.gameDir, L"G:\\Entered\\");
+
+    EXPECT_TRUE(UseConfigDialog([](HWND dialog) {
+        SetField(dialog, IDC_CONFIG_GAME_EXE, L"closed.exe");
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }));
+    EXPECT_STREQ(app.gameExe, L"closed.exe");
+    EXPECT_STREQ(app.gameDir, L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
+}
+
+TEST_F(ConfigDialogTest, EmptiedFieldsStoreZeroAndEmptyAndTheNextStartLoadsDefaults) {
+    EXPECT_TRUE(UseConfigDialog([](HWND dialog) {
+        SetField(dialog, IDC_CONFIG_GAME_EXE, L"");
+        SetField(dialog, IDC_CONFIG_QUERY_RATE, L"");
+        SetField(dialog, IDC_CONFIG_GOOD_PING, L"");
+        SetField(dialog, IDC_CONFIG_MEDIUM_PING, L"");
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    }));
+    EXPECT_STREQ(app.gameExe, L"");
+    EXPECT_EQ(app.packetsPerSecond, 0);
+    EXPECT_EQ(app.goodPing, 0);
+    EXPECT_EQ(app.mediumPing, 0);
+
+    CloseMainWindow();
+    ASSERT_NE(ReopenMainWindow(), nullptr);
+    EXPECT_STREQ(app.gameExe, L"quake2.exe");
+    EXPECT_EQ(app.packetsPerSecond, 10);
+    EXPECT_EQ(app.goodPing, 100);
+    EXPECT_EQ(app.mediumPing, 200);
+}
+
+TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndReadsNumbersSigned) {
+    HWND dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    const std::wstring longText(300, L'x');
+    struct Case {
+        std::wstring dirField, exeField, numberField;
+        std::wstring gameDir, gameExe;
+        int32_t number;
+    };
+    const std::vector<Case> cases = {
+        {L"G:\\Games", L"q2.exe", L"15", L"G:\\Games\\", L"q2.exe", 15},
+        {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", -7},
+        {L"", L"", L"ab12", L"", L"", 0},
+        {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.dirField));
+        SetField(dialog, IDC_CONFIG_GAME_DIR, c.dirField);
+        SetField(dialog, IDC_CONFIG_GAME_EXE, c.exeField);
+        SetField(dialog, IDC_CONFIG_QUERY_RATE, c.numberField);
+        ApplyConfig(dialog);
+        EXPECT_EQ(std::wstring(app.gameDir), c.gameDir);
+        EXPECT_EQ(std::wstring(app.gameExe), c.gameExe);
+        EXPECT_EQ(app.packetsPerSecond, c.number);
+    }
+}
+
+TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns) {
+    SetCheckBox(IDC_SHOW_FULL, true);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    // Two server rows, four player rows: the buddy's row lies beyond the server list's row count. The selected
+    // server's row shows the selection's colour; the other one is the row to watch.
+    LoadServerTable(2);
+    TestServer selected;
+    selected.players = {{1, 10, "alice"}, {2, 20, "bob"}, {3, 30, "carol"}, {4, 40, "dave"}};
+    FeedServer(0, selected);
+    TestServer other;
+    other.players = {{5, 50, "dave"}};
+    FeedServer(1, other);
+    int selectedRow = ServerRow(0);
+    ListView_SetItemState(app.hServerList, selectedRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ASSERT_EQ(ListRowCount(app.hPlayerList), 4);
+    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ScreenPicture before = PrintedClient(app.hServerList);
+    EXPECT_EQ(before.Count(before.area, YELLOW), 0);
+
+    HWND dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    SetField(dialog, IDC_CONFIG_BUDDIES, L"zed\r\ndave");
+    ApplyConfig(dialog);
+    // Painted already: nothing of either list is left waiting for a paint.
+    EXPECT_FALSE(GetUpdateRect(app.hServerList, nullptr, FALSE));
+    EXPECT_FALSE(GetUpdateRect(app.hPlayerList, nullptr, FALSE));
+    ASSERT_EQ(app.buddyCount, 2);
+    ScreenPicture servers = PrintedClient(app.hServerList);
+    ScreenPicture players = PrintedClient(app.hPlayerList);
+    RECT otherRow{};
+    otherRow.left = LVIR_BOUNDS;
+    SendMessageW(app.hServerList, LVM_GETITEMRECT, 1 - selectedRow, reinterpret_cast<LPARAM>(&otherRow));
+    MapWindowPoints(app.hServerList, nullptr, reinterpret_cast<POINT*>(&otherRow), 2);
+    EXPECT_GT(servers.Count(otherRow, YELLOW), 200);
+    RECT daveRow{};
+    daveRow.left = LVIR_BOUNDS;
+    SendMessageW(app.hPlayerList, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&daveRow));
+    MapWindowPoints(app.hPlayerList, nullptr, reinterpret_cast<POINT*>(&daveRow), 2);
+    EXPECT_GT(players.Count(daveRow, YELLOW), 200);
+    EXPECT_EQ(players.Count(players.area, YELLOW), players.Count(daveRow, YELLOW)) << "only dave's row";
+}
+
+} // namespace
