@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "find_window.h"
+#include "game_drive.h"
 #include "remote_controls.h"
 #include "simulator_client.h"
 
@@ -23,6 +24,7 @@ constexpr int SHOW_FULL_ID = 1028;
 constexpr int SHOW_EMPTY_ID = 1029;
 constexpr int MOD_FILTER_ID = 1031;
 constexpr const wchar_t* SETTINGS_KEY = L"SOFTWARE\\Corvell\\Skerrow";
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
 std::wstring ProgramPath() {
     // skerrow.exe is built into the same folder as this test.
@@ -220,6 +222,47 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
+std::wstring SavedText(const wchar_t* name) {
+    wchar_t text[MAX_PATH] = L"";
+    DWORD bytes = sizeof text;
+    RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_REG_SZ, nullptr, text, &bytes);
+    return text;
+}
+
+TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
+    ASSERT_TRUE(GameDriveReady()) << "the Wine prefix needs G: as a fixed drive and Z: as another kind";
+    ClearGameDrive();
+    ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ASSERT_EQ(SimLoad("[server]\naddress = 127.0.0.1:27930\nhostname = Join Me\nmaxclients = 8\n"), "OK");
+
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(AwaitCompletion(window), L"Completed. 1 of 1 servers responded.");
+    // A double-click on the first row, just below the column headers, as the mouse makes it.
+    HWND list = GetDlgItem(window, SERVER_LIST_ID);
+    RECT header = WindowRectOf(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)));
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&header), 2);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, header.bottom + 6));
+
+    // No game directory is set yet: the search finds the game on G: and asks.
+    HWND question = WaitForTopLevelWindow(L"Quake II Location", program.Id(), WINDOW_TIMEOUT_MS);
+    ASSERT_NE(question, nullptr);
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(question, MESSAGE_BOX_TEXT_ID, text, 512);
+    EXPECT_STREQ(text, L"Skerrow found 'quake2.exe' in:\r\n\tG:\\Games\\Quake2\\\r\nIs this the one you wish to use?");
+    PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+
+    EXPECT_EQ(program.WaitForExit(), 0u) << "a join ends the program";
+    LaunchRecord record = AwaitLaunchRecord(L"G:\\Games\\Quake2\\");
+    EXPECT_EQ(record.commandLine, L"\"G:\\Games\\Quake2\\\\quake2.exe\" +connect \"127.0.0.1:27930\"");
+    EXPECT_EQ(record.currentDir, L"G:\\Games\\Quake2");
+    EXPECT_EQ(SavedText(L"Quake II Directory"), L"G:\\Games\\Quake2\\");
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ClearGameDrive();
 }
 
 } // namespace

@@ -197,6 +197,7 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     SetHeapText(app.buddyText, L"bob\r\nalice");
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
+    bool savedPicture = false;
     bool closed = UseConfigDialog([&](HWND dialog) {
         for (int id : {IDC_CONFIG_GAME_DIR, IDC_CONFIG_GAME_EXE, IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING,
                        IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_BUDDIES}) {
@@ -206,6 +207,9 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
         gui.cbSize = sizeof gui;
         GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
         focused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_GAME_DIR) ? gui.hwndFocus : nullptr;
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        CreateDirectoryW(L"screenshots", nullptr);
+        savedPicture = WriteBitmap(CaptureWindow(dialog), L"screenshots\\config.bmp");
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Other");
         SetField(dialog, IDC_CONFIG_GAME_EXE, L"quake2.exe");
         SetField(dialog, IDC_CONFIG_QUERY_RATE, L"50");
@@ -218,6 +222,7 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     EXPECT_EQ(shown,
               (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice"}));
     EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
+    EXPECT_TRUE(savedPicture);
     EXPECT_STREQ(app.gameDir, L"G:\\Other\\");
     EXPECT_STREQ(app.gameExe, L"quake2.exe");
     EXPECT_EQ(app.packetsPerSecond, 50);
