@@ -233,7 +233,7 @@ std::wstring SavedText(const wchar_t* name) {
 
 TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     ASSERT_TRUE(GameDriveReady()) << "the Wine prefix needs G: as a fixed drive and Z: as another kind";
-    ClearGameDrive();
+    ASSERT_TRUE(ClearGameDrive());
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
     ASSERT_EQ(SimLoad("[server]\naddress = 127.0.0.1:27930\nhostname = Join Me\nmaxclients = 8\n"), "OK");

@@ -48,8 +48,21 @@ bool GameDriveReady() {
     return GetDriveTypeW(GAME_DRIVE) == DRIVE_FIXED && GetDriveTypeW(L"Z:\\") != DRIVE_FIXED;
 }
 
-void ClearGameDrive() {
-    RemoveContents(GAME_DRIVE);
+bool ClearGameDrive() {
+    DWORD start = GetTickCount();
+    for (;;) {
+        RemoveContents(GAME_DRIVE);
+        WIN32_FIND_DATAW entry;
+        HANDLE listing = FindFirstFileW((std::wstring(GAME_DRIVE) + L"*").c_str(), &entry);
+        if (listing == INVALID_HANDLE_VALUE) {
+            return true;
+        }
+        FindClose(listing);
+        if (GetTickCount() - start >= 5000) {
+            return false;
+        }
+        Sleep(50);
+    }
 }
 
 bool MakeFile(const std::wstring& path) {

@@ -11,8 +11,8 @@ constexpr const wchar_t* GAME_DRIVE = L"G:\\";
 // Whether the prefix is as the tests need it: G: a fixed drive, Z: (the whole Linux file system) not one.
 bool GameDriveReady();
 
-// Removes everything on G:.
-void ClearGameDrive();
+// Removes everything on G:; false when something is left after 5 s of trying (a game still running there).
+bool ClearGameDrive();
 
 // Creates the folders of `path` (a path on G:) and an empty file there.
 bool MakeFile(const std::wstring& path);

@@ -81,7 +81,7 @@ class LauncherTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(GameDriveReady()) << "the Wine prefix needs G: as a fixed drive and Z: as another kind";
-        ClearGameDrive();
+        ASSERT_TRUE(ClearGameDrive());
         GetCurrentDirectoryW(MAX_PATH, startDir_);
         ASSERT_NE(OpenMainWindow(), nullptr);
         SetCheckBox(IDC_SHOW_FULL, true);
