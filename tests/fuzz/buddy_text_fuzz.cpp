@@ -2,21 +2,11 @@
 // and matching any name against them stays inside the entries.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "require.h"
 #include "ui/views/buddy_match.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char16_t> text(size / 2 + 1, 0);

@@ -1,21 +1,15 @@
 // Any filter list text (the master's body after decoding, or a stored value) splits without reading or writing
 // outside its buffer into at most `capacity` pairs of non-empty lines that hold no line feed.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "master/mod_filter_text.h"
+#include "require.h"
 
 namespace {
 
 constexpr size_t CAPACITY = 63;
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool InsideText(const char16_t* line, const std::vector<char16_t>& text) {
     return line >= text.data() && line < text.data() + text.size();

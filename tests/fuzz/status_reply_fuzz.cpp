@@ -1,23 +1,17 @@
 // Any datagram the receiver accepts (1 to 4096 bytes) goes through ReadLine and the reply parser without reading
 // or writing outside a buffer, and leaves a record whose counts are in range and whose texts are terminated.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "net/status_reply.h"
+#include "require.h"
 
 namespace {
 
 constexpr size_t MAX_DATAGRAM = 4096;
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
     size_t i = 0;

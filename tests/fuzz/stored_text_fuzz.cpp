@@ -1,20 +1,10 @@
 // Any bytes the registry hands back for a text value decode into a field of any size without writing outside it,
 // terminated and never holding a null character before its end; a refusal leaves the field untouched.
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "base/stored_text.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
+#include "require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {

@@ -19,14 +19,6 @@ namespace {
 constexpr COLORREF YELLOW = RGB(255, 255, 0);
 constexpr COLORREF UNTOUCHED = RGB(1, 2, 3);
 
-void SetBuddyText(const std::wstring& text) {
-    HeapFree(GetProcessHeap(), 0, app.buddyText);
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    app.buddyText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    CopyMemory(app.buddyText, text.c_str(), bytes);
-    ParseBuddyList();
-}
-
 class BuddyHighlightTest : public testing::Test {
 protected:
     void SetUp() override {

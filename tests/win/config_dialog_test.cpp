@@ -15,19 +15,11 @@
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
-#include "ui/views/buddy_highlight.h"
 
 namespace {
 
 constexpr COLORREF YELLOW = RGB(255, 255, 0);
 constexpr DWORD DIALOG_TIMEOUT_MS = 5000;
-
-void SetHeapText(wchar_t*& text, const std::wstring& value) {
-    HeapFree(GetProcessHeap(), 0, text);
-    size_t bytes = (value.size() + 1) * sizeof(wchar_t);
-    text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    CopyMemory(text, value.c_str(), bytes);
-}
 
 std::wstring FieldText(HWND dialog, int id) {
     return WindowText(GetDlgItem(dialog, id));
@@ -194,7 +186,7 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     app.packetsPerSecond = 25;
     app.goodPing = -80;
     app.mediumPing = 160;
-    SetHeapText(app.buddyText, L"bob\r\nalice");
+    SetBuddyText(L"bob\r\nalice");
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
     bool savedPicture = false;

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "ui/views/buddy_highlight.h"
 
 namespace {
 
@@ -195,6 +196,14 @@ void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& fil
             SendMessageW(box, CB_SETCURSEL, item, 0);
         }
     }
+}
+
+void SetBuddyText(const std::wstring& text) {
+    HeapFree(GetProcessHeap(), 0, app.buddyText);
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    app.buddyText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    CopyMemory(app.buddyText, text.c_str(), bytes);
+    ParseBuddyList();
 }
 
 void RecordStatusLine() {

@@ -40,6 +40,9 @@ bool RunUpdateToEnd(DWORD timeoutMs = 20000);
 // modFilterDirs, and selects the entry made from filters[selected] (-1: none).
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected);
 
+// Replaces buddyText, kept on the process heap as the program keeps it, and rebuilds the buddy entries from it.
+void SetBuddyText(const std::wstring& text);
+
 // Every text written to the status line from now on, in order.
 void RecordStatusLine();
 const std::vector<std::wstring>& RecordedStatusLines();
