@@ -32,9 +32,6 @@ int32_t ReadNumberField(HWND dialog, int id) {
 void TakeBuddyText(HWND dialog) {
     HWND field = GetDlgItem(dialog, IDC_CONFIG_BUDDIES);
     int length = GetWindowTextLengthW(field);
-    if (length < 0) {
-        length = 0;
-    }
     auto* text = static_cast<wchar_t*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t)));
     if (!text) {
