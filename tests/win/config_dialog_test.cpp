@@ -13,6 +13,7 @@
 #include "harness.h"
 #include "launch/config_dialog.h"
 #include "picture.h"
+#include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
 
@@ -29,27 +30,11 @@ void SetField(HWND dialog, int id, const std::wstring& text) {
     SetDlgItemTextW(dialog, id, text.c_str());
 }
 
-void PostKey(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
 HWND FindConfigDialog() {
     HWND dialog = FindWindowW(L"#32770", L"Config");
     DWORD process = 0;
     GetWindowThreadProcessId(dialog, &process);
     return dialog && process == GetCurrentProcessId() && IsWindowVisible(dialog) ? dialog : nullptr;
-}
-
-bool AwaitGone(HWND dialog, DWORD timeoutMs = DIALOG_TIMEOUT_MS) {
-    DWORD start = GetTickCount();
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        if (GetTickCount() - start >= timeoutMs) {
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
 }
 
 // Clicks Config and, while the modal dialog runs on this thread, hands it to `act` on a watcher thread, as a user's
@@ -72,7 +57,7 @@ bool UseConfigDialog(const std::function<void(HWND dialog)>& act) {
                 Sleep(10);
             }
             (*watch->act)(dialog);
-            watch->closedByUser = AwaitGone(dialog);
+            watch->closedByUser = AwaitWindowGone(dialog, DIALOG_TIMEOUT_MS);
             if (!watch->closedByUser) {
                 PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             }
@@ -233,7 +218,7 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
         HWND field = GetDlgItem(dialog, IDC_CONFIG_GAME_DIR);
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Escaped");
         PostKey(field, VK_ESCAPE);
-        stayedAfterEscape = !AwaitGone(dialog, 300);
+        stayedAfterEscape = !AwaitWindowGone(dialog, 300);
         dirAfterEscape = app.gameDir;
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Entered");
         PostKey(field, VK_RETURN);

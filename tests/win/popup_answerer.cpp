@@ -2,7 +2,6 @@
 
 namespace {
 
-constexpr DWORD GONE_TIMEOUT_MS = 5000;
 // The static control that holds a message box's text.
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
@@ -35,18 +34,6 @@ HWND FindOwnWindow(const wchar_t* className) {
     return search.found;
 }
 
-void AwaitGone(HWND window) {
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < GONE_TIMEOUT_MS) {
-        Sleep(10);
-    }
-}
-
-void PostKey(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
 void AnswerMessageBox(PopupWatcher<ShownBox>& watcher, const std::vector<int>& answers) {
     HWND box = FindOwnWindow(L"#32770");
     if (!box || !GetDlgItem(box, MESSAGE_BOX_TEXT_ID)) {
@@ -55,7 +42,7 @@ void AnswerMessageBox(PopupWatcher<ShownBox>& watcher, const std::vector<int>& a
     size_t index = watcher.Record({TextOf(box), TextOf(GetDlgItem(box, MESSAGE_BOX_TEXT_ID))});
     int answer = index < answers.size() ? answers[index] : GetDlgItem(box, IDNO) ? IDNO : IDOK;
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
-    AwaitGone(box);
+    AwaitWindowGone(box);
 }
 
 void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position) {
@@ -83,10 +70,26 @@ void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position) {
         }
         PostKey(window, VK_RETURN);
     }
-    AwaitGone(window);
+    AwaitWindowGone(window);
 }
 
 } // namespace
+
+bool AwaitWindowGone(HWND window, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+void PostKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
 
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers)
     : PopupWatcher([answers](PopupWatcher& watcher) { AnswerMessageBox(watcher, answers); }) {}

@@ -9,6 +9,12 @@
 #include <utility>
 #include <vector>
 
+// Waits until the window is destroyed or hidden; false when it is still shown after the time.
+bool AwaitWindowGone(HWND window, DWORD timeoutMs = 5000);
+
+// A key pressed and released, as the keyboard posts it to the window's thread.
+void PostKey(HWND window, WPARAM key);
+
 // A watcher thread that calls `step` every 10 ms until it is destroyed. A step records a popup before answering it,
 // so the test thread, whose call returns once the popup has gone, always finds the record.
 template <typename Seen> class PopupWatcher {
