@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "net/server_table.h"
 #include "resource.h"
 #include "servers.h"
+#include "ui/views/server_list.h"
 
 namespace {
 
@@ -216,6 +219,45 @@ TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
     // A new row lands in its sorted place.
     FeedServer(1, Server("delta", 1), 200);
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"delta", L"bravo", L"charlie"}));
+}
+
+TEST_F(ServerListTest, ARowListedInItsSortedPlaceStandsWhereAFullSortAfterEachReplyWouldPutIt) {
+    // The reference lists each reply the slow way: its row appended, then the whole list sorted.
+    HWND reference = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, app.hMainDlg, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_NE(reference, nullptr);
+    constexpr int COUNT = 150;
+    std::mt19937 random(7);
+    for (int sortValue : {PING, HOST, HOST | SORT_REVERSED_BIT, PLAYERS, MAP, ADDRESS | SORT_REVERSED_BIT}) {
+        SCOPED_TRACE(sortValue);
+        LoadServerTable(COUNT);
+        SendMessageW(reference, LVM_DELETEALLITEMS, 0, 0);
+        app.sortColumn = sortValue;
+        std::vector<int> order(COUNT);
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), random);
+        for (int index : order) {
+            // Few distinct values, so most rows tie with others in every column.
+            TestServer server = Server(index % 3 ? "Host" : "host", index % 4, 3);
+            server.mapname = "q2dm" + std::to_string(index % 5);
+            FeedServer(index, server, 10 * (index % 6));
+
+            LVITEMW item{};
+            item.mask = LVIF_PARAM;
+            item.iItem = ListRowCount(reference);
+            item.lParam = index;
+            SendMessageW(reference, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            SendMessageW(reference, LVM_SORTITEMS, sortValue, reinterpret_cast<LPARAM>(CompareServers));
+        }
+        ASSERT_EQ(ListRowCount(app.hServerList), COUNT);
+        std::vector<LPARAM> shown, expected;
+        for (int row = 0; row < COUNT; ++row) {
+            shown.push_back(ListItemData(app.hServerList, row));
+            expected.push_back(ListItemData(reference, row));
+        }
+        EXPECT_EQ(shown, expected);
+    }
+    DestroyWindow(reference);
 }
 
 TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {

@@ -60,6 +60,31 @@ bool InsertServerItem(int position, int32_t index) {
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
+LPARAM RowData(int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageW(app.hServerList, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.lParam;
+}
+
+// Where a new row for table index `index` keeps the sorted list in order: after every row that sorts equal to it,
+// which is where appending it and sorting the whole list again (the list's sort is stable) would put it. A binary
+// search, so listing a reply costs a few comparisons instead of a sort of every row.
+int SortedRowFor(int32_t index) {
+    int low = 0;
+    int high = static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0));
+    while (low < high) {
+        int middle = low + (high - low) / 2;
+        if (CompareServers(index, RowData(middle), app.sortColumn) < 0) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
 void SortServerList(int32_t sortValue) {
     SendMessageW(app.hServerList, LVM_SORTITEMS, static_cast<WPARAM>(sortValue),
                  reinterpret_cast<LPARAM>(CompareServers));
@@ -225,10 +250,10 @@ void StoreServerReply(ServerRecord* record, const ServerRecord& reply) {
     if (!app.hServerList || !IsListed(*record)) {
         return;
     }
-    if (!InsertServerItem(app.shownServers, static_cast<int32_t>(record - app.servers))) {
+    auto index = static_cast<int32_t>(record - app.servers);
+    if (!InsertServerItem(SortedRowFor(index), index)) {
         return;
     }
-    SortServerList(app.sortColumn);
     // Painting waits for the query engine's batched repaint.
     app.listDirty = 1;
     ValidateRect(app.hServerList, nullptr);

@@ -30,7 +30,7 @@ int ResizeColumns(int clientWidth);
 INT_PTR OnServerListNotify(NMHDR* header);
 
 // WM_APP_STORE_REPLY: stores a parsed reply into its table record and lists the server when it passes the
-// filters: inserted at the end, the list sorted, the row counted, painting left to the batched repaint.
+// filters: inserted in its sorted place, the row counted, painting left to the batched repaint.
 void StoreServerReply(ServerRecord* record, const ServerRecord& reply);
 
 // Deletes the rows of both lists and zeroes their counters.
