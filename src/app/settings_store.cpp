@@ -2,7 +2,7 @@
 
 #include "app/app_state.h"
 
-#include "base/stored_text.h"
+#include "base/stored_value.h"
 #include "base/wide.h"
 #include "master/mod_filters.h"
 #include "resource.h"
@@ -15,39 +15,37 @@ constexpr size_t FIXED_TEXT_BYTES = 520;
 constexpr size_t LAST_FILTER_BYTES = 128;
 static_assert(sizeof(WINDOWPLACEMENT) == 44, "the stored placement is the 44-byte structure");
 
-// A stored number. A value of another type or size would be misread, so it leaves the field as it was.
-bool ReadNumber(HKEY key, const wchar_t* name, int32_t& field) {
+// A value of up to `capacity` bytes read into `buffer`. One that is missing, unreadable or larger than the buffer
+// comes back with no type, which every decoder refuses.
+StoredValue QueryValue(HKEY key, const wchar_t* name, BYTE* buffer, DWORD capacity) {
     DWORD type = 0;
-    int32_t value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value) {
-        return false;
+    DWORD size = capacity;
+    if (RegQueryValueExW(key, name, nullptr, &type, buffer, &size) != ERROR_SUCCESS || size > capacity) {
+        return {0, buffer, 0};
     }
-    field = value;
-    return true;
+    return {type, buffer, size};
+}
+
+bool ReadNumber(HKEY key, const wchar_t* name, int32_t& field) {
+    BYTE data[sizeof(int32_t)];
+    return DecodeStoredNumber(QueryValue(key, name, data, sizeof data), &field);
 }
 
 // A stored text read with a buffer of `bufferBytes` into a field of `fieldSize` characters. A text too long for
 // either, or a value of another type, leaves the field as it was.
-void ReadFixedText(HKEY key, const wchar_t* name, size_t bufferBytes, wchar_t* field, size_t fieldSize) {
+void ReadFixedText(HKEY key, const wchar_t* name, DWORD bufferBytes, wchar_t* field, size_t fieldSize) {
     BYTE data[FIXED_TEXT_BYTES];
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(bufferBytes);
-    if (RegQueryValueExW(key, name, nullptr, &type, data, &size) == ERROR_SUCCESS && type == REG_SZ) {
-        DecodeStoredText(data, size, AsU16(field), fieldSize);
-    }
+    DecodeFixedText(QueryValue(key, name, data, bufferBytes), bufferBytes, AsU16(field), fieldSize);
 }
 
-// A text value of any size, as its raw bytes in a heap block followed by four zero bytes, so that the bytes end
-// in a terminator whether they are read as 8-bit or as 16-bit text. Null when missing, unreadable or not text.
-BYTE* ReadTextBlock(HKEY key, const wchar_t* name, DWORD& size) {
+// A text value of any size as its raw bytes in a heap block; null when missing, unreadable or not text.
+BYTE* ReadTextBlock(HKEY key, const wchar_t* name, StoredValue& value) {
     DWORD type = 0;
-    size = 0;
+    DWORD size = 0;
     if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
         return nullptr;
     }
-    auto* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + 4));
+    auto* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + 1));
     if (!block) {
         return nullptr;
     }
@@ -56,7 +54,7 @@ BYTE* ReadTextBlock(HKEY key, const wchar_t* name, DWORD& size) {
         HeapFree(GetProcessHeap(), 0, block);
         return nullptr;
     }
-    size = read;
+    value = {type, block, read};
     return block;
 }
 
@@ -66,30 +64,37 @@ wchar_t* EmptyHeapText() {
 
 // A stored UTF-16 text of any size in its own heap block; the empty text when it is missing or unreadable.
 wchar_t* ReadHeapText(HKEY key, const wchar_t* name) {
-    DWORD size = 0;
-    BYTE* block = ReadTextBlock(key, name, size);
+    StoredValue value{};
+    BYTE* block = ReadTextBlock(key, name, value);
     if (!block) {
         return EmptyHeapText();
     }
-    // No character can be made of an odd last byte: the text ends before it.
-    if (size % 2 != 0) {
-        block[size - 1] = 0;
+    size_t units = StoredTextUnits(value);
+    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, units * sizeof(wchar_t)));
+    if (text) {
+        DecodeWideText(value, AsU16(text), units);
     }
-    return reinterpret_cast<wchar_t*>(block);
+    HeapFree(GetProcessHeap(), 0, block);
+    return text ? text : EmptyHeapText();
+}
+
+size_t DecodeAnsiCodePage(const char* text, size_t length, char16_t* dest, size_t size) {
+    int written = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), AsWide(dest), static_cast<int>(size));
+    return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
 // Older releases stored the buddy list as 8-bit text in the ANSI code page.
 wchar_t* ReadAnsiBuddyList(HKEY key) {
-    DWORD size = 0;
-    BYTE* block = ReadTextBlock(key, L"Buddy List", size);
+    StoredValue value{};
+    BYTE* block = ReadTextBlock(key, L"Buddy List", value);
     if (!block) {
         return EmptyHeapText();
     }
     // One character per stored byte at most, and the terminator.
-    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (size + 1) * sizeof(wchar_t)));
+    size_t units = value.size + 1;
+    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, units * sizeof(wchar_t)));
     if (text) {
-        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(block), -1, text, static_cast<int>(size + 1));
-        text[size] = 0;
+        DecodeAnsiText(value, DecodeAnsiCodePage, AsU16(text), units);
     }
     HeapFree(GetProcessHeap(), 0, block);
     return text ? text : EmptyHeapText();
@@ -103,11 +108,8 @@ void CheckBox(int id) {
 // maximised or minimised state is not restored.
 void ApplyWindowPosition(HKEY key) {
     WINDOWPLACEMENT placement{};
-    DWORD type = 0;
-    DWORD size = sizeof placement;
-    if (RegQueryValueExW(key, L"Window Position", nullptr, &type, reinterpret_cast<BYTE*>(&placement), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_BINARY || size != sizeof placement || placement.length != sizeof placement) {
+    StoredValue value = QueryValue(key, L"Window Position", reinterpret_cast<BYTE*>(&placement), sizeof placement);
+    if (!IsStoredPlacement(value, sizeof placement)) {
         return;
     }
     if (!(GetWindowLongW(app.hMainDlg, GWL_STYLE) & WS_VISIBLE)) {
