@@ -4,6 +4,8 @@
 
 #include <mmsystem.h>
 
+#include <unordered_map>
+
 #include "app/status_bar.h"
 #include "base/address.h"
 #include "net/query_pacing.h"
@@ -114,6 +116,21 @@ void RunPasses() {
     }
 }
 
+uint64_t ServerKey(uint32_t addr, uint16_t port) {
+    return static_cast<uint64_t>(addr) << 16 | port;
+}
+
+// The table's indices by address and port, so that a reply finds its record without a walk through the table. The
+// table is not replaced while its run's receiver lives.
+std::unordered_map<uint64_t, int32_t> IndexServersLocked() {
+    std::unordered_map<uint64_t, int32_t> indices;
+    indices.reserve(static_cast<size_t>(app.serverCount));
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        indices.emplace(ServerKey(app.servers[i].addr, app.servers[i].port), i);
+    }
+    return indices;
+}
+
 } // namespace
 
 void QueryServers() {
@@ -178,6 +195,13 @@ DWORD WINAPI ReceiverThread(LPVOID) {
     HANDLE events[2] = {app.socketEvent, app.receiverStopEvent};
     timeBeginPeriod(1);
 
+    EnterCriticalSection(&app.tableLock);
+    std::unordered_map<uint64_t, int32_t> indices = IndexServersLocked();
+    // Only this thread's parsing marks records answered while it runs, so counting its acceptances down keeps
+    // the number without a walk through the table for every datagram.
+    int32_t unanswered = CountUnanswered();
+    LeaveCriticalSection(&app.tableLock);
+
     char datagram[DATAGRAM_SIZE + 1];
     for (;;) {
         if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
@@ -195,16 +219,17 @@ DWORD WINAPI ReceiverThread(LPVOID) {
         datagram[length] = 0;
 
         EnterCriticalSection(&app.tableLock);
-        uint16_t senderPort = ntohs(sender.sin_port);
-        for (int32_t i = 0; i < app.serverCount; ++i) {
-            ServerRecord* record = &app.servers[i];
-            if (record->addr == sender.sin_addr.s_addr && record->port == senderPort && record->queryTime != 0 &&
-                !record->answered) {
+        auto found = indices.find(ServerKey(sender.sin_addr.s_addr, ntohs(sender.sin_port)));
+        if (found != indices.end()) {
+            ServerRecord* record = &app.servers[found->second];
+            if (record->queryTime != 0 && !record->answered) {
                 ParseStatusReply(datagram, length, record);
-                break;
+                if (record->answered) {
+                    --unanswered;
+                }
             }
         }
-        if (CountUnanswered() == 0) {
+        if (unanswered <= 0) {
             SetEvent(app.allAnsweredEvent);
         }
         LeaveCriticalSection(&app.tableLock);
