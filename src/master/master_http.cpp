@@ -38,6 +38,14 @@ bool SendMasterRequest(const wchar_t* path, MasterRequest& handles) {
            WinHttpReceiveResponse(handles.request, nullptr) && StatusIsOk(handles.request);
 }
 
+bool BodyEndedShort(HINTERNET request, uint64_t received) {
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    return WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX) &&
+           received < announced;
+}
+
 void CloseMasterRequest(MasterRequest& handles) {
     if (handles.request) {
         WinHttpCloseHandle(handles.request);

@@ -29,7 +29,7 @@ void FormatRequestPath(wchar_t (&path)[REQUEST_PATH_SIZE]) {
 }
 
 // Reads the body chunk by chunk as WinHTTP makes it available. A chunk that would bring the total to 65,535
-// bytes or more ends the download as a success without it. False when a read fails.
+// bytes or more ends the download as a success without it. False when a read fails or the body ends short.
 bool ReadBody(HINTERNET request, unsigned char* body, uint32_t& total) {
     total = 0;
     DWORD available = 0;
@@ -49,7 +49,7 @@ bool ReadBody(HINTERNET request, unsigned char* body, uint32_t& total) {
         }
         total += read;
     } while (available > 0);
-    return true;
+    return !BodyEndedShort(request, total);
 }
 
 } // namespace

@@ -164,9 +164,11 @@ void AppendChunk(char (&body)[FILTER_BODY_SIZE], size_t& length, const char* chu
     body[length] = 0;
 }
 
-// Reads the whole response, keeping at most 8,191 bytes of it. False when a query, allocation or read fails.
+// Reads the whole response, keeping at most 8,191 bytes of it. False when a query, allocation or read fails or
+// the body ends short of its announced length: a cut list would replace the whole stored one.
 bool ReadFilterBody(HINTERNET request, char (&body)[FILTER_BODY_SIZE]) {
     size_t length = 0;
+    uint64_t received = 0;
     body[0] = 0;
     DWORD available = 0;
     do {
@@ -185,10 +187,11 @@ bool ReadFilterBody(HINTERNET request, char (&body)[FILTER_BODY_SIZE]) {
         if (read == 0) {
             available = 0;
         }
+        received += read;
         AppendChunk(body, length, chunk);
         HeapFree(GetProcessHeap(), 0, chunk);
     } while (available > 0);
-    return true;
+    return !BodyEndedShort(request, received);
 }
 
 // The body as UTF-16 on the process heap (null on failure); never longer than the body, terminator included.

@@ -185,11 +185,13 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     EXPECT_EQ(SelectedEntry(), L"Duel");
     EXPECT_FALSE(app.updateRunning);
 
-    // A failed download changes nothing.
-    SimLoad("[master]\n[filters]\nstatus = 404\ntext = \"Other\\nother\\n\"\n");
-    ASSERT_TRUE(DownloadFilters());
-    EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"}));
-    EXPECT_STREQ(app.modFilterText, L"Duel\ntdm\nFlags\nctf\n");
+    // A failed download, or one cut off before its announced length, changes nothing.
+    for (const char* failure : {"status = 404\n", "close_after = 12\n"}) {
+        SimLoad(std::string("[master]\n[filters]\ntext = \"Other\\nother\\nMore\\nmore\\n\"\n") + failure);
+        ASSERT_TRUE(DownloadFilters());
+        EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"})) << failure;
+        EXPECT_STREQ(app.modFilterText, L"Duel\ntdm\nFlags\nctf\n");
+    }
 }
 
 TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
