@@ -18,6 +18,44 @@ constexpr int STATUS_PART_PLAYERS = 1;
 constexpr int STATUS_PART_SERVERS = 2;
 constexpr size_t STATUS_TEXT_SIZE = 1024;
 
+// During a run the texts change thousands of times a second, and the bar painted itself after each change, which
+// took more of the user interface thread than everything else it did. So the bar's subclass paints it at most
+// every STATUS_REPAINT_MS: a paint that comes sooner is put off, and a timer paints the bar once that time is up.
+// Both run on the user interface thread, which owns the bar.
+constexpr UINT_PTR STATUS_REPAINT_TIMER = 1;
+constexpr UINT STATUS_REPAINT_MS = 50;
+constexpr UINT_PTR STATUS_SUBCLASS_ID = 1;
+DWORD lastStatusPaint = 0;
+bool statusPaintPutOff = false;
+
+LRESULT CALLBACK ThrottleStatusPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+    case WM_PAINT:
+        // A paint into a given device context is a request for a picture, not a screen update: never put off.
+        if (wParam == 0) {
+            DWORD now = GetTickCount();
+            if (now - lastStatusPaint < STATUS_REPAINT_MS) {
+                ValidateRect(bar, nullptr);
+                statusPaintPutOff = true;
+                return 0;
+            }
+            lastStatusPaint = now;
+            statusPaintPutOff = false;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(bar, ThrottleStatusPaints, STATUS_SUBCLASS_ID);
+        break;
+    }
+    return DefSubclassProc(bar, message, wParam, lParam);
+}
+
+void CALLBACK PaintPutOffStatus(HWND bar, UINT, UINT_PTR, DWORD) {
+    if (statusPaintPutOff) {
+        InvalidateRect(bar, nullptr, TRUE);
+    }
+}
+
 void SetPartText(int part, const wchar_t* text) {
     SendMessageW(app.hStatusBar, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
 }
@@ -52,6 +90,8 @@ void CreateStatusBar() {
     edges[2] = edges[1] + width * 15 / 70;
     SendMessageW(app.hStatusBar, SB_SETPARTS, ARRAYSIZE(edges), reinterpret_cast<LPARAM>(edges));
 
+    SetWindowSubclass(app.hStatusBar, ThrottleStatusPaints, STATUS_SUBCLASS_ID, 0);
+    SetTimer(app.hStatusBar, STATUS_REPAINT_TIMER, STATUS_REPAINT_MS, PaintPutOffStatus);
     SetPartIcon(STATUS_PART_PLAYERS, IDI_PLAYER, 16, 14);
     SetPartIcon(STATUS_PART_SERVERS, IDI_COMPUTER, 16, 14);
     SetPartIcon(STATUS_PART_LINE, IDI_STATUS, 14, 14);

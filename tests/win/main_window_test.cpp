@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "harness.h"
+#include "picture.h"
 #include "resource.h"
 
 namespace {
@@ -256,6 +257,32 @@ TEST_F(MainWindowTest, SetStatusWorksFromAnotherThread) {
     EXPECT_TRUE(PumpUntil([&done] { return done; }));
     worker.join();
     EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Far Away'");
+}
+
+TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
+    // The status line's text area, right of its icon, in screen coordinates.
+    RECT part{};
+    SendMessageW(app.hStatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+    part.left += 24;
+    MapWindowPoints(app.hStatusBar, nullptr, reinterpret_cast<POINT*>(&part), 2);
+    auto textPixels = [&part] {
+        ScreenPicture picture = CaptureWindow(app.hMainDlg);
+        IntersectRect(&part, &part, &picture.area);
+        return picture.Count(part, GetSysColor(COLOR_BTNTEXT));
+    };
+    for (const wchar_t* last : {L"WWWWWWWWWWWWWWWWWWWWWWWW", L""}) {
+        bool done = false;
+        std::thread worker([&done, last] {
+            for (int i = 0; i < 300; ++i) {
+                SetStatus(L"Querying 10.0.%d.%d:27910...", i / 256, i % 256);
+            }
+            SetStatus(L"%s", last);
+            done = true;
+        });
+        EXPECT_TRUE(PumpUntil([&done] { return done; }));
+        worker.join();
+        EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000)) << *last;
+    }
 }
 
 TEST_F(MainWindowTest, SetStatusWithoutAStatusBarChangesNothing) {
