@@ -18,6 +18,9 @@ namespace {
 constexpr int QUERY_PASSES = 3;
 constexpr DWORD GRACE_WAIT_MS = 1000;
 constexpr DWORD REPAINT_DELAY_MS = 250;
+// Painting the list takes the user interface thread tens of milliseconds under a stream of replies; repainting it
+// at every step left too little of the thread for the replies themselves.
+constexpr DWORD REPAINT_INTERVAL_MS = 100;
 constexpr int DATAGRAM_SIZE = 4096;
 
 // Which of allAnsweredEvent and abortEvent ended a wait; the all-answered signal takes precedence.
@@ -49,6 +52,21 @@ void RepaintIfListed() {
     app.listDirty = 0;
 }
 
+// When the list may be repainted next: not in the run's first REPAINT_DELAY_MS, then at most every
+// REPAINT_INTERVAL_MS.
+struct RepaintClock {
+    DWORD since;
+    DWORD wait;
+};
+
+void RepaintWhenDue(RepaintClock& clock) {
+    DWORD now = timeGetTime();
+    if (now - clock.since > clock.wait && app.listDirty) {
+        RepaintIfListed();
+        clock = {now, REPAINT_INTERVAL_MS};
+    }
+}
+
 void CloseEvent(HANDLE& event) {
     if (event) {
         CloseHandle(event);
@@ -78,8 +96,29 @@ bool OpenRunObjects() {
     return false;
 }
 
+// Each query is due one pacing interval after the one before it was due, not after its wait ended, so that the time
+// each step takes does not add up over a pass. Two queries are still never closer than an interval less the clock's
+// millisecond, and a step that falls behind by more than an interval starts the count afresh rather than sending
+// a burst to catch up. Called just after a query went out; returns how long to wait.
+struct PacingClock {
+    DWORD due;
+    DWORD interval;
+};
+
+DWORD WaitForNextQuery(PacingClock& clock) {
+    DWORD now = timeGetTime();
+    clock.due += clock.interval;
+    if (static_cast<LONG>(now - clock.due) > static_cast<LONG>(clock.interval)) {
+        clock.due = now + clock.interval;
+    }
+    DWORD shortest = clock.interval > 0 ? clock.interval - 1 : 0;
+    DWORD untilDue = static_cast<LONG>(clock.due - now) > 0 ? clock.due - now : 0;
+    return untilDue > shortest ? untilDue : shortest;
+}
+
 // One pass over the table. Returns false when abortEvent ended a pacing wait.
-bool RunPass(DWORD pacingMs, DWORD repaintStart) {
+bool RunPass(DWORD pacingMs, RepaintClock& repaint) {
+    PacingClock pacing{timeGetTime(), pacingMs};
     for (int32_t j = 0; j < app.serverCount; ++j) {
         bool sent = false;
         EnterCriticalSection(&app.tableLock);
@@ -89,12 +128,10 @@ bool RunPass(DWORD pacingMs, DWORD repaintStart) {
         }
         LeaveCriticalSection(&app.tableLock);
 
-        if (sent && WaitForAnswersOrAbort(pacingMs) == WaitEnd::Abort) {
+        if (sent && WaitForAnswersOrAbort(WaitForNextQuery(pacing)) == WaitEnd::Abort) {
             return false;
         }
-        if (timeGetTime() - repaintStart > REPAINT_DELAY_MS) {
-            RepaintIfListed();
-        }
+        RepaintWhenDue(repaint);
     }
     return true;
 }
@@ -102,9 +139,9 @@ bool RunPass(DWORD pacingMs, DWORD repaintStart) {
 // Passes and grace waits; returns when the run is over, however it ended.
 void RunPasses() {
     DWORD pacingMs = PacingIntervalMs(app.packetsPerSecond);
-    DWORD repaintStart = timeGetTime(); // never moved forward
+    RepaintClock repaint{timeGetTime(), REPAINT_DELAY_MS};
     for (int pass = 0; pass < QUERY_PASSES; ++pass) {
-        if (!RunPass(pacingMs, repaintStart)) {
+        if (!RunPass(pacingMs, repaint)) {
             return;
         }
         if (CountUnansweredLocked() <= 0) {
