@@ -30,3 +30,9 @@ constexpr UINT WM_APP_SET_MOD_FILTER_TEXT = WM_APP + 4;
 // interface thread can read the selection and modFilterDirs safely and keep the selected game directory for
 // saving. No payload; the handler returns TRUE.
 constexpr UINT WM_APP_MOD_FILTERS_FILLED = WM_APP + 5;
+
+// The query engine's batched repaint of the server list: the rows listed since the last one are shown. While
+// replies stream in, the list's own redrawing is held off (each row inserted otherwise redrew its scroll bar,
+// which under Wine took longer than everything else a reply costs); this lets it redraw, once. No payload; the
+// handler returns TRUE.
+constexpr UINT WM_APP_REPAINT_LIST = WM_APP + 6;

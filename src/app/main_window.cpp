@@ -175,6 +175,9 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_SWAP_TABLE:
         SwapServerTable(*reinterpret_cast<ServerTableSwap*>(lParam));
         return TRUE;
+    case WM_APP_REPAINT_LIST:
+        ShowListedRows();
+        return ReturnResult(TRUE);
     case WM_APP_END_UPDATE:
         EndUpdateRun();
         return ReturnResult(TRUE);

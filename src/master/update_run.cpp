@@ -9,6 +9,7 @@
 #include "master/master_list.h"
 #include "net/query_engine.h"
 #include "net/server_table.h"
+#include "ui/views/server_list.h"
 #include "resource.h"
 
 namespace {
@@ -84,6 +85,7 @@ DWORD WINAPI UpdateThread(LPVOID) {
 }
 
 void EndUpdateRun() {
+    LetListRedraw();
     SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Update");
     EnableControl(IDC_CONFIG, TRUE);
     EnableControl(IDC_MOD_FILTER, TRUE);

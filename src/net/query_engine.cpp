@@ -6,6 +6,7 @@
 
 #include <unordered_map>
 
+#include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/address.h"
 #include "net/query_pacing.h"
@@ -20,7 +21,7 @@ constexpr DWORD GRACE_WAIT_MS = 1000;
 constexpr DWORD REPAINT_DELAY_MS = 250;
 // Painting the list takes the user interface thread tens of milliseconds under a stream of replies; repainting it
 // at every step left too little of the thread for the replies themselves.
-constexpr DWORD REPAINT_INTERVAL_MS = 100;
+constexpr DWORD REPAINT_INTERVAL_MS = 250;
 constexpr int DATAGRAM_SIZE = 4096;
 
 // Which of allAnsweredEvent and abortEvent ended a wait; the all-answered signal takes precedence.
@@ -46,8 +47,8 @@ int32_t CountUnansweredLocked() {
 }
 
 void RepaintIfListed() {
-    if (app.listDirty) {
-        InvalidateRect(app.hServerList, nullptr, FALSE);
+    if (app.listDirty && app.hMainDlg) {
+        SendMessageW(app.hMainDlg, WM_APP_REPAINT_LIST, 0, 0);
     }
     app.listDirty = 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_messages.h"
 #include "app/app_state.h"
 #include "harness.h"
 #include "picture.h"
@@ -74,10 +75,11 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
         FeedServer(i, server, samples[i].ping);
         app.servers[i].ping = samples[i].ping; // exactly, whatever the clock did meanwhile
     }
-    // The parser leaves painting to the batched repaint; do it now.
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
     ClickServerColumn(PING_COLUMN_INDEX);
+    // The parser leaves painting to the query engine's batched repaint; do it now.
+    SendMessageW(app.hMainDlg, WM_APP_REPAINT_LIST, 0, 0);
     RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
     ASSERT_EQ(ListRowCount(app.hServerList), count);

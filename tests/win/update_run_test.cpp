@@ -10,6 +10,7 @@
 
 #include "app/app_state.h"
 #include "harness.h"
+#include "picture.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
@@ -71,6 +72,16 @@ TEST_F(UpdateRunTest, StartUpRunsOnceAndListsEveryServer) {
     EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
     EXPECT_EQ(ListRowCount(app.hServerList), 2);
     EXPECT_EQ(ControlsNow(), IDLE);
+
+    // The rows are on the screen: the list redraws once the run is over, whatever it held back while listing.
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(app.hServerList, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    MapWindowPoints(app.hServerList, nullptr, reinterpret_cast<POINT*>(&row), 2);
+    EXPECT_TRUE(PumpUntil([&row] {
+        ScreenPicture picture = CaptureWindow(app.hMainDlg);
+        IntersectRect(&row, &row, &picture.area);
+        return picture.Count(row, GetSysColor(COLOR_WINDOWTEXT)) > 0;
+    }));
 }
 
 TEST_F(UpdateRunTest, ButtonGoesFromUpdateToAbortToDisabledAndBack) {

@@ -60,6 +60,16 @@ bool InsertServerItem(int position, int32_t index) {
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
+// Whether the list's redrawing is held off for the rows that replies are listing; the user interface thread owns it.
+bool redrawHeld = false;
+
+void HoldListRedraw() {
+    if (!redrawHeld) {
+        SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
+        redrawHeld = true;
+    }
+}
+
 LPARAM RowData(int row) {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
@@ -199,6 +209,7 @@ void RefilterServerList() {
         }
     }
     SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    redrawHeld = false;
     // Nothing is selected after the rebuild, so the player list shows no one.
     FillPlayerList();
     UpdateStatusCounts();
@@ -251,6 +262,7 @@ void StoreServerReply(ServerRecord* record, const ServerRecord& reply) {
         return;
     }
     auto index = static_cast<int32_t>(record - app.servers);
+    HoldListRedraw();
     if (!InsertServerItem(SortedRowFor(index), index)) {
         return;
     }
@@ -260,6 +272,18 @@ void StoreServerReply(ServerRecord* record, const ServerRecord& reply) {
     ++app.shownServers;
     app.shownPlayers += record->playerCount;
     UpdateStatusCounts();
+}
+
+void LetListRedraw() {
+    if (redrawHeld) {
+        redrawHeld = false;
+        SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    }
+}
+
+void ShowListedRows() {
+    LetListRedraw();
+    InvalidateRect(app.hServerList, nullptr, FALSE);
 }
 
 void EmptyServerLists() {

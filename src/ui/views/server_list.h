@@ -33,5 +33,12 @@ INT_PTR OnServerListNotify(NMHDR* header);
 // filters: inserted in its sorted place, the row counted, painting left to the batched repaint.
 void StoreServerReply(ServerRecord* record, const ServerRecord& reply);
 
+// Lets the list redraw again if listing replies held its redrawing off (which repaints it); the end of a run
+// calls it, so no lost repaint can leave the list frozen.
+void LetListRedraw();
+
+// The query engine's batched repaint (WM_APP_REPAINT_LIST): lets the list redraw and repaints all of it.
+void ShowListedRows();
+
 // Deletes the rows of both lists and zeroes their counters.
 void EmptyServerLists();
