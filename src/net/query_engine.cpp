@@ -22,6 +22,9 @@ constexpr DWORD REPAINT_DELAY_MS = 250;
 // Painting the list takes the user interface thread tens of milliseconds under a stream of replies; repainting it
 // at every step left too little of the thread for the replies themselves.
 constexpr DWORD REPAINT_INTERVAL_MS = 250;
+// How far a pass may fall behind its pacing and still catch up (a paint of the list holds the user interface
+// thread, and with it the next query's status line, for tens of milliseconds).
+constexpr DWORD PACING_BACKLOG_MS = 100;
 constexpr int DATAGRAM_SIZE = 4096;
 
 // Which of allAnsweredEvent and abortEvent ended a wait; the all-answered signal takes precedence.
@@ -99,8 +102,8 @@ bool OpenRunObjects() {
 
 // Each query is due one pacing interval after the one before it was due, not after its wait ended, so that the time
 // each step takes does not add up over a pass. Two queries are still never closer than an interval less the clock's
-// millisecond, and a step that falls behind by more than an interval starts the count afresh rather than sending
-// a burst to catch up. Called just after a query went out; returns how long to wait.
+// millisecond, so a pass catches up on a stall slowly; one that falls behind by more than PACING_BACKLOG_MS starts
+// the count afresh rather than sending a burst. Called just after a query went out; returns how long to wait.
 struct PacingClock {
     DWORD due;
     DWORD interval;
@@ -109,7 +112,8 @@ struct PacingClock {
 DWORD WaitForNextQuery(PacingClock& clock) {
     DWORD now = timeGetTime();
     clock.due += clock.interval;
-    if (static_cast<LONG>(now - clock.due) > static_cast<LONG>(clock.interval)) {
+    DWORD backlog = clock.interval > PACING_BACKLOG_MS ? clock.interval : PACING_BACKLOG_MS;
+    if (static_cast<LONG>(now - clock.due) > static_cast<LONG>(backlog)) {
         clock.due = now + clock.interval;
     }
     DWORD shortest = clock.interval > 0 ? clock.interval - 1 : 0;
