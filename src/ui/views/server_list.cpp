@@ -282,6 +282,10 @@ void LetListRedraw() {
 }
 
 void ShowListedRows() {
+    // Without a list, InvalidateRect would repaint every window on the desktop.
+    if (!app.hServerList) {
+        return;
+    }
     LetListRedraw();
     InvalidateRect(app.hServerList, nullptr, FALSE);
 }
