@@ -158,17 +158,13 @@ void RunPasses() {
     }
 }
 
-uint64_t ServerKey(uint32_t addr, uint16_t port) {
-    return static_cast<uint64_t>(addr) << 16 | port;
-}
-
 // The table's indices by address and port, so that a reply finds its record without a walk through the table. The
 // table is not replaced while its run's receiver lives.
 std::unordered_map<uint64_t, int32_t> IndexServersLocked() {
     std::unordered_map<uint64_t, int32_t> indices;
     indices.reserve(static_cast<size_t>(app.serverCount));
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        indices.emplace(ServerKey(app.servers[i].addr, app.servers[i].port), i);
+        indices.emplace(ServerPairKey(app.servers[i].addr, app.servers[i].port), i);
     }
     return indices;
 }
@@ -261,7 +257,7 @@ DWORD WINAPI ReceiverThread(LPVOID) {
         datagram[length] = 0;
 
         EnterCriticalSection(&app.tableLock);
-        auto found = indices.find(ServerKey(sender.sin_addr.s_addr, ntohs(sender.sin_port)));
+        auto found = indices.find(ServerPairKey(sender.sin_addr.s_addr, ntohs(sender.sin_port)));
         if (found != indices.end()) {
             ServerRecord* record = &app.servers[found->second];
             if (record->queryTime != 0 && !record->answered) {

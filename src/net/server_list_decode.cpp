@@ -13,7 +13,7 @@ int32_t DecodeServerList(const unsigned char* body, uint32_t length, ServerRecor
         uint32_t addr;
         std::memcpy(&addr, body + offset, sizeof addr);
         auto port = static_cast<uint16_t>(body[offset + 4] << 8 | body[offset + 5]);
-        if (seen.insert(static_cast<uint64_t>(addr) << 16 | port).second) {
+        if (seen.insert(ServerPairKey(addr, port)).second) {
             records[count].addr = addr;
             records[count].port = port;
             ++count;

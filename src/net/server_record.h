@@ -35,3 +35,8 @@ struct ServerRecord {
     int32_t anticheat;
     int32_t timelimit;
 };
+
+// One number for a server's address and port, for looking servers up by the pair.
+inline uint64_t ServerPairKey(uint32_t addr, uint16_t port) {
+    return static_cast<uint64_t>(addr) << 16 | port;
+}
