@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 #include "app/app_state.h"
@@ -227,4 +229,29 @@ std::wstring StatusPartText(int part) {
     std::vector<wchar_t> text(length + 1);
     SendMessageW(app.hStatusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
     return text.data();
+}
+
+std::vector<std::wstring> BoxEntries() {
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    std::vector<std::wstring> entries;
+    for (LRESULT i = 0, count = SendMessageW(box, CB_GETCOUNT, 0, 0); i < count; ++i) {
+        std::vector<wchar_t> text(SendMessageW(box, CB_GETLBTEXTLEN, i, 0) + 1);
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        entries.emplace_back(text.data());
+    }
+    return entries;
+}
+
+void UserSelects(const std::wstring& entry) {
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    std::vector<std::wstring> entries = BoxEntries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] == entry) {
+            SendMessageW(box, CB_SETCURSEL, i, 0);
+            SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(box));
+            return;
+        }
+    }
+    ADD_FAILURE() << "no entry " << testing::PrintToString(entry);
 }

@@ -41,6 +41,11 @@ bool RunUpdateToEnd(DWORD timeoutMs = 20000);
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected);
 
 // Replaces buddyText, kept on the process heap as the program keeps it, and rebuilds the buddy entries from it.
+// The mod filter box's entries, top to bottom.
+std::vector<std::wstring> BoxEntries();
+// Picks the entry with exactly this text as a user does: the selection, then the box's notification.
+void UserSelects(const std::wstring& entry);
+
 void SetBuddyText(const std::wstring& text);
 
 // Every text written to the status line from now on, in order.

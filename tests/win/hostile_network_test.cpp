@@ -364,27 +364,6 @@ TEST_F(HostileNetworkTest, AFailingOrStallingMasterKeepsThePictureAndAnOverlongL
     ExpectSoundEnd(L"Completed. 3 of 3 servers responded.");
 }
 
-// Picks an entry of the mod filter box as a user does: the selection, then the box's notification.
-void UserSelects(const std::wstring& entry) {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
-    LRESULT item =
-        SendMessageW(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry.c_str()));
-    ASSERT_NE(item, CB_ERR) << testing::PrintToString(entry);
-    SendMessageW(box, CB_SETCURSEL, item, 0);
-    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
-}
-
-std::vector<std::wstring> BoxEntries() {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
-    std::vector<std::wstring> entries;
-    for (LRESULT i = 0, count = SendMessageW(box, CB_GETCOUNT, 0, 0); i < count; ++i) {
-        std::vector<wchar_t> text(SendMessageW(box, CB_GETLBTEXTLEN, i, 0) + 1);
-        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        entries.emplace_back(text.data());
-    }
-    return entries;
-}
-
 TEST_F(HostileNetworkTest, OddFilterListsStillGiveABoxThatSelectsItsServers) {
     std::string manyPairs;
     for (int i = 0; i < 200; ++i) {

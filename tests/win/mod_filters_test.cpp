@@ -24,17 +24,6 @@ HWND Box() {
     return GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
 }
 
-std::vector<std::wstring> BoxEntries() {
-    std::vector<std::wstring> entries;
-    LRESULT count = SendMessageW(Box(), CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::vector<wchar_t> text(SendMessageW(Box(), CB_GETLBTEXTLEN, i, 0) + 1);
-        SendMessageW(Box(), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        entries.emplace_back(text.data());
-    }
-    return entries;
-}
-
 std::wstring SelectedEntry() {
     LRESULT selection = SendMessageW(Box(), CB_GETCURSEL, 0, 0);
     return selection == CB_ERR ? L"<none>" : BoxEntries()[selection];
@@ -61,20 +50,6 @@ void FillFresh(const std::wstring& text, const wchar_t* remembered) {
     wcscpy(app.lastModFilter, remembered);
     SetFilterText(text);
     FillModFilters();
-}
-
-// Picks an entry as a user does: the selection, then the box's notification.
-void UserSelects(const std::wstring& entry) {
-    std::vector<std::wstring> entries = BoxEntries();
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i] == entry) {
-            SendMessageW(Box(), CB_SETCURSEL, i, 0);
-            SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
-                         reinterpret_cast<LPARAM>(Box()));
-            return;
-        }
-    }
-    ADD_FAILURE() << "no entry " << testing::PrintToString(entry);
 }
 
 // Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile.
