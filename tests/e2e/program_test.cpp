@@ -129,13 +129,14 @@ TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
-// Servers whose hostnames sort the other way round from their pings.
+// Servers whose hostnames sort the other way round from their pings, which lie far enough apart that a
+// busy machine's scheduling does not swap them.
 std::string ServersForSorting(std::vector<std::wstring>& namesInOrder) {
     std::string scenario = "[filters]\ntext = \"CTF\\nctf\\nAll Deathmatch\\nffa\\n\"\n";
     for (int i = 0; i < 4; ++i) {
         std::string name = std::string("Host ") + char('A' + i);
         scenario += "[server]\naddress = 127.0.0.1:" + std::to_string(27920 + i) + "\nmod = ctf\nhostname = " + name +
-                    "\nmaxclients = 8\nplayer = 1 20 \"p\"\ndelay_ms = " + std::to_string(120 - 30 * i) + "\n";
+                    "\nmaxclients = 8\nplayer = 1 20 \"p\"\ndelay_ms = " + std::to_string(200 - 60 * i) + "\n";
         namesInOrder.emplace_back(name.begin(), name.end());
     }
     return scenario;

@@ -2,9 +2,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int REMOTE_TEXT_CHARS = 512;
+// Room for any status line the program writes, so a text that grows while it is fetched still fits.
+constexpr SIZE_T REMOTE_STATUS_CHARS = 4096;
 
 // A block of memory inside the process that owns a window, released with the object.
 class RemoteBlock {
@@ -55,14 +59,18 @@ std::wstring ReadText(const RemoteBlock& block, SIZE_T offset) {
 } // namespace
 
 std::wstring RemoteStatusText(HWND statusBar, int part) {
-    LRESULT length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, part, 0));
-    RemoteBlock block(statusBar, (length + 1) * sizeof(wchar_t));
+    // The running program may change the text between asking its length and fetching it, and
+    // SB_GETTEXT copies the whole text whatever room there is: give it room to spare and keep
+    // the length of the text it actually copied.
+    SIZE_T length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, part, 0));
+    SIZE_T capacity = std::max<SIZE_T>(length + 1, REMOTE_STATUS_CHARS);
+    RemoteBlock block(statusBar, capacity * sizeof(wchar_t));
     if (!block.Valid()) {
         return L"";
     }
-    SendMessageW(statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(block.Address()));
-    std::wstring text(length, L'\0');
-    return block.Read(0, text.data(), length * sizeof(wchar_t)) ? text : L"";
+    SIZE_T copied = LOWORD(SendMessageW(statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(block.Address())));
+    std::wstring text(std::min(copied, capacity - 1), L'\0');
+    return block.Read(0, text.data(), text.size() * sizeof(wchar_t)) ? text : L"";
 }
 
 std::wstring AwaitRemoteStatus(HWND statusBar, const std::wstring& prefix, DWORD timeoutMs) {
