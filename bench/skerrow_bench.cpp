@@ -1,11 +1,16 @@
-// Times update runs of the real main window, in-process, against whatever the simulator serves: the query phase
-// as the status line shows it, how long the user interface thread goes without answering, the pings the records
-// keep, and the process's peak memory. Prints one machine-readable line per fact for scripts/bench.
+// Times update runs of the real main window, in-process, against whatever the simulator serves, and prints one
+// machine-readable line per fact for scripts/bench: how long each run takes, how long the user interface thread goes
+// without answering, the pings the records keep, and the process's peak memory.
 //
-// skerrow_bench --label NAME --pps N [--runs K] [--pings] [--minimized]
-//   Opens the window on a first start with "Packets Per Second" = N (the start-up run is run 0, cold), then
-//   clicks Update K more times (default 1). --pings prints every record's ping after the last run. --minimized
-//   minimizes the window after the start-up run, to tell the cost of painting from the rest.
+// skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain]
+//   Opens the window on a first start with "Packets Per Second" = N (the start-up run is run 0, cold), then clicks
+//   Update K more times (default 1). --pings prints every record's ping after the last run. --plain times the runs
+//   with nothing else running: the baseline that shows what the probe costs.
+//
+// Nothing hooks or subclasses the program's windows while a run is timed. The main thread is the program's user
+// interface thread, as in the real program: it clicks Update and runs the message loop until the run has ended. A
+// probe thread asks the status bar for its text every PROBE_GAP_MS, as another program reading the window would;
+// how long each answer takes is how long the user interface thread was busy, and the texts it reads mark the run.
 #include <windows.h>
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -29,7 +34,8 @@ namespace {
 
 constexpr DWORD RUN_TIMEOUT_MS = 15 * 60 * 1000;
 constexpr DWORD FILTERS_TIMEOUT_MS = 10000;
-constexpr DWORD PROBE_GAP_MS = 2; // between probes, so the probe does not crowd the thread it measures
+constexpr DWORD PROBE_GAP_MS = 2;
+constexpr size_t STATUS_TEXT_SIZE = 1024;
 
 LARGE_INTEGER frequency;
 
@@ -39,66 +45,45 @@ double NowMs() {
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-// Status line moments of the current run, stamped on the user interface thread as the bar receives its text.
-struct RunMarks {
-    double querying;   // "Querying servers..."
-    double firstQuery; // the first "Querying <address>..."
-    double closing;    // "Completed. ..." or "Aborted. ..."
-    wchar_t closingText[256];
-};
-RunMarks marks;
-
-LRESULT CALLBACK StatusStamper(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == SB_SETTEXTW && LOBYTE(LOWORD(wParam)) == 0 && lParam) {
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(lParam);
-        double now = NowMs();
-        if (wcscmp(text, L"Querying servers...") == 0) {
-            marks.querying = now;
-        } else if (wcsncmp(text, L"Querying ", 9) == 0 && marks.firstQuery == 0) {
-            marks.firstQuery = now;
-        } else if (wcsncmp(text, L"Completed.", 10) == 0 || wcsncmp(text, L"Aborted.", 8) == 0) {
-            marks.closing = now;
-            wcsncpy(marks.closingText, text, 255);
-            marks.closingText[255] = 0;
-        }
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
+bool IsClosingLine(const wchar_t* text) {
+    return wcsncmp(text, L"Completed.", 10) == 0 || wcsncmp(text, L"Aborted.", 8) == 0;
 }
 
-// Paints of the server list and of the status bar in the current run: how many, and the time spent in them on
-// the user interface thread (the list's cell texts and custom draw, which its parent answers, included).
-struct PaintCost {
-    int count;
-    double ms;
-};
-PaintCost listPaints, barPaints;
-
-LRESULT CALLBACK PaintTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    if (message != WM_PAINT) {
-        return DefSubclassProc(window, message, wParam, lParam);
-    }
-    double start = NowMs();
-    LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-    auto* cost = reinterpret_cast<PaintCost*>(data);
-    cost->count++;
-    cost->ms += NowMs() - start;
-    return result;
-}
-
-// The probe: times SendMessage(WM_NULL) to the main dialog from its own thread, for as long as `probing` is set.
-// Written by the probe thread only while probing; read by the main thread after it has stopped the probe.
+// The probe. Written by the probe thread while `probing` is set; read by the main thread once it has stopped it.
 struct ProbeState {
     volatile LONG probing;
     volatile LONG quit;
-    HANDLE idle; // set by the probe when it is not probing
+    HANDLE idle; // set by the probe while it is not probing
     std::vector<double> samples;
-    double worst;      // the longest sample so far
-    double worstStart; // when it began
+    double worst;       // the longest answer so far
+    double worstStart;  // when it was asked
+    bool sawRunText;    // a text other than a closing line was read, so the next closing line is this run's
+    double closing;     // when this run's "Completed. ..." or "Aborted. ..." was first read
+    wchar_t closingText[256];
 };
 ProbeState probe;
 
+void ReadStatusLine(wchar_t (&text)[STATUS_TEXT_SIZE]) {
+    text[0] = 0;
+    auto length = static_cast<size_t>(LOWORD(SendMessageW(app.hStatusBar, SB_GETTEXTLENGTHW, 0, 0)));
+    if (length < STATUS_TEXT_SIZE) {
+        SendMessageW(app.hStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    }
+}
+
+void NoteStatusLine(const wchar_t* text) {
+    if (!IsClosingLine(text)) {
+        probe.sawRunText = true;
+    } else if (probe.sawRunText && probe.closing == 0) {
+        probe.closing = NowMs();
+        wcsncpy(probe.closingText, text, 255);
+        probe.closingText[255] = 0;
+    }
+}
+
 DWORD WINAPI ProbeThread(LPVOID) {
     timeBeginPeriod(1);
+    wchar_t text[STATUS_TEXT_SIZE];
     while (!probe.quit) {
         if (!probe.probing) {
             SetEvent(probe.idle);
@@ -107,13 +92,14 @@ DWORD WINAPI ProbeThread(LPVOID) {
         }
         ResetEvent(probe.idle);
         double start = NowMs();
-        SendMessageW(app.hMainDlg, WM_NULL, 0, 0);
+        ReadStatusLine(text);
         double took = NowMs() - start;
         probe.samples.push_back(took);
         if (took > probe.worst) {
             probe.worst = took;
             probe.worstStart = start;
         }
+        NoteStatusLine(text);
         Sleep(PROBE_GAP_MS);
     }
     timeEndPeriod(1);
@@ -123,29 +109,10 @@ DWORD WINAPI ProbeThread(LPVOID) {
 void StartProbe() {
     WaitForSingleObject(probe.idle, INFINITE);
     probe.samples.clear();
-    probe.worst = 0;
-    probe.worstStart = 0;
+    probe.worst = probe.worstStart = probe.closing = 0;
+    probe.sawRunText = false;
+    probe.closingText[0] = 0;
     InterlockedExchange(&probe.probing, 1);
-}
-
-std::vector<double> StopProbe() {
-    InterlockedExchange(&probe.probing, 0);
-    // The probe may be inside a SendMessage to this thread: keep serving messages until it is idle.
-    while (MsgWaitForMultipleObjects(1, &probe.idle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
-    }
-    return probe.samples;
-}
-
-int filterFills = 0;
-LRESULT CALLBACK FillCounter(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_APP_MOD_FILTERS_FILLED) {
-        ++filterFills;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // The program's own message loop, with a deadline; returns once the condition holds.
@@ -172,6 +139,25 @@ template <typename Condition> bool PumpUntil(Condition condition, DWORD timeoutM
     }
 }
 
+std::vector<double> StopProbe() {
+    InterlockedExchange(&probe.probing, 0);
+    // The probe may be waiting for this thread's answer: keep serving messages until it is idle.
+    while (MsgWaitForMultipleObjects(1, &probe.idle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        PumpUntil([] { return true; }, 0);
+    }
+    return probe.samples;
+}
+
+// Counts refills of the mod filter box, so the start-up's filter download is known to be over. Installed only until
+// then: a hook makes every message of this thread a round trip to the server under Wine.
+int filterFills = 0;
+LRESULT CALLBACK FillCounter(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_APP_MOD_FILTERS_FILLED) {
+        ++filterFills;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) {
         return 0;
@@ -186,7 +172,7 @@ struct Options {
     int packetsPerSecond = 10;
     int runs = 1;
     bool pings = false;
-    bool minimized = false; // a diagnostic: the window minimized, so no run pays for painting it
+    bool plain = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -194,8 +180,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         std::string flag = argv[i];
         if (flag == "--pings") {
             options.pings = true;
-        } else if (flag == "--minimized") {
-            options.minimized = true;
+        } else if (flag == "--plain") {
+            options.plain = true;
         } else if (i + 1 < argc && flag == "--label") {
             options.label = argv[++i];
         } else if (i + 1 < argc && flag == "--pps") {
@@ -203,7 +189,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (i + 1 < argc && flag == "--runs") {
             options.runs = atoi(argv[++i]);
         } else {
-            fprintf(stderr, "usage: skerrow_bench --label NAME --pps N [--runs K] [--pings] [--minimized]\n");
+            fprintf(stderr, "usage: skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain]\n");
             return false;
         }
     }
@@ -237,7 +223,7 @@ double FileTimeMs(const FILETIME& time) {
     return static_cast<double>(value.QuadPart) / 10000.0;
 }
 
-// CPU time (user and kernel) of this thread and of the whole process, in ms.
+// CPU time (user and kernel) of this thread, the user interface thread, and of the whole process, in ms.
 struct CpuTimes {
     double thread;
     double process;
@@ -255,28 +241,40 @@ CpuTimes ReadCpuTimes() {
     return times;
 }
 
-CpuTimes runCpuStart;
-
-// One run's facts; the run has ended and the probe has stopped.
-void PrintRun(const Options& options, int index, double clicked, const std::vector<double>& stalls) {
+// One run: clicks Update (run 0: the window's own start-up run, already going) and serves the window until the run
+// has ended; then prints what it measured.
+bool TimeRun(const Options& options, int index, bool withProbe) {
+    CpuTimes cpuStart = ReadCpuTimes();
+    if (withProbe) {
+        StartProbe();
+    }
+    double clicked = NowMs();
+    if (index > 0) {
+        SendDlgItemMessageW(app.hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
+    }
+    bool ended = PumpUntil([] { return app.updateRunning == 0; }, RUN_TIMEOUT_MS);
+    double idle = NowMs();
+    std::vector<double> stalls = withProbe ? StopProbe() : std::vector<double>{};
+    if (!ended) {
+        fprintf(stderr, "skerrow_bench: run %d did not end\n", index);
+        return false;
+    }
     CpuTimes cpu = ReadCpuTimes();
     int32_t answered = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         answered += app.servers[i].answered != 0;
     }
-    double first = marks.firstQuery ? marks.firstQuery : marks.querying;
-    auto since = [](double mark) { return mark > 0 && marks.closing > 0 ? marks.closing - mark : -1.0; };
-    printf("run label=%s index=%d pps=%d servers=%d answered=%d total_ms=%.3f query_ms=%.3f "
-           "from_first_query_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
-           "probes=%zu "
-           "ui_cpu_ms=%.0f process_cpu_ms=%.0f list_paints=%d list_paint_ms=%.1f bar_paints=%d bar_paint_ms=%.1f "
-           "closing=\"%ls\"\n",
-           options.label.c_str(), index, app.packetsPerSecond, app.serverCount, answered, since(clicked),
-           since(marks.querying), since(first), Percentile(stalls, 1.0), probe.worstStart - clicked,
-           Percentile(stalls, 0.99), Percentile(stalls, 0.5), stalls.size(), cpu.thread - runCpuStart.thread,
-           cpu.process - runCpuStart.process, listPaints.count, listPaints.ms, barPaints.count, barPaints.ms,
-           marks.closingText);
+    printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d total_ms=%.3f", options.label.c_str(),
+           index, app.packetsPerSecond, withProbe, app.serverCount, answered, idle - clicked);
+    if (withProbe) {
+        printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
+               "probes=%zu closing=\"%ls\"",
+               probe.closing > 0 ? probe.closing - clicked : -1.0, Percentile(stalls, 1.0), probe.worstStart - clicked,
+               Percentile(stalls, 0.99), Percentile(stalls, 0.5), stalls.size(), probe.closingText);
+    }
+    printf(" ui_cpu_ms=%.0f process_cpu_ms=%.0f\n", cpu.thread - cpuStart.thread, cpu.process - cpuStart.process);
     fflush(stdout);
+    return true;
 }
 
 void PrintPings(const Options& options) {
@@ -303,58 +301,35 @@ int main(int argc, char** argv) {
     PrintMemory(options.label.c_str(), "before-window");
 
     probe.idle = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    HANDLE probeThread = CreateThread(nullptr, 0, ProbeThread, nullptr, 0, nullptr);
-    SetWindowsHookExW(WH_CALLWNDPROC, FillCounter, nullptr, GetCurrentThreadId());
+    HANDLE probeThread = options.plain ? nullptr : CreateThread(nullptr, 0, ProbeThread, nullptr, 0, nullptr);
 
-    // Run 0 is the start-up run, which the window starts itself; the stamper goes on as soon as the window exists,
-    // in practice before the worker's first text is served. If it missed a mark, that time prints as -1.
-    marks = RunMarks{};
-    listPaints = barPaints = PaintCost{};
-    runCpuStart = ReadCpuTimes();
-    double clicked = NowMs();
+    // Run 0 is the start-up run, which the window starts itself while the start-up's hook is in place: reported,
+    // but not used for the results.
+    HHOOK fillHook = SetWindowsHookExW(WH_CALLWNDPROC, FillCounter, nullptr, GetCurrentThreadId());
     if (!CreateMainWindow()) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
     }
-    SetWindowSubclass(app.hStatusBar, StatusStamper, 1, 0);
-    SetWindowSubclass(app.hStatusBar, PaintTimer, 2, reinterpret_cast<DWORD_PTR>(&barPaints));
-    SetWindowSubclass(app.hServerList, PaintTimer, 2, reinterpret_cast<DWORD_PTR>(&listPaints));
-    StartProbe();
-    bool ended = PumpUntil([] { return app.updateRunning == 0; }, RUN_TIMEOUT_MS);
-    std::vector<double> stalls = StopProbe();
-    if (!ended) {
-        fprintf(stderr, "skerrow_bench: the start-up run did not end\n");
+    if (!TimeRun(options, 0, false)) {
         return 1;
     }
-    PrintRun(options, 0, clicked, stalls);
-    // The filter download of the start-up must be over before anything is timed.
     PumpUntil([] { return filterFills > 0; }, FILTERS_TIMEOUT_MS);
+    UnhookWindowsHookEx(fillHook);
 
-    if (options.minimized) {
-        ShowWindow(app.hMainDlg, SW_MINIMIZE);
-    }
     for (int run = 1; run <= options.runs; ++run) {
-        marks = RunMarks{};
-        listPaints = barPaints = PaintCost{};
-        runCpuStart = ReadCpuTimes();
-        StartProbe();
-        clicked = NowMs();
-        SendDlgItemMessageW(app.hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
-        ended = PumpUntil([] { return app.updateRunning == 0; }, RUN_TIMEOUT_MS);
-        stalls = StopProbe();
-        if (!ended) {
-            fprintf(stderr, "skerrow_bench: run %d did not end\n", run);
+        if (!TimeRun(options, run, !options.plain)) {
             return 1;
         }
-        PrintRun(options, run, clicked, stalls);
     }
     if (options.pings) {
         PrintPings(options);
     }
     PrintMemory(options.label.c_str(), "end");
 
-    InterlockedExchange(&probe.quit, 1);
-    WaitForSingleObject(probeThread, INFINITE);
+    if (probeThread) {
+        InterlockedExchange(&probe.quit, 1);
+        WaitForSingleObject(probeThread, INFINITE);
+    }
     DestroyWindow(app.hMainDlg);
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
     return 0;
