@@ -10,12 +10,51 @@ namespace {
 constexpr wchar_t SIZER_PROPERTY[] = L"SizerProperty";
 constexpr wchar_t SIZER_WINDOW_PROC[] = L"SizerWindowProc";
 
-SizerInfo* FindSizerInfo(HWND window) {
-    return static_cast<SizerInfo*>(GetPropW(window, SIZER_PROPERTY));
+// The windows the sizer is installed on, with their records and procedures, so that its procedure finds them
+// without asking for a window property at every message (under Wine each such look-up is a round trip to the
+// server). The properties are still set, and are the fall-back for a window beyond this table.
+struct SizedWindow {
+    HWND window;
+    SizerInfo* info;
+    WNDPROC oldProc;
+};
+constexpr int SIZED_WINDOWS_MAX = 16;
+SRWLOCK sizedLock = SRWLOCK_INIT;
+SizedWindow sizedWindows[SIZED_WINDOWS_MAX];
+
+SizedWindow FindSized(HWND window) {
+    AcquireSRWLockShared(&sizedLock);
+    SizedWindow found{};
+    for (const SizedWindow& entry : sizedWindows) {
+        if (entry.window == window) {
+            found = entry;
+            break;
+        }
+    }
+    ReleaseSRWLockShared(&sizedLock);
+    if (!found.window) {
+        found = SizedWindow{window, static_cast<SizerInfo*>(GetPropW(window, SIZER_PROPERTY)),
+                            reinterpret_cast<WNDPROC>(GetPropW(window, SIZER_WINDOW_PROC))};
+    }
+    return found;
 }
 
-WNDPROC FindOldProc(HWND window) {
-    return reinterpret_cast<WNDPROC>(GetPropW(window, SIZER_WINDOW_PROC));
+// Enters the window into the table (`info` set) or takes it out (`info` null); a full table leaves it to the
+// properties.
+void NoteSized(HWND window, SizerInfo* info, WNDPROC oldProc) {
+    AcquireSRWLockExclusive(&sizedLock);
+    for (SizedWindow& entry : sizedWindows) {
+        if (entry.window == window) {
+            entry = SizedWindow{};
+        }
+    }
+    for (SizedWindow& entry : sizedWindows) {
+        if (info && !entry.window) {
+            entry = SizedWindow{window, info, oldProc};
+            break;
+        }
+    }
+    ReleaseSRWLockExclusive(&sizedLock);
 }
 
 // The metrics are read each time: the user can change them while the dialog is open.
@@ -35,6 +74,7 @@ void FreeSizerInfo(SizerInfo* info) {
 
 // Puts the window's own procedure back and drops both properties, so nothing refers to the record any more.
 void RemoveSubclass(HWND window, WNDPROC oldProc) {
+    NoteSized(window, nullptr, nullptr);
     if (oldProc) {
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
     }
@@ -146,11 +186,12 @@ int SizerInstall(HWND window, const SizerAnchor* anchors) {
     }
     info->rowCount = rowCount;
     std::memcpy(info->rows, anchors, sizeof(SizerAnchor) * static_cast<size_t>(rowCount));
+    NoteSized(window, info, oldProc);
     return 1;
 }
 
 void SizerLayout(int clientWidth, int clientHeight, HWND window) {
-    SizerInfo* info = FindSizerInfo(window);
+    SizerInfo* info = FindSized(window).info;
     if (!info) {
         return;
     }
@@ -193,8 +234,9 @@ void SizerLayout(int clientWidth, int clientHeight, HWND window) {
 }
 
 LRESULT CALLBACK SizerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC oldProc = FindOldProc(window);
-    SizerInfo* info = FindSizerInfo(window);
+    SizedWindow sized = FindSized(window);
+    WNDPROC oldProc = sized.oldProc;
+    SizerInfo* info = sized.info;
     switch (message) {
     case WM_DESTROY:
         return OnDestroy(window, info, oldProc, wParam, lParam);
