@@ -1,14 +1,14 @@
-// The program's private window messages to the main dialog. Workers send them (never post: the payload lives on
-// the sender's stack until the UI thread has handled it), so the step they carry runs on the user interface
-// thread, the only thread that reads the server table without tableLock.
+// The program's private window messages to the main dialog, so the step they carry runs on the user interface
+// thread, the only thread that reads the server table without tableLock. Workers send those with a payload (it
+// lives on the sender's stack until the UI thread has handled it); only the two wake-ups without one are posted.
 #pragma once
 
 #include <windows.h>
 
-// A status reply parsed off the UI thread, to be stored into its record and listed there, so that no reader on
-// the UI thread ever meets the record half filled or the row counted twice. wParam: the ServerRecord in the
-// table; lParam: the parsed copy (const ServerRecord*). The receiver holds tableLock while it waits.
-constexpr UINT WM_APP_STORE_REPLY = WM_APP + 1;
+// Replies have been handed over (net/reply_handover.h): the UI thread takes every queued one and lists it. Posted
+// by the receiver thread when the queue stops being empty (wParam 0), or sent with wParam TAKE_REPLIES_AT_ONCE by
+// a worker that waits until everything accepted so far is listed, counted and painted. Returns TRUE.
+constexpr UINT WM_APP_TAKE_REPLIES = WM_APP + 1;
 
 // Swaps the server table for another (a ServerTableSwap*, see server_table.h) and empties both lists, whose rows
 // refer into the table. The rebuild uses it to take the old table away before releasing it and to publish the
@@ -31,8 +31,8 @@ constexpr UINT WM_APP_SET_MOD_FILTER_TEXT = WM_APP + 4;
 // saving. No payload; the handler returns TRUE.
 constexpr UINT WM_APP_MOD_FILTERS_FILLED = WM_APP + 5;
 
-// The query engine's batched repaint of the server list: the rows listed since the last one are shown. While
-// replies stream in, the list's own redrawing is held off (each row inserted otherwise redrew its scroll bar,
-// which under Wine took longer than everything else a reply costs); this lets it redraw, once. No payload; the
-// handler returns TRUE.
-constexpr UINT WM_APP_REPAINT_LIST = WM_APP + 6;
+// A worker's status text is waiting (app/status_bar.h): posted with wParam 0 when the first text arrives after the
+// last one shown, so the bar shows it as soon as its rate allows; sent with wParam STATUS_AT_ONCE and lParam the
+// text (const wchar_t*) by a worker whose text must be shown, after any still waiting, before the send returns.
+// Returns TRUE.
+constexpr UINT WM_APP_SHOW_STATUS = WM_APP + 6;

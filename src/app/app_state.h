@@ -53,7 +53,7 @@ struct AppState {
     int32_t updateRunning;
     wchar_t* modFilterDirs[MOD_FILTER_CAPACITY]; // heap strings; mod filter box item data indexes these
     int32_t packetsPerSecond;
-    int32_t listDirty; // a server was listed since the last batched repaint
+    int32_t listDirty; // a server was listed since the last batched repaint; user interface thread only
     int32_t showEmpty;
     HANDLE allAnsweredEvent; // automatic reset; one per update run
 };

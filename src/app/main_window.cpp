@@ -5,11 +5,15 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include <vector>
+
 #include "app/app_messages.h"
 #include "app/settings_store.h"
+#include "app/status_bar.h"
 #include "launch/config_dialog.h"
 #include "master/mod_filters.h"
 #include "master/update_run.h"
+#include "net/reply_handover.h"
 #include "net/server_table.h"
 #include "resource.h"
 #include "ui/sizer/main_anchors.h"
@@ -101,6 +105,32 @@ INT_PTR OnNotify(LPARAM lParam) {
     return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
 }
 
+constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
+
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
+
+// Replies handed over by the receiver thread (net/reply_handover.h) become rows; a worker waiting for them also
+// gets the list painted and counted now, else both follow at their own rate.
+void OnTakeReplies(WPARAM how) {
+    static std::vector<int32_t> taken; // kept, so its room is reused from batch to batch
+    if (TakeHandedOverReplies(taken)) {
+        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
+    }
+    ListDeliveredReplies(taken);
+    if (how == TAKE_REPLIES_AT_ONCE) {
+        RepaintServerList();
+        UpdateStatusCounts();
+    } else {
+        RepaintServerListWhenDue();
+        UpdateStatusCountsSoon();
+    }
+}
+
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    OnTakeReplies(0);
+}
+
 // Settings still zero or empty after loading take the program's defaults.
 void ApplyDefaults() {
     if (app.gameExe[0] == 0) {
@@ -169,15 +199,15 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return ResizeColumns(LOWORD(lParam));
     case WM_NOTIFY:
         return OnNotify(lParam);
-    case WM_APP_STORE_REPLY:
-        StoreServerReply(reinterpret_cast<ServerRecord*>(wParam), *reinterpret_cast<const ServerRecord*>(lParam));
+    case WM_APP_TAKE_REPLIES:
+        OnTakeReplies(wParam);
+        return ReturnResult(TRUE);
+    case WM_APP_SHOW_STATUS:
+        OnStatusWake(wParam, lParam);
         return ReturnResult(TRUE);
     case WM_APP_SWAP_TABLE:
         SwapServerTable(*reinterpret_cast<ServerTableSwap*>(lParam));
         return TRUE;
-    case WM_APP_REPAINT_LIST:
-        ShowListedRows();
-        return ReturnResult(TRUE);
     case WM_APP_END_UPDATE:
         EndUpdateRun();
         return ReturnResult(TRUE);

@@ -2,8 +2,6 @@
 
 #include "app/app_state.h"
 
-#include <commctrl.h>
-
 #include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "master/master_list.h"
@@ -41,14 +39,10 @@ int RunUpdate() {
         return 1;
     }
 
-    SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
-    SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
-    app.shownServers = 0;
-    app.shownPlayers = 0;
+    // The swap to the new table empties both lists and zeroes their counts, on the user interface thread.
     RebuildServerTable(body, bodyLength);
 
     SetStatus(L"Querying servers...");
-    UpdateStatusCounts(); // "0 Players", "0 Servers"
 
     QueryServers();
     return 0;
@@ -85,7 +79,9 @@ DWORD WINAPI UpdateThread(LPVOID) {
 }
 
 void EndUpdateRun() {
-    LetListRedraw();
+    // Whatever the run left waiting is shown before the controls say it is over.
+    RepaintServerList();
+    FlushStatus();
     SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Update");
     EnableControl(IDC_CONFIG, TRUE);
     EnableControl(IDC_MOD_FILTER, TRUE);

@@ -6,10 +6,11 @@
 
 #include <unordered_map>
 
-#include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/address.h"
+#include "net/in_flight.h"
 #include "net/query_pacing.h"
+#include "net/reply_handover.h"
 #include "net/reply_parser.h"
 #include "net/server_table.h"
 #include "net/status_reply.h"
@@ -18,14 +19,18 @@ namespace {
 
 constexpr int QUERY_PASSES = 3;
 constexpr DWORD GRACE_WAIT_MS = 1000;
-constexpr DWORD REPAINT_DELAY_MS = 250;
-// Painting the list takes the user interface thread tens of milliseconds under a stream of replies; repainting it
-// at every step left too little of the thread for the replies themselves.
-constexpr DWORD REPAINT_INTERVAL_MS = 250;
-// How far a pass may fall behind its pacing and still catch up (a paint of the list holds the user interface
-// thread, and with it the next query's status line, for tens of milliseconds).
+// How far a pass may fall behind its pacing and still catch up, rather than start counting afresh.
 constexpr DWORD PACING_BACKLOG_MS = 100;
 constexpr int DATAGRAM_SIZE = 4096;
+// Asked of the socket layer so that a burst of replies waits in the socket, not on the wire's floor; a smaller
+// buffer is taken as it comes (Linux under Wine caps it at its own limit).
+constexpr int RECEIVE_BUFFER_BYTES = 4 * 1024 * 1024;
+// An unpaced pass keeps at most this many queries in flight (sent, not answered, not older than
+// IN_FLIGHT_EXPIRY_MS), so that the replies to them fit the socket's buffer whatever it was granted.
+constexpr int32_t IN_FLIGHT_LIMIT = 256;
+constexpr DWORD IN_FLIGHT_EXPIRY_MS = 250;
+// How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
+constexpr DWORD IN_FLIGHT_WAIT_MS = 10;
 
 // Which of allAnsweredEvent and abortEvent ended a wait; the all-answered signal takes precedence.
 enum class WaitEnd { AllAnswered, Abort, Other };
@@ -49,26 +54,22 @@ int32_t CountUnansweredLocked() {
     return count;
 }
 
-void RepaintIfListed() {
-    if (app.listDirty && app.hMainDlg) {
-        SendMessageW(app.hMainDlg, WM_APP_REPAINT_LIST, 0, 0);
+// The queries of the current unpaced pass in flight: the update thread notes and expires them, the receiver
+// thread settles them, both under tableLock. `room` (automatic reset, one per run) wakes the update thread when a
+// full window has drained.
+InFlightWindow inFlight;
+HANDLE roomInFlight = nullptr;
+
+void SettleQuery(int32_t index) {
+    if (SettleInFlight(inFlight, index) && roomInFlight) {
+        SetEvent(roomInFlight);
     }
-    app.listDirty = 0;
 }
 
-// When the list may be repainted next: not in the run's first REPAINT_DELAY_MS, then at most every
-// REPAINT_INTERVAL_MS.
-struct RepaintClock {
-    DWORD since;
-    DWORD wait;
-};
-
-void RepaintWhenDue(RepaintClock& clock) {
-    DWORD now = timeGetTime();
-    if (now - clock.since > clock.wait && app.listDirty) {
-        RepaintIfListed();
-        clock = {now, REPAINT_INTERVAL_MS};
-    }
+// Waits for room in flight, or for the oldest query to expire; returns false when abortEvent ended the wait.
+bool WaitForRoomInFlight() {
+    HANDLE events[2] = {app.abortEvent, roomInFlight};
+    return WaitForMultipleObjects(roomInFlight ? 2 : 1, events, FALSE, IN_FLIGHT_WAIT_MS) != WAIT_OBJECT_0;
 }
 
 void CloseEvent(HANDLE& event) {
@@ -88,6 +89,8 @@ bool OpenRunObjects() {
         app.querySocket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     }
     if (app.querySocket != INVALID_SOCKET && WSAEventSelect(app.querySocket, app.socketEvent, FD_READ) == 0) {
+        int bytes = RECEIVE_BUFFER_BYTES;
+        setsockopt(app.querySocket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
         return true;
     }
     if (app.querySocket != INVALID_SOCKET) {
@@ -121,22 +124,53 @@ DWORD WaitForNextQuery(PacingClock& clock) {
     return untilDue > shortest ? untilDue : shortest;
 }
 
-// One pass over the table. Returns false when abortEvent ended a pacing wait.
-bool RunPass(DWORD pacingMs, RepaintClock& repaint) {
-    PacingClock pacing{timeGetTime(), pacingMs};
-    for (int32_t j = 0; j < app.serverCount; ++j) {
-        bool sent = false;
+// Sends record j's query if it is still unanswered and, unpaced, once there is room in flight. Returns whether a
+// query went out; false with `aborted` set when abortEvent ended a wait for room. tableLock is held for the
+// record's test and bookkeeping only, not for the send: the receiver never waits for a system call of this thread.
+bool QueryIfUnanswered(int32_t j, bool unpaced, bool& aborted) {
+    for (;;) {
         EnterCriticalSection(&app.tableLock);
-        if (!app.servers[j].answered) {
-            SendStatusQuery(&app.servers[j]);
-            sent = true;
-        }
-        LeaveCriticalSection(&app.tableLock);
-
-        if (sent && WaitForAnswersOrAbort(WaitForNextQuery(pacing)) == WaitEnd::Abort) {
+        ServerRecord* record = &app.servers[j];
+        if (record->answered) {
+            LeaveCriticalSection(&app.tableLock);
             return false;
         }
-        RepaintWhenDue(repaint);
+        if (!unpaced || HasRoomInFlight(inFlight, timeGetTime(), IN_FLIGHT_EXPIRY_MS)) {
+            QueryDestination destination = PrepareStatusQuery(record);
+            if (unpaced) {
+                NoteQueryInFlight(inFlight, j, record->queryTime);
+            }
+            LeaveCriticalSection(&app.tableLock);
+            if (!SendStatusQuery(destination) && unpaced) {
+                EnterCriticalSection(&app.tableLock);
+                SettleQuery(j); // no reply will come to take its place
+                LeaveCriticalSection(&app.tableLock);
+            }
+            return true;
+        }
+        LeaveCriticalSection(&app.tableLock);
+        if (!WaitForRoomInFlight()) {
+            aborted = true;
+            return false;
+        }
+    }
+}
+
+// One pass over the table. Returns false when abortEvent ended a wait.
+bool RunPass(DWORD pacingMs) {
+    bool unpaced = pacingMs == 0;
+    if (unpaced) {
+        EnterCriticalSection(&app.tableLock);
+        ResetInFlight(inFlight, app.serverCount, IN_FLIGHT_LIMIT);
+        LeaveCriticalSection(&app.tableLock);
+    }
+    PacingClock pacing{timeGetTime(), pacingMs};
+    for (int32_t j = 0; j < app.serverCount; ++j) {
+        bool aborted = false;
+        bool sent = QueryIfUnanswered(j, unpaced, aborted);
+        if (aborted || (sent && WaitForAnswersOrAbort(WaitForNextQuery(pacing)) == WaitEnd::Abort)) {
+            return false;
+        }
     }
     return true;
 }
@@ -144,9 +178,8 @@ bool RunPass(DWORD pacingMs, RepaintClock& repaint) {
 // Passes and grace waits; returns when the run is over, however it ended.
 void RunPasses() {
     DWORD pacingMs = PacingIntervalMs(app.packetsPerSecond);
-    RepaintClock repaint{timeGetTime(), REPAINT_DELAY_MS};
     for (int pass = 0; pass < QUERY_PASSES; ++pass) {
-        if (!RunPass(pacingMs, repaint)) {
+        if (!RunPass(pacingMs)) {
             return;
         }
         if (CountUnansweredLocked() <= 0) {
@@ -169,6 +202,58 @@ std::unordered_map<uint64_t, int32_t> IndexServersLocked() {
     return indices;
 }
 
+// The receiver thread's view of the run: where each server sits in the table, and how many have not answered.
+struct ReceiverState {
+    std::unordered_map<uint64_t, int32_t> indices;
+    int32_t unanswered;
+    char datagram[DATAGRAM_SIZE + 1];
+};
+
+// Accepts one datagram from `sender` if it answers a query of this run; returns whether none is left unanswered.
+bool AcceptDatagram(ReceiverState& state, int length, const sockaddr_in& sender, DWORD arrival) {
+    EnterCriticalSection(&app.tableLock);
+    auto found = state.indices.find(ServerPairKey(sender.sin_addr.s_addr, ntohs(sender.sin_port)));
+    if (found != state.indices.end()) {
+        ServerRecord* record = &app.servers[found->second];
+        if (record->queryTime != 0 && !record->answered) {
+            ParseStatusReply(state.datagram, length, arrival, record);
+            SettleQuery(found->second);
+            --state.unanswered;
+        }
+    }
+    bool allAnswered = state.unanswered <= 0;
+    LeaveCriticalSection(&app.tableLock);
+    return allAnswered;
+}
+
+// Reads every datagram waiting in the socket, each stamped the moment it is read. Returns whether the table is
+// complete; the all-answered event is then set once everything is listed.
+bool DrainSocket(ReceiverState& state) {
+    for (;;) {
+        sockaddr_in sender{};
+        int senderSize = sizeof sender;
+        int length = recvfrom(app.querySocket, state.datagram, DATAGRAM_SIZE, 0, reinterpret_cast<sockaddr*>(&sender),
+                              &senderSize);
+        DWORD arrival = timeGetTime();
+        if (length == SOCKET_ERROR) {
+            // WSAECONNRESET follows a port-unreachable report from a dead server, WSAEMSGSIZE a datagram over 4096
+            // bytes, which is lost: either way the next one is read. Anything else means the socket is empty.
+            int error = WSAGetLastError();
+            if (error == WSAECONNRESET || error == WSAEMSGSIZE) {
+                continue;
+            }
+            return false;
+        }
+        if (length == 0) {
+            continue;
+        }
+        state.datagram[length] = 0;
+        if (AcceptDatagram(state, length, sender, arrival)) {
+            return true;
+        }
+    }
+}
+
 } // namespace
 
 void QueryServers() {
@@ -176,6 +261,9 @@ void QueryServers() {
         return;
     }
     timeBeginPeriod(1);
+    BeginReplyHandOver();
+    ResetInFlight(inFlight, 0, IN_FLIGHT_LIMIT);
+    roomInFlight = CreateEventW(nullptr, FALSE, FALSE, nullptr); // without it, a full window is polled
 
     HANDLE receiver = CreateThread(nullptr, 0, ReceiverThread, nullptr, 0, nullptr);
     if (!receiver) {
@@ -187,12 +275,10 @@ void QueryServers() {
     RunPasses();
 
     const wchar_t* closing = WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0 ? L"Aborted" : L"Completed";
-    int32_t unanswered = CountUnansweredLocked();
-    RepaintIfListed();
 
     if (receiver) {
-        // The receiver may be inside a datagram's handling, sending to the user interface thread; it is let
-        // finish, and closes its two events, before the socket and the event it uses are taken away.
+        // The receiver may be inside a datagram's handling; it is let finish, and closes its two events, before
+        // the socket and the event it uses are taken away.
         SetEvent(app.receiverStopEvent);
         WaitForSingleObject(receiver, INFINITE);
         CloseHandle(receiver);
@@ -202,17 +288,17 @@ void QueryServers() {
     closesocket(app.querySocket);
     app.querySocket = INVALID_SOCKET;
     CloseEvent(app.allAnsweredEvent);
+    CloseEvent(roomInFlight);
 
-    SetStatus(L"%s. %d of %d servers responded.", closing, app.serverCount - unanswered, app.serverCount);
+    // Counted once the receiver has ended, and every accepted reply listed and painted before the closing line, so
+    // the line and the rows tell the same story.
+    int32_t unanswered = CountUnansweredLocked();
+    DeliverRepliesNow();
+    SetStatusNow(L"%s. %d of %d servers responded.", closing, app.serverCount - unanswered, app.serverCount);
     timeEndPeriod(1);
 }
 
-void SendStatusQuery(ServerRecord* record) {
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_addr.s_addr = record->addr;
-    destination.sin_port = htons(record->port);
-
+QueryDestination PrepareStatusQuery(ServerRecord* record) {
     char address[DOTTED_QUAD_SIZE];
     FormatDottedQuad(record->addr, address);
     if (record->attempts == 0) {
@@ -221,56 +307,40 @@ void SendStatusQuery(ServerRecord* record) {
         SetStatus(L"Retrying %S:%d (attempt %d)...", address, record->port, record->attempts + 1);
     }
     record->attempts++;
-
     record->queryTime = timeGetTime();
+    return QueryDestination{record->addr, record->port};
+}
+
+bool SendStatusQuery(QueryDestination server) {
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = server.addr;
+    destination.sin_port = htons(server.port);
     if (sendto(app.querySocket, reinterpret_cast<const char*>(STATUS_QUERY), STATUS_QUERY_SIZE, 0,
                reinterpret_cast<sockaddr*>(&destination), sizeof destination) == SOCKET_ERROR) {
         SetStatus(L"Can't send: error %d", WSAGetLastError());
+        return false;
     }
+    return true;
 }
 
 DWORD WINAPI ReceiverThread(LPVOID) {
     HANDLE events[2] = {app.socketEvent, app.receiverStopEvent};
     timeBeginPeriod(1);
 
+    ReceiverState state;
     EnterCriticalSection(&app.tableLock);
-    std::unordered_map<uint64_t, int32_t> indices = IndexServersLocked();
-    // Only this thread's parsing marks records answered while it runs, so counting its acceptances down keeps
-    // the number without a walk through the table for every datagram.
-    int32_t unanswered = CountUnanswered();
+    state.indices = IndexServersLocked();
+    // Only this thread marks records answered while it runs, so counting its acceptances down keeps the number
+    // without a walk through the table for every datagram.
+    state.unanswered = CountUnanswered();
     LeaveCriticalSection(&app.tableLock);
 
-    char datagram[DATAGRAM_SIZE + 1];
-    for (;;) {
-        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            break; // the stop event, or a failed wait
-        }
-        sockaddr_in sender{};
-        int senderSize = sizeof sender;
-        // A receive fails with WSAECONNRESET after a port-unreachable report from a dead server, and with
-        // WSAEMSGSIZE for a datagram over 4096 bytes, which is lost; either way the next one is read.
-        int length =
-            recvfrom(app.querySocket, datagram, DATAGRAM_SIZE, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
-        if (length == SOCKET_ERROR || length == 0) {
-            continue;
-        }
-        datagram[length] = 0;
-
-        EnterCriticalSection(&app.tableLock);
-        auto found = indices.find(ServerPairKey(sender.sin_addr.s_addr, ntohs(sender.sin_port)));
-        if (found != indices.end()) {
-            ServerRecord* record = &app.servers[found->second];
-            if (record->queryTime != 0 && !record->answered) {
-                ParseStatusReply(datagram, length, record);
-                if (record->answered) {
-                    --unanswered;
-                }
-            }
-        }
-        if (unanswered <= 0) {
+    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        if (DrainSocket(state)) {
+            DeliverRepliesNow();
             SetEvent(app.allAnsweredEvent);
         }
-        LeaveCriticalSection(&app.tableLock);
     }
 
     CloseHandle(events[1]);

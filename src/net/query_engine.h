@@ -11,8 +11,19 @@
 // rebuilt and Windows Sockets started.
 void QueryServers();
 
-// Sends one status query to the record's server and counts the attempt. The caller holds tableLock.
-void SendStatusQuery(ServerRecord* record);
+// Where a status query goes: the record's address (network byte order) and port (host byte order).
+struct QueryDestination {
+    uint32_t addr;
+    uint16_t port;
+};
+
+// Announces the query in the status line, counts the attempt and stamps queryTime; the send follows at once. The
+// caller holds tableLock.
+QueryDestination PrepareStatusQuery(ServerRecord* record);
+
+// Sends the status query datagram; a failure is reported in the status line and returns false. Called right after
+// PrepareStatusQuery, without tableLock: a reply cannot be accepted before its record was stamped.
+bool SendStatusQuery(QueryDestination server);
 
 // Receives replies on querySocket until receiverStopEvent is set; closes receiverStopEvent and socketEvent.
 DWORD WINAPI ReceiverThread(LPVOID);

@@ -2,14 +2,11 @@
 
 #include "app/app_state.h"
 
-#include <mmsystem.h>
-
-#include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/text.h"
 #include "base/wide.h"
+#include "net/reply_handover.h"
 #include "net/status_reply.h"
-#include "ui/views/server_list.h"
 
 void DecodeAnsi(const char* text, char16_t* dest, size_t size) {
     if (size == 0) {
@@ -28,22 +25,12 @@ void DecodeAnsi(const char* text, char16_t* dest, size_t size) {
     }
 }
 
-void ParseStatusReply(const char* datagram, int length, ServerRecord* record) {
-    // Waiting for tableLock, done by the caller, counts into the ping.
-    DWORD now = timeGetTime();
-
-    // Parsed into a copy that the user interface thread stores and lists in one step: a refilter running there
-    // meanwhile sees the record either untouched or complete, and lists it once.
-    ServerRecord reply = *record;
-    reply.answered = 1;
-    ParseStatusText(datagram, length, DecodeAnsi, reply);
-    reply.ping = ElapsedMs(reply.queryTime, now);
-
-    bool stored = app.hMainDlg && SendMessageW(app.hMainDlg, WM_APP_STORE_REPLY, reinterpret_cast<WPARAM>(record),
-                                               reinterpret_cast<LPARAM>(&reply));
-    if (!stored) {
-        *record = reply; // no dialog, so no list and no reader on another thread
-    }
+void ParseStatusReply(const char* datagram, int length, uint32_t arrivalTime, ServerRecord* record) {
+    record->answered = 1;
+    ParseStatusText(datagram, length, DecodeAnsi, *record);
+    record->ping = ElapsedMs(record->queryTime, arrivalTime);
+    // From here on the record is the user interface thread's to read; no worker writes it again in this run.
+    HandOverReply(static_cast<int32_t>(record - app.servers));
 
     SetStatus(L"Found %d player%s on '%s'", record->playerCount, AsWide(PluralSuffix(record->playerCount)),
               AsWide(record->hostname));

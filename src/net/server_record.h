@@ -16,7 +16,9 @@ struct PlayerRecord {
 };
 
 // Writers: RebuildServerTable writes addr and port only; the query engine writes queryTime and attempts; the
-// reply parser writes everything else. A record moves forward only: new -> queried -> answered.
+// reply parser, on the receiver thread, writes the reply's fields and answered; the user interface thread writes
+// delivered. A record moves forward only: new -> queried -> answered -> delivered, and once answered no worker
+// writes it again in that run.
 struct ServerRecord {
     uint32_t addr; // IPv4 address in network byte order, as the master list entry gave it
     uint16_t port; // host byte order
@@ -28,9 +30,12 @@ struct ServerRecord {
     int32_t playerCount; // valid entries in players, 0 to MAX_PLAYERS
     int32_t maxClients;
     uint32_t queryTime; // millisecond clock at the latest query; 0 = not queried in this run
-    uint32_t ping;      // milliseconds from the latest query to the start of parsing its reply
+    uint32_t ping;      // milliseconds from the latest query to its reply's arrival
     PlayerRecord players[MAX_PLAYERS];
     int32_t answered; // 1 once a reply was accepted; never back to 0 within a run
+    // 1 once the user interface thread has taken the answered record over; only that thread reads or writes it,
+    // and it reads no other field of a record before this is set.
+    int32_t delivered;
     int32_t attempts; // queries sent in this run
     int32_t anticheat;
     int32_t timelimit;

@@ -2,6 +2,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
+#include "app/status_bar.h"
 #include "net/server_list_decode.h"
 #include "ui/views/server_list.h"
 
@@ -21,6 +22,7 @@ void SwapOnUserInterfaceThread(ServerTableSwap& swap) {
 
 void SwapServerTable(ServerTableSwap& swap) {
     EmptyServerLists();
+    UpdateStatusCounts(); // "0 Players", "0 Servers"
     ServerRecord* servers = app.servers;
     int32_t serverCount = app.serverCount;
     app.servers = swap.servers;

@@ -247,16 +247,28 @@ TEST_F(MainWindowTest, SetStatusFormatsWideAndNarrowTextAndCutsAt1023Characters)
     EXPECT_EQ(shown, longText.substr(0, 1023));
 }
 
-TEST_F(MainWindowTest, SetStatusWorksFromAnotherThread) {
-    bool done = false;
-    std::thread worker([&done] {
+TEST_F(MainWindowTest, AWorkersStatusTextsReachTheBarWithoutTheWorkerWaiting) {
+    // This thread serves no message while the worker runs: the worker must not need it to.
+    std::thread worker([] {
+        SetStatus(L"Querying %S:%d...", "10.0.0.1", 27910);
         SetStatus(L"Found %d player%s on '%s'", 3, L"s", L"Far Away");
-        done = true;
     });
-    // The worker's message is served by this thread, so keep pumping until it returns.
-    EXPECT_TRUE(PumpUntil([&done] { return done; }));
     worker.join();
-    EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Far Away'");
+    RecordStatusLine();
+    EXPECT_TRUE(PumpUntil([] { return StatusPartText(0) == L"Found 3 players on 'Far Away'"; }));
+    EXPECT_EQ(RecordedStatusLines(),
+              (std::vector<std::wstring>{L"Querying 10.0.0.1:27910...", L"Found 3 players on 'Far Away'"}));
+
+    // A closing line is shown before its worker goes on, after what still waits.
+    RecordStatusLine();
+    std::thread closer([] {
+        SetStatus(L"Retrying %S:%d (attempt %d)...", "10.0.0.1", 27910, 3);
+        SetStatusNow(L"%s. %d of %d servers responded.", L"Completed", 0, 1);
+    });
+    EXPECT_TRUE(PumpUntil([] { return RecordedStatusLines().size() >= 2; }));
+    closer.join();
+    EXPECT_EQ(RecordedStatusLines(), (std::vector<std::wstring>{L"Retrying 10.0.0.1:27910 (attempt 3)...",
+                                                                L"Completed. 0 of 1 servers responded."}));
 }
 
 TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {

@@ -1,5 +1,6 @@
 // Replies parsed on a worker thread while the user clicks the Full and Empty boxes: at every moment the user
-// interface thread can observe, the rows are exactly the listed servers, each once, and the counters add up.
+// interface thread can observe, the rows are exactly the delivered servers that pass the filters, each once, and the
+// counters add up.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -20,13 +21,17 @@ constexpr int SERVER_COUNT = 60;
 
 struct Feeder {
     std::vector<std::string> replies;
+    HANDLE clicked = CreateEventW(nullptr, FALSE, FALSE, nullptr); // the user has clicked again
     HANDLE thread = nullptr;
 };
 
+// One reply per click, so that every reply meets a refilter. Some are handed over and left for the posted wake-up,
+// some delivered at once, as a run does.
 DWORD WINAPI FeedAll(void* parameter) {
     auto* feeder = static_cast<Feeder*>(parameter);
     for (int i = 0; i < SERVER_COUNT; ++i) {
-        FeedReply(i, feeder->replies[i], 30);
+        WaitForSingleObject(feeder->clicked, 1000);
+        FeedReply(i, feeder->replies[i], 30, i % 3 == 0);
     }
     return 0;
 }
@@ -55,9 +60,9 @@ bool ListMatchesTable(std::string& why) {
             return false;
         }
         const ServerRecord& record = app.servers[index];
-        bool passes = (app.showFull || record.playerCount < record.maxClients) &&
-                      (app.showEmpty || record.playerCount != 0);
-        if (!record.answered || !passes || record.maxClients != 8) {
+        bool passes =
+            (app.showFull || record.playerCount < record.maxClients) && (app.showEmpty || record.playerCount != 0);
+        if (!record.delivered || !passes || record.maxClients != 8) {
             why = "row " + std::to_string(row) + " lists a server that is unanswered, filtered or half filled";
             return false;
         }
@@ -70,7 +75,7 @@ bool ListMatchesTable(std::string& why) {
     int listable = 0;
     for (int i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = app.servers[i];
-        if (record.answered && (app.showFull || record.playerCount < record.maxClients) &&
+        if (record.delivered && (app.showFull || record.playerCount < record.maxClients) &&
             (app.showEmpty || record.playerCount != 0)) {
             ++listable;
         }
@@ -106,21 +111,26 @@ TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
     while (consistent && WaitForSingleObject(feeder.thread, 0) == WAIT_TIMEOUT) {
         ToggleCheckBox((clicks % 3 == 0) ? IDC_SHOW_EMPTY : IDC_SHOW_FULL);
         ++clicks;
+        SetEvent(feeder.clicked);
         consistent = ListMatchesTable(why);
         MSG message;
-        // Serves the worker's pending store-and-list message, then looks again.
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+        // Serves the worker's hand-overs, sent and posted, then looks again.
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
         consistent = consistent && ListMatchesTable(why);
     }
     // Let the worker finish even after a failure, so it never outlives the window.
     ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(feeder.thread, 0) == WAIT_OBJECT_0; }, 30000));
     CloseHandle(feeder.thread);
+    CloseHandle(feeder.clicked);
     EXPECT_TRUE(consistent) << why << " after " << clicks << " clicks";
     EXPECT_GT(clicks, 10);
 
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(app.hServerList), SERVER_COUNT);
+    // The last replies may still be waiting for their posted wake-up.
+    EXPECT_TRUE(PumpUntil([] { return ListRowCount(app.hServerList) == SERVER_COUNT; }));
     EXPECT_TRUE(ListMatchesTable(why)) << why;
     CloseMainWindow();
 }

@@ -78,8 +78,6 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
     ClickServerColumn(PING_COLUMN_INDEX);
-    // The parser leaves painting to the query engine's batched repaint; do it now.
-    SendMessageW(app.hMainDlg, WM_APP_REPAINT_LIST, 0, 0);
     RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
     ASSERT_EQ(ListRowCount(app.hServerList), count);

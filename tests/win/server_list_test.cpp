@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "app/app_messages.h"
 #include "app/app_state.h"
 #include "harness.h"
 #include "net/server_table.h"
 #include "resource.h"
 #include "servers.h"
+#include "net/reply_handover.h"
 #include "ui/views/server_list.h"
 
 namespace {
@@ -86,8 +88,8 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
         }
         return result;
     };
-    EXPECT_EQ(titles(app.hServerList, 7), (Texts{L"Host Name", L"IP Address", L"Map", L"Players", L"AC", L"Mod",
-                                                 L"Ping"}));
+    EXPECT_EQ(titles(app.hServerList, 7),
+              (Texts{L"Host Name", L"IP Address", L"Map", L"Players", L"AC", L"Mod", L"Ping"}));
     EXPECT_EQ(titles(app.hPlayerList, 3), (Texts{L"Name", L"Score", L"Ping"}));
     HWND header = reinterpret_cast<HWND>(SendMessageW(app.hServerList, LVM_GETHEADER, 0, 0));
     EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
@@ -98,7 +100,8 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     float span = static_cast<float>(client.right - 16);
     const int percents[] = {30, 20, 10, 10, 5, 15, 10};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, i, 0), static_cast<int>(percents[i] / 100.0f * span))
+        EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, i, 0),
+                  static_cast<int>(percents[i] / 100.0f * span))
             << i;
     }
 
@@ -141,7 +144,6 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 4); // the penguin
 
     EXPECT_EQ(app.servers[1].answered, 1);
-    EXPECT_EQ(app.listDirty, 1);
     EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Real Test'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
@@ -221,48 +223,71 @@ TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"delta", L"bravo", L"charlie"}));
 }
 
-TEST_F(ServerListTest, ARowListedInItsSortedPlaceStandsWhereAFullSortAfterEachReplyWouldPutIt) {
-    // The reference lists each reply the slow way: its row appended, then the whole list sorted.
+TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReplyWouldPutThem) {
+    // The reference lists each reply the slow way: its row appended and the whole list sorted again. The list's
+    // sort is stable, so sorting once after the last append gives the same order.
     HWND reference = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, app.hMainDlg, nullptr,
                                    nullptr, nullptr);
     ASSERT_NE(reference, nullptr);
     constexpr int COUNT = 150;
     std::mt19937 random(7);
-    for (int sortValue : {PING, HOST, HOST | SORT_REVERSED_BIT, PLAYERS, MAP, ADDRESS | SORT_REVERSED_BIT}) {
-        SCOPED_TRACE(sortValue);
-        LoadServerTable(COUNT);
-        SendMessageW(reference, LVM_DELETEALLITEMS, 0, 0);
+    auto rowsOf = [](HWND list) {
+        std::vector<LPARAM> rows;
+        for (int row = 0; row < ListRowCount(list); ++row) {
+            rows.push_back(ListItemData(list, row));
+        }
+        return rows;
+    };
+    for (int sortValue : {HOST, ADDRESS, MAP, PLAYERS, AC, MOD, PING, HOST | SORT_REVERSED_BIT,
+                          ADDRESS | SORT_REVERSED_BIT, PING | SORT_REVERSED_BIT}) {
         app.sortColumn = sortValue;
         std::vector<int> order(COUNT);
         std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), random);
-        for (int index : order) {
-            // Few distinct values, so most rows tie with others in every column.
-            TestServer server = Server(index % 3 ? "Host" : "host", index % 4, 3);
-            server.mapname = "q2dm" + std::to_string(index % 5);
-            FeedServer(index, server, 10 * (index % 6));
-
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = ListRowCount(reference);
-            item.lParam = index;
-            SendMessageW(reference, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(reference, LVM_DELETEALLITEMS, 0, 0);
+        std::vector<LPARAM> oneByOne;
+        Texts counts;
+        for (bool batch : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "sort " << sortValue << (batch ? ", as one batch" : ", one by one"));
+            LoadServerTable(COUNT);
+            for (int index : order) {
+                // Few distinct values, so most rows tie with others in every column.
+                TestServer server = Server(index % 3 ? "Host" : "host", index % 4, 3);
+                server.mapname = "q2dm" + std::to_string(index % 5);
+                server.gamename = index % 2 ? "ctf" : "baseq2";
+                server.anticheat = index % 3;
+                FeedServer(index, server, 10 * (index % 6), false);
+                if (!batch) {
+                    SendMessageW(app.hMainDlg, WM_APP_TAKE_REPLIES, 0, 0); // as the posted wake-up does
+                }
+            }
+            EXPECT_EQ(ListRowCount(app.hServerList), batch ? 0 : COUNT);
+            DeliverRepliesNow();
+            if (batch) {
+                EXPECT_EQ(rowsOf(app.hServerList), oneByOne);
+                EXPECT_EQ((Texts{StatusPartText(1), StatusPartText(2)}), counts);
+                continue;
+            }
+            for (int index : order) {
+                LVITEMW item{};
+                item.mask = LVIF_PARAM;
+                item.iItem = ListRowCount(reference);
+                item.lParam = index;
+                SendMessageW(reference, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            }
             SendMessageW(reference, LVM_SORTITEMS, sortValue, reinterpret_cast<LPARAM>(CompareServers));
+            oneByOne = rowsOf(app.hServerList);
+            counts = {StatusPartText(1), StatusPartText(2)};
+            ASSERT_EQ(oneByOne.size(), static_cast<size_t>(COUNT));
+            EXPECT_EQ(oneByOne, rowsOf(reference));
         }
-        ASSERT_EQ(ListRowCount(app.hServerList), COUNT);
-        std::vector<LPARAM> shown, expected;
-        for (int row = 0; row < COUNT; ++row) {
-            shown.push_back(ListItemData(app.hServerList, row));
-            expected.push_back(ListItemData(reference, row));
-        }
-        EXPECT_EQ(shown, expected);
     }
     DestroyWindow(reference);
 }
 
 TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {
     // 10.0.0.2 and 10.0.0.10 would sort the other way as text; the same address sorts by port.
-    std::vector<unsigned char> body = {10, 0, 0, 10, 0x6D, 0x06, 10, 0, 0, 2,  0x6D, 0x07,
+    std::vector<unsigned char> body = {10, 0, 0, 10, 0x6D, 0x06, 10, 0, 0, 2, 0x6D, 0x07,
                                        10, 0, 0, 2,  0x6D, 0x06, 9,  9, 9, 9, 0x00, 0x50};
     RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
     for (int i = 0; i < 4; ++i) {
@@ -351,7 +376,9 @@ TEST_F(ServerListTest, SizeChangesSetTheRuledWidths) {
         }
         return result;
     };
-    auto resize = [](int clientWidth) { SendMessageW(app.hMainDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, 400)); };
+    auto resize = [](int clientWidth) {
+        SendMessageW(app.hMainDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, 400));
+    };
 
     // The details view, as the player list shows it when playerViewDetails is set.
     app.playerViewDetails = 1;

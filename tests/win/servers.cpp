@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include "app/app_state.h"
+#include "net/reply_handover.h"
 #include "net/reply_parser.h"
 #include "net/server_table.h"
 #include "resource.h"
@@ -31,18 +32,22 @@ void LoadServerTable(const std::vector<unsigned char>& body) {
     RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
 }
 
-void FeedReply(int index, const std::string& reply, DWORD pingMs) {
+void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
     std::vector<char> datagram(reply.begin(), reply.end());
     datagram.push_back(0);
     EnterCriticalSection(&app.tableLock);
     ServerRecord* record = &app.servers[index];
-    record->queryTime = timeGetTime() - pingMs;
-    ParseStatusReply(datagram.data(), static_cast<int>(reply.size()), record);
+    DWORD now = timeGetTime();
+    record->queryTime = now - pingMs;
+    ParseStatusReply(datagram.data(), static_cast<int>(reply.size()), now, record);
     LeaveCriticalSection(&app.tableLock);
+    if (deliver) {
+        DeliverRepliesNow();
+    }
 }
 
-void FeedServer(int index, const TestServer& server, DWORD pingMs) {
-    FeedReply(index, ReplyOf(server), pingMs);
+void FeedServer(int index, const TestServer& server, DWORD pingMs, bool deliver) {
+    FeedReply(index, ReplyOf(server), pingMs, deliver);
 }
 
 void RightClickList(HWND list, POINT point) {

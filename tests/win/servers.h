@@ -32,9 +32,10 @@ void LoadServerTable(int count);
 void LoadServerTable(const std::vector<unsigned char>& body);
 
 // Parses a reply for table record `index` as the receiver thread would (tableLock held), with the query sent
-// `pingMs` milliseconds before.
-void FeedReply(int index, const std::string& reply, DWORD pingMs = 50);
-void FeedServer(int index, const TestServer& server, DWORD pingMs = 50);
+// `pingMs` milliseconds before; then, unless `deliver` is false, has the user interface thread list everything
+// handed over so far, as a run's end does.
+void FeedReply(int index, const std::string& reply, DWORD pingMs = 50, bool deliver = true);
+void FeedServer(int index, const TestServer& server, DWORD pingMs = 50, bool deliver = true);
 
 int ListRowCount(HWND list);
 // The server list's row of a table record, or -1.

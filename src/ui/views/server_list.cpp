@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 
 #include <iterator>
+#include <vector>
 
 #include "app/status_bar.h"
 #include "base/wide.h"
@@ -60,14 +61,32 @@ bool InsertServerItem(int position, int32_t index) {
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
-// Whether the list's redrawing is held off for the rows that replies are listing; the user interface thread owns it.
+// Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
+// bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and
+// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once when a worker waits
+// for the whole picture. The user interface thread owns all of this, listDirty included.
+constexpr DWORD LIST_REPAINT_MS = 250;
+constexpr UINT_PTR LIST_REPAINT_TIMER_ID = 0x534C;
 bool redrawHeld = false;
+bool repaintTimerSet = false;
+DWORD lastRepaint = 0;
 
 void HoldListRedraw() {
     if (!redrawHeld) {
         SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
         redrawHeld = true;
     }
+}
+
+void LetListRedraw() {
+    if (redrawHeld) {
+        redrawHeld = false;
+        SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    }
+}
+
+void CALLBACK OnRepaintTimer(HWND, UINT, UINT_PTR, DWORD) {
+    RepaintServerList();
 }
 
 LPARAM RowData(int row) {
@@ -187,7 +206,7 @@ void RefilterServerList() {
 
     int32_t passing = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        if (app.servers[i].answered && IsListed(app.servers[i])) {
+        if (app.servers[i].delivered && IsListed(app.servers[i])) {
             ++passing;
         }
     }
@@ -203,13 +222,14 @@ void RefilterServerList() {
     app.shownServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = app.servers[i];
-        if (record.answered && IsListed(record) && InsertServerItem(i, i)) {
+        if (record.delivered && IsListed(record) && InsertServerItem(i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
         }
     }
     SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
     redrawHeld = false;
+    app.listDirty = 0;
     // Nothing is selected after the rebuild, so the player list shows no one.
     FillPlayerList();
     UpdateStatusCounts();
@@ -256,43 +276,53 @@ INT_PTR OnServerListNotify(NMHDR* header) {
     return FALSE;
 }
 
-void StoreServerReply(ServerRecord* record, const ServerRecord& reply) {
-    *record = reply;
-    if (!app.hServerList || !IsListed(*record)) {
-        return;
-    }
-    auto index = static_cast<int32_t>(record - app.servers);
-    HoldListRedraw();
-    if (!InsertServerItem(SortedRowFor(index), index)) {
-        return;
-    }
-    // Painting waits for the query engine's batched repaint.
-    app.listDirty = 1;
-    ValidateRect(app.hServerList, nullptr);
-    ++app.shownServers;
-    app.shownPlayers += record->playerCount;
-    UpdateStatusCounts();
-}
-
-void LetListRedraw() {
-    if (redrawHeld) {
-        redrawHeld = false;
-        SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+void ListDeliveredReplies(const std::vector<int32_t>& indices) {
+    for (int32_t index : indices) {
+        // Indices come from the receiver of the table's own run, so they lie inside it.
+        ServerRecord& record = app.servers[index];
+        record.delivered = 1;
+        if (!app.hServerList || !IsListed(record)) {
+            continue;
+        }
+        HoldListRedraw();
+        if (InsertServerItem(SortedRowFor(index), index)) {
+            app.listDirty = 1;
+            ++app.shownServers;
+            app.shownPlayers += record.playerCount;
+        }
     }
 }
 
-void ShowListedRows() {
+void RepaintServerList() {
+    if (repaintTimerSet) {
+        KillTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID);
+        repaintTimerSet = false;
+    }
     // Without a list, InvalidateRect would repaint every window on the desktop.
     if (!app.hServerList) {
         return;
     }
     LetListRedraw();
-    InvalidateRect(app.hServerList, nullptr, FALSE);
+    if (app.listDirty) {
+        InvalidateRect(app.hServerList, nullptr, FALSE);
+        app.listDirty = 0;
+    }
+    lastRepaint = GetTickCount();
+}
+
+void RepaintServerListWhenDue() {
+    DWORD since = GetTickCount() - lastRepaint;
+    if (since >= LIST_REPAINT_MS) {
+        RepaintServerList();
+    } else if (!repaintTimerSet && app.hMainDlg) {
+        repaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
+    }
 }
 
 void EmptyServerLists() {
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+        lastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
     }
     if (app.hPlayerList) {
         SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);

@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "net/server_record.h"
 
 // Sets up both list views' columns, the status bar and the image lists; returns the server list, or null when the
@@ -29,16 +32,14 @@ int ResizeColumns(int clientWidth);
 // WM_NOTIFY from the server list, custom draw aside; returns the dialog procedure's result.
 INT_PTR OnServerListNotify(NMHDR* header);
 
-// WM_APP_STORE_REPLY: stores a parsed reply into its table record and lists the server when it passes the
-// filters: inserted in its sorted place, the row counted, painting left to the batched repaint.
-void StoreServerReply(ServerRecord* record, const ServerRecord& reply);
+// Marks handed-over records delivered and lists each that passes the Full/Empty filters in its sorted place,
+// counting its row; the list's redrawing is held off until the next repaint.
+void ListDeliveredReplies(const std::vector<int32_t>& indices);
 
-// Lets the list redraw again if listing replies held its redrawing off (which repaints it); the end of a run
-// calls it, so no lost repaint can leave the list frozen.
-void LetListRedraw();
-
-// The query engine's batched repaint (WM_APP_REPAINT_LIST): lets the list redraw and repaints all of it.
-void ShowListedRows();
+// Lets the list redraw if listing held it off, and repaints what was listed since the last repaint.
+void RepaintServerList();
+// The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
+void RepaintServerListWhenDue();
 
 // Deletes the rows of both lists and zeroes their counters.
 void EmptyServerLists();

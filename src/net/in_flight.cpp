@@ -1,0 +1,46 @@
+#include "net/in_flight.h"
+
+void ResetInFlight(InFlightWindow& window, int32_t serverCount, int32_t limit) {
+    window.awaiting.assign(serverCount > 0 ? static_cast<size_t>(serverCount) : 0, 0);
+    window.sent.clear();
+    window.count = 0;
+    window.limit = limit;
+    window.full = false;
+}
+
+bool HasRoomInFlight(InFlightWindow& window, uint32_t now, uint32_t expiryMs) {
+    while (!window.sent.empty()) {
+        auto [index, sentAt] = window.sent.front();
+        if (window.awaiting[static_cast<size_t>(index)] && now - sentAt <= expiryMs) {
+            break;
+        }
+        SettleInFlight(window, index);
+        window.sent.pop_front();
+    }
+    window.full = window.count >= window.limit;
+    return !window.full;
+}
+
+void NoteQueryInFlight(InFlightWindow& window, int32_t index, uint32_t sentAt) {
+    if (index < 0 || static_cast<size_t>(index) >= window.awaiting.size() ||
+        window.awaiting[static_cast<size_t>(index)]) {
+        return;
+    }
+    window.awaiting[static_cast<size_t>(index)] = 1;
+    ++window.count;
+    window.sent.emplace_back(index, sentAt);
+}
+
+bool SettleInFlight(InFlightWindow& window, int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= window.awaiting.size() ||
+        !window.awaiting[static_cast<size_t>(index)]) {
+        return false;
+    }
+    window.awaiting[static_cast<size_t>(index)] = 0;
+    --window.count;
+    if (window.full && window.count <= window.limit * 3 / 4) {
+        window.full = false;
+        return true;
+    }
+    return false;
+}
