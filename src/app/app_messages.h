@@ -7,7 +7,7 @@
 
 // Replies have been handed over (net/reply_handover.h): the UI thread takes every queued one and lists it. Posted
 // by the receiver thread when the queue stops being empty (wParam 0), or sent with wParam TAKE_REPLIES_AT_ONCE by
-// a worker that waits until everything accepted so far is listed, counted and painted. Returns TRUE.
+// a worker that waits until everything accepted so far is listed and counted. Returns TRUE.
 constexpr UINT WM_APP_TAKE_REPLIES = WM_APP + 1;
 
 // Swaps the server table for another (a ServerTableSwap*, see server_table.h) and empties both lists, whose rows

@@ -109,19 +109,18 @@ constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
-// Replies handed over by the receiver thread (net/reply_handover.h) become rows; a worker waiting for them also
-// gets the list painted and counted now, else both follow at their own rate.
+// Replies handed over by the receiver thread (net/reply_handover.h) become rows. A worker waiting for them gets the
+// counts now; the list is painted at its own rate, and at the run's end.
 void OnTakeReplies(WPARAM how) {
     static std::vector<int32_t> taken; // kept, so its room is reused from batch to batch
     if (TakeHandedOverReplies(taken)) {
         SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
     }
     ListDeliveredReplies(taken);
+    RepaintServerListWhenDue();
     if (how == TAKE_REPLIES_AT_ONCE) {
-        RepaintServerList();
         UpdateStatusCounts();
     } else {
-        RepaintServerListWhenDue();
         UpdateStatusCountsSoon();
     }
 }

@@ -9,8 +9,8 @@
 //   - the receiver thread owns a record from its acceptance until its index is queued, and never writes it after;
 //   - the queue and the posted-wake flag belong to this file, under its own lock, held only for a push or a take;
 //   - the user interface thread reads a record only once it has taken its index (the record's `delivered` flag).
-// A worker that must know everything accepted so far is listed (the last reply of a run, the run's end) calls
-// DeliverRepliesNow, which has the user interface thread take the queue before it returns.
+// A worker that must know everything accepted so far is listed and counted (the last reply of a run, the run's end)
+// calls DeliverRepliesNow, which has the user interface thread take the queue before it returns.
 #pragma once
 
 #include <windows.h>
@@ -36,5 +36,5 @@ bool TakeHandedOverReplies(std::vector<int32_t>& taken);
 // How long the user interface thread lets replies gather between takes while they stream in.
 constexpr UINT TAKE_INTERVAL_MS = 20;
 
-// WM_APP_TAKE_REPLIES's wParam: the sender waits and wants the whole picture now, not at the next repaint.
+// WM_APP_TAKE_REPLIES's wParam: the sender waits, and the counts are shown before it goes on.
 constexpr WPARAM TAKE_REPLIES_AT_ONCE = 1;

@@ -12,6 +12,7 @@
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
+#include "ui/views/server_list.h"
 #include "ui/views/buddy_highlight.h"
 
 namespace {
@@ -143,6 +144,7 @@ TEST_F(BuddyHighlightTest, PaintedListsShowBuddyRowsOnYellow) {
     SelectServer(0);
     // The selection's own colour would cover the row; the server rows are compared unselected.
     SetFocus(GetDlgItem(app.hMainDlg, IDC_UPDATE));
+    RepaintServerList(); // as the run's end does: the list's redrawing was held while rows were listed
     RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
     ScreenPicture servers = PrintedClient(app.hServerList);

@@ -14,6 +14,7 @@
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
+#include "ui/views/server_list.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
     ClickServerColumn(PING_COLUMN_INDEX);
+    RepaintServerList(); // as the run's end does: the list's redrawing was held while rows were listed
     RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
     ASSERT_EQ(ListRowCount(app.hServerList), count);

@@ -63,8 +63,8 @@ bool InsertServerItem(int position, int32_t index) {
 
 // Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
 // bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and
-// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once when a worker waits
-// for the whole picture. The user interface thread owns all of this, listDirty included.
+// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once at the run's end. The
+// user interface thread owns all of this, listDirty included.
 constexpr DWORD LIST_REPAINT_MS = 250;
 constexpr UINT_PTR LIST_REPAINT_TIMER_ID = 0x534C;
 bool redrawHeld = false;
