@@ -35,6 +35,8 @@ namespace {
 constexpr DWORD RUN_TIMEOUT_MS = 15 * 60 * 1000;
 constexpr DWORD FILTERS_TIMEOUT_MS = 10000;
 constexpr DWORD PROBE_GAP_MS = 2;
+// Between runs, as a user looks at the list before clicking again: the last run's paint and timers are done.
+constexpr DWORD SETTLE_MS = 500;
 constexpr size_t STATUS_TEXT_SIZE = 1024;
 
 LARGE_INTEGER frequency;
@@ -55,10 +57,10 @@ struct ProbeState {
     volatile LONG quit;
     HANDLE idle; // set by the probe while it is not probing
     std::vector<double> samples;
-    double worst;       // the longest answer so far
-    double worstStart;  // when it was asked
-    bool sawRunText;    // a text other than a closing line was read, so the next closing line is this run's
-    double closing;     // when this run's "Completed. ..." or "Aborted. ..." was first read
+    double worst;      // the longest answer so far
+    double worstStart; // when it was asked
+    bool sawRunText;   // a text other than a closing line was read, so the next closing line is this run's
+    double closing;    // when this run's "Completed. ..." or "Aborted. ..." was first read
     wchar_t closingText[256];
 };
 ProbeState probe;
@@ -260,12 +262,14 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
         return false;
     }
     CpuTimes cpu = ReadCpuTimes();
-    int32_t answered = 0;
+    int32_t answered = 0, queries = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         answered += app.servers[i].answered != 0;
+        queries += app.servers[i].attempts;
     }
-    printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d total_ms=%.3f", options.label.c_str(),
-           index, app.packetsPerSecond, withProbe, app.serverCount, answered, idle - clicked);
+    printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
+           options.label.c_str(), index, app.packetsPerSecond, withProbe, app.serverCount, answered, queries,
+           idle - clicked);
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
                "probes=%zu closing=\"%ls\"",
@@ -317,6 +321,7 @@ int main(int argc, char** argv) {
     UnhookWindowsHookEx(fillHook);
 
     for (int run = 1; run <= options.runs; ++run) {
+        PumpUntil([] { return false; }, SETTLE_MS);
         if (!TimeRun(options, run, !options.plain)) {
             return 1;
         }
