@@ -2,3 +2,29 @@
 
 // Zero at start; the process's one instance.
 AppState app;
+
+namespace {
+
+template <typename T> void FreeHeap(T*& block) {
+    if (block) {
+        HeapFree(GetProcessHeap(), 0, block);
+        block = nullptr;
+    }
+}
+
+} // namespace
+
+void ReleaseAppState() {
+    EnterCriticalSection(&app.tableLock);
+    EnterCriticalSection(&app.filterLock);
+    FreeHeap(app.servers);
+    app.serverCount = 0;
+    for (wchar_t*& dir : app.modFilterDirs) {
+        FreeHeap(dir);
+    }
+    app.modFilterCount = 0;
+    FreeHeap(app.buddies);
+    app.buddyCount = 0;
+    FreeHeap(app.buddyText);
+    FreeHeap(app.modFilterText);
+}

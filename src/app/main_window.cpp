@@ -3,15 +3,17 @@
 #include "app/app_state.h"
 
 #include <commctrl.h>
-#include <strsafe.h>
 
 #include <vector>
 
 #include "app/app_messages.h"
+#include "app/main_window_settings.h"
 #include "app/settings_store.h"
 #include "app/status_bar.h"
-#include "launch/config_dialog.h"
-#include "master/mod_filters.h"
+#include "launch/game_launcher.h"
+#include "launch/server_menu.h"
+#include "master/mod_filter_box.h"
+#include "master/mod_filter_download.h"
 #include "master/update_run.h"
 #include "net/reply_handover.h"
 #include "net/server_table.h"
@@ -22,10 +24,13 @@
 #include "ui/views/player_list.h"
 #include "ui/views/server_list.h"
 
+// The main dialog is where the program's modules meet: its procedure routes each message to a handler, and each
+// handler calls down into the modules that do the work. No module below calls another sideways or up.
 namespace {
 
 constexpr LONG MAIN_MIN_TRACK_WIDTH = 694;
 constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
+constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
 void SetWindowIcon(WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
@@ -41,7 +46,8 @@ BOOL OnInitDialog(HWND window) {
 }
 
 BOOL OnDestroy() {
-    SaveSettings();
+    SaveSettings(GatherSettings());
+    WSACleanup();
     PostQuitMessage(0);
     return FALSE;
 }
@@ -62,7 +68,7 @@ BOOL OnCommand(WPARAM wParam) {
         ToggleUpdate();
         break;
     case IDC_CONFIG:
-        RunConfigDialog();
+        EditConfiguration();
         break;
     case IDC_MOD_FILTER:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
@@ -86,6 +92,18 @@ BOOL ReturnResult(LONG_PTR result) {
     return TRUE;
 }
 
+INT_PTR OnServerListNotify(NMHDR* header) {
+    switch (header->code) {
+    case NM_RCLICK:
+        ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        return FALSE;
+    case NM_DBLCLK:
+        ConnectToServer(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        return FALSE;
+    }
+    return OnServerListViewNotify(header);
+}
+
 INT_PTR OnNotify(LPARAM lParam) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     HWND list = header->idFrom == IDC_SERVER_LIST   ? app.hServerList
@@ -104,8 +122,6 @@ INT_PTR OnNotify(LPARAM lParam) {
     }
     return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
 }
-
-constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
@@ -130,20 +146,18 @@ void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
     OnTakeReplies(0);
 }
 
-// Settings still zero or empty after loading take the program's defaults.
-void ApplyDefaults() {
-    if (app.gameExe[0] == 0) {
-        StringCchCopyW(app.gameExe, PATH_TEXT_SIZE, L"quake2.exe");
-    }
-    if (app.packetsPerSecond == 0) {
-        app.packetsPerSecond = 10;
-    }
-    if (app.goodPing == 0) {
-        app.goodPing = 100;
-    }
-    if (app.mediumPing == 0) {
-        app.mediumPing = 200;
-    }
+// The rows refer into the table, so both lists are emptied before it is exchanged.
+void OnSwapTable(ServerTableSwap& swap) {
+    EmptyServerLists();
+    SwapServerTable(swap);
+    UpdateStatusCounts(); // "0 Players", "0 Servers"
+}
+
+// Whatever the run left waiting is shown before the controls say it is over.
+void OnEndUpdate() {
+    RepaintServerList();
+    FlushStatus();
+    EndUpdateRun();
 }
 
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
@@ -165,6 +179,7 @@ void InitApplication(HINSTANCE instance) {
     InitCommonControlsEx(&controls);
 
     InitializeCriticalSection(&app.tableLock);
+    InitializeCriticalSection(&app.filterLock);
 }
 
 bool CreateMainWindow() {
@@ -205,10 +220,10 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnStatusWake(wParam, lParam);
         return ReturnResult(TRUE);
     case WM_APP_SWAP_TABLE:
-        SwapServerTable(*reinterpret_cast<ServerTableSwap*>(lParam));
+        OnSwapTable(*reinterpret_cast<ServerTableSwap*>(lParam));
         return TRUE;
     case WM_APP_END_UPDATE:
-        EndUpdateRun();
+        OnEndUpdate();
         return ReturnResult(TRUE);
     case WM_APP_SET_MOD_FILTER_TEXT:
         TakeModFilterText(reinterpret_cast<wchar_t*>(lParam));
@@ -224,8 +239,6 @@ void InitMainWindow() {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExW(&version);
-
-    InitializeCriticalSection(&app.filterLock);
 
     app.abortEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!app.abortEvent) {
@@ -247,9 +260,12 @@ void InitMainWindow() {
 
     app.hServerList = InitListViews();
     SizerInstall(app.hMainDlg, MainAnchors);
-    LoadSettings();
-    ParseBuddyList();
-    ApplyDefaults();
+    Settings settings{};
+    settings.sortColumn = app.sortColumn; // by ping, unless a stored order says otherwise
+    if (!LoadSettings(settings)) {
+        SetFirstStart(settings);
+    }
+    ApplySettings(settings);
     if (app.playerViewDetails && app.canSetView) {
         SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     }

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// What the process needs before the main dialog: the module handle, the common control classes and the table
-// lock (initialised once and never deleted: worker threads may still hold it when the process ends).
+// What the process needs before the main dialog: the module handle, the common control classes and both locks
+// (initialised once and never deleted: worker threads may still hold them when the process ends).
 void InitApplication(HINSTANCE instance);
 
 // Creates the main dialog (start-up runs inside its WM_INITDIALOG) and gives it the program's icon. Returns false

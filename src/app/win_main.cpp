@@ -10,14 +10,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     MSG message;
     BOOL result;
-    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
-        if (result == -1) {
-            return 1;
-        }
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         if (!IsDialogMessageW(app.hMainDlg, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
-    return static_cast<int>(message.wParam);
+    ReleaseAppState();
+    return result == -1 ? 1 : static_cast<int>(message.wParam);
 }

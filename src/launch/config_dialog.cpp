@@ -1,26 +1,19 @@
 #include "launch/config_dialog.h"
 
-#include "app/app_state.h"
-
-#include <commctrl.h>
-
-#include <initializer_list>
-
 #include "resource.h"
-#include "ui/views/buddy_highlight.h"
 
 namespace {
 
-// A path field keeps at most this many characters; the one left in gameDir's buffer takes the trailing backslash.
+// A path field keeps at most this many characters; the one left in the buffer takes the trailing backslash.
 constexpr int PATH_FIELD_LIMIT = PATH_TEXT_SIZE - 1;
 
-void FillFields(HWND dialog) {
-    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, app.gameDir);
-    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, app.gameExe);
-    SetDlgItemInt(dialog, IDC_CONFIG_QUERY_RATE, static_cast<UINT>(app.packetsPerSecond), TRUE);
-    SetDlgItemInt(dialog, IDC_CONFIG_GOOD_PING, static_cast<UINT>(app.goodPing), TRUE);
-    SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(app.mediumPing), TRUE);
-    SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, app.buddyText ? app.buddyText : L"");
+void FillFields(HWND dialog, const ConfigValues& values) {
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, values.gameDir);
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, values.gameExe);
+    SetDlgItemInt(dialog, IDC_CONFIG_QUERY_RATE, static_cast<UINT>(values.packetsPerSecond), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_GOOD_PING, static_cast<UINT>(values.goodPing), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(values.mediumPing), TRUE);
+    SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, values.buddyText ? values.buddyText : L"");
 }
 
 // Empty or not a number: 0, which the next start turns into the default.
@@ -28,31 +21,17 @@ int32_t ReadNumberField(HWND dialog, int id) {
     return static_cast<int32_t>(GetDlgItemInt(dialog, id, nullptr, TRUE));
 }
 
-// The buddy field's text whole, line breaks included. If no memory is left the old text stays.
-void TakeBuddyText(HWND dialog) {
+// The buddy field's text in a new heap block; null when no memory is left for it.
+wchar_t* ReadBuddyField(HWND dialog) {
     HWND field = GetDlgItem(dialog, IDC_CONFIG_BUDDIES);
     int length = GetWindowTextLengthW(field);
     auto* text = static_cast<wchar_t*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t)));
-    if (!text) {
-        return;
+    if (text) {
+        GetWindowTextW(field, text, length + 1);
+        text[length] = 0;
     }
-    GetWindowTextW(field, text, length + 1);
-    text[length] = 0;
-    if (app.buddyText) {
-        HeapFree(GetProcessHeap(), 0, app.buddyText);
-    }
-    app.buddyText = text;
-}
-
-// Both lists repainted now, so rows of new buddies are yellow as soon as the dialog has gone.
-void RepaintLists() {
-    for (HWND list : {app.hServerList, app.hPlayerList}) {
-        LPARAM count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
-        SendMessageW(list, LVM_REDRAWITEMS, 0, count);
-    }
-    UpdateWindow(app.hServerList);
-    UpdateWindow(app.hPlayerList);
+    return text;
 }
 
 void EndWithTrailingBackslash(wchar_t* path) {
@@ -65,14 +44,18 @@ void EndWithTrailingBackslash(wchar_t* path) {
 
 } // namespace
 
-void RunConfigDialog() {
-    DialogBoxParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc, 0);
+void RunConfigDialog(HWND owner, ConfigValues& values) {
+    DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)), MAKEINTRESOURCEW(IDD_CONFIG),
+                    owner, ConfigDlgProc, reinterpret_cast<LPARAM>(&values));
 }
 
-INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        FillFields(dialog);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        if (lParam) {
+            FillFields(dialog, *reinterpret_cast<const ConfigValues*>(lParam));
+        }
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDOK) {
@@ -80,26 +63,27 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         }
         [[fallthrough]];
     case WM_CLOSE:
-        ApplyConfig(dialog);
+        if (auto* values = reinterpret_cast<ConfigValues*>(GetWindowLongPtrW(dialog, DWLP_USER))) {
+            ReadConfigFields(dialog, *values);
+        }
         EndDialog(dialog, 0);
         return TRUE;
     }
     return FALSE;
 }
 
-void ApplyConfig(HWND dialog) {
-    ZeroMemory(app.gameDir, sizeof app.gameDir);
-    ZeroMemory(app.gameExe, sizeof app.gameExe);
-    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, app.gameDir, PATH_FIELD_LIMIT);
-    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, app.gameExe, PATH_FIELD_LIMIT);
+void ReadConfigFields(HWND dialog, ConfigValues& values) {
+    ZeroMemory(values.gameDir, sizeof values.gameDir);
+    ZeroMemory(values.gameExe, sizeof values.gameExe);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, values.gameDir, PATH_FIELD_LIMIT);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, values.gameExe, PATH_FIELD_LIMIT);
+    EndWithTrailingBackslash(values.gameDir);
 
-    app.packetsPerSecond = ReadNumberField(dialog, IDC_CONFIG_QUERY_RATE);
-    app.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
-    app.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
+    values.packetsPerSecond = ReadNumberField(dialog, IDC_CONFIG_QUERY_RATE);
+    values.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
+    values.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
 
-    TakeBuddyText(dialog);
-    ParseBuddyList();
-    RepaintLists();
-
-    EndWithTrailingBackslash(app.gameDir);
+    if (wchar_t* text = ReadBuddyField(dialog)) {
+        values.buddyText = text;
+    }
 }

@@ -1,5 +1,8 @@
 #include "master/master_http.h"
 
+#include <winhttp.h>
+
+#include "base/win_holders.h"
 #include "master/master_host.h"
 
 namespace {
@@ -18,26 +21,6 @@ bool StatusIsOk(HINTERNET request) {
     return _wtoi(code) == 200;
 }
 
-} // namespace
-
-bool SendMasterRequest(const wchar_t* path, MasterRequest& handles) {
-    handles = MasterRequest{};
-    handles.session = WinHttpOpen(L"Skerrow/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                  WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!handles.session) {
-        return false;
-    }
-    handles.connection = WinHttpConnect(handles.session, SKERROW_MASTER_HOST, MASTER_PORT, 0);
-    if (!handles.connection) {
-        return false;
-    }
-    handles.request = WinHttpOpenRequest(handles.connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
-                                         WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH);
-    return handles.request &&
-           WinHttpSendRequest(handles.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-           WinHttpReceiveResponse(handles.request, nullptr) && StatusIsOk(handles.request);
-}
-
 bool BodyEndedShort(HINTERNET request, uint64_t received) {
     DWORD announced = 0;
     DWORD size = sizeof announced;
@@ -46,15 +29,56 @@ bool BodyEndedShort(HINTERNET request, uint64_t received) {
            received < announced;
 }
 
-void CloseMasterRequest(MasterRequest& handles) {
-    if (handles.request) {
-        WinHttpCloseHandle(handles.request);
+// Keeps a received chunk as the body's rules say.
+void KeepChunk(MasterBody& body, const unsigned char* chunk, DWORD read) {
+    for (DWORD i = 0; i < read && body.length < body.capacity; ++i) {
+        if (body.textChunks && chunk[i] == 0) {
+            return;
+        }
+        body.data[body.length++] = chunk[i];
     }
-    if (handles.connection) {
-        WinHttpCloseHandle(handles.connection);
-    }
-    if (handles.session) {
-        WinHttpCloseHandle(handles.session);
-    }
-    handles = MasterRequest{};
+}
+
+bool ReadBody(HINTERNET request, MasterBody& body) {
+    body.length = 0;
+    uint64_t received = 0;
+    DWORD available = 0;
+    do {
+        if (!WinHttpQueryDataAvailable(request, &available)) {
+            return false;
+        }
+        if (body.stopAtCapacity && static_cast<uint64_t>(body.length) + available > body.capacity) {
+            return true;
+        }
+        HeapBlock<unsigned char> chunk(available + 1);
+        if (!chunk) {
+            return false;
+        }
+        DWORD read = 0;
+        if (!WinHttpReadData(request, chunk.get(), available, &read)) {
+            return false;
+        }
+        if (read == 0) {
+            available = 0;
+        }
+        received += read;
+        KeepChunk(body, chunk.get(), read);
+    } while (available > 0);
+    return !BodyEndedShort(request, received);
+}
+
+} // namespace
+
+bool DownloadFromMaster(const wchar_t* path, MasterBody& body) {
+    body.length = 0;
+    WinHttpHandle session(WinHttpOpen(L"Skerrow/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    WinHttpHandle connection(session ? WinHttpConnect(session.get(), SKERROW_MASTER_HOST, MASTER_PORT, 0) : nullptr);
+    WinHttpHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                                          WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH)
+                                     : nullptr);
+    // The handles close in reverse order of opening: the request first, the session last.
+    return request &&
+           WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+           WinHttpReceiveResponse(request.get(), nullptr) && StatusIsOk(request.get()) && ReadBody(request.get(), body);
 }

@@ -1,26 +1,24 @@
-// The one way this program talks to the master web service: a GET of one path with fixed settings. Win32 side;
-// called from worker threads, each request with its own handles.
+// The one way this program talks to the master web service: a GET of one path with fixed settings, its body read
+// under one set of rules. Win32 side; called from worker threads, each download with its own handles.
 #pragma once
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include <cstdint>
 
-struct MasterRequest {
-    HINTERNET session;
-    HINTERNET connection;
-    HINTERNET request;
+// Where a download's body goes, and what it keeps of it.
+struct MasterBody {
+    unsigned char* data;
+    uint32_t capacity; // the most bytes kept
+    // At the capacity: true ends the body before the chunk that would not fit, as a success (the server list);
+    // false drops what does not fit and reads on to the end (the filter list).
+    bool stopAtCapacity;
+    bool textChunks; // each chunk is kept up to its first zero byte (the filter list is text)
+    uint32_t length; // bytes kept
 };
 
-// Opens, connects and sends "GET path" to the master host on port 80 (user agent "Skerrow/1.0", the default
-// proxy, no cache), then receives the response headers. True when the status is 200. The handles that were
-// opened are in `handles` either way; CloseMasterRequest releases them.
-bool SendMasterRequest(const wchar_t* path, MasterRequest& handles);
-
-// Whether a body that ended after `received` bytes fell short of the length the response announced: a connection
-// dropped partway, which WinHTTP under Wine reports as an ordinary end of the body. False without a length.
-bool BodyEndedShort(HINTERNET request, uint64_t received);
-
-// Closes the handles that were opened, the request first and the session last.
-void CloseMasterRequest(MasterRequest& handles);
+// GETs `path` from the master host on port 80 (user agent "Skerrow/1.0", the default proxy, no cache) and reads
+// the whole body into `body`, chunk by chunk as WinHTTP makes it available. True only when the status is 200,
+// every step succeeded and the body did not end short of the length the response announced (a connection dropped
+// partway, which WinHTTP under Wine reports as an ordinary end of the body).
+bool DownloadFromMaster(const wchar_t* path, MasterBody& body);

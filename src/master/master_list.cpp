@@ -28,30 +28,6 @@ void FormatRequestPath(wchar_t (&path)[REQUEST_PATH_SIZE]) {
     LeaveCriticalSection(&app.filterLock);
 }
 
-// Reads the body chunk by chunk as WinHTTP makes it available. A chunk that would bring the total to 65,535
-// bytes or more ends the download as a success without it. False when a read fails or the body ends short.
-bool ReadBody(HINTERNET request, unsigned char* body, uint32_t& total) {
-    total = 0;
-    DWORD available = 0;
-    do {
-        if (!WinHttpQueryDataAvailable(request, &available)) {
-            return false;
-        }
-        if (static_cast<uint64_t>(total) + available > MASTER_BODY_CAP) {
-            return true;
-        }
-        DWORD read = 0;
-        if (!WinHttpReadData(request, body + total, available, &read)) {
-            return false;
-        }
-        if (read == 0) {
-            available = 0;
-        }
-        total += read;
-    } while (available > 0);
-    return !BodyEndedShort(request, total);
-}
-
 } // namespace
 
 int FetchServerList(unsigned char* body, uint32_t& bodyLength) {
@@ -60,13 +36,13 @@ int FetchServerList(unsigned char* body, uint32_t& bodyLength) {
     wchar_t path[REQUEST_PATH_SIZE];
     FormatRequestPath(path);
 
-    MasterRequest handles;
-    uint32_t total = 0;
-    int result = SendMasterRequest(path, handles) && ReadBody(handles.request, body, total) ? 0 : 1;
-    if (result != 0) {
+    // A chunk that would bring the body to MASTER_BODY_CAP + 1 bytes or more ends it there, as a success.
+    MasterBody download{body, MASTER_BODY_CAP, true, false, 0};
+    bool downloaded = DownloadFromMaster(path, download);
+    bodyLength = download.length;
+    if (!downloaded) {
         SetStatus(L"Failed to download server list from %s.", SKERROW_MASTER_HOST);
+        return 1;
     }
-    CloseMasterRequest(handles);
-    bodyLength = total;
-    return result;
+    return 0;
 }

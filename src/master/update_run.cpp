@@ -7,7 +7,6 @@
 #include "master/master_list.h"
 #include "net/query_engine.h"
 #include "net/server_table.h"
-#include "ui/views/server_list.h"
 #include "resource.h"
 
 namespace {
@@ -79,9 +78,6 @@ DWORD WINAPI UpdateThread(LPVOID) {
 }
 
 void EndUpdateRun() {
-    // Whatever the run left waiting is shown before the controls say it is over.
-    RepaintServerList();
-    FlushStatus();
     SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Update");
     EnableControl(IDC_CONFIG, TRUE);
     EnableControl(IDC_MOD_FILTER, TRUE);

@@ -2,27 +2,26 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
-#include "app/status_bar.h"
 #include "net/server_list_decode.h"
-#include "ui/views/server_list.h"
 
 namespace {
 
-// Runs the swap on the user interface thread; without a main dialog no such reader exists and it runs here.
+// Runs the swap on the user interface thread. Without a main dialog (gone at the program's end) no such reader
+// exists, and it runs here under tableLock, which the program's end holds while it releases the table.
 void SwapOnUserInterfaceThread(ServerTableSwap& swap) {
     if (app.hMainDlg) {
         SendMessageW(app.hMainDlg, WM_APP_SWAP_TABLE, 0, reinterpret_cast<LPARAM>(&swap));
     }
     if (!swap.swapped) {
+        EnterCriticalSection(&app.tableLock);
         SwapServerTable(swap);
+        LeaveCriticalSection(&app.tableLock);
     }
 }
 
 } // namespace
 
 void SwapServerTable(ServerTableSwap& swap) {
-    EmptyServerLists();
-    UpdateStatusCounts(); // "0 Players", "0 Servers"
     ServerRecord* servers = app.servers;
     int32_t serverCount = app.serverCount;
     app.servers = swap.servers;

@@ -20,5 +20,6 @@ struct ServerTableSwap {
     bool swapped;
 };
 
-// WM_APP_SWAP_TABLE on the user interface thread: empties both lists, then exchanges app's table and the swap's.
+// Exchanges app's table and the swap's. On the user interface thread (WM_APP_SWAP_TABLE), after both lists, whose
+// rows refer into the table, have been emptied.
 void SwapServerTable(ServerTableSwap& swap);

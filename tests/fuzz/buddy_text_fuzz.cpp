@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(count == room);
     for (const BuddyName& entry : entries) {
         size_t length = 0;
-        while (length < BUDDY_NAME_SIZE && entry[length] != 0) {
+        while (length < BUDDY_NAME_SIZE && entry.text[length] != 0) {
             ++length;
         }
         Require(length > 0 && length < BUDDY_NAME_SIZE);

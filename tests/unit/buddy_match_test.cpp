@@ -13,13 +13,13 @@ using Names = std::vector<std::u16string>;
 Names Split(const std::u16string& text) {
     size_t room = CountBuddyNames(text.c_str());
     std::vector<BuddyName> entries(room + 1);
-    entries[room][0] = u'#';
+    entries[room].text[0] = u'#';
     size_t count = SplitBuddyNames(text.c_str(), entries.data(), room);
     EXPECT_EQ(count, room);
-    EXPECT_EQ(entries[room][0], u'#') << "written past the counted room";
+    EXPECT_EQ(entries[room].text[0], u'#') << "written past the counted room";
     Names names;
     for (size_t i = 0; i < count; ++i) {
-        names.emplace_back(entries[i]);
+        names.emplace_back(entries[i].text);
     }
     return names;
 }
@@ -27,8 +27,8 @@ Names Split(const std::u16string& text) {
 bool Matches(const std::u16string& name, const Names& buddies) {
     std::vector<BuddyName> entries(buddies.size());
     for (size_t i = 0; i < buddies.size(); ++i) {
-        buddies[i].copy(entries[i], BUDDY_NAME_SIZE - 1);
-        entries[i][buddies[i].size()] = 0;
+        buddies[i].copy(entries[i].text, BUDDY_NAME_SIZE - 1);
+        entries[i].text[buddies[i].size()] = 0;
     }
     return MatchesBuddy(name.c_str(), entries.data(), entries.size());
 }
@@ -59,7 +59,7 @@ TEST(BuddyNames, LinesAreCutAtThirtyOneCharacters) {
 
     std::vector<BuddyName> entries(1);
     EXPECT_EQ(SplitBuddyNames(u"abc\ndef", entries.data(), 1), 1u) << "stops at the capacity";
-    EXPECT_EQ(std::u16string(entries[0]), u"abc");
+    EXPECT_EQ(std::u16string(entries[0].text), u"abc");
 }
 
 TEST(BuddyMatching, WholeNameIgnoresCaseButTheInsideTestDoesNot) {
@@ -82,7 +82,7 @@ TEST(BuddyMatching, AServerMatchesWhenAnyCountedPlayerDoes) {
     ServerRecord record{};
     std::u16string(u"alice").copy(record.players[0].name, 5);
     std::u16string(u"xbobx").copy(record.players[1].name, 5);
-    BuddyName bob = u"bob";
+    BuddyName bob = {u"bob"};
     record.playerCount = 1;
     EXPECT_FALSE(HasBuddyAmong(record, &bob, 1));
     record.playerCount = 2;
@@ -93,7 +93,7 @@ TEST(BuddyMatching, AServerMatchesWhenAnyCountedPlayerDoes) {
     std::u16string(PLAYER_NAME_SIZE, u'b').copy(record.players[63].name, PLAYER_NAME_SIZE);
     record.players[0].name[0] = u'q';
     record.playerCount = MAX_PLAYERS + 5;
-    BuddyName longBob = u"bbbbbbbbbb";
+    BuddyName longBob = {u"bbbbbbbbbb"};
     EXPECT_TRUE(HasBuddyAmong(record, &longBob, 1));
 }
 

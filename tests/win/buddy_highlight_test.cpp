@@ -14,6 +14,7 @@
 #include "servers.h"
 #include "ui/views/server_list.h"
 #include "ui/views/buddy_highlight.h"
+#include "ui/views/buddy_match.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ TEST_F(BuddyHighlightTest, TheStoredBuddyListIsParsedAtStart) {
     CloseMainWindow();
     ASSERT_NE(ReopenMainWindow(), nullptr);
     ASSERT_EQ(app.buddyCount, 3);
-    EXPECT_EQ(std::u16string(app.buddies[0]), u"bob");
-    EXPECT_EQ(std::u16string(app.buddies[1]), u"  ");
-    EXPECT_EQ(std::u16string(app.buddies[2]), u"Karen with a very long name tha");
+    EXPECT_EQ(std::u16string(app.buddies[0].text), u"bob");
+    EXPECT_EQ(std::u16string(app.buddies[1].text), u"  ");
+    EXPECT_EQ(std::u16string(app.buddies[2].text), u"Karen with a very long name tha");
 }
 
 // The yellow pixels of a row as the list paints itself.

@@ -11,11 +11,13 @@
 
 #include "app/app_state.h"
 #include "harness.h"
+#include "app/main_window_settings.h"
 #include "launch/config_dialog.h"
 #include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
+#include "ui/views/buddy_match.h"
 
 namespace {
 
@@ -80,13 +82,24 @@ protected:
         CloseMainWindow();
     }
 
-    // The dialog made from its template without running it modally, for ApplyConfig's own cases.
+    // The dialog made from its template with the current configuration, without running it modally, for the cases
+    // of reading its fields and applying them.
     HWND Modeless() {
-        modeless_ = CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc, 0);
+        values_ = CurrentConfiguration();
+        modeless_ = CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc,
+                                       reinterpret_cast<LPARAM>(&values_));
         return modeless_;
     }
 
+    // What closing the dialog and the Config button's end do with its fields.
+    void Apply(HWND dialog) {
+        values_ = CurrentConfiguration();
+        ReadConfigFields(dialog, values_);
+        ApplyConfiguration(values_);
+    }
+
     HWND modeless_ = nullptr;
+    ConfigValues values_{};
 };
 
 struct ExpectedControl {
@@ -207,8 +220,8 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     EXPECT_EQ(app.mediumPing, 180);
     EXPECT_STREQ(app.buddyText, L"carol\r\ndave\r\n");
     ASSERT_EQ(app.buddyCount, 2);
-    EXPECT_EQ(std::u16string(app.buddies[0]), u"carol");
-    EXPECT_EQ(std::u16string(app.buddies[1]), u"dave");
+    EXPECT_EQ(std::u16string(app.buddies[0].text), u"carol");
+    EXPECT_EQ(std::u16string(app.buddies[1].text), u"dave");
 }
 
 TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
@@ -258,7 +271,7 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndReadsNum
         for (int id : {IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING, IDC_CONFIG_MEDIUM_PING}) {
             SetField(dialog, id, c.numberField);
         }
-        ApplyConfig(dialog);
+        Apply(dialog);
         EXPECT_EQ(std::wstring(app.gameDir), c.gameDir);
         EXPECT_EQ(std::wstring(app.gameExe), c.gameExe);
         // Stored as they are; the next start turns 0 and an empty name into the defaults.
@@ -291,7 +304,7 @@ TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns)
     HWND dialog = Modeless();
     ASSERT_NE(dialog, nullptr);
     SetField(dialog, IDC_CONFIG_BUDDIES, L"zed\r\ndave");
-    ApplyConfig(dialog);
+    Apply(dialog);
     // Painted already: nothing of either list is left waiting for a paint.
     EXPECT_FALSE(GetUpdateRect(app.hServerList, nullptr, FALSE));
     EXPECT_FALSE(GetUpdateRect(app.hPlayerList, nullptr, FALSE));

@@ -83,16 +83,6 @@ LRESULT CALLBACK StatusRecorder(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
-void FreeModFilters() {
-    for (int i = 0; i < MOD_FILTER_CAPACITY; ++i) {
-        if (app.modFilterDirs[i]) {
-            HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
-            app.modFilterDirs[i] = nullptr;
-        }
-    }
-    app.modFilterCount = 0;
-}
-
 } // namespace
 
 HWND OpenMainWindow(const char* scenario) {
@@ -121,23 +111,15 @@ int CloseMainWindow() {
     }
     int code = quitCode;
 
+    // As the program's end does; then the process-lifetime objects go too, since the next test starts afresh.
+    ReleaseAppState();
+    LeaveCriticalSection(&app.filterLock);
+    LeaveCriticalSection(&app.tableLock);
+    DeleteCriticalSection(&app.filterLock);
+    DeleteCriticalSection(&app.tableLock);
     if (app.abortEvent) {
         CloseHandle(app.abortEvent);
-        DeleteCriticalSection(&app.filterLock);
     }
-    if (app.servers) {
-        HeapFree(GetProcessHeap(), 0, app.servers);
-    }
-    FreeModFilters();
-    if (app.buddies) {
-        HeapFree(GetProcessHeap(), 0, app.buddies);
-    }
-    for (wchar_t* text : {app.modFilterText, app.buddyText}) {
-        if (text) {
-            HeapFree(GetProcessHeap(), 0, text);
-        }
-    }
-    DeleteCriticalSection(&app.tableLock);
     app = AppState{};
     InitApplication(GetModuleHandleW(nullptr));
     return code;
@@ -181,7 +163,11 @@ bool RunUpdateToEnd(DWORD timeoutMs) {
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected) {
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
-    FreeModFilters();
+    for (int i = 0; i < app.modFilterCount; ++i) {
+        HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
+        app.modFilterDirs[i] = nullptr;
+    }
+    app.modFilterCount = 0;
     for (const auto& [name, dir] : filters) {
         int index = app.modFilterCount++;
         size_t bytes = (dir.size() + 1) * sizeof(wchar_t);

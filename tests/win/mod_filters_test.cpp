@@ -10,7 +10,8 @@
 #include "app/app_state.h"
 #include "app/settings_store.h"
 #include "harness.h"
-#include "master/mod_filters.h"
+#include "master/mod_filter_box.h"
+#include "master/mod_filter_download.h"
 #include "resource.h"
 #include "simulator_client.h"
 

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "base/wide.h"
 #include "ui/views/list_item.h"
@@ -56,6 +57,14 @@ void ParseBuddyList() {
 
 int IsBuddy(const wchar_t* name) {
     return MatchesBuddy(AsU16(name), app.buddies, BuddyCount()) ? 1 : 0;
+}
+
+void RepaintBuddyRows() {
+    for (HWND list : {app.hServerList, app.hPlayerList}) {
+        LPARAM count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+        SendMessageW(list, LVM_REDRAWITEMS, 0, count);
+        UpdateWindow(list);
+    }
 }
 
 int ServerHasBuddy(const ServerRecord& record) {

@@ -16,6 +16,9 @@ void ParseBuddyList();
 // 1 when the name matches a buddy entry, else 0.
 int IsBuddy(const wchar_t* name);
 
+// Repaints both lists now, so the rows of changed buddies show it before this returns.
+void RepaintBuddyRows();
+
 // 1 when one of the server's players is a buddy, else 0.
 int ServerHasBuddy(const ServerRecord& record);
 

@@ -26,7 +26,7 @@ bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
 
 bool MatchesAnyEntry(std::u16string_view player, const BuddyName* entries, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        std::u16string_view entry(entries[i]);
+        std::u16string_view entry(entries[i].text);
         if (EqualsFolded(player, entry) || player.find(entry) != std::u16string_view::npos) {
             return true;
         }
@@ -54,7 +54,7 @@ size_t SplitBuddyNames(const char16_t* text, BuddyName* entries, size_t capacity
         if (*text == 0 || IsLineEnd(*text)) {
             if (length > 0 && count < capacity) {
                 name[length] = 0;
-                std::char_traits<char16_t>::copy(entries[count], name, length + 1);
+                std::char_traits<char16_t>::copy(entries[count].text, name, length + 1);
                 ++count;
             }
             length = 0;

@@ -8,7 +8,10 @@
 #include "net/server_record.h"
 
 constexpr int BUDDY_NAME_SIZE = 32; // 31 characters and the terminator
-using BuddyName = char16_t[BUDDY_NAME_SIZE];
+
+struct BuddyName {
+    char16_t text[BUDDY_NAME_SIZE];
+};
 
 // The number of entries SplitBuddyNames makes from `text`: its non-empty lines. Lines end at CR, LF or both.
 size_t CountBuddyNames(const char16_t* text);

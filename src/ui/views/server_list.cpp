@@ -7,8 +7,6 @@
 
 #include "app/status_bar.h"
 #include "base/wide.h"
-#include "launch/game_launcher.h"
-#include "launch/server_menu.h"
 #include "resource.h"
 #include "ui/views/player_list.h"
 #include "ui/views/server_columns.h"
@@ -255,7 +253,7 @@ int ResizeColumns(int clientWidth) {
     return 0;
 }
 
-INT_PTR OnServerListNotify(NMHDR* header) {
+INT_PTR OnServerListViewNotify(NMHDR* header) {
     switch (header->code) {
     case LVN_GETDISPINFOW:
         GetServerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
@@ -265,12 +263,6 @@ INT_PTR OnServerListNotify(NMHDR* header) {
         break;
     case LVN_ITEMCHANGED:
         FillPlayerList();
-        break;
-    case NM_RCLICK:
-        ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header));
-        break;
-    case NM_DBLCLK:
-        ConnectToServer(*reinterpret_cast<NMITEMACTIVATE*>(header));
         break;
     }
     return FALSE;

@@ -29,8 +29,9 @@ void RefilterServerList();
 // Column widths of both lists for the main dialog's new client width. Returns 0.
 int ResizeColumns(int clientWidth);
 
-// WM_NOTIFY from the server list, custom draw aside; returns the dialog procedure's result.
-INT_PTR OnServerListNotify(NMHDR* header);
+// WM_NOTIFY from the server list, custom draw and the clicks that join a server aside; returns the dialog
+// procedure's result.
+INT_PTR OnServerListViewNotify(NMHDR* header);
 
 // Marks handed-over records delivered and lists each that passes the Full/Empty filters in its sorted place,
 // counting its row; the list's redrawing is held off until the next repaint.

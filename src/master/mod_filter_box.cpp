@@ -1,4 +1,4 @@
-#include "master/mod_filters.h"
+#include "master/mod_filter_box.h"
 
 #include "app/app_state.h"
 
@@ -6,13 +6,11 @@
 
 #include "app/app_messages.h"
 #include "base/wide.h"
-#include "master/master_http.h"
 #include "master/mod_filter_text.h"
 #include "resource.h"
 
 namespace {
 
-constexpr size_t FILTER_BODY_SIZE = 8192; // 8,191 bytes of text and a terminator
 constexpr int TEXT_PAIR_CAPACITY = MOD_FILTER_CAPACITY - 1;
 
 struct BuiltInFilter {
@@ -156,55 +154,6 @@ void ShowEntries(HWND box, FilterEntries& entries) {
     }
 }
 
-// Appends a received chunk up to its first NUL byte; what does not fit in the body is dropped.
-void AppendChunk(char (&body)[FILTER_BODY_SIZE], size_t& length, const char* chunk) {
-    for (; *chunk && length + 1 < FILTER_BODY_SIZE; ++chunk) {
-        body[length++] = *chunk;
-    }
-    body[length] = 0;
-}
-
-// Reads the whole response, keeping at most 8,191 bytes of it. False when a query, allocation or read fails or
-// the body ends short of its announced length: a cut list would replace the whole stored one.
-bool ReadFilterBody(HINTERNET request, char (&body)[FILTER_BODY_SIZE]) {
-    size_t length = 0;
-    uint64_t received = 0;
-    body[0] = 0;
-    DWORD available = 0;
-    do {
-        if (!WinHttpQueryDataAvailable(request, &available)) {
-            return false;
-        }
-        auto* chunk = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, available + 1));
-        if (!chunk) {
-            return false;
-        }
-        DWORD read = 0;
-        if (!WinHttpReadData(request, chunk, available, &read)) {
-            HeapFree(GetProcessHeap(), 0, chunk);
-            return false;
-        }
-        if (read == 0) {
-            available = 0;
-        }
-        received += read;
-        AppendChunk(body, length, chunk);
-        HeapFree(GetProcessHeap(), 0, chunk);
-    } while (available > 0);
-    return !BodyEndedShort(request, received);
-}
-
-// The body as UTF-16 on the process heap (null on failure); never longer than the body, terminator included.
-wchar_t* DecodeFilterBody(const char* body) {
-    int length = lstrlenA(body);
-    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
-    if (text && MultiByteToWideChar(CP_UTF8, 0, body, -1, text, length + 1) == 0) {
-        HeapFree(GetProcessHeap(), 0, text);
-        text = nullptr;
-    }
-    return text;
-}
-
 } // namespace
 
 void FillModFilters() {
@@ -225,24 +174,6 @@ void FillModFilters() {
         SendMessageW(app.hMainDlg, WM_APP_MOD_FILTERS_FILLED, 0, 0);
     }
     LeaveCriticalSection(&app.filterLock);
-}
-
-DWORD WINAPI FetchFiltersThread(LPVOID) {
-    static_assert(FILTER_BODY_SIZE <= 16384, "the body lives on this thread's stack");
-    char body[FILTER_BODY_SIZE];
-    MasterRequest handles;
-    if (SendMasterRequest(L"/filters", handles) && ReadFilterBody(handles.request, body)) {
-        wchar_t* text = DecodeFilterBody(body);
-        if (text) {
-            if (SendMessageW(app.hMainDlg, WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
-                FillModFilters();
-            } else {
-                HeapFree(GetProcessHeap(), 0, text);
-            }
-        }
-    }
-    CloseMasterRequest(handles);
-    return 0;
 }
 
 void NoteModFilterSelection() {

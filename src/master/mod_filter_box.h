@@ -1,5 +1,5 @@
-// The mod filter box: its entries, the game directories behind them, and the once-per-start download of a fresh
-// filter list. Win32 side.
+// The mod filter box: its entries and the game directories behind them, built from the mod filter text or the
+// built-in list. Win32 side.
 //
 // Threads: FillModFilters runs on the user interface thread during start-up and afterwards only on the filter
 // download thread; it holds filterLock throughout and sends messages to the box meanwhile. The user interface
@@ -14,9 +14,6 @@ constexpr size_t MOD_FILTER_DIR_TEXT_SIZE = 512;
 // Rebuilds the box and modFilterDirs from modFilterText (which must not be null), reselecting the entry of the
 // remembered game directory. Never starts an update run.
 void FillModFilters();
-
-// Downloads "/filters" from the master service, makes it modFilterText and refills the box; silent on failure.
-DWORD WINAPI FetchFiltersThread(LPVOID);
 
 // User interface thread: notes the selected entry's game directory after the user picked it. Skipped while a
 // refill holds the lock; the refill reports its own outcome when it ends.

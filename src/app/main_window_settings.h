@@ -1,0 +1,25 @@
+// Where the settings and the configuration meet the program: the settings value applied to AppState and the main
+// dialog's controls at start-up and gathered from them at exit, and the configuration dialog's value given to it
+// and applied when it closes. Part of the main window; Win32 side, user interface thread only.
+#pragma once
+
+#include "app/settings.h"
+#include "launch/config_dialog.h"
+
+// Start-up: takes the settings loaded from the key or those of a first start, with the defaults for what is still
+// zero or empty; checks the Full and Empty boxes they name, restores the window's normal placement, fills the mod
+// filter box from a stored filter list and parses the buddy list.
+void ApplySettings(Settings settings);
+
+// Exit: the settings as the program and its controls hold them now.
+Settings GatherSettings();
+
+// The Config button: the dialog with the current configuration, then the edited one applied.
+void EditConfiguration();
+
+// The configuration as the program holds it now; its buddy text is AppState's.
+ConfigValues CurrentConfiguration();
+
+// Takes the edited configuration: the paths and numbers, a new buddy text (whose block AppState takes over), the
+// buddy entries parsed again and both lists repainted before it returns. The registry is written only at exit.
+void ApplyConfiguration(const ConfigValues& values);

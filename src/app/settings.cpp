@@ -1,0 +1,149 @@
+#include "app/settings.h"
+
+#include "base/text.h"
+
+namespace {
+
+constexpr int32_t SETTINGS_VERSION = 2;
+constexpr int32_t OLD_FORMAT_VERSION = 1;
+// The buffers the fixed texts were always read with: a longer stored text is not taken.
+constexpr size_t PATH_BUFFER_BYTES = 520;
+constexpr size_t LAST_FILTER_BUFFER_BYTES = 128;
+
+struct Stored {
+    bool found;
+    std::vector<unsigned char> bytes;
+    StoredValue value;
+};
+
+Stored Look(StoredValueLookup lookup, void* context, const char16_t* name) {
+    Stored stored{};
+    uint32_t type = 0;
+    stored.found = lookup(context, name, type, stored.bytes);
+    stored.value = {stored.found ? type : 0, stored.bytes.data(), stored.found ? stored.bytes.size() : 0};
+    return stored;
+}
+
+void ReadNumber(StoredValueLookup lookup, void* context, const char16_t* name, int32_t& field) {
+    DecodeStoredNumber(Look(lookup, context, name).value, &field);
+}
+
+void ReadFixedText(StoredValueLookup lookup, void* context, const char16_t* name, size_t bufferBytes, char16_t* field,
+                   size_t fieldSize) {
+    DecodeFixedText(Look(lookup, context, name).value, bufferBytes, field, fieldSize);
+}
+
+// A text of any size; the empty text when it is missing or not text.
+std::u16string ReadWideText(StoredValueLookup lookup, void* context, const char16_t* name) {
+    Stored stored = Look(lookup, context, name);
+    if (stored.value.type != STORED_TYPE_TEXT) {
+        return {};
+    }
+    std::u16string text(StoredTextUnits(stored.value), u'\0');
+    text.resize(DecodeWideText(stored.value, text.data(), text.size()));
+    return text;
+}
+
+std::u16string ReadAnsiText(StoredValueLookup lookup, void* context, const char16_t* name, AnsiTextDecoder decodeAnsi) {
+    Stored stored = Look(lookup, context, name);
+    if (stored.value.type != STORED_TYPE_TEXT) {
+        return {};
+    }
+    // One character per stored byte at most, and the terminator.
+    std::u16string text(stored.value.size + 1, u'\0');
+    text.resize(DecodeAnsiText(stored.value, decodeAnsi, text.data(), text.size()));
+    return text;
+}
+
+void WriteNumber(StoredValueWriter write, void* context, const char16_t* name, int32_t number) {
+    auto value = static_cast<uint32_t>(number);
+    unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                              static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    write(context, name, STORED_TYPE_NUMBER, bytes, sizeof bytes);
+}
+
+// A text up to its terminator, stored with it as UTF-16 little-endian.
+void WriteText(StoredValueWriter write, void* context, const char16_t* name, const char16_t* text) {
+    std::vector<unsigned char> bytes;
+    for (const char16_t* unit = text;; ++unit) {
+        bytes.push_back(static_cast<unsigned char>(*unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(*unit >> 8));
+        if (*unit == 0) {
+            break;
+        }
+    }
+    write(context, name, STORED_TYPE_TEXT, bytes.data(), bytes.size());
+}
+
+} // namespace
+
+void SetFirstStart(Settings& settings) {
+    settings.showEmpty = 1;
+    settings.showFull = 1;
+}
+
+void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder decodeAnsi, Settings& settings) {
+    ReadNumber(lookup, context, u"Packets Per Second", settings.packetsPerSecond);
+    ReadNumber(lookup, context, u"Player View Style", settings.playerViewDetails);
+    ReadNumber(lookup, context, u"Good Ping Threshold", settings.goodPing);
+    ReadNumber(lookup, context, u"Medium Ping Threshold", settings.mediumPing);
+    ReadNumber(lookup, context, u"Show Empty Servers", settings.showEmpty);
+    ReadNumber(lookup, context, u"Show Full Servers", settings.showFull);
+    int32_t formatVersion = OLD_FORMAT_VERSION;
+    ReadNumber(lookup, context, u"Version", formatVersion);
+    ReadNumber(lookup, context, u"Sort Order", settings.sortColumn);
+
+    ReadFixedText(lookup, context, u"Quake II Directory", PATH_BUFFER_BYTES, settings.gameDir, PATH_TEXT_SIZE);
+    ReadFixedText(lookup, context, u"Quake II Executable", PATH_BUFFER_BYTES, settings.gameExe, PATH_TEXT_SIZE);
+    char16_t lastModFilter[MOD_DIR_SIZE] = {};
+    TextCopy(lastModFilter, MOD_DIR_SIZE, settings.lastModFilter.substr(0, MOD_DIR_SIZE - 1).c_str());
+    ReadFixedText(lookup, context, u"Last Used Mod Filter", LAST_FILTER_BUFFER_BYTES, lastModFilter, MOD_DIR_SIZE);
+    settings.lastModFilter = lastModFilter;
+
+    Stored placement = Look(lookup, context, u"Window Position");
+    if (IsStoredPlacement(placement.value, PLACEMENT_SIZE)) {
+        settings.hasPlacement = true;
+        for (uint32_t i = 0; i < PLACEMENT_SIZE; ++i) {
+            settings.placement[i] = placement.bytes[i];
+        }
+    }
+
+    settings.buddyText = formatVersion == OLD_FORMAT_VERSION ? ReadAnsiText(lookup, context, u"Buddy List", decodeAnsi)
+                                                             : ReadWideText(lookup, context, u"Buddy List");
+    settings.hasModFilterText = true;
+    settings.modFilterText = ReadWideText(lookup, context, u"Mod Filters");
+}
+
+void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context) {
+    WriteText(write, context, u"Quake II Directory", settings.gameDir);
+    WriteText(write, context, u"Quake II Executable", settings.gameExe);
+    WriteText(write, context, u"Last Used Mod Filter", settings.lastModFilter.c_str());
+    WriteText(write, context, u"Buddy List", settings.buddyText.c_str());
+    WriteText(write, context, u"Mod Filters", settings.modFilterText.c_str());
+    WriteNumber(write, context, u"Packets Per Second", settings.packetsPerSecond);
+    WriteNumber(write, context, u"Player View Style", settings.playerViewDetails);
+    WriteNumber(write, context, u"Good Ping Threshold", settings.goodPing);
+    WriteNumber(write, context, u"Medium Ping Threshold", settings.mediumPing);
+    WriteNumber(write, context, u"Version", SETTINGS_VERSION);
+    WriteNumber(write, context, u"Sort Order", settings.sortColumn);
+    WriteNumber(write, context, u"Show Empty Servers", settings.showEmpty);
+    WriteNumber(write, context, u"Show Full Servers", settings.showFull);
+    if (settings.hasPlacement) {
+        write(context, u"Window Position", STORED_TYPE_BINARY, settings.placement, PLACEMENT_SIZE);
+    }
+}
+
+void ApplySettingDefaults(Settings& settings) {
+    if (settings.gameExe[0] == 0) {
+        TextCopy(settings.gameExe, PATH_TEXT_SIZE, u"quake2.exe");
+    }
+    if (settings.packetsPerSecond == 0) {
+        settings.packetsPerSecond = 10;
+    }
+    if (settings.goodPing == 0) {
+        settings.goodPing = 100;
+    }
+    if (settings.mediumPing == 0) {
+        settings.mediumPing = 200;
+    }
+}

@@ -1,0 +1,45 @@
+#include "master/mod_filter_download.h"
+
+#include "app/app_state.h"
+
+#include "app/app_messages.h"
+#include "master/master_http.h"
+#include "master/mod_filter_box.h"
+
+namespace {
+
+constexpr size_t FILTER_BODY_SIZE = 8192; // 8,191 bytes of text and a terminator
+
+// The body as UTF-16 on the process heap (null on failure); never longer than the body, terminator included.
+wchar_t* DecodeFilterBody(const char* body) {
+    int length = lstrlenA(body);
+    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    if (text && MultiByteToWideChar(CP_UTF8, 0, body, -1, text, length + 1) == 0) {
+        HeapFree(GetProcessHeap(), 0, text);
+        text = nullptr;
+    }
+    return text;
+}
+
+} // namespace
+
+DWORD WINAPI FetchFiltersThread(LPVOID) {
+    static_assert(FILTER_BODY_SIZE <= 16384, "the body lives on this thread's stack");
+    unsigned char body[FILTER_BODY_SIZE];
+    // The whole response is read, but only its first 8,191 bytes are kept; a cut list would replace the whole stored
+    // one, so a body that ends short of its announced length counts as failed.
+    MasterBody download{body, FILTER_BODY_SIZE - 1, false, true, 0};
+    if (!DownloadFromMaster(L"/filters", download)) {
+        return 0;
+    }
+    body[download.length] = 0;
+    wchar_t* text = DecodeFilterBody(reinterpret_cast<const char*>(body));
+    if (text) {
+        if (SendMessageW(app.hMainDlg, WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
+            FillModFilters();
+        } else {
+            HeapFree(GetProcessHeap(), 0, text);
+        }
+    }
+    return 0;
+}
