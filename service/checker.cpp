@@ -1,7 +1,5 @@
 #include "checker.h"
 
-#include <boost/asio/post.hpp>
-
 #include <algorithm>
 
 #include "check_reply.h"
@@ -29,14 +27,24 @@ void Checker::Close() {
 }
 
 void Checker::Wake() {
-    if (!sending_) {
-        sending_ = true;
-        asio::post(pace_.get_executor(), [this] { Tick(); });
+    if (sending_) {
+        return;
     }
+    // No sooner than a tick after the last batch, so checks that trickle in never add up to more than the pace.
+    sending_ = true;
+    pace_.expires_at(std::max(Clock::now(), last_tick_ + TICK));
+    pace_.async_wait([this](const boost::system::error_code& ec) {
+        if (ec) {
+            sending_ = false;
+            return;
+        }
+        Tick();
+    });
 }
 
 void Checker::Tick() {
     Clock::time_point now = Clock::now();
+    last_tick_ = now;
     for (size_t i = 0; i < per_tick_; ++i) {
         std::optional<ServerAddress> next = store_->NextCheck(now);
         if (!next) {
@@ -45,18 +53,10 @@ void Checker::Tick() {
         socket_.SendTo(*next, STATUS_QUERY, STATUS_QUERY_SIZE);
         ++sent_;
     }
-    if (!store_->HasChecksDue()) {
-        sending_ = false;
-        return;
+    sending_ = false;
+    if (store_->HasChecksDue()) {
+        Wake();
     }
-    pace_.expires_after(TICK);
-    pace_.async_wait([this](const boost::system::error_code& ec) {
-        if (ec) {
-            sending_ = false;
-            return;
-        }
-        Tick();
-    });
 }
 
 void Checker::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {

@@ -40,7 +40,8 @@ private:
     ServerStore* store_;
     OtherHandler other_;
     size_t per_tick_;
-    bool sending_ = false;
+    bool sending_ = false; // a batch is due: the pace timer is set
+    Clock::time_point last_tick_{};
     ReplyReader reader_;
     uint64_t sent_ = 0;
     uint64_t taken_ = 0;
