@@ -74,32 +74,6 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
     return true;
 }
 
-HttpReply HttpGet(const ServerAddress& server, const std::string& target) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(server.host);
-    address.sin_port = htons(server.port);
-    std::string request = "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n";
-    std::string response;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        char buffer[65536];
-        ssize_t count = 0;
-        while ((count = recv(fd, buffer, sizeof buffer, 0)) > 0) {
-            response.append(buffer, static_cast<size_t>(count));
-        }
-    }
-    close(fd);
-    HttpReply reply;
-    size_t end = response.find("\r\n\r\n");
-    if (response.compare(0, 9, "HTTP/1.1 ") == 0 && end != std::string::npos) {
-        reply.status = std::stoi(response.substr(9, 3));
-        reply.body = response.substr(end + 4);
-    }
-    return reply;
-}
-
 std::vector<std::string> ListedFor(const ServerAddress& http, const std::string& mod) {
     HttpReply reply = HttpGet(http, "/?mod=" + mod + "&raw=2");
     std::vector<std::string> listed;
@@ -113,9 +87,7 @@ std::vector<std::string> ListedFor(const ServerAddress& http, const std::string&
 
 UdpPeer::UdpPeer(uint32_t host) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(host);
+    sockaddr_in local = ToSockaddr({host, 0});
     socklen_t size = sizeof local;
     if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
         getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) == 0) {
@@ -128,10 +100,7 @@ UdpPeer::~UdpPeer() {
 }
 
 void UdpPeer::Send(const ServerAddress& to, const std::string& datagram) const {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(to.host);
-    address.sin_port = htons(to.port);
+    sockaddr_in address = ToSockaddr(to);
     sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 

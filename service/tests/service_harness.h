@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_client.h"
 #include "skerrow_master.h"
 
 using std::chrono::milliseconds;
@@ -42,13 +43,6 @@ private:
     ServerAddress http_;
     ServerAddress udp_;
 };
-
-struct HttpReply {
-    int status = 0; // 0: no answer
-    std::string body;
-};
-
-HttpReply HttpGet(const ServerAddress& server, const std::string& target);
 
 // Polls the condition every few milliseconds until it holds or the timeout passes; returns its last value.
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = milliseconds(5000));
