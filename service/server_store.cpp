@@ -58,11 +58,13 @@ void ServerStore::Enqueue(uint64_t key, Server* server) {
     }
 }
 
-void ServerStore::List(const ServerAddress& address, Server* server, std::string_view gamename) {
+void ServerStore::List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored) {
     if (!server->listed) {
         server->listed = true;
         ++listed_;
-        log_("listed " + FormatAddress(address) + " gamename=" + std::string(gamename));
+        if (!restored) { // a restart would otherwise log the whole list again
+            log_("listed " + FormatAddress(address) + " gamename=" + std::string(gamename));
+        }
     } else if (server->gamename != gamename) {
         log_("gamename " + FormatAddress(address) + " " + server->gamename + " -> " + std::string(gamename));
     } else {
@@ -118,7 +120,7 @@ size_t ServerStore::Restore(const std::vector<SavedServer>& saved, Clock::time_p
         }
         Server& server = Insert(entry.address);
         server.last_answer = now - age;
-        List(entry.address, &server, entry.gamename);
+        List(entry.address, &server, entry.gamename, true);
         StartRound(AddressKey(entry.address), &server, now);
         ++taken;
     }
@@ -158,7 +160,7 @@ bool ServerStore::TakeReply(const ServerAddress& address, std::string_view gamen
     server.last_answer = now;
     server.next_round = now + timing_.recheck;
     ++answer_version_;
-    List(address, &server, gamename);
+    List(address, &server, gamename, false);
     return true;
 }
 

@@ -105,7 +105,7 @@ private:
     Table::iterator Remove(Table::iterator it, const char* why);
     void StartRound(uint64_t key, Server* server, Clock::time_point now);
     void Enqueue(uint64_t key, Server* server);
-    void List(const ServerAddress& address, Server* server, std::string_view gamename);
+    void List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored);
     void Unlist(Server* server);
     // The sweep's step for one server; returns the iterator past it (it may have been removed).
     Table::iterator SweepOne(Table::iterator it, Clock::time_point now);

@@ -162,7 +162,11 @@ void WebServer::Accept() {
             return;
         }
         if (ec) {
-            log_("http accept: " + ec.message());
+            // Out of descriptors, say: once a minute is enough to tell.
+            if (std::chrono::steady_clock::now() - last_error_logged_ >= std::chrono::minutes(1)) {
+                last_error_logged_ = std::chrono::steady_clock::now();
+                log_("http accept: " + ec.message());
+            }
             retry_.expires_after(ACCEPT_RETRY);
             retry_.async_wait([this](beast::error_code wait) {
                 if (!wait) {

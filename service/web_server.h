@@ -39,4 +39,5 @@ private:
     asio::steady_timer retry_;
     std::shared_ptr<ConnectionCounts> counts_;
     LogSink log_;
+    std::chrono::steady_clock::time_point last_error_logged_{};
 };
