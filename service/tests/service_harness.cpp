@@ -85,9 +85,9 @@ std::vector<std::string> ListedFor(const ServerAddress& http, const std::string&
     return listed;
 }
 
-UdpPeer::UdpPeer(uint32_t host) {
+UdpPeer::UdpPeer(uint32_t host, uint16_t port) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local = ToSockaddr({host, 0});
+    sockaddr_in local = ToSockaddr({host, port});
     socklen_t size = sizeof local;
     if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
         getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) == 0) {

@@ -53,7 +53,7 @@ std::vector<std::string> ListedFor(const ServerAddress& http, const std::string&
 // A UDP socket on loopback for the test's side of the master protocol.
 class UdpPeer {
 public:
-    explicit UdpPeer(uint32_t host = 0x7F000001);
+    explicit UdpPeer(uint32_t host = 0x7F000001, uint16_t port = 0);
     ~UdpPeer();
     ServerAddress address() const { return address_; }
     void Send(const ServerAddress& to, const std::string& datagram) const;

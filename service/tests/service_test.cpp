@@ -97,8 +97,12 @@ TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
     auto checks = server.Receive(milliseconds(50)); // before the check is sent again
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_EQ(checks[0].second, STATUS_QUERY_BYTES);
+    // An answer from the same port of another address comes first: it is not the server's.
+    UdpPeer impostor(0x7F000005, server.address().port);
+    impostor.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\spoofed\n");
     server.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\action\n");
     ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "action").size() == 1; }));
+    EXPECT_EQ(service.AwaitLog("gamename=spoofed", milliseconds(1)), "");
 
     size_t checked = 0;
     for (const auto& peer : flood) {
