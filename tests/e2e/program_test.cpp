@@ -266,4 +266,96 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     ClearGameDrive();
 }
 
+// The rest runs against the real master service, which tests/e2e/with-master-service starts on 127.0.0.1:80 (the
+// simulator's web service closed) with its master port on 127.0.0.1:27900; it knows the game servers only from their
+// heartbeats.
+constexpr unsigned short MASTER_HTTP_PORT = 80;
+
+// How many servers the master service lists for every mod, or -1 when it does not answer.
+int MasterListCount() {
+    std::string response = LoopbackExchange(MASTER_HTTP_PORT, "GET /?mod=&raw=2 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                        "Connection: close\r\n\r\n");
+    size_t body = response.find("\r\n\r\n");
+    if (response.compare(0, 12, "HTTP/1.1 200") != 0 || body == std::string::npos) {
+        return -1;
+    }
+    return static_cast<int>((response.size() - body - 4) / 6);
+}
+
+std::set<std::wstring> ModFilterNames(HWND box) {
+    std::set<std::wstring> names;
+    for (LRESULT i = 0; i < SendMessageW(box, CB_GETCOUNT, 0, 0); ++i) {
+        std::vector<wchar_t> text(SendMessageW(box, CB_GETLBTEXTLEN, i, 0) + 1);
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        names.insert(text.data());
+    }
+    return names;
+}
+
+// Picks a mod as a user does and waits for the run to end with the expected status: a text that differs from the
+// last run's, since the new run may not have begun when the pick returns.
+std::wstring PickModFilter(HWND window, const wchar_t* name, const std::wstring& expected) {
+    HWND box = GetDlgItem(window, MOD_FILTER_ID);
+    if (SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name)) == CB_ERR) {
+        return L"no entry";
+    }
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(MOD_FILTER_ID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    return AwaitRemoteStatus(GetDlgItem(window, STATUS_BAR_ID), expected, 30000);
+}
+
+std::set<std::wstring> ListedNameSet(HWND window) {
+    std::vector<std::wstring> names = ListedNames(GetDlgItem(window, SERVER_LIST_ID));
+    return {names.begin(), names.end()};
+}
+
+TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTheFilterBox) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    std::string scenario = "[master]\nrefuse = 1\n[heartbeat]\nmaster = 127.0.0.1:27900\n";
+    const char* servers[][3] = {{"Flag One", "ctf", ""},
+                                {"Flag Two", "ctf", ""},
+                                {"Action One", "action", ""},
+                                {"Cookie One", "q2cookie", ""},
+                                {"Cookie Two", "q2cookie", ""},
+                                {"Cookie Three", "q2cookie", ""},
+                                {"Never Answers", "ctf", "silent = 1\n"}};
+    for (int i = 0; i < 7; ++i) {
+        scenario += "[server]\naddress = 127.0.0.1:" + std::to_string(27910 + i) + "\nhostname = " + servers[i][0] +
+                    "\ngamename = " + servers[i][1] + "\nmaxclients = 8\nplayer = 1 20 \"p\"\n" + servers[i][2];
+    }
+    ASSERT_EQ(SimLoad(scenario), "OK");
+    for (int wait = 0; wait < 100 && MasterListCount() != 6; ++wait) {
+        Sleep(100);
+    }
+    ASSERT_EQ(MasterListCount(), 6) << "the service has checked the servers that heartbeat and answer";
+
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 6 of 6 servers responded.");
+    EXPECT_EQ(ListedNameSet(window), (std::set<std::wstring>{L"Flag One", L"Flag Two", L"Action One", L"Cookie One",
+                                                             L"Cookie Two", L"Cookie Three"}));
+
+    // The service's filter list: the browser's built-in mods, then the game directory of live servers it lacks.
+    HWND box = GetDlgItem(window, MOD_FILTER_ID);
+    std::set<std::wstring> expected = {
+        L"(No Filter)", L"Action Quake II", L"CTF",  L"D-Day", L"Deathmatch",     L"Gloom", L"KOTS",
+        L"TDM / Duel",  L"Vortex",          L"Jump", L"LOX",   L"Rocket Arena 2", L"WODX",  L"q2cookie"};
+    for (int wait = 0; wait < 100 && ModFilterNames(box) != expected; ++wait) {
+        Sleep(100);
+    }
+    EXPECT_EQ(ModFilterNames(box), expected);
+
+    const wchar_t* two = L"Completed. 2 of 2 servers responded.";
+    EXPECT_EQ(PickModFilter(window, L"CTF", two), two);
+    EXPECT_EQ(ListedNameSet(window), (std::set<std::wstring>{L"Flag One", L"Flag Two"}));
+    const wchar_t* three = L"Completed. 3 of 3 servers responded.";
+    EXPECT_EQ(PickModFilter(window, L"q2cookie", three), three);
+    EXPECT_EQ(ListedNameSet(window), (std::set<std::wstring>{L"Cookie One", L"Cookie Two", L"Cookie Three"}));
+    EXPECT_TRUE(SimLogOf("http").empty()) << "nothing asked the simulator's web service";
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
 } // namespace

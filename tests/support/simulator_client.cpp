@@ -6,10 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace {
-
-// Sends one command and reads the whole answer until the simulator closes the connection.
-std::string Exchange(const std::string& command) {
+std::string LoopbackExchange(unsigned short port, const std::string& request) {
     static bool started = [] {
         WSADATA data;
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -23,13 +20,13 @@ std::string Exchange(const std::string& command) {
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(SIMULATOR_CONTROL_PORT);
-    inet_pton(AF_INET, SIMULATOR_CONTROL_ADDRESS, &address.sin_addr);
+    address.sin_port = htons(port);
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
     std::string answer;
     if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         size_t sent = 0;
-        while (sent < command.size()) {
-            int count = send(connection, command.data() + sent, static_cast<int>(command.size() - sent), 0);
+        while (sent < request.size()) {
+            int count = send(connection, request.data() + sent, static_cast<int>(request.size() - sent), 0);
             if (count <= 0) {
                 break;
             }
@@ -44,6 +41,13 @@ std::string Exchange(const std::string& command) {
     }
     closesocket(connection);
     return answer;
+}
+
+namespace {
+
+// One command to the simulator; its whole answer comes back before it closes the connection.
+std::string Exchange(const std::string& command) {
+    return LoopbackExchange(SIMULATOR_CONTROL_PORT, command);
 }
 
 } // namespace

@@ -8,6 +8,10 @@
 constexpr const char* SIMULATOR_CONTROL_ADDRESS = "127.0.0.1";
 constexpr unsigned short SIMULATOR_CONTROL_PORT = 7999;
 
+// Sends the request to a TCP port on 127.0.0.1, ends the sending side, and returns everything that comes back until
+// the other side closes; empty when nothing answers.
+std::string LoopbackExchange(unsigned short port, const std::string& request);
+
 // Replaces the simulator's whole scenario (and clears its log). Returns its answer: "OK", "ERROR ...", or an
 // empty text when the simulator cannot be reached.
 std::string SimLoad(const std::string& scenario);

@@ -50,7 +50,7 @@ bool Engine::Apply(Scenario scenario, std::string* error) {
         // A port the system chose stays ours for later scenarios.
         http_ = master_.address();
     }
-    if (!game_.Start(&scenario.servers, error)) {
+    if (!game_.Start(&scenario.servers, scenario.heartbeat, error)) {
         return false;
     }
     master_.SetContent(MakeMasterContent(scenario));

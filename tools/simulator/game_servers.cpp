@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr uint64_t WAKE_TOKEN = UINT64_MAX;
 constexpr uint64_t RATE_LIMIT_USEC = 1000000;
+const std::string PING_DATAGRAM = "\xff\xff\xff\xffping";
+const std::string SHUTDOWN_DATAGRAM = "\xff\xff\xff\xffshutdown";
 
 } // namespace
 
@@ -50,7 +53,7 @@ bool GameServers::Bind(Server* server, std::string* error) {
     return true;
 }
 
-bool GameServers::Start(std::vector<ServerConfig>* servers, std::string* error) {
+bool GameServers::Start(std::vector<ServerConfig>* servers, const HeartbeatConfig& heartbeat, std::string* error) {
     Stop();
     epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -67,12 +70,17 @@ bool GameServers::Start(std::vector<ServerConfig>* servers, std::string* error) 
         Server& server = servers_[i];
         server.config = (*servers)[i];
         server.reply = BuildStatusReply(server.config);
+        server.heartbeat = BuildHeartbeat(server.config);
         if (!Bind(&server, error)) {
             CloseAll();
             return false;
         }
         (*servers)[i].address = server.config.address;
     }
+    heartbeat_ = heartbeat;
+    Announce("ping", &PING_DATAGRAM);
+    Announce("heartbeat", nullptr);
+    next_heartbeat_usec_ = MonotonicMicros() + static_cast<uint64_t>(heartbeat_.interval_s) * 1000000;
     thread_ = std::thread(&GameServers::Run, this);
     return true;
 }
@@ -83,8 +91,27 @@ void GameServers::Stop() {
         ssize_t written = write(wake_fd_, &one, sizeof one);
         (void)written; // a fresh eventfd always takes one increment
         thread_.join();
+        Announce("shutdown", &SHUTDOWN_DATAGRAM);
     }
     CloseAll();
+}
+
+void GameServers::Announce(const char* kind, const std::string* fixed) {
+    for (const Server& server : servers_) {
+        if (server.fd < 0 || !server.config.heartbeat) {
+            continue;
+        }
+        const std::string& datagram = fixed ? *fixed : server.heartbeat;
+        for (const Endpoint& master : heartbeat_.masters) {
+            sockaddr_in to = ToSockaddr(master);
+            ssize_t sent =
+                sendto(server.fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            if (sent >= 0) {
+                log_->Add("master server=" + server.name + " to=" + FormatEndpoint(master) + " sent=" + kind +
+                          " bytes=" + std::to_string(sent));
+            }
+        }
+    }
 }
 
 void GameServers::CloseAll() {
@@ -97,6 +124,7 @@ void GameServers::CloseAll() {
     }
     servers_.clear();
     pending_ = {};
+    heartbeat_ = {};
     for (int* fd : {&epoll_fd_, &wake_fd_}) {
         if (*fd >= 0) {
             close(*fd);
@@ -110,9 +138,10 @@ void GameServers::Run() {
     epoll_event events[256];
     while (true) {
         int timeout_ms = -1;
-        if (!pending_.empty()) {
+        uint64_t due = heartbeat_.masters.empty() ? UINT64_MAX : next_heartbeat_usec_;
+        if (!pending_.empty() || due != UINT64_MAX) {
             uint64_t now = MonotonicMicros();
-            uint64_t due = pending_.top().due_usec;
+            due = pending_.empty() ? due : std::min(due, pending_.top().due_usec);
             timeout_ms = due <= now ? 0 : static_cast<int>((due - now + 999) / 1000);
         }
         int count = epoll_wait(epoll_fd_, events, 256, timeout_ms);
@@ -127,6 +156,10 @@ void GameServers::Run() {
             PendingReply reply = pending_.top();
             pending_.pop();
             Send(servers_[reply.server], reply.to);
+        }
+        if (!heartbeat_.masters.empty() && now >= next_heartbeat_usec_) {
+            Announce("heartbeat", nullptr);
+            next_heartbeat_usec_ = now + static_cast<uint64_t>(heartbeat_.interval_s) * 1000000;
         }
     }
 }

@@ -20,15 +20,17 @@ public:
     GameServers& operator=(const GameServers&) = delete;
     ~GameServers() { Stop(); }
 
-    // Binds every server and starts answering. A port 0 is replaced in *servers by the port the system chose.
-    // On failure nothing is left bound.
-    bool Start(std::vector<ServerConfig>* servers, std::string* error);
+    // Binds every server and starts answering; servers then announce themselves to the heartbeat masters, if any.
+    // A port 0 is replaced in *servers by the port the system chose. On failure nothing is left bound.
+    bool Start(std::vector<ServerConfig>* servers, const HeartbeatConfig& heartbeat, std::string* error);
+    // Sends the heartbeat masters a shutdown from each server, then closes everything.
     void Stop();
 
 private:
     struct Server {
         ServerConfig config;
         std::string reply;
+        std::string heartbeat;
         std::string name;       // its address as the log writes it
         std::string reply_from; // the address its replies leave from
         int fd = -1;
@@ -52,12 +54,17 @@ private:
     void Receive(size_t index, char* buffer, size_t size);
     void Answer(size_t index, const sockaddr_in& to);
     void Send(const Server& server, const sockaddr_in& to);
+    // The datagram (each server's own heartbeat when null) from every server's game port to every master: a ping
+    // and a heartbeat at start, a heartbeat every interval, a shutdown at the end.
+    void Announce(const char* kind, const std::string* fixed);
     void CloseAll();
 
     EventLog* log_;
     std::vector<Server> servers_;
     std::priority_queue<PendingReply, std::vector<PendingReply>, std::greater<PendingReply>> pending_;
     uint64_t next_order_ = 0;
+    HeartbeatConfig heartbeat_;
+    uint64_t next_heartbeat_usec_ = 0;
     int epoll_fd_ = -1;
     int wake_fd_ = -1;
     std::thread thread_;

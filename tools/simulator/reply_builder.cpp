@@ -7,6 +7,7 @@ namespace {
 
 const char STATUS_QUERY[] = "\xff\xff\xff\xffstatus";
 const char REPLY_HEADER[] = "\xff\xff\xff\xffprint\n";
+const char HEARTBEAT_HEADER[] = "\xff\xff\xff\xffheartbeat\n";
 const char PADDING_KEY[] = "padding";
 
 std::string InfoLine(const std::map<std::string, std::string>& info) {
@@ -59,4 +60,11 @@ std::string BuildStatusReply(const ServerConfig& server) {
         reply += line;
     }
     return reply;
+}
+
+std::string BuildHeartbeat(const ServerConfig& server) {
+    ServerConfig plain = server;
+    plain.raw.reset();
+    plain.oversize = false;
+    return HEARTBEAT_HEADER + BuildStatusReply(plain).substr(sizeof REPLY_HEADER - 1);
 }

@@ -17,3 +17,7 @@ bool IsStatusQuery(const char* data, size_t size);
 // "\xff\xff\xff\xffprint\n", the info keys in name order as \key\value (empty values left out), "\n", then a line
 // `score ping "name"` for each player. A raw reply is sent exactly as given.
 std::string BuildStatusReply(const ServerConfig& server);
+
+// "\xff\xff\xff\xffheartbeat\n" and then the lines of the server's ordinary status reply (never raw or padded), as a
+// real server announces itself to its master.
+std::string BuildHeartbeat(const ServerConfig& server);

@@ -108,6 +108,14 @@ bool ParseNumber(std::string_view text, Number min, Number max, Number* out, std
     return true;
 }
 
+bool ParseAddressValue(const std::string& value, Endpoint* out, std::string* why) {
+    if (!ParseEndpoint(value, out)) {
+        *why = "expected an address a.b.c.d:port, not \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
 bool ParseMillis(std::string_view text, int* out, std::string* why) {
     return ParseNumber(text, 0, 600000, out, why);
 }
@@ -237,12 +245,8 @@ bool SetServerKey(ServerConfig* server, bool* has_address, std::string_view key,
         return true;
     }
     if (key == "address") {
-        if (!ParseEndpoint(value, &server->address)) {
-            *why = "expected an address a.b.c.d:port, not \"" + value + "\"";
-            return false;
-        }
-        *has_address = true;
-        return true;
+        *has_address = ParseAddressValue(value, &server->address, why);
+        return *has_address;
     }
     if (key == "mod") {
         server->mod = value;
@@ -255,11 +259,9 @@ bool SetServerKey(ServerConfig* server, bool* has_address, std::string_view key,
     struct {
         const char* key;
         bool* flag;
-    } flags[] = {{"listed", &server->listed},
-                 {"silent", &server->silent},
-                 {"down", &server->down},
-                 {"oversize", &server->oversize},
-                 {"rate_limit", &server->rate_limit}};
+    } flags[] = {
+        {"listed", &server->listed},     {"silent", &server->silent},         {"down", &server->down},
+        {"oversize", &server->oversize}, {"rate_limit", &server->rate_limit}, {"heartbeat", &server->heartbeat}};
     for (const auto& flag : flags) {
         if (key == flag.key) {
             return ParseBool(value, flag.flag, why);
@@ -281,7 +283,23 @@ bool SetServerKey(ServerConfig* server, bool* has_address, std::string_view key,
     return false;
 }
 
-enum class Section { None, Master, Filters, Server };
+bool SetHeartbeatKey(HeartbeatConfig* heartbeat, std::string_view key, std::string_view raw, std::string* why) {
+    std::string value;
+    if (!DecodeValue(raw, &value, why)) {
+        return false;
+    }
+    if (key == "master") {
+        heartbeat->masters.emplace_back();
+        return ParseAddressValue(value, &heartbeat->masters.back(), why);
+    }
+    if (key == "interval_s") {
+        return ParseNumber(std::string_view(value), 1, 3600, &heartbeat->interval_s, why);
+    }
+    *why = "unknown key \"" + std::string(key) + "\" in [heartbeat]";
+    return false;
+}
+
+enum class Section { None, Master, Filters, Heartbeat, Server };
 
 } // namespace
 
@@ -314,6 +332,9 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
             } else if (line == "[filters]") {
                 section = Section::Filters;
                 scenario.has_filters = true;
+            } else if (line == "[heartbeat]") {
+                section = Section::Heartbeat;
+                scenario.has_heartbeat = true;
             } else if (line == "[server]") {
                 section = Section::Server;
                 scenario.servers.emplace_back();
@@ -342,6 +363,9 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
         case Section::Filters:
             ok = SetHttpKey(&scenario.filters, false, key, value, &why);
             break;
+        case Section::Heartbeat:
+            ok = SetHeartbeatKey(&scenario.heartbeat, key, value, &why);
+            break;
         case Section::Server:
             ok = SetServerKey(&scenario.servers.back(), &has_address, key, value, &why);
             break;
@@ -365,6 +389,10 @@ void MergeScenario(Scenario* into, Scenario from) {
     if (from.has_filters) {
         into->filters = std::move(from.filters);
         into->has_filters = true;
+    }
+    if (from.has_heartbeat) {
+        into->heartbeat = std::move(from.heartbeat);
+        into->has_heartbeat = true;
     }
     for (ServerConfig& server : from.servers) {
         into->servers.push_back(std::move(server));

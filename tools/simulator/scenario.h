@@ -45,16 +45,27 @@ struct ServerConfig {
     int duplicates = 0; // extra copies of every reply
     std::optional<std::string> raw;
     bool rate_limit = false; // one reply a second at most
+    bool heartbeat = true;   // announces itself to the [heartbeat] masters, if any
 
     int line = 0; // of its [server] header; 0 when generated
+};
+
+// The master servers that the game servers announce themselves to, as a real dedicated server does with
+// `+set public 1 +setmaster HOST`: a ping and a heartbeat when it starts, a heartbeat every interval, a shutdown
+// when it stops.
+struct HeartbeatConfig {
+    std::vector<Endpoint> masters;
+    int interval_s = 300;
 };
 
 struct Scenario {
     HttpAnswer master;
     HttpAnswer filters; // body holds the filters text
+    HeartbeatConfig heartbeat;
     std::vector<ServerConfig> servers;
     bool has_master = false;
     bool has_filters = false;
+    bool has_heartbeat = false;
 };
 
 // Reads a scenario; on failure returns false with "line N: what is wrong" in *error.

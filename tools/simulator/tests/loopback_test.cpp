@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "reply_builder.h"
 
@@ -182,6 +183,34 @@ TEST_F(Loopback, ServersMisbehaveAsToldAndLoadReplacesTheScenario) {
     EXPECT_EQ(cut.body, "abc");
 
     EXPECT_EQ(Control("LOAD 9\n[server]\n"), "ERROR line 1: [server] without an address\n");
+}
+
+TEST_F(Loopback, ServersAnnounceThemselvesToTheirMastersFromTheirGamePorts) {
+    Client master;
+    Start("[heartbeat]\nmaster = " + master.name() +
+          "\ninterval_s = 1\n"
+          "[server]\naddress = 127.0.0.1:0\ngamename = ctf\nplayer = 5 40 Alice\nraw = odd\n"
+          "[server]\naddress = 127.0.0.1:0\nheartbeat = 0\n");
+    ServerConfig server = engine_.servers().at(0);
+    std::vector<std::string> started = master.Receive(300);
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[0], "\xff\xff\xff\xffping");
+    EXPECT_EQ(started[1], "\xff\xff\xff\xffheartbeat\n\\gamename\\ctf\n5 40 \"Alice\"\n") << "not the raw reply";
+    std::string heartbeat_line = " master server=" + FormatEndpoint(server.address) + " to=" + master.name() +
+                                 " sent=heartbeat bytes=" + std::to_string(started[1].size()) + "\n";
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::string log = Control("LOG\n");
+    while (log.find(heartbeat_line) == log.rfind(heartbeat_line) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        log = Control("LOG\n");
+    }
+    EXPECT_NE(log.find(heartbeat_line), log.rfind(heartbeat_line)) << "a second heartbeat after the interval:\n" << log;
+
+    engine_.Stop();
+    std::vector<std::string> rest = master.Receive(300);
+    ASSERT_GE(rest.size(), 2u);
+    EXPECT_EQ(rest.front(), started[1]);
+    EXPECT_EQ(rest.back(), "\xff\xff\xff\xffshutdown");
 }
 
 } // namespace

@@ -15,6 +15,10 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
                        "refuse = 0\n"
                        "[filters]\n"
                        "text = \"Deathmatch\\nffa\\nCapture The Flag\\nctf\\n\"\n"
+                       "[heartbeat]\n"
+                       "master = 127.0.0.1:27900\n"
+                       "master = 10.0.0.1:27901\n"
+                       "interval_s = 5\n"
                        "[server]\n"
                        "  address = 127.0.0.2:27911\n"
                        "mod = ctf\n"
@@ -24,6 +28,7 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
                        "player = 10 999 Bare Name\n"
                        "raw = \\xff\\xff\\xff\\xffprint\\n\n"
                        "listed = 0\n"
+                       "heartbeat = 0\n"
                        "[server]\n"
                        "address = 127.0.0.1:27910\n";
     Scenario scenario;
@@ -38,13 +43,17 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
     EXPECT_FALSE(scenario.master.refuse);
     EXPECT_FALSE(scenario.master.body);
     EXPECT_EQ(scenario.filters.body, "Deathmatch\nffa\nCapture The Flag\nctf\n");
+    ASSERT_EQ(scenario.heartbeat.masters.size(), 2u);
+    EXPECT_EQ(FormatEndpoint(scenario.heartbeat.masters[1]), "10.0.0.1:27901");
+    EXPECT_EQ(scenario.heartbeat.interval_s, 5);
 
     ASSERT_EQ(scenario.servers.size(), 2u);
     const ServerConfig& first = scenario.servers[0];
-    EXPECT_EQ(first.line, 11);
+    EXPECT_EQ(first.line, 15);
     EXPECT_EQ(FormatEndpoint(first.address), "127.0.0.2:27911");
     EXPECT_EQ(first.mod, "ctf");
     EXPECT_FALSE(first.listed);
+    EXPECT_FALSE(first.heartbeat);
     EXPECT_EQ(first.info.at("hostname"), "Quoted \"name\" \\ tab\there");
     EXPECT_EQ(first.info.at("motd"), "caf\xc3\xa9 = A");
     ASSERT_EQ(first.players.size(), 2u);
@@ -56,6 +65,7 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
 
     const ServerConfig& second = scenario.servers[1];
     EXPECT_TRUE(second.listed);
+    EXPECT_TRUE(second.heartbeat);
     EXPECT_TRUE(second.mod.empty());
     EXPECT_TRUE(second.info.empty());
 }
@@ -79,6 +89,9 @@ TEST(ScenarioParse, ReportsTheLineOfTheFirstError) {
         {"[server]\naddress = 1.2.3.4:70000\n", "line 2: expected an address a.b.c.d:port, not \"1.2.3.4:70000\""},
         {"[server]\naddress = 1.2.3.4:5\nplayer = 1 2\n", "line 3: player needs a score, a ping and a name"},
         {"[master]\nchunks = 5,,6\n", "line 2: expected a whole number from 0 to 1073741824, not \"\""},
+        {"[heartbeat]\nmaster = localhost:27900\n",
+         "line 2: expected an address a.b.c.d:port, not \"localhost:27900\""},
+        {"[heartbeat]\ninterval_s = 0\n", "line 2: expected a whole number from 1 to 3600, not \"0\""},
         {"[server]\nhostname = a\n\n[server]\naddress = 1.2.3.4:1\n", "line 1: [server] without an address"},
         {"[server]\naddress = 1.2.3.4:1\n[server]\nmod = ctf\n", "line 3: [server] without an address"},
     };

@@ -1,0 +1,60 @@
+// skerrow-master: the master service Skerrow's browser asks for its lists. Game servers announce themselves with the
+// classic Quake II master protocol on UDP; the service checks each one with a status query of its own and lists it
+// on the web for the browser, and for qstat on the master port. Usage: README.md, or --help.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <boost/asio/signal_set.hpp>
+
+#include <cstdio>
+#include <cstring>
+
+#include "skerrow_master.h"
+
+namespace {
+
+// Each web client takes a descriptor; ask for as many as we may have.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+    }
+    ServiceOptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "skerrow-master: %s\n%s", error.c_str(), USAGE);
+        return 64;
+    }
+    RaiseDescriptorLimit();
+    signal(SIGPIPE, SIG_IGN);
+
+    asio::io_context io(1);
+    LogSink log = StandardErrorLog();
+    SkerrowMaster master(io, std::move(options), log);
+    if (!master.Start(&error)) {
+        log("cannot start: " + error);
+        return 1;
+    }
+    asio::signal_set ending(io, SIGINT, SIGTERM);
+    ending.async_wait([&](const boost::system::error_code& ec, int signal_number) {
+        if (!ec) {
+            log(std::string("ending on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
+            master.Stop();
+            io.stop();
+        }
+    });
+    io.run();
+    return 0;
+}

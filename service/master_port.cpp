@@ -1,0 +1,95 @@
+#include "master_port.h"
+
+#include "master_datagram.h"
+
+namespace {
+
+// Per source address. A host may run as many servers as the store takes from one address (128), each sending a
+// ping and a heartbeat when it starts and a shutdown when it stops, all at once.
+constexpr double SERVER_BURST = 512;
+constexpr double SERVER_PER_SECOND = 8;
+constexpr double QUERY_BURST = 3;
+constexpr double QUERY_PER_SECOND = 3.0 / 60;
+// All query sources together: at most this many `servers` replies (up to 65 KB each) a second.
+constexpr double ALL_QUERIES_BURST = 20;
+constexpr double ALL_QUERIES_PER_SECOND = 10;
+constexpr size_t MAX_SOURCES = 65536;
+
+} // namespace
+
+void MasterPortCounts::Add(const MasterPortCounts& other) {
+    heartbeats += other.heartbeats;
+    shutdowns += other.shutdowns;
+    pings += other.pings;
+    queries += other.queries;
+    malformed += other.malformed;
+    oversize += other.oversize;
+    rate_limited += other.rate_limited;
+}
+
+MasterPort::MasterPort(asio::io_context& io, ServerStore* store, std::function<void()> checks_due)
+    : socket_(io), store_(store), checks_due_(std::move(checks_due)),
+      server_limit_(SERVER_BURST, SERVER_PER_SECOND, MAX_SOURCES),
+      query_limit_(QUERY_BURST, QUERY_PER_SECOND, MAX_SOURCES),
+      all_queries_limit_(ALL_QUERIES_BURST, ALL_QUERIES_PER_SECOND, 1) {}
+
+bool MasterPort::Open(const ServerAddress& local, std::string* error) {
+    return socket_.Open(
+        local, [this](const ServerAddress& from, const unsigned char* data, size_t size) { Handle(from, data, size); },
+        error);
+}
+
+MasterPortCounts MasterPort::TakeCounts() {
+    MasterPortCounts taken = counts_;
+    counts_ = {};
+    return taken;
+}
+
+void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+    if (size > MAX_DATAGRAM_BYTES) {
+        ++counts_.oversize;
+        return;
+    }
+    MasterCommand command = ParseMasterCommand(data, size);
+    if (command == MasterCommand::Unknown) {
+        ++counts_.malformed;
+        return;
+    }
+    Clock::time_point now = Clock::now();
+    if (command == MasterCommand::Query) {
+        AnswerQuery(from);
+        return;
+    }
+    if (!server_limit_.Allow(from.host, now)) {
+        ++counts_.rate_limited;
+        return;
+    }
+    switch (command) {
+    case MasterCommand::Heartbeat:
+        ++counts_.heartbeats;
+        store_->Offer(from, now);
+        break;
+    case MasterCommand::Shutdown:
+        ++counts_.shutdowns;
+        store_->Shutdown(from, now);
+        break;
+    default:
+        ++counts_.pings;
+        socket_.SendTo(from, ACK_DATAGRAM, ACK_DATAGRAM_BYTES);
+        return;
+    }
+    if (store_->HasChecksDue()) {
+        checks_due_();
+    }
+}
+
+void MasterPort::AnswerQuery(const ServerAddress& from) {
+    Clock::time_point now = Clock::now();
+    if (!query_limit_.Allow(from.host, now) || !all_queries_limit_.Allow(0, now)) {
+        ++counts_.rate_limited;
+        return;
+    }
+    ++counts_.queries;
+    std::string reply = BuildServersReply(store_->ListedAddresses());
+    socket_.SendTo(from, reply.data(), reply.size());
+}

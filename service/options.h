@@ -1,0 +1,38 @@
+// The command line:
+//   skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--upstream HOST:PORT]... [--mods FILE] [--state FILE]
+//                  [--expire SECONDS]
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "server_address.h"
+#include "server_store.h"
+
+struct Upstream {
+    std::string host; // a name or a dotted quad
+    std::string port;
+};
+
+struct ServiceOptions {
+    ServerAddress http{0, 80};
+    ServerAddress udp{0, 27900};
+    std::vector<Upstream> upstreams;
+    std::string mods_path;  // empty: the browser's built-in list
+    std::string state_path; // empty: no state file
+    std::chrono::seconds expire{900};
+
+    // Not on the command line: the tests shorten them.
+    CheckTiming timing;
+    StoreLimits limits;
+    int checks_per_second = 5000;
+    std::chrono::seconds upstream_interval{300};
+    std::chrono::milliseconds http_timeout{10000}; // to read a whole request, and to write an answer
+};
+
+extern const char USAGE[];
+
+// Fills *options from the arguments; false with the reason in *error for anything it cannot take. --help is left to
+// the caller.
+bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error);

@@ -1,0 +1,29 @@
+#include "server_address.h"
+
+#include <arpa/inet.h>
+
+#include <charconv>
+
+std::string FormatAddress(const ServerAddress& address) {
+    return std::to_string(address.host >> 24) + "." + std::to_string(address.host >> 16 & 0xFF) + "." +
+           std::to_string(address.host >> 8 & 0xFF) + "." + std::to_string(address.host & 0xFF) + ":" +
+           std::to_string(address.port);
+}
+
+bool ParseAddress(std::string_view text, ServerAddress* address) {
+    size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon > INET_ADDRSTRLEN) {
+        return false;
+    }
+    std::string_view digits = text.substr(colon + 1);
+    unsigned port = 0;
+    auto [end, result] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    in_addr host{};
+    if (digits.empty() || digits.size() > 5 || digits[0] == '+' || result != std::errc() ||
+        end != digits.data() + digits.size() || port > 0xFFFF ||
+        inet_pton(AF_INET, std::string(text.substr(0, colon)).c_str(), &host) != 1) {
+        return false;
+    }
+    *address = {ntohl(host.s_addr), static_cast<uint16_t>(port)};
+    return true;
+}

@@ -1,0 +1,256 @@
+#include "server_store.h"
+
+#include <algorithm>
+#include <map>
+
+#include "ascii_case.h"
+
+ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
+    : limits_(limits), timing_(timing), log_(std::move(log)) {
+    // A live server is asked several times before it could expire, so one lost round never drops it.
+    timing_.recheck = std::min(timing_.recheck, timing_.expire / 3);
+}
+
+OfferResult ServerStore::Admit(const ServerAddress& address) const {
+    if (!IsCheckable(address)) {
+        return OfferResult::Uncheckable;
+    }
+    if (servers_.size() >= limits_.max_servers || candidates() >= limits_.max_candidates) {
+        return OfferResult::Full;
+    }
+    auto it = per_address_.find(address.host);
+    if (it != per_address_.end() && it->second >= limits_.max_per_address) {
+        return OfferResult::AddressFull;
+    }
+    return OfferResult::Added;
+}
+
+ServerStore::Server& ServerStore::Insert(const ServerAddress& address) {
+    ++per_address_[address.host];
+    return servers_[AddressKey(address)];
+}
+
+ServerStore::Table::iterator ServerStore::Remove(Table::iterator it, const char* why) {
+    ServerAddress address = AddressFromKey(it->first);
+    if (it->second.listed) {
+        Unlist(&it->second);
+        log_("unlisted " + FormatAddress(address) + ": " + why);
+    }
+    auto count = per_address_.find(address.host);
+    if (count != per_address_.end() && --count->second == 0) {
+        per_address_.erase(count);
+    }
+    return servers_.erase(it);
+}
+
+void ServerStore::StartRound(uint64_t key, Server* server, Clock::time_point now) {
+    server->in_round = true;
+    server->awaiting = false;
+    server->tries = 0;
+    server->round_started = now;
+    Enqueue(key, server);
+}
+
+void ServerStore::Enqueue(uint64_t key, Server* server) {
+    if (!server->queued) {
+        server->queued = true;
+        due_.push_back(key);
+    }
+}
+
+void ServerStore::List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored) {
+    if (!server->listed) {
+        server->listed = true;
+        ++listed_;
+        if (!restored) { // a restart would otherwise log the whole list again
+            log_("listed " + FormatAddress(address) + " gamename=" + std::string(gamename));
+        }
+    } else if (server->gamename != gamename) {
+        log_("gamename " + FormatAddress(address) + " " + server->gamename + " -> " + std::string(gamename));
+    } else {
+        return;
+    }
+    server->gamename = std::string(gamename);
+    ++list_version_;
+}
+
+void ServerStore::Unlist(Server* server) {
+    server->listed = false;
+    --listed_;
+    ++list_version_;
+}
+
+OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point now) {
+    uint64_t key = AddressKey(address);
+    auto it = servers_.find(key);
+    if (it != servers_.end()) {
+        Server& server = it->second;
+        if (server.listed && !server.in_round && now - server.round_started >= timing_.heartbeat_recheck) {
+            StartRound(key, &server, now);
+        }
+        return OfferResult::Known;
+    }
+    OfferResult admitted = Admit(address);
+    if (admitted == OfferResult::Added) {
+        StartRound(key, &Insert(address), now);
+    } else if (admitted != OfferResult::Uncheckable) {
+        ++counts_.refused;
+    }
+    return admitted;
+}
+
+void ServerStore::Shutdown(const ServerAddress& address, Clock::time_point now) {
+    uint64_t key = AddressKey(address);
+    auto it = servers_.find(key);
+    if (it == servers_.end() || !it->second.listed) {
+        return;
+    }
+    Unlist(&it->second);
+    log_("unlisted " + FormatAddress(address) + ": shutdown");
+    StartRound(key, &it->second, now);
+}
+
+size_t ServerStore::Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds) {
+    size_t taken = 0;
+    for (const SavedServer& entry : saved) {
+        auto age = std::chrono::seconds(std::max<int64_t>(0, now_seconds - entry.last_answer));
+        if (age >= timing_.expire || servers_.count(AddressKey(entry.address)) ||
+            Admit(entry.address) != OfferResult::Added) {
+            continue;
+        }
+        Server& server = Insert(entry.address);
+        server.last_answer = now - age;
+        List(entry.address, &server, entry.gamename, true);
+        StartRound(AddressKey(entry.address), &server, now);
+        ++taken;
+    }
+    return taken;
+}
+
+std::optional<ServerAddress> ServerStore::NextCheck(Clock::time_point now) {
+    while (!due_.empty()) {
+        uint64_t key = due_.front();
+        due_.pop_front();
+        auto it = servers_.find(key);
+        if (it == servers_.end() || !it->second.queued) {
+            continue;
+        }
+        Server& server = it->second;
+        server.queued = false;
+        server.awaiting = true;
+        server.sent = now;
+        ++server.tries;
+        return AddressFromKey(key);
+    }
+    return std::nullopt;
+}
+
+bool ServerStore::Awaiting(const ServerAddress& address) const {
+    auto it = servers_.find(AddressKey(address));
+    return it != servers_.end() && it->second.awaiting;
+}
+
+bool ServerStore::TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now) {
+    auto it = servers_.find(AddressKey(address));
+    if (it == servers_.end() || !it->second.awaiting) {
+        return false;
+    }
+    Server& server = it->second;
+    server.awaiting = server.queued = server.in_round = false;
+    server.last_answer = now;
+    server.next_round = now + timing_.recheck;
+    ++answer_version_;
+    List(address, &server, gamename, false);
+    return true;
+}
+
+ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::time_point now) {
+    Server& server = it->second;
+    if (server.listed && now - server.last_answer >= timing_.expire) {
+        return Remove(it, "no answer for the expiry time");
+    }
+    if (server.awaiting && now - server.sent >= timing_.retry_after) {
+        server.awaiting = false;
+        if (server.tries < timing_.tries) {
+            Enqueue(it->first, &server);
+            return std::next(it);
+        }
+        server.in_round = false;
+        if (!server.listed) {
+            ++counts_.unverified;
+            return Remove(it, "");
+        }
+        server.next_round = now + timing_.recheck;
+    }
+    if (server.listed && !server.in_round && now >= server.next_round) {
+        StartRound(it->first, &server, now);
+    }
+    return std::next(it);
+}
+
+void ServerStore::Sweep(Clock::time_point now) {
+    for (auto it = servers_.begin(); it != servers_.end();) {
+        it = SweepOne(it, now);
+    }
+}
+
+void ServerStore::AppendList(std::string_view mod, size_t max_entries, std::string* body) const {
+    size_t count = 0;
+    for (const auto& [key, server] : servers_) {
+        if (count == max_entries) {
+            return;
+        }
+        if (server.listed && (mod.empty() || EqualsIgnoringCase(server.gamename, mod))) {
+            AppendServerEntry(body, AddressFromKey(key));
+            ++count;
+        }
+    }
+}
+
+std::vector<ServerAddress> ServerStore::ListedAddresses() const {
+    std::vector<ServerAddress> addresses;
+    addresses.reserve(listed_);
+    for (const auto& [key, server] : servers_) {
+        if (server.listed) {
+            addresses.push_back(AddressFromKey(key));
+        }
+    }
+    return addresses;
+}
+
+std::vector<std::string> ServerStore::ListedGameNames() const {
+    // By folded name, the spelling that sorts first, so the answer does not depend on the table's order.
+    std::map<std::string, std::string> spellings;
+    for (const auto& [key, server] : servers_) {
+        if (server.listed) {
+            auto [it, added] = spellings.emplace(FoldedAscii(server.gamename), server.gamename);
+            if (!added && server.gamename < it->second) {
+                it->second = server.gamename;
+            }
+        }
+    }
+    std::vector<std::string> names;
+    for (auto& [folded, spelling] : spellings) {
+        names.push_back(std::move(spelling));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<SavedServer> ServerStore::Snapshot(Clock::time_point now, int64_t now_seconds) const {
+    std::vector<SavedServer> saved;
+    saved.reserve(listed_);
+    for (const auto& [key, server] : servers_) {
+        if (server.listed) {
+            auto age = std::chrono::duration_cast<std::chrono::seconds>(now - server.last_answer).count();
+            saved.push_back({AddressFromKey(key), now_seconds - age, server.gamename});
+        }
+    }
+    return saved;
+}
+
+StoreCounts ServerStore::TakeCounts() {
+    StoreCounts taken = counts_;
+    counts_ = {};
+    return taken;
+}

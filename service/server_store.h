@@ -1,0 +1,123 @@
+// Every server the service knows: candidates (from heartbeats, upstream masters or the state file) waiting for
+// their check, and listed servers, which answered one. Only a status reply from exactly the server's address and
+// port, to a check the service sent, lists a server or keeps it listed: heartbeats and shutdowns can be forged,
+// so they only start a check.
+//
+// Plain logic with the time passed in, driven by the service's one thread: the checker asks it for the next check to
+// send and hands it the replies, and a sweep every fraction of a second retries, re-checks and expires.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "server_address.h"
+#include "state_file.h"
+
+using Clock = std::chrono::steady_clock;
+
+struct StoreLimits {
+    size_t max_servers = 32768;    // candidates and listed servers together
+    size_t max_candidates = 16384; // of those, waiting for their first answer
+    size_t max_per_address = 128;  // servers (any state) on one IPv4 address
+};
+
+struct CheckTiming {
+    Clock::duration retry_after = std::chrono::seconds(2);        // an unanswered check goes out again after this
+    int tries = 3;                                                // checks in a round before it counts as failed
+    Clock::duration recheck = std::chrono::seconds(180);          // between rounds of a listed server
+    Clock::duration heartbeat_recheck = std::chrono::seconds(60); // a heartbeat starts a round no sooner than this
+    Clock::duration expire = std::chrono::seconds(900);           // unlisted after this long without an answer
+};
+
+// What happened to a candidate that was offered.
+enum class OfferResult { Added, Known, Full, AddressFull, Uncheckable };
+
+// Counts since the last TakeCounts, for the service's periodic summary line.
+struct StoreCounts {
+    size_t refused = 0;    // candidates not taken: full tables or an address with too many servers
+    size_t unverified = 0; // candidates dropped after a round without an answer
+};
+
+class ServerStore {
+public:
+    using Log = std::function<void(const std::string&)>;
+
+    ServerStore(StoreLimits limits, CheckTiming timing, Log log);
+
+    // A heartbeat or an upstream entry. A known listed server starts a round when its last one is old enough.
+    OfferResult Offer(const ServerAddress& address, Clock::time_point now);
+    // The server says it is leaving: it is unlisted at once and checked once more, in case the shutdown was forged.
+    void Shutdown(const ServerAddress& address, Clock::time_point now);
+    // Listed servers from the state file: listed again with their saved age, and checked at once. Those older than
+    // the expiry, and those over the limits, are left out. Returns how many were taken.
+    size_t Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds);
+
+    // The next server to send a status query to, marked as awaiting its reply; none when nothing is due.
+    std::optional<ServerAddress> NextCheck(Clock::time_point now);
+    bool HasChecksDue() const { return !due_.empty(); }
+    bool Awaiting(const ServerAddress& address) const;
+    // A status reply from exactly this address and port; taken only while a check of it awaits its answer.
+    bool TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now);
+    // Retries unanswered checks, starts due rounds, drops failed candidates and expired servers.
+    void Sweep(Clock::time_point now);
+
+    // The 6-byte entries of the listed servers whose gamename equals `mod` (ignoring ASCII case; every listed
+    // server for an empty mod), at most max_entries.
+    void AppendList(std::string_view mod, size_t max_entries, std::string* body) const;
+    std::vector<ServerAddress> ListedAddresses() const;
+    // The gamenames of the listed servers, once each regardless of case, in byte order.
+    std::vector<std::string> ListedGameNames() const;
+    std::vector<SavedServer> Snapshot(Clock::time_point now, int64_t now_seconds) const;
+
+    size_t listed() const { return listed_; }
+    size_t candidates() const { return servers_.size() - listed_; }
+    // Bumped when the list changes (a server listed, unlisted, or its gamename changed) and when any reply is
+    // taken, so the state file is written when they have moved.
+    uint64_t list_version() const { return list_version_; }
+    uint64_t answer_version() const { return answer_version_; }
+    StoreCounts TakeCounts();
+
+private:
+    struct Server {
+        std::string gamename;
+        Clock::time_point last_answer{};
+        Clock::time_point round_started{};
+        Clock::time_point sent{};
+        Clock::time_point next_round{};
+        int tries = 0;
+        bool listed = false;
+        bool in_round = false; // queued or awaiting
+        bool queued = false;
+        bool awaiting = false;
+    };
+    using Table = std::unordered_map<uint64_t, Server>;
+
+    OfferResult Admit(const ServerAddress& address) const;
+    Server& Insert(const ServerAddress& address);
+    Table::iterator Remove(Table::iterator it, const char* why);
+    void StartRound(uint64_t key, Server* server, Clock::time_point now);
+    void Enqueue(uint64_t key, Server* server);
+    void List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored);
+    void Unlist(Server* server);
+    // The sweep's step for one server; returns the iterator past it (it may have been removed).
+    Table::iterator SweepOne(Table::iterator it, Clock::time_point now);
+
+    StoreLimits limits_;
+    CheckTiming timing_;
+    Log log_;
+    Table servers_;
+    std::unordered_map<uint32_t, uint32_t> per_address_;
+    std::deque<uint64_t> due_; // keys waiting for their check to be sent; stale keys are skipped
+    size_t listed_ = 0;
+    uint64_t list_version_ = 0;
+    uint64_t answer_version_ = 0;
+    StoreCounts counts_;
+};

@@ -1,0 +1,167 @@
+#include "skerrow_master.h"
+
+#include <ctime>
+
+namespace {
+
+constexpr std::chrono::milliseconds SWEEP_PERIOD(100);
+constexpr std::chrono::seconds SAVE_CHECK_PERIOD(1);
+// The list is written within a few seconds of changing; answer times alone, which only age the servers less after
+// a restart, once a minute.
+constexpr std::chrono::seconds SAVE_LIST_AFTER(5);
+constexpr std::chrono::seconds SAVE_ANSWERS_AFTER(60);
+constexpr std::chrono::seconds SUMMARY_PERIOD(60);
+
+int64_t SecondsSince1970() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+std::string CountsText(const MasterPortCounts& counts) {
+    return std::to_string(counts.heartbeats) + " heartbeats, " + std::to_string(counts.shutdowns) + " shutdowns, " +
+           std::to_string(counts.pings) + " pings, " + std::to_string(counts.queries) + " queries; dropped " +
+           std::to_string(counts.malformed) + " malformed, " + std::to_string(counts.oversize) + " oversize, " +
+           std::to_string(counts.rate_limited) + " rate-limited";
+}
+
+} // namespace
+
+SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log)
+    : options_(std::move(options)), log_(std::move(log)), store_(options_.limits, options_.timing, log_),
+      checker_(io, &store_, options_.checks_per_second), master_port_(io, &store_, [this] { checker_.Wake(); }),
+      upstreams_(io, options_.upstreams, options_.upstream_interval, &store_, &checker_, log_),
+      web_(
+          io, [this](bool is_get, std::string_view target) { return AnswerRequest(is_get, target, store_, mods_); },
+          options_.http_timeout, log_),
+      sweep_timer_(io), save_timer_(io), summary_timer_(io) {}
+
+bool SkerrowMaster::Start(std::string* error) {
+    if (options_.mods_path.empty()) {
+        mods_ = BuiltInMods();
+    } else if (!ReadModsFile(options_.mods_path, &mods_, error)) {
+        return false;
+    }
+    if (!OpenSockets(error)) {
+        return false;
+    }
+    RestoreState();
+    checker_.set_other_handler([this](const ServerAddress& from, const unsigned char* data, size_t size) {
+        return upstreams_.Handle(from, data, size);
+    });
+    upstreams_.Start();
+    checker_.Wake();
+    Every(&sweep_timer_, SWEEP_PERIOD, &SkerrowMaster::Sweep);
+    Every(&save_timer_, SAVE_CHECK_PERIOD, &SkerrowMaster::SaveIfDue);
+    Every(&summary_timer_, SUMMARY_PERIOD, &SkerrowMaster::Summarize);
+    log_("started: http " + FormatAddress(web_.local()) + ", udp " + FormatAddress(master_port_.local()) +
+         ", checks from " + FormatAddress(checker_.local()) + ", " + std::to_string(mods_.size()) + " mods from " +
+         (options_.mods_path.empty() ? std::string("the built-in list") : options_.mods_path) + ", expiry " +
+         std::to_string(options_.expire.count()) + " s");
+    return true;
+}
+
+bool SkerrowMaster::OpenSockets(std::string* error) {
+    // Checks leave from the master port's address, on a port of their own: replies then never mix with the
+    // heartbeats and queries of strangers.
+    ServerAddress checks_from{options_.udp.host, 0};
+    if (web_.Open(options_.http, error) && master_port_.Open(options_.udp, error) &&
+        checker_.Open(checks_from, error)) {
+        return true;
+    }
+    web_.Close();
+    master_port_.Close();
+    checker_.Close();
+    return false;
+}
+
+void SkerrowMaster::RestoreState() {
+    if (options_.state_path.empty()) {
+        return;
+    }
+    std::vector<SavedServer> saved;
+    std::string error;
+    switch (ReadStateFile(options_.state_path, options_.limits.max_servers, &saved, &error)) {
+    case StateLoad::Missing:
+        log_("state " + options_.state_path + ": none yet");
+        break;
+    case StateLoad::Ignored:
+        log_("state " + options_.state_path + ": ignored: " + error);
+        break;
+    case StateLoad::Loaded: {
+        size_t taken = store_.Restore(saved, Clock::now(), SecondsSince1970());
+        log_("state " + options_.state_path + ": " + std::to_string(taken) + " of " + std::to_string(saved.size()) +
+             " servers restored, checking them again");
+        break;
+    }
+    }
+    saved_list_version_ = store_.list_version();
+    saved_answer_version_ = store_.answer_version();
+    last_save_ = Clock::now();
+}
+
+void SkerrowMaster::SaveState(const char* why) {
+    last_save_ = Clock::now();
+    saved_list_version_ = store_.list_version();
+    saved_answer_version_ = store_.answer_version();
+    std::string error;
+    if (!WriteStateFile(options_.state_path, FormatState(store_.Snapshot(last_save_, SecondsSince1970())), &error)) {
+        log_(std::string("state not saved (") + why + "): " + error);
+    }
+}
+
+void SkerrowMaster::Every(asio::steady_timer* timer, Clock::duration period, void (SkerrowMaster::*step)()) {
+    timer->expires_after(period);
+    timer->async_wait([this, timer, period, step](const boost::system::error_code& ec) {
+        if (!ec) {
+            (this->*step)();
+            Every(timer, period, step);
+        }
+    });
+}
+
+void SkerrowMaster::Sweep() {
+    store_.Sweep(Clock::now());
+    if (store_.HasChecksDue()) {
+        checker_.Wake();
+    }
+}
+
+void SkerrowMaster::SaveIfDue() {
+    if (options_.state_path.empty()) {
+        return;
+    }
+    Clock::duration since = Clock::now() - last_save_;
+    if ((store_.list_version() != saved_list_version_ && since >= SAVE_LIST_AFTER) ||
+        (store_.answer_version() != saved_answer_version_ && since >= SAVE_ANSWERS_AFTER)) {
+        SaveState("periodic");
+    }
+}
+
+void SkerrowMaster::Summarize() {
+    MasterPortCounts counts = master_port_.TakeCounts();
+    StoreCounts store = store_.TakeCounts();
+    uint64_t stray = checker_.TakeDropped();
+    total_.Add(counts);
+    if (counts.Handled() + counts.Dropped() + store.refused + store.unverified + stray == 0) {
+        return;
+    }
+    log_("last minute: " + CountsText(counts) + "; " + std::to_string(stray) + " stray datagrams on the check port; " +
+         std::to_string(store.refused) + " candidates refused, " + std::to_string(store.unverified) +
+         " never answered; " + std::to_string(store_.listed()) + " listed, " + std::to_string(store_.candidates()) +
+         " candidates");
+}
+
+void SkerrowMaster::Stop() {
+    for (asio::steady_timer* timer : {&sweep_timer_, &save_timer_, &summary_timer_}) {
+        timer->cancel();
+    }
+    upstreams_.Stop();
+    web_.Close();
+    master_port_.Close();
+    checker_.Close();
+    if (!options_.state_path.empty()) {
+        SaveState("at exit");
+    }
+    total_.Add(master_port_.TakeCounts());
+    log_("stopped: " + std::to_string(store_.listed()) + " listed; since start " + CountsText(total_) + "; " +
+         std::to_string(checker_.sent()) + " checks sent, " + std::to_string(checker_.taken()) + " answered");
+}

@@ -1,0 +1,57 @@
+// The whole service on one io_context: the server store, the master port, the checker, the upstream masters, the
+// web list and the state file, with the timers that sweep the store, save the state and log a summary. main() runs
+// it in the process; the tests run it in-process on ports the system picks.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <string>
+#include <vector>
+
+#include "checker.h"
+#include "log.h"
+#include "master_port.h"
+#include "mod_list.h"
+#include "options.h"
+#include "server_store.h"
+#include "upstreams.h"
+#include "web_server.h"
+
+class SkerrowMaster {
+public:
+    SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log);
+
+    // Reads the mods and state files and opens the sockets; false with the reason, leaving nothing open.
+    bool Start(std::string* error);
+    // Saves the state and closes everything, so the io_context runs out of work.
+    void Stop();
+
+    ServerAddress http_address() const { return web_.local(); }
+    ServerAddress udp_address() const { return master_port_.local(); }
+
+private:
+    bool OpenSockets(std::string* error);
+    void RestoreState();
+    void SaveState(const char* why);
+    void Every(asio::steady_timer* timer, Clock::duration period, void (SkerrowMaster::*step)());
+    void Sweep();
+    void SaveIfDue();
+    void Summarize();
+
+    ServiceOptions options_;
+    LogSink log_;
+    std::vector<ModPair> mods_;
+    ServerStore store_;
+    Checker checker_;
+    MasterPort master_port_;
+    Upstreams upstreams_;
+    WebServer web_;
+    asio::steady_timer sweep_timer_;
+    asio::steady_timer save_timer_;
+    asio::steady_timer summary_timer_;
+    Clock::time_point last_save_{};
+    uint64_t saved_list_version_ = 0;
+    uint64_t saved_answer_version_ = 0;
+    MasterPortCounts total_;
+};

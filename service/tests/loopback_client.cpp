@@ -1,0 +1,36 @@
+#include "loopback_client.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+sockaddr_in ToSockaddr(const ServerAddress& address) {
+    sockaddr_in out{};
+    out.sin_family = AF_INET;
+    out.sin_addr.s_addr = htonl(address.host);
+    out.sin_port = htons(address.port);
+    return out;
+}
+
+HttpReply HttpGet(const ServerAddress& server, const std::string& target) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = ToSockaddr(server);
+    std::string request = "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n";
+    std::string response;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        char buffer[65536];
+        ssize_t count = 0;
+        while ((count = recv(fd, buffer, sizeof buffer, 0)) > 0) {
+            response.append(buffer, static_cast<size_t>(count));
+        }
+    }
+    close(fd);
+    HttpReply reply;
+    size_t end = response.find("\r\n\r\n");
+    if (response.compare(0, 9, "HTTP/1.1 ") == 0 && end != std::string::npos) {
+        reply.status = std::stoi(response.substr(9, 3));
+        reply.body = response.substr(end + 4);
+    }
+    return reply;
+}

@@ -1,0 +1,242 @@
+// What the service reads from outside: master datagrams, upstream lists, state files, request targets, mod filter
+// texts and its command line.
+#include <gtest/gtest.h>
+
+#include "check_reply.h"
+#include "master_datagram.h"
+#include "mod_list.h"
+#include "options.h"
+#include "rate_limiter.h"
+#include "state_file.h"
+#include "web_routes.h"
+
+namespace {
+
+const unsigned char* Bytes(const std::string& text) {
+    return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+TEST(MasterDatagram, CommandsAreWholeWordsWithOrWithoutThePrefix) {
+    const struct {
+        std::string datagram;
+        MasterCommand command;
+    } CASES[] = {
+        {std::string("query\n\0", 7), MasterCommand::Query}, // qstat's, exactly
+        {"\xff\xff\xff\xffquery", MasterCommand::Query},
+        {"\xff\xff\xff\xffheartbeat\n\\gamename\\ctf\n", MasterCommand::Heartbeat},
+        {"\xff\xff\xff\xffshutdown", MasterCommand::Shutdown},
+        {"\xff\xff\xff\xffping", MasterCommand::Ping},
+        {"ping", MasterCommand::Ping},
+        {"\xff\xff\xff\xffpingpong", MasterCommand::Unknown},
+        {"\xff\xff\xff\xffPING", MasterCommand::Unknown},
+        {"\xff\xff\xffping", MasterCommand::Unknown},
+        {"\xff\xff\xff\xff", MasterCommand::Unknown},
+        {"", MasterCommand::Unknown},
+        {"\xff\xff\xff\xffprint\n\\gamename\\ctf\n", MasterCommand::Unknown},
+        {"\xff\xff\xff\xff heartbeat", MasterCommand::Unknown},
+    };
+    for (const auto& c : CASES) {
+        EXPECT_EQ(ParseMasterCommand(Bytes(c.datagram), c.datagram.size()), c.command) << c.datagram;
+    }
+}
+
+TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGame) {
+    for (const std::string reply : {"\xff\xff\xff\xffprint\n\\gamename\\ctf\n", "\xff\xff\xff\xffprint"}) {
+        EXPECT_TRUE(IsStatusReply(Bytes(reply), reply.size())) << reply;
+    }
+    for (const std::string other : {"\xff\xff\xff\xffprinter\n", "print\n\\a\\b\n", "\xff\xff\xff\xffprin"}) {
+        EXPECT_FALSE(IsStatusReply(Bytes(other), other.size())) << other;
+    }
+    ReplyReader reader;
+    const struct {
+        std::string reply;
+        const char* gamename;
+    } REPLIES[] = {
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\\GameName\\Lithium\n0 1 \"p\"\n", "Lithium"},
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\n", "default"},
+        {std::string("\xff\xff\xff\xffprint\n\\gamename\\caf\xe9\0ctf\n", 29), "caf\xe9"},
+        {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr},
+    };
+    for (const auto& r : REPLIES) {
+        std::string gamename = reader.GameName(Bytes(r.reply), r.reply.size());
+        EXPECT_EQ(gamename, r.gamename ? r.gamename : std::string(63, 'g'));
+    }
+}
+
+TEST(ServersReply, CarriesTheEntriesAfterItsHeaderAndNoMoreThanOneDatagramHolds) {
+    std::vector<ServerAddress> servers = {{0x7F000001, 27910}, {0x0A010203, 0x1234}};
+    std::string reply = BuildServersReply(servers);
+    EXPECT_EQ(reply, std::string("\xff\xff\xff\xffservers \x7f\0\0\x01\x6d\x06\x0a\x01\x02\x03\x12\x34", 24));
+    std::vector<ServerAddress> read;
+    ASSERT_TRUE(ParseServersReply(Bytes(reply + "\x01\x02"), reply.size() + 2, &read)) << "a fragment is ignored";
+    EXPECT_EQ(read, servers);
+
+    std::vector<ServerAddress> many(20000, ServerAddress{0x0A000001, 1});
+    EXPECT_EQ(BuildServersReply(many).size(), 12u + 10915 * 6) << "65,502 bytes: within one UDP datagram";
+
+    for (const std::string other : {"\xff\xff\xff\xffserversX\x7f\0\0\x01\x6d\x06", "servers \x7f\0\0\x01\x6d\x06"}) {
+        EXPECT_FALSE(ParseServersReply(Bytes(other), other.size(), &read));
+    }
+}
+
+TEST(StateFile, RoundTripsAndRejectsAnythingOutOfPlaceWhole) {
+    std::vector<SavedServer> servers = {{{0x7F000001, 27910}, 1796665620, "ctf"},
+                                        {{0x0A000002, 1}, 0, "Lithium II + runes"}};
+    std::string text = FormatState(servers);
+    std::vector<SavedServer> read;
+    std::string error;
+    ASSERT_TRUE(ParseState(text, 10, &read, &error)) << error;
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[1].gamename, "Lithium II + runes");
+    EXPECT_EQ(read[0].last_answer, 1796665620);
+
+    const struct {
+        std::string text;
+        const char* error;
+    } BROKEN[] = {
+        {text.substr(0, text.size() - 8), "no end line: the file was cut short"},
+        {text.substr(0, text.size() - 1), "no end line: the file was cut short"},
+        {text + "x", "line 4: text after the end"},
+        {"skerrow-master state 1\nend 1\n", "line 2: the count does not match"},
+        {"skerrow-master state 2\nend 0\n", "line 1: not a state file"},
+        {"skerrow-master state 1\n127.0.0.1:0 5 ctf\nend 1\n", "line 2: not a server"},
+        {"skerrow-master state 1\n127.0.0.1:1 -5 ctf\nend 1\n", "line 2: not a server"},
+        {"skerrow-master state 1\n127.0.0.1:1 5 \nend 1\n", "line 2: not a server"},
+        {"skerrow-master state 1\n127.0.0.1:1 5\nend 1\n", "line 2: not a server"},
+        {std::string("\0\0\0\n", 4), "line 1: not a state file"},
+    };
+    for (const auto& broken : BROKEN) {
+        EXPECT_FALSE(ParseState(broken.text, 10, &read, &error)) << broken.text;
+        EXPECT_EQ(error, broken.error) << broken.text;
+        EXPECT_TRUE(read.empty());
+    }
+    EXPECT_FALSE(ParseState(text, 1, &read, &error));
+    EXPECT_EQ(error, "line 3: more than 1 servers");
+}
+
+TEST(WebRoutes, TheListTargetIsModAndRawTwoInAnyOrder) {
+    const struct {
+        const char* target;
+        bool list;
+        const char* mod;
+    } CASES[] = {
+        {"/?mod=ctf&raw=2", true, "ctf"},
+        {"/?raw=2&mod=ctf", true, "ctf"},
+        {"/?mod=&raw=2", true, ""},
+        {"/?raw=2", true, ""},
+        {"/?mod=a%20b&raw=2", true, "a%20b"},
+        {"/?mod=ctf", false, ""},
+        {"/?mod=ctf&raw=1", false, ""},
+        {"/?mod=ctf&raw=2&x=1", false, ""},
+        {"/?mod=a&mod=b&raw=2", false, ""},
+        {"/list?mod=ctf&raw=2", false, ""},
+        {"/", false, ""},
+        {"/?mod=ctf&raw=2&", false, ""},
+    };
+    for (const auto& c : CASES) {
+        std::string mod = "unset";
+        EXPECT_EQ(ParseListTarget(c.target, &mod), c.list) << c.target;
+        if (c.list) {
+            EXPECT_EQ(mod, c.mod) << c.target;
+        }
+    }
+}
+
+TEST(ModList, ConfiguredPairsThenTheSeenDirectoriesTheyLack) {
+    std::vector<ModPair> configured;
+    ASSERT_TRUE(ParseModText("\nCapture The Flag\nctf\n\n\nKöln Duel\ntdm\n", &configured));
+    std::vector<std::string> seen = {"CTF", "baseq2", "bad dir", "a&b", "caf\xc3\xa9", "lithium"};
+    EXPECT_EQ(BuildModText(configured, seen),
+              "Capture The Flag\nctf\nKöln Duel\ntdm\nbaseq2\nbaseq2\nlithium\nlithium\n");
+    EXPECT_FALSE(ParseModText("a\nb\nc\n", &configured)) << "an odd number of lines";
+
+    std::vector<ModPair> built_in = BuiltInMods();
+    ASSERT_EQ(built_in.size(), 12u);
+    EXPECT_EQ(built_in[3].name, "Deathmatch");
+    EXPECT_EQ(built_in[3].dir, "ffa");
+}
+
+TEST(ModList, NeverMoreThanTheBrowserTakes) {
+    std::vector<std::string> seen;
+    for (int i = 0; i < 100; ++i) {
+        seen.push_back("mod" + std::to_string(i));
+    }
+    std::vector<ModPair> pairs;
+    ASSERT_TRUE(ParseModText(BuildModText(BuiltInMods(), seen), &pairs));
+    EXPECT_EQ(pairs.size(), 63u);
+
+    std::vector<ModPair> long_names(40, ModPair{std::string(200, 'n'), "d"});
+    std::string text = BuildModText(long_names, {});
+    EXPECT_LE(text.size(), 8191u);
+    EXPECT_EQ(text.size(), 40u * 203 - (40 - 8191 / 203) * 203) << "whole pairs only";
+}
+
+TEST(Options, DefaultsAndEveryOption) {
+    const char* none[] = {"skerrow-master"};
+    ServiceOptions defaults;
+    std::string error;
+    ASSERT_TRUE(ParseOptions(1, none, &defaults, &error));
+    EXPECT_EQ(FormatAddress(defaults.http), "0.0.0.0:80");
+    EXPECT_EQ(FormatAddress(defaults.udp), "0.0.0.0:27900");
+    EXPECT_EQ(defaults.timing.expire, std::chrono::seconds(900));
+
+    const char* all[] = {"skerrow-master",
+                         "--http",
+                         "127.0.0.1:8080",
+                         "--udp",
+                         "10.0.0.1:27901",
+                         "--upstream",
+                         "m.example.net:27900",
+                         "--upstream",
+                         "1.2.3.4:27900",
+                         "--mods",
+                         "mods.txt",
+                         "--state",
+                         "state.txt",
+                         "--expire",
+                         "60"};
+    ServiceOptions options;
+    ASSERT_TRUE(ParseOptions(15, all, &options, &error)) << error;
+    EXPECT_EQ(FormatAddress(options.http), "127.0.0.1:8080");
+    ASSERT_EQ(options.upstreams.size(), 2u);
+    EXPECT_EQ(options.upstreams[0].host, "m.example.net");
+    EXPECT_EQ(options.upstreams[0].port, "27900");
+    EXPECT_EQ(options.state_path, "state.txt");
+    EXPECT_EQ(options.timing.expire, std::chrono::seconds(60));
+
+    const std::vector<std::vector<const char*>> WRONG = {
+        {"--http", "localhost:80"},
+        {"--udp", "1.2.3.4"},
+        {"--upstream", "host"},
+        {"--upstream", "h:0"},
+        {"--expire", "0"},
+        {"--expire", "5s"},
+        {"--bogus", "1"},
+        {"--state"},
+        {"stray"},
+        {"--mods", ""},
+    };
+    for (const auto& wrong : WRONG) {
+        std::vector<const char*> argv = {"skerrow-master"};
+        argv.insert(argv.end(), wrong.begin(), wrong.end());
+        ServiceOptions rejected;
+        EXPECT_FALSE(ParseOptions(static_cast<int>(argv.size()), argv.data(), &rejected, &error)) << wrong[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTable) {
+    RateLimiter limiter(3, 2, 2);
+    Clock::time_point now{};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(limiter.Allow(1, now));
+    }
+    EXPECT_FALSE(limiter.Allow(1, now));
+    EXPECT_TRUE(limiter.Allow(2, now)) << "sources do not share";
+    EXPECT_TRUE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
+    EXPECT_FALSE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
+    EXPECT_FALSE(limiter.Allow(3, now)) << "the table of two sources is full of busy ones";
+    EXPECT_TRUE(limiter.Allow(3, now + std::chrono::seconds(5))) << "refilled buckets make room";
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+// The real service in-process, fed by the simulator's game servers and by sockets of the test, checked from outside:
+// over HTTP as the browser asks and over UDP as qstat and game servers speak.
+#include "service_harness.h"
+
+#include <gtest/gtest.h>
+
+#include "engine.h"
+#include "master_datagram.h"
+
+namespace {
+
+const std::string QSTAT_QUERY("query\n\0", 7);
+const std::string STATUS_QUERY_BYTES("\xff\xff\xff\xffstatus\n\0", 12);
+
+// The simulator's game servers on loopback ports the system picks, heartbeating to the service; no web service.
+class SimulatedServers {
+public:
+    explicit SimulatedServers(const std::string& servers, const ServerAddress& master) : engine_(&log_) {
+        Scenario scenario;
+        std::string text = "[master]\nrefuse = 1\n[heartbeat]\nmaster = " + FormatAddress(master) + "\n" + servers;
+        EXPECT_TRUE(ParseScenario(text, &scenario, &error_)) << error_;
+        EXPECT_TRUE(engine_.Start(EngineOptions{}, std::move(scenario), &error_)) << error_;
+    }
+    std::string Address(size_t index) const { return FormatEndpoint(engine_.servers().at(index).address); }
+    void Stop() { engine_.Stop(); }
+
+private:
+    EventLog log_;
+    std::string error_;
+    Engine engine_;
+};
+
+std::string Server(const std::string& gamename, const std::string& extra = "") {
+    return "[server]\naddress = 127.0.0.1:0\ngamename = " + gamename + "\nhostname = H\n" + extra;
+}
+
+TEST(Service, ListsTheServersThatHeartbeatOnceTheyAnswerItsCheck) {
+    RunningService service;
+    ASSERT_TRUE(service.started()) << service.error();
+    // Port 61999 lies above the ports the system hands out, so nothing else holds it.
+    SimulatedServers servers(Server("ctf") + Server("CTF") + Server("action") + Server("lithium") +
+                                 Server("ctf", "silent = 1\n") + Server("ctf", "reply_port = 61999\n") +
+                                 Server("ctf", "heartbeat = 0\n"),
+                             service.udp());
+    std::vector<std::string> ctf = {servers.Address(0), servers.Address(1)};
+    std::sort(ctf.begin(), ctf.end());
+
+    ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "").size() == 4; }));
+    EXPECT_EQ(ListedFor(service.http(), "ctf"), ctf) << "the gamename of the reply, in any case";
+    EXPECT_EQ(ListedFor(service.http(), "ACTION"), std::vector<std::string>{servers.Address(2)});
+    HttpReply filters = HttpGet(service.http(), "/filters");
+    EXPECT_EQ(filters.status, 200);
+    EXPECT_EQ(filters.body.substr(filters.body.size() - 17), "\nlithium\nlithium\n") << filters.body;
+    EXPECT_EQ(filters.body.find("Action Quake II\naction\nCTF\nctf\n"), 0u) << "the built-in list first";
+
+    // Silent, answering from another port, never announced: none of them ever listed, even after their checks.
+    EXPECT_FALSE(service.AwaitLog("listed " + servers.Address(4), milliseconds(800)).size());
+    EXPECT_EQ(ListedFor(service.http(), "").size(), 4u);
+
+    UdpPeer client;
+    client.Send(service.udp(), QSTAT_QUERY);
+    client.Send(service.udp(), "\xff\xff\xff\xffping");
+    auto replies = client.Receive();
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0].second.size(), 12u + 4 * 6);
+    EXPECT_EQ(replies[0].second.substr(0, 12), "\xff\xff\xff\xffservers ");
+    EXPECT_EQ(replies[1].second, "\xff\xff\xff\xff"
+                                 "ack");
+
+    servers.Stop(); // each server sends its shutdown
+    EXPECT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "").empty(); }));
+}
+
+TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
+    RunningService service;
+    ASSERT_TRUE(service.started()) << service.error();
+    UdpPeer attacker(0x7F000002);
+    for (const std::string junk : {"", "hello", "\xff\xff\xff\xffstatus\n", "\xff\xff\xff\xffprint\n\\gamename\\x\n"}) {
+        attacker.Send(service.udp(), junk);
+    }
+    attacker.Send(service.udp(), "\xff\xff\xff\xffheartbeat\n" + std::string(5000, 'x'));
+
+    // A flood of heartbeats from 300 ports of one address, none of which answers.
+    std::vector<std::unique_ptr<UdpPeer>> flood;
+    for (int i = 0; i < 300; ++i) {
+        flood.push_back(std::make_unique<UdpPeer>(0x7F000002));
+        flood.back()->Send(service.udp(), "\xff\xff\xff\xffheartbeat\n\\gamename\\ctf\n");
+        flood.back()->Send(service.udp(), "\xff\xff\xff\xffheartbeat\n\\gamename\\ctf\n");
+    }
+    // A real server with a heartbeat of 200 player lines, sent in the middle of it.
+    UdpPeer server;
+    std::string heartbeat = "\xff\xff\xff\xffheartbeat\n\\gamename\\action\\hostname\\Crowded\n";
+    for (int i = 0; i < 200; ++i) {
+        heartbeat += std::to_string(i) + " 50 \"player " + std::to_string(i) + "\"\n";
+    }
+    server.Send(service.udp(), heartbeat);
+    auto checks = server.Receive(milliseconds(50)); // before the check is sent again
+    ASSERT_EQ(checks.size(), 1u);
+    EXPECT_EQ(checks[0].second, STATUS_QUERY_BYTES);
+    // An answer from the same port of another address comes first: it is not the server's.
+    UdpPeer impostor(0x7F000005, server.address().port);
+    impostor.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\spoofed\n");
+    server.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\action\n");
+    ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "action").size() == 1; }));
+    EXPECT_EQ(service.AwaitLog("gamename=spoofed", milliseconds(1)), "");
+
+    size_t checked = 0;
+    for (const auto& peer : flood) {
+        checked += peer->Receive(milliseconds(1)).empty() ? 0 : 1;
+    }
+    EXPECT_EQ(checked, 128u) << "at most 128 servers on one address";
+    EXPECT_EQ(ListedFor(service.http(), ""), std::vector<std::string>{FormatAddress(server.address())});
+    service.Stop();
+    std::string stopped = service.AwaitLog("stopped: ");
+    size_t dropped = stopped.find("dropped 4 malformed, 1 oversize, ");
+    ASSERT_NE(dropped, std::string::npos) << stopped;
+    EXPECT_GE(std::stoi(stopped.substr(dropped + 33)), 80) << "600 flood heartbeats against a burst of 512";
+}
+
+TEST(Service, ASourceGetsAFewQueryRepliesAMinute) {
+    RunningService service;
+    ASSERT_TRUE(service.started()) << service.error();
+    UdpPeer client;
+    for (int i = 0; i < 5; ++i) {
+        client.Send(service.udp(), QSTAT_QUERY);
+    }
+    EXPECT_EQ(client.Receive().size(), 3u);
+    UdpPeer other(0x7F000003);
+    other.Send(service.udp(), QSTAT_QUERY);
+    EXPECT_EQ(other.Receive().size(), 1u) << "another source has its own allowance";
+}
+
+TEST(Service, AnHttpRequestThatNeverEndsIsCutOffWhileOthersAreServed) {
+    RunningService service;
+    ASSERT_TRUE(service.started()) << service.error();
+    int slow = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(service.http().host);
+    address.sin_port = htons(service.http().port);
+    ASSERT_EQ(connect(slow, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(send(slow, "GET /filt", 9, 0), 9);
+
+    EXPECT_EQ(HttpGet(service.http(), "/filters").status, 200);
+    EXPECT_EQ(HttpGet(service.http(), "/servers").status, 404);
+    EXPECT_EQ(HttpGet(service.http(), "/?mod=ctf&raw=2").status, 200);
+    timeval wait{5, 0};
+    setsockopt(slow, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char byte = 0;
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(recv(slow, &byte, 1, 0), 0) << "closed by the service, not by our 5 s wait";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    close(slow);
+}
+
+TEST(Service, KeepsItsListAcrossARestartAndIgnoresABrokenStateFile) {
+    std::string state = testing::TempDir() + "skerrow-master-state.txt";
+    std::remove(state.c_str());
+    ServiceOptions options = TestOptions();
+    options.state_path = state;
+    std::string listed;
+    {
+        RunningService first(options);
+        ASSERT_TRUE(first.started()) << first.error();
+        SimulatedServers servers(Server("ctf"), first.udp());
+        ASSERT_TRUE(WaitUntil([&] { return ListedFor(first.http(), "ctf").size() == 1; }));
+        listed = servers.Address(0);
+        first.Stop(); // before the servers shut down
+    }
+    RunningService second(options);
+    ASSERT_TRUE(second.started()) << second.error();
+    EXPECT_EQ(ListedFor(second.http(), "ctf"), std::vector<std::string>{listed}) << "listed before any heartbeat";
+    EXPECT_NE(second.AwaitLog("1 of 1 servers restored"), "");
+    second.Stop();
+
+    for (const std::string broken : {"skerrow-master state 1\n127.0.0.1:5 1 ctf\n", "\x7f"
+                                                                                    "ELF\x02\x01"}) {
+        FILE* file = std::fopen(state.c_str(), "wb");
+        std::fwrite(broken.data(), 1, broken.size(), file);
+        std::fclose(file);
+        RunningService third(options);
+        ASSERT_TRUE(third.started()) << third.error();
+        EXPECT_NE(third.AwaitLog("state " + state + ": ignored: "), "");
+        EXPECT_TRUE(ListedFor(third.http(), "").empty());
+    }
+    std::remove(state.c_str());
+}
+
+TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
+    UdpPeer upstream;
+    ServiceOptions options = TestOptions();
+    options.upstreams.push_back({"127.0.0.1", std::to_string(upstream.address().port)});
+    RunningService service(options);
+    ASSERT_TRUE(service.started()) << service.error();
+    UdpPeer nowhere; // a master may list a server that is gone: it never answers
+    SimulatedServers servers(Server("ctf", "heartbeat = 0\n"), {0x7F000001, 9});
+    ServerAddress real;
+    ASSERT_TRUE(ParseAddress(servers.Address(0), &real));
+
+    auto asked = upstream.Receive();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].second, QSTAT_QUERY);
+    upstream.Send(asked[0].first, BuildServersReply({real, nowhere.address()}));
+    EXPECT_NE(service.AwaitLog("upstream 127.0.0.1:" + std::to_string(upstream.address().port) + ": 2 servers, 2 new"),
+              "");
+    ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "ctf").size() == 1; }));
+    EXPECT_EQ(ListedFor(service.http(), "ctf"), std::vector<std::string>{servers.Address(0)});
+    EXPECT_EQ(nowhere.Receive().size(), 3u) << "asked three times, never listed";
+}
+
+} // namespace

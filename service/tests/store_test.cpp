@@ -1,0 +1,192 @@
+// The server store on a clock of its own: what lists a server, what keeps it listed, what drops it.
+#include "server_store.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const ServerAddress SERVER{0x0A000001, 27910}; // 10.0.0.1:27910
+
+CheckTiming FastTiming() {
+    CheckTiming timing;
+    timing.retry_after = milliseconds(100);
+    timing.tries = 3;
+    timing.recheck = seconds(10);
+    timing.heartbeat_recheck = seconds(5);
+    timing.expire = seconds(60);
+    return timing;
+}
+
+class StoreTest : public testing::Test {
+protected:
+    explicit StoreTest(StoreLimits limits = {})
+        : store_(limits, FastTiming(), [this](const std::string& line) { log_.push_back(line); }) {}
+
+    // Sends every due check, as the checker would; returns how many went out.
+    int SendChecks() {
+        int sent = 0;
+        while (store_.NextCheck(now_)) {
+            ++sent;
+        }
+        return sent;
+    }
+    void Pass(Clock::duration time) {
+        now_ += time;
+        store_.Sweep(now_);
+    }
+    std::string List(std::string_view mod = "") const {
+        std::string body;
+        store_.AppendList(mod, 10922, &body);
+        return body;
+    }
+    void ListServer(const ServerAddress& address, const char* gamename) {
+        store_.Offer(address, now_);
+        SendChecks();
+        ASSERT_TRUE(store_.TakeReply(address, gamename, now_));
+    }
+
+    Clock::time_point now_ = Clock::time_point() + seconds(1000);
+    std::vector<std::string> log_;
+    ServerStore store_;
+};
+
+std::string Entry(const ServerAddress& address) {
+    std::string body;
+    AppendServerEntry(&body, address);
+    return body;
+}
+
+TEST_F(StoreTest, AHeartbeatListsTheServerOnlyOnceItAnswersTheCheck) {
+    EXPECT_EQ(store_.Offer(SERVER, now_), OfferResult::Added);
+    EXPECT_EQ(List(), "") << "a candidate is not listed";
+    EXPECT_FALSE(store_.TakeReply(SERVER, "ctf", now_)) << "no check sent yet: the reply is not ours";
+    ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(SERVER));
+    EXPECT_TRUE(store_.TakeReply(SERVER, "ctf", now_));
+    EXPECT_EQ(List(), Entry(SERVER));
+    EXPECT_FALSE(store_.TakeReply(SERVER, "ctf", now_)) << "one reply per check";
+    EXPECT_EQ(log_.back(), "listed 10.0.0.1:27910 gamename=ctf");
+}
+
+TEST_F(StoreTest, ACandidateThatNeverAnswersIsAskedThreeTimesAndForgotten) {
+    store_.Offer(SERVER, now_);
+    int sent = SendChecks();
+    for (int pass = 0; pass < 10; ++pass) {
+        Pass(milliseconds(100));
+        sent += SendChecks();
+    }
+    EXPECT_EQ(sent, 3);
+    EXPECT_EQ(store_.candidates(), 0u);
+    EXPECT_EQ(store_.TakeCounts().unverified, 1u);
+    EXPECT_EQ(store_.Offer(SERVER, now_), OfferResult::Added) << "a later heartbeat starts over";
+}
+
+TEST_F(StoreTest, AListedServerIsCheckedAgainAndDroppedOnlyAfterTheExpiryWithoutAnswers) {
+    ListServer(SERVER, "ctf");
+    Pass(seconds(9));
+    EXPECT_EQ(SendChecks(), 0);
+    Pass(seconds(1));
+    EXPECT_EQ(SendChecks(), 1) << "the round after the re-check interval";
+    ASSERT_TRUE(store_.TakeReply(SERVER, "CTF", now_));
+    EXPECT_EQ(log_.back(), "gamename 10.0.0.1:27910 ctf -> CTF");
+
+    // From now on it stays silent: listed through the failed rounds until 60 s after its last answer.
+    for (int second = 1; second < 60; ++second) {
+        Pass(seconds(1));
+        SendChecks();
+        ASSERT_EQ(store_.listed(), 1u) << "after " << second << " s";
+    }
+    Pass(seconds(1));
+    EXPECT_EQ(store_.listed(), 0u);
+    EXPECT_EQ(log_.back(), "unlisted 10.0.0.1:27910: no answer for the expiry time");
+}
+
+TEST_F(StoreTest, AHeartbeatOfAListedServerStartsARoundOnlyWhenTheLastOneIsOldEnough) {
+    ListServer(SERVER, "ctf");
+    EXPECT_EQ(store_.Offer(SERVER, now_ + seconds(4)), OfferResult::Known);
+    EXPECT_FALSE(store_.HasChecksDue());
+    EXPECT_EQ(store_.Offer(SERVER, now_ + seconds(5)), OfferResult::Known);
+    EXPECT_TRUE(store_.HasChecksDue());
+}
+
+TEST_F(StoreTest, AShutdownUnlistsAtOnceAndAServerThatStillAnswersComesBack) {
+    ListServer(SERVER, "ctf");
+    store_.Shutdown(SERVER, now_);
+    EXPECT_EQ(List(), "");
+    EXPECT_EQ(SendChecks(), 1);
+    ASSERT_TRUE(store_.TakeReply(SERVER, "ctf", now_)) << "a forged shutdown costs a server one round trip";
+    EXPECT_EQ(List(), Entry(SERVER));
+
+    store_.Shutdown(SERVER, now_);
+    for (int pass = 0; pass < 10; ++pass) {
+        SendChecks();
+        Pass(milliseconds(100));
+    }
+    EXPECT_EQ(store_.listed() + store_.candidates(), 0u) << "a server that really left is forgotten";
+}
+
+TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
+    const ServerAddress a{0x0A000001, 1}, b{0x0A000002, 2}, c{0x0A000003, 3};
+    ListServer(a, "CTF");
+    ListServer(b, "ctf");
+    ListServer(c, "action");
+    EXPECT_EQ(List("Ctf").size(), 12u);
+    EXPECT_EQ(List("action"), Entry(c));
+    EXPECT_EQ(List("act"), "");
+    EXPECT_EQ(List().size(), 18u);
+    std::string cut;
+    store_.AppendList("", 2, &cut);
+    EXPECT_EQ(cut.size(), 12u);
+    EXPECT_EQ(store_.ListedGameNames(), (std::vector<std::string>{"CTF", "action"}));
+}
+
+TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
+    const int64_t now_seconds = 2000000000;
+    std::vector<SavedServer> saved = {
+        {{0x0A000001, 1}, now_seconds - 30, "ctf"},
+        {{0x0A000002, 2}, now_seconds - 60, "ctf"},     // as old as the expiry: left out
+        {{0x0A000003, 3}, now_seconds + 500, "action"}, // from a clock that ran ahead: counts as fresh
+    };
+    EXPECT_EQ(store_.Restore(saved, now_, now_seconds), 2u);
+    EXPECT_EQ(store_.listed(), 2u);
+    EXPECT_EQ(SendChecks(), 2);
+    Pass(seconds(30));
+    EXPECT_EQ(store_.listed(), 1u) << "the one last heard 30 s before the restart expired 30 s after it";
+    std::vector<SavedServer> snapshot = store_.Snapshot(now_, now_seconds + 30);
+    ASSERT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(snapshot[0].last_answer, now_seconds);
+    EXPECT_EQ(snapshot[0].gamename, "action");
+}
+
+TEST_F(StoreTest, UncheckableAddressesAreNeverAsked) {
+    for (ServerAddress address : {ServerAddress{0x0A000001, 0}, ServerAddress{0x00000001, 27910},
+                                  ServerAddress{0xE0000001, 27910}, ServerAddress{0xFFFFFFFF, 27910}}) {
+        EXPECT_EQ(store_.Offer(address, now_), OfferResult::Uncheckable) << FormatAddress(address);
+    }
+    EXPECT_FALSE(store_.HasChecksDue());
+}
+
+class LimitedStoreTest : public StoreTest {
+protected:
+    LimitedStoreTest() : StoreTest(StoreLimits{6, 4, 3}) {}
+};
+
+TEST_F(LimitedStoreTest, TablesAreBoundedInTotalForCandidatesAndPerAddress) {
+    for (uint16_t port = 1; port <= 3; ++port) {
+        EXPECT_EQ(store_.Offer({0x0A000001, port}, now_), OfferResult::Added);
+    }
+    EXPECT_EQ(store_.Offer({0x0A000001, 4}, now_), OfferResult::AddressFull);
+    EXPECT_EQ(store_.Offer({0x0A000002, 1}, now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Full) << "four candidates waiting";
+    SendChecks();
+    ASSERT_TRUE(store_.TakeReply({0x0A000001, 1}, "ctf", now_));
+    ASSERT_TRUE(store_.TakeReply({0x0A000001, 2}, "ctf", now_));
+    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer({0x0A000003, 2}, now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer({0x0A000004, 1}, now_), OfferResult::Full) << "six servers in all";
+    EXPECT_EQ(store_.TakeCounts().refused, 3u);
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#include "upstreams.h"
+
+#include "master_datagram.h"
+
+Upstreams::Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval,
+                     ServerStore* store, Checker* checker, LogSink log)
+    : timer_(io), resolver_(io), interval_(interval), store_(store), checker_(checker), log_(std::move(log)) {
+    for (Upstream& upstream : upstreams) {
+        masters_.push_back({std::move(upstream), {}});
+    }
+}
+
+void Upstreams::Start() {
+    if (!masters_.empty()) {
+        AskAll();
+    }
+}
+
+void Upstreams::Stop() {
+    timer_.cancel();
+    resolver_.cancel();
+}
+
+void Upstreams::AskAll() {
+    for (size_t i = 0; i < masters_.size(); ++i) {
+        Ask(i);
+    }
+    timer_.expires_after(interval_);
+    timer_.async_wait([this](const boost::system::error_code& ec) {
+        if (!ec) {
+            AskAll();
+        }
+    });
+}
+
+// The name is resolved again every time, so a master that moves is followed.
+void Upstreams::Ask(size_t index) {
+    const Upstream& name = masters_[index].name;
+    resolver_.async_resolve(
+        udp::v4(), name.host, name.port, udp::resolver::numeric_service,
+        [this, index](const boost::system::error_code& ec, const udp::resolver::results_type& results) {
+            Master& master = masters_[index];
+            std::string name = master.name.host + ":" + master.name.port;
+            if (ec || results.empty()) {
+                if (ec != asio::error::operation_aborted) {
+                    log_("upstream " + name + ": cannot resolve: " + (ec ? ec.message() : "no address"));
+                }
+                return;
+            }
+            master.resolved = FromEndpoint(results.begin()->endpoint());
+            checker_->SendTo(master.resolved, LIST_REQUEST, LIST_REQUEST_BYTES);
+        });
+}
+
+bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+    for (const Master& master : masters_) {
+        if (master.resolved.port == 0 || !(master.resolved == from)) {
+            continue;
+        }
+        std::vector<ServerAddress> servers;
+        if (!ParseServersReply(data, size, &servers)) {
+            return false;
+        }
+        Clock::time_point now = Clock::now();
+        size_t added = 0;
+        for (const ServerAddress& server : servers) {
+            added += store_->Offer(server, now) == OfferResult::Added ? 1 : 0;
+        }
+        log_("upstream " + master.name.host + ":" + master.name.port + ": " + std::to_string(servers.size()) +
+             " servers, " + std::to_string(added) + " new");
+        if (store_->HasChecksDue()) {
+            checker_->Wake();
+        }
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,43 @@
+// Upstream masters (--upstream HOST:PORT): asked for their lists with a `query` at start and every few minutes,
+// from the checker's socket. Their `servers` replies are accepted only from the address and port the name resolved
+// to, and every entry becomes a candidate, to be checked like any other.
+#pragma once
+
+#include <boost/asio/ip/udp.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <chrono>
+#include <vector>
+
+#include "checker.h"
+#include "log.h"
+#include "options.h"
+#include "server_store.h"
+
+class Upstreams {
+public:
+    Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval, ServerStore* store,
+              Checker* checker, LogSink log);
+
+    void Start();
+    void Stop();
+    // The checker's handler for datagrams that are not status replies it awaits.
+    bool Handle(const ServerAddress& from, const unsigned char* data, size_t size);
+
+private:
+    void AskAll();
+    void Ask(size_t index);
+
+    struct Master {
+        Upstream name;
+        ServerAddress resolved; // port 0 until the name resolves
+    };
+
+    asio::steady_timer timer_;
+    udp::resolver resolver_;
+    std::vector<Master> masters_;
+    std::chrono::seconds interval_;
+    ServerStore* store_;
+    Checker* checker_;
+    LogSink log_;
+};
