@@ -5,6 +5,7 @@
 #include <strsafe.h>
 
 #include "app/app_messages.h"
+#include "base/built_in_mods.h"
 #include "base/wide.h"
 #include "master/mod_filter_text.h"
 #include "resource.h"
@@ -13,21 +14,7 @@ namespace {
 
 constexpr int TEXT_PAIR_CAPACITY = MOD_FILTER_CAPACITY - 1;
 
-struct BuiltInFilter {
-    const wchar_t* name;
-    const wchar_t* dir;
-};
-
-// In order of addition: the position is the entry's index in modFilterDirs.
-constexpr BuiltInFilter BUILT_IN_FILTERS[] = {
-    {L"(No Filter)", L""},   {L"Action Quake II", L"action"},
-    {L"CTF", L"ctf"},        {L"D-Day", L"dday"},
-    {L"Deathmatch", L"ffa"}, {L"Gloom", L"gloom"},
-    {L"KOTS", L"kots"},      {L"TDM / Duel", L"tdm"},
-    {L"Vortex", L"vortex"},  {L"Jump", L"jump"},
-    {L"LOX", L"lox"},        {L"Rocket Arena 2", L"arena"},
-    {L"WODX", L"wodx"},
-};
+constexpr wchar_t NO_FILTER_NAME[] = L"(No Filter)";
 
 // The selected entry's game directory as last seen safely by the user interface thread; only that thread
 // touches it. SelectedModFilterDir falls back on it while another thread holds filterLock.
@@ -86,45 +73,43 @@ bool AddEntry(FilterEntries& entries, const wchar_t* name, const wchar_t* dir) {
     return true;
 }
 
-bool BuildBuiltInEntries(FilterEntries& entries) {
-    for (const BuiltInFilter& filter : BUILT_IN_FILTERS) {
-        if (!AddEntry(entries, filter.name, filter.dir)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Builds the entries of modFilterText; the built-in list when the text is empty or has an odd number of lines.
-// The last pair whose directory equals `remembered` exactly is chosen. False when memory ran out.
-bool BuildEntries(const wchar_t* remembered, FilterEntries& entries) {
+// Entries from a mod filter text: "(No Filter)" first, then its pairs in text order; the last pair whose directory
+// equals `remembered` exactly is chosen (none is compared without it). False, with no entries, when memory ran out
+// or the text is rejected (an odd number of lines); `rejected` tells which.
+bool BuildTextEntries(const wchar_t* text, const wchar_t* remembered, FilterEntries& entries, bool& rejected) {
     entries = FilterEntries{};
-    if (app.modFilterText[0] == 0) {
-        return BuildBuiltInEntries(entries);
-    }
-    entries.textCopy = CopyToHeap(app.modFilterText);
+    rejected = false;
+    entries.textCopy = CopyToHeap(text);
     if (!entries.textCopy) {
         return false;
     }
     ModFilterPair pairs[TEXT_PAIR_CAPACITY];
     size_t pairCount = 0;
-    if (!SplitModFilterText(AsU16(entries.textCopy), pairs, TEXT_PAIR_CAPACITY, pairCount)) {
-        HeapFree(GetProcessHeap(), 0, entries.textCopy);
-        entries.textCopy = nullptr;
-        return BuildBuiltInEntries(entries);
-    }
-    if (!AddEntry(entries, BUILT_IN_FILTERS[0].name, BUILT_IN_FILTERS[0].dir)) {
+    rejected = !SplitModFilterText(AsU16(entries.textCopy), pairs, TEXT_PAIR_CAPACITY, pairCount);
+    if (rejected || !AddEntry(entries, NO_FILTER_NAME, L"")) {
+        ReleaseEntries(entries);
         return false;
     }
     for (size_t i = 0; i < pairCount; ++i) {
         if (!AddEntry(entries, AsWide(pairs[i].name), AsWide(pairs[i].dir))) {
+            ReleaseEntries(entries);
             return false;
         }
-        if (wcscmp(AsWide(pairs[i].dir), remembered) == 0) {
+        if (remembered && wcscmp(AsWide(pairs[i].dir), remembered) == 0) {
             entries.chosen = entries.count - 1;
         }
     }
     return true;
+}
+
+// Builds the entries of modFilterText; the built-in list, with "(No Filter)" chosen, when the text is empty or
+// rejected. False when memory ran out.
+bool BuildEntries(const wchar_t* remembered, FilterEntries& entries) {
+    bool rejected = true;
+    if (app.modFilterText[0] != 0 && BuildTextEntries(app.modFilterText, remembered, entries, rejected)) {
+        return true;
+    }
+    return rejected && BuildTextEntries(AsWide(BUILT_IN_MOD_FILTER_TEXT), nullptr, entries, rejected);
 }
 
 // Puts the entries into the box and modFilterDirs and selects the chosen one by its item data: entries added
