@@ -102,6 +102,24 @@ protected:
     ConfigValues values_{};
 };
 
+// How wide the control's text is in its own font, in pixels.
+int TextWidth(HWND control) {
+    std::wstring text = WindowText(control);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
+int ClientWidth(HWND control) {
+    RECT client;
+    GetClientRect(control, &client);
+    return client.right;
+}
+
 struct ExpectedControl {
     int id;
     const wchar_t* className;
@@ -135,13 +153,13 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         {IDC_CONFIG_GAME_EXE, L"Edit", L"", {7, 45, 183, 14}, edit},
         {0xFFFF, L"Static", L"Game Path", {7, 7, 102, 8}, label},
         {0xFFFF, L"Static", L"Game Executable", {7, 35, 102, 9}, label},
-        {0xFFFF, L"Static", L"Buddy List (one per line)", {7, 64, 78, 8}, label},
+        {0xFFFF, L"Static", L"Buddy List (one per line)", {7, 64, 183, 8}, label},
         {IDC_CONFIG_BUDDIES, L"Edit", L"", {7, 74, 183, 59}, edit | ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL},
-        {0xFFFF, L"Static", L"Queries Per Second", {198, 7, 64, 8}, label},
+        {0xFFFF, L"Static", L"Queries Per Second", {198, 7, 72, 8}, label},
         {IDC_CONFIG_QUERY_RATE, L"Edit", L"", {198, 17, 68, 14}, edit | ES_NUMBER},
-        {0xFFFF, L"Static", L"Good ping value", {199, 36, 52, 8}, label},
+        {0xFFFF, L"Static", L"Good ping value", {198, 36, 72, 8}, label},
         {IDC_CONFIG_GOOD_PING, L"Edit", L"", {198, 45, 68, 14}, edit | ES_NUMBER},
-        {0xFFFF, L"Static", L"Medium ping value", {199, 64, 60, 8}, label},
+        {0xFFFF, L"Static", L"Medium ping value", {198, 64, 72, 8}, label},
         {IDC_CONFIG_MEDIUM_PING, L"Edit", L"", {198, 73, 68, 14}, edit | ES_NUMBER},
         {IDOK, L"Button", L"OK", {204, 119, 50, 14}, BS_PUSHBUTTON | WS_TABSTOP},
     };
@@ -167,6 +185,10 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         EXPECT_EQ(actual.top, place.top);
         EXPECT_EQ(actual.right - actual.left, place.right);
         EXPECT_EQ(actual.bottom - actual.top, place.bottom);
+        EXPECT_LE(actual.right, client.right) << "reaches past the dialog";
+        if (want.id == 0xFFFF) {
+            EXPECT_LE(TextWidth(control), ClientWidth(control)) << "the label is cut";
+        }
         DWORD style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
         // An edit control draws its border as a sunken client edge.
         if (GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
