@@ -21,10 +21,10 @@ namespace {
 constexpr COLORREF YELLOW = RGB(255, 255, 0);
 constexpr COLORREF UNTOUCHED = RGB(1, 2, 3);
 
-class BuddyHighlightTest : public testing::Test {
+class BuddyHighlightTest : public OpenWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
+        OpenWindowTest::SetUp();
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
         // Servers 0 and 2 have a buddy (bob inside xbobx; BOB whole), server 1 only near misses.
@@ -40,7 +40,6 @@ protected:
         }
         SetBuddyText(L"bob\r\n");
     }
-    void TearDown() override { CloseMainWindow(); }
 
     static void SelectServer(int record) {
         LVITEMW state{};

@@ -42,44 +42,29 @@ HWND FindConfigDialog() {
 // Clicks Config and, while the modal dialog runs on this thread, hands it to `act` on a watcher thread, as a user's
 // hands. A dialog still open 5 s after `act` is closed with the close box; returns false then, or when none opened.
 bool UseConfigDialog(const std::function<void(HWND dialog)>& act) {
-    struct Watch {
-        const std::function<void(HWND)>* act;
-        bool closedByUser;
-    } watch{&act, false};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            auto* watch = static_cast<Watch*>(param);
-            DWORD start = GetTickCount();
-            HWND dialog = nullptr;
-            while (!(dialog = FindConfigDialog())) {
-                if (GetTickCount() - start >= DIALOG_TIMEOUT_MS) {
-                    return 0;
-                }
-                Sleep(10);
-            }
-            (*watch->act)(dialog);
-            watch->closedByUser = AwaitWindowGone(dialog, DIALOG_TIMEOUT_MS);
-            if (!watch->closedByUser) {
-                PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-            }
-            return 0;
-        },
-        &watch, 0, nullptr);
+    PopupWatcher<bool> watcher([&act](PopupWatcher<bool>& self) {
+        HWND dialog = FindConfigDialog();
+        if (!dialog || !self.Shown().empty()) {
+            return;
+        }
+        self.Record(true);
+        act(dialog);
+        if (!AwaitWindowGone(dialog, DIALOG_TIMEOUT_MS)) {
+            self.Record(false);
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+    });
     SendMessageW(GetDlgItem(app.hMainDlg, IDC_CONFIG), BM_CLICK, 0, 0);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return watch.closedByUser;
+    return watcher.Shown() == std::vector<bool>{true};
 }
 
-class ConfigDialogTest : public testing::Test {
+class ConfigDialogTest : public OpenWindowTest {
 protected:
-    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
     void TearDown() override {
         if (modeless_) {
             DestroyWindow(modeless_);
         }
-        CloseMainWindow();
+        OpenWindowTest::TearDown();
     }
 
     // The dialog made from its template with the current configuration, without running it modally, for the cases

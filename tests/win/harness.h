@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -25,6 +27,13 @@ void DeleteSettings();
 // message that its end posts (returning that message's exit code, or -1 if none came) and puts AppState back to a fresh
 // process's state.
 int CloseMainWindow();
+
+// A test with the main dialog open on a first start against the empty master list, and closed after it.
+class OpenWindowTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
+    void TearDown() override { CloseMainWindow(); }
+};
 
 // Dispatches this thread's messages until the condition holds or the time is up; returns the condition.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);

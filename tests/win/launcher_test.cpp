@@ -26,18 +26,11 @@ std::wstring QuestionFor(const std::wstring& directory, const std::wstring& exe 
     return L"Skerrow found '" + exe + L"' in:\r\n\t" + directory + L"\r\nIs this the one you wish to use?";
 }
 
-Texts CaptionsOf(const std::vector<ShownBox>& boxes) {
-    Texts captions;
-    for (const ShownBox& box : boxes) {
-        captions.push_back(box.caption);
-    }
-    return captions;
-}
-
-Texts TextsOf(const std::vector<ShownBox>& boxes) {
+// One field of each box shown: &ShownBox::caption or &ShownBox::text.
+Texts EachBox(const std::vector<ShownBox>& boxes, std::wstring ShownBox::*field) {
     Texts texts;
     for (const ShownBox& box : boxes) {
-        texts.push_back(box.text);
+        texts.push_back(box.*field);
     }
     return texts;
 }
@@ -123,8 +116,8 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
     DoubleClick(PointInRow(ServerRow(0)));
 
     EXPECT_FALSE(IsWindow(app.hMainDlg)) << "a join ends the program";
-    EXPECT_EQ(CaptionsOf(boxes.Shown()), Texts{QUESTION_CAPTION});
-    EXPECT_EQ(TextsOf(boxes.Shown()), Texts{QuestionFor(L"G:\\Games\\Quake2\\")});
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts{QUESTION_CAPTION});
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Games\\Quake2\\")});
     EXPECT_STREQ(app.gameDir, L"G:\\Games\\Quake2\\");
     // C: is searched first and holds no game; Z: is not a fixed drive.
     EXPECT_EQ(RecordedStatusLines(), (Texts{L"Trying to find quake2.exe on C:\\...",
@@ -149,9 +142,10 @@ TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted)
     {
         MessageBoxAnswerer boxes({IDNO, IDNO, IDYES});
         EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-        EXPECT_EQ(TextsOf(boxes.Shown()), (Texts{QuestionFor(L"G:\\Games\\Older\\"), QuestionFor(L"G:\\Games\\"),
-                                                 QuestionFor(L"G:\\Games\\Zeta\\")}));
-        EXPECT_EQ(CaptionsOf(boxes.Shown()), Texts(3, QUESTION_CAPTION));
+        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text),
+                  (Texts{QuestionFor(L"G:\\Games\\Older\\"), QuestionFor(L"G:\\Games\\"),
+                         QuestionFor(L"G:\\Games\\Zeta\\")}));
+        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts(3, QUESTION_CAPTION));
         EXPECT_STREQ(found, L"G:\\Games\\Zeta\\");
     }
     MessageBoxAnswerer declined;
@@ -168,7 +162,7 @@ TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     DoubleClick(PointInRow(ServerRow(0)));
 
     EXPECT_TRUE(IsWindow(app.hMainDlg));
-    EXPECT_EQ(CaptionsOf(boxes.Shown()), (Texts{QUESTION_CAPTION, L"Can't find Quake II"}));
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), (Texts{QUESTION_CAPTION, L"Can't find Quake II"}));
     ASSERT_EQ(boxes.Shown().size(), 2u);
     EXPECT_EQ(boxes.Shown()[1].text,
               L"Unable to find your Quake II executable!\r\n\r\nYou can't join a server until you have specified where "
@@ -226,14 +220,15 @@ TEST_F(LauncherTest, AnEntryPastThePathLimitEndsTheListingOfItsFolder) {
     {
         MessageBoxAnswerer boxes({IDYES});
         EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-        EXPECT_EQ(TextsOf(boxes.Shown()), Texts{QuestionFor(L"G:\\Later\\")}) << "the parent's listing goes on";
+        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Later\\")})
+            << "the parent's listing goes on";
     }
     // One character less fits, and the listing reaches the game.
     ASSERT_TRUE(DeleteFileW(tooLong.c_str()));
     ASSERT_TRUE(MakeFile(L"G:\\Deep\\" + std::wstring(250, L'a')));
     MessageBoxAnswerer boxes({IDYES});
     EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-    EXPECT_EQ(TextsOf(boxes.Shown()), Texts{QuestionFor(L"G:\\Deep\\")});
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Deep\\")});
 }
 
 TEST_F(LauncherTest, ClicksBesideTheRowsDoNothing) {

@@ -20,11 +20,7 @@
 
 namespace {
 
-class MainWindowTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
-    void TearDown() override { CloseMainWindow(); }
-};
+using MainWindowTest = OpenWindowTest;
 
 // What a DLGTEMPLATEEX resource says about the dialog and each of its controls.
 struct TemplateItem {
@@ -333,11 +329,6 @@ TEST_F(MainWindowTest, StartUpPreparesTheRunState) {
     EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0) << "manual reset: stays set";
     EXPECT_EQ(app.serverCount, 0);
-    // Defaults for what no setting gave.
-    EXPECT_STREQ(app.gameExe, L"quake2.exe");
-    EXPECT_EQ(app.packetsPerSecond, 10);
-    EXPECT_EQ(app.goodPing, 100);
-    EXPECT_EQ(app.mediumPing, 200);
 }
 
 TEST_F(MainWindowTest, MinimumTrackingSizeIsTheSizeAtCreationOnceTheLayoutIsInstalled) {

@@ -17,11 +17,8 @@ namespace {
 
 const wchar_t FAILURE_TEXT[] = L"Failed to download server list from 127.0.0.1.";
 
-class MasterListTest : public testing::Test {
+class MasterListTest : public OpenWindowTest {
 protected:
-    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
-    void TearDown() override { CloseMainWindow(); }
-
     // Loads the scenario and downloads once; the body's bytes stay in body_.
     int Fetch(const std::string& scenario) {
         EXPECT_EQ(SimLoad(scenario), "OK");

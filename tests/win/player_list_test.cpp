@@ -19,10 +19,10 @@ using Texts = std::vector<std::wstring>;
 
 constexpr int NAME = 0, SCORE = 1, PING = 2;
 
-class PlayerListTest : public testing::Test {
+class PlayerListTest : public OpenWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
+        OpenWindowTest::SetUp();
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
         LoadServerTable(3);
@@ -38,7 +38,6 @@ protected:
         lone.players = {{1, 2, "solo"}};
         FeedServer(2, lone, 30);
     }
-    void TearDown() override { CloseMainWindow(); }
 
     // Selects the server list row of the table record, as a click does; -1 clears the selection.
     static void SelectServer(int record) {

@@ -17,20 +17,6 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-// A [server] section for 127.0.0.1:port with a player, and any extra keys.
-std::string Server(int port, const std::string& extra = "") {
-    return "[server]\naddress = 127.0.0.1:" + std::to_string(port) + "\nhostname = Host " + std::to_string(port) +
-           "\nmaxclients = 8\nplayer = 3 40 \"p\"\n" + extra;
-}
-
-std::string Servers(int count, const std::string& extra = "") {
-    std::string scenario;
-    for (int i = 0; i < count; ++i) {
-        scenario += Server(27910 + i, extra);
-    }
-    return scenario;
-}
-
 int ThreadsOfThisProcess() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry{};
@@ -43,11 +29,8 @@ int ThreadsOfThisProcess() {
     return count;
 }
 
-class QueryEngineTest : public testing::Test {
+class QueryEngineTest : public OpenWindowTest {
 protected:
-    void SetUp() override { ASSERT_NE(OpenMainWindow(), nullptr); }
-    void TearDown() override { CloseMainWindow(); }
-
     // Loads the scenario and runs an update at the given rate to its end; returns the closing status line.
     std::wstring Run(const std::string& scenario, int packetsPerSecond) {
         EXPECT_EQ(SimLoad(scenario), "OK");
@@ -76,20 +59,10 @@ protected:
     static void PumpFor(DWORD ms) {
         PumpUntil([] { return false; }, ms);
     }
-
-    static std::vector<std::string> QueriesTo(int port) {
-        std::vector<std::string> queries;
-        for (const std::string& line : SimLogOf("query")) {
-            if (SimLogField(line, "server") == "127.0.0.1:" + std::to_string(port)) {
-                queries.push_back(line);
-            }
-        }
-        return queries;
-    }
 };
 
 TEST_F(QueryEngineTest, QueriesArePacedAtTheConfiguredRate) {
-    EXPECT_EQ(Run(Servers(5), 10), L"Completed. 5 of 5 servers responded.");
+    EXPECT_EQ(Run(ScenarioServers(5), 10), L"Completed. 5 of 5 servers responded.");
     std::vector<std::string> queries = SimLogOf("query");
     ASSERT_EQ(queries.size(), 5u);
     for (size_t i = 1; i < queries.size(); ++i) {
@@ -101,7 +74,7 @@ TEST_F(QueryEngineTest, QueriesArePacedAtTheConfiguredRate) {
 
     // Above 1000 per second the engine does not wait between queries at all. The replies are held back until
     // every query is out, so that listing them does not slow the sending down.
-    EXPECT_EQ(Run(Servers(10, "delay_ms = 300\n"), 100000), L"Completed. 10 of 10 servers responded.");
+    EXPECT_EQ(Run(ScenarioServers(10, "delay_ms = 300\n"), 100000), L"Completed. 10 of 10 servers responded.");
     queries = SimLogOf("query");
     ASSERT_EQ(queries.size(), 10u) << "every server answered its first query";
     EXPECT_LT(SimLogTime(queries.back()) - SimLogTime(queries.front()), 90000);
@@ -114,7 +87,7 @@ TEST_F(QueryEngineTest, PingsRunFromQueryToArrivalEvenWhileTheWindowIsBusy) {
     const int delays[] = {0, 20, 50, 150, 0, 20, 50, 150};
     std::string scenario;
     for (int i = 0; i < 8; ++i) {
-        scenario += Server(27910 + i, "delay_ms = " + std::to_string(delays[i]) + "\n");
+        scenario += ScenarioServer(27910 + i, "delay_ms = " + std::to_string(delays[i]) + "\n");
     }
     StartAndAwaitQueries(scenario, 100000, 8);
     // Every reply arrives while this thread, the window's, does nothing; none may be stamped only when it is free.
@@ -130,7 +103,7 @@ TEST_F(QueryEngineTest, PingsRunFromQueryToArrivalEvenWhileTheWindowIsBusy) {
 
 TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     int threadsBefore = ThreadsOfThisProcess();
-    EXPECT_EQ(Run(Server(27910, "silent = 1\n"), 1000), L"Completed. 0 of 1 servers responded.");
+    EXPECT_EQ(Run(ScenarioServer(27910, "silent = 1\n"), 1000), L"Completed. 0 of 1 servers responded.");
     const Lines& lines = RecordedStatusLines();
     auto at = [&lines](const wchar_t* text) { return std::find(lines.begin(), lines.end(), text); };
     auto first = at(L"Querying 127.0.0.1:27910...");
@@ -138,7 +111,7 @@ TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     auto third = at(L"Retrying 127.0.0.1:27910 (attempt 3)...");
     ASSERT_NE(third, lines.end());
     EXPECT_TRUE(first < second && second < third);
-    EXPECT_EQ(QueriesTo(27910).size(), 3u);
+    EXPECT_EQ(QueriesTo(27910), 3u);
     EXPECT_EQ(app.servers[0].attempts, 3);
 
     // The run's socket, events and receiver thread are all gone once it has ended.
@@ -160,21 +133,21 @@ TEST_F(QueryEngineTest, AFailedSendIsReportedAndRetriedLikeASilence) {
 }
 
 TEST_F(QueryEngineTest, AbortDuringAPacingWaitEndsTheRunAtOnce) {
-    StartAndAwaitQueries(Servers(2, "silent = 1\n"), 1, 1);
+    StartAndAwaitQueries(ScenarioServers(2, "silent = 1\n"), 1, 1);
     EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 2 servers responded.");
     EXPECT_EQ(SimLogOf("query").size(), 1u);
 }
 
 TEST_F(QueryEngineTest, AbortDuringAGraceWaitSendsOneMoreQuery) {
-    StartAndAwaitQueries(Server(27910, "silent = 1\n"), 1000, 1);
+    StartAndAwaitQueries(ScenarioServer(27910, "silent = 1\n"), 1000, 1);
     PumpFor(300);
     EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 1 servers responded.");
-    EXPECT_EQ(QueriesTo(27910).size(), 2u);
+    EXPECT_EQ(QueriesTo(27910), 2u);
     EXPECT_EQ(RecordedStatusLines().end()[-2], L"Retrying 127.0.0.1:27910 (attempt 2)...");
 }
 
 TEST_F(QueryEngineTest, AbortDuringTheDownloadLetsExactlyOneQueryOut) {
-    ASSERT_EQ(SimLoad("[master]\ndelay_ms = 800\n" + Servers(2, "silent = 1\n")), "OK");
+    ASSERT_EQ(SimLoad("[master]\ndelay_ms = 800\n" + ScenarioServers(2, "silent = 1\n")), "OK");
     app.packetsPerSecond = 1000;
     ClickUpdate();
     ASSERT_TRUE(PumpUntil([] { return !SimLogOf("http").empty(); }));
@@ -185,14 +158,15 @@ TEST_F(QueryEngineTest, AbortDuringTheDownloadLetsExactlyOneQueryOut) {
 }
 
 TEST_F(QueryEngineTest, AReplyDuringTheLastGraceWaitIsCounted) {
-    EXPECT_EQ(Run(Server(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000), L"Completed. 1 of 1 servers responded.");
-    EXPECT_EQ(QueriesTo(27910).size(), 3u);
+    EXPECT_EQ(Run(ScenarioServer(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000),
+              L"Completed. 1 of 1 servers responded.");
+    EXPECT_EQ(QueriesTo(27910), 3u);
     EXPECT_EQ(ListRowCount(app.hServerList), 1);
 }
 
 TEST_F(QueryEngineTest, StrayRepeatedEmptyAndOversizeDatagramsChangeNothing) {
-    std::string scenario = Server(27910, "duplicates = 3\n") + Server(27911, "reply_port = 27950\n") +
-                           Server(27912, "oversize = 1\n") + Server(27913, "raw = \"\"\n");
+    std::string scenario = ScenarioServer(27910, "duplicates = 3\n") + ScenarioServer(27911, "reply_port = 27950\n") +
+                           ScenarioServer(27912, "oversize = 1\n") + ScenarioServer(27913, "raw = \"\"\n");
     EXPECT_EQ(Run(scenario, 1000), L"Completed. 1 of 4 servers responded.");
     EXPECT_EQ(ListRowCount(app.hServerList), 1);
     EXPECT_EQ(StatusPartText(1), L"1 Player");

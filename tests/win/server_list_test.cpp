@@ -26,22 +26,25 @@ using Texts = std::vector<std::wstring>;
 constexpr int HOST = 0, ADDRESS = 1, MAP = 2, PLAYERS = 3, AC = 4, MOD = 5, PING = 6;
 constexpr int SORT_REVERSED_BIT = 0x4000;
 
-class ServerListTest : public testing::Test {
+class ServerListTest : public OpenWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(OpenMainWindow(), nullptr);
+        OpenWindowTest::SetUp();
+        SetCheckBox(IDC_SHOW_FULL, true);
+        SetCheckBox(IDC_SHOW_EMPTY, true);
         ASSERT_NE(app.hServerList, nullptr);
         app.goodPing = 100;
         app.mediumPing = 200;
-        SetCheckBox(IDC_SHOW_FULL, true);
-        SetCheckBox(IDC_SHOW_EMPTY, true);
     }
-    void TearDown() override { CloseMainWindow(); }
 
-    static TestServer Server(const std::string& host, int players, int maxClients = 8) {
+    static TestServer Server(const std::string& host, int players, int maxClients = 8, const std::string& map = "q2dm1",
+                             const std::string& mod = "baseq2", int anticheat = 0) {
         TestServer server;
         server.hostname = host;
         server.maxClients = maxClients;
+        server.mapname = map;
+        server.gamename = mod;
+        server.anticheat = anticheat;
         for (int i = 0; i < players; ++i) {
             server.players.push_back({i, 40, "p" + std::to_string(i)});
         }
@@ -51,21 +54,9 @@ protected:
     // Servers whose every column sorts differently from the others.
     void FeedSortFixture() {
         LoadServerTable(4);
-        TestServer a = Server("bravo", 2);
-        a.mapname = "q2dm3";
-        a.gamename = "ctf";
-        a.anticheat = 2;
-        TestServer b = Server("Alpha", 7);
-        b.mapname = "Q2DM1";
-        b.gamename = "baseq2";
-        b.anticheat = 0;
-        TestServer c = Server("charlie", 0);
-        c.mapname = "q2dm2";
-        c.gamename = "Action";
-        c.anticheat = 1;
-        FeedServer(2, a, 120);
-        FeedServer(0, b, 300);
-        FeedServer(3, c, 20);
+        FeedServer(2, Server("bravo", 2, 8, "q2dm3", "ctf", 2), 120);
+        FeedServer(0, Server("Alpha", 7, 8, "Q2DM1", "baseq2", 0), 300);
+        FeedServer(3, Server("charlie", 0, 8, "q2dm2", "Action", 1), 20);
     }
 
     static Texts Hosts() { return ListColumn(app.hServerList, HOST); }
@@ -123,11 +114,8 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
 
 TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     LoadServerTable(3);
-    TestServer server = Server("Real Test", 3);
-    server.mapname = "test";
+    TestServer server = Server("Real Test", 3, 16, "test", "baseq2", 2);
     server.version = "8.71pre x86_64 Dec  7 2026 Linux";
-    server.anticheat = 2;
-    server.maxClients = 16;
     FeedServer(1, server, 42);
 
     ASSERT_EQ(ListRowCount(app.hServerList), 1);

@@ -3,11 +3,21 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <set>
+#include <thread>
+
 #include "app/app_state.h"
+#include "harness.h"
 #include "net/reply_handover.h"
 #include "net/reply_parser.h"
 #include "net/server_table.h"
 #include "resource.h"
+#include "simulator_client.h"
 
 std::string ReplyOf(const TestServer& server) {
     std::string reply = "\xff\xff\xff\xffprint\n\\hostname\\" + server.hostname + "\\mapname\\" + server.mapname +
@@ -17,6 +27,30 @@ std::string ReplyOf(const TestServer& server) {
         reply += std::to_string(player.score) + " " + std::to_string(player.ping) + " \"" + player.name + "\"\n";
     }
     return reply;
+}
+
+std::string ScenarioSection(int port, const std::string& keys) {
+    return "[server]\naddress = 127.0.0.1:" + std::to_string(port) + "\nhostname = Host " + std::to_string(port) +
+           "\n" + keys;
+}
+
+std::string ScenarioServer(int port, const std::string& keys) {
+    return ScenarioSection(port, "maxclients = 8\nplayer = 1 30 \"p\"\n" + keys);
+}
+
+std::string ScenarioServers(int count, const std::string& keys) {
+    std::string scenario;
+    for (int i = 0; i < count; ++i) {
+        scenario += ScenarioServer(27910 + i, keys);
+    }
+    return scenario;
+}
+
+size_t QueriesTo(int port) {
+    std::vector<std::string> queries = SimLogOf("query");
+    return static_cast<size_t>(std::count_if(queries.begin(), queries.end(), [port](const std::string& line) {
+        return SimLogField(line, "server") == "127.0.0.1:" + std::to_string(port);
+    }));
 }
 
 void LoadServerTable(int count) {
@@ -104,6 +138,75 @@ std::vector<std::wstring> ListColumn(HWND list, int subItem) {
         texts.push_back(ListItemText(list, i, subItem));
     }
     return texts;
+}
+
+namespace {
+
+std::wstring CountText(int count, const wchar_t* noun) {
+    return std::to_wstring(count) + L" " + noun + (count == 1 ? L"" : L"s");
+}
+
+} // namespace
+
+bool AnswersFromAnotherThread(HWND window) {
+    std::atomic<int> answered{-1};
+    std::thread asker([&] {
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result) != 0;
+    });
+    PumpUntil([&] { return answered >= 0; }, 5000);
+    asker.join();
+    return answered == 1;
+}
+
+// What every run must end with, however hostile its input: the status text, no run left going, a window that
+// answers, a server list that agrees with the table, and status bar counts and a closing line that agree with it.
+void ExpectSoundEnd(const std::wstring& status) {
+    EXPECT_EQ(StatusPartText(0), status);
+    EXPECT_EQ(app.updateRunning, 0);
+    ASSERT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(AnswersFromAnotherThread(app.hMainDlg));
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+    EXPECT_EQ(StatusPartText(2), CountText(app.shownServers, L"Server"));
+    EXPECT_EQ(StatusPartText(1), CountText(app.shownPlayers, L"Player"));
+
+    int answered = 0;
+    for (int i = 0; i < app.serverCount; ++i) {
+        answered += app.servers[i].answered != 0;
+    }
+    int responded = -1, total = -1;
+    if (std::swscanf(status.c_str(), L"%*l[A-Za-z]. %d of %d servers responded.", &responded, &total) == 2) {
+        EXPECT_EQ(responded, answered);
+        EXPECT_EQ(total, app.serverCount);
+    }
+}
+
+std::string ListDisagreesWithTable() {
+    auto listable = [](const ServerRecord& record) {
+        return record.delivered && (app.showFull || record.playerCount < record.maxClients) &&
+               (app.showEmpty || record.playerCount != 0);
+    };
+    std::set<LPARAM> listed;
+    int players = 0;
+    int rows = ListRowCount(app.hServerList);
+    for (int row = 0; row < rows; ++row) {
+        LPARAM index = ListItemData(app.hServerList, row);
+        if (index < 0 || index >= app.serverCount || !listable(app.servers[index]) || !listed.insert(index).second) {
+            return "row " + std::to_string(row) + " names record " + std::to_string(index) +
+                   ", which is outside the table, not to be listed, or listed twice";
+        }
+        players += app.servers[index].playerCount;
+    }
+    int shouldList = 0;
+    for (int i = 0; i < app.serverCount; ++i) {
+        shouldList += listable(app.servers[i]);
+    }
+    if (rows != shouldList || app.shownServers != rows || app.shownPlayers != players) {
+        return std::to_string(rows) + " rows with " + std::to_string(players) + " players for " +
+               std::to_string(shouldList) + " servers to list; counted " + std::to_string(app.shownServers) +
+               " rows and " + std::to_string(app.shownPlayers) + " players";
+    }
+    return "";
 }
 
 void SetCheckBox(int id, bool checked) {

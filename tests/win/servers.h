@@ -26,6 +26,14 @@ struct TestServer {
 // A status reply as a server sends it.
 std::string ReplyOf(const TestServer& server);
 
+// Simulator scenarios: a [server] section for 127.0.0.1:port named "Host <port>" with `keys`; the same with one
+// player of eight; `count` of those from port 27910 on.
+std::string ScenarioSection(int port, const std::string& keys);
+std::string ScenarioServer(int port, const std::string& keys = "");
+std::string ScenarioServers(int count, const std::string& keys = "");
+// How many queries the simulator's server on 127.0.0.1:port has received.
+size_t QueriesTo(int port);
+
 // Rebuilds the table with `count` servers 10.0.0.1:27910, 10.0.0.2:27910, ... (all unanswered).
 void LoadServerTable(int count);
 // Rebuilds the table from a master list body: 6 bytes per server, the address and then the port, high byte first.
@@ -45,6 +53,20 @@ int ListItemImage(HWND list, int item, int subItem);
 LPARAM ListItemData(HWND list, int item);
 // One column's texts, top to bottom.
 std::vector<std::wstring> ListColumn(HWND list, int subItem);
+
+// Checks what a user sees against the table: every row names a delivered record that passes the Full and Empty
+// filters as the list last applied them, each such record has exactly one row, and shownServers and shownPlayers
+// add up. Returns why not, or the empty text.
+std::string ListDisagreesWithTable();
+
+// Whether the window's thread serves a message sent from another thread: it does only while its message loop is
+// free, which this thread's pumping stands in for.
+bool AnswersFromAnotherThread(HWND window);
+
+// What every update run must end with, however hostile its input: the status text `status`, no run left going, a
+// window that answers another thread, a list that agrees with the table, and status bar counts and a closing line's
+// counts that agree with it. Records failures; a failure to assert stops only this check.
+void ExpectSoundEnd(const std::wstring& status);
 
 // Sets a check box by clicking it when it is not in the wanted state.
 void SetCheckBox(int id, bool checked);
