@@ -10,6 +10,7 @@
 #include "app/main_window_settings.h"
 #include "app/settings_store.h"
 #include "app/status_bar.h"
+#include "base/win_holders.h"
 #include "launch/game_launcher.h"
 #include "launch/server_menu.h"
 #include "master/mod_filter_box.h"
@@ -162,10 +163,7 @@ void OnEndUpdate() {
 
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
 void StartFilterDownload() {
-    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
-    if (thread) {
-        CloseHandle(thread);
-    }
+    KernelHandle thread(CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr));
 }
 
 } // namespace

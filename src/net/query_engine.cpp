@@ -8,6 +8,7 @@
 
 #include "app/status_bar.h"
 #include "base/address.h"
+#include "base/win_holders.h"
 #include "net/in_flight.h"
 #include "net/query_pacing.h"
 #include "net/reply_handover.h"
@@ -277,7 +278,7 @@ void QueryServers() {
     ResetInFlight(inFlight, 0, IN_FLIGHT_LIMIT);
     roomInFlight = CreateEventW(nullptr, FALSE, FALSE, nullptr); // without it, a full window is polled
 
-    HANDLE receiver = CreateThread(nullptr, 0, ReceiverThread, nullptr, 0, nullptr);
+    KernelHandle receiver(CreateThread(nullptr, 0, ReceiverThread, nullptr, 0, nullptr));
     if (!receiver) {
         // No receiver will close its two events; the passes still run and nothing is accepted.
         CloseEvent(app.receiverStopEvent);
@@ -292,8 +293,7 @@ void QueryServers() {
         // The receiver may be inside a datagram's handling; it is let finish, and closes its two events, before
         // the socket and the event it uses are taken away.
         SetEvent(app.receiverStopEvent);
-        WaitForSingleObject(receiver, INFINITE);
-        CloseHandle(receiver);
+        WaitForSingleObject(receiver.get(), INFINITE);
         app.receiverStopEvent = nullptr;
         app.socketEvent = nullptr;
     }
