@@ -107,6 +107,7 @@ def main():
     runs = read_lines(os.path.join(a.work, "skerrow.txt"), "run")
     pings = read_lines(os.path.join(a.work, "skerrow.txt"), "ping")
     memory = read_lines(os.path.join(a.work, "skerrow.txt"), "memory")
+    cpu = read_lines(os.path.join(a.work, "skerrow.txt"), "cpu")
     qstat = {q["label"]: q for q in read_lines(os.path.join(a.work, "qstat.txt"), "qstat")}
 
     def runs_of(label):
@@ -234,6 +235,12 @@ def main():
             verdict(commit <= 100e6),
         ))
 
+    # The machine is a virtual one on a shared host: the time the host gave to others while it was busy (steal)
+    # slows everything down, and unevenly.
+    if cpu:
+        stolen = ", ".join(f"{c['label']} {int(c['steal']) * 100 / max(1, int(c['total'])):.0f} %" for c in cpu)
+        notes.append(f"CPU time the host took from this machine during each bench (steal): {stolen}.")
+
     costs = []
     for label in ("full-plain", "small-plain", "paced", "ping-busy"):
         for r in runs_of(label)[-1:]:
@@ -265,6 +272,8 @@ def main():
             out.write("run " + " ".join(f"{k}={v}" for k, v in r.items()) + "\n")
         for m in memory:
             out.write("memory " + " ".join(f"{k}={v}" for k, v in m.items()) + "\n")
+        for c in cpu:
+            out.write("cpu " + " ".join(f"{k}={v}" for k, v in c.items()) + "\n")
         for q in qstat.values():
             out.write("qstat " + " ".join(f"{k}={v}" for k, v in q.items()) + "\n")
         out.write("```\n\nRun 0 of each label is the start-up run (cold); the table uses the runs after it. Labels "
