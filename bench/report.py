@@ -100,13 +100,14 @@ def logged_runs(work, label):
 MISSED_TARGETS = """The refresh's speed is bound by this machine, not by waiting: every query and every reply costs a round
 trip to Wine's server (one for the send, one for each receive, and one more receive and one wait each time the
 socket runs dry), 20-60 us each on one of the machine's two cores, which the program, the simulator, Wine's server
-and Xvfb all share. On a quieter host the same design refreshed 10,922 servers in 1.4-1.9 s (22-32x qstat), 500
-in 0.21-0.23 s (9-10x: the slowest of those servers waits up to 150 ms before it answers, so 10x leaves the whole
-run, download and listing included, some 60 ms more), and paced 500 at 100/s within 0.7 % of the ideal. While the
-host takes a fifth to a third of the machine's time for others (the steal above), every figure that needs both
-cores slows by as much, and the burst's pings lose a few milliseconds in the socket while the receiver waits for a
-core. A larger window of queries in flight (512) refreshed 10,922 servers in 1.0-1.5 s on a quiet host, but let
-the burst's pings drift by 9-18 ms at the 95th percentile; the window is kept at 256 for exact pings.
+and Xvfb all share. On a quieter host the same design refreshed 10,922 servers in 1.4-1.9 s (22-32x qstat) and
+paced 500 at 100/s within 0.7 % of the ideal. 500 servers take 0.21-0.25 s (8-10x): their queries take 50-60 ms
+to send, and one queried late may wait 150 ms before it answers, so the run cannot end before about 0.2 s, download
+and listing aside. While the host takes a fifth to a third of the machine's time for others (the steal above),
+every figure that needs both cores slows by as much, and the burst's pings lose a few milliseconds in the socket
+while the receiver waits for a core. A larger window of queries in flight (512, with or without pausing while
+replies queue unread) refreshed 10,922 servers in 1.0-1.5 s on a quiet host but not 500 any faster, and let the
+burst's pings drift by 4-79 ms at the 95th percentile against 2 ms; the window is kept at 256 for exact pings.
 """
 
 
