@@ -10,48 +10,50 @@ constexpr int32_t OLD_FORMAT_VERSION = 1;
 constexpr size_t PATH_BUFFER_BYTES = 520;
 constexpr size_t LAST_FILTER_BUFFER_BYTES = 128;
 
+// A looked-up value with its bytes; the decoders' view of it points into them, so it is made where it is used.
 struct Stored {
-    bool found;
+    uint32_t type; // 0, which every decoder refuses, when the value was not found
     std::vector<unsigned char> bytes;
-    StoredValue value;
+
+    StoredValue value() const { return {type, bytes.data(), bytes.size()}; }
 };
 
 Stored Look(StoredValueLookup lookup, void* context, const char16_t* name) {
     Stored stored{};
-    uint32_t type = 0;
-    stored.found = lookup(context, name, type, stored.bytes);
-    stored.value = {stored.found ? type : 0, stored.bytes.data(), stored.found ? stored.bytes.size() : 0};
+    if (!lookup(context, name, stored.type, stored.bytes)) {
+        stored = Stored{};
+    }
     return stored;
 }
 
 void ReadNumber(StoredValueLookup lookup, void* context, const char16_t* name, int32_t& field) {
-    DecodeStoredNumber(Look(lookup, context, name).value, &field);
+    DecodeStoredNumber(Look(lookup, context, name).value(), &field);
 }
 
 void ReadFixedText(StoredValueLookup lookup, void* context, const char16_t* name, size_t bufferBytes, char16_t* field,
                    size_t fieldSize) {
-    DecodeFixedText(Look(lookup, context, name).value, bufferBytes, field, fieldSize);
+    DecodeFixedText(Look(lookup, context, name).value(), bufferBytes, field, fieldSize);
 }
 
 // A text of any size; the empty text when it is missing or not text.
 std::u16string ReadWideText(StoredValueLookup lookup, void* context, const char16_t* name) {
     Stored stored = Look(lookup, context, name);
-    if (stored.value.type != STORED_TYPE_TEXT) {
+    if (stored.type != STORED_TYPE_TEXT) {
         return {};
     }
-    std::u16string text(StoredTextUnits(stored.value), u'\0');
-    text.resize(DecodeWideText(stored.value, text.data(), text.size()));
+    std::u16string text(StoredTextUnits(stored.value()), u'\0');
+    text.resize(DecodeWideText(stored.value(), text.data(), text.size()));
     return text;
 }
 
 std::u16string ReadAnsiText(StoredValueLookup lookup, void* context, const char16_t* name, AnsiTextDecoder decodeAnsi) {
     Stored stored = Look(lookup, context, name);
-    if (stored.value.type != STORED_TYPE_TEXT) {
+    if (stored.type != STORED_TYPE_TEXT) {
         return {};
     }
     // One character per stored byte at most, and the terminator.
-    std::u16string text(stored.value.size + 1, u'\0');
-    text.resize(DecodeAnsiText(stored.value, decodeAnsi, text.data(), text.size()));
+    std::u16string text(stored.value().size + 1, u'\0');
+    text.resize(DecodeAnsiText(stored.value(), decodeAnsi, text.data(), text.size()));
     return text;
 }
 
@@ -101,7 +103,7 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
     settings.lastModFilter = lastModFilter;
 
     Stored placement = Look(lookup, context, u"Window Position");
-    if (IsStoredPlacement(placement.value, PLACEMENT_SIZE)) {
+    if (IsStoredPlacement(placement.value(), PLACEMENT_SIZE)) {
         settings.hasPlacement = true;
         for (uint32_t i = 0; i < PLACEMENT_SIZE; ++i) {
             settings.placement[i] = placement.bytes[i];
