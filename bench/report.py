@@ -115,7 +115,7 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("work", "out", "cpu", "cores", "ram", "os", "wine", "qstat", "commit", "load", "load-after"):
         parser.add_argument("--" + name, required=True)
-    for name in ("full", "small", "paced-rate", "quiet-rate"):
+    for name in ("full", "small", "slow", "paced-rate", "quiet-rate"):
         parser.add_argument("--" + name, type=int, required=True)
     a = parser.parse_args()
 
@@ -224,6 +224,35 @@ def main():
             f"{d} ms: {stats_text(error_stats(e))}" for d, e in sorted(by_delay.items())) + "; mean signed error "
             f"Skerrow {s['mean_signed']:+.2f} ms, qstat {q['mean_signed']:+.2f} ms.")
 
+    # 3b. Servers that answer slowly (0, 20, 50 and 150 ms in turn), unpaced: the time of the whole refresh, its pings
+    # against the known delays, and as many such servers as a master list holds.
+    slow = runs_of("slow-plain")
+    if slow:
+        skerrow_ms = statistics.median(float(r["total_ms"]) for r in slow)
+        answered = ", ".join(f"{r['answered']}/{r['servers']} in {r['queries']} queries" for r in slow)
+        compared = "qstat: no result"
+        if "slow" in qstat:
+            q_ms = float(qstat["slow"]["wall_ms"])
+            compared = f"qstat {q_ms / 1000:.2f} s (answered {qstat_answered('slow')}/{a.slow}); " \
+                       f"Skerrow is {q_ms / skerrow_ms:.1f}× faster"
+        rows.append((f"{a.slow} servers answering after 0/20/50/150 ms, unpaced",
+                     f"Skerrow {skerrow_ms / 1000:.3f} s, median of {len(slow)} (answered {answered})", compared,
+                     "≤ 0.5 s", verdict(skerrow_ms <= 500)))
+        table = delays(os.path.join(a.work, "slow.scn.delays"))
+        ours = [int(p["ping"]) - table[p["server"]] for p in pings if p["label"] == "slow-plain"
+                and p["answered"] == "1" and p["server"] in table]
+        if ours:
+            s_err = error_stats(ours)
+            rows.append((f"ping error (ping − injected delay), {a.slow} servers answering after 0/20/50/150 ms, "
+                         "unpaced", "Skerrow " + stats_text(s_err), "", "p95 ≤ 5 ms", verdict(s_err["p95"] <= 5)))
+    slow_full = runs_of("slow-full-plain")
+    if slow_full:
+        skerrow_ms = statistics.median(float(r["total_ms"]) for r in slow_full)
+        answered = ", ".join(f"{r['answered']}/{r['servers']} in {r['queries']} queries" for r in slow_full)
+        rows.append((f"{a.full} servers answering after 0/20/50/150 ms, unpaced",
+                     f"Skerrow {skerrow_ms / 1000:.3f} s, median of {len(slow_full)} (answered {answered})", "",
+                     "≤ 1.5 s", verdict(skerrow_ms <= 1500)))
+
     # 4. Responsiveness, in the probed large run, and 5. memory, after the plain large runs.
     full_runs = runs_of("full")
     if full_runs:
@@ -257,7 +286,7 @@ def main():
         notes.append(f"CPU time the host took from this machine during each bench (steal): {stolen}.")
 
     costs = []
-    for label in ("full-plain", "small-plain", "paced", "ping-busy"):
+    for label in ("full-plain", "small-plain", "paced", "ping-busy", "slow-plain", "slow-full-plain"):
         for r in runs_of(label)[-1:]:
             costs.append(f"{label} (run {r['index']}, {r['servers']} servers, {float(r['total_ms']) / 1000:.2f} s): "
                          f"user interface thread {int(r['ui_cpu_ms'])} ms of CPU, the whole process "

@@ -25,7 +25,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
-#include "app/main_window.h"
+#include "main/main_window.h"
 #include "app/settings_store.h"
 #include "base/address.h"
 #include "resource.h"
@@ -150,16 +150,6 @@ std::vector<double> StopProbe() {
     return probe.samples;
 }
 
-// Counts refills of the mod filter box, so the start-up's filter download is known to be over. Installed only until
-// then: a hook makes every message of this thread a round trip to the server under Wine.
-int filterFills = 0;
-LRESULT CALLBACK FillCounter(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_APP_MOD_FILTERS_FILLED) {
-        ++filterFills;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) {
         return 0;
@@ -268,7 +258,7 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
         queries += app.servers[i].attempts;
     }
     printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
-           options.label.c_str(), index, app.packetsPerSecond, withProbe, app.serverCount, answered, queries,
+           options.label.c_str(), index, app.config.packetsPerSecond, withProbe, app.serverCount, answered, queries,
            idle - clicked);
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
@@ -307,9 +297,8 @@ int main(int argc, char** argv) {
     probe.idle = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     HANDLE probeThread = options.plain ? nullptr : CreateThread(nullptr, 0, ProbeThread, nullptr, 0, nullptr);
 
-    // Run 0 is the start-up run, which the window starts itself while the start-up's hook is in place: reported,
-    // but not used for the results.
-    HHOOK fillHook = SetWindowsHookExW(WH_CALLWNDPROC, FillCounter, nullptr, GetCurrentThreadId());
+    // Run 0 is the start-up run, which the window starts itself beside the filter download: reported, but not used
+    // for the results. Nothing watches the window's messages: the downloaded filter text shows the download's end.
     if (!CreateMainWindow()) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
@@ -317,8 +306,7 @@ int main(int argc, char** argv) {
     if (!TimeRun(options, 0, false)) {
         return 1;
     }
-    PumpUntil([] { return filterFills > 0; }, FILTERS_TIMEOUT_MS);
-    UnhookWindowsHookEx(fillHook);
+    PumpUntil([] { return app.modFilterText != nullptr; }, FILTERS_TIMEOUT_MS);
 
     for (int run = 1; run <= options.runs; ++run) {
         PumpUntil([] { return false; }, SETTLE_MS);

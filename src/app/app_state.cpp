@@ -15,9 +15,9 @@ template <typename T> void FreeHeap(T*& block) {
 } // namespace
 
 void ReleaseAppState() {
-    EnterCriticalSection(&app.tableLock);
-    EnterCriticalSection(&app.filterLock);
-    FreeHeap(app.servers);
+    app.run.reset();
+    app.table.reset();
+    app.servers = nullptr;
     app.serverCount = 0;
     for (wchar_t*& dir : app.modFilterDirs) {
         FreeHeap(dir);
@@ -25,6 +25,6 @@ void ReleaseAppState() {
     app.modFilterCount = 0;
     FreeHeap(app.buddies);
     app.buddyCount = 0;
-    FreeHeap(app.buddyText);
+    app.config.buddyText.clear();
     FreeHeap(app.modFilterText);
 }

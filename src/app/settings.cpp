@@ -82,21 +82,22 @@ void WriteText(StoredValueWriter write, void* context, const char16_t* name, con
 void SetFirstStart(Settings& settings) {
     settings.showEmpty = 1;
     settings.showFull = 1;
+    ValidateConfiguration(settings.config);
 }
 
 void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder decodeAnsi, Settings& settings) {
-    ReadNumber(lookup, context, u"Packets Per Second", settings.packetsPerSecond);
+    ReadNumber(lookup, context, u"Packets Per Second", settings.config.packetsPerSecond);
     ReadNumber(lookup, context, u"Player View Style", settings.playerViewDetails);
-    ReadNumber(lookup, context, u"Good Ping Threshold", settings.goodPing);
-    ReadNumber(lookup, context, u"Medium Ping Threshold", settings.mediumPing);
+    ReadNumber(lookup, context, u"Good Ping Threshold", settings.config.goodPing);
+    ReadNumber(lookup, context, u"Medium Ping Threshold", settings.config.mediumPing);
     ReadNumber(lookup, context, u"Show Empty Servers", settings.showEmpty);
     ReadNumber(lookup, context, u"Show Full Servers", settings.showFull);
     int32_t formatVersion = OLD_FORMAT_VERSION;
     ReadNumber(lookup, context, u"Version", formatVersion);
     ReadNumber(lookup, context, u"Sort Order", settings.sortColumn);
 
-    ReadFixedText(lookup, context, u"Quake II Directory", PATH_BUFFER_BYTES, settings.gameDir, PATH_TEXT_SIZE);
-    ReadFixedText(lookup, context, u"Quake II Executable", PATH_BUFFER_BYTES, settings.gameExe, PATH_TEXT_SIZE);
+    ReadFixedText(lookup, context, u"Quake II Directory", PATH_BUFFER_BYTES, settings.config.gameDir, PATH_TEXT_SIZE);
+    ReadFixedText(lookup, context, u"Quake II Executable", PATH_BUFFER_BYTES, settings.config.gameExe, PATH_TEXT_SIZE);
     char16_t lastModFilter[MOD_DIR_SIZE] = {};
     TextCopy(lastModFilter, MOD_DIR_SIZE, settings.lastModFilter.substr(0, MOD_DIR_SIZE - 1).c_str());
     ReadFixedText(lookup, context, u"Last Used Mod Filter", LAST_FILTER_BUFFER_BYTES, lastModFilter, MOD_DIR_SIZE);
@@ -110,42 +111,28 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
         }
     }
 
-    settings.buddyText = formatVersion == OLD_FORMAT_VERSION ? ReadAnsiText(lookup, context, u"Buddy List", decodeAnsi)
+    settings.config.buddyText = formatVersion == OLD_FORMAT_VERSION ? ReadAnsiText(lookup, context, u"Buddy List", decodeAnsi)
                                                              : ReadWideText(lookup, context, u"Buddy List");
     settings.hasModFilterText = true;
     settings.modFilterText = ReadWideText(lookup, context, u"Mod Filters");
+    ValidateConfiguration(settings.config);
 }
 
 void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context) {
-    WriteText(write, context, u"Quake II Directory", settings.gameDir);
-    WriteText(write, context, u"Quake II Executable", settings.gameExe);
+    WriteText(write, context, u"Quake II Directory", settings.config.gameDir);
+    WriteText(write, context, u"Quake II Executable", settings.config.gameExe);
     WriteText(write, context, u"Last Used Mod Filter", settings.lastModFilter.c_str());
-    WriteText(write, context, u"Buddy List", settings.buddyText.c_str());
+    WriteText(write, context, u"Buddy List", settings.config.buddyText.c_str());
     WriteText(write, context, u"Mod Filters", settings.modFilterText.c_str());
-    WriteNumber(write, context, u"Packets Per Second", settings.packetsPerSecond);
+    WriteNumber(write, context, u"Packets Per Second", settings.config.packetsPerSecond);
     WriteNumber(write, context, u"Player View Style", settings.playerViewDetails);
-    WriteNumber(write, context, u"Good Ping Threshold", settings.goodPing);
-    WriteNumber(write, context, u"Medium Ping Threshold", settings.mediumPing);
+    WriteNumber(write, context, u"Good Ping Threshold", settings.config.goodPing);
+    WriteNumber(write, context, u"Medium Ping Threshold", settings.config.mediumPing);
     WriteNumber(write, context, u"Version", SETTINGS_VERSION);
     WriteNumber(write, context, u"Sort Order", settings.sortColumn);
     WriteNumber(write, context, u"Show Empty Servers", settings.showEmpty);
     WriteNumber(write, context, u"Show Full Servers", settings.showFull);
     if (settings.hasPlacement) {
         write(context, u"Window Position", STORED_TYPE_BINARY, settings.placement, PLACEMENT_SIZE);
-    }
-}
-
-void ApplySettingDefaults(Settings& settings) {
-    if (settings.gameExe[0] == 0) {
-        TextCopy(settings.gameExe, PATH_TEXT_SIZE, u"quake2.exe");
-    }
-    if (settings.packetsPerSecond == 0) {
-        settings.packetsPerSecond = 10;
-    }
-    if (settings.goodPing == 0) {
-        settings.goodPing = 100;
-    }
-    if (settings.mediumPing == 0) {
-        settings.mediumPing = 200;
     }
 }

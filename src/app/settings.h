@@ -9,24 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "app/configuration.h"
 #include "base/stored_value.h"
 
-constexpr int PATH_TEXT_SIZE = 260;
 constexpr int MOD_DIR_SIZE = 64;
 // The main window's placement as Win32 stores it (WINDOWPLACEMENT), kept as its bytes.
 constexpr uint32_t PLACEMENT_SIZE = 44;
 
 struct Settings {
-    char16_t gameDir[PATH_TEXT_SIZE];
-    char16_t gameExe[PATH_TEXT_SIZE];
+    Configuration config;
     std::u16string lastModFilter; // the selected filter's game directory; read back at most 63 characters of it
-    std::u16string buddyText;
     bool hasModFilterText; // a stored list is there to fill the mod filter box from, even an empty one
     std::u16string modFilterText;
-    int32_t packetsPerSecond;
     int32_t playerViewDetails;
-    int32_t goodPing;
-    int32_t mediumPing;
     int32_t showEmpty;
     int32_t showFull;
     int32_t sortColumn;
@@ -34,7 +29,7 @@ struct Settings {
     unsigned char placement[PLACEMENT_SIZE];
 };
 
-// A first start, when nothing is stored: both Full and Empty shown.
+// A first start, when nothing is stored: both Full and Empty shown, and the configuration's defaults.
 void SetFirstStart(Settings& settings);
 
 // Looks a stored value up by name: false when it is missing or cannot be read, else its type and bytes.
@@ -44,6 +39,7 @@ using StoredValueLookup = bool (*)(void* context, const char16_t* name, uint32_t
 // The settings as stored, each over its setting in `settings`. A value that is missing, of another type or of an
 // unusable size leaves the setting as it was; so does a text too long for its field. The two texts of any size are
 // the empty text then. Stores of format 1 held the buddy list as 8-bit text, which `decodeAnsi` turns into UTF-16.
+// The configuration is validated as it enters (ValidateConfiguration).
 void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder decodeAnsi, Settings& settings);
 
 // Writes one value: its name, type and bytes.
@@ -53,7 +49,3 @@ using StoredValueWriter = void (*)(void* context, const char16_t* name, uint32_t
 // Every setting in its stored form, in the order they have always been written, with the format version 2; the
 // placement only when there is one.
 void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context);
-
-// Settings still zero or empty after loading take the program's defaults: "quake2.exe", 10 queries per second,
-// pings of 100 and 200 ms.
-void ApplySettingDefaults(Settings& settings);

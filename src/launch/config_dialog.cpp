@@ -1,5 +1,8 @@
 #include "launch/config_dialog.h"
 
+#include <vector>
+
+#include "base/wide.h"
 #include "resource.h"
 
 namespace {
@@ -7,46 +10,41 @@ namespace {
 // A path field keeps at most this many characters; the one left in the buffer takes the trailing backslash.
 constexpr int PATH_FIELD_LIMIT = PATH_TEXT_SIZE - 1;
 
-void FillFields(HWND dialog, const ConfigValues& values) {
-    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, values.gameDir);
-    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, values.gameExe);
-    SetDlgItemInt(dialog, IDC_CONFIG_QUERY_RATE, static_cast<UINT>(values.packetsPerSecond), TRUE);
-    SetDlgItemInt(dialog, IDC_CONFIG_GOOD_PING, static_cast<UINT>(values.goodPing), TRUE);
-    SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(values.mediumPing), TRUE);
-    SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, values.buddyText ? values.buddyText : L"");
+void FillFields(HWND dialog, const Configuration& config) {
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, AsWide(config.gameDir));
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, AsWide(config.gameExe));
+    SetDlgItemInt(dialog, IDC_CONFIG_QUERY_RATE, static_cast<UINT>(config.packetsPerSecond), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_GOOD_PING, static_cast<UINT>(config.goodPing), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(config.mediumPing), TRUE);
+    SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, AsWide(config.buddyText.c_str()));
 }
 
-// Empty or not a number: 0, which the next start turns into the default.
+// Empty or not a number: 0, which validation turns into the default.
 int32_t ReadNumberField(HWND dialog, int id) {
     return static_cast<int32_t>(GetDlgItemInt(dialog, id, nullptr, TRUE));
 }
 
-// The buddy field's text in a new heap block; null when no memory is left for it.
-wchar_t* ReadBuddyField(HWND dialog) {
+std::u16string ReadBuddyField(HWND dialog) {
     HWND field = GetDlgItem(dialog, IDC_CONFIG_BUDDIES);
     int length = GetWindowTextLengthW(field);
-    auto* text = static_cast<wchar_t*>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t)));
-    if (text) {
-        GetWindowTextW(field, text, length + 1);
-        text[length] = 0;
-    }
-    return text;
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, 0);
+    GetWindowTextW(field, text.data(), length + 1);
+    return AsU16(text.data());
 }
 
-void EndWithTrailingBackslash(wchar_t* path) {
-    size_t length = wcslen(path);
-    if (length > 0 && path[length - 1] != L'\\' && length + 1 < PATH_TEXT_SIZE) {
-        path[length] = L'\\';
+void EndWithTrailingBackslash(char16_t* path) {
+    size_t length = std::char_traits<char16_t>::length(path);
+    if (length > 0 && path[length - 1] != u'\\' && length + 1 < PATH_TEXT_SIZE) {
+        path[length] = u'\\';
         path[length + 1] = 0;
     }
 }
 
 } // namespace
 
-void RunConfigDialog(HWND owner, ConfigValues& values) {
+void RunConfigDialog(HWND owner, Configuration& config) {
     DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)), MAKEINTRESOURCEW(IDD_CONFIG),
-                    owner, ConfigDlgProc, reinterpret_cast<LPARAM>(&values));
+                    owner, ConfigDlgProc, reinterpret_cast<LPARAM>(&config));
 }
 
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,7 +52,7 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         if (lParam) {
-            FillFields(dialog, *reinterpret_cast<const ConfigValues*>(lParam));
+            FillFields(dialog, *reinterpret_cast<const Configuration*>(lParam));
         }
         return TRUE;
     case WM_COMMAND:
@@ -63,8 +61,8 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
         [[fallthrough]];
     case WM_CLOSE:
-        if (auto* values = reinterpret_cast<ConfigValues*>(GetWindowLongPtrW(dialog, DWLP_USER))) {
-            ReadConfigFields(dialog, *values);
+        if (auto* config = reinterpret_cast<Configuration*>(GetWindowLongPtrW(dialog, DWLP_USER))) {
+            ReadConfigFields(dialog, *config);
         }
         EndDialog(dialog, 0);
         return TRUE;
@@ -72,18 +70,16 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-void ReadConfigFields(HWND dialog, ConfigValues& values) {
-    ZeroMemory(values.gameDir, sizeof values.gameDir);
-    ZeroMemory(values.gameExe, sizeof values.gameExe);
-    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, values.gameDir, PATH_FIELD_LIMIT);
-    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, values.gameExe, PATH_FIELD_LIMIT);
-    EndWithTrailingBackslash(values.gameDir);
+void ReadConfigFields(HWND dialog, Configuration& config) {
+    ZeroMemory(config.gameDir, sizeof config.gameDir);
+    ZeroMemory(config.gameExe, sizeof config.gameExe);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, AsWide(config.gameDir), PATH_FIELD_LIMIT);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, AsWide(config.gameExe), PATH_FIELD_LIMIT);
+    EndWithTrailingBackslash(config.gameDir);
 
-    values.packetsPerSecond = ReadNumberField(dialog, IDC_CONFIG_QUERY_RATE);
-    values.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
-    values.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
-
-    if (wchar_t* text = ReadBuddyField(dialog)) {
-        values.buddyText = text;
-    }
+    config.packetsPerSecond = ReadNumberField(dialog, IDC_CONFIG_QUERY_RATE);
+    config.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
+    config.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
+    config.buddyText = ReadBuddyField(dialog);
+    ValidateConfiguration(config);
 }

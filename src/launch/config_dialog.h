@@ -7,26 +7,16 @@
 
 #include <cstdint>
 
-#include "app/settings.h"
+#include "app/configuration.h"
 
-struct ConfigValues {
-    wchar_t gameDir[PATH_TEXT_SIZE];
-    wchar_t gameExe[PATH_TEXT_SIZE];
-    int32_t packetsPerSecond;
-    int32_t goodPing;
-    int32_t mediumPing;
-    // On the way in the current buddy text, which the dialog only reads (null is the empty text). On the way out a
-    // new process-heap text that the caller takes over, or the same pointer when no memory was left for a new one.
-    wchar_t* buddyText;
-};
+// Runs the dialog modally over `owner` with `config` in its fields. OK, Enter in a single-line field and the close
+// box read the fields back into `config`, validated, and end it; Escape does nothing.
+void RunConfigDialog(HWND owner, Configuration& config);
 
-// Runs the dialog modally over `owner` with `values` in its fields. OK, Enter in a single-line field and the close
-// box read the fields back into `values` and end it; Escape does nothing.
-void RunConfigDialog(HWND owner, ConfigValues& values);
-
-// The dialog procedure; WM_INITDIALOG's lParam is the ConfigValues to show and to read back into.
+// The dialog procedure; WM_INITDIALOG's lParam is the Configuration to show and to read back into.
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Reads the fields into `values`: the paths cut to 258 characters, the game path ended with a backslash; the
-// numbers as signed decimals, 0 when empty or not a number; the buddy text whole, line breaks included.
-void ReadConfigFields(HWND dialog, ConfigValues& values);
+// Reads the fields into `config`: the paths cut to 258 characters, the game path ended with a backslash; the
+// numbers as signed decimals, 0 when empty or not a number; the buddy text whole, line breaks included. Then
+// validates it (ValidateConfiguration).
+void ReadConfigFields(HWND dialog, Configuration& config);

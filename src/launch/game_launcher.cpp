@@ -18,16 +18,16 @@ constexpr size_t MESSAGE_TEXT_SIZE = 512;
 
 // Fixed drives C to Z, in order, until the user accepts a find; A and B and other kinds of drive are never searched.
 void SearchFixedDrives() {
-    for (wchar_t letter = L'C'; letter <= L'Z' && app.gameDir[0] == 0; ++letter) {
+    for (wchar_t letter = L'C'; letter <= L'Z' && app.config.gameDir[0] == 0; ++letter) {
         wchar_t root[DRIVE_ROOT_SIZE];
         StringCchPrintfW(root, DRIVE_ROOT_SIZE, L"%c:\\", letter);
         if (GetDriveTypeW(root) != DRIVE_FIXED) {
             continue;
         }
-        SetStatus(L"Trying to find %s on %s...", app.gameExe, root);
+        SetStatus(L"Trying to find %s on %s...", AsWide(app.config.gameExe), root);
         wchar_t found[PATH_TEXT_SIZE];
         if (FindGameExecutable(root, found)) {
-            StringCchCopyW(app.gameDir, PATH_TEXT_SIZE, found);
+            StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, found);
         }
     }
 }
@@ -42,7 +42,7 @@ void ReportGameNotFound() {
 }
 
 void ReportExecutableMissing(const wchar_t* executablePath) {
-    SetStatus(L"Couldn't find %s! Check your config.", app.gameExe);
+    SetStatus(L"Couldn't find %s! Check your config.", AsWide(app.config.gameExe));
     wchar_t text[MESSAGE_TEXT_SIZE];
     StringCchPrintfW(text, MESSAGE_TEXT_SIZE,
                      L"Error: Couldn't find a Quake II executable:\r\n\r\n\t%s: File Not Found", executablePath);
@@ -51,7 +51,7 @@ void ReportExecutableMissing(const wchar_t* executablePath) {
 
 // The program stays when the game cannot be started, so the user is not left with neither.
 void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
-    SetStatus(L"Couldn't start %s!", app.gameExe);
+    SetStatus(L"Couldn't start %s!", AsWide(app.config.gameExe));
     wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
                                   MESSAGE_TEXT_SIZE, nullptr);
@@ -86,21 +86,21 @@ void ConnectToServer(const NMITEMACTIVATE& activation) {
 
 void JoinServer(const wchar_t* address) {
     HCURSOR previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    if (app.gameDir[0] == 0) {
+    if (app.config.gameDir[0] == 0) {
         SearchFixedDrives();
     }
     SetCursor(previousCursor);
-    if (app.gameDir[0] == 0) {
+    if (app.config.gameDir[0] == 0) {
         ReportGameNotFound();
         return;
     }
 
     SetStatus(L"Starting Quake II...");
     wchar_t workingDir[PATH_TEXT_SIZE];
-    StringCchCopyW(workingDir, PATH_TEXT_SIZE, app.gameDir);
+    StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
     // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
     wchar_t executablePath[PATH_TEXT_SIZE];
-    bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, app.gameExe));
+    bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, AsWide(app.config.gameExe)));
     // A cut path could name some other file; it is reported as not found.
     if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
         ReportExecutableMissing(executablePath);
@@ -109,7 +109,7 @@ void JoinServer(const wchar_t* address) {
 
     SetCurrentDirectoryW(workingDir);
     wchar_t commandLine[COMMAND_LINE_SIZE];
-    StringCchPrintfW(commandLine, COMMAND_LINE_SIZE, L"\"%s\\%s\" +connect \"%s\"", workingDir, app.gameExe, address);
+    StringCchPrintfW(commandLine, COMMAND_LINE_SIZE, L"\"%s\\%s\" +connect \"%s\"", workingDir, AsWide(app.config.gameExe), address);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION game{};

@@ -4,6 +4,8 @@
 
 #include <strsafe.h>
 
+#include "base/wide.h"
+
 namespace {
 
 // The longest path the search forms: a directory, an entry's name and the separator or terminator.
@@ -17,13 +19,13 @@ bool IsSubdirectory(const WIN32_FIND_DATAW& entry) {
 
 // File names compare as the file system does: ignoring case.
 bool IsGameExecutable(const wchar_t* name) {
-    return CompareStringOrdinal(name, -1, app.gameExe, -1, TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(name, -1, AsWide(app.config.gameExe), -1, TRUE) == CSTR_EQUAL;
 }
 
 bool UserAccepts(const wchar_t* directory) {
     wchar_t question[QUESTION_TEXT_SIZE];
     StringCchPrintfW(question, QUESTION_TEXT_SIZE,
-                     L"Skerrow found '%s' in:\r\n\t%s\r\nIs this the one you wish to use?", app.gameExe, directory);
+                     L"Skerrow found '%s' in:\r\n\t%s\r\nIs this the one you wish to use?", AsWide(app.config.gameExe), directory);
     return MessageBoxW(app.hMainDlg, question, L"Quake II Location", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

@@ -1,11 +1,19 @@
-// The master list download: one HTTP GET of the selected mod filter's server list. Win32 side, update thread.
+// The master list download: one HTTP GET of the selected mod filter's server list. Win32 side; runs on an update
+// run's thread and touches nothing but its own arguments.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/query_run.h"
 
 // The most body bytes ever stored: 10,922 whole 6-byte entries and two bytes more.
 constexpr uint32_t MASTER_BODY_CAP = 0xFFFE;
 
-// Downloads the list into `body` (at least MASTER_BODY_CAP bytes) and stores the byte count in bodyLength.
-// Returns 0 on success (a body cut at the cap included), 1 on failure, with the failure in the status line.
-int FetchServerList(unsigned char* body, uint32_t& bodyLength);
+// The request path for a mod filter's game directory ("/?mod=DIR&raw=2"; an empty directory gives an empty value).
+std::wstring ServerListPath(const std::u16string& modDir);
+
+// Downloads the list for the snapshot's mod filter into `body`, cut at MASTER_BODY_CAP bytes. Returns false when
+// the download failed.
+bool FetchServerList(const RunSnapshot& snapshot, std::vector<unsigned char>& body);

@@ -4,7 +4,6 @@
 
 #include <strsafe.h>
 
-#include "app/app_messages.h"
 #include "base/built_in_mods.h"
 #include "base/wide.h"
 #include "master/mod_filter_text.h"
@@ -16,10 +15,6 @@ constexpr int TEXT_PAIR_CAPACITY = MOD_FILTER_CAPACITY - 1;
 
 constexpr wchar_t NO_FILTER_NAME[] = L"(No Filter)";
 
-// The selected entry's game directory as last seen safely by the user interface thread; only that thread
-// touches it. SelectedModFilterDir falls back on it while another thread holds filterLock.
-wchar_t lastSeenSelectedDir[MOD_FILTER_DIR_TEXT_SIZE];
-
 wchar_t* CopyToHeap(const wchar_t* text) {
     size_t length = wcslen(text);
     auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
@@ -29,10 +24,9 @@ wchar_t* CopyToHeap(const wchar_t* text) {
     return copy;
 }
 
-// The selected entry's game directory (empty for none); the caller holds filterLock or is the thread it waits on.
-void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
+// The game directory of item `selection` of the box (empty for none, or CB_ERR).
+void ReadItemDir(HWND box, LRESULT selection, wchar_t* dir, size_t size) {
     dir[0] = 0;
-    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
     if (selection == CB_ERR) {
         return;
     }
@@ -40,6 +34,11 @@ void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
     if (index >= 0 && index < app.modFilterCount && app.modFilterDirs[index]) {
         StringCchCopyW(dir, size, app.modFilterDirs[index]);
     }
+}
+
+// The selected entry's game directory (empty for none).
+void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
+    ReadItemDir(box, SendMessageW(box, CB_GETCURSEL, 0, 0), dir, size);
 }
 
 // The entries of one fill, every allocation made before the box is touched, so a failure leaves it as it was.
@@ -142,35 +141,37 @@ void ShowEntries(HWND box, FilterEntries& entries) {
 } // namespace
 
 void FillModFilters() {
-    EnterCriticalSection(&app.filterLock);
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
-    if (box) {
-        wchar_t remembered[MOD_FILTER_DIR_TEXT_SIZE] = {};
-        if (SendMessageW(box, CB_GETCOUNT, 0, 0) > 0) {
-            ReadSelectedDir(box, remembered, MOD_FILTER_DIR_TEXT_SIZE);
-        } else {
-            StringCchCopyW(remembered, MOD_FILTER_DIR_TEXT_SIZE, app.lastModFilter);
-        }
-        FilterEntries entries;
-        if (BuildEntries(remembered, entries)) {
-            ShowEntries(box, entries);
-        }
-        ReleaseEntries(entries);
-        SendMessageW(app.hMainDlg, WM_APP_MOD_FILTERS_FILLED, 0, 0);
+    if (!box) {
+        return;
     }
-    LeaveCriticalSection(&app.filterLock);
-}
-
-void NoteModFilterSelection() {
-    if (TryEnterCriticalSection(&app.filterLock)) {
-        ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, MOD_FILTER_DIR_TEXT_SIZE);
-        LeaveCriticalSection(&app.filterLock);
+    wchar_t remembered[MOD_FILTER_DIR_TEXT_SIZE] = {};
+    if (SendMessageW(box, CB_GETCOUNT, 0, 0) > 0) {
+        ReadSelectedDir(box, remembered, MOD_FILTER_DIR_TEXT_SIZE);
+    } else {
+        StringCchCopyW(remembered, MOD_FILTER_DIR_TEXT_SIZE, app.lastModFilter);
     }
+    FilterEntries entries;
+    if (BuildEntries(remembered, entries)) {
+        ShowEntries(box, entries);
+    }
+    ReleaseEntries(entries);
 }
 
 void SelectedModFilterDir(wchar_t* dir, size_t size) {
-    NoteModFilterSelection();
-    StringCchCopyW(dir, size, lastSeenSelectedDir);
+    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), dir, size);
+}
+
+void RequestedModFilterDir(wchar_t* dir, size_t size) {
+    // Without a selection the item data of index 0 is read: the directory the box's first entry stands for.
+    dir[0] = 0;
+    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    if (selection != CB_ERR) {
+        ReadItemDir(box, selection, dir, size);
+    } else if (app.modFilterCount > 0 && app.modFilterDirs[0]) {
+        StringCchCopyW(dir, size, app.modFilterDirs[0]);
+    }
 }
 
 void TakeModFilterText(wchar_t* text) {
@@ -178,9 +179,5 @@ void TakeModFilterText(wchar_t* text) {
         HeapFree(GetProcessHeap(), 0, app.modFilterText);
     }
     app.modFilterText = text;
-}
-
-void OnModFiltersFilled() {
-    // The filling thread holds filterLock and waits for this message, so nothing changes under the read.
-    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), lastSeenSelectedDir, MOD_FILTER_DIR_TEXT_SIZE);
+    FillModFilters();
 }

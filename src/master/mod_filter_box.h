@@ -1,9 +1,5 @@
 // The mod filter box: its entries and the game directories behind them, built from the mod filter text or the
-// built-in list. Win32 side.
-//
-// Threads: FillModFilters runs on the user interface thread during start-up and afterwards only on the filter
-// download thread; it holds filterLock throughout and sends messages to the box meanwhile. The user interface
-// thread never waits for filterLock: what it needs of the box for saving it keeps in its own copy.
+// built-in list. Win32 side; user interface thread only.
 #pragma once
 
 #include <windows.h>
@@ -15,14 +11,12 @@ constexpr size_t MOD_FILTER_DIR_TEXT_SIZE = 512;
 // remembered game directory. Never starts an update run.
 void FillModFilters();
 
-// User interface thread: notes the selected entry's game directory after the user picked it. Skipped while a
-// refill holds the lock; the refill reports its own outcome when it ends.
-void NoteModFilterSelection();
-
-// User interface thread: the game directory of the selected entry, or the empty text with "(No Filter)" or no
-// selection; never waits for filterLock.
+// The game directory of the selected entry, or the empty text with "(No Filter)" or no selection.
 void SelectedModFilterDir(wchar_t* dir, size_t size);
 
-// Handlers of the filter thread's messages to the main dialog (see app_messages.h).
+// The game directory an update run asks the master for: the selected entry's, or without a selection the first
+// entry's (the empty text for an empty box).
+void RequestedModFilterDir(wchar_t* dir, size_t size);
+
+// WM_APP_SET_MOD_FILTER_TEXT: keeps the downloaded text (taking the block over) and refills the box from it.
 void TakeModFilterText(wchar_t* text);
-void OnModFiltersFilled();

@@ -1,10 +1,7 @@
 #include "master/mod_filter_download.h"
 
-#include "app/app_state.h"
-
 #include "app/app_messages.h"
 #include "master/master_http.h"
-#include "master/mod_filter_box.h"
 
 namespace {
 
@@ -23,7 +20,7 @@ wchar_t* DecodeFilterBody(const char* body) {
 
 } // namespace
 
-DWORD WINAPI FetchFiltersThread(LPVOID) {
+DWORD WINAPI FetchFiltersThread(LPVOID mainDialog) {
     static_assert(FILTER_BODY_SIZE <= 16384, "the body lives on this thread's stack");
     unsigned char body[FILTER_BODY_SIZE];
     // The whole response is read, but only its first 8,191 bytes are kept; a cut list would replace the whole stored
@@ -35,9 +32,7 @@ DWORD WINAPI FetchFiltersThread(LPVOID) {
     body[download.length] = 0;
     wchar_t* text = DecodeFilterBody(reinterpret_cast<const char*>(body));
     if (text) {
-        if (SendMessageW(app.hMainDlg, WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
-            FillModFilters();
-        } else {
+        if (!PostMessageW(static_cast<HWND>(mainDialog), WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
             HeapFree(GetProcessHeap(), 0, text);
         }
     }

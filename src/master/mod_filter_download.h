@@ -3,6 +3,6 @@
 
 #include <windows.h>
 
-// Downloads "/filters", hands the text to the user interface thread as the new modFilterText and refills the mod
-// filter box; silent on failure.
-DWORD WINAPI FetchFiltersThread(LPVOID);
+// Downloads "/filters" and posts the text to the main dialog (the parameter, an HWND) as WM_APP_SET_MOD_FILTER_TEXT;
+// silent on failure. Touches nothing but its own download.
+DWORD WINAPI FetchFiltersThread(LPVOID mainDialog);

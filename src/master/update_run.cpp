@@ -4,54 +4,47 @@
 
 #include "app/app_messages.h"
 #include "app/status_bar.h"
+#include "base/wide.h"
+#include "master/master_host.h"
 #include "master/master_list.h"
-#include "net/query_engine.h"
-#include "net/server_table.h"
+#include "master/mod_filter_box.h"
+#include "net/ansi_decoder.h"
 #include "resource.h"
+#include "ui/views/server_list.h"
 
 namespace {
 
-// Room for the most the download stores, and two bytes more.
-constexpr size_t UPDATE_BODY_SIZE = 65536;
-static_assert(UPDATE_BODY_SIZE >= MASTER_BODY_CAP);
+// How long the user interface thread lets replies gather between takes while they stream in.
+constexpr UINT TAKE_INTERVAL_MS = 20;
+constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
 void EnableControl(int id, BOOL enable) {
     EnableWindow(GetDlgItem(app.hMainDlg, id), enable);
 }
 
-// The run's last step, handed to the user interface thread so that a click handled there can never fall between
-// the controls being restored and updateRunning being cleared. Without a dialog to serve it, only the run's own
-// state is put back.
-void EndRunOnUserInterfaceThread() {
-    if (app.hMainDlg && SendMessageW(app.hMainDlg, WM_APP_END_UPDATE, 0, 0)) {
-        return;
-    }
-    ResetEvent(app.abortEvent);
-    app.updateRunning = 0;
+RunSnapshot TakeSnapshot() {
+    RunSnapshot snapshot;
+    snapshot.packetsPerSecond = app.config.packetsPerSecond;
+    wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
+    RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
+    snapshot.modDir = AsU16(dir);
+    snapshot.masterHost = AsU16(SKERROW_MASTER_HOST);
+    snapshot.decodeAnsi = DecodeAnsi;
+    return snapshot;
 }
 
-int RunUpdate() {
-    // The master list body lives on the worker's stack (1 MB by default) for the run.
-    unsigned char body[UPDATE_BODY_SIZE];
-    uint32_t bodyLength = 0;
-    if (FetchServerList(body, bodyLength) != 0) {
-        return 1;
-    }
-
-    // The swap to the new table empties both lists and zeroes their counts, on the user interface thread.
-    RebuildServerTable(body, bodyLength);
-
-    SetStatus(L"Querying servers...");
-
-    QueryServers();
-    return 0;
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    TakeRunReport();
 }
 
 } // namespace
 
 void ToggleUpdate() {
     if (app.updateRunning) {
-        SetEvent(app.abortEvent);
+        if (app.run) {
+            app.run->Abort();
+        }
         EnableControl(IDC_UPDATE, FALSE);
         return;
     }
@@ -59,22 +52,58 @@ void ToggleUpdate() {
     EnableControl(IDC_CONFIG, FALSE);
     EnableControl(IDC_MOD_FILTER, FALSE);
     app.updateRunning = 1;
-    app.updateThread.handle = CreateThread(nullptr, 0, UpdateThread, nullptr, 0, &app.updateThread.id);
-    if (app.updateThread.handle) {
-        CloseHandle(app.updateThread.handle);
-        return;
+    HWND window = app.hMainDlg;
+    app.run = std::make_unique<QueryRun>(TakeSnapshot(), FetchServerList,
+                                         [window] { PostMessageW(window, WM_APP_RUN_REPORT, 0, 0); });
+    if (!app.run->Started()) {
+        // No thread will end this run: back to Idle at once.
+        DWORD error = GetLastError();
+        app.run.reset();
+        EndUpdateRun();
+        SetStatus(L"Couldn't start the update: error %lu", error);
     }
-    // No worker will end this run: back to Idle at once.
-    DWORD error = GetLastError();
-    app.updateThread.id = 0;
-    EndUpdateRun();
-    SetStatus(L"Couldn't start the update: error %lu", error);
 }
 
-DWORD WINAPI UpdateThread(LPVOID) {
-    DWORD exitCode = static_cast<DWORD>(RunUpdate());
-    EndRunOnUserInterfaceThread();
-    return exitCode;
+void TakeRunReport() {
+    if (!app.run) {
+        return; // a wake-up of a run already ended
+    }
+    RunReport report = app.run->Take();
+    // A take that found something leaves the run's wake-ups off: the next take is this thread's to make.
+    bool cameWithSomething = report.releaseTable || report.table || !report.replies.empty() || !report.texts.empty();
+    if (report.releaseTable) {
+        ShowServerTable(nullptr);
+        app.run->AcknowledgeRelease();
+    }
+    if (report.table) {
+        ShowServerTable(std::move(report.table));
+    }
+    ListDeliveredReplies(report.replies);
+    RepaintServerListWhenDue();
+    for (const StatusText& text : report.texts) {
+        ShowRunStatus(text);
+    }
+    if (report.ended) {
+        // Whatever the run left waiting is shown before the controls say it is over.
+        UpdateStatusCounts();
+        RepaintServerList();
+        FlushStatus();
+        app.run.reset();
+        EndUpdateRun();
+        return;
+    }
+    UpdateStatusCountsSoon();
+    if (cameWithSomething) {
+        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
+    }
+}
+
+void ShowServerTable(std::shared_ptr<ServerTable> table) {
+    EmptyServerLists();
+    app.table = std::move(table);
+    app.servers = app.table ? app.table->data() : nullptr;
+    app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
+    UpdateStatusCounts(); // "0 Players", "0 Servers"
 }
 
 void EndUpdateRun() {
@@ -82,6 +111,8 @@ void EndUpdateRun() {
     EnableControl(IDC_CONFIG, TRUE);
     EnableControl(IDC_MOD_FILTER, TRUE);
     EnableControl(IDC_UPDATE, TRUE);
-    ResetEvent(app.abortEvent);
     app.updateRunning = 0;
+    if (app.closing) {
+        DestroyWindow(app.hMainDlg);
+    }
 }

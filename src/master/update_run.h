@@ -1,15 +1,24 @@
-// Update runs: the Update/Abort switch and the worker that downloads the list, rebuilds the table and queries
-// every server. Win32 side.
+// Update runs on the window's side: the Update/Abort switch, the run's snapshot, and its reports applied to what
+// the window shows. Win32 side; user interface thread only. The run itself is net/query_run.h.
 #pragma once
 
 #include <windows.h>
 
-// User interface thread only. With no run in progress starts one (Update reads "Abort", Config and the mod
-// filter box are disabled); during a run asks it to abort (the Abort button is disabled until the run ends).
+#include <memory>
+
+#include "net/server_table.h"
+
+// With no run in progress starts one (Update reads "Abort", Config and the mod filter box are disabled); during a
+// run asks it to abort (the Abort button is disabled until the run ends).
 void ToggleUpdate();
 
-// The worker of one run. Exit code 1 after a failed download, 0 otherwise.
-DWORD WINAPI UpdateThread(LPVOID);
+// WM_APP_RUN_REPORT: takes everything the run has reported and applies it: the table released or shown, replies
+// listed, status texts, and the run's end. Comes back by itself while reports keep coming.
+void TakeRunReport();
 
-// WM_APP_END_UPDATE on the user interface thread: puts the controls back, resets abortEvent and ends the run.
+// Shows `table` from now on (null: none), its records not yet listed; both lists are emptied first, since their
+// rows refer into the table shown so far.
+void ShowServerTable(std::shared_ptr<ServerTable> table);
+
+// Puts the controls back and ends the run; the run's last report calls it.
 void EndUpdateRun();

@@ -1,25 +1,20 @@
-// The server table: one record per game server of the current update run. Win32 side.
+// The server table: one record per game server of an update run. Portable (no Win32).
+//
+// A run builds its table and fills it; the window that shows it holds it too (std::shared_ptr), so the table
+// lives as long as either needs it. See server_record.h for which thread writes which field.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "net/server_record.h"
 
-// Replaces the table with one zeroed record per distinct address and port of a master list body. The user
-// interface thread reads the table without a lock, so the old table is taken from it before it is released and
-// the new one is handed to it only once fully written.
-void RebuildServerTable(const unsigned char* body, uint32_t length);
+using ServerTable = std::vector<ServerRecord>;
 
-// Records of the table whose `answered` is 0. The caller holds tableLock.
-int32_t CountUnanswered();
+// A table with one zeroed record per distinct address and port of a master list body, in the order of first
+// appearance; null when no memory is left for it.
+std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length);
 
-// A table to install and, after the swap, the one it replaced.
-struct ServerTableSwap {
-    ServerRecord* servers;
-    int32_t serverCount;
-    bool swapped;
-};
-
-// Exchanges app's table and the swap's. On the user interface thread (WM_APP_SWAP_TABLE), after both lists, whose
-// rows refer into the table, have been emptied.
-void SwapServerTable(ServerTableSwap& swap);
+// The records whose `answered` is still 0.
+int32_t CountUnanswered(const ServerTable& table);

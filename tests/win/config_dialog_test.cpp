@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "base/wide.h"
 #include "harness.h"
-#include "app/main_window_settings.h"
+#include "main/main_window_settings.h"
 #include "launch/config_dialog.h"
 #include "picture.h"
 #include "popup_answerer.h"
@@ -70,7 +71,7 @@ protected:
     // The dialog made from its template with the current configuration, without running it modally, for the cases
     // of reading its fields and applying them.
     HWND Modeless() {
-        values_ = CurrentConfiguration();
+        values_ = app.config;
         modeless_ = CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc,
                                        reinterpret_cast<LPARAM>(&values_));
         return modeless_;
@@ -78,13 +79,13 @@ protected:
 
     // What closing the dialog and the Config button's end do with its fields.
     void Apply(HWND dialog) {
-        values_ = CurrentConfiguration();
+        values_ = app.config;
         ReadConfigFields(dialog, values_);
         ApplyConfiguration(values_);
     }
 
     HWND modeless_ = nullptr;
-    ConfigValues values_{};
+    Configuration values_{};
 };
 
 // How wide the control's text is in its own font, in pixels.
@@ -186,11 +187,11 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
 }
 
 TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
-    wcscpy(app.gameDir, L"G:\\Games\\Quake2\\");
-    wcscpy(app.gameExe, L"q2.exe");
-    app.packetsPerSecond = 25;
-    app.goodPing = -80;
-    app.mediumPing = 160;
+    wcscpy(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\");
+    wcscpy(AsWide(app.config.gameExe), L"q2.exe");
+    app.config.packetsPerSecond = 25;
+    app.config.goodPing = -80;
+    app.config.mediumPing = 160;
     SetBuddyText(L"bob\r\nalice");
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
@@ -220,12 +221,12 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
               (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice"}));
     EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
     EXPECT_TRUE(savedPicture);
-    EXPECT_STREQ(app.gameDir, L"G:\\Other\\");
-    EXPECT_STREQ(app.gameExe, L"quake2.exe");
-    EXPECT_EQ(app.packetsPerSecond, 50);
-    EXPECT_EQ(app.goodPing, 90);
-    EXPECT_EQ(app.mediumPing, 180);
-    EXPECT_STREQ(app.buddyText, L"carol\r\ndave\r\n");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Other\\");
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"quake2.exe");
+    EXPECT_EQ(app.config.packetsPerSecond, 50);
+    EXPECT_EQ(app.config.goodPing, 90);
+    EXPECT_EQ(app.config.mediumPing, 180);
+    EXPECT_EQ(app.config.buddyText, u"carol\r\ndave\r\n");
     ASSERT_EQ(app.buddyCount, 2);
     EXPECT_EQ(std::u16string(app.buddies[0].text), u"carol");
     EXPECT_EQ(std::u16string(app.buddies[1].text), u"dave");
@@ -239,37 +240,39 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Escaped");
         PostKey(field, VK_ESCAPE);
         stayedAfterEscape = !AwaitWindowGone(dialog, 300);
-        dirAfterEscape = app.gameDir;
+        dirAfterEscape = AsWide(app.config.gameDir);
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Entered");
         PostKey(field, VK_RETURN);
     }));
     EXPECT_TRUE(stayedAfterEscape);
     EXPECT_EQ(dirAfterEscape, L"");
-    EXPECT_STREQ(app.gameDir, L"G:\\Entered\\");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\");
 
     EXPECT_TRUE(UseConfigDialog([](HWND dialog) {
         SetField(dialog, IDC_CONFIG_GAME_EXE, L"closed.exe");
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }));
-    EXPECT_STREQ(app.gameExe, L"closed.exe");
-    EXPECT_STREQ(app.gameDir, L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"closed.exe");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
 }
 
-TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndReadsNumbersSigned) {
+TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidatesTheSignedNumbers) {
     HWND dialog = Modeless();
     ASSERT_NE(dialog, nullptr);
     const std::wstring longText(300, L'x');
     struct Case {
         std::wstring dirField, exeField, numberField;
         std::wstring gameDir, gameExe;
-        int32_t number;
+        int32_t rate, goodPing, mediumPing;
     };
+    // Empty or not a number reads as 0, which takes the default at once, as does an empty executable name; a
+    // negative rate is the slowest pacing, 1 a second.
     const std::vector<Case> cases = {
-        {L"G:\\Games", L"q2.exe", L"15", L"G:\\Games\\", L"q2.exe", 15},
-        {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", -7},
-        {L"", L"", L"", L"", L"", 0},
-        {L"", L"", L"ab12", L"", L"", 0},
-        {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258), 0},
+        {L"G:\\Games", L"q2.exe", L"15", L"G:\\Games\\", L"q2.exe", 15, 15, 15},
+        {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", 1, -7, -7},
+        {L"", L"", L"", L"", L"quake2.exe", 10, 100, 200},
+        {L"", L"", L"ab12", L"", L"quake2.exe", 10, 100, 200},
+        {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258), 10, 100, 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.dirField));
@@ -279,12 +282,11 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndReadsNum
             SetField(dialog, id, c.numberField);
         }
         Apply(dialog);
-        EXPECT_EQ(std::wstring(app.gameDir), c.gameDir);
-        EXPECT_EQ(std::wstring(app.gameExe), c.gameExe);
-        // Stored as they are; the next start turns 0 and an empty name into the defaults.
-        EXPECT_EQ(app.packetsPerSecond, c.number);
-        EXPECT_EQ(app.goodPing, c.number);
-        EXPECT_EQ(app.mediumPing, c.number);
+        EXPECT_EQ(std::wstring(AsWide(app.config.gameDir)), c.gameDir);
+        EXPECT_EQ(std::wstring(AsWide(app.config.gameExe)), c.gameExe);
+        EXPECT_EQ(app.config.packetsPerSecond, c.rate);
+        EXPECT_EQ(app.config.goodPing, c.goodPing);
+        EXPECT_EQ(app.config.mediumPing, c.mediumPing);
     }
 }
 

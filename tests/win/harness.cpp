@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/app_messages.h"
 #include "app/settings_store.h"
-#include "app/main_window.h"
+#include "main/main_window.h"
 #include "resource.h"
 #include "simulator_client.h"
 #include "ui/views/buddy_highlight.h"
@@ -18,31 +17,12 @@ namespace {
 
 int quitCode = -1;
 std::vector<std::wstring> statusLines;
-int modFilterFills = 0; // refills of the mod filter box that reached the dialog, counted by FillWatcher
-HHOOK fillWatcher = nullptr;
-
-// Sees the messages sent to this thread's windows, the filter thread's among them.
-LRESULT CALLBACK FillWatcher(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_APP_MOD_FILTERS_FILLED) {
-        ++modFilterFills;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-bool FilterLockIsFree() {
-    if (!TryEnterCriticalSection(&app.filterLock)) {
-        return false;
-    }
-    LeaveCriticalSection(&app.filterLock);
-    return true;
-}
-
-// The start-up filter download has ended: the simulator answered it, and an answer of 200 has refilled the box
-// and released filterLock. A failed download touches nothing after its request.
-bool FilterDownloadEnded(int fillsBefore) {
+// The start-up filter download has ended: the simulator answered it, and an answer of 200 has reached the dialog,
+// which keeps the new text (a new block) and refills the box. A failed download touches nothing after its request.
+bool FilterDownloadEnded(const wchar_t* textBefore) {
     for (const std::string& line : SimLogOf("http")) {
         if (SimLogField(line, "target") == "/filters") {
-            return SimLogField(line, "status") != "200" || (modFilterFills > fillsBefore && FilterLockIsFree());
+            return SimLogField(line, "status") != "200" || app.modFilterText != textBefore;
         }
     }
     return false;
@@ -52,13 +32,8 @@ HWND OpenWindow(const char* scenario) {
     quitCode = -1;
     statusLines.clear();
     SimLoad(scenario);
-    // Only while the window starts: under Wine a hook makes every message this thread sends a round trip to the
-    // server, which would make the tests measure the hook.
-    fillWatcher = SetWindowsHookExW(WH_CALLWNDPROC, FillWatcher, nullptr, GetCurrentThreadId());
-    int fillsBefore = modFilterFills;
-    bool started = CreateMainWindow() && WaitForIdle() && PumpUntil([&] { return FilterDownloadEnded(fillsBefore); });
-    UnhookWindowsHookEx(fillWatcher);
-    fillWatcher = nullptr;
+    const wchar_t* textBefore = app.modFilterText;
+    bool started = CreateMainWindow() && WaitForIdle() && PumpUntil([&] { return FilterDownloadEnded(textBefore); });
     return started ? app.hMainDlg : nullptr;
 }
 
@@ -99,8 +74,8 @@ void DeleteSettings() {
 }
 
 int CloseMainWindow() {
-    if (app.updateRunning) {
-        SetEvent(app.abortEvent);
+    if (app.updateRunning && app.run) {
+        app.run->Abort();
         WaitForIdle();
     }
     if (app.hMainDlg && IsWindow(app.hMainDlg)) {
@@ -113,13 +88,6 @@ int CloseMainWindow() {
 
     // As the program's end does; then the process-lifetime objects go too, since the next test starts afresh.
     ReleaseAppState();
-    LeaveCriticalSection(&app.filterLock);
-    LeaveCriticalSection(&app.tableLock);
-    DeleteCriticalSection(&app.filterLock);
-    DeleteCriticalSection(&app.tableLock);
-    if (app.abortEvent) {
-        CloseHandle(app.abortEvent);
-    }
     app = AppState{};
     InitApplication(GetModuleHandleW(nullptr));
     return code;
@@ -187,10 +155,7 @@ void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& fil
 }
 
 void SetBuddyText(const std::wstring& text) {
-    HeapFree(GetProcessHeap(), 0, app.buddyText);
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    app.buddyText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    CopyMemory(app.buddyText, text.c_str(), bytes);
+    app.config.buddyText.assign(text.begin(), text.end());
     ParseBuddyList();
 }
 

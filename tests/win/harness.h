@@ -49,7 +49,7 @@ bool RunUpdateToEnd(DWORD timeoutMs = 20000);
 // modFilterDirs, and selects the entry made from filters[selected] (-1: none).
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected);
 
-// Replaces buddyText, kept on the process heap as the program keeps it, and rebuilds the buddy entries from it.
+// Replaces the configuration's buddy text and rebuilds the buddy entries from it.
 // The mod filter box's entries, top to bottom.
 std::vector<std::wstring> BoxEntries();
 // Picks the entry with exactly this text as a user does: the selection, then the box's notification.

@@ -56,7 +56,7 @@ protected:
 
     static void Open(const std::string& scenario = EMPTY_MASTER) {
         ASSERT_NE(OpenMainWindow(scenario.c_str()), nullptr);
-        app.packetsPerSecond = 1000;
+        app.config.packetsPerSecond = 1000;
     }
 
     static void RunToEnd(const std::string& scenario) {

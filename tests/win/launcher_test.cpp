@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "base/wide.h"
 #include "game_drive.h"
 #include "harness.h"
 #include "launch/game_locator.h"
@@ -118,7 +119,7 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
     EXPECT_FALSE(IsWindow(app.hMainDlg)) << "a join ends the program";
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts{QUESTION_CAPTION});
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Games\\Quake2\\")});
-    EXPECT_STREQ(app.gameDir, L"G:\\Games\\Quake2\\");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\");
     // C: is searched first and holds no game; Z: is not a fixed drive.
     EXPECT_EQ(RecordedStatusLines(), (Texts{L"Trying to find quake2.exe on C:\\...",
                                             L"Trying to find quake2.exe on G:\\...", L"Starting Quake II..."}));
@@ -129,7 +130,7 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
 
     EXPECT_EQ(CloseMainWindow(), 0);
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    EXPECT_STREQ(app.gameDir, L"G:\\Games\\Quake2\\") << "the found directory is saved";
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\") << "the found directory is saved";
 }
 
 TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted) {
@@ -171,7 +172,7 @@ TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     EXPECT_EQ(RecordedStatusLines(),
               (Texts{L"Trying to find quake2.exe on C:\\...", L"Trying to find quake2.exe on G:\\...",
                      L"Couldn't find a Quake II executable!"}));
-    EXPECT_STREQ(app.gameDir, L"");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"");
     EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
 
@@ -194,8 +195,8 @@ TEST_F(LauncherTest, AGameThatIsMissingOrCannotStartIsReportedAndTheProgramStays
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.caption)));
-        wcscpy(app.gameDir, c.gameDir);
-        wcscpy(app.gameExe, c.gameExe);
+        wcscpy(AsWide(app.config.gameDir), c.gameDir);
+        wcscpy(AsWide(app.config.gameExe), c.gameExe);
         RecordStatusLine();
         MessageBoxAnswerer boxes({IDOK});
         DoubleClick(PointInRow(ServerRow(1)));
@@ -206,7 +207,7 @@ TEST_F(LauncherTest, AGameThatIsMissingOrCannotStartIsReportedAndTheProgramStays
         EXPECT_EQ(box.text.substr(0, c.textStart.size()), c.textStart);
         EXPECT_EQ(box.text.size() > c.textStart.size(), c.gameExe == std::wstring(L"Quake2"));
         EXPECT_EQ(RecordedStatusLines(), (Texts{L"Starting Quake II...", c.status}));
-        EXPECT_STREQ(app.gameDir, c.gameDir);
+        EXPECT_STREQ(AsWide(app.config.gameDir), c.gameDir);
     }
 }
 
@@ -272,7 +273,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
 
 TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
     ASSERT_TRUE(PutTestGame(L"G:\\Quake2\\quake2.exe"));
-    wcscpy(app.gameDir, L"G:\\Quake2\\");
+    wcscpy(AsWide(app.config.gameDir), L"G:\\Quake2\\");
     MenuChooser menus(0);
     RightClickList(app.hServerList, PointInRow(ServerRow(1)));
 

@@ -88,7 +88,7 @@ TEST(Leaks, RunsWithClicksAndResizesLeakNoHandlesOrWindowObjects) {
                               ScenarioSection(27912, "maxclients = 8\n") + ScenarioServer(27913, "delay_ms = 300\n"))
                                  .c_str()),
               nullptr);
-    app.packetsPerSecond = 1000;
+    app.config.packetsPerSecond = 1000;
     RECT frame;
     GetWindowRect(app.hMainDlg, &frame);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/main_window.h"
+#include "main/main_window.h"
 #include "harness.h"
 
 int main(int argc, char** argv) {

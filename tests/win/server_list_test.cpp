@@ -16,7 +16,6 @@
 #include "net/server_table.h"
 #include "resource.h"
 #include "servers.h"
-#include "net/reply_handover.h"
 #include "ui/views/server_list.h"
 
 namespace {
@@ -33,8 +32,8 @@ protected:
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
         ASSERT_NE(app.hServerList, nullptr);
-        app.goodPing = 100;
-        app.mediumPing = 200;
+        app.config.goodPing = 100;
+        app.config.mediumPing = 200;
     }
 
     static TestServer Server(const std::string& host, int players, int maxClients = 8, const std::string& map = "q2dm1",
@@ -132,17 +131,17 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 4); // the penguin
 
     EXPECT_EQ(app.servers[1].answered, 1);
-    EXPECT_EQ(StatusPartText(0), L"Found 3 players on 'Real Test'");
+    EXPECT_EQ(RunStatusOf(1), L"Found 3 players on 'Real Test'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
 
     // Written whether or not the server is listed; singular only for one player.
     SetCheckBox(IDC_SHOW_FULL, false);
     FeedServer(0, Server("Solo", 1, 1));
-    EXPECT_EQ(StatusPartText(0), L"Found 1 player on 'Solo'");
+    EXPECT_EQ(RunStatusOf(0), L"Found 1 player on 'Solo'");
     EXPECT_EQ(ListRowCount(app.hServerList), 1);
     FeedServer(2, Server("Nobody", 0));
-    EXPECT_EQ(StatusPartText(0), L"Found 0 players on 'Nobody'");
+    EXPECT_EQ(RunStatusOf(2), L"Found 0 players on 'Nobody'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
@@ -154,7 +153,7 @@ TEST_F(ServerListTest, RepliesAreReadInTheAnsiCodePage) {
     LoadServerTable(1);
     FeedServer(0, Server("Caf\xe9 \x80 \xab\xbb", 0));
     EXPECT_EQ(ListItemText(app.hServerList, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
-    EXPECT_EQ(StatusPartText(0), L"Found 0 players on 'Caf\u00e9 \u20ac \u00ab\u00bb'");
+    EXPECT_EQ(RunStatusOf(0), L"Found 0 players on 'Caf\u00e9 \u20ac \u00ab\u00bb'");
 }
 
 TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
@@ -169,7 +168,7 @@ TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
         EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), c.image) << c.ping;
         EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(c.ping));
     }
-    app.mediumPing = 50; // below good: everything above good is red
+    app.config.mediumPing = 50; // below good: everything above good is red
     app.servers[0].ping = 101;
     EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), 3);
     // Other columns keep the row's own icon.
@@ -246,11 +245,11 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
                 server.anticheat = index % 3;
                 FeedServer(index, server, 10 * (index % 6), false);
                 if (!batch) {
-                    SendMessageW(app.hMainDlg, WM_APP_TAKE_REPLIES, 0, 0); // as the posted wake-up does
+                    DeliverFedReplies(); // a batch of one
                 }
             }
             EXPECT_EQ(ListRowCount(app.hServerList), batch ? 0 : COUNT);
-            DeliverRepliesNow();
+            DeliverFedReplies();
             if (batch) {
                 EXPECT_EQ(rowsOf(app.hServerList), oneByOne);
                 EXPECT_EQ((Texts{StatusPartText(1), StatusPartText(2)}), counts);
@@ -277,7 +276,7 @@ TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {
     // 10.0.0.2 and 10.0.0.10 would sort the other way as text; the same address sorts by port.
     std::vector<unsigned char> body = {10, 0, 0, 10, 0x6D, 0x06, 10, 0, 0, 2, 0x6D, 0x07,
                                        10, 0, 0, 2,  0x6D, 0x06, 9,  9, 9, 9, 0x00, 0x50};
-    RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
+    LoadServerTable(body);
     for (int i = 0; i < 4; ++i) {
         FeedServer(i, Server("s", 1));
     }
@@ -417,16 +416,7 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
 TEST_F(ServerListTest, ARebuiltTableTakesItsRowsAlong) {
     FeedSortFixture();
     ASSERT_EQ(ListRowCount(app.hServerList), 3);
-    // From a worker, as the update run does it: the swap runs on this thread while it pumps messages.
-    HANDLE worker = CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-            LoadServerTable(2);
-            return 0;
-        },
-        nullptr, 0, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
-    CloseHandle(worker);
+    LoadServerTable(2);
     EXPECT_EQ(app.serverCount, 2);
     EXPECT_EQ(ListRowCount(app.hServerList), 0);
     EXPECT_EQ(app.shownServers, 0);

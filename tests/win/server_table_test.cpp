@@ -1,4 +1,4 @@
-// The table of AppState on the process heap: rebuild, release and counting.
+// The server table: built from a master list body, shown by the window, and let go when replaced.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,19 +7,16 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "master/update_run.h"
 #include "net/server_table.h"
 
 namespace {
 
 class ServerTableTest : public testing::Test {
 protected:
-    void TearDown() override {
-        RebuildServerTable(nullptr, 0);
-        HeapFree(GetProcessHeap(), 0, app.servers);
-        app.servers = nullptr;
-    }
-    static void Rebuild(const std::vector<unsigned char>& body) {
-        RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
+    void TearDown() override { ShowServerTable(nullptr); }
+    static std::shared_ptr<ServerTable> Build(const std::vector<unsigned char>& body) {
+        return BuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
     }
 };
 
@@ -29,43 +26,45 @@ const std::vector<unsigned char> THREE_ENTRIES_TWO_SERVERS = {
     10, 0, 0, 1, 0x6D, 0x06, // again
 };
 
-TEST_F(ServerTableTest, RebuildMakesOneZeroedRecordPerDistinctServer) {
-    Rebuild(THREE_ENTRIES_TWO_SERVERS);
-    ASSERT_NE(app.servers, nullptr);
-    EXPECT_EQ(app.serverCount, 2);
-    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, app.servers), 3 * sizeof(ServerRecord)) << "room for length / 6";
-    EXPECT_EQ(app.servers[0].port, 27910);
-    EXPECT_EQ(app.servers[1].port, 27911);
-    EXPECT_EQ(CountUnanswered(), 2);
-    app.servers[1].answered = 1;
-    EXPECT_EQ(CountUnanswered(), 1);
+TEST_F(ServerTableTest, ABodyMakesOneZeroedRecordPerDistinctServer) {
+    std::shared_ptr<ServerTable> table = Build(THREE_ENTRIES_TWO_SERVERS);
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->size(), 2u);
+    EXPECT_EQ((*table)[0].port, 27910);
+    EXPECT_EQ((*table)[1].port, 27911);
+    ServerRecord expected{};
+    expected.addr = (*table)[1].addr;
+    expected.port = 27911;
+    EXPECT_EQ(std::memcmp(&(*table)[1], &expected, sizeof expected), 0) << "nothing but the address is set";
+    EXPECT_EQ(CountUnanswered(*table), 2);
+    (*table)[1].answered = 1;
+    EXPECT_EQ(CountUnanswered(*table), 1);
 }
 
-TEST_F(ServerTableTest, SecondRebuildReplacesTheWholeTable) {
-    Rebuild(THREE_ENTRIES_TWO_SERVERS);
+TEST_F(ServerTableTest, AShownTableIsLetGoWhenAnotherReplacesIt) {
+    ShowServerTable(Build(THREE_ENTRIES_TWO_SERVERS));
+    ASSERT_EQ(app.serverCount, 2);
     app.servers[0].answered = 1;
-    app.servers[0].playerCount = 5;
-    app.servers[0].hostname[0] = u'X';
+    std::weak_ptr<ServerTable> first = app.table;
 
-    Rebuild({10, 0, 0, 1, 0x6D, 0x06});
+    ShowServerTable(Build({10, 0, 0, 1, 0x6D, 0x06}));
+    EXPECT_TRUE(first.expired()) << "the window held the only reference";
     ASSERT_EQ(app.serverCount, 1);
-    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, app.servers), sizeof(ServerRecord));
-    ServerRecord expected{};
-    expected.addr = app.servers[0].addr;
-    expected.port = 27910;
-    EXPECT_EQ(std::memcmp(&app.servers[0], &expected, sizeof expected), 0) << "nothing of the previous run survives";
-    EXPECT_EQ(CountUnanswered(), 1);
+    EXPECT_EQ(app.servers, app.table->data());
+    EXPECT_EQ(app.servers[0].answered, 0) << "nothing of the previous run survives";
+
+    ShowServerTable(nullptr);
+    EXPECT_EQ(app.servers, nullptr);
+    EXPECT_EQ(app.serverCount, 0);
 }
 
 TEST_F(ServerTableTest, EmptyOrFragmentBodyGivesAnEmptyTable) {
-    Rebuild(THREE_ENTRIES_TWO_SERVERS);
-    Rebuild({1, 2, 3, 4, 5});
-    EXPECT_NE(app.servers, nullptr) << "an array with room for no records";
-    EXPECT_EQ(app.serverCount, 0);
-    EXPECT_EQ(CountUnanswered(), 0);
-    RebuildServerTable(nullptr, 0);
-    EXPECT_EQ(app.serverCount, 0);
-    EXPECT_EQ(CountUnanswered(), 0);
+    for (const std::vector<unsigned char>& body : {std::vector<unsigned char>{1, 2, 3, 4, 5}, std::vector<unsigned char>{}}) {
+        std::shared_ptr<ServerTable> table = Build(body);
+        ASSERT_NE(table, nullptr);
+        EXPECT_TRUE(table->empty());
+        EXPECT_EQ(CountUnanswered(*table), 0);
+    }
 }
 
 } // namespace

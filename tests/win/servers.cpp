@@ -13,11 +13,20 @@
 
 #include "app/app_state.h"
 #include "harness.h"
-#include "net/reply_handover.h"
-#include "net/reply_parser.h"
+#include "app/status_bar.h"
+#include "master/update_run.h"
+#include "net/ansi_decoder.h"
+#include "net/run_texts.h"
 #include "net/server_table.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "ui/views/server_list.h"
+
+namespace {
+
+std::vector<int32_t> fedReplies; // fed and not yet delivered
+
+} // namespace
 
 std::string ReplyOf(const TestServer& server) {
     std::string reply = "\xff\xff\xff\xffprint\n\\hostname\\" + server.hostname + "\\mapname\\" + server.mapname +
@@ -63,21 +72,34 @@ void LoadServerTable(int count) {
 }
 
 void LoadServerTable(const std::vector<unsigned char>& body) {
-    RebuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
+    fedReplies.clear();
+    ShowServerTable(BuildServerTable(body.data(), static_cast<uint32_t>(body.size())));
 }
 
 void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
     std::vector<char> datagram(reply.begin(), reply.end());
     datagram.push_back(0);
-    EnterCriticalSection(&app.tableLock);
-    ServerRecord* record = &app.servers[index];
-    DWORD now = timeGetTime();
-    record->queryTime = now - pingMs;
-    ParseStatusReply(datagram.data(), static_cast<int>(reply.size()), now, record);
-    LeaveCriticalSection(&app.tableLock);
+    ServerRecord& record = app.servers[index];
+    record.answered = 1;
+    ParseStatusText(datagram.data(), static_cast<int>(reply.size()), DecodeAnsi, record);
+    record.queryTime = timeGetTime() - pingMs;
+    record.ping = pingMs;
+    fedReplies.push_back(index);
     if (deliver) {
-        DeliverRepliesNow();
+        DeliverFedReplies();
     }
+}
+
+void DeliverFedReplies() {
+    ListDeliveredReplies(fedReplies);
+    fedReplies.clear();
+    RepaintServerListWhenDue();
+    UpdateStatusCounts();
+}
+
+std::wstring RunStatusOf(int index) {
+    std::u16string text = FoundText(app.servers[index]);
+    return std::wstring(text.begin(), text.end());
 }
 
 void FeedServer(int index, const TestServer& server, DWORD pingMs, bool deliver) {

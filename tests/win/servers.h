@@ -39,11 +39,14 @@ void LoadServerTable(int count);
 // Rebuilds the table from a master list body: 6 bytes per server, the address and then the port, high byte first.
 void LoadServerTable(const std::vector<unsigned char>& body);
 
-// Parses a reply for table record `index` as the receiver thread would (tableLock held), with the query sent
-// `pingMs` milliseconds before; then, unless `deliver` is false, has the user interface thread list everything
-// handed over so far, as a run's end does.
+// Parses a reply into table record `index` as a run's receiver does (the record answered, `pingMs` its ping);
+// then, unless `deliver` is false, lists everything fed so far as a run's report does (DeliverFedReplies).
 void FeedReply(int index, const std::string& reply, DWORD pingMs = 50, bool deliver = true);
 void FeedServer(int index, const TestServer& server, DWORD pingMs = 50, bool deliver = true);
+// Lists the records fed since the last delivery as one batch, and shows the counts.
+void DeliverFedReplies();
+// The status text a run shows for table record `index`'s reply.
+std::wstring RunStatusOf(int index);
 
 int ListRowCount(HWND list);
 // The server list's row of a table record, or -1.

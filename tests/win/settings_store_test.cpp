@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/settings_store.h"
+#include "base/wide.h"
 #include "harness.h"
 #include "resource.h"
 
@@ -102,13 +103,12 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
     EXPECT_EQ(app.showEmpty, 1);
     EXPECT_EQ(app.showFull, 1);
-    EXPECT_STREQ(app.gameExe, L"quake2.exe");
-    EXPECT_EQ(app.packetsPerSecond, 10);
-    EXPECT_EQ(app.goodPing, 100);
-    EXPECT_EQ(app.mediumPing, 200);
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"quake2.exe");
+    EXPECT_EQ(app.config.packetsPerSecond, 10);
+    EXPECT_EQ(app.config.goodPing, 100);
+    EXPECT_EQ(app.config.mediumPing, 200);
     EXPECT_EQ(app.sortColumn, 6);
-    ASSERT_NE(app.buddyText, nullptr);
-    EXPECT_STREQ(app.buddyText, L"");
+    EXPECT_EQ(app.config.buddyText, u"");
     RECT created = WindowRectOf(app.hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
@@ -153,30 +153,28 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
 TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
     SelectFilter(L"Jump");
-    wcscpy(app.gameDir, L"C:\\Games\\Quake2\\");
-    wcscpy(app.gameExe, L"q2.exe");
-    app.packetsPerSecond = 25;
-    app.goodPing = 55;
-    app.mediumPing = 155;
+    wcscpy(AsWide(app.config.gameDir), L"C:\\Games\\Quake2\\");
+    wcscpy(AsWide(app.config.gameExe), L"q2.exe");
+    app.config.packetsPerSecond = 25;
+    app.config.goodPing = 55;
+    app.config.mediumPing = 155;
     app.playerViewDetails = 1;
     app.sortColumn = 0x4002;
-    HeapFree(GetProcessHeap(), 0, app.buddyText);
-    app.buddyText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, 64));
-    wcscpy(app.buddyText, L"bob\r\nK\u00f6ln");
+    app.config.buddyText = u"bob\r\nK\u00f6ln";
     SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(app.hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
     RECT placed = WindowRectOf(app.hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
-    EXPECT_STREQ(app.gameDir, L"C:\\Games\\Quake2\\");
-    EXPECT_STREQ(app.gameExe, L"q2.exe");
-    EXPECT_EQ(app.packetsPerSecond, 25);
-    EXPECT_EQ(app.goodPing, 55);
-    EXPECT_EQ(app.mediumPing, 155);
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"C:\\Games\\Quake2\\");
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"q2.exe");
+    EXPECT_EQ(app.config.packetsPerSecond, 25);
+    EXPECT_EQ(app.config.goodPing, 55);
+    EXPECT_EQ(app.config.mediumPing, 155);
     EXPECT_EQ(app.playerViewDetails, 1);
     EXPECT_EQ(app.sortColumn, 0x4002);
-    EXPECT_STREQ(app.buddyText, L"bob\r\nK\u00f6ln");
+    EXPECT_EQ(app.config.buddyText, u"bob\r\nK\u00f6ln");
     EXPECT_FALSE(Checked(IDC_SHOW_EMPTY));
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
     EXPECT_EQ(SelectedFilter(), L"Jump");
@@ -214,11 +212,11 @@ TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
 
     wchar_t expected[16] = {};
     MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 16);
-    EXPECT_STREQ(app.buddyText, expected);
+    EXPECT_STREQ(AsWide(app.config.buddyText.c_str()), expected);
     // Stored zeros are covered by the defaults.
-    EXPECT_EQ(app.packetsPerSecond, 10);
-    EXPECT_EQ(app.goodPing, 100);
-    EXPECT_EQ(app.mediumPing, 200);
+    EXPECT_EQ(app.config.packetsPerSecond, 10);
+    EXPECT_EQ(app.config.goodPing, 100);
+    EXPECT_EQ(app.config.mediumPing, 200);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     EXPECT_EQ(ReadStored(L"Version").Number(), 2);
@@ -239,13 +237,13 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     StoreNumber(L"Version", 2);
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
-    EXPECT_STREQ(app.gameDir, L"");
-    EXPECT_STREQ(app.gameExe, L"q2x.exe");
+    EXPECT_STREQ(AsWide(app.config.gameDir), L"");
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"q2x.exe");
     EXPECT_STREQ(app.lastModFilter, L"");
     EXPECT_EQ(SelectedFilter(), L"(No Filter)");
-    EXPECT_EQ(app.packetsPerSecond, 10);
-    EXPECT_EQ(app.goodPing, 100);
-    EXPECT_STREQ(app.buddyText, L"");
+    EXPECT_EQ(app.config.packetsPerSecond, 10);
+    EXPECT_EQ(app.config.goodPing, 100);
+    EXPECT_EQ(app.config.buddyText, u"");
     EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
 
     // An odd byte count: the last byte makes no character.

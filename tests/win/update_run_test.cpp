@@ -41,7 +41,7 @@ Controls ControlsNow() {
             enabled(IDC_CONFIG),
             enabled(IDC_MOD_FILTER),
             app.updateRunning,
-            WaitForSingleObject(app.abortEvent, 0) == WAIT_OBJECT_0};
+            app.run != nullptr && app.run->Aborted()};
 }
 
 const Controls IDLE = {L"Update", true, true, true, 0, false};
@@ -58,7 +58,7 @@ class UpdateRunTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(OpenMainWindow(TWO_SERVERS), nullptr);
-        app.packetsPerSecond = 1000;
+        app.config.packetsPerSecond = 1000;
     }
     void TearDown() override { CloseMainWindow(); }
 };

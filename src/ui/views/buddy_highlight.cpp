@@ -35,10 +35,10 @@ bool IsHighlightedRow(HWND list, int row) {
 
 void ParseBuddyList() {
     app.buddyCount = 0;
-    if (!app.buddyText || app.buddyText[0] == 0) {
+    if (app.config.buddyText.empty()) {
         return; // the old entries stay allocated, none of them counted
     }
-    const char16_t* text = AsU16(app.buddyText);
+    const char16_t* text = app.config.buddyText.c_str();
     // Room for exactly the names the text holds, however its lines end.
     size_t names = CountBuddyNames(text);
     if (names > INT32_MAX) {

@@ -182,7 +182,7 @@ void GetServerDispInfo(NMLVDISPINFOW* request) {
     const ServerRecord& record = app.servers[item.lParam];
     if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
         item.mask |= LVIF_IMAGE;
-        item.iImage = PingImage(record.ping, app.goodPing, app.mediumPing);
+        item.iImage = PingImage(record.ping, app.config.goodPing, app.config.mediumPing);
     }
     // Only a request for text carries a buffer to write into.
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {

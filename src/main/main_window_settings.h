@@ -6,8 +6,7 @@
 #include "app/settings.h"
 #include "launch/config_dialog.h"
 
-// Start-up: takes the settings loaded from the key or those of a first start, with the defaults for what is still
-// zero or empty; checks the Full and Empty boxes they name, restores the window's normal placement, fills the mod
+// Start-up: takes the settings loaded from the key or those of a first start; checks the Full and Empty boxes they name, restores the window's normal placement, fills the mod
 // filter box from a stored filter list and parses the buddy list.
 void ApplySettings(Settings settings);
 
@@ -17,9 +16,6 @@ Settings GatherSettings();
 // The Config button: the dialog with the current configuration, then the edited one applied.
 void EditConfiguration();
 
-// The configuration as the program holds it now; its buddy text is AppState's.
-ConfigValues CurrentConfiguration();
-
-// Takes the edited configuration: the paths and numbers, a new buddy text (whose block AppState takes over), the
-// buddy entries parsed again and both lists repainted before it returns. The registry is written only at exit.
-void ApplyConfiguration(const ConfigValues& values);
+// Takes the edited configuration: the buddy entries are parsed again and both lists repainted before it returns. The
+// registry is written only at exit.
+void ApplyConfiguration(const Configuration& config);

@@ -1,4 +1,4 @@
-#include "app/main_window_settings.h"
+#include "main/main_window_settings.h"
 
 #include "app/app_state.h"
 
@@ -50,11 +50,8 @@ void ApplyWindowPlacement(const Settings& settings) {
 } // namespace
 
 void ApplySettings(Settings settings) {
-    ApplySettingDefaults(settings);
-    app.packetsPerSecond = settings.packetsPerSecond;
+    app.config = settings.config;
     app.playerViewDetails = settings.playerViewDetails;
-    app.goodPing = settings.goodPing;
-    app.mediumPing = settings.mediumPing;
     app.sortColumn = settings.sortColumn;
     app.showEmpty = settings.showEmpty;
     app.showFull = settings.showFull;
@@ -64,12 +61,9 @@ void ApplySettings(Settings settings) {
     if (app.showFull) {
         CheckBox(IDC_SHOW_FULL);
     }
-    StringCchCopyW(app.gameDir, PATH_TEXT_SIZE, AsWide(settings.gameDir));
-    StringCchCopyW(app.gameExe, PATH_TEXT_SIZE, AsWide(settings.gameExe));
     StringCchCopyW(app.lastModFilter, MOD_DIR_SIZE, AsWide(settings.lastModFilter.c_str()));
     ApplyWindowPlacement(settings);
 
-    app.buddyText = HeapText(settings.buddyText);
     if (settings.hasModFilterText) {
         app.modFilterText = HeapText(settings.modFilterText);
     }
@@ -81,17 +75,12 @@ void ApplySettings(Settings settings) {
 
 Settings GatherSettings() {
     Settings settings{};
-    StringCchCopyW(AsWide(settings.gameDir), PATH_TEXT_SIZE, app.gameDir);
-    StringCchCopyW(AsWide(settings.gameExe), PATH_TEXT_SIZE, app.gameExe);
+    settings.config = app.config;
     wchar_t selectedDir[MOD_FILTER_DIR_TEXT_SIZE];
     SelectedModFilterDir(selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
     settings.lastModFilter = AsU16(selectedDir);
-    settings.buddyText = TextOf(app.buddyText);
     settings.modFilterText = TextOf(app.modFilterText);
-    settings.packetsPerSecond = app.packetsPerSecond;
     settings.playerViewDetails = app.playerViewDetails;
-    settings.goodPing = app.goodPing;
-    settings.mediumPing = app.mediumPing;
     settings.sortColumn = app.sortColumn;
     settings.showEmpty = SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_GETCHECK, 0, 0) == BST_CHECKED;
     settings.showFull = app.showFull;
@@ -103,34 +92,13 @@ Settings GatherSettings() {
 }
 
 void EditConfiguration() {
-    ConfigValues values = CurrentConfiguration();
-    RunConfigDialog(app.hMainDlg, values);
-    ApplyConfiguration(values);
+    Configuration config = app.config;
+    RunConfigDialog(app.hMainDlg, config);
+    ApplyConfiguration(config);
 }
 
-ConfigValues CurrentConfiguration() {
-    ConfigValues values{};
-    StringCchCopyW(values.gameDir, PATH_TEXT_SIZE, app.gameDir);
-    StringCchCopyW(values.gameExe, PATH_TEXT_SIZE, app.gameExe);
-    values.packetsPerSecond = app.packetsPerSecond;
-    values.goodPing = app.goodPing;
-    values.mediumPing = app.mediumPing;
-    values.buddyText = app.buddyText;
-    return values;
-}
-
-void ApplyConfiguration(const ConfigValues& values) {
-    StringCchCopyW(app.gameDir, PATH_TEXT_SIZE, values.gameDir);
-    StringCchCopyW(app.gameExe, PATH_TEXT_SIZE, values.gameExe);
-    app.packetsPerSecond = values.packetsPerSecond;
-    app.goodPing = values.goodPing;
-    app.mediumPing = values.mediumPing;
-    if (values.buddyText != app.buddyText) {
-        if (app.buddyText) {
-            HeapFree(GetProcessHeap(), 0, app.buddyText);
-        }
-        app.buddyText = values.buddyText;
-    }
+void ApplyConfiguration(const Configuration& config) {
+    app.config = config;
     ParseBuddyList();
     RepaintBuddyRows();
 }

@@ -1,13 +1,11 @@
-#include "app/main_window.h"
+#include "main/main_window.h"
 
 #include "app/app_state.h"
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "app/app_messages.h"
-#include "app/main_window_settings.h"
+#include "main/main_window_settings.h"
 #include "app/settings_store.h"
 #include "app/status_bar.h"
 #include "base/win_holders.h"
@@ -16,8 +14,6 @@
 #include "master/mod_filter_box.h"
 #include "master/mod_filter_download.h"
 #include "master/update_run.h"
-#include "net/reply_handover.h"
-#include "net/server_table.h"
 #include "resource.h"
 #include "ui/sizer/main_anchors.h"
 #include "ui/sizer/sizer.h"
@@ -31,7 +27,11 @@ namespace {
 
 constexpr LONG MAIN_MIN_TRACK_WIDTH = 694;
 constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
-constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
+// How long closing waits for an aborted run's threads while the window goes on answering, and how long the window's
+// end waits for them at most when it is destroyed without that (the game started, say).
+constexpr UINT CLOSE_WAIT_MS = 3000;
+constexpr uint32_t DESTROY_WAIT_MS = 1000;
+constexpr UINT_PTR CLOSE_TIMER_ID = 0x434C;
 
 void SetWindowIcon(WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
@@ -46,11 +46,43 @@ BOOL OnInitDialog(HWND window) {
     return TRUE;
 }
 
+// Settings are saved first, as the window is; then a run still going is aborted and its threads waited for, and
+// only when they have ended does Winsock go. One that does not end in time (a download that hangs) is left to the
+// process's end, and so is Winsock.
 BOOL OnDestroy() {
     SaveSettings(GatherSettings());
-    WSACleanup();
+    bool runEnded = true;
+    if (app.run) {
+        runEnded = app.run->Stop(DESTROY_WAIT_MS);
+        app.run.reset();
+        app.updateRunning = 0;
+    }
+    if (runEnded) {
+        WSACleanup();
+    }
+    app.hMainDlg = nullptr;
+    app.hServerList = nullptr;
+    app.hPlayerList = nullptr;
+    app.hStatusBar = nullptr;
     PostQuitMessage(0);
     return FALSE;
+}
+
+void CALLBACK OnCloseTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    DestroyWindow(window);
+}
+
+// The close box and Exit: a run still going is aborted first, and the window closes at its end (EndUpdateRun), or
+// after CLOSE_WAIT_MS, answering all the while.
+void CloseWhenRunEnds() {
+    if (!app.updateRunning || app.closing) {
+        DestroyWindow(app.hMainDlg);
+        return;
+    }
+    app.closing = true;
+    ToggleUpdate();
+    SetTimer(app.hMainDlg, CLOSE_TIMER_ID, CLOSE_WAIT_MS, OnCloseTimer);
 }
 
 BOOL OnGetMinMaxInfo(LPARAM lParam) {
@@ -63,7 +95,7 @@ BOOL OnGetMinMaxInfo(LPARAM lParam) {
 BOOL OnCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_EXIT:
-        DestroyWindow(app.hMainDlg);
+        CloseWhenRunEnds();
         break;
     case IDC_UPDATE:
         ToggleUpdate();
@@ -73,7 +105,6 @@ BOOL OnCommand(WPARAM wParam) {
         break;
     case IDC_MOD_FILTER:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
-            NoteModFilterSelection();
             ToggleUpdate();
         }
         break;
@@ -124,46 +155,9 @@ INT_PTR OnNotify(LPARAM lParam) {
     return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
 }
 
-void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
-
-// Replies handed over by the receiver thread (net/reply_handover.h) become rows. A worker waiting for them gets the
-// counts now; the list is painted at its own rate, and at the run's end.
-void OnTakeReplies(WPARAM how) {
-    static std::vector<int32_t> taken; // kept, so its room is reused from batch to batch
-    if (TakeHandedOverReplies(taken)) {
-        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
-    }
-    ListDeliveredReplies(taken);
-    RepaintServerListWhenDue();
-    if (how == TAKE_REPLIES_AT_ONCE) {
-        UpdateStatusCounts();
-    } else {
-        UpdateStatusCountsSoon();
-    }
-}
-
-void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
-    KillTimer(window, id);
-    OnTakeReplies(0);
-}
-
-// The rows refer into the table, so both lists are emptied before it is exchanged.
-void OnSwapTable(ServerTableSwap& swap) {
-    EmptyServerLists();
-    SwapServerTable(swap);
-    UpdateStatusCounts(); // "0 Players", "0 Servers"
-}
-
-// Whatever the run left waiting is shown before the controls say it is over.
-void OnEndUpdate() {
-    RepaintServerList();
-    FlushStatus();
-    EndUpdateRun();
-}
-
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
 void StartFilterDownload() {
-    KernelHandle thread(CreateThread(nullptr, 0, FetchFiltersThread, nullptr, 0, nullptr));
+    KernelHandle thread(CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr));
 }
 
 } // namespace
@@ -175,9 +169,6 @@ void InitApplication(HINSTANCE instance) {
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
     InitCommonControlsEx(&controls);
-
-    InitializeCriticalSection(&app.tableLock);
-    InitializeCriticalSection(&app.filterLock);
 }
 
 bool CreateMainWindow() {
@@ -201,7 +192,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         return OnDestroy();
     case WM_CLOSE:
-        DestroyWindow(app.hMainDlg);
+        CloseWhenRunEnds();
         return TRUE;
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
@@ -211,24 +202,16 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return ResizeColumns(LOWORD(lParam));
     case WM_NOTIFY:
         return OnNotify(lParam);
-    case WM_APP_TAKE_REPLIES:
-        OnTakeReplies(wParam);
-        return ReturnResult(TRUE);
-    case WM_APP_SHOW_STATUS:
-        OnStatusWake(wParam, lParam);
-        return ReturnResult(TRUE);
-    case WM_APP_SWAP_TABLE:
-        OnSwapTable(*reinterpret_cast<ServerTableSwap*>(lParam));
+    case WM_APP_RUN_REPORT:
+        TakeRunReport();
         return TRUE;
-    case WM_APP_END_UPDATE:
-        OnEndUpdate();
-        return ReturnResult(TRUE);
     case WM_APP_SET_MOD_FILTER_TEXT:
-        TakeModFilterText(reinterpret_cast<wchar_t*>(lParam));
-        return ReturnResult(TRUE);
-    case WM_APP_MOD_FILTERS_FILLED:
-        OnModFiltersFilled();
-        return ReturnResult(TRUE);
+        if (app.hMainDlg) {
+            TakeModFilterText(reinterpret_cast<wchar_t*>(lParam));
+        } else {
+            HeapFree(GetProcessHeap(), 0, reinterpret_cast<wchar_t*>(lParam));
+        }
+        return TRUE;
     }
     return FALSE;
 }
@@ -237,12 +220,6 @@ void InitMainWindow() {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExW(&version);
-
-    app.abortEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!app.abortEvent) {
-        PostQuitMessage(1);
-        return;
-    }
 
     // List view modes can be switched from Windows XP (5.1) on.
     app.canSetView = version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);

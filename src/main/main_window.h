@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-// What the process needs before the main dialog: the module handle, the common control classes and both locks
-// (initialised once and never deleted: worker threads may still hold them when the process ends).
+// What the process needs before the main dialog: the module handle and the common control classes.
 void InitApplication(HINSTANCE instance);
 
 // Creates the main dialog (start-up runs inside its WM_INITDIALOG) and gives it the program's icon. Returns false
@@ -13,6 +12,5 @@ bool CreateMainWindow();
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when the abort event or Windows Sockets
-// cannot be had.
+// Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when Windows Sockets cannot be had.
 void InitMainWindow();

@@ -1,6 +1,6 @@
 // The program's entry point: process set-up, the main dialog and the message loop.
 #include "app/app_state.h"
-#include "app/main_window.h"
+#include "main/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InitApplication(instance);

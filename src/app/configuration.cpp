@@ -1,0 +1,22 @@
+#include "app/configuration.h"
+
+#include "base/text.h"
+
+void ValidateConfiguration(Configuration& config) {
+    config.gameDir[PATH_TEXT_SIZE - 1] = 0;
+    config.gameExe[PATH_TEXT_SIZE - 1] = 0;
+    if (config.gameExe[0] == 0) {
+        TextCopy(config.gameExe, PATH_TEXT_SIZE, u"quake2.exe");
+    }
+    if (config.packetsPerSecond == 0) {
+        config.packetsPerSecond = DEFAULT_PACKETS_PER_SECOND;
+    } else if (config.packetsPerSecond < 0) {
+        config.packetsPerSecond = 1;
+    }
+    if (config.goodPing == 0) {
+        config.goodPing = DEFAULT_GOOD_PING;
+    }
+    if (config.mediumPing == 0) {
+        config.mediumPing = DEFAULT_MEDIUM_PING;
+    }
+}

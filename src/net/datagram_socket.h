@@ -1,0 +1,50 @@
+// The run's UDP socket and clock: a small interface with one implementation per platform (Winsock in the program,
+// POSIX natively), so the query engine above it is the same code in both. Portable (no Win32).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+enum class ReceiveStatus {
+    Datagram, // one datagram was read
+    Empty,    // nothing is waiting
+    Skipped,  // one was lost (larger than the buffer) or a dead server's port-unreachable report came: read on
+};
+
+class DatagramSocket {
+public:
+    virtual ~DatagramSocket() = default;
+
+    // Sends to an IPv4 address (network byte order) and port (host byte order). 0 on success, else the system's
+    // error code.
+    virtual int SendTo(uint32_t addr, uint16_t port, const void* data, size_t size) = 0;
+
+    // Reads one waiting datagram, never blocking. A datagram longer than `capacity` is Skipped.
+    virtual ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr,
+                                      uint16_t& port) = 0;
+
+    // Blocks until a datagram may be waiting (true) or Interrupt was called (false, now and ever after). Only the
+    // receiving thread waits.
+    virtual bool WaitReadable() = 0;
+
+    // Ends every wait for good. Any thread.
+    virtual void Interrupt() = 0;
+};
+
+// A UDP socket on a port the system picks, non-blocking, with a receive buffer of up to `receiveBufferBytes`
+// (the system may grant less). Null, with the system's error code in `error`, when none can be had.
+std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& error);
+
+// The millisecond clock the run stamps queries and replies with; wraps every 49.7 days.
+uint32_t RunClockMs();
+
+// While one lives, timed waits of this process are accurate to the millisecond (Windows rounds them to its timer
+// tick otherwise).
+class FineTimerScope {
+public:
+    FineTimerScope();
+    ~FineTimerScope();
+    FineTimerScope(const FineTimerScope&) = delete;
+    FineTimerScope& operator=(const FineTimerScope&) = delete;
+};

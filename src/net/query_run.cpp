@@ -1,0 +1,381 @@
+#include "net/query_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <unordered_map>
+
+#include "net/datagram_socket.h"
+#include "net/in_flight.h"
+#include "net/query_pacing.h"
+#include "net/run_texts.h"
+#include "net/server_table.h"
+
+namespace {
+
+// How far a pass may fall behind its pacing and still catch up, rather than start counting afresh.
+constexpr uint32_t PACING_BACKLOG_MS = 100;
+// Asked of the socket layer so that a burst of replies waits in the socket, not on the wire's floor; a smaller
+// buffer is taken as it comes (Linux under Wine caps it at its own limit).
+constexpr int RECEIVE_BUFFER_BYTES = 4 * 1024 * 1024;
+// An unpaced pass keeps at most this many young queries in flight, so that the replies to them fit the socket's
+// buffer whatever it was granted.
+constexpr int32_t IN_FLIGHT_LIMIT = 256;
+// A query older than this no longer holds its place in flight (its reply is still taken).
+constexpr uint32_t IN_FLIGHT_EXPIRY_MS = 250;
+// Replies read after this many others without the socket running dry may have waited in it: their times are not
+// the servers' and do not steer the in-flight window.
+constexpr int FRESH_READS = 16;
+// How long a handle that goes without Stop waits for its aborted run before it leaves it to end on its own.
+constexpr uint32_t HANDLE_END_WAIT_MS = 1000;
+// How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
+constexpr std::chrono::milliseconds IN_FLIGHT_WAIT(10);
+
+// Each query is due one pacing interval after the one before it was due, not after its wait ended, so that the time
+// each step takes does not add up over a pass. Two queries are still never closer than an interval less the clock's
+// millisecond, so a pass catches up on a stall slowly; one that falls behind by more than PACING_BACKLOG_MS starts
+// the count afresh rather than sending a burst.
+struct PacingClock {
+    uint32_t due;
+    uint32_t interval;
+
+    // Called just after a query went out; returns how long to wait.
+    uint32_t WaitForNext() {
+        uint32_t now = RunClockMs();
+        due += interval;
+        uint32_t backlog = interval > PACING_BACKLOG_MS ? interval : PACING_BACKLOG_MS;
+        if (static_cast<int32_t>(now - due) > static_cast<int32_t>(backlog)) {
+            due = now + interval;
+        }
+        uint32_t shortest = interval > 0 ? interval - 1 : 0;
+        uint32_t untilDue = static_cast<int32_t>(due - now) > 0 ? due - now : 0;
+        return untilDue > shortest ? untilDue : shortest;
+    }
+};
+
+enum class WaitEnd { AllAnswered, Abort, Other };
+enum class QueryOutcome { Sent, Skipped, Aborted };
+
+} // namespace
+
+// Everything a run's threads share. The controller thread builds the table and the socket before the receiver
+// starts; after that:
+//   - `tableMutex` guards each record's answered, queryTime and attempts, the in-flight window, `unanswered` and
+//     `allAnswered`; the receiver fills the rest of a record only after it has marked it answered under the lock,
+//     and hands it to the channel when done, after which no thread of the run writes it again;
+//   - `progress` wakes the sender when the window has room, every server has answered, or the run is aborted;
+//   - `aborted` and `finished` are atomics, read anywhere.
+struct RunState {
+    RunState(RunSnapshot snapshotIn, ListFetcher fetchIn, std::function<void()> wake)
+        : snapshot(std::move(snapshotIn)), fetch(std::move(fetchIn)), channel(std::move(wake)) {}
+
+    void Main();
+    void Abort();
+
+    const RunSnapshot snapshot;
+    const ListFetcher fetch;
+    RunChannel channel;
+    std::atomic<bool> aborted{false};
+    std::atomic<bool> finished{false};
+    std::mutex finishMutex;
+    std::condition_variable finishedSignal;
+
+    // Set before the receiver starts, read-only for it.
+    std::shared_ptr<ServerTable> table;
+    std::unique_ptr<DatagramSocket> socket;
+
+    std::mutex tableMutex;
+    std::condition_variable progress;
+    InFlightWindow inFlight;
+    int32_t unanswered = 0;
+    bool allAnswered = false;
+
+private:
+    void QueryServers();
+    void RunPasses();
+    bool RunPass(uint32_t pacingMs);
+    QueryOutcome QueryIfUnanswered(int32_t index, bool unpaced);
+    WaitEnd WaitForAnswersOrAbort(uint32_t timeoutMs);
+    void Receive();
+    void Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
+                uint32_t addr, uint16_t port, uint32_t arrival, bool fresh);
+    int32_t CountUnansweredNow();
+    void Finish();
+};
+
+void RunState::Abort() {
+    aborted = true;
+    // Under the lock, so a sender between its test of `aborted` and its wait cannot miss this.
+    std::lock_guard<std::mutex> lock(tableMutex);
+    progress.notify_all();
+}
+
+WaitEnd RunState::WaitForAnswersOrAbort(uint32_t timeoutMs) {
+    std::unique_lock<std::mutex> lock(tableMutex);
+    progress.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return allAnswered || aborted; });
+    return allAnswered ? WaitEnd::AllAnswered : aborted ? WaitEnd::Abort : WaitEnd::Other;
+}
+
+int32_t RunState::CountUnansweredNow() {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    return unanswered;
+}
+
+// Sends the query of record `index` if it is still unanswered and, unpaced, once there is room in flight. The lock
+// is held for the record's test and bookkeeping only, not for the send: the receiver never waits for a system call
+// of this thread.
+QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
+    ServerRecord& record = (*table)[static_cast<size_t>(index)];
+    std::unique_lock<std::mutex> lock(tableMutex);
+    for (;;) {
+        if (record.answered) {
+            return QueryOutcome::Skipped;
+        }
+        uint32_t now = RunClockMs();
+        if (!unpaced || HasRoomInFlight(inFlight, now, IN_FLIGHT_EXPIRY_MS)) {
+            break;
+        }
+        if (aborted) {
+            return QueryOutcome::Aborted;
+        }
+        progress.wait_for(lock, IN_FLIGHT_WAIT, [this] { return aborted || !inFlight.full; });
+    }
+    int32_t attempt = ++record.attempts;
+    record.queryTime = RunClockMs();
+    if (unpaced) {
+        NoteQueryInFlight(inFlight, index, record.queryTime);
+    }
+    lock.unlock();
+
+    channel.PushStatus(QueryText(record.addr, record.port, attempt));
+    int error = socket->SendTo(record.addr, record.port, STATUS_QUERY, STATUS_QUERY_SIZE);
+    if (error != 0) {
+        channel.PushStatus(SendFailedText(error));
+        if (unpaced) {
+            lock.lock();
+            // No reply will come to take its place.
+            if (SettleInFlight(inFlight, index)) {
+                progress.notify_all();
+            }
+        }
+    }
+    return QueryOutcome::Sent;
+}
+
+// One pass over the table. Returns false when the run was aborted.
+bool RunState::RunPass(uint32_t pacingMs) {
+    bool unpaced = pacingMs == 0;
+    int32_t count = static_cast<int32_t>(table->size());
+    if (unpaced) {
+        std::lock_guard<std::mutex> lock(tableMutex);
+        ResetInFlight(inFlight, count, IN_FLIGHT_LIMIT);
+    }
+    PacingClock pacing{RunClockMs(), pacingMs};
+    for (int32_t index = 0; index < count; ++index) {
+        QueryOutcome outcome = QueryIfUnanswered(index, unpaced);
+        if (outcome == QueryOutcome::Aborted) {
+            return false;
+        }
+        // An abort is looked for once a query has gone out: paced in the wait before the next, unpaced at once.
+        if (outcome == QueryOutcome::Sent &&
+            (unpaced ? aborted.load() : WaitForAnswersOrAbort(pacing.WaitForNext()) == WaitEnd::Abort)) {
+            return false;
+        }
+    }
+    return !aborted;
+}
+
+// Passes and grace waits; returns when the run is over, however it ended.
+void RunState::RunPasses() {
+    uint32_t pacingMs = PacingIntervalMs(snapshot.packetsPerSecond);
+    for (int pass = 0; pass < QUERY_PASSES; ++pass) {
+        if (!RunPass(pacingMs) || CountUnansweredNow() <= 0) {
+            return;
+        }
+        if (WaitForAnswersOrAbort(GRACE_WAIT_MS) == WaitEnd::AllAnswered) {
+            return;
+        }
+    }
+}
+
+// Takes one datagram from addr:port if it answers a query of this run.
+void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
+                      uint32_t addr, uint16_t port, uint32_t arrival, bool fresh) {
+    auto found = indices.find(ServerPairKey(addr, port));
+    if (found == indices.end()) {
+        return;
+    }
+    ServerRecord& record = (*table)[static_cast<size_t>(found->second)];
+    uint32_t queryTime = 0;
+    {
+        std::lock_guard<std::mutex> lock(tableMutex);
+        if (record.queryTime == 0 || record.answered) {
+            return;
+        }
+        record.answered = 1;
+        queryTime = record.queryTime;
+        bool room = SettleInFlight(inFlight, found->second);
+        if (fresh) {
+            NoteReplyTime(inFlight, ElapsedMs(queryTime, arrival));
+        }
+        allAnswered = --unanswered <= 0;
+        if (room || allAnswered) {
+            progress.notify_all();
+        }
+    }
+    // The record is this thread's alone now, until the channel hands it on.
+    ParseStatusText(datagram, static_cast<int>(length), snapshot.decodeAnsi, record);
+    record.ping = ElapsedMs(queryTime, arrival);
+    channel.PushReply(found->second, FoundText(record));
+}
+
+// Reads every datagram as soon as it arrives, each stamped the moment it is read, until the socket is interrupted.
+void RunState::Receive() {
+    std::unordered_map<uint64_t, int32_t> indices;
+    indices.reserve(table->size());
+    for (size_t i = 0; i < table->size(); ++i) {
+        indices.emplace(ServerPairKey((*table)[i].addr, (*table)[i].port), static_cast<int32_t>(i));
+    }
+    char datagram[REPLY_DATAGRAM_SIZE + 1];
+    while (socket->WaitReadable()) {
+        for (int reads = 0;; ++reads) {
+            size_t length = 0;
+            uint32_t addr = 0;
+            uint16_t port = 0;
+            ReceiveStatus status = socket->ReceiveFrom(datagram, REPLY_DATAGRAM_SIZE, length, addr, port);
+            uint32_t arrival = RunClockMs();
+            if (status == ReceiveStatus::Empty) {
+                break;
+            }
+            if (status == ReceiveStatus::Skipped || length == 0) {
+                continue;
+            }
+            datagram[length] = 0;
+            Accept(indices, datagram, length, addr, port, arrival, reads < FRESH_READS);
+        }
+    }
+}
+
+void RunState::QueryServers() {
+    int error = 0;
+    socket = OpenDatagramSocket(RECEIVE_BUFFER_BYTES, error);
+    if (!socket) {
+        channel.PushStatus(SendFailedText(error), true);
+        return;
+    }
+    FineTimerScope fineTimer;
+    unanswered = CountUnanswered(*table);
+    allAnswered = unanswered <= 0;
+
+    std::thread receiver;
+    try {
+        receiver = std::thread([this] { Receive(); });
+    } catch (const std::system_error&) {
+        // No receiver: the passes still run and nothing is accepted.
+    }
+
+    RunPasses();
+    bool abortedRun = aborted;
+
+    socket->Interrupt();
+    if (receiver.joinable()) {
+        receiver.join();
+    }
+    socket.reset();
+
+    // Counted once the receiver has ended, and pushed after every accepted reply, so the line and the rows tell the
+    // same story.
+    int32_t total = static_cast<int32_t>(table->size());
+    channel.PushStatus(ClosingText(abortedRun, total - CountUnansweredNow(), total), true);
+}
+
+void RunState::Main() {
+    channel.PushStatus(FetchingText(snapshot.masterHost));
+    std::vector<unsigned char> body;
+    if (!fetch || !fetch(snapshot, body)) {
+        channel.PushStatus(DownloadFailedText(snapshot.masterHost));
+        Finish();
+        return;
+    }
+    // The shown table goes first, so the two never need memory at the same time.
+    if (!channel.ReleaseShownTable()) {
+        Finish();
+        return;
+    }
+    body.push_back(0); // a valid pointer even for an empty body
+    table = BuildServerTable(body.data(), static_cast<uint32_t>(body.size() - 1));
+    if (!table) {
+        table = std::make_shared<ServerTable>(); // no memory: the run goes on with an empty table
+    }
+    body = std::vector<unsigned char>();
+    channel.PushTable(table);
+    channel.PushStatus(u"Querying servers...");
+    QueryServers();
+    Finish();
+}
+
+// The end is pushed before the run counts as finished, so that nothing of the run calls out after a waiter has seen
+// it finish.
+void RunState::Finish() {
+    channel.PushEnd();
+    std::lock_guard<std::mutex> lock(finishMutex);
+    finished = true;
+    finishedSignal.notify_all();
+}
+
+QueryRun::QueryRun(RunSnapshot snapshot, ListFetcher fetch, std::function<void()> wake)
+    : state_(std::make_shared<RunState>(std::move(snapshot), std::move(fetch), std::move(wake))) {
+    try {
+        // The thread holds the state too, so a run left to finish on its own never meets freed memory.
+        std::shared_ptr<RunState> state = state_;
+        thread_ = std::thread([state] { state->Main(); });
+        started_ = true;
+    } catch (const std::system_error&) {
+        state_->channel.PushEnd();
+        state_->finished = true;
+    }
+}
+
+QueryRun::~QueryRun() {
+    if (!stopped_) {
+        Stop(HANDLE_END_WAIT_MS);
+    }
+}
+
+bool QueryRun::Stop(uint32_t ms) {
+    stopped_ = true;
+    Abort();
+    state_->channel.Detach();
+    bool ended = WaitFinished(ms);
+    if (thread_.joinable()) {
+        if (ended) {
+            thread_.join();
+        } else {
+            thread_.detach();
+        }
+    }
+    return ended;
+}
+
+void QueryRun::Abort() {
+    state_->Abort();
+}
+
+bool QueryRun::Aborted() const {
+    return state_->aborted;
+}
+
+bool QueryRun::WaitFinished(uint32_t ms) {
+    std::unique_lock<std::mutex> lock(state_->finishMutex);
+    return state_->finishedSignal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return state_->finished.load(); });
+}
+
+RunReport QueryRun::Take() {
+    return state_->channel.Take();
+}
+
+void QueryRun::AcknowledgeRelease() {
+    state_->channel.AcknowledgeRelease();
+}
