@@ -75,6 +75,10 @@ std::u16string LineError(size_t number, std::u16string_view line, const char16_t
     TextFormat(prefix, 32, u"Line %u: ", static_cast<unsigned>(number));
     std::u16string quoted(line.substr(0, QUOTED_LENGTH));
     if (line.size() > QUOTED_LENGTH) {
+        // Never half a surrogate pair.
+        if (quoted.back() >= 0xD800 && quoted.back() <= 0xDBFF) {
+            quoted.pop_back();
+        }
         quoted += u"...";
     }
     return std::u16string(prefix) + u"\"" + quoted + u"\" is not a master: " + reason + u".";

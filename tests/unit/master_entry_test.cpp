@@ -152,6 +152,9 @@ TEST(MasterListText, NamesTheFirstBadLineAndKeepsWhatWasThere) {
         {u"http://" + std::u16string(60, u'a') + u"/",
          u"Line 1: \"http://" + std::u16string(33, u'a') +
              u"...\" is not a master: a master is written http://HOST[:PORT] or HOST[:PORT], without a path."},
+        {u"http://" + std::u16string(32, u'a') + u"\U0001F600/",
+         u"Line 1: \"http://" + std::u16string(32, u'a') +
+             u"...\" is not a master: a master is written http://HOST[:PORT] or HOST[:PORT], without a path."},
         {many + u"ma.example\nlast.example", u"Line 18: at most 16 masters can be asked."},
     };
     for (const auto& c : CASES) {
