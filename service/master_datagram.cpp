@@ -4,12 +4,12 @@
 
 const char ACK_DATAGRAM[] = "\xff\xff\xff\xff"
                             "ack";
-const char LIST_REQUEST[] = "query\n"; // its terminator is the seventh byte
+
+static_assert(SERVER_ENTRY_BYTES == SERVERS_REPLY_ENTRY_SIZE, "one entry format for lists and replies");
 
 namespace {
 
 const unsigned char OOB_PREFIX[] = {0xFF, 0xFF, 0xFF, 0xFF};
-const char SERVERS_WORD[] = "servers";
 
 bool HasOobPrefix(const unsigned char* data, size_t size) {
     return size >= sizeof OOB_PREFIX && std::memcmp(data, OOB_PREFIX, sizeof OOB_PREFIX) == 0;
@@ -50,9 +50,9 @@ MasterCommand ParseMasterCommand(const unsigned char* data, size_t size) {
 }
 
 std::string BuildServersReply(const std::vector<ServerAddress>& servers) {
-    std::string reply("\xff\xff\xff\xffservers ", SERVERS_REPLY_HEADER_BYTES);
+    std::string reply(reinterpret_cast<const char*>(SERVERS_REPLY_HEADER), SERVERS_REPLY_HEADER_SIZE);
     size_t count = servers.size() < MAX_SERVERS_REPLY_ENTRIES ? servers.size() : MAX_SERVERS_REPLY_ENTRIES;
-    reply.reserve(SERVERS_REPLY_HEADER_BYTES + count * SERVER_ENTRY_BYTES);
+    reply.reserve(SERVERS_REPLY_HEADER_SIZE + count * SERVER_ENTRY_BYTES);
     for (size_t i = 0; i < count; ++i) {
         AppendServerEntry(&reply, servers[i]);
     }
@@ -60,18 +60,13 @@ std::string BuildServersReply(const std::vector<ServerAddress>& servers) {
 }
 
 bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ServerAddress>* servers) {
-    size_t word = sizeof SERVERS_WORD - 1;
-    if (!HasOobPrefix(data, size) || size < sizeof OOB_PREFIX + word + 1 ||
-        std::memcmp(data + sizeof OOB_PREFIX, SERVERS_WORD, word) != 0) {
+    const unsigned char* entries = nullptr;
+    size_t length = 0;
+    if (!FindServersReplyEntries(data, size, &entries, &length)) {
         return false;
     }
-    unsigned char separator = data[sizeof OOB_PREFIX + word];
-    if (separator != ' ' && separator != '\n') {
-        return false;
-    }
-    for (size_t offset = SERVERS_REPLY_HEADER_BYTES; size - offset >= SERVER_ENTRY_BYTES;
-         offset += SERVER_ENTRY_BYTES) {
-        servers->push_back(ReadServerEntry(data + offset));
+    for (size_t offset = 0; offset < length; offset += SERVER_ENTRY_BYTES) {
+        servers->push_back(ReadServerEntry(entries + offset));
     }
     return true;
 }

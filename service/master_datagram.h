@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "net/servers_reply.h"
 #include "server_address.h"
 
 enum class MasterCommand { Unknown, Heartbeat, Shutdown, Ping, Query };
@@ -24,13 +25,8 @@ enum class MasterCommand { Unknown, Heartbeat, Shutdown, Ping, Query };
 // browser drops status replies above this too.
 constexpr size_t MAX_DATAGRAM_BYTES = 4096;
 
-constexpr size_t SERVERS_REPLY_HEADER_BYTES = 12;
-constexpr size_t MAX_SERVERS_REPLY_ENTRIES = (65507 - SERVERS_REPLY_HEADER_BYTES) / SERVER_ENTRY_BYTES;
-
 extern const char ACK_DATAGRAM[]; // "\xff\xff\xff\xffack", without a terminator on the wire
-extern const char LIST_REQUEST[]; // qstat's `query\n\0`, which we send to upstream masters too
 constexpr size_t ACK_DATAGRAM_BYTES = 7;
-constexpr size_t LIST_REQUEST_BYTES = 7;
 
 // The command of a datagram sent to the master port: an optional 0xFF 0xFF 0xFF 0xFF, then one of the words
 // "heartbeat", "shutdown", "ping" or "query" exactly, ended by a line feed, a zero byte, a space or the end of
@@ -40,7 +36,7 @@ MasterCommand ParseMasterCommand(const unsigned char* data, size_t size);
 // The `servers` reply: the header, then the entries, as many as one datagram holds.
 std::string BuildServersReply(const std::vector<ServerAddress>& servers);
 
-// The entries of a `servers` reply from an upstream master: its header (`servers` after the 0xFF prefix, then a
-// space or a line feed) is required; a trailing fragment of 1 to 5 bytes is not an entry. Returns false for a
-// datagram without the header.
+// The entries of a `servers` reply from an upstream master, read by the browser's reader (net/servers_reply.h): its
+// header is required; a trailing fragment of 1 to 5 bytes is not an entry. Returns false for a datagram without the
+// header.
 bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ServerAddress>* servers);

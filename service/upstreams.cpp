@@ -48,7 +48,7 @@ void Upstreams::Ask(size_t index) {
                 return;
             }
             master.resolved = FromEndpoint(results.begin()->endpoint());
-            checker_->SendTo(master.resolved, LIST_REQUEST, LIST_REQUEST_BYTES);
+            checker_->SendTo(master.resolved, MASTER_QUERY, MASTER_QUERY_SIZE);
         });
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // Room for the longest dotted quad, "255.255.255.255", and its terminator.
 constexpr size_t DOTTED_QUAD_SIZE = 16;
@@ -13,3 +14,13 @@ void FormatDottedQuad(uint32_t addr, char (&out)[DOTTED_QUAD_SIZE]);
 
 // "%S:%d" of the address and port into a bounded UTF-16 buffer; returns false when the text was cut.
 bool FormatServerAddress(char16_t* dest, size_t size, uint32_t addr, uint16_t port);
+
+// Exactly four decimal numbers from 0 to 255 separated by dots, none with a leading zero (which some readers take
+// for octal). Stores the address in network byte order; returns false, leaving `addr` alone, for anything else.
+bool ParseDottedQuad(std::u16string_view text, uint32_t* addr);
+
+// Exactly a decimal port from 1 to 65535: digits only, no sign, no leading zero.
+bool ParsePort(std::u16string_view text, uint16_t* port);
+
+// Exactly "a.b.c.d:port" as FormatServerAddress writes it, with the rules above; nothing around it.
+bool ParseServerAddress(std::u16string_view text, uint32_t* addr, uint16_t* port);

@@ -1,6 +1,5 @@
 #include "net/server_list_decode.h"
 
-#include <cstring>
 #include <unordered_set>
 
 int32_t DecodeServerList(const unsigned char* body, uint32_t length, ServerRecord* records) {
@@ -11,8 +10,8 @@ int32_t DecodeServerList(const unsigned char* body, uint32_t length, ServerRecor
     int32_t count = 0;
     for (uint32_t offset = 0; length - offset >= SERVER_ENTRY_SIZE; offset += SERVER_ENTRY_SIZE) {
         uint32_t addr;
-        std::memcpy(&addr, body + offset, sizeof addr);
-        auto port = static_cast<uint16_t>(body[offset + 4] << 8 | body[offset + 5]);
+        uint16_t port;
+        ReadListEntry(body + offset, addr, port);
         if (seen.insert(ServerPairKey(addr, port)).second) {
             records[count].addr = addr;
             records[count].port = port;

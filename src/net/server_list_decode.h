@@ -5,10 +5,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "net/server_record.h"
 
 constexpr uint32_t SERVER_ENTRY_SIZE = 6;
+
+// The address (kept in network byte order) and the port of one entry.
+inline void ReadListEntry(const unsigned char* entry, uint32_t& addr, uint16_t& port) {
+    std::memcpy(&addr, entry, sizeof addr);
+    port = static_cast<uint16_t>(entry[4] << 8 | entry[5]);
+}
 
 // Records needed for a body of the given length: one per whole entry.
 inline uint32_t ServerListCapacity(uint32_t length) {

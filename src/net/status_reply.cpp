@@ -6,6 +6,8 @@
 
 const unsigned char STATUS_QUERY[STATUS_QUERY_SIZE] = {0xFF, 0xFF, 0xFF, 0xFF, 's', 't', 'a', 't', 'u', 's', '\n', 0};
 
+const char16_t GAMENAME_ABSENT[] = u"default";
+
 const InfoKey InfoKeyTable[INFO_KEY_COUNT] = {
     {"maxclients", FIELD_MAXCLIENTS}, {"mapname", FIELD_MAPNAME},     {"timelimit", FIELD_TIMELIMIT},
     {"gamename", FIELD_GAMENAME},     {"hostname", FIELD_HOSTNAME},   {"anticheat", FIELD_ANTICHEAT},
@@ -219,7 +221,7 @@ void ParseStatusText(const char* datagram, int length, AnsiDecoder decode, Serve
     record.anticheat = values[FIELD_ANTICHEAT] ? ParseDecimal(values[FIELD_ANTICHEAT]) : 0;
     record.timelimit = values[FIELD_TIMELIMIT] ? ParseDecimal(values[FIELD_TIMELIMIT]) : 0;
     StoreText(decode, values[FIELD_MAPNAME], u"?", record.mapname, LONG_INFO_SIZE);
-    StoreText(decode, values[FIELD_GAMENAME], u"default", record.gamename, SHORT_INFO_SIZE);
+    StoreText(decode, values[FIELD_GAMENAME], GAMENAME_ABSENT, record.gamename, SHORT_INFO_SIZE);
     StoreText(decode, values[FIELD_VERSION], u"", record.version, LONG_INFO_SIZE);
     StoreText(decode, values[FIELD_HOSTNAME], u"", record.hostname, LONG_INFO_SIZE);
     if (values[FIELD_GAMEDATE]) {

@@ -48,8 +48,12 @@ inline uint32_t ElapsedMs(uint32_t since, uint32_t now) {
     return now - since;
 }
 
+// What the gamename field holds for a reply that names no game: the parser cannot tell it from a server that says
+// "default" itself.
+extern const char16_t GAMENAME_ABSENT[];
+
 // Fills the reply's fields of `record` from a datagram of `length` bytes (a zero byte stored after the last):
 // the text fields, maxClients, anticheat, timelimit, players and playerCount. Absent info values get their
-// defaults; gamedate is left as it is when absent. addr, port, queryTime, ping, answered and attempts are not
-// touched. Never rejects a reply.
+// defaults (GAMENAME_ABSENT for the gamename); gamedate is left as it is when absent. addr, port, queryTime, ping,
+// answered and attempts are not touched. Never rejects a reply.
 void ParseStatusText(const char* datagram, int length, AnsiDecoder decode, ServerRecord& record);

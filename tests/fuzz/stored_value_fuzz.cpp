@@ -1,9 +1,11 @@
-// Any value the settings key can hold (any type, any size, texts with or without terminators, old 8-bit buddy
-// lists) decodes without reading or writing outside its buffers: a sound result or the destination left as it was.
+// Any value the settings key can hold (any type, any size, texts and lists of texts with or without terminators, old
+// 8-bit buddy lists) decodes without reading or writing outside its buffers: a sound result or the destination left
+// as it was.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "base/stored_multi_text.h"
 #include "base/stored_value.h"
 #include "require.h"
 
@@ -42,10 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Copied into a buffer of exactly the value's size, so the sanitizer sees any read past it.
     std::vector<unsigned char> bytes(data + HEADER_BYTES, data + size);
-    StoredValue value{static_cast<uint32_t>(data[1] % 6), bytes.data(), bytes.size()};
+    StoredValue value{static_cast<uint32_t>(data[1] % 8), bytes.data(), bytes.size()};
     size_t fieldSize = data[2] % 80 + 1;
 
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
     case 0: {
         int32_t number = 12345;
         bool stored = DecodeStoredNumber(value, &number);
@@ -92,6 +94,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool usable = IsStoredPlacement(value, 44);
         Require(!usable || (value.type == STORED_TYPE_BINARY && value.size == 44 && value.data[0] == 44 &&
                             value.data[1] == 0 && value.data[2] == 0 && value.data[3] == 0));
+        break;
+    }
+    case 5: {
+        // Strings read back are whole and non-empty, and writing them and reading that again gives them back.
+        std::vector<std::u16string> strings = {u"untouched"};
+        if (!DecodeStoredMultiText(value, &strings)) {
+            Require(value.type != STORED_TYPE_MULTI_TEXT && strings.size() == 1 && strings[0] == u"untouched");
+            break;
+        }
+        size_t units = 0;
+        for (const std::u16string& text : strings) {
+            Require(!text.empty() && text.find(u'\0') == std::u16string::npos);
+            units += text.size() + 1;
+        }
+        Require(units <= value.size / 2 + 1);
+        std::vector<unsigned char> written = EncodeStoredMultiText(strings);
+        std::vector<std::u16string> again;
+        Require(DecodeStoredMultiText({STORED_TYPE_MULTI_TEXT, written.data(), written.size()}, &again));
+        Require(again == strings);
         break;
     }
     }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "master/mod_filter_rule.h"
+#include "net/status_reply.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +71,36 @@ TEST(ModFilterText, PairsBeyondTheCapacityAreLeftOutButAnOddTailStillRejects) {
     ASSERT_EQ(split.pairs.size(), 3u);
     EXPECT_EQ(split.pairs[2].first, u"name2");
     EXPECT_FALSE(SplitText(text + u"orphan", 3).accepted);
+}
+
+// Masters 0 and 2 are web masters (their lists are per mod filter); 1 is a classic UDP master.
+TEST(ModFilterRule, OnlyServersNamedByNoWebMasterAreMatchedByTheirGame) {
+    const SourceSet WEB = MasterSource(0) | MasterSource(2);
+    const struct {
+        const char16_t* filterDir;
+        SourceSet sources;
+        const char16_t* gamename;
+        bool shown;
+    } CASES[] = {
+        {u"ctf", MasterSource(1), u"ctf", true},
+        {u"ctf", MasterSource(1), u"CTF", true},
+        {u"CTF", SOURCE_FAVOURITE, u"ctf", true},
+        {u"ctf", MasterSource(1), u"action", false},
+        {u"ctf", SOURCE_FAVOURITE | SOURCE_REMEMBERED, u"ctfx", false},
+        {u"ctf", MasterSource(2), u"action", true}, // a web master listed it for this filter
+        {u"ctf", MasterSource(1) | MasterSource(0), u"action", true},
+        {u"", MasterSource(1), u"action", true},               // "(No Filter)"
+        {u"baseq2", SOURCE_REMEMBERED, GAMENAME_ABSENT, true}, // no gamename: the base game
+        {u"BaseQ2", MasterSource(1), u"", true},
+        {u"ctf", MasterSource(1), GAMENAME_ABSENT, false},
+        {u"default", MasterSource(1), GAMENAME_ABSENT, false},
+        {u"Default", SOURCE_FAVOURITE, u"DEFAULT", true}, // a server that names its game "DEFAULT"
+        {u"baseq2", MasterSource(1), u"baseq2", true},
+    };
+    for (size_t i = 0; i < sizeof CASES / sizeof CASES[0]; ++i) {
+        const auto& c = CASES[i];
+        EXPECT_EQ(ShowsUnderModFilter(c.filterDir, c.sources, WEB, c.gamename), c.shown) << "case " << i;
+    }
 }
 
 } // namespace

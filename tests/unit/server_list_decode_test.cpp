@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "net/server_sources.h"
+#include "net/servers_reply.h"
 
 namespace {
 
@@ -119,6 +123,90 @@ TEST(CountUnansweredRecords, CountsOnlyRecordsInUseThatHaveNotAnswered) {
     records[2].answered = 1;
     EXPECT_EQ(CountUnansweredRecords(records, 3), 0);
     EXPECT_EQ(CountUnansweredRecords(nullptr, 0), 0);
+}
+
+// A classic master's `servers` reply carries the same entries as the web list body, after its 12-byte header.
+TEST(ServersReply, FindsTheWholeEntriesAfterTheHeader) {
+    const std::string SPACE("\xff\xff\xff\xffservers ", 12);
+    const std::string ENTRY("\x7f\x00\x00\x01\x6d\x06", 6);
+    const struct {
+        std::string datagram;
+        bool accepted;
+        size_t entryBytes;
+    } CASES[] = {
+        {SPACE, true, 0},
+        {SPACE + ENTRY + ENTRY, true, 12},
+        {SPACE + ENTRY + "\x01\x02\x03\x04\x05", true, 6}, // a trailing fragment is not an entry
+        {"\xff\xff\xff\xffservers\n" + ENTRY, true, 6},
+        {"\xff\xff\xff\xffservers", false, 0},
+        {"\xff\xff\xff\xffserversX" + ENTRY, false, 0},
+        {"\xff\xff\xff\xfeservers " + ENTRY, false, 0},
+        {"servers " + ENTRY, false, 0},
+        {"\xff\xff\xff\xffprint\n\\gamename\\ctf\n", false, 0},
+    };
+    for (const auto& c : CASES) {
+        const auto* data = reinterpret_cast<const unsigned char*>(c.datagram.data());
+        const unsigned char* entries = nullptr;
+        size_t length = 99;
+        EXPECT_EQ(FindServersReplyEntries(data, c.datagram.size(), &entries, &length), c.accepted) << c.datagram;
+        if (c.accepted) {
+            EXPECT_EQ(entries, data + SERVERS_REPLY_HEADER_SIZE);
+            EXPECT_EQ(length, c.entryBytes) << c.datagram;
+        } else {
+            EXPECT_EQ(entries, nullptr);
+            EXPECT_EQ(length, 99u);
+        }
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(MASTER_QUERY), MASTER_QUERY_SIZE), std::string("query\n", 7));
+}
+
+TEST(ServerSources, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedThem) {
+    ServerSources sources(100);
+    std::vector<unsigned char> web = Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 1)});
+    EXPECT_EQ(sources.AddEntries(web.data(), web.size(), MasterSource(0)), 2u);
+    // A UDP master's list overlapping the web list, with the same address on another port and a fragment.
+    std::vector<unsigned char> udp = Join({Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 3), Entry(9, 9, 9, 9, 0, 9)});
+    udp.push_back(7);
+    EXPECT_EQ(sources.AddEntries(udp.data(), udp.size(), MasterSource(3)), 2u);
+    uint32_t addr;
+    uint16_t port;
+    ReadListEntry(Entry(1, 1, 1, 2, 0, 1).data(), addr, port);
+    EXPECT_EQ(sources.Add(addr, port, SOURCE_FAVOURITE), MergeResult::Added) << "another address";
+    ReadListEntry(web.data(), addr, port);
+    EXPECT_EQ(sources.Add(addr, port, SOURCE_REMEMBERED), MergeResult::Known);
+
+    const std::vector<SourcedServer>& servers = sources.servers();
+    ASSERT_EQ(servers.size(), 5u);
+    const struct {
+        unsigned char firstOctet;
+        uint16_t port;
+        SourceSet sources;
+    } EXPECTED[] = {
+        {1, 1, MasterSource(0) | SOURCE_REMEMBERED},
+        {2, 2, MasterSource(0) | MasterSource(3)},
+        {1, 3, MasterSource(3)},
+        {9, 9, MasterSource(3)},
+        {1, 1, SOURCE_FAVOURITE},
+    };
+    for (size_t i = 0; i < servers.size(); ++i) {
+        EXPECT_EQ(FirstOctet(servers[i].addr), EXPECTED[i].firstOctet) << i;
+        EXPECT_EQ(servers[i].port, EXPECTED[i].port) << i;
+        EXPECT_EQ(servers[i].sources, EXPECTED[i].sources) << i;
+        EXPECT_EQ(sources.SourcesOf(servers[i].addr, servers[i].port), EXPECTED[i].sources) << i;
+    }
+    EXPECT_EQ(sources.SourcesOf(addr, 2), 0u);
+}
+
+TEST(ServerSources, ALimitTurnsNewServersAwayButStillRecordsSourcesOfKnownOnes) {
+    ServerSources sources(2);
+    std::vector<unsigned char> body =
+        Join({Entry(1, 0, 0, 1, 0, 1), Entry(1, 0, 0, 2, 0, 1), Entry(1, 0, 0, 3, 0, 1), Entry(1, 0, 0, 4, 0, 1)});
+    EXPECT_EQ(sources.AddEntries(body.data(), body.size(), MasterSource(1)), 2u);
+    EXPECT_EQ(sources.refused(), 2u);
+    EXPECT_EQ(sources.AddEntries(body.data(), 12, SOURCE_FAVOURITE), 0u);
+    EXPECT_EQ(sources.refused(), 2u) << "known servers are not refused";
+    ASSERT_EQ(sources.servers().size(), 2u);
+    EXPECT_EQ(sources.servers()[1].sources, MasterSource(1) | SOURCE_FAVOURITE);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "base/text.h"
+#include "base/stored_multi_text.h"
 #include "base/stored_text.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -118,6 +120,61 @@ TEST(DecodeStoredText, ATextThatDoesNotFitWithItsTerminatorLeavesTheFieldUntouch
     EXPECT_EQ(std::u16string(dest), u"old");
     EXPECT_TRUE(DecodeStoredText(full, sizeof full, dest, 4));
     EXPECT_EQ(std::u16string(dest), u"abc");
+}
+
+using Strings = std::vector<std::u16string>;
+
+std::vector<unsigned char> Utf16Bytes(std::u16string_view text) {
+    std::vector<unsigned char> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+TEST(StoredMultiText, ReadsTheStringsUpToTheFirstEmptyOneOrTheEnd) {
+    const struct {
+        std::u16string stored;
+        bool oddByte;
+        Strings strings;
+    } CASES[] = {
+        {std::u16string(u"10.0.0.1:27910\0http://m\u00e4ster\0\0", 30),
+         false,
+         {u"10.0.0.1:27910", u"http://m\u00e4ster"}},
+        {std::u16string(u"a\0\0b\0\0", 6), false, {u"a"}}, // what follows the list's end is not read
+        {std::u16string(u"a\0b", 3), false, {u"a", u"b"}}, // no terminators
+        {std::u16string(u"a\0b", 3), true, {u"a", u"b"}},  // and an odd byte
+        {std::u16string(u"\0\0", 2), false, {}},
+        {std::u16string(u"\0a\0\0", 4), false, {}},
+        {u"", true, {}},
+        {u"", false, {}},
+    };
+    for (const auto& c : CASES) {
+        std::vector<unsigned char> bytes = Utf16Bytes(c.stored);
+        if (c.oddByte) {
+            bytes.push_back('x');
+        }
+        Strings strings = {u"old"};
+        EXPECT_TRUE(DecodeStoredMultiText({STORED_TYPE_MULTI_TEXT, bytes.data(), bytes.size()}, &strings));
+        EXPECT_EQ(strings, c.strings) << bytes.size() << " bytes";
+    }
+    Strings strings = {u"old"};
+    std::vector<unsigned char> text = Utf16Bytes(std::u16string(u"a\0", 2));
+    EXPECT_FALSE(DecodeStoredMultiText({STORED_TYPE_TEXT, text.data(), text.size()}, &strings));
+    EXPECT_EQ(strings, Strings{u"old"});
+}
+
+TEST(StoredMultiText, WritesWhatItReadsBackLeavingOutWhatCannotBeStored) {
+    const Strings WRITTEN = {u"http://127.0.0.1", u"", u"master.example.net:27950", std::u16string(u"a\0b", 3), u"x"};
+    std::vector<unsigned char> bytes = EncodeStoredMultiText(WRITTEN);
+    EXPECT_EQ(bytes, Utf16Bytes(std::u16string(u"http://127.0.0.1\0master.example.net:27950\0x\0\0", 45)));
+    Strings read;
+    ASSERT_TRUE(DecodeStoredMultiText({STORED_TYPE_MULTI_TEXT, bytes.data(), bytes.size()}, &read));
+    EXPECT_EQ(read, (Strings{u"http://127.0.0.1", u"master.example.net:27950", u"x"}));
+
+    EXPECT_EQ(EncodeStoredMultiText({}), std::vector<unsigned char>(4, 0));
+    EXPECT_EQ(EncodeStoredMultiText({u""}), std::vector<unsigned char>(4, 0));
 }
 
 } // namespace

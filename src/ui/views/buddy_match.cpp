@@ -12,22 +12,10 @@ bool IsLineEnd(char16_t c) {
     return c == u'\r' || c == u'\n';
 }
 
-bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool MatchesAnyEntry(std::u16string_view player, const BuddyName* entries, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         std::u16string_view entry(entries[i].text);
-        if (EqualsFolded(player, entry) || player.find(entry) != std::u16string_view::npos) {
+        if (TextEqualsFolded(player, entry) || player.find(entry) != std::u16string_view::npos) {
             return true;
         }
     }
