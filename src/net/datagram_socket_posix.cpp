@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 
 namespace {
 
@@ -71,7 +74,31 @@ private:
     int wakeWrite_;
 };
 
+class PosixWakeSignal final : public WakeSignal {
+public:
+    void Set() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        set_ = true;
+        signal_.notify_one();
+    }
+
+    void Wait(uint32_t timeoutMs) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        signal_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
+        set_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable signal_;
+    bool set_ = false;
+};
+
 } // namespace
+
+std::unique_ptr<WakeSignal> MakeWakeSignal() {
+    return std::make_unique<PosixWakeSignal>();
+}
 
 std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& error) {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);

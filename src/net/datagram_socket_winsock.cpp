@@ -60,7 +60,34 @@ private:
     HANDLE stop_;     // manual reset: once set, every wait ends
 };
 
+// An automatic-reset event: a wait with the multimedia timer's 1 ms resolution.
+class EventWakeSignal final : public WakeSignal {
+public:
+    explicit EventWakeSignal(HANDLE event) : event_(event) {}
+    ~EventWakeSignal() override { CloseHandle(event_); }
+    void Set() override { SetEvent(event_); }
+    void Wait(uint32_t timeoutMs) override { WaitForSingleObject(event_, timeoutMs); }
+
+private:
+    HANDLE event_;
+};
+
+// Without an event (no handles left) the wait still lasts its time.
+class SleepWakeSignal final : public WakeSignal {
+public:
+    void Set() override {}
+    void Wait(uint32_t timeoutMs) override { Sleep(timeoutMs); }
+};
+
 } // namespace
+
+std::unique_ptr<WakeSignal> MakeWakeSignal() {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!event) {
+        return std::make_unique<SleepWakeSignal>();
+    }
+    return std::make_unique<EventWakeSignal>(event);
+}
 
 std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& error) {
     HANDLE readable = CreateEventW(nullptr, FALSE, FALSE, nullptr);

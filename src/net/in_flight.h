@@ -31,8 +31,8 @@ struct InFlightWindow {
 };
 
 // Replies per second that the limit aims at when servers answer slowly, and the most queries ever in flight.
-constexpr uint32_t IN_FLIGHT_RATE = 10000;
-constexpr int32_t IN_FLIGHT_CEILING = 2048;
+constexpr uint32_t IN_FLIGHT_RATE = 16000;
+constexpr int32_t IN_FLIGHT_CEILING = 4096;
 
 // An empty window over a table of `serverCount` records.
 void ResetInFlight(InFlightWindow& window, int32_t serverCount, int32_t limit);

@@ -31,7 +31,7 @@ constexpr int FRESH_READS = 16;
 // How long a handle that goes without Stop waits for its aborted run before it leaves it to end on its own.
 constexpr uint32_t HANDLE_END_WAIT_MS = 1000;
 // How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
-constexpr std::chrono::milliseconds IN_FLIGHT_WAIT(10);
+constexpr uint32_t IN_FLIGHT_WAIT_MS = 10;
 
 // Each query is due one pacing interval after the one before it was due, not after its wait ended, so that the time
 // each step takes does not add up over a pass. Two queries are still never closer than an interval less the clock's
@@ -65,7 +65,8 @@ enum class QueryOutcome { Sent, Skipped, Aborted };
 //   - `tableMutex` guards each record's answered, queryTime and attempts, the in-flight window, `unanswered` and
 //     `allAnswered`; the receiver fills the rest of a record only after it has marked it answered under the lock,
 //     and hands it to the channel when done, after which no thread of the run writes it again;
-//   - `progress` wakes the sender when the window has room, every server has answered, or the run is aborted;
+//   - `progress` wakes the sender when the window has room, every server has answered, or the run is aborted: set
+//     after the change, so a sender that tested under the lock before it and waits after it returns at once;
 //   - `aborted` and `finished` are atomics, read anywhere.
 struct RunState {
     RunState(RunSnapshot snapshotIn, ListFetcher fetchIn, std::function<void()> wake)
@@ -87,7 +88,7 @@ struct RunState {
     std::unique_ptr<DatagramSocket> socket;
 
     std::mutex tableMutex;
-    std::condition_variable progress;
+    const std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
     InFlightWindow inFlight;
     int32_t unanswered = 0;
     bool allAnswered = false;
@@ -107,15 +108,27 @@ private:
 
 void RunState::Abort() {
     aborted = true;
-    // Under the lock, so a sender between its test of `aborted` and its wait cannot miss this.
-    std::lock_guard<std::mutex> lock(tableMutex);
-    progress.notify_all();
+    progress->Set();
 }
 
 WaitEnd RunState::WaitForAnswersOrAbort(uint32_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(tableMutex);
-    progress.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return allAnswered || aborted; });
-    return allAnswered ? WaitEnd::AllAnswered : aborted ? WaitEnd::Abort : WaitEnd::Other;
+    uint32_t start = RunClockMs();
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(tableMutex);
+            if (allAnswered) {
+                return WaitEnd::AllAnswered;
+            }
+        }
+        if (aborted) {
+            return WaitEnd::Abort;
+        }
+        uint32_t waited = RunClockMs() - start;
+        if (waited >= timeoutMs) {
+            return WaitEnd::Other;
+        }
+        progress->Wait(timeoutMs - waited);
+    }
 }
 
 int32_t RunState::CountUnansweredNow() {
@@ -140,7 +153,9 @@ QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
         if (aborted) {
             return QueryOutcome::Aborted;
         }
-        progress.wait_for(lock, IN_FLIGHT_WAIT, [this] { return aborted || !inFlight.full; });
+        lock.unlock();
+        progress->Wait(IN_FLIGHT_WAIT_MS);
+        lock.lock();
     }
     int32_t attempt = ++record.attempts;
     record.queryTime = RunClockMs();
@@ -157,7 +172,7 @@ QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
             lock.lock();
             // No reply will come to take its place.
             if (SettleInFlight(inFlight, index)) {
-                progress.notify_all();
+                progress->Set();
             }
         }
     }
@@ -222,7 +237,7 @@ void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, cons
         }
         allAnswered = --unanswered <= 0;
         if (room || allAnswered) {
-            progress.notify_all();
+            progress->Set();
         }
     }
     // The record is this thread's alone now, until the channel hands it on.

@@ -33,4 +33,23 @@ TEST(InFlight, FillsToItsLimitWakesTheSenderAtThreeQuartersAndExpiresTheOldest) 
     EXPECT_TRUE(HasRoomInFlight(window, 0xFFFFFFF0u + 251, 250));
 }
 
+TEST(InFlight, TheLimitFollowsTheSmoothedReplyTimeBetweenItsFloorAndCeiling) {
+    InFlightWindow window;
+    ResetInFlight(window, 100, 256);
+    for (int i = 0; i < 50; ++i) {
+        NoteReplyTime(window, 1);
+    }
+    EXPECT_EQ(window.limit, 256) << "servers that answer at once keep the floor";
+    for (int i = 0; i < 50; ++i) {
+        NoteReplyTime(window, 55);
+    }
+    EXPECT_NEAR(window.limit, static_cast<int32_t>(IN_FLIGHT_RATE * 55 / 1000), 10);
+    for (int i = 0; i < 50; ++i) {
+        NoteReplyTime(window, 0xFFFFFFFFu);
+    }
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING) << "a wild time is bounded";
+    ResetInFlight(window, 100, 256);
+    EXPECT_EQ(window.limit, 256) << "a new pass starts from the floor";
+}
+
 } // namespace
