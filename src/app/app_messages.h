@@ -36,3 +36,12 @@ constexpr UINT WM_APP_MOD_FILTERS_FILLED = WM_APP + 5;
 // text (const wchar_t*) by a worker whose text must be shown, after any still waiting, before the send returns.
 // Returns TRUE.
 constexpr UINT WM_APP_SHOW_STATUS = WM_APP + 6;
+
+// The game search's worker (launch/game_search.h) wakes the main dialog with these, posted, with no payload to free:
+// what the dialog reads, it reads from the search it owns, so a wake-up left over from an ended search finds nothing.
+// The search has started on drive number lParam of its snapshot.
+constexpr UINT WM_APP_GAME_SEARCH_DRIVE = WM_APP + 20;
+// The search found the game and waits until the user interface thread has asked the user about it.
+constexpr UINT WM_APP_GAME_SEARCH_FOUND = WM_APP + 21;
+// The search has ended (found, not found or stopped); its worker's last message.
+constexpr UINT WM_APP_GAME_SEARCH_END = WM_APP + 22;

@@ -12,6 +12,7 @@
 #include "app/status_bar.h"
 #include "base/win_holders.h"
 #include "launch/game_launcher.h"
+#include "launch/game_search.h"
 #include "launch/server_menu.h"
 #include "master/mod_filter_box.h"
 #include "master/mod_filter_download.h"
@@ -47,6 +48,7 @@ BOOL OnInitDialog(HWND window) {
 }
 
 BOOL OnDestroy() {
+    EndGameSearchForExit(app.hMainDlg);
     SaveSettings(GatherSettings());
     WSACleanup();
     PostQuitMessage(0);
@@ -66,7 +68,13 @@ BOOL OnCommand(WPARAM wParam) {
         DestroyWindow(app.hMainDlg);
         break;
     case IDC_UPDATE:
-        ToggleUpdate();
+        // While the game is searched for, Update reads "Stop".
+        if (!StopGameSearch(app.hMainDlg)) {
+            ToggleUpdate();
+        }
+        break;
+    case IDCANCEL: // Esc
+        StopGameSearch(app.hMainDlg);
         break;
     case IDC_CONFIG:
         EditConfiguration();
@@ -159,6 +167,7 @@ void OnEndUpdate() {
     RepaintServerList();
     FlushStatus();
     EndUpdateRun();
+    KeepSearchControls(app.hMainDlg);
 }
 
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
@@ -229,6 +238,15 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_MOD_FILTERS_FILLED:
         OnModFiltersFilled();
         return ReturnResult(TRUE);
+    case WM_APP_GAME_SEARCH_DRIVE:
+        OnGameSearchDrive(window, lParam);
+        return TRUE;
+    case WM_APP_GAME_SEARCH_FOUND:
+        OnGameSearchFound(window);
+        return TRUE;
+    case WM_APP_GAME_SEARCH_END:
+        OnGameSearchEnded(window);
+        return TRUE;
     }
     return FALSE;
 }
