@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,22 +104,32 @@ bool AwaitSearchEnd(DWORD timeoutMs = 30000) {
     return PumpUntil([] { return !IsWindow(app.hMainDlg) || !GameSearchRunning(app.hMainDlg); }, timeoutMs);
 }
 
-// Waits, taking only messages sent from other threads, until the worker's wake-up about a find is queued: from then
-// on the worker waits for this thread to ask the question.
-bool AwaitQueuedFind(DWORD timeoutMs = 30000) {
+// Takes only messages sent from other threads (a run's worker sends its steps) until the condition holds or the time
+// is up; posted ones, the search's wake-ups among them, stay queued. Returns the condition.
+bool TakeSentMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000) {
     DWORD start = GetTickCount();
     MSG message;
-    while (!PeekMessageW(&message, app.hMainDlg, WM_APP_GAME_SEARCH_FOUND, WM_APP_GAME_SEARCH_FOUND, PM_NOREMOVE)) {
+    while (!condition()) {
         if (GetTickCount() - start >= timeoutMs) {
             return false;
         }
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE | QS_SENDMESSAGE);
     }
     return true;
 }
 
-// Whether the main dialog answers a message from another thread (what Windows asks to tell a hung window) while this
-// thread takes only sent messages, leaving the search's wake-ups queued.
+// Until the worker's wake-up about a find is queued: from then on the worker waits for this thread to ask.
+bool AwaitQueuedFind() {
+    return TakeSentMessagesUntil([] {
+        MSG message;
+        return PeekMessageW(&message, app.hMainDlg, WM_APP_GAME_SEARCH_FOUND, WM_APP_GAME_SEARCH_FOUND, PM_NOREMOVE) !=
+               FALSE;
+    });
+}
+
+// Whether the main dialog answers a message from another thread (what Windows asks to tell a hung window) while
+// the search's wake-ups stay queued.
 bool AnswersAnotherThread() {
     HWND dialog = app.hMainDlg;
     std::atomic<int> answered{-1};
@@ -129,12 +140,7 @@ bool AnswersAnotherThread() {
             SendMessageTimeoutW(dialog, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(title), SMTO_NORMAL, 5000, &length);
         answered = sent && std::wstring(title) == L"Skerrow";
     });
-    DWORD start = GetTickCount();
-    MSG message;
-    while (answered < 0 && GetTickCount() - start < 10000) {
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-    }
+    TakeSentMessagesUntil([&] { return answered >= 0; }, 10000);
     asker.join();
     return answered == 1;
 }
@@ -372,6 +378,31 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
         EXPECT_STREQ(app.gameDir, L"");
         EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
     }
+}
+
+// An update run that ends during the search puts the controls back as for no run; Update must still read Stop, and
+// the search's end gives back what the run's end left.
+TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
+    ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
+    HWND update = GetDlgItem(app.hMainDlg, IDC_UPDATE);
+    HWND config = GetDlgItem(app.hMainDlg, IDC_CONFIG);
+    MessageBoxAnswerer boxes;
+    ClickUpdate();
+    ASSERT_TRUE(app.updateRunning);
+    DoubleClick(PointInRow(ServerRow(0)));
+    EXPECT_EQ(WindowText(update), L"Stop");
+    ASSERT_TRUE(AwaitQueuedFind());
+    ASSERT_TRUE(TakeSentMessagesUntil([] { return !app.updateRunning; })) << "the run's end is sent";
+
+    EXPECT_EQ(WindowText(update), L"Stop");
+    EXPECT_TRUE(IsWindowEnabled(update));
+    EXPECT_FALSE(IsWindowEnabled(config));
+    PressEsc();
+    ASSERT_TRUE(AwaitSearchEnd());
+    EXPECT_EQ(WindowText(update), L"Update");
+    EXPECT_TRUE(IsWindowEnabled(update));
+    EXPECT_TRUE(IsWindowEnabled(config));
+    EXPECT_TRUE(boxes.Shown().empty());
 }
 
 TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchEndsItsWorkerFirst) {
