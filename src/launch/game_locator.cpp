@@ -18,13 +18,14 @@ bool Stopped(const TreeSearch& search) {
     return search.stop->load(std::memory_order_acquire);
 }
 
-} // namespace
-
+// A directory other than "." and "..", and no reparse point: a junction or link could lead back up the tree.
 bool IsSearchedSubdirectory(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && wcscmp(entry.cFileName, L".") != 0 &&
            wcscmp(entry.cFileName, L"..") != 0;
 }
+
+} // namespace
 
 TreeSearchEnd FindGameExecutable(const TreeSearch& search, const wchar_t* directory, wchar_t* found) {
     wchar_t path[PATH_TEXT_SIZE];

@@ -21,6 +21,3 @@ enum class TreeSearchEnd { NotFound, Accepted, Stopped };
 // A directory that cannot be listed holds nothing; an entry whose path would pass 259 characters ends the listing
 // of its directory; reparse points (junctions, symbolic links) are never entered, so no loop is followed.
 TreeSearchEnd FindGameExecutable(const TreeSearch& search, const wchar_t* directory, wchar_t* found);
-
-// Whether the search enters a listed entry: a directory other than "." and "..", and no reparse point.
-bool IsSearchedSubdirectory(const WIN32_FIND_DATAW& entry);
