@@ -20,6 +20,6 @@ void ConnectToServer(const NMITEMACTIVATE& activation);
 // end. Failures are reported in the status line and a message box, and the program stays.
 void JoinServer(const wchar_t* address);
 
-// WM_APP_GAME_SEARCH_END: an accepted find becomes gameDir and the join goes on; no find is reported as today's
-// search always did, and a stopped search in the status line.
+// WM_APP_GAME_SEARCH_END: an accepted find becomes gameDir and the join goes on with the address kept at its start;
+// no find ends in the "Can't find Quake II" box, and a stopped search is reported in the status line.
 void OnGameSearchEnded(HWND dialog);
