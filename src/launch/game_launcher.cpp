@@ -7,30 +7,13 @@
 #include "app/status_bar.h"
 #include "base/address.h"
 #include "base/wide.h"
-#include "launch/game_locator.h"
+#include "launch/game_search.h"
 #include "ui/views/list_item.h"
 
 namespace {
 
-constexpr size_t DRIVE_ROOT_SIZE = 4;
 constexpr size_t COMMAND_LINE_SIZE = 512;
 constexpr size_t MESSAGE_TEXT_SIZE = 512;
-
-// Fixed drives C to Z, in order, until the user accepts a find; A and B and other kinds of drive are never searched.
-void SearchFixedDrives() {
-    for (wchar_t letter = L'C'; letter <= L'Z' && app.config.gameDir[0] == 0; ++letter) {
-        wchar_t root[DRIVE_ROOT_SIZE];
-        StringCchPrintfW(root, DRIVE_ROOT_SIZE, L"%c:\\", letter);
-        if (GetDriveTypeW(root) != DRIVE_FIXED) {
-            continue;
-        }
-        SetStatus(L"Trying to find %s on %s...", AsWide(app.config.gameExe), root);
-        wchar_t found[PATH_TEXT_SIZE];
-        if (FindGameExecutable(root, found)) {
-            StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, found);
-        }
-    }
-}
 
 void ReportGameNotFound() {
     SetStatus(L"Couldn't find a Quake II executable!");
@@ -65,36 +48,8 @@ void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
     MessageBoxW(app.hMainDlg, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
 }
 
-} // namespace
-
-bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
-    LPARAM index = 0;
-    if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
-        return false;
-    }
-    const ServerRecord& record = app.servers[index];
-    FormatServerAddress(AsU16(address), size, record.addr, record.port);
-    return true;
-}
-
-void ConnectToServer(const NMITEMACTIVATE& activation) {
-    wchar_t address[JOIN_ADDRESS_SIZE];
-    if (activation.iItem != -1 && ReadRowServerAddress(activation.iItem, address, JOIN_ADDRESS_SIZE)) {
-        JoinServer(address);
-    }
-}
-
-void JoinServer(const wchar_t* address) {
-    HCURSOR previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    if (app.config.gameDir[0] == 0) {
-        SearchFixedDrives();
-    }
-    SetCursor(previousCursor);
-    if (app.config.gameDir[0] == 0) {
-        ReportGameNotFound();
-        return;
-    }
-
+// Starts the game in gameDir connecting to `address`, and ends the program.
+void StartGame(const wchar_t* address) {
     SetStatus(L"Starting Quake II...");
     wchar_t workingDir[PATH_TEXT_SIZE];
     StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
@@ -121,4 +76,51 @@ void JoinServer(const wchar_t* address) {
     CloseHandle(game.hThread);
     CloseHandle(game.hProcess);
     DestroyWindow(app.hMainDlg);
+}
+
+} // namespace
+
+bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
+    LPARAM index = 0;
+    if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
+        return false;
+    }
+    const ServerRecord& record = app.servers[index];
+    FormatServerAddress(AsU16(address), size, record.addr, record.port);
+    return true;
+}
+
+void ConnectToServer(const NMITEMACTIVATE& activation) {
+    wchar_t address[JOIN_ADDRESS_SIZE];
+    if (activation.iItem != -1 && ReadRowServerAddress(activation.iItem, address, JOIN_ADDRESS_SIZE)) {
+        JoinServer(address);
+    }
+}
+
+void JoinServer(const wchar_t* address) {
+    if (app.config.gameDir[0] != 0) {
+        StartGame(address);
+    } else {
+        // A second request during a search is dropped: the first one's server is joined.
+        StartGameSearch(app.hMainDlg, AsWide(app.config.gameExe), address);
+    }
+}
+
+void OnGameSearchEnded(HWND dialog) {
+    GameSearchEnd end{};
+    if (!TakeGameSearchEnd(dialog, end)) {
+        return;
+    }
+    switch (end.outcome) {
+    case GameSearchOutcome::Accepted:
+        StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, end.gameDir);
+        StartGame(end.address);
+        break;
+    case GameSearchOutcome::NotFound:
+        ReportGameNotFound();
+        break;
+    case GameSearchOutcome::Stopped:
+        SetStatus(L"Stopped searching for %s.", AsWide(app.config.gameExe));
+        break;
+    }
 }

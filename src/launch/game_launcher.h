@@ -1,5 +1,5 @@
-// Joining a server: the game is found if need be and started with a command line that connects it to the server,
-// and the program ends. Win32 side; user interface thread only, which it keeps busy while it works.
+// Joining a server: the game is found if need be (launch/game_search.h, on a worker) and started with a command line
+// that connects it to the server, and the program ends. Win32 side; user interface thread only.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,11 @@ bool ReadRowServerAddress(int row, wchar_t* address, size_t size);
 // NM_DBLCLK on the server list: joins the clicked server. A click beside the rows (item -1) does nothing.
 void ConnectToServer(const NMITEMACTIVATE& activation);
 
-// Searches the fixed drives for the game while gameDir is empty, then starts it connecting to `address` and
-// destroys the main dialog, which saves the settings. Failures are reported in the status line and a message box,
-// and the program stays.
+// Starts the game connecting to `address` and destroys the main dialog, which saves the settings. While gameDir is
+// empty, starts the search for the game instead (a request during a search is dropped), and the join goes on at its
+// end. Failures are reported in the status line and a message box, and the program stays.
 void JoinServer(const wchar_t* address);
+
+// WM_APP_GAME_SEARCH_END: an accepted find becomes gameDir and the join goes on with the address kept at its start;
+// no find ends in the "Can't find Quake II" box, and a stopped search is reported in the status line.
+void OnGameSearchEnded(HWND dialog);

@@ -10,6 +10,7 @@
 #include "app/status_bar.h"
 #include "base/win_holders.h"
 #include "launch/game_launcher.h"
+#include "launch/game_search.h"
 #include "launch/server_menu.h"
 #include "master/mod_filter_box.h"
 #include "master/mod_filter_download.h"
@@ -32,6 +33,9 @@ constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
 constexpr UINT CLOSE_WAIT_MS = 3000;
 constexpr uint32_t DESTROY_WAIT_MS = 1000;
 constexpr UINT_PTR CLOSE_TIMER_ID = 0x434C;
+// How long the user interface thread lets replies gather between takes while they stream in.
+constexpr UINT TAKE_INTERVAL_MS = 20;
+constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
 void SetWindowIcon(WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
@@ -50,6 +54,7 @@ BOOL OnInitDialog(HWND window) {
 // only when they have ended does Winsock go. One that does not end in time (a download that hangs) is left to the
 // process's end, and so is Winsock.
 BOOL OnDestroy() {
+    EndGameSearchForExit(app.hMainDlg);
     SaveSettings(GatherSettings());
     bool runEnded = true;
     if (app.run) {
@@ -98,7 +103,13 @@ BOOL OnCommand(WPARAM wParam) {
         CloseWhenRunEnds();
         break;
     case IDC_UPDATE:
-        ToggleUpdate();
+        // While the game is searched for, Update reads "Stop".
+        if (!StopGameSearch(app.hMainDlg)) {
+            ToggleUpdate();
+        }
+        break;
+    case IDCANCEL: // Esc
+        StopGameSearch(app.hMainDlg);
         break;
     case IDC_CONFIG:
         EditConfiguration();
@@ -155,6 +166,28 @@ INT_PTR OnNotify(LPARAM lParam) {
     return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
 }
 
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
+
+// The run's reports become rows and status texts. While they keep coming this thread comes back for more every
+// TAKE_INTERVAL_MS by itself; at the run's end, a game search still going keeps its controls.
+void OnRunReport() {
+    switch (TakeRunReport()) {
+    case ReportTaken::More:
+        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
+        break;
+    case ReportTaken::Ended:
+        KeepSearchControls(app.hMainDlg);
+        break;
+    case ReportTaken::Nothing:
+        break;
+    }
+}
+
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    OnRunReport();
+}
+
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
 void StartFilterDownload() {
     KernelHandle thread(CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr));
@@ -203,7 +236,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NOTIFY:
         return OnNotify(lParam);
     case WM_APP_RUN_REPORT:
-        TakeRunReport();
+        OnRunReport();
         return TRUE;
     case WM_APP_SET_MOD_FILTER_TEXT:
         if (app.hMainDlg) {
@@ -211,6 +244,15 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         } else {
             HeapFree(GetProcessHeap(), 0, reinterpret_cast<wchar_t*>(lParam));
         }
+        return TRUE;
+    case WM_APP_GAME_SEARCH_DRIVE:
+        OnGameSearchDrive(window, lParam);
+        return TRUE;
+    case WM_APP_GAME_SEARCH_FOUND:
+        OnGameSearchFound(window);
+        return TRUE;
+    case WM_APP_GAME_SEARCH_END:
+        OnGameSearchEnded(window);
         return TRUE;
     }
     return FALSE;

@@ -14,10 +14,6 @@
 
 namespace {
 
-// How long the user interface thread lets replies gather between takes while they stream in.
-constexpr UINT TAKE_INTERVAL_MS = 20;
-constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
-
 void EnableControl(int id, BOOL enable) {
     EnableWindow(GetDlgItem(app.hMainDlg, id), enable);
 }
@@ -31,11 +27,6 @@ RunSnapshot TakeSnapshot() {
     snapshot.masterHost = AsU16(SKERROW_MASTER_HOST);
     snapshot.decodeAnsi = DecodeAnsi;
     return snapshot;
-}
-
-void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
-    KillTimer(window, id);
-    TakeRunReport();
 }
 
 } // namespace
@@ -64,9 +55,9 @@ void ToggleUpdate() {
     }
 }
 
-void TakeRunReport() {
+ReportTaken TakeRunReport() {
     if (!app.run) {
-        return; // a wake-up of a run already ended
+        return ReportTaken::Nothing;
     }
     RunReport report = app.run->Take();
     // A take that found something leaves the run's wake-ups off: the next take is this thread's to make.
@@ -90,12 +81,10 @@ void TakeRunReport() {
         FlushStatus();
         app.run.reset();
         EndUpdateRun();
-        return;
+        return ReportTaken::Ended;
     }
     UpdateStatusCountsSoon();
-    if (cameWithSomething) {
-        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
-    }
+    return cameWithSomething ? ReportTaken::More : ReportTaken::Nothing;
 }
 
 void ShowServerTable(std::shared_ptr<ServerTable> table) {

@@ -12,9 +12,13 @@
 // run asks it to abort (the Abort button is disabled until the run ends).
 void ToggleUpdate();
 
+// What a take found: nothing (a wake-up of a run already ended), something (the caller comes back for more a
+// moment later: the run does not wake it again until a take finds nothing), or the run's end.
+enum class ReportTaken { Nothing, More, Ended };
+
 // WM_APP_RUN_REPORT: takes everything the run has reported and applies it: the table released or shown, replies
-// listed, status texts, and the run's end. Comes back by itself while reports keep coming.
-void TakeRunReport();
+// listed, status texts, and the run's end.
+ReportTaken TakeRunReport();
 
 // Shows `table` from now on (null: none), its records not yet listed; both lists are emptied first, since their
 // rows refer into the table shown so far.

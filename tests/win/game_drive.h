@@ -19,6 +19,12 @@ bool MakeFile(const std::wstring& path);
 // Creates the folders of `path` and copies the stand-in game there.
 bool PutTestGame(const std::wstring& path);
 
+// Makes `link` (a path on G:) a symbolic link to the folder `target` (relative to the link's folder, or absolute),
+// and waits until it is listed as a reparse point. Wine 8's CreateSymbolicLinkW makes nothing, so under Wine the
+// link is made by the Linux `ln` in the folder; Wine lists such a link to a folder with the reparse point attribute,
+// as Windows lists a symbolic link or a junction.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+
 // What the stand-in game started in `folder` recorded: its command line and its current directory; both empty when
 // nothing was recorded within the time.
 struct LaunchRecord {

@@ -1,18 +1,26 @@
 // Joining a server as a user does it: double-clicks and the context menu on the real server list, the search of the
-// fixed drives with its questions answered, the stand-in game started and the program's end, the clipboard.
+// fixed drives on its worker with its questions answered, stopped or cut short by the program's end, the stand-in
+// game started and the program's end, the clipboard.
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/app_messages.h"
 #include "app/app_state.h"
 #include "base/wide.h"
 #include "game_drive.h"
 #include "harness.h"
 #include "launch/game_locator.h"
+#include "launch/game_search.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
@@ -71,6 +79,107 @@ void SetClipboardText(const std::wstring& text) {
     CloseClipboard();
 }
 
+// One tree searched as the search's worker searches it, on this thread: the directories asked about, in order, each
+// answered from `answers` (then No). The 20th question stops it, so a search that follows a loop still ends.
+struct TreeRun {
+    TreeSearchEnd end;
+    Texts asked;
+    std::wstring found;
+};
+TreeRun SearchTree(std::vector<bool> answers, const wchar_t* directory = GAME_DRIVE) {
+    std::atomic<bool> stop{false};
+    TreeRun run{};
+    TreeSearch search{L"quake2.exe", &stop, [&](const wchar_t* asked) {
+                          run.asked.push_back(asked);
+                          stop = run.asked.size() >= 20;
+                          return run.asked.size() <= answers.size() && answers[run.asked.size() - 1];
+                      }};
+    wchar_t found[PATH_TEXT_SIZE] = L"unchanged";
+    run.end = FindGameExecutable(search, directory, found);
+    run.found = found;
+    return run;
+}
+
+// Pumps until the search the join started has ended and the join has gone on (or the program has ended).
+bool AwaitSearchEnd(DWORD timeoutMs = 30000) {
+    return PumpUntil([] { return !IsWindow(app.hMainDlg) || !GameSearchRunning(app.hMainDlg); }, timeoutMs);
+}
+
+// Takes only messages sent from other threads (a run's worker sends its steps) until the condition holds or the time
+// is up; posted ones, the search's wake-ups among them, stay queued. Returns the condition.
+bool TakeSentMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000) {
+    DWORD start = GetTickCount();
+    MSG message;
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE | QS_SENDMESSAGE);
+    }
+    return true;
+}
+
+// Until the worker's wake-up about a find is queued: from then on the worker waits for this thread to ask.
+bool AwaitQueuedFind() {
+    return TakeSentMessagesUntil([] {
+        MSG message;
+        return PeekMessageW(&message, app.hMainDlg, WM_APP_GAME_SEARCH_FOUND, WM_APP_GAME_SEARCH_FOUND, PM_NOREMOVE) !=
+               FALSE;
+    });
+}
+
+// Whether the main dialog answers a message from another thread (what Windows asks to tell a hung window) while
+// the search's wake-ups stay queued.
+bool AnswersAnotherThread() {
+    HWND dialog = app.hMainDlg;
+    std::atomic<int> answered{-1};
+    std::thread asker([&] {
+        wchar_t title[32] = L"";
+        DWORD_PTR length = 0;
+        bool sent =
+            SendMessageTimeoutW(dialog, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(title), SMTO_NORMAL, 5000, &length);
+        answered = sent && std::wstring(title) == L"Skerrow";
+    });
+    TakeSentMessagesUntil([&] { return answered >= 0; }, 10000);
+    asker.join();
+    return answered == 1;
+}
+
+// Esc as the program's message loop sees it: through IsDialogMessage. Only the keys are taken from the queue.
+void PressEsc() {
+    PostKey(app.hServerList, VK_ESCAPE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        if (!IsDialogMessageW(app.hMainDlg, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+std::vector<DWORD> ThreadsOfThisProcess() {
+    std::vector<DWORD> threads;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+            threads.push_back(entry.th32ThreadID);
+        }
+    }
+    CloseHandle(snapshot);
+    std::sort(threads.begin(), threads.end());
+    return threads;
+}
+
+// The threads of `now` that are not in `before` (both sorted).
+std::vector<DWORD> ThreadsSince(const std::vector<DWORD>& before, const std::vector<DWORD>& now) {
+    std::vector<DWORD> added;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
+    return added;
+}
+
 class LauncherTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -112,13 +221,17 @@ protected:
 };
 
 TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram) {
+    // An older copy, listed first, is declined, and the search goes on to the next.
+    ASSERT_TRUE(MakeFile(L"G:\\Games\\Older\\quake2.exe"));
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
-    MessageBoxAnswerer boxes({IDYES});
+    MessageBoxAnswerer boxes({IDNO, IDYES});
     DoubleClick(PointInRow(ServerRow(0)));
+    ASSERT_TRUE(AwaitSearchEnd());
 
     EXPECT_FALSE(IsWindow(app.hMainDlg)) << "a join ends the program";
-    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts{QUESTION_CAPTION});
-    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Games\\Quake2\\")});
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts(2, QUESTION_CAPTION));
+    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text),
+              (Texts{QuestionFor(L"G:\\Games\\Older\\"), QuestionFor(L"G:\\Games\\Quake2\\")}));
     EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\");
     // C: is searched first and holds no game; Z: is not a fixed drive.
     EXPECT_EQ(RecordedStatusLines(), (Texts{L"Trying to find quake2.exe on C:\\...",
@@ -139,28 +252,24 @@ TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted)
     ASSERT_TRUE(MakeFile(L"G:\\Games\\other.exe"));
     ASSERT_TRUE(MakeFile(L"G:\\Games\\quake2.exe"));
     ASSERT_TRUE(MakeFile(L"G:\\Games\\Zeta\\Quake2.Exe"));
-    wchar_t found[PATH_TEXT_SIZE] = L"unchanged";
-    {
-        MessageBoxAnswerer boxes({IDNO, IDNO, IDYES});
-        EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text),
-                  (Texts{QuestionFor(L"G:\\Games\\Older\\"), QuestionFor(L"G:\\Games\\"),
-                         QuestionFor(L"G:\\Games\\Zeta\\")}));
-        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts(3, QUESTION_CAPTION));
-        EXPECT_STREQ(found, L"G:\\Games\\Zeta\\");
-    }
-    MessageBoxAnswerer declined;
-    wcscpy(found, L"unchanged");
-    EXPECT_FALSE(FindGameExecutable(GAME_DRIVE, found));
-    EXPECT_EQ(declined.Shown().size(), 3u);
-    EXPECT_STREQ(found, L"unchanged");
-    EXPECT_FALSE(FindGameExecutable(L"G:\\No such folder\\", found)) << "a folder that cannot be listed";
+    TreeRun run = SearchTree({false, false, true});
+    EXPECT_EQ(run.asked, (Texts{L"G:\\Games\\Older\\", L"G:\\Games\\", L"G:\\Games\\Zeta\\"}));
+    EXPECT_EQ(run.end, TreeSearchEnd::Accepted);
+    EXPECT_EQ(run.found, L"G:\\Games\\Zeta\\");
+
+    run = SearchTree({});
+    EXPECT_EQ(run.asked.size(), 3u);
+    EXPECT_EQ(run.end, TreeSearchEnd::NotFound);
+    EXPECT_EQ(run.found, L"unchanged");
+    run = SearchTree({}, L"G:\\No such folder\\");
+    EXPECT_EQ(run.end, TreeSearchEnd::NotFound) << "a folder that cannot be listed";
 }
 
 TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
     MessageBoxAnswerer boxes({IDNO, IDOK});
     DoubleClick(PointInRow(ServerRow(0)));
+    ASSERT_TRUE(AwaitSearchEnd());
 
     EXPECT_TRUE(IsWindow(app.hMainDlg));
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), (Texts{QUESTION_CAPTION, L"Can't find Quake II"}));
@@ -217,19 +326,114 @@ TEST_F(LauncherTest, AnEntryPastThePathLimitEndsTheListingOfItsFolder) {
     ASSERT_TRUE(MakeFile(tooLong));
     ASSERT_TRUE(MakeFile(L"G:\\Deep\\quake2.exe"));
     ASSERT_TRUE(MakeFile(L"G:\\Later\\quake2.exe"));
-    wchar_t found[PATH_TEXT_SIZE] = L"";
-    {
-        MessageBoxAnswerer boxes({IDYES});
-        EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-        EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Later\\")})
-            << "the parent's listing goes on";
-    }
+    EXPECT_EQ(SearchTree({true}).asked, Texts{L"G:\\Later\\"}) << "the parent's listing goes on";
     // One character less fits, and the listing reaches the game.
     ASSERT_TRUE(DeleteFileW(tooLong.c_str()));
     ASSERT_TRUE(MakeFile(L"G:\\Deep\\" + std::wstring(250, L'a')));
-    MessageBoxAnswerer boxes({IDYES});
-    EXPECT_TRUE(FindGameExecutable(GAME_DRIVE, found));
-    EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text), Texts{QuestionFor(L"G:\\Deep\\")});
+    EXPECT_EQ(SearchTree({true}).asked, Texts{L"G:\\Deep\\"});
+}
+
+TEST_F(LauncherTest, AFolderLinkIsNotFollowed) {
+    ASSERT_TRUE(MakeFile(L"G:\\Loop\\quake2.exe"));
+    // Each leads back: to the folder itself and to the drive's root.
+    ASSERT_TRUE(MakeFolderLink(L"G:\\Loop\\again", L"."));
+    ASSERT_TRUE(MakeFolderLink(L"G:\\Loop\\up", L".."));
+    ASSERT_NE(GetFileAttributesW(L"G:\\Loop\\again\\up\\Loop\\quake2.exe"), INVALID_FILE_ATTRIBUTES)
+        << "the links lead somewhere";
+    EXPECT_EQ(SearchTree({}).asked, Texts{L"G:\\Loop\\"});
+}
+
+// While the worker waits for this thread to ask about a find, the window answers, a second join starts nothing, and
+// Esc or the Stop button (Update, while a search runs) stops the search: no question, no game.
+TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
+    ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
+    HWND update = GetDlgItem(app.hMainDlg, IDC_UPDATE);
+    HWND config = GetDlgItem(app.hMainDlg, IDC_CONFIG);
+    struct Way {
+        const char* name;
+        void (*stop)();
+    };
+    for (const Way& way : {Way{"Esc", PressEsc}, Way{"the Stop button", ClickUpdate}}) {
+        SCOPED_TRACE(way.name);
+        RecordStatusLine();
+        MessageBoxAnswerer boxes;
+        DoubleClick(PointInRow(ServerRow(0)));
+        EXPECT_TRUE(GameSearchRunning(app.hMainDlg)) << "the join returns while the search runs";
+        EXPECT_EQ(WindowText(update), L"Stop");
+        EXPECT_FALSE(IsWindowEnabled(config));
+        ASSERT_TRUE(AwaitQueuedFind());
+        DoubleClick(PointInRow(ServerRow(1)));
+        EXPECT_TRUE(AnswersAnotherThread());
+        way.stop();
+        ASSERT_TRUE(AwaitSearchEnd());
+
+        EXPECT_TRUE(boxes.Shown().empty());
+        EXPECT_EQ(RecordedStatusLines(),
+                  (Texts{L"Trying to find quake2.exe on C:\\...", L"Trying to find quake2.exe on G:\\...",
+                         L"Stopped searching for quake2.exe."}))
+            << "one search only";
+        EXPECT_EQ(WindowText(update), L"Update");
+        EXPECT_TRUE(IsWindowEnabled(update));
+        EXPECT_TRUE(IsWindowEnabled(config));
+        EXPECT_TRUE(IsWindow(app.hMainDlg));
+        EXPECT_STREQ(AsWide(app.config.gameDir), L"");
+        EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
+    }
+}
+
+// An update run that ends during the search puts the controls back as for no run; Update must still read Stop, and
+// the search's end gives back what the run's end left.
+TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
+    ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
+    HWND update = GetDlgItem(app.hMainDlg, IDC_UPDATE);
+    HWND config = GetDlgItem(app.hMainDlg, IDC_CONFIG);
+    MessageBoxAnswerer boxes;
+    ClickUpdate();
+    ASSERT_TRUE(app.updateRunning);
+    DoubleClick(PointInRow(ServerRow(0)));
+    EXPECT_EQ(WindowText(update), L"Stop");
+    ASSERT_TRUE(AwaitQueuedFind());
+    // The run's reports and the timers that take them are served; the search's wake-up stays queued.
+    DWORD start = GetTickCount();
+    while (app.updateRunning && GetTickCount() - start < 30000) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, WM_APP_RUN_REPORT, WM_APP_RUN_REPORT, PM_REMOVE) ||
+               PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE | QS_TIMER);
+    }
+    ASSERT_FALSE(app.updateRunning) << "the run has ended";
+
+    EXPECT_EQ(WindowText(update), L"Stop");
+    EXPECT_TRUE(IsWindowEnabled(update));
+    EXPECT_FALSE(IsWindowEnabled(config));
+    PressEsc();
+    ASSERT_TRUE(AwaitSearchEnd());
+    EXPECT_EQ(WindowText(update), L"Update");
+    EXPECT_TRUE(IsWindowEnabled(update));
+    EXPECT_TRUE(IsWindowEnabled(config));
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchEndsItsWorkerFirst) {
+    ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
+    MessageBoxAnswerer boxes;
+    std::vector<DWORD> before = ThreadsOfThisProcess();
+    DoubleClick(PointInRow(ServerRow(0)));
+    ASSERT_TRUE(AwaitQueuedFind());
+    std::vector<DWORD> searching = ThreadsSince(before, ThreadsOfThisProcess());
+    ASSERT_FALSE(searching.empty()) << "the worker";
+
+    SendMessageW(app.hMainDlg, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    EXPECT_EQ(ThreadsSince(before, ThreadsOfThisProcess()), std::vector<DWORD>{})
+        << "the worker ended before the dialog did";
+    // Its wake-ups, left in the queue for a window that is gone, change nothing: one pass over what is queued.
+    int passes = 0;
+    PumpUntil([&] { return passes++ > 0; });
+    EXPECT_TRUE(boxes.Shown().empty());
+    EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
 
 TEST_F(LauncherTest, ClicksBesideTheRowsDoNothing) {
