@@ -18,6 +18,8 @@ namespace {
 constexpr unsigned MAX_REQUESTS_PER_CONNECTION = 100;
 // Clients remembered by the request-rate limits; one whose bucket has filled again is forgotten.
 constexpr size_t MAX_RATE_SOURCES = 16384;
+// What a 429 asks the client to wait (its Retry-After).
+constexpr std::chrono::seconds RETRY_AFTER(1);
 // A failed accept (out of descriptors, say) is tried again after a pause instead of at once and forever.
 constexpr std::chrono::milliseconds ACCEPT_RETRY(100);
 
@@ -34,7 +36,30 @@ struct WebShared {
           subnet_rate(limits.per_subnet.burst, limits.per_subnet.per_second, MAX_RATE_SOURCES) {}
 
     bool AllowRequest(uint32_t address, Clock::time_point now) {
-        return address_rate.Allow(address, now) && subnet_rate.Allow(address & 0xFFFFFF00u, now);
+        if (address_rate.Allow(address, now) && subnet_rate.Allow(address & 0xFFFFFF00u, now)) {
+            return true;
+        }
+        if (refused_until.size() >= MAX_RATE_SOURCES) {
+            for (auto it = refused_until.begin(); it != refused_until.end();) {
+                it = it->second <= now ? refused_until.erase(it) : std::next(it);
+            }
+        }
+        if (refused_until.size() < MAX_RATE_SOURCES) {
+            refused_until[address] = now + RETRY_AFTER;
+        }
+        return false;
+    }
+    // An address told to come back later has its connections closed at the door until then: a client that
+    // reconnects at once costs an accept, not a request.
+    bool Refused(uint32_t address, Clock::time_point now) {
+        auto it = refused_until.find(address);
+        if (it == refused_until.end() || it->second <= now) {
+            if (it != refused_until.end()) {
+                refused_until.erase(it);
+            }
+            return false;
+        }
+        return true;
     }
     void Evict(ConnectionSlots::Id id);
 
@@ -43,6 +68,7 @@ struct WebShared {
     ConnectionSlots slots;
     RateLimiter address_rate;
     RateLimiter subnet_rate;
+    std::unordered_map<uint32_t, Clock::time_point> refused_until; // addresses answered 429, until Retry-After
     // Each session by its slot, so one whose slot goes to a newcomer can be closed.
     std::unordered_map<ConnectionSlots::Id, std::weak_ptr<Session>> sessions;
 };
@@ -141,7 +167,7 @@ private:
         response_.set(http::field::content_type, content_type);
         response_.set(http::field::cache_control, "no-cache");
         if (status == 429) {
-            response_.set(http::field::retry_after, "1");
+            response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
         }
         response_.body() = std::move(body);
         response_.keep_alive(keep_alive);
@@ -252,7 +278,8 @@ void WebServer::Accept() {
         tcp::endpoint peer = socket.remote_endpoint(peer_error);
         uint32_t address = peer_error ? 0 : peer.address().to_v4().to_uint();
         ConnectionSlots::Id evicted = 0;
-        ConnectionSlots::Id slot = peer_error ? 0 : shared_->slots.Admit(address, &evicted);
+        ConnectionSlots::Id slot =
+            peer_error || shared_->Refused(address, Clock::now()) ? 0 : shared_->slots.Admit(address, &evicted);
         shared_->Evict(evicted);
         if (slot != 0) {
             std::make_shared<Session>(std::move(socket), address, slot, shared_)->Start();
