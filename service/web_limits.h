@@ -18,7 +18,8 @@ struct RequestRate {
 struct WebLimits {
     std::chrono::milliseconds timeout{10000}; // to read a whole request, and to write an answer
     SlotLimits slots;
-    // A browser asks for the filters once and a list per refresh: these leave room for many behind one address.
-    RequestRate per_address{30, 10};
-    RequestRate per_subnet{120, 40};
+    // A browser asks for the filters once and a list per refresh or pick of a mod: these leave room for many behind
+    // one address, and for the tests and the demo, which poll the list ten times a second while they wait.
+    RequestRate per_address{60, 20};
+    RequestRate per_subnet{240, 80};
 };
