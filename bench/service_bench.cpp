@@ -7,13 +7,23 @@
 //   service_bench intake --http A:P --udp A:P --pid PID
 //       heartbeats handled per second of the service's CPU: first heartbeats of new servers (answered, so they
 //       are listed), repeated heartbeats of listed servers, and a flood from one address
-// Each prints one line of key=value pairs.
+//   service_bench slots --http A:P --seconds S [--pid PID]
+//       600 slow connections from 20 addresses (a byte a second each, reconnecting when cut) while well-behaved
+//       clients ask for the list 50 times a second: how many of them are served, their latency, and the service's
+//       memory once the slow ones are gone
+//   service_bench filters --http A:P --udp A:P --seconds S
+//       one address hammers GET /filters on 32 connections while other clients ask for it 50 times a second and ping
+//       the master port as often: their latency, and what the hammering address got
+// Each prints one line of key=value pairs. Well-behaved requests come each from an address of its own in
+// 127.64.0.0/10, as many browsers ask, so the service's per-address limits are not what they measure.
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -35,8 +45,14 @@ double Seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
+// An address in a /24 of its own for each call, from 16,384 of them.
+uint32_t NextClientAddress() {
+    static uint32_t next = 0;
+    return 0x7F400001 | (next++ % 16384) << 8;
+}
+
 long ListedCount(const ServerAddress& http) {
-    HttpReply reply = HttpGet(http, "/?mod=&raw=2");
+    HttpReply reply = HttpGet(http, "/?mod=&raw=2", NextClientAddress());
     return reply.status == 200 ? static_cast<long>(reply.body.size() / SERVER_ENTRY_BYTES) : -1;
 }
 
@@ -73,21 +89,32 @@ int Cold(const ServerAddress& http, long expect, const std::string& sim_log) {
     return listed >= expect && first ? 0 : 1;
 }
 
+// Percentiles of a set of times (sorted on construction).
+class Spread {
+public:
+    explicit Spread(std::vector<double>* times) : times_(times) { std::sort(times->begin(), times->end()); }
+    double At(double share) const {
+        return times_->empty() ? -1
+                               : (*times_)[std::min(times_->size() - 1, static_cast<size_t>(share * times_->size()))];
+    }
+    double Max() const { return times_->empty() ? -1 : times_->back(); }
+
+private:
+    std::vector<double>* times_;
+};
+
 int Latency(const ServerAddress& http, int requests, const std::string& mod) {
     std::vector<double> times;
     long length = 0;
     for (int i = 0; i < requests; ++i) {
         auto start = Clock::now();
-        HttpReply reply = HttpGet(http, "/?mod=" + mod + "&raw=2");
+        HttpReply reply = HttpGet(http, "/?mod=" + mod + "&raw=2", NextClientAddress());
         length = reply.status == 200 ? static_cast<long>(reply.body.size()) : -1;
         times.push_back(Seconds(Clock::now() - start) * 1000);
     }
-    std::sort(times.begin(), times.end());
-    auto at = [&](double share) {
-        return times[std::min(times.size() - 1, static_cast<size_t>(share * times.size()))];
-    };
-    std::printf("latency_p50_ms=%.3f p99_ms=%.3f max_ms=%.3f requests=%d bytes=%ld\n", at(0.5), at(0.99), times.back(),
-                requests, length);
+    Spread spread(&times);
+    std::printf("latency_p50_ms=%.3f p99_ms=%.3f max_ms=%.3f requests=%d bytes=%ld\n", spread.At(0.5), spread.At(0.99),
+                spread.Max(), requests, length);
     return length >= 0 ? 0 : 1;
 }
 
@@ -231,6 +258,177 @@ int Intake(const ServerAddress& http, const ServerAddress& udp, int pid) {
     return listed == static_cast<long>(servers.size()) ? 0 : 1;
 }
 
+long ResidentKb(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, 6, "VmRSS:") == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// Well-behaved clients: a GET every 20 ms, each on a connection and from an address of its own, until the end.
+struct Sampled {
+    int served = 0;
+    int refused = 0;
+    std::vector<double> times_ms;
+};
+
+Sampled AskEvery20Ms(const ServerAddress& http, const std::string& target, Clock::time_point end) {
+    Sampled sampled;
+    for (auto next = Clock::now(); next < end; next += std::chrono::milliseconds(20)) {
+        std::this_thread::sleep_until(next);
+        auto start = Clock::now();
+        HttpReply reply = HttpGet(http, target, NextClientAddress());
+        sampled.times_ms.push_back(Seconds(Clock::now() - start) * 1000);
+        (reply.status == 200 ? sampled.served : sampled.refused) += 1;
+    }
+    return sampled;
+}
+
+bool IsOpen(int fd) {
+    pollfd ready{fd, POLLIN | POLLRDHUP, 0};
+    return poll(&ready, 1, 0) == 0;
+}
+
+int Slots(const ServerAddress& http, double seconds, int pid) {
+    constexpr int ADDRESSES = 20, EACH = 30;
+    auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    std::vector<int> slow(ADDRESSES * EACH, -1);
+    long reconnects = 0;
+    std::atomic<size_t> held{0};
+    std::thread attacker([&] {
+        // Each slow connection sends the start of a request and then a byte of an endless field every second; one
+        // that the service cut is opened again. 127.10.i.1: each address in a /24 of its own.
+        for (auto tick = Clock::now(); tick < end; tick += std::chrono::seconds(1)) {
+            size_t open = 0;
+            for (size_t i = 0; i < slow.size(); ++i) {
+                if (slow[i] >= 0 && IsOpen(slow[i]) && send(slow[i], "x", 1, MSG_NOSIGNAL) == 1) {
+                    ++open;
+                    continue;
+                }
+                if (slow[i] >= 0) {
+                    close(slow[i]);
+                    ++reconnects;
+                }
+                uint32_t source = 0x7F0A0001 | static_cast<uint32_t>(i % ADDRESSES) << 8;
+                slow[i] = ConnectFrom(http, source);
+                if (slow[i] >= 0) {
+                    send(slow[i], "GET / HTTP/1.1\r\nX-Slow: ", 24, MSG_NOSIGNAL);
+                }
+            }
+            held = open;
+            std::this_thread::sleep_until(std::min(end, tick + std::chrono::seconds(1)));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the slow ones come first
+    Sampled good = AskEvery20Ms(http, "/?mod=&raw=2", end);
+    attacker.join();
+    size_t held_at_end = 0;
+    for (int fd : slow) {
+        held_at_end += fd >= 0 && IsOpen(fd) ? 1 : 0;
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Spread spread(&good.times_ms);
+    std::printf("slots_served=%d refused=%d p50_ms=%.3f p99_ms=%.3f slow_held=%zu slow_reconnects=%ld "
+                "resident_after_kb=%ld\n",
+                good.served, good.refused, spread.At(0.5), spread.At(0.99), held_at_end, reconnects,
+                pid > 0 ? ResidentKb(pid) : -1);
+    return 0; // refusals are what this measures, not a failure of the benchmark
+}
+
+// One GET /filters on a kept-alive connection: the answer's status, 0 when the connection is gone.
+int FiltersOnce(int fd) {
+    static const std::string request = "GET /filters HTTP/1.1\r\nHost: master\r\n\r\n";
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+        return 0;
+    }
+    std::string answer;
+    char buffer[16384];
+    size_t head_end = std::string::npos;
+    size_t length = 0;
+    while (head_end == std::string::npos || answer.size() < head_end + 4 + length) {
+        ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+        if (count <= 0) {
+            return 0;
+        }
+        answer.append(buffer, static_cast<size_t>(count));
+        if (head_end == std::string::npos && (head_end = answer.find("\r\n\r\n")) != std::string::npos) {
+            size_t at = answer.find("Content-Length: ");
+            length = at < head_end ? std::stoul(answer.substr(at + 16)) : 0;
+        }
+    }
+    return answer.compare(0, 9, "HTTP/1.1 ") == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+int Filters(const ServerAddress& http, const ServerAddress& udp, double seconds) {
+    constexpr int CONNECTIONS = 32;
+    auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    std::atomic<long> ok{0}, limited{0}, connects{0};
+    std::vector<std::thread> hammer;
+    for (int i = 0; i < CONNECTIONS; ++i) {
+        hammer.emplace_back([&] {
+            int fd = -1;
+            while (Clock::now() < end) {
+                if (fd < 0) {
+                    fd = ConnectFrom(http, 0x7F000002);
+                    ++connects;
+                    timeval wait{2, 0};
+                    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+                }
+                int status = fd >= 0 ? FiltersOnce(fd) : 0;
+                if (status == 200) {
+                    ++ok;
+                    continue;
+                }
+                limited += status == 429 ? 1 : 0;
+                if (fd >= 0) {
+                    close(fd);
+                    fd = -1;
+                }
+                if (status == 0) {
+                    // Refused a connection: tried again soon, as a client would, without spinning.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            }
+            if (fd >= 0) {
+                close(fd);
+            }
+        });
+    }
+    std::vector<double> pings;
+    std::thread pinger([&] {
+        int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to = ToSockaddr(udp);
+        timeval wait{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        for (auto next = Clock::now(); next < end; next += std::chrono::milliseconds(20)) {
+            std::this_thread::sleep_until(next);
+            auto start = Clock::now();
+            char ack[64];
+            sendto(fd, "\xff\xff\xff\xffping", 8, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            bool answered = recv(fd, ack, sizeof ack, 0) > 0;
+            pings.push_back(answered ? Seconds(Clock::now() - start) * 1000 : 1000);
+        }
+        close(fd);
+    });
+    Sampled other = AskEvery20Ms(http, "/filters", end);
+    pinger.join();
+    for (std::thread& thread : hammer) {
+        thread.join();
+    }
+    Spread filters(&other.times_ms), ping(&pings);
+    std::printf("filters_p50_ms=%.3f p99_ms=%.3f max_ms=%.3f served=%d refused=%d ping_p50_ms=%.3f ping_p99_ms=%.3f "
+                "hammer_ok=%ld hammer_429=%ld hammer_connects=%ld\n",
+                filters.At(0.5), filters.At(0.99), filters.Max(), other.served, other.refused, ping.At(0.5),
+                ping.At(0.99), ok.load(), limited.load(), connects.load());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -250,6 +448,12 @@ int main(int argc, char** argv) {
     if (ok && command == "intake" && ParseAddress(options["--udp"], &udp)) {
         return Intake(http, udp, std::stoi(options["--pid"]));
     }
-    std::fputs("usage: service_bench cold|latency|intake ... (see bench/service_bench.cpp)\n", stderr);
+    if (ok && command == "slots") {
+        return Slots(http, std::stod(options["--seconds"]), options.count("--pid") ? std::stoi(options["--pid"]) : 0);
+    }
+    if (ok && command == "filters" && ParseAddress(options["--udp"], &udp)) {
+        return Filters(http, udp, std::stod(options["--seconds"]));
+    }
+    std::fputs("usage: service_bench cold|latency|intake|slots|filters ... (see bench/service_bench.cpp)\n", stderr);
     return 64;
 }

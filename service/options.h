@@ -9,6 +9,7 @@
 
 #include "server_address.h"
 #include "server_store.h"
+#include "web_limits.h"
 
 struct Upstream {
     std::string host; // a name or a dotted quad
@@ -28,7 +29,7 @@ struct ServiceOptions {
     StoreLimits limits;
     int checks_per_second = 5000;
     std::chrono::seconds upstream_interval{300};
-    std::chrono::milliseconds http_timeout{10000}; // to read a whole request, and to write an answer
+    WebLimits web;
 };
 
 extern const char USAGE[];

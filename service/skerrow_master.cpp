@@ -30,8 +30,11 @@ SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSi
       checker_(io, &store_, options_.checks_per_second), master_port_(io, &store_, [this] { checker_.Wake(); }),
       upstreams_(io, options_.upstreams, options_.upstream_interval, &store_, &checker_, log_),
       web_(
-          io, [this](bool is_get, std::string_view target) { return AnswerRequest(is_get, target, store_, mods_); },
-          options_.http_timeout, log_),
+          io,
+          [this](bool is_get, std::string_view target) {
+              return AnswerRequest(is_get, target, store_, mods_, &filters_);
+          },
+          options_.web, log_),
       sweep_timer_(io), save_timer_(io), summary_timer_(io) {}
 
 bool SkerrowMaster::Start(std::string* error) {

@@ -42,6 +42,7 @@ private:
     ServiceOptions options_;
     LogSink log_;
     std::vector<ModPair> mods_;
+    FiltersText filters_;
     ServerStore store_;
     Checker checker_;
     MasterPort master_port_;

@@ -31,15 +31,32 @@ bool ParseListTarget(std::string_view target, std::string* mod) {
     return has_raw;
 }
 
+namespace {
+
+constexpr std::chrono::seconds FILTERS_REBUILD_PERIOD(1);
+
+} // namespace
+
+const std::string& FiltersText::Get(const ServerStore& store, const std::vector<ModPair>& mods, Clock::time_point now) {
+    bool changed = !valid_ || store.list_version() != list_version_;
+    if (changed && (!valid_ || now - built_ >= FILTERS_REBUILD_PERIOD)) {
+        text_ = BuildModText(mods, store.ListedGameNames());
+        list_version_ = store.list_version();
+        built_ = now;
+        valid_ = true;
+    }
+    return text_;
+}
+
 WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore& store,
-                        const std::vector<ModPair>& mods) {
+                        const std::vector<ModPair>& mods, FiltersText* filters) {
     WebAnswer answer;
     std::string mod;
     if (!is_get) {
         answer.body = "not found\n";
     } else if (target == "/filters") {
         answer.status = 200;
-        answer.body = BuildModText(mods, store.ListedGameNames());
+        answer.body = filters->Get(store, mods, Clock::now());
     } else if (ParseListTarget(target, &mod)) {
         answer.status = 200;
         answer.content_type = "application/octet-stream";

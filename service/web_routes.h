@@ -22,5 +22,18 @@ struct WebAnswer {
 // directories unencoded; a missing mod is the empty one (every server).
 bool ParseListTarget(std::string_view target, std::string* mod);
 
+// The "/filters" text, built again only when the list has changed, and then at most once a second: a request for it
+// costs a copy, whatever the list holds and however often it is asked for.
+class FiltersText {
+public:
+    const std::string& Get(const ServerStore& store, const std::vector<ModPair>& mods, Clock::time_point now);
+
+private:
+    std::string text_;
+    uint64_t list_version_ = 0;
+    Clock::time_point built_{};
+    bool valid_ = false;
+};
+
 WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore& store,
-                        const std::vector<ModPair>& mods);
+                        const std::vector<ModPair>& mods, FiltersText* filters);

@@ -1,92 +1,178 @@
 #include "web_server.h"
 
-#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/flat_static_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 
-#include <optional>
 #include <unordered_map>
+
+#include "connection_slots.h"
+#include "rate_limiter.h"
+#include "request_head.h"
 
 namespace beast = boost::beast;
 namespace http = beast::http;
 
 namespace {
 
-constexpr size_t MAX_CONNECTIONS = 512;
-constexpr size_t MAX_CONNECTIONS_PER_ADDRESS = 32;
 constexpr unsigned MAX_REQUESTS_PER_CONNECTION = 100;
-constexpr uint32_t MAX_HEADER_BYTES = 8192;
+// Clients remembered by the request-rate limits; one whose bucket has filled again is forgotten.
+constexpr size_t MAX_RATE_SOURCES = 16384;
+// What a 429 asks the client to wait (its Retry-After).
+constexpr std::chrono::seconds RETRY_AFTER(1);
 // A failed accept (out of descriptors, say) is tried again after a pause instead of at once and forever.
 constexpr std::chrono::milliseconds ACCEPT_RETRY(100);
 
+class Session;
+
 } // namespace
 
-// Shared by the server and its sessions, which may outlive it by a moment while they close.
-struct ConnectionCounts {
-    WebServer::Answer answer;
-    std::chrono::milliseconds timeout;
-    size_t total = 0;
-    std::unordered_map<uint32_t, size_t> per_address;
+// Shared by the server and its sessions, which may outlive it by a moment while they close. The service's one
+// thread owns all of it.
+struct WebShared {
+    WebShared(WebServer::Answer answer_, const WebLimits& limits_)
+        : answer(std::move(answer_)), limits(limits_), slots(limits.slots),
+          address_rate(limits.per_address.burst, limits.per_address.per_second, MAX_RATE_SOURCES),
+          subnet_rate(limits.per_subnet.burst, limits.per_subnet.per_second, MAX_RATE_SOURCES) {}
 
-    bool Admit(uint32_t address) {
-        size_t& mine = per_address[address];
-        if (total >= MAX_CONNECTIONS || mine >= MAX_CONNECTIONS_PER_ADDRESS) {
-            if (mine == 0) {
-                per_address.erase(address);
+    bool AllowRequest(uint32_t address, Clock::time_point now) {
+        if (address_rate.Allow(address, now) && subnet_rate.Allow(address & 0xFFFFFF00u, now)) {
+            return true;
+        }
+        if (refused_until.size() >= MAX_RATE_SOURCES) {
+            for (auto it = refused_until.begin(); it != refused_until.end();) {
+                it = it->second <= now ? refused_until.erase(it) : std::next(it);
+            }
+        }
+        if (refused_until.size() < MAX_RATE_SOURCES) {
+            refused_until[address] = now + RETRY_AFTER;
+        }
+        return false;
+    }
+    // An address told to come back later has its connections closed at the door until then: a client that
+    // reconnects at once costs an accept, not a request.
+    bool Refused(uint32_t address, Clock::time_point now) {
+        auto it = refused_until.find(address);
+        if (it == refused_until.end() || it->second <= now) {
+            if (it != refused_until.end()) {
+                refused_until.erase(it);
             }
             return false;
         }
-        ++mine;
-        ++total;
         return true;
     }
+    void Evict(ConnectionSlots::Id id);
 
-    void Release(uint32_t address) {
-        --total;
-        auto it = per_address.find(address);
-        if (it != per_address.end() && --it->second == 0) {
-            per_address.erase(it);
-        }
-    }
+    WebServer::Answer answer;
+    WebLimits limits;
+    ConnectionSlots slots;
+    RateLimiter address_rate;
+    RateLimiter subnet_rate;
+    std::unordered_map<uint32_t, Clock::time_point> refused_until; // addresses answered 429, until Retry-After
+    // Each session by its slot, so one whose slot goes to a newcomer can be closed.
+    std::unordered_map<ConnectionSlots::Id, std::weak_ptr<Session>> sessions;
 };
 
 namespace {
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, uint32_t address, std::shared_ptr<ConnectionCounts> counts)
-        : stream_(std::move(socket)), address_(address), counts_(std::move(counts)) {}
-    ~Session() { counts_->Release(address_); }
-
-    void Read() {
-        parser_.emplace();
-        parser_->header_limit(MAX_HEADER_BYTES);
-        parser_->body_limit(0);
-        stream_.expires_after(counts_->timeout);
-        http::async_read(stream_, buffer_, *parser_,
-                         [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
+    Session(tcp::socket socket, uint32_t address, ConnectionSlots::Id slot, std::shared_ptr<WebShared> shared)
+        : stream_(std::move(socket)), address_(address), slot_(slot), shared_(std::move(shared)) {}
+    ~Session() {
+        shared_->slots.Release(slot_);
+        shared_->sessions.erase(slot_);
     }
 
+    void Start() {
+        shared_->sessions[slot_] = weak_from_this();
+        ReadRequest();
+    }
+
+    // Its slot went to a newcomer: closing the socket ends the read it waits in.
+    void Evict() { Close(); }
+
 private:
-    // Timeouts, a closed connection and anything that does not parse as a request all end the connection.
-    void OnRead(beast::error_code ec) {
+    void ReadRequest() {
+        head_.Start();
+        deadline_ = Clock::now() + shared_->limits.timeout;
+        stream_.expires_at(deadline_);
+        shared_->slots.SetWaiting(slot_, true);
+        Parse(); // bytes of a pipelined request may be here already
+    }
+
+    void Parse() {
+        auto data = buffer_.data();
+        size_t taken = 0;
+        HeadStatus status = head_.Put({static_cast<const char*>(data.data()), data.size()}, &taken);
+        buffer_.consume(taken);
+        switch (status) {
+        case HeadStatus::Incomplete:
+            stream_.async_read_some(
+                buffer_.prepare(buffer_.capacity() - buffer_.size()),
+                [self = shared_from_this()](beast::error_code ec, size_t bytes) { self->OnBytes(ec, bytes); });
+            break;
+        case HeadStatus::Complete:
+            Answer();
+            break;
+        case HeadStatus::TooLarge:
+            Refuse(431, "request header fields too large\n");
+            break;
+        case HeadStatus::HasBody:
+            Refuse(413, "no request takes a body\n");
+            break;
+        case HeadStatus::Malformed:
+            Refuse(400, "bad request\n");
+            break;
+        }
+    }
+
+    // Timeouts and a closed connection end it.
+    void OnBytes(beast::error_code ec, size_t bytes) {
         if (ec) {
             Close();
             return;
         }
-        const auto& request = parser_->get();
-        std::string_view target(request.target().data(), request.target().size());
-        WebAnswer answer = counts_->answer(request.method() == http::verb::get, target);
+        buffer_.commit(bytes);
+        // Bytes that keep arriving must not stretch the deadline: the stream's timer can lose the race to them.
+        if (Clock::now() >= deadline_) {
+            Close();
+            return;
+        }
+        Parse();
+    }
+
+    void Answer() {
+        shared_->slots.SetWaiting(slot_, false);
+        if (!shared_->AllowRequest(address_, Clock::now())) {
+            Refuse(429, "too many requests\n");
+            return;
+        }
+        WebAnswer answer = shared_->answer(head_.is_get(), head_.target());
+        bool keep_alive = head_.keep_alive() && ++served_ < MAX_REQUESTS_PER_CONNECTION;
+        Write(answer.status, answer.content_type, std::move(answer.body), keep_alive);
+    }
+
+    // Answers and ends the connection.
+    void Refuse(unsigned status, const char* text) {
+        shared_->slots.SetWaiting(slot_, false);
+        Write(status, "text/plain; charset=utf-8", text, false);
+    }
+
+    void Write(unsigned status, const char* content_type, std::string body, bool keep_alive) {
         response_ = {};
-        response_.version(request.version());
-        response_.result(answer.status);
+        response_.version(head_.version());
+        response_.result(status);
         response_.set(http::field::server, "skerrow-master");
-        response_.set(http::field::content_type, answer.content_type);
+        response_.set(http::field::content_type, content_type);
         response_.set(http::field::cache_control, "no-cache");
-        response_.body() = std::move(answer.body);
-        response_.keep_alive(request.keep_alive() && ++served_ < MAX_REQUESTS_PER_CONNECTION);
+        if (status == 429) {
+            response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
+        }
+        response_.body() = std::move(body);
+        response_.keep_alive(keep_alive);
         response_.prepare_payload();
-        stream_.expires_after(counts_->timeout);
+        stream_.expires_after(shared_->limits.timeout);
         http::async_write(stream_, response_,
                           [self = shared_from_this()](beast::error_code ec, size_t) { self->OnWrite(ec); });
     }
@@ -96,7 +182,7 @@ private:
             Close();
             return;
         }
-        Read();
+        ReadRequest();
     }
 
     void Close() {
@@ -106,20 +192,33 @@ private:
     }
 
     beast::tcp_stream stream_;
-    beast::flat_buffer buffer_{MAX_HEADER_BYTES * 2};
-    std::optional<http::request_parser<http::empty_body>> parser_;
+    // A fixed buffer of one head's size: a client cannot make a connection grow.
+    beast::flat_static_buffer<MAX_HEAD_BYTES> buffer_;
+    RequestHeadReader head_;
+    Clock::time_point deadline_{};
     http::response<http::string_body> response_;
     uint32_t address_;
-    std::shared_ptr<ConnectionCounts> counts_;
+    ConnectionSlots::Id slot_;
+    std::shared_ptr<WebShared> shared_;
     unsigned served_ = 0;
 };
 
 } // namespace
 
-WebServer::WebServer(asio::io_context& io, Answer answer, std::chrono::milliseconds timeout, LogSink log)
-    : acceptor_(io), retry_(io), counts_(std::make_shared<ConnectionCounts>()), log_(std::move(log)) {
-    counts_->answer = std::move(answer);
-    counts_->timeout = timeout;
+void WebShared::Evict(ConnectionSlots::Id id) {
+    auto it = sessions.find(id);
+    if (it == sessions.end()) {
+        return;
+    }
+    std::shared_ptr<Session> session = it->second.lock();
+    sessions.erase(it);
+    if (session) {
+        session->Evict();
+    }
+}
+
+WebServer::WebServer(asio::io_context& io, Answer answer, const WebLimits& limits, LogSink log)
+    : acceptor_(io), retry_(io), shared_(std::make_shared<WebShared>(std::move(answer), limits)), log_(std::move(log)) {
 }
 
 WebServer::~WebServer() = default;
@@ -178,8 +277,12 @@ void WebServer::Accept() {
         beast::error_code peer_error;
         tcp::endpoint peer = socket.remote_endpoint(peer_error);
         uint32_t address = peer_error ? 0 : peer.address().to_v4().to_uint();
-        if (!peer_error && counts_->Admit(address)) {
-            std::make_shared<Session>(std::move(socket), address, counts_)->Read();
+        ConnectionSlots::Id evicted = 0;
+        ConnectionSlots::Id slot =
+            peer_error || shared_->Refused(address, Clock::now()) ? 0 : shared_->slots.Admit(address, &evicted);
+        shared_->Evict(evicted);
+        if (slot != 0) {
+            std::make_shared<Session>(std::move(socket), address, slot, shared_)->Start();
         }
         Accept();
     });

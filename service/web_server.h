@@ -1,6 +1,7 @@
-// The web list's HTTP side, on Boost.Beast over the service's one io_context. Every connection has a deadline for
-// reading a whole request and another for writing the answer; the number of connections is capped, in total and
-// per client address, so slow or garbage clients neither hold the service nor exhaust its descriptors.
+// The web list's HTTP side, on Boost.Beast over the service's one io_context. A connection has a deadline for
+// reading a whole request, however its bytes trickle in, and another for writing the answer; a request's head has a
+// hard cap on its size. Connection slots are shared out by address and /24 (connection_slots.h), and requests are
+// rate-limited by address and by /24, so slow, garbage or greedy clients neither hold the service nor starve others.
 #pragma once
 
 #include <boost/asio/ip/tcp.hpp>
@@ -14,18 +15,19 @@
 
 #include "log.h"
 #include "server_address.h"
+#include "web_limits.h"
 #include "web_routes.h"
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
-struct ConnectionCounts;
+struct WebShared;
 
 class WebServer {
 public:
     using Answer = std::function<WebAnswer(bool is_get, std::string_view target)>;
 
-    WebServer(asio::io_context& io, Answer answer, std::chrono::milliseconds timeout, LogSink log);
+    WebServer(asio::io_context& io, Answer answer, const WebLimits& limits, LogSink log);
     ~WebServer();
 
     bool Open(const ServerAddress& local, std::string* error);
@@ -37,7 +39,7 @@ private:
 
     tcp::acceptor acceptor_;
     asio::steady_timer retry_;
-    std::shared_ptr<ConnectionCounts> counts_;
+    std::shared_ptr<WebShared> shared_;
     LogSink log_;
     std::chrono::steady_clock::time_point last_error_logged_{};
 };

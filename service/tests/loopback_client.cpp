@@ -12,25 +12,45 @@ sockaddr_in ToSockaddr(const ServerAddress& address) {
     return out;
 }
 
-HttpReply HttpGet(const ServerAddress& server, const std::string& target) {
+int ConnectFrom(const ServerAddress& server, uint32_t source) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local = ToSockaddr({source, 0});
     sockaddr_in address = ToSockaddr(server);
-    std::string request = "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n";
+    if (fd >= 0 && (source == 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) &&
+        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        return fd;
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return -1;
+}
+
+HttpReply HttpExchange(const ServerAddress& server, const std::string& request, uint32_t source) {
+    int fd = ConnectFrom(server, source);
     std::string response;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+    if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        timeval wait{10, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
         char buffer[65536];
         ssize_t count = 0;
         while ((count = recv(fd, buffer, sizeof buffer, 0)) > 0) {
             response.append(buffer, static_cast<size_t>(count));
         }
     }
-    close(fd);
+    if (fd >= 0) {
+        close(fd);
+    }
     HttpReply reply;
     size_t end = response.find("\r\n\r\n");
-    if (response.compare(0, 9, "HTTP/1.1 ") == 0 && end != std::string::npos) {
+    if ((response.compare(0, 9, "HTTP/1.1 ") == 0 || response.compare(0, 9, "HTTP/1.0 ") == 0) &&
+        end != std::string::npos) {
         reply.status = std::stoi(response.substr(9, 3));
         reply.body = response.substr(end + 4);
     }
     return reply;
+}
+
+HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source) {
+    return HttpExchange(server, "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n", source);
 }

@@ -3,6 +3,7 @@
 
 #include <netinet/in.h>
 
+#include <cstdint>
 #include <string>
 
 #include "server_address.h"
@@ -14,5 +15,12 @@ struct HttpReply {
     std::string body;
 };
 
+// A TCP connection to the server from the source address (0: any loopback address the system picks), or -1. Any
+// 127.x.y.z is this machine, so tests and benchmarks play many clients from one process.
+int ConnectFrom(const ServerAddress& server, uint32_t source);
+
+// Sends the bytes on a connection of its own and reads the answer until the server closes it (10 s at most).
+HttpReply HttpExchange(const ServerAddress& server, const std::string& request, uint32_t source = 0);
+
 // One GET on a connection of its own (Connection: close), read to the end.
-HttpReply HttpGet(const ServerAddress& server, const std::string& target);
+HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source = 0);

@@ -1,8 +1,9 @@
 // What the service reads from outside: master datagrams, upstream lists, state files, request targets, mod filter
-// texts and its command line.
+// texts and its command line; and the small tables that ration it: rate limits and connection slots.
 #include <gtest/gtest.h>
 
 #include "check_reply.h"
+#include "connection_slots.h"
 #include "master_datagram.h"
 #include "mod_list.h"
 #include "options.h"
@@ -237,6 +238,49 @@ TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTable) {
     EXPECT_FALSE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
     EXPECT_FALSE(limiter.Allow(3, now)) << "the table of two sources is full of busy ones";
     EXPECT_TRUE(limiter.Allow(3, now + std::chrono::seconds(5))) << "refilled buckets make room";
+}
+
+TEST(ConnectionSlots, CapsPerAddressAndNetworkThenTheOldestWaitingOfTheBusiestNetworkGivesWay) {
+    ConnectionSlots slots({6, 2, 3});
+    ConnectionSlots::Id evicted = 0;
+    const uint32_t A1 = 0x0A000001, A2 = 0x0A000002, B1 = 0x0A000101, C1 = 0x0A000201, D1 = 0x0A000301;
+    ConnectionSlots::Id a[3] = {slots.Admit(A1, &evicted), slots.Admit(A1, &evicted), slots.Admit(A2, &evicted)};
+    EXPECT_NE(a[0] * a[1] * a[2], 0u);
+    EXPECT_EQ(slots.Admit(A1, &evicted), 0u) << "two an address";
+    EXPECT_EQ(slots.Admit(A2, &evicted), 0u) << "three a /24";
+    ConnectionSlots::Id b = slots.Admit(B1, &evicted);
+    ConnectionSlots::Id c[2] = {slots.Admit(C1, &evicted), slots.Admit(C1, &evicted)};
+    EXPECT_EQ(slots.held(), 6u);
+    EXPECT_EQ(evicted, 0u);
+
+    // Full. 10.0.0/24 holds the most; its oldest connection is busy answering, so the next one gives way.
+    slots.SetWaiting(a[0], false);
+    ConnectionSlots::Id d[2] = {slots.Admit(D1, &evicted), 0};
+    EXPECT_NE(d[0], 0u);
+    EXPECT_EQ(evicted, a[1]);
+    // Now 10.0.0/24 and 10.0.2/24 hold two each: the oldest waiting one of either goes, not the lone one of 10.0.1/24.
+    d[1] = slots.Admit(D1, &evicted);
+    EXPECT_NE(d[1], 0u);
+    EXPECT_EQ(evicted, a[2]);
+    EXPECT_EQ(slots.Admit(C1 + 1, &evicted), 0u) << "a newcomer whose /24 holds as many takes nothing";
+    EXPECT_EQ(evicted, 0u);
+    // With every connection of the /24s that hold two busy, the waiting one of a /24 that holds one goes; once
+    // none waits, nothing is taken.
+    slots.SetWaiting(a[0], true);
+    for (ConnectionSlots::Id busy : {b, c[0], c[1], d[0], d[1]}) {
+        slots.SetWaiting(busy, false);
+    }
+    ConnectionSlots::Id e = slots.Admit(0x0A000401, &evicted);
+    EXPECT_NE(e, 0u);
+    EXPECT_EQ(evicted, a[0]);
+    slots.SetWaiting(e, false);
+    EXPECT_EQ(slots.Admit(0x0A000501, &evicted), 0u);
+    EXPECT_EQ(evicted, 0u);
+    slots.Release(a[1]); // given away already: nothing happens
+    EXPECT_EQ(slots.held(), 6u);
+    slots.Release(c[0]);
+    EXPECT_NE(slots.Admit(C1, &evicted), 0u) << "a slot given back is free again";
+    EXPECT_EQ(evicted, 0u);
 }
 
 } // namespace

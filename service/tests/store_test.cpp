@@ -1,6 +1,8 @@
 // The server store on a clock of its own: what lists a server, what keeps it listed, what drops it.
 #include "server_store.h"
 
+#include "web_routes.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,6 +142,13 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
     store_.AppendList("", 2, &cut);
     EXPECT_EQ(cut.size(), 12u);
     EXPECT_EQ(store_.ListedGameNames(), (std::vector<std::string>{"CTF", "action"}));
+
+    // The filters answer is built again once the list has changed, at most once a second.
+    FiltersText filters;
+    EXPECT_EQ(filters.Get(store_, {}, now_), "CTF\nCTF\naction\naction\n");
+    ListServer({0x0A000004, 4}, "lithium");
+    EXPECT_EQ(filters.Get(store_, {}, now_ + milliseconds(999)), "CTF\nCTF\naction\naction\n");
+    EXPECT_EQ(filters.Get(store_, {}, now_ + seconds(1)), "CTF\nCTF\naction\naction\nlithium\nlithium\n");
 }
 
 TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
