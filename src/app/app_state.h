@@ -33,6 +33,9 @@ struct AppState {
     int32_t shownServers; // rows in the server list
     int32_t shownPlayers; // players of the listed servers
     int32_t listDirty;    // a server was listed since the list was last repainted
+    bool listRedrawHeld;  // the server list's redrawing is off while rows are listed
+    bool listRepaintTimerSet;
+    DWORD listLastRepaint;
     int32_t showFull;     // the Full and Empty boxes, as the list was last filtered
     int32_t showEmpty;
     int32_t sortColumn;        // server list sort column, SORT_REVERSED bit = reversed

@@ -10,6 +10,7 @@
 #include "net/datagram_socket.h"
 #include "net/in_flight.h"
 #include "net/query_pacing.h"
+#include "net/run_state.h"
 #include "net/run_texts.h"
 #include "net/server_table.h"
 
@@ -55,56 +56,7 @@ struct PacingClock {
     }
 };
 
-enum class WaitEnd { AllAnswered, Abort, Other };
-enum class QueryOutcome { Sent, Skipped, Aborted };
-
 } // namespace
-
-// Everything a run's threads share. The controller thread builds the table and the socket before the receiver
-// starts; after that:
-//   - `tableMutex` guards each record's answered, queryTime and attempts, the in-flight window, `unanswered` and
-//     `allAnswered`; the receiver fills the rest of a record only after it has marked it answered under the lock,
-//     and hands it to the channel when done, after which no thread of the run writes it again;
-//   - `progress` wakes the sender when the window has room, every server has answered, or the run is aborted: set
-//     after the change, so a sender that tested under the lock before it and waits after it returns at once;
-//   - `aborted` and `finished` are atomics, read anywhere.
-struct RunState {
-    RunState(RunSnapshot snapshotIn, ListFetcher fetchIn, std::function<void()> wake)
-        : snapshot(std::move(snapshotIn)), fetch(std::move(fetchIn)), channel(std::move(wake)) {}
-
-    void Main();
-    void Abort();
-
-    const RunSnapshot snapshot;
-    const ListFetcher fetch;
-    RunChannel channel;
-    std::atomic<bool> aborted{false};
-    std::atomic<bool> finished{false};
-    std::mutex finishMutex;
-    std::condition_variable finishedSignal;
-
-    // Set before the receiver starts, read-only for it.
-    std::shared_ptr<ServerTable> table;
-    std::unique_ptr<DatagramSocket> socket;
-
-    std::mutex tableMutex;
-    const std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
-    InFlightWindow inFlight;
-    int32_t unanswered = 0;
-    bool allAnswered = false;
-
-private:
-    void QueryServers();
-    void RunPasses();
-    bool RunPass(uint32_t pacingMs);
-    QueryOutcome QueryIfUnanswered(int32_t index, bool unpaced);
-    WaitEnd WaitForAnswersOrAbort(uint32_t timeoutMs);
-    void Receive();
-    void Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
-                uint32_t addr, uint16_t port, uint32_t arrival, bool fresh);
-    int32_t CountUnansweredNow();
-    void Finish();
-};
 
 void RunState::Abort() {
     aborted = true;

@@ -61,24 +61,21 @@ bool InsertServerItem(int position, int32_t index) {
 
 // Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
 // bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and
-// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once at the run's end. The
-// user interface thread owns all of this, listDirty included.
+// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once at the run's end. What
+// it keeps for that (listDirty, listRedrawHeld, listRepaintTimerSet, listLastRepaint) is in AppState.
 constexpr DWORD LIST_REPAINT_MS = 250;
 constexpr UINT_PTR LIST_REPAINT_TIMER_ID = 0x534C;
-bool redrawHeld = false;
-bool repaintTimerSet = false;
-DWORD lastRepaint = 0;
 
 void HoldListRedraw() {
-    if (!redrawHeld) {
+    if (!app.listRedrawHeld) {
         SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
-        redrawHeld = true;
+        app.listRedrawHeld = true;
     }
 }
 
 void LetListRedraw() {
-    if (redrawHeld) {
-        redrawHeld = false;
+    if (app.listRedrawHeld) {
+        app.listRedrawHeld = false;
         SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
     }
 }
@@ -226,7 +223,7 @@ void RefilterServerList() {
         }
     }
     SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
-    redrawHeld = false;
+    app.listRedrawHeld = false;
     app.listDirty = 0;
     // Nothing is selected after the rebuild, so the player list shows no one.
     FillPlayerList();
@@ -286,9 +283,9 @@ void ListDeliveredReplies(const std::vector<int32_t>& indices) {
 }
 
 void RepaintServerList() {
-    if (repaintTimerSet) {
+    if (app.listRepaintTimerSet) {
         KillTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID);
-        repaintTimerSet = false;
+        app.listRepaintTimerSet = false;
     }
     // Without a list, InvalidateRect would repaint every window on the desktop.
     if (!app.hServerList) {
@@ -299,22 +296,22 @@ void RepaintServerList() {
         InvalidateRect(app.hServerList, nullptr, FALSE);
         app.listDirty = 0;
     }
-    lastRepaint = GetTickCount();
+    app.listLastRepaint = GetTickCount();
 }
 
 void RepaintServerListWhenDue() {
-    DWORD since = GetTickCount() - lastRepaint;
+    DWORD since = GetTickCount() - app.listLastRepaint;
     if (since >= LIST_REPAINT_MS) {
         RepaintServerList();
-    } else if (!repaintTimerSet && app.hMainDlg) {
-        repaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
+    } else if (!app.listRepaintTimerSet && app.hMainDlg) {
+        app.listRepaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
     }
 }
 
 void EmptyServerLists() {
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
-        lastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
+        app.listLastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
     }
     if (app.hPlayerList) {
         SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
