@@ -259,7 +259,8 @@ void RunState::QueryServers() {
 }
 
 void RunState::Main() {
-    channel.PushStatus(FetchingText(snapshot.masterHost));
+    // The run's first line is shown at once: the answer to the click, never dropped for the lines after it.
+    channel.PushStatus(FetchingText(snapshot.masterHost), true);
     std::vector<unsigned char> body;
     if (!fetch || !fetch(snapshot, body)) {
         channel.PushStatus(DownloadFailedText(snapshot.masterHost));
