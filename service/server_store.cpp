@@ -98,9 +98,23 @@ void ServerStore::StartRound(uint64_t key, Server* server, Clock::time_point now
 }
 
 void ServerStore::Enqueue(uint64_t key, Server* server) {
-    if (!server->queued) {
-        server->queued = true;
-        due_[server->admission == 0 ? KNOWN : server->tries == 0 ? NEW : RETRY].push_back(key);
+    if (server->queued) {
+        return;
+    }
+    server->queued = true;
+    Priority priority = server->admission == 0 ? KNOWN : server->tries == 0 ? NEW : RETRY;
+    due_[priority].push_back(key);
+    // First checks are sent newest first (below), so those left at the front when more arrive than the pace sends
+    // would never go: beyond what the table can hold, the oldest is given up.
+    if (priority == NEW && due_[NEW].size() > limits_.max_candidates) {
+        auto oldest = servers_.find(due_[NEW].front());
+        due_[NEW].pop_front();
+        // Never the server being queued (its key may sit at the front from an earlier life).
+        if (oldest != servers_.end() && oldest->first != key && oldest->second.queued &&
+            oldest->second.admission != 0) {
+            ++counts_.evicted;
+            Remove(oldest, "");
+        }
     }
 }
 
@@ -189,8 +203,10 @@ std::optional<ServerAddress> ServerStore::NextCheck(Clock::time_point now) {
             ++due;
             continue;
         }
-        uint64_t key = due->front();
-        due->pop_front();
+        // Newest first among first checks: when heartbeats come faster than the pace, a real server's is still
+        // checked while it is fresh, instead of after a backlog of forged ones that are pushed out before their turn.
+        uint64_t key = due == &due_[NEW] ? due->back() : due->front();
+        due == &due_[NEW] ? due->pop_back() : due->pop_front();
         auto it = servers_.find(key);
         if (it == servers_.end() || !it->second.queued) {
             continue;

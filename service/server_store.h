@@ -7,9 +7,10 @@
 // send and hands it the replies, and a sweep every fraction of a second retries, re-checks and expires.
 //
 // Heartbeats can come from forged addresses faster than they can be checked. So the checks of servers that have
-// answered before go first, then the first check of each new candidate, and retries of unanswered candidates only
-// with what the pace leaves; and full tables make room by forgetting the candidate that has waited longest, never by
-// refusing the newcomer. A real server's one heartbeat is then checked at once, whatever the flood.
+// answered before go first, then the first check of each new candidate (newest first), and retries of unanswered
+// candidates only with what the pace leaves; and full tables make room by forgetting the candidate that has waited
+// longest, never by refusing the newcomer. A real server's one heartbeat is then checked at once while the flood is
+// slower than the pace, and has a fair share of the checks when it is faster.
 #pragma once
 
 #include <chrono>

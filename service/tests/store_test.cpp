@@ -175,14 +175,16 @@ TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
     }
 }
 
-TEST_F(StoreTest, ChecksOfKnownServersGoFirstThenNewCandidatesThenRetries) {
-    const ServerAddress known{0x0A000001, 1}, retried{0x0A000002, 2}, fresh{0x0A000003, 3};
+TEST_F(StoreTest, ChecksOfKnownServersGoFirstThenNewCandidatesNewestFirstThenRetries) {
+    const ServerAddress known{0x0A000001, 1}, retried{0x0A000002, 2}, fresh{0x0A000003, 3}, fresher{0x0A000004, 4};
     ListServer(known, "ctf");
     store_.Offer(retried, now_);
     ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
     Pass(seconds(10)); // the known server's round is due, the candidate's retry too
     store_.Offer(fresh, now_);
+    store_.Offer(fresher, now_);
     EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(known));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresher));
     EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresh));
     EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
     EXPECT_FALSE(store_.HasChecksDue());
