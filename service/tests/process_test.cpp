@@ -105,13 +105,16 @@ TEST(Process, RefusesToStartOnBadOptionsOrFiles) {
     EXPECT_EQ(mods.Wait(), 1);
     std::remove(odd.c_str());
 
-    // A state path that is no regular file: refused before anything is bound, never waited on.
+    // A state or mods path that is no regular file: refused before anything is bound, never waited on.
     std::string fifo = testing::TempDir() + "skerrow-master-state-fifo";
     std::remove(fifo.c_str());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     Program state({"--http", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--state", fifo});
     EXPECT_EQ(state.NextLine(), "cannot start: state " + fifo + ": not a regular file\n");
     EXPECT_EQ(state.Wait(), 1);
+    Program mods_fifo({"--http", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--mods", fifo});
+    EXPECT_EQ(mods_fifo.NextLine(), "cannot start: " + fifo + ": not a regular file\n");
+    EXPECT_EQ(mods_fifo.Wait(), 1);
     std::remove(fifo.c_str());
 }
 
