@@ -2,6 +2,9 @@
 // over HTTP as the browser asks and over UDP as qstat and game servers speak.
 #include "service_harness.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -289,7 +292,7 @@ TEST(Service, AnHttpRequestThatNeverEndsIsCutOffWhileOthersAreServed) {
     close(slow);
 }
 
-TEST(Service, KeepsItsListAcrossARestartAndIgnoresABrokenStateFile) {
+TEST(Service, KeepsItsListAcrossARestartAndSkipsOnlyWhatIsDamaged) {
     std::string state = testing::TempDir() + "skerrow-master-state.txt";
     std::remove(state.c_str());
     ServiceOptions options = TestOptions();
@@ -344,7 +347,18 @@ TEST(Service, KeepsItsListAcrossARestartAndIgnoresABrokenStateFile) {
                   "");
     }
     EXPECT_EQ(ReadFile(state), text);
+
+    // A save that cannot replace the file names the file, not the .tmp it wrote.
     std::remove(state.c_str());
+    {
+        RunningService fifth(options);
+        ASSERT_TRUE(fifth.started()) << fifth.error();
+        ASSERT_EQ(mkdir(state.c_str(), 0700), 0);
+        fifth.Stop();
+        EXPECT_NE(fifth.AwaitLog("state not saved (at exit): " + state + ": Is a directory"), "");
+    }
+    EXPECT_EQ(rmdir(state.c_str()), 0);
+    EXPECT_EQ(ReadFile(state + ".tmp"), "") << "no .tmp left behind";
 }
 
 TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
