@@ -16,8 +16,8 @@ constexpr double QUERY_PER_SECOND = 3.0 / 60;
 constexpr double ALL_QUERIES_BURST = 20;
 constexpr double ALL_QUERIES_PER_SECOND = 10;
 // The bytes of `servers` replies that go to one /24, whatever its addresses: at most 196,608 + 60 * 10,000 bytes in
-// any minute. Its table only grows by a reply that all sources' limit let through, so a /24 is pushed out of it
-// only long after its bucket has filled up again.
+// any minute. Its table only grows by a reply that all sources' limit let through (at most 620 a minute), so it is
+// never full of /24s whose buckets have not filled up again: none is pushed out while it still counts.
 constexpr double SUBNET_REPLY_BURST = 196608;
 constexpr double SUBNET_REPLY_PER_SECOND = 10000;
 constexpr size_t MAX_SUBNETS = 4096;

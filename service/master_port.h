@@ -1,8 +1,8 @@
 // The master port (--udp): heartbeats, shutdowns and pings from game servers, list queries from clients. Every
 // source address has its own rate limits: the `servers` reply to a 7-byte query can be 65 KB, so a source gets a
 // few a minute, one /24 a bounded number of bytes a minute and all sources together a few a second; heartbeats,
-// shutdowns and pings share a looser one. Source addresses can be forged: the tables of sources push out the least
-// recently heard when full instead of refusing newcomers.
+// shutdowns and pings share a looser one. Source addresses can be forged: a full table of sources makes room for a
+// newcomer instead of refusing it.
 #pragma once
 
 #include <cstdint>

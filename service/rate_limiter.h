@@ -1,13 +1,13 @@
 // Token buckets per source (an address, or a /24): each source may spend `burst` at once and earns `per_second`
-// back. The table of sources is bounded: when it is full, the source heard from least recently makes room for a new
-// one, so a flood of spoofed sources can never lock real ones out (a source pushed out starts again with a full
-// bucket, which any new spoofed address has anyway).
+// back. The table of sources is bounded: buckets that have filled up again are forgotten (a fresh one is the same),
+// and while the table is still full of busy sources a new source pushes one of them out instead of being refused,
+// so a flood of forged sources never locks real ones out. A source pushed out starts again with a full bucket, which
+// any new forged address has anyway.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <unordered_map>
 
 class RateLimiter {
@@ -25,17 +25,16 @@ public:
 
 private:
     struct Bucket {
-        uint32_t source;
         double tokens;
         Clock::time_point updated;
     };
-    using Recency = std::list<Bucket>; // least recently used first
 
     double Refilled(const Bucket& bucket, Clock::time_point now) const;
+    void ForgetFullBuckets(Clock::time_point now);
 
     double burst_;
     double per_second_;
     size_t max_sources_;
-    Recency recency_;
-    std::unordered_map<uint32_t, Recency::iterator> buckets_;
+    std::unordered_map<uint32_t, Bucket> buckets_;
+    Clock::time_point last_prune_{};
 };

@@ -35,7 +35,7 @@ ServerStore::Server& ServerStore::Insert(const ServerAddress& address) {
 ServerStore::Server& ServerStore::InsertCandidate(const ServerAddress& address) {
     // Entries of candidates that have gone or answered are dropped once they outnumber the live ones.
     if (arrivals_.size() > 2 * candidates() + 64) {
-        std::deque<std::pair<uint64_t, uint64_t>> live;
+        std::deque<std::pair<uint64_t, uint32_t>> live;
         for (const auto& [key, admission] : arrivals_) {
             auto it = servers_.find(key);
             if (it != servers_.end() && it->second.admission == admission) {
@@ -46,6 +46,7 @@ ServerStore::Server& ServerStore::InsertCandidate(const ServerAddress& address) 
     }
     Server& server = Insert(address);
     server.admission = next_admission_++;
+    next_admission_ += next_admission_ == 0 ? 1 : 0;
     arrivals_.emplace_back(AddressKey(address), server.admission);
     return server;
 }

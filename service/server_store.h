@@ -108,7 +108,7 @@ private:
         Clock::time_point round_started{};
         Clock::time_point sent{};
         Clock::time_point next_round{};
-        uint64_t admission = 0; // while an unverified candidate: its place in arrivals_; 0 once it has answered
+        uint32_t admission = 0; // while an unverified candidate: its place in arrivals_; 0 once it has answered
         int tries = 0;
         bool listed = false;
         bool restore_check = false; // restored, its first round not ended yet
@@ -140,8 +140,8 @@ private:
     std::unordered_map<uint32_t, uint32_t> per_address_;
     std::deque<uint64_t> due_[PRIORITIES]; // keys waiting for their check to be sent; stale keys are skipped
     // Unverified candidates by arrival: (key, admission); entries whose server has gone or answered are skipped.
-    std::deque<std::pair<uint64_t, uint64_t>> arrivals_;
-    uint64_t next_admission_ = 1;
+    std::deque<std::pair<uint64_t, uint32_t>> arrivals_;
+    uint32_t next_admission_ = 1; // never 0, which means verified
     size_t restore_pending_ = 0;
     size_t listed_ = 0;
     uint64_t list_version_ = 0;

@@ -254,8 +254,10 @@ TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTableThatNeverLocksOutANewco
     EXPECT_TRUE(limiter.Allow(2, now)) << "sources do not share";
     EXPECT_TRUE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
     EXPECT_FALSE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
-    EXPECT_TRUE(limiter.Allow(3, now)) << "a full table pushes out the source heard from least recently (2)";
-    EXPECT_FALSE(limiter.Allow(1, now + std::chrono::milliseconds(500))) << "the busy source keeps its empty bucket";
+    EXPECT_TRUE(limiter.Allow(3, now)) << "the table of two busy sources makes room for a third";
+    EXPECT_EQ(limiter.sources(), 2u);
+    EXPECT_TRUE(limiter.Allow(4, now + std::chrono::seconds(5)));
+    EXPECT_EQ(limiter.sources(), 1u) << "refilled buckets are forgotten";
 
     // A burst of forged sources, each once, far more than the table holds: a new source still gets its turn.
     RateLimiter queries(3, 3.0 / 60, 1000);
