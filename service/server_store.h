@@ -109,13 +109,17 @@ private:
         Clock::time_point sent{};
         Clock::time_point next_round{};
         uint32_t admission = 0; // while an unverified candidate: its place in arrivals_; 0 once it has answered
-        int tries = 0;
-        bool listed = false;
-        bool restore_check = false; // restored, its first round not ended yet
-        bool in_round = false;      // queued or awaiting
-        bool queued = false;
-        bool awaiting = false;
+        uint8_t tries = 0;
+        // Bits, so a server fits 72 bytes: every list request walks them all.
+        bool listed : 1;
+        bool restore_check : 1; // restored, its first round not ended yet
+        bool in_round : 1;      // queued or awaiting
+        bool queued : 1;
+        bool awaiting : 1;
+
+        Server() : listed(false), restore_check(false), in_round(false), queued(false), awaiting(false) {}
     };
+    static_assert(sizeof(Server) <= 72, "a server's record stays small");
     using Table = std::unordered_map<uint64_t, Server>;
     // Which queue a due check waits in, first served first.
     enum Priority { KNOWN, NEW, RETRY, PRIORITIES };
