@@ -16,6 +16,12 @@
 //       the master port as often: their latency, and what the hammering address got
 // Each prints one line of key=value pairs. Well-behaved requests come each from an address of its own in
 // 127.64.0.0/10, as many browsers ask, so the service's per-address limits are not what they measure.
+//   service_bench spoofed --http A:P --udp A:P --rate N
+//       a heartbeat flood from N new (spoofed) addresses a second; meanwhile 8 real servers heartbeat once each, a
+//       second apart: how long each takes to be listed
+//   service_bench query-burst --udp A:P --count N
+//       N queries sent once from N distinct (spoofed) addresses; then how long until a new address is answered
+// Each prints one line of key=value pairs. Spoofed sources are loopback addresses 127.x.y.z set per datagram.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <poll.h>
@@ -192,6 +198,26 @@ public:
         for (int fd : fds_) {
             sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
         }
+    }
+    // One datagram from the source at `index`; *address gets the source's address.
+    void SendOne(size_t index, const ServerAddress& to, const std::string& datagram, ServerAddress* address) const {
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        getsockname(fds_[index], reinterpret_cast<sockaddr*>(&local), &size);
+        *address = {ntohl(local.sin_addr.s_addr), ntohs(local.sin_port)};
+        sockaddr_in remote = ToSockaddr(to);
+        sendto(fds_[index], datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
+    }
+    // How many datagrams arrive on the first socket within the wait (read and discarded).
+    size_t Received(std::chrono::milliseconds wait) const {
+        pollfd ready{fds_[0], POLLIN, 0};
+        size_t count = 0;
+        std::vector<char> buffer(65536);
+        while (poll(&ready, 1, count ? 0 : static_cast<int>(wait.count())) == 1 &&
+               recv(fds_[0], buffer.data(), buffer.size(), 0) >= 0) {
+            ++count;
+        }
+        return count;
     }
     // Answers every status query waiting on any socket; returns how many.
     size_t AnswerChecks() const {
@@ -429,6 +455,127 @@ int Filters(const ServerAddress& http, const ServerAddress& udp, double seconds)
     return 0;
 }
 
+// Sends datagrams that carry any loopback source address it is given: one socket, the source set per datagram.
+class Spoofer {
+public:
+    Spoofer() {
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in local = ToSockaddr({0x7F000001, 0});
+        bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
+    ~Spoofer() { close(fd_); }
+    bool Send(uint32_t source, const ServerAddress& to, const std::string& datagram) const {
+        return SendFrom(fd_, source, to, datagram);
+    }
+
+private:
+    int fd_ = -1;
+};
+
+bool IsListed(const ServerAddress& http, const ServerAddress& server) {
+    HttpReply reply = HttpGet(http, "/?mod=&raw=2");
+    std::string entry;
+    AppendServerEntry(&entry, server);
+    for (size_t offset = 0; offset + SERVER_ENTRY_BYTES <= reply.body.size(); offset += SERVER_ENTRY_BYTES) {
+        if (reply.body.compare(offset, SERVER_ENTRY_BYTES, entry) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A flood of first heartbeats from ever new addresses (127.16.0.1 upwards), at `rate` a second, while real servers
+// on 127.5.0.x heartbeat once each and answer their checks.
+int Spoofed(const ServerAddress& http, const ServerAddress& udp, int rate) {
+    constexpr int REAL_SERVERS = 8;
+    const auto WARM_UP = std::chrono::seconds(4);
+    const auto GIVE_UP = std::chrono::seconds(15);
+    Spoofer spoofer;
+    Sources real(0x7F050001, REAL_SERVERS, true);
+    std::vector<ServerAddress> addresses;
+    for (int i = 0; i < REAL_SERVERS; ++i) {
+        addresses.push_back({0x7F050001 + static_cast<uint32_t>(i), 0});
+    }
+    std::vector<Clock::time_point> beat(REAL_SERVERS), listed(REAL_SERVERS);
+    auto start = Clock::now();
+    auto last_poll = start;
+    uint64_t sent = 0, refused_by_kernel = 0;
+    int heartbeats = 0, done = 0;
+    while (done < REAL_SERVERS && Clock::now() - start < WARM_UP + REAL_SERVERS * std::chrono::seconds(1) + GIVE_UP) {
+        auto now = Clock::now();
+        auto due = static_cast<uint64_t>(Seconds(now - start) * rate);
+        for (; sent < due; ++sent) {
+            refused_by_kernel += spoofer.Send(0x7F100001 + static_cast<uint32_t>(sent), udp, HEARTBEAT) ? 0 : 1;
+        }
+        if (heartbeats < REAL_SERVERS && now - start >= WARM_UP + heartbeats * std::chrono::seconds(1)) {
+            real.SendOne(static_cast<size_t>(heartbeats), udp, HEARTBEAT, &addresses[heartbeats]);
+            beat[heartbeats++] = now;
+        }
+        real.AnswerChecks();
+        if (now - last_poll >= std::chrono::milliseconds(20)) {
+            last_poll = now;
+            for (int i = 0; i < heartbeats; ++i) {
+                if (listed[i] == Clock::time_point() && IsListed(http, addresses[i])) {
+                    listed[i] = Clock::now();
+                    ++done;
+                }
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    double flood_seconds = Seconds(Clock::now() - start);
+    std::vector<double> times;
+    for (int i = 0; i < heartbeats; ++i) {
+        times.push_back(listed[i] == Clock::time_point() ? -1.0 : Seconds(listed[i] - beat[i]));
+    }
+    std::sort(times.begin(), times.end());
+    std::string all;
+    for (double time : times) {
+        all += (all.empty() ? "" : ",") + std::to_string(time).substr(0, 5);
+    }
+    std::printf("spoofed_listed=%d of=%d max_s=%.3f times_s=%s flood_per_s=%.0f flood_sent=%llu\n", done, heartbeats,
+                times.empty() ? -1.0 : times.back(), all.c_str(), (sent - refused_by_kernel) / flood_seconds,
+                static_cast<unsigned long long>(sent - refused_by_kernel));
+    return done == REAL_SERVERS ? 0 : 1;
+}
+
+// One burst of queries from `count` distinct addresses (127.32.0.1 upwards), then a query from a new address every
+// 250 ms until one is answered.
+int QueryBurst(const ServerAddress& udp, int count) {
+    const std::string QUERY("query\n\0", 7);
+    Spoofer spoofer;
+    SocketQueue before = ReadQueue(udp);
+    auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        while (!spoofer.Send(0x7F200001 + static_cast<uint32_t>(i), udp, QUERY)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        if (i % 64 == 63) { // about 100,000 a second: what the service's socket takes without dropping
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    }
+    auto burst_end = Clock::now();
+    while (ReadQueue(udp).queued > 0 && Clock::now() - burst_end < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    uint64_t dropped = ReadQueue(udp).drops - before.drops;
+    double answered_after = -1;
+    int tries = 0;
+    for (; tries < 120 && answered_after < 0; ++tries) {
+        Sources fresh(0x7F060001 + static_cast<uint32_t>(tries), 1, true);
+        fresh.SendAll(udp, QUERY);
+        auto sent_at = Clock::now();
+        while (answered_after < 0 && Clock::now() - sent_at < std::chrono::milliseconds(250)) {
+            if (fresh.Received(std::chrono::milliseconds(10)) > 0) {
+                answered_after = Seconds(Clock::now() - burst_end);
+            }
+        }
+    }
+    std::printf("query_burst_answered_after_s=%.3f sent=%d burst_s=%.3f kernel_dropped=%llu new_sources_tried=%d\n",
+                answered_after, count, Seconds(burst_end - start), static_cast<unsigned long long>(dropped), tries);
+    return answered_after >= 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -454,6 +601,13 @@ int main(int argc, char** argv) {
     if (ok && command == "filters" && ParseAddress(options["--udp"], &udp)) {
         return Filters(http, udp, std::stod(options["--seconds"]));
     }
-    std::fputs("usage: service_bench cold|latency|intake|slots|filters ... (see bench/service_bench.cpp)\n", stderr);
+    if (ok && command == "spoofed" && ParseAddress(options["--udp"], &udp)) {
+        return Spoofed(http, udp, std::stoi(options["--rate"]));
+    }
+    if (command == "query-burst" && ParseAddress(options["--udp"], &udp)) {
+        return QueryBurst(udp, std::stoi(options["--count"]));
+    }
+    std::fputs("usage: service_bench cold|latency|intake|slots|filters|spoofed|query-burst ... (see bench/service_bench.cpp)\n",
+               stderr);
     return 64;
 }

@@ -3,6 +3,7 @@
 // on the web for the browser, and for qstat on the master port. Usage: README.md, or --help.
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <boost/asio/signal_set.hpp>
 
@@ -12,6 +13,9 @@
 #include "skerrow_master.h"
 
 namespace {
+
+// Lines waiting for a slow reader of standard error; beyond them lines are dropped and counted.
+constexpr size_t MAX_QUEUED_LOG_LINES = 4096;
 
 // Each web client takes a descriptor; ask for as many as we may have.
 void RaiseDescriptorLimit() {
@@ -41,7 +45,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     asio::io_context io(1);
-    LogSink log = StandardErrorLog();
+    LogWriter writer(STDERR_FILENO, MAX_QUEUED_LOG_LINES);
+    LogSink log = writer.Sink();
     SkerrowMaster master(io, std::move(options), log);
     if (!master.Start(&error)) {
         log("cannot start: " + error);

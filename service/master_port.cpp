@@ -2,6 +2,8 @@
 
 #include "master_datagram.h"
 
+#include <algorithm>
+
 namespace {
 
 // Per source address. A host may run as many servers as the store takes from one address (128), each sending a
@@ -13,7 +15,20 @@ constexpr double QUERY_PER_SECOND = 3.0 / 60;
 // All query sources together: at most this many `servers` replies (up to 65 KB each) a second.
 constexpr double ALL_QUERIES_BURST = 20;
 constexpr double ALL_QUERIES_PER_SECOND = 10;
-constexpr size_t MAX_SOURCES = 65536;
+// The bytes of `servers` replies that go to one /24, whatever its addresses: at most 196,608 + 60 * 10,000 bytes in
+// any minute. Its table only grows by a reply that all sources' limit let through (at most 620 a minute), so it is
+// never full of /24s whose buckets have not filled up again: none is pushed out while it still counts.
+constexpr double SUBNET_REPLY_BURST = 196608;
+constexpr double SUBNET_REPLY_PER_SECOND = 10000;
+constexpr size_t MAX_SUBNETS = 4096;
+// Acks to everyone together. A game server only logs the ack, so one lost in a flood costs nothing; this bounds what
+// spoofed pings can aim at one /24 to 7 * (200 + 60 * 200) bytes a minute.
+constexpr double ALL_ACKS_BURST = 200;
+constexpr double ALL_ACKS_PER_SECOND = 200;
+
+uint32_t Subnet(uint32_t host) {
+    return host >> 8;
+}
 
 } // namespace
 
@@ -27,11 +42,13 @@ void MasterPortCounts::Add(const MasterPortCounts& other) {
     rate_limited += other.rate_limited;
 }
 
-MasterPort::MasterPort(asio::io_context& io, ServerStore* store, std::function<void()> checks_due)
+MasterPort::MasterPort(asio::io_context& io, ServerStore* store, size_t max_sources, std::function<void()> checks_due)
     : socket_(io), store_(store), checks_due_(std::move(checks_due)),
-      server_limit_(SERVER_BURST, SERVER_PER_SECOND, MAX_SOURCES),
-      query_limit_(QUERY_BURST, QUERY_PER_SECOND, MAX_SOURCES),
-      all_queries_limit_(ALL_QUERIES_BURST, ALL_QUERIES_PER_SECOND, 1) {}
+      server_limit_(SERVER_BURST, SERVER_PER_SECOND, max_sources),
+      query_limit_(QUERY_BURST, QUERY_PER_SECOND, max_sources),
+      all_queries_limit_(ALL_QUERIES_BURST, ALL_QUERIES_PER_SECOND, 1),
+      subnet_reply_limit_(SUBNET_REPLY_BURST, SUBNET_REPLY_PER_SECOND, MAX_SUBNETS),
+      all_acks_limit_(ALL_ACKS_BURST, ALL_ACKS_PER_SECOND, 1) {}
 
 bool MasterPort::Open(const ServerAddress& local, std::string* error) {
     return socket_.Open(
@@ -75,7 +92,9 @@ void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, si
         break;
     default:
         ++counts_.pings;
-        socket_.SendTo(from, ACK_DATAGRAM, ACK_DATAGRAM_BYTES);
+        if (all_acks_limit_.Allow(0, now)) {
+            socket_.SendTo(from, ACK_DATAGRAM, ACK_DATAGRAM_BYTES);
+        }
         return;
     }
     if (store_->HasChecksDue()) {
@@ -85,10 +104,17 @@ void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, si
 
 void MasterPort::AnswerQuery(const ServerAddress& from) {
     Clock::time_point now = Clock::now();
-    if (!query_limit_.Allow(from.host, now) || !all_queries_limit_.Allow(0, now)) {
+    // Nothing is spent unless all three allow the reply, so a source refused by one keeps what the others gave it;
+    // the size is known before the reply is built, so a refused query costs no list.
+    size_t bytes =
+        SERVERS_REPLY_HEADER_SIZE + std::min(store_->listed(), MAX_SERVERS_REPLY_ENTRIES) * SERVER_ENTRY_BYTES;
+    if (!query_limit_.Has(from.host, now) || !all_queries_limit_.Has(0, now) ||
+        !subnet_reply_limit_.Allow(Subnet(from.host), now, static_cast<double>(bytes))) {
         ++counts_.rate_limited;
         return;
     }
+    query_limit_.Allow(from.host, now);
+    all_queries_limit_.Allow(0, now);
     ++counts_.queries;
     std::string reply = BuildServersReply(store_->ListedAddresses());
     socket_.SendTo(from, reply.data(), reply.size());

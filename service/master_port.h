@@ -1,6 +1,8 @@
 // The master port (--udp): heartbeats, shutdowns and pings from game servers, list queries from clients. Every
 // source address has its own rate limits: the `servers` reply to a 7-byte query can be 65 KB, so a source gets a
-// few a minute and all sources together a few a second; heartbeats, shutdowns and pings share a looser one.
+// few a minute, one /24 a bounded number of bytes a minute and all sources together a few a second; heartbeats,
+// shutdowns and pings share a looser one. Source addresses can be forged: a full table of sources makes room for a
+// newcomer instead of refusing it.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +30,9 @@ struct MasterPortCounts {
 
 class MasterPort {
 public:
-    // checks_due: called when a heartbeat or shutdown has queued a check.
-    MasterPort(asio::io_context& io, ServerStore* store, std::function<void()> checks_due);
+    // max_sources: the size of each per-address table. checks_due: called when a heartbeat or shutdown has queued a
+    // check.
+    MasterPort(asio::io_context& io, ServerStore* store, size_t max_sources, std::function<void()> checks_due);
 
     bool Open(const ServerAddress& local, std::string* error);
     void Close() { socket_.Close(); }
@@ -46,5 +49,7 @@ private:
     RateLimiter server_limit_;
     RateLimiter query_limit_;
     RateLimiter all_queries_limit_;
+    RateLimiter subnet_reply_limit_;
+    RateLimiter all_acks_limit_;
     MasterPortCounts counts_;
 };

@@ -1,5 +1,7 @@
 #include "mod_list.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -74,6 +76,12 @@ std::vector<ModPair> BuiltInMods() {
 }
 
 bool ReadModsFile(const std::string& path, std::vector<ModPair>* pairs, std::string* error) {
+    // Opening a FIFO would wait for a writer: the start would hang.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        *error = path + ": not a regular file";
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     if (!file || !(text << file.rdbuf())) {

@@ -27,9 +27,11 @@ struct ServiceOptions {
     // Not on the command line: the tests shorten them.
     CheckTiming timing;
     StoreLimits limits;
-    int checks_per_second = 5000;
+    int checks_per_second = 10000;
+    size_t max_sources = 65536; // the master port's tables of source addresses
     std::chrono::seconds upstream_interval{300};
     WebLimits web;
+    std::chrono::milliseconds upstream_answer_window{5000}; // after our query, how long its answer is taken
 };
 
 extern const char USAGE[];

@@ -4,7 +4,7 @@
 
 namespace {
 
-// A full table is swept at most this often, so a flood of new sources does not make every refusal a sweep.
+// A full table is swept at most this often, so a flood of new sources does not make every newcomer a sweep.
 constexpr std::chrono::seconds PRUNE_INTERVAL(1);
 
 } // namespace
@@ -21,23 +21,31 @@ void RateLimiter::ForgetFullBuckets(Clock::time_point now) {
     }
 }
 
-bool RateLimiter::Allow(uint32_t source, Clock::time_point now) {
+bool RateLimiter::Has(uint32_t source, Clock::time_point now, double cost) const {
+    auto it = buckets_.find(source);
+    return (it == buckets_.end() ? burst_ : Refilled(it->second, now)) >= cost;
+}
+
+bool RateLimiter::Allow(uint32_t source, Clock::time_point now, double cost) {
     auto it = buckets_.find(source);
     if (it == buckets_.end()) {
+        if (burst_ < cost || max_sources_ == 0) {
+            return false;
+        }
         if (buckets_.size() >= max_sources_ && now - last_prune_ >= PRUNE_INTERVAL) {
             ForgetFullBuckets(now);
         }
         if (buckets_.size() >= max_sources_) {
-            return false;
+            buckets_.erase(buckets_.begin()); // any one: the newcomer is never the one refused
         }
         it = buckets_.emplace(source, Bucket{burst_, now}).first;
     }
     Bucket& bucket = it->second;
     bucket.tokens = Refilled(bucket, now);
     bucket.updated = now;
-    if (bucket.tokens < 1.0) {
+    if (bucket.tokens < cost) {
         return false;
     }
-    bucket.tokens -= 1.0;
+    bucket.tokens -= cost;
     return true;
 }

@@ -47,6 +47,25 @@ inline bool IsCheckable(const ServerAddress& address) {
     return address.port != 0 && first_octet != 0 && first_octet < 224;
 }
 
+// Whether the address is one of the internet's: not "this network", loopback, private (10/8, 172.16/12,
+// 192.168/16, and the carriers' shared 100.64/10), link-local, multicast or reserved. A list from an upstream master
+// on the internet has no business naming any other, which would aim our checks into our own networks.
+inline bool IsPublicAddress(uint32_t host) {
+    const struct {
+        uint32_t network;
+        int bits;
+    } NOT_PUBLIC[] = {
+        {0x00000000, 8},  {0x0A000000, 8},  {0x64400000, 10}, {0x7F000000, 8},
+        {0xA9FE0000, 16}, {0xAC100000, 12}, {0xC0A80000, 16}, {0xE0000000, 3},
+    };
+    for (const auto& range : NOT_PUBLIC) {
+        if (host >> (32 - range.bits) == range.network >> (32 - range.bits)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // "a.b.c.d:port"
 std::string FormatAddress(const ServerAddress& address);
 

@@ -11,16 +11,18 @@ ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
     timing_.recheck = std::min(timing_.recheck, timing_.expire / 3);
 }
 
-OfferResult ServerStore::Admit(const ServerAddress& address) const {
+OfferResult ServerStore::Admit(const ServerAddress& address) {
     if (!IsCheckable(address)) {
         return OfferResult::Uncheckable;
-    }
-    if (servers_.size() >= limits_.max_servers || candidates() >= limits_.max_candidates) {
-        return OfferResult::Full;
     }
     auto it = per_address_.find(address.host);
     if (it != per_address_.end() && it->second >= limits_.max_per_address) {
         return OfferResult::AddressFull;
+    }
+    while (servers_.size() >= limits_.max_servers || candidates() >= limits_.max_candidates) {
+        if (!EvictOldestCandidate()) {
+            return OfferResult::Full;
+        }
     }
     return OfferResult::Added;
 }
@@ -28,6 +30,50 @@ OfferResult ServerStore::Admit(const ServerAddress& address) const {
 ServerStore::Server& ServerStore::Insert(const ServerAddress& address) {
     ++per_address_[address.host];
     return servers_[AddressKey(address)];
+}
+
+ServerStore::Server& ServerStore::InsertCandidate(const ServerAddress& address) {
+    // Entries of candidates that have gone or answered are dropped once they outnumber the live ones.
+    if (arrivals_.size() > 2 * candidates() + 64) {
+        std::deque<std::pair<uint64_t, uint32_t>> live;
+        for (const auto& [key, admission] : arrivals_) {
+            auto it = servers_.find(key);
+            if (it != servers_.end() && it->second.admission == admission) {
+                live.emplace_back(key, admission);
+            }
+        }
+        arrivals_.swap(live);
+    }
+    Server& server = Insert(address);
+    server.admission = next_admission_++;
+    next_admission_ += next_admission_ == 0 ? 1 : 0;
+    arrivals_.emplace_back(AddressKey(address), server.admission);
+    return server;
+}
+
+bool ServerStore::EvictOldestCandidate() {
+    while (!arrivals_.empty()) {
+        auto [key, admission] = arrivals_.front();
+        arrivals_.pop_front();
+        auto it = servers_.find(key);
+        if (it != servers_.end() && it->second.admission == admission) {
+            ++counts_.evicted;
+            Remove(it, "");
+            return true;
+        }
+    }
+    return false;
+}
+
+void ServerStore::SettleRestore(Server* server) {
+    if (server->restore_check) {
+        server->restore_check = false;
+        --restore_pending_;
+    }
+}
+
+bool ServerStore::HasChecksDue() const {
+    return !due_[KNOWN].empty() || !due_[NEW].empty() || !due_[RETRY].empty();
 }
 
 ServerStore::Table::iterator ServerStore::Remove(Table::iterator it, const char* why) {
@@ -40,6 +86,7 @@ ServerStore::Table::iterator ServerStore::Remove(Table::iterator it, const char*
     if (count != per_address_.end() && --count->second == 0) {
         per_address_.erase(count);
     }
+    SettleRestore(&it->second);
     return servers_.erase(it);
 }
 
@@ -52,9 +99,23 @@ void ServerStore::StartRound(uint64_t key, Server* server, Clock::time_point now
 }
 
 void ServerStore::Enqueue(uint64_t key, Server* server) {
-    if (!server->queued) {
-        server->queued = true;
-        due_.push_back(key);
+    if (server->queued) {
+        return;
+    }
+    server->queued = true;
+    Priority priority = server->admission == 0 ? KNOWN : server->tries == 0 ? NEW : RETRY;
+    due_[priority].push_back(key);
+    // First checks are sent newest first (below), so those left at the front when more arrive than the pace sends
+    // would never go: beyond what the table can hold, the oldest is given up.
+    if (priority == NEW && due_[NEW].size() > limits_.max_candidates) {
+        auto oldest = servers_.find(due_[NEW].front());
+        due_[NEW].pop_front();
+        // Never the server being queued (its key may sit at the front from an earlier life).
+        if (oldest != servers_.end() && oldest->first != key && oldest->second.queued &&
+            oldest->second.admission != 0) {
+            ++counts_.evicted;
+            Remove(oldest, "");
+        }
     }
 }
 
@@ -71,6 +132,7 @@ void ServerStore::List(const ServerAddress& address, Server* server, std::string
         return;
     }
     server->gamename = std::string(gamename);
+    server->admission = 0;
     ++list_version_;
 }
 
@@ -92,7 +154,7 @@ OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point n
     }
     OfferResult admitted = Admit(address);
     if (admitted == OfferResult::Added) {
-        StartRound(key, &Insert(address), now);
+        StartRound(key, &InsertCandidate(address), now);
     } else if (admitted != OfferResult::Uncheckable) {
         ++counts_.refused;
     }
@@ -110,27 +172,42 @@ void ServerStore::Shutdown(const ServerAddress& address, Clock::time_point now) 
     StartRound(key, &it->second, now);
 }
 
-size_t ServerStore::Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds) {
-    size_t taken = 0;
-    for (const SavedServer& entry : saved) {
-        auto age = std::chrono::seconds(std::max<int64_t>(0, now_seconds - entry.last_answer));
-        if (age >= timing_.expire || servers_.count(AddressKey(entry.address)) ||
-            Admit(entry.address) != OfferResult::Added) {
-            continue;
+RestoreCounts ServerStore::Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds) {
+    RestoreCounts counts;
+    // Those young enough to list first, so candidates never push them out.
+    for (bool young : {true, false}) {
+        for (const SavedServer& entry : saved) {
+            auto age = std::chrono::seconds(std::max<int64_t>(0, now_seconds - entry.last_answer));
+            if ((age < timing_.expire) != young || servers_.count(AddressKey(entry.address)) ||
+                Admit(entry.address) != OfferResult::Added) {
+                continue;
+            }
+            Server& server = young ? Insert(entry.address) : InsertCandidate(entry.address);
+            if (young) {
+                server.last_answer = now - age;
+                List(entry.address, &server, entry.gamename, true);
+                ++counts.listed;
+            } else {
+                ++counts.candidates;
+            }
+            server.restore_check = true;
+            ++restore_pending_;
+            StartRound(AddressKey(entry.address), &server, now);
         }
-        Server& server = Insert(entry.address);
-        server.last_answer = now - age;
-        List(entry.address, &server, entry.gamename, true);
-        StartRound(AddressKey(entry.address), &server, now);
-        ++taken;
     }
-    return taken;
+    return counts;
 }
 
 std::optional<ServerAddress> ServerStore::NextCheck(Clock::time_point now) {
-    while (!due_.empty()) {
-        uint64_t key = due_.front();
-        due_.pop_front();
+    for (std::deque<uint64_t>* due = due_; due != due_ + PRIORITIES;) {
+        if (due->empty()) {
+            ++due;
+            continue;
+        }
+        // Newest first among first checks: when heartbeats come faster than the pace, a real server's is still
+        // checked while it is fresh, instead of after a backlog of forged ones that are pushed out before their turn.
+        uint64_t key = due == &due_[NEW] ? due->back() : due->front();
+        due == &due_[NEW] ? due->pop_back() : due->pop_front();
         auto it = servers_.find(key);
         if (it == servers_.end() || !it->second.queued) {
             continue;
@@ -159,6 +236,7 @@ bool ServerStore::TakeReply(const ServerAddress& address, std::string_view gamen
     server.awaiting = server.queued = server.in_round = false;
     server.last_answer = now;
     server.next_round = now + timing_.recheck;
+    SettleRestore(&server);
     ++answer_version_;
     List(address, &server, gamename, false);
     return true;
@@ -176,6 +254,7 @@ ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::ti
             return std::next(it);
         }
         server.in_round = false;
+        SettleRestore(&server);
         if (!server.listed) {
             ++counts_.unverified;
             return Remove(it, "");

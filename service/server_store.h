@@ -5,6 +5,12 @@
 //
 // Plain logic with the time passed in, driven by the service's one thread: the checker asks it for the next check to
 // send and hands it the replies, and a sweep every fraction of a second retries, re-checks and expires.
+//
+// Heartbeats can come from forged addresses faster than they can be checked. So the checks of servers that have
+// answered before go first, then the first check of each new candidate (newest first), and retries of unanswered
+// candidates only with what the pace leaves; and full tables make room by forgetting the candidate that has waited
+// longest, never by refusing the newcomer. A real server's one heartbeat is then checked at once while the flood is
+// slower than the pace, and has a fair share of the checks when it is faster.
 #pragma once
 
 #include <chrono>
@@ -44,6 +50,13 @@ enum class OfferResult { Added, Known, Full, AddressFull, Uncheckable };
 struct StoreCounts {
     size_t refused = 0;    // candidates not taken: full tables or an address with too many servers
     size_t unverified = 0; // candidates dropped after a round without an answer
+    size_t evicted = 0;    // candidates forgotten to make room for newer ones
+};
+
+// What a restart brought back from the state file.
+struct RestoreCounts {
+    size_t listed = 0;     // listed at once with their saved age
+    size_t candidates = 0; // older than the expiry: listed again once they answer
 };
 
 class ServerStore {
@@ -56,13 +69,16 @@ public:
     OfferResult Offer(const ServerAddress& address, Clock::time_point now);
     // The server says it is leaving: it is unlisted at once and checked once more, in case the shutdown was forged.
     void Shutdown(const ServerAddress& address, Clock::time_point now);
-    // Listed servers from the state file: listed again with their saved age, and checked at once. Those older than
-    // the expiry, and those over the limits, are left out. Returns how many were taken.
-    size_t Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds);
+    // Listed servers from the state file, all checked at once: listed again with their saved age (a stamp later than
+    // now counts as now), or, when older than the expiry (a clock that jumped while the service was down, say),
+    // as candidates. Those over the limits are left out.
+    RestoreCounts Restore(const std::vector<SavedServer>& saved, Clock::time_point now, int64_t now_seconds);
+    // Restored servers whose first round of checks has not ended yet.
+    size_t restore_pending() const { return restore_pending_; }
 
     // The next server to send a status query to, marked as awaiting its reply; none when nothing is due.
     std::optional<ServerAddress> NextCheck(Clock::time_point now);
-    bool HasChecksDue() const { return !due_.empty(); }
+    bool HasChecksDue() const;
     bool Awaiting(const ServerAddress& address) const;
     // A status reply from exactly this address and port; taken only while a check of it awaits its answer.
     bool TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now);
@@ -92,16 +108,27 @@ private:
         Clock::time_point round_started{};
         Clock::time_point sent{};
         Clock::time_point next_round{};
-        int tries = 0;
-        bool listed = false;
-        bool in_round = false; // queued or awaiting
-        bool queued = false;
-        bool awaiting = false;
-    };
-    using Table = std::unordered_map<uint64_t, Server>;
+        uint32_t admission = 0; // while an unverified candidate: its place in arrivals_; 0 once it has answered
+        uint8_t tries = 0;
+        // Bits, so a server fits 72 bytes: every list request walks them all.
+        bool listed : 1;
+        bool restore_check : 1; // restored, its first round not ended yet
+        bool in_round : 1;      // queued or awaiting
+        bool queued : 1;
+        bool awaiting : 1;
 
-    OfferResult Admit(const ServerAddress& address) const;
+        Server() : listed(false), restore_check(false), in_round(false), queued(false), awaiting(false) {}
+    };
+    static_assert(sizeof(Server) <= 72, "a server's record stays small");
+    using Table = std::unordered_map<uint64_t, Server>;
+    // Which queue a due check waits in, first served first.
+    enum Priority { KNOWN, NEW, RETRY, PRIORITIES };
+
+    OfferResult Admit(const ServerAddress& address);
     Server& Insert(const ServerAddress& address);
+    Server& InsertCandidate(const ServerAddress& address);
+    bool EvictOldestCandidate();
+    void SettleRestore(Server* server);
     Table::iterator Remove(Table::iterator it, const char* why);
     void StartRound(uint64_t key, Server* server, Clock::time_point now);
     void Enqueue(uint64_t key, Server* server);
@@ -115,7 +142,11 @@ private:
     Log log_;
     Table servers_;
     std::unordered_map<uint32_t, uint32_t> per_address_;
-    std::deque<uint64_t> due_; // keys waiting for their check to be sent; stale keys are skipped
+    std::deque<uint64_t> due_[PRIORITIES]; // keys waiting for their check to be sent; stale keys are skipped
+    // Unverified candidates by arrival: (key, admission); entries whose server has gone or answered are skipped.
+    std::deque<std::pair<uint64_t, uint32_t>> arrivals_;
+    uint32_t next_admission_ = 1; // never 0, which means verified
+    size_t restore_pending_ = 0;
     size_t listed_ = 0;
     uint64_t list_version_ = 0;
     uint64_t answer_version_ = 0;

@@ -27,8 +27,10 @@ std::string CountsText(const MasterPortCounts& counts) {
 
 SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log)
     : options_(std::move(options)), log_(std::move(log)), store_(options_.limits, options_.timing, log_),
-      checker_(io, &store_, options_.checks_per_second), master_port_(io, &store_, [this] { checker_.Wake(); }),
-      upstreams_(io, options_.upstreams, options_.upstream_interval, &store_, &checker_, log_),
+      checker_(io, &store_, options_.checks_per_second),
+      master_port_(io, &store_, options_.max_sources, [this] { checker_.Wake(); }),
+      upstreams_(io, options_.upstreams, options_.upstream_interval, options_.upstream_answer_window, &store_,
+                 &checker_, log_),
       web_(
           io,
           [this](bool is_get, std::string_view target) {
@@ -43,10 +45,11 @@ bool SkerrowMaster::Start(std::string* error) {
     } else if (!ReadModsFile(options_.mods_path, &mods_, error)) {
         return false;
     }
-    if (!OpenSockets(error)) {
+    // The state file before the ports: a path that cannot be ours stops the start before anything is bound.
+    if (!RestoreState(error) || !OpenSockets(error)) {
+        saver_.reset();
         return false;
     }
-    RestoreState();
     checker_.set_other_handler([this](const ServerAddress& from, const unsigned char* data, size_t size) {
         return upstreams_.Handle(from, data, size);
     });
@@ -76,39 +79,62 @@ bool SkerrowMaster::OpenSockets(std::string* error) {
     return false;
 }
 
-void SkerrowMaster::RestoreState() {
+bool SkerrowMaster::RestoreState(std::string* error) {
     if (options_.state_path.empty()) {
-        return;
+        return true;
     }
-    std::vector<SavedServer> saved;
-    std::string error;
-    switch (ReadStateFile(options_.state_path, options_.limits.max_servers, &saved, &error)) {
+    StateContents contents;
+    std::string why;
+    std::string name = "state " + options_.state_path + ": ";
+    switch (ReadStateFile(options_.state_path, options_.limits.max_servers, &contents, &why)) {
+    case StateLoad::NotRegular:
+        *error = name + why;
+        return false;
     case StateLoad::Missing:
-        log_("state " + options_.state_path + ": none yet");
+        log_(name + "none yet");
         break;
     case StateLoad::Ignored:
-        log_("state " + options_.state_path + ": ignored: " + error);
+        log_(name + "ignored: " + why);
         break;
     case StateLoad::Loaded: {
-        size_t taken = store_.Restore(saved, Clock::now(), SecondsSince1970());
-        log_("state " + options_.state_path + ": " + std::to_string(taken) + " of " + std::to_string(saved.size()) +
-             " servers restored, checking them again");
+        RestoreCounts taken = store_.Restore(contents.servers, Clock::now(), SecondsSince1970());
+        restored_held_ = contents.held;
+        std::string line = name + std::to_string(taken.listed + taken.candidates) + " of " +
+                           std::to_string(contents.servers.size()) + " servers restored, checking them again";
+        if (taken.candidates > 0) {
+            line += "; " + std::to_string(taken.candidates) + " older than the expiry are listed once they answer";
+        }
+        if (!contents.damage.empty()) {
+            line += "; damaged (" + contents.damage + "), " + std::to_string(contents.damaged) + " lines skipped";
+        }
+        log_(line);
         break;
     }
     }
+    saver_ = std::make_unique<StateSaver>(options_.state_path, log_);
     saved_list_version_ = store_.list_version();
     saved_answer_version_ = store_.answer_version();
     last_save_ = Clock::now();
+    return true;
 }
 
-void SkerrowMaster::SaveState(const char* why) {
+void SkerrowMaster::SaveState(bool at_exit) {
+    if (store_.restore_pending() == 0) {
+        restored_held_ = 0;
+    }
+    // Until the restored servers have had their checks, a shorter list would only lose servers that may answer.
+    if (store_.listed() < restored_held_) {
+        if (at_exit) {
+            log_("state not saved (at exit): " + std::to_string(store_.restore_pending()) +
+                 " restored servers are not checked yet; " + options_.state_path + " keeps its " +
+                 std::to_string(restored_held_));
+        }
+        return;
+    }
     last_save_ = Clock::now();
     saved_list_version_ = store_.list_version();
     saved_answer_version_ = store_.answer_version();
-    std::string error;
-    if (!WriteStateFile(options_.state_path, FormatState(store_.Snapshot(last_save_, SecondsSince1970())), &error)) {
-        log_(std::string("state not saved (") + why + "): " + error);
-    }
+    saver_->Save(store_.Snapshot(last_save_, SecondsSince1970()), at_exit ? "at exit" : "periodic");
 }
 
 void SkerrowMaster::Every(asio::steady_timer* timer, Clock::duration period, void (SkerrowMaster::*step)()) {
@@ -129,13 +155,13 @@ void SkerrowMaster::Sweep() {
 }
 
 void SkerrowMaster::SaveIfDue() {
-    if (options_.state_path.empty()) {
+    if (!saver_) {
         return;
     }
     Clock::duration since = Clock::now() - last_save_;
     if ((store_.list_version() != saved_list_version_ && since >= SAVE_LIST_AFTER) ||
         (store_.answer_version() != saved_answer_version_ && since >= SAVE_ANSWERS_AFTER)) {
-        SaveState("periodic");
+        SaveState(false);
     }
 }
 
@@ -144,13 +170,13 @@ void SkerrowMaster::Summarize() {
     StoreCounts store = store_.TakeCounts();
     uint64_t stray = checker_.TakeDropped();
     total_.Add(counts);
-    if (counts.Handled() + counts.Dropped() + store.refused + store.unverified + stray == 0) {
+    if (counts.Handled() + counts.Dropped() + store.refused + store.unverified + store.evicted + stray == 0) {
         return;
     }
     log_("last minute: " + CountsText(counts) + "; " + std::to_string(stray) + " stray datagrams on the check port; " +
-         std::to_string(store.refused) + " candidates refused, " + std::to_string(store.unverified) +
-         " never answered; " + std::to_string(store_.listed()) + " listed, " + std::to_string(store_.candidates()) +
-         " candidates");
+         std::to_string(store.refused) + " candidates refused, " + std::to_string(store.evicted) +
+         " pushed out by newer ones, " + std::to_string(store.unverified) + " never answered; " +
+         std::to_string(store_.listed()) + " listed, " + std::to_string(store_.candidates()) + " candidates");
 }
 
 void SkerrowMaster::Stop() {
@@ -161,8 +187,9 @@ void SkerrowMaster::Stop() {
     web_.Close();
     master_port_.Close();
     checker_.Close();
-    if (!options_.state_path.empty()) {
-        SaveState("at exit");
+    if (saver_) {
+        SaveState(true);
+        saver_->Finish();
     }
     total_.Add(master_port_.TakeCounts());
     log_("stopped: " + std::to_string(store_.listed()) + " listed; since start " + CountsText(total_) + "; " +

@@ -1,11 +1,13 @@
 // The whole service on one io_context: the server store, the master port, the checker, the upstream masters, the
 // web list and the state file, with the timers that sweep the store, save the state and log a summary. main() runs
-// it in the process; the tests run it in-process on ports the system picks.
+// it in the process; the tests run it in-process on ports the system picks. The state file is written by a thread of
+// its own (StateSaver); everything else runs on the io_context's one thread.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "mod_list.h"
 #include "options.h"
 #include "server_store.h"
+#include "state_saver.h"
 #include "upstreams.h"
 #include "web_server.h"
 
@@ -32,8 +35,8 @@ public:
 
 private:
     bool OpenSockets(std::string* error);
-    void RestoreState();
-    void SaveState(const char* why);
+    bool RestoreState(std::string* error);
+    void SaveState(bool at_exit);
     void Every(asio::steady_timer* timer, Clock::duration period, void (SkerrowMaster::*step)());
     void Sweep();
     void SaveIfDue();
@@ -55,4 +58,7 @@ private:
     uint64_t saved_list_version_ = 0;
     uint64_t saved_answer_version_ = 0;
     MasterPortCounts total_;
+    std::unique_ptr<StateSaver> saver_; // with --state
+    // The servers the state file held at start: no shorter list replaces it until the restored ones are checked.
+    size_t restored_held_ = 0;
 };

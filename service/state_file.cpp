@@ -1,8 +1,10 @@
 #include "state_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -45,10 +47,11 @@ bool ParseServerLine(std::string_view line, SavedServer* server) {
            IsSavableGameName(server->gamename);
 }
 
-bool Reject(std::vector<SavedServer>* servers, std::string* error, const std::string& why) {
-    servers->clear();
-    *error = why;
-    return false;
+// Keeps the first thing found out of place.
+void NoteDamage(StateContents* contents, const std::string& what) {
+    if (contents->damage.empty()) {
+        contents->damage = what;
+    }
 }
 
 } // namespace
@@ -66,80 +69,116 @@ std::string FormatState(const std::vector<SavedServer>& servers) {
     return text + TRAILER + std::to_string(servers.size()) + "\n";
 }
 
-bool ParseState(std::string_view text, size_t max_servers, std::vector<SavedServer>* servers, std::string* error) {
-    servers->clear();
+bool ParseState(std::string_view text, size_t max_servers, StateContents* contents, std::string* error) {
+    *contents = {};
     std::string_view line;
     if (!NextLine(&text, &line) || line != HEADER) {
-        return Reject(servers, error, "line 1: not a state file");
+        *error = "line 1: not a state file";
+        return false;
     }
+    size_t lines = 0;
     for (size_t number = 2; NextLine(&text, &line); ++number) {
         std::string where = "line " + std::to_string(number) + ": ";
         if (line.compare(0, sizeof TRAILER - 1, TRAILER) == 0) {
             size_t count = 0;
-            if (!ParseWhole(line.substr(sizeof TRAILER - 1), &count) || count != servers->size()) {
-                return Reject(servers, error, where + "the count does not match");
+            if (!ParseWhole(line.substr(sizeof TRAILER - 1), &count) || count != lines) {
+                NoteDamage(contents, where + "the count does not match");
             }
-            return text.empty() || Reject(servers, error, where + "text after the end");
+            if (!text.empty()) {
+                NoteDamage(contents, where + "text after the end");
+            }
+            // A line lost from the middle still counts as held.
+            contents->held = std::max(lines, count);
+            return true;
         }
-        if (servers->size() == max_servers) {
-            return Reject(servers, error, where + "more than " + std::to_string(max_servers) + " servers");
-        }
+        ++lines;
         SavedServer server;
-        if (!ParseServerLine(line, &server)) {
-            return Reject(servers, error, where + "not a server");
+        if (contents->servers.size() == max_servers) {
+            NoteDamage(contents, where + "more than " + std::to_string(max_servers) + " servers");
+            ++contents->damaged;
+        } else if (!ParseServerLine(line, &server)) {
+            NoteDamage(contents, where + "not a server");
+            ++contents->damaged;
+        } else {
+            contents->servers.push_back(std::move(server));
         }
-        servers->push_back(std::move(server));
     }
-    return Reject(servers, error, "no end line: the file was cut short");
+    NoteDamage(contents, "no end line: the file was cut short");
+    if (!text.empty() && text.compare(0, sizeof TRAILER - 1, TRAILER) != 0) { // a server line cut in its middle
+        ++lines;
+        ++contents->damaged;
+    }
+    contents->held = lines;
+    return true;
 }
 
-StateLoad ReadStateFile(const std::string& path, size_t max_servers, std::vector<SavedServer>* servers,
-                        std::string* error) {
-    servers->clear();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+StateLoad ReadStateFile(const std::string& path, size_t max_servers, StateContents* contents, std::string* error) {
+    *contents = {};
+    // Without O_NONBLOCK, opening a FIFO waits for a writer.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         *error = std::strerror(errno);
         return errno == ENOENT ? StateLoad::Missing : StateLoad::Ignored;
     }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        *error = "not a regular file";
+        return StateLoad::NotRegular;
+    }
     std::string text;
     char buffer[65536];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= MAX_STATE_BYTES) {
-        text.append(buffer, count);
+    int read_error = 0;
+    while (text.size() <= MAX_STATE_BYTES) {
+        ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            text.append(buffer, static_cast<size_t>(count));
+        } else if (count == 0 || errno != EINTR) {
+            read_error = count == 0 ? 0 : errno;
+            break;
+        }
     }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed || text.size() > MAX_STATE_BYTES) {
-        *error = failed ? "cannot be read" : "too large";
+    close(fd);
+    if (read_error != 0 || text.size() > MAX_STATE_BYTES) {
+        *error = read_error != 0 ? std::strerror(read_error) : "too large";
         return StateLoad::Ignored;
     }
-    return ParseState(text, max_servers, servers, error) ? StateLoad::Loaded : StateLoad::Ignored;
+    return ParseState(text, max_servers, contents, error) ? StateLoad::Loaded : StateLoad::Ignored;
 }
 
 bool WriteStateFile(const std::string& path, const std::string& text, std::string* error) {
     std::string temporary = path + ".tmp";
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A fresh file: whatever lay at PATH.tmp before (a FIFO, a link) is not written through.
+    unlink(temporary.c_str());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = temporary + ": " + std::strerror(errno);
         return false;
     }
-    size_t written = 0;
-    while (written < text.size()) {
+    int failure = 0;
+    for (size_t written = 0; written < text.size() && failure == 0;) {
         ssize_t count = write(fd, text.data() + written, text.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
+        if (count > 0) {
+            written += static_cast<size_t>(count);
+        } else if (count == 0 || errno != EINTR) {
+            failure = count == 0 ? ENOSPC : errno;
         }
-        if (count <= 0) {
-            break;
-        }
-        written += static_cast<size_t>(count);
     }
-    bool ok = written == text.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        *error = temporary + ": " + std::strerror(errno);
+    if (failure == 0 && fsync(fd) != 0) {
+        failure = errno;
+    }
+    if (close(fd) != 0 && failure == 0) {
+        failure = errno;
+    }
+    bool ok = failure == 0;
+    if (!ok) {
+        *error = temporary + ": " + std::strerror(failure);
+    } else if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        *error = path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) {
         unlink(temporary.c_str());
-        return false;
     }
-    return true;
+    return ok;
 }

@@ -4,7 +4,8 @@
 //   a.b.c.d:port SECONDS GAMENAME        one line a server: its last answer (seconds since 1970), its gamename
 //   end N                                 N: the number of server lines, so a torn file shows
 //
-// A file is taken whole or not at all: anything out of place rejects it.
+// A file with the right first line is taken line by line: a damaged line is skipped and its neighbours kept, and a
+// missing or wrong end line is reported without losing the servers read.
 #pragma once
 
 #include <cstdint>
@@ -25,16 +26,24 @@ bool IsSavableGameName(std::string_view gamename);
 
 std::string FormatState(const std::vector<SavedServer>& servers);
 
-// Reads the text into `servers` (replacing what they held); at most max_servers lines. On failure returns false
-// with the reason ("line 4: ...") in *error and leaves `servers` empty.
-bool ParseState(std::string_view text, size_t max_servers, std::vector<SavedServer>* servers, std::string* error);
+struct StateContents {
+    std::vector<SavedServer> servers; // the good lines, at most the number asked for
+    size_t held = 0;                  // server lines the file holds, or says it holds: damaged ones too
+    size_t damaged = 0;               // server lines skipped
+    std::string damage;               // the first thing out of place ("line 4: not a server"); empty when none
+};
 
-enum class StateLoad { Loaded, Missing, Ignored };
+// Reads the text into *contents (replacing what it held). False, with the reason ("line 1: ...") in *error and no
+// servers, only for a text that is not a state file at all.
+bool ParseState(std::string_view text, size_t max_servers, StateContents* contents, std::string* error);
 
-// Reads and parses the file; a file that does not exist is Missing, one that cannot be read or parsed is Ignored
-// with the reason in *error.
-StateLoad ReadStateFile(const std::string& path, size_t max_servers, std::vector<SavedServer>* servers,
-                        std::string* error);
+enum class StateLoad { Loaded, Missing, Ignored, NotRegular };
 
-// Writes the text to PATH.tmp, flushes it to disk and renames it over PATH, so the file is always whole.
+// Reads and parses the file: Missing when it does not exist; NotRegular when the path names something other than a
+// regular file (a FIFO would hang the reader); Ignored, with the reason in *error, when it cannot be read or is not
+// a state file. Never waits on the path.
+StateLoad ReadStateFile(const std::string& path, size_t max_servers, StateContents* contents, std::string* error);
+
+// Writes the text to a fresh PATH.tmp, flushes it to disk and renames it over PATH, so the file is always whole.
+// *error names the file that failed: PATH.tmp while writing it, PATH when it cannot be replaced.
 bool WriteStateFile(const std::string& path, const std::string& text, std::string* error);

@@ -3,8 +3,9 @@
 #include "master_datagram.h"
 
 Upstreams::Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval,
-                     ServerStore* store, Checker* checker, LogSink log)
-    : timer_(io), resolver_(io), interval_(interval), store_(store), checker_(checker), log_(std::move(log)) {
+                     Clock::duration answer_window, ServerStore* store, Checker* checker, LogSink log)
+    : timer_(io), resolver_(io), interval_(interval), answer_window_(answer_window), store_(store), checker_(checker),
+      log_(std::move(log)) {
     for (Upstream& upstream : upstreams) {
         masters_.push_back({std::move(upstream), {}});
     }
@@ -48,26 +49,35 @@ void Upstreams::Ask(size_t index) {
                 return;
             }
             master.resolved = FromEndpoint(results.begin()->endpoint());
+            master.asked = Clock::now();
             checker_->SendTo(master.resolved, MASTER_QUERY, MASTER_QUERY_SIZE);
         });
 }
 
 bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+    Clock::time_point now = Clock::now();
     for (const Master& master : masters_) {
-        if (master.resolved.port == 0 || !(master.resolved == from)) {
+        if (master.resolved.port == 0 || !(master.resolved == from) || now - master.asked > answer_window_) {
             continue;
         }
         std::vector<ServerAddress> servers;
         if (!ParseServersReply(data, size, &servers)) {
             return false;
         }
-        Clock::time_point now = Clock::now();
+        // A master on our own host or network may list servers there; one on the internet may not.
+        bool local_master = !IsPublicAddress(master.resolved.host);
         size_t added = 0;
+        size_t ignored = 0;
         for (const ServerAddress& server : servers) {
+            if (!local_master && !IsPublicAddress(server.host)) {
+                ++ignored;
+                continue;
+            }
             added += store_->Offer(server, now) == OfferResult::Added ? 1 : 0;
         }
         log_("upstream " + master.name.host + ":" + master.name.port + ": " + std::to_string(servers.size()) +
-             " servers, " + std::to_string(added) + " new");
+             " servers, " + std::to_string(added) + " new" +
+             (ignored ? ", " + std::to_string(ignored) + " ignored (not public addresses)" : ""));
         if (store_->HasChecksDue()) {
             checker_->Wake();
         }

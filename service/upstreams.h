@@ -1,6 +1,7 @@
 // Upstream masters (--upstream HOST:PORT): asked for their lists with a `query` at start and every few minutes,
-// from the checker's socket. Their `servers` replies are accepted only from the address and port the name resolved
-// to, and every entry becomes a candidate, to be checked like any other.
+// from the checker's socket. A `servers` datagram counts only as the answer to a query we sent a moment ago, from
+// the address and port the name resolved to; every entry it names becomes a candidate, to be checked like any
+// other, except that a master on the internet may not name loopback, private, link-local or multicast addresses.
 #pragma once
 
 #include <boost/asio/ip/udp.hpp>
@@ -16,8 +17,9 @@
 
 class Upstreams {
 public:
-    Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval, ServerStore* store,
-              Checker* checker, LogSink log);
+    // answer_window: how long after our query an answer is taken.
+    Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval,
+              Clock::duration answer_window, ServerStore* store, Checker* checker, LogSink log);
 
     void Start();
     void Stop();
@@ -31,12 +33,14 @@ private:
     struct Master {
         Upstream name;
         ServerAddress resolved; // port 0 until the name resolves
+        Clock::time_point asked{};
     };
 
     asio::steady_timer timer_;
     udp::resolver resolver_;
     std::vector<Master> masters_;
     std::chrono::seconds interval_;
+    Clock::duration answer_window_;
     ServerStore* store_;
     Checker* checker_;
     LogSink log_;

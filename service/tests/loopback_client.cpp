@@ -4,12 +4,35 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
+
 sockaddr_in ToSockaddr(const ServerAddress& address) {
     sockaddr_in out{};
     out.sin_family = AF_INET;
     out.sin_addr.s_addr = htonl(address.host);
     out.sin_port = htons(address.port);
     return out;
+}
+
+bool SendFrom(int fd, uint32_t source, const ServerAddress& to, const std::string& datagram) {
+    sockaddr_in address = ToSockaddr(to);
+    iovec data{const_cast<char*>(datagram.data()), datagram.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &address;
+    message.msg_namelen = sizeof address;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = htonl(source); // the source address of what is sent
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    return sendmsg(fd, &message, 0) >= 0;
 }
 
 int ConnectFrom(const ServerAddress& server, uint32_t source) {

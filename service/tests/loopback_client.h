@@ -10,6 +10,10 @@
 
 sockaddr_in ToSockaddr(const ServerAddress& address);
 
+// Sends one datagram from the UDP socket with any local source address (on loopback: any 127.x.y.z), the socket's
+// port, as a forged source would; false when the socket cannot take it now.
+bool SendFrom(int fd, uint32_t source, const ServerAddress& to, const std::string& datagram);
+
 struct HttpReply {
     int status = 0; // 0: no answer
     std::string body;

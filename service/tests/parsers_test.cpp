@@ -80,39 +80,58 @@ TEST(ServersReply, CarriesTheEntriesAfterItsHeaderAndNoMoreThanOneDatagramHolds)
     }
 }
 
-TEST(StateFile, RoundTripsAndRejectsAnythingOutOfPlaceWhole) {
+TEST(StateFile, RoundTripsAndSkipsOnlyTheDamagedLines) {
     std::vector<SavedServer> servers = {{{0x7F000001, 27910}, 1796665620, "ctf"},
                                         {{0x0A000002, 1}, 0, "Lithium II + runes"}};
     std::string text = FormatState(servers);
-    std::vector<SavedServer> read;
+    StateContents read;
     std::string error;
     ASSERT_TRUE(ParseState(text, 10, &read, &error)) << error;
-    ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[1].gamename, "Lithium II + runes");
-    EXPECT_EQ(read[0].last_answer, 1796665620);
+    ASSERT_EQ(read.servers.size(), 2u);
+    EXPECT_EQ(read.servers[1].gamename, "Lithium II + runes");
+    EXPECT_EQ(read.servers[0].last_answer, 1796665620);
+    EXPECT_EQ(read.held, 2u);
+    EXPECT_EQ(read.damage, "");
 
+    const std::string header = "skerrow-master state 1\n";
+    const std::string good = "127.0.0.1:1 5 ctf\n";
+    const std::string other = "127.0.0.2:2 6 action\n";
     const struct {
         std::string text;
-        const char* error;
-    } BROKEN[] = {
-        {text.substr(0, text.size() - 8), "no end line: the file was cut short"},
-        {text.substr(0, text.size() - 1), "no end line: the file was cut short"},
-        {text + "x", "line 4: text after the end"},
-        {"skerrow-master state 1\nend 1\n", "line 2: the count does not match"},
-        {"skerrow-master state 2\nend 0\n", "line 1: not a state file"},
-        {"skerrow-master state 1\n127.0.0.1:0 5 ctf\nend 1\n", "line 2: not a server"},
-        {"skerrow-master state 1\n127.0.0.1:1 -5 ctf\nend 1\n", "line 2: not a server"},
-        {"skerrow-master state 1\n127.0.0.1:1 5 \nend 1\n", "line 2: not a server"},
-        {"skerrow-master state 1\n127.0.0.1:1 5\nend 1\n", "line 2: not a server"},
-        {std::string("\0\0\0\n", 4), "line 1: not a state file"},
+        size_t servers; // kept
+        size_t damaged; // lines skipped
+        size_t held;
+        const char* damage;
+    } DAMAGED[] = {
+        {text.substr(0, text.size() - 6), 2, 0, 2, "no end line: the file was cut short"},
+        {text.substr(0, text.size() - 1), 2, 0, 2, "no end line: the file was cut short"},
+        {text.substr(0, text.size() - 8), 1, 1, 2, "no end line: the file was cut short"}, // in a server line
+        {text + "x", 2, 0, 2, "line 4: text after the end"},
+        {header + "end 1\n", 0, 0, 1, "line 2: the count does not match"},
+        {header + good + other + "end 3\n", 2, 0, 3, "line 4: the count does not match"}, // a line lost
+        {header + good + "127.0.0.1:0 5 ctf\n" + other + "end 3\n", 2, 1, 3, "line 3: not a server"},
+        {header + "127.0.0.1:1 -5 ctf\n" + other + "end 2\n", 1, 1, 2, "line 2: not a server"},
+        {header + good + "127.0.0.1:1 5 \n127.0.0.1:1 5\n" + other + "end 4\n", 2, 2, 4, "line 3: not a server"},
+        {header + good + std::string("\0\xff garbage\n", 11) + other + "end 3\n", 2, 1, 3, "line 3: not a server"},
     };
-    for (const auto& broken : BROKEN) {
-        EXPECT_FALSE(ParseState(broken.text, 10, &read, &error)) << broken.text;
-        EXPECT_EQ(error, broken.error) << broken.text;
-        EXPECT_TRUE(read.empty());
+    for (const auto& damaged : DAMAGED) {
+        ASSERT_TRUE(ParseState(damaged.text, 10, &read, &error)) << damaged.text;
+        EXPECT_EQ(read.servers.size(), damaged.servers) << damaged.text;
+        EXPECT_EQ(read.damaged, damaged.damaged) << damaged.text;
+        EXPECT_EQ(read.held, damaged.held) << damaged.text;
+        EXPECT_EQ(read.damage, damaged.damage) << damaged.text;
     }
-    EXPECT_FALSE(ParseState(text, 1, &read, &error));
-    EXPECT_EQ(error, "line 3: more than 1 servers");
+    for (const std::string& other_file : {std::string("skerrow-master state 2\nend 0\n"), std::string("\0\0\0\n", 4),
+                                          std::string("\x7f"
+                                                      "ELF\n")}) {
+        EXPECT_FALSE(ParseState(other_file, 10, &read, &error)) << other_file;
+        EXPECT_EQ(error, "line 1: not a state file");
+        EXPECT_TRUE(read.servers.empty());
+    }
+    ASSERT_TRUE(ParseState(text, 1, &read, &error));
+    EXPECT_EQ(read.servers.size(), 1u);
+    EXPECT_EQ(read.held, 2u);
+    EXPECT_EQ(read.damage, "line 3: more than 1 servers");
 }
 
 TEST(WebRoutes, TheListTargetIsModAndRawTwoInAnyOrder) {
@@ -226,7 +245,7 @@ TEST(Options, DefaultsAndEveryOption) {
     }
 }
 
-TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTable) {
+TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTableThatNeverLocksOutANewcomer) {
     RateLimiter limiter(3, 2, 2);
     Clock::time_point now{};
     for (int i = 0; i < 3; ++i) {
@@ -236,8 +255,47 @@ TEST(RateLimiter, ABurstThenTheRefillRateAndABoundedTable) {
     EXPECT_TRUE(limiter.Allow(2, now)) << "sources do not share";
     EXPECT_TRUE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
     EXPECT_FALSE(limiter.Allow(1, now + std::chrono::milliseconds(500)));
-    EXPECT_FALSE(limiter.Allow(3, now)) << "the table of two sources is full of busy ones";
-    EXPECT_TRUE(limiter.Allow(3, now + std::chrono::seconds(5))) << "refilled buckets make room";
+    EXPECT_TRUE(limiter.Allow(3, now)) << "the table of two busy sources makes room for a third";
+    EXPECT_EQ(limiter.sources(), 2u);
+    EXPECT_TRUE(limiter.Allow(4, now + std::chrono::seconds(5)));
+    EXPECT_EQ(limiter.sources(), 1u) << "refilled buckets are forgotten";
+
+    // A burst of forged sources, each once, far more than the table holds: a new source still gets its turn.
+    RateLimiter queries(3, 3.0 / 60, 1000);
+    for (uint32_t source = 0; source < 5000; ++source) {
+        queries.Allow(0x7F200000 + source, now);
+    }
+    EXPECT_LE(queries.sources(), 1000u);
+    EXPECT_TRUE(queries.Allow(0x7F060001, now));
+
+    // Costs: bytes of a bucket of 100 that earns 10 a second. A refused cost spends nothing.
+    RateLimiter bytes(100, 10, 4);
+    EXPECT_TRUE(bytes.Has(7, now, 100));
+    EXPECT_FALSE(bytes.Has(7, now, 101));
+    EXPECT_TRUE(bytes.Allow(7, now, 60));
+    EXPECT_FALSE(bytes.Allow(7, now, 60));
+    EXPECT_TRUE(bytes.Allow(7, now, 40));
+    EXPECT_FALSE(bytes.Has(7, now + std::chrono::milliseconds(900), 10));
+    EXPECT_TRUE(bytes.Allow(7, now + std::chrono::seconds(1), 10));
+}
+
+TEST(ServerAddress, OnlyTheInternetsOwnAddressesArePublic) {
+    const struct {
+        const char* address;
+        bool is_public;
+    } CASES[] = {
+        {"8.8.8.8:1", true},          {"100.63.255.255:1", true},   {"100.64.0.1:1", false},
+        {"127.0.0.1:1", false},       {"127.255.1.2:1", false},     {"10.1.2.3:1", false},
+        {"172.15.255.255:1", true},   {"172.16.0.1:1", false},      {"172.31.255.255:1", false},
+        {"172.32.0.0:1", true},       {"192.168.7.7:1", false},     {"192.169.0.1:1", true},
+        {"169.254.1.1:1", false},     {"0.1.2.3:1", false},         {"224.0.0.1:1", false},
+        {"239.255.255.250:1", false}, {"255.255.255.255:1", false}, {"223.255.255.255:1", true},
+    };
+    for (const auto& c : CASES) {
+        ServerAddress address;
+        ASSERT_TRUE(ParseAddress(c.address, &address));
+        EXPECT_EQ(IsPublicAddress(address.host), c.is_public) << c.address;
+    }
 }
 
 TEST(ConnectionSlots, CapsPerAddressAndNetworkThenTheOldestWaitingOfTheBusiestNetworkGivesWay) {

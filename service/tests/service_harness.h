@@ -57,6 +57,10 @@ public:
     ~UdpPeer();
     ServerAddress address() const { return address_; }
     void Send(const ServerAddress& to, const std::string& datagram) const;
+    // Sent from this peer's port but another loopback address, as a forged source would.
+    void SendFrom(uint32_t source, const ServerAddress& to, const std::string& datagram) const {
+        ::SendFrom(fd_, source, to, datagram);
+    }
     // The datagrams that arrive until `quiet` passes without one; each with its sender.
     std::vector<std::pair<ServerAddress, std::string>> Receive(milliseconds quiet = milliseconds(300)) const;
 

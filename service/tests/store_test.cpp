@@ -155,18 +155,48 @@ TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
     const int64_t now_seconds = 2000000000;
     std::vector<SavedServer> saved = {
         {{0x0A000001, 1}, now_seconds - 30, "ctf"},
-        {{0x0A000002, 2}, now_seconds - 60, "ctf"},     // as old as the expiry: left out
-        {{0x0A000003, 3}, now_seconds + 500, "action"}, // from a clock that ran ahead: counts as fresh
+        {{0x0A000002, 2}, now_seconds - 60, "ctf"},     // as old as the expiry: listed only if it answers
+        {{0x0A000003, 3}, now_seconds + 500, "action"}, // from a clock that ran ahead: counts as now, no later
+        {{0x0A000004, 4}, now_seconds - 5000, "tdm"},   // a clock that jumped while the service was down
     };
-    EXPECT_EQ(store_.Restore(saved, now_, now_seconds), 2u);
+    RestoreCounts taken = store_.Restore(saved, now_, now_seconds);
+    EXPECT_EQ(taken.listed, 2u);
+    EXPECT_EQ(taken.candidates, 2u);
     EXPECT_EQ(store_.listed(), 2u);
-    EXPECT_EQ(SendChecks(), 2);
-    Pass(seconds(30));
-    EXPECT_EQ(store_.listed(), 1u) << "the one last heard 30 s before the restart expired 30 s after it";
+    EXPECT_EQ(store_.restore_pending(), 4u);
+    EXPECT_EQ(SendChecks(), 4);
+    ASSERT_TRUE(store_.TakeReply({0x0A000004, 4}, "tdm", now_));
+    EXPECT_EQ(store_.listed(), 3u);
+    EXPECT_EQ(store_.restore_pending(), 3u);
+    for (int pass = 0; pass < 10; ++pass) { // the others' rounds end unanswered
+        Pass(milliseconds(100));
+        SendChecks();
+    }
+    EXPECT_EQ(store_.restore_pending(), 0u);
+    EXPECT_EQ(store_.candidates(), 0u) << "the old one that never answered is forgotten";
+    EXPECT_EQ(store_.listed(), 3u) << "listed ones stay until their expiry";
+    Pass(seconds(29));
+    EXPECT_EQ(store_.listed(), 2u) << "the one last heard 30 s before the restart expired 30 s after it";
     std::vector<SavedServer> snapshot = store_.Snapshot(now_, now_seconds + 30);
-    ASSERT_EQ(snapshot.size(), 1u);
-    EXPECT_EQ(snapshot[0].last_answer, now_seconds);
-    EXPECT_EQ(snapshot[0].gamename, "action");
+    ASSERT_EQ(snapshot.size(), 2u);
+    for (const SavedServer& server : snapshot) {
+        EXPECT_EQ(server.last_answer, now_seconds) << server.gamename << ": last heard at the restart, no later";
+    }
+}
+
+TEST_F(StoreTest, ChecksOfKnownServersGoFirstThenNewCandidatesNewestFirstThenRetries) {
+    const ServerAddress known{0x0A000001, 1}, retried{0x0A000002, 2}, fresh{0x0A000003, 3}, fresher{0x0A000004, 4};
+    ListServer(known, "ctf");
+    store_.Offer(retried, now_);
+    ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
+    Pass(seconds(10)); // the known server's round is due, the candidate's retry too
+    store_.Offer(fresh, now_);
+    store_.Offer(fresher, now_);
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(known));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresher));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresh));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
+    EXPECT_FALSE(store_.HasChecksDue());
 }
 
 TEST_F(StoreTest, UncheckableAddressesAreNeverAsked) {
@@ -182,20 +212,35 @@ protected:
     LimitedStoreTest() : StoreTest(StoreLimits{6, 4, 3}) {}
 };
 
-TEST_F(LimitedStoreTest, TablesAreBoundedInTotalForCandidatesAndPerAddress) {
+TEST_F(LimitedStoreTest, FullTablesForgetTheOldestCandidateButNeverAListedServer) {
     for (uint16_t port = 1; port <= 3; ++port) {
         EXPECT_EQ(store_.Offer({0x0A000001, port}, now_), OfferResult::Added);
     }
     EXPECT_EQ(store_.Offer({0x0A000001, 4}, now_), OfferResult::AddressFull);
     EXPECT_EQ(store_.Offer({0x0A000002, 1}, now_), OfferResult::Added);
-    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Full) << "four candidates waiting";
-    SendChecks();
-    ASSERT_TRUE(store_.TakeReply({0x0A000001, 1}, "ctf", now_));
+    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Added) << "four waiting: the oldest makes room";
+    EXPECT_EQ(store_.candidates(), 4u);
+    EXPECT_EQ(SendChecks(), 4) << "10.0.0.1:1 is no longer asked";
+    EXPECT_FALSE(store_.TakeReply({0x0A000001, 1}, "ctf", now_));
     ASSERT_TRUE(store_.TakeReply({0x0A000001, 2}, "ctf", now_));
-    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Added);
+    ASSERT_TRUE(store_.TakeReply({0x0A000001, 3}, "ctf", now_));
     EXPECT_EQ(store_.Offer({0x0A000003, 2}, now_), OfferResult::Added);
-    EXPECT_EQ(store_.Offer({0x0A000004, 1}, now_), OfferResult::Full) << "six servers in all";
-    EXPECT_EQ(store_.TakeCounts().refused, 3u);
+    EXPECT_EQ(store_.Offer({0x0A000004, 1}, now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer({0x0A000005, 1}, now_), OfferResult::Added) << "six in all: again the oldest candidate goes";
+    EXPECT_EQ(store_.Offer({0x0A000002, 1}, now_), OfferResult::Added) << "it was the one forgotten";
+    EXPECT_EQ(store_.listed() + store_.candidates(), 6u);
+
+    // Only listed servers left: nothing may make room for a newcomer.
+    SendChecks();
+    for (ServerAddress address : {ServerAddress{0x0A000002, 1}, ServerAddress{0x0A000003, 2},
+                                  ServerAddress{0x0A000004, 1}, ServerAddress{0x0A000005, 1}}) {
+        EXPECT_TRUE(store_.TakeReply(address, "ctf", now_)) << FormatAddress(address);
+    }
+    EXPECT_EQ(store_.listed(), 6u);
+    EXPECT_EQ(store_.Offer({0x0A000006, 1}, now_), OfferResult::Full);
+    StoreCounts counts = store_.TakeCounts();
+    EXPECT_EQ(counts.refused, 2u);
+    EXPECT_EQ(counts.evicted, 3u);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// Any state file is taken whole or refused with a reason, never half: what it accepts holds only servers the service
-// may check, with gamenames it can carry, no more than asked for, and written out again it reads back the same.
+// Any state file is read line by line or refused whole with a reason: what it keeps holds only servers the service
+// may check, with gamenames it can carry, no more than asked for, never more than the file held, and written out
+// again it reads back the same, undamaged.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,17 +29,20 @@ bool Same(const std::vector<SavedServer>& a, const std::vector<SavedServer>& b) 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::vector<SavedServer> servers;
+    StateContents contents;
     std::string error;
-    if (!ParseState(text, MAX_SERVERS, &servers, &error)) {
-        Require(servers.empty() && !error.empty());
+    if (!ParseState(text, MAX_SERVERS, &contents, &error)) {
+        Require(contents.servers.empty() && !error.empty());
         return 0;
     }
-    Require(servers.size() <= MAX_SERVERS);
+    const std::vector<SavedServer>& servers = contents.servers;
+    Require(servers.size() <= MAX_SERVERS && servers.size() + contents.damaged <= contents.held);
+    Require((contents.damaged == 0) || !contents.damage.empty());
     for (const SavedServer& server : servers) {
         Require(IsCheckable(server.address) && IsSavableGameName(server.gamename) && server.last_answer >= 0);
     }
-    std::vector<SavedServer> again;
-    Require(ParseState(FormatState(servers), MAX_SERVERS, &again, &error) && Same(servers, again));
+    StateContents again;
+    Require(ParseState(FormatState(servers), MAX_SERVERS, &again, &error) && Same(servers, again.servers) &&
+            again.damage.empty() && again.held == servers.size());
     return 0;
 }
