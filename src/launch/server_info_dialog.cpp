@@ -107,7 +107,7 @@ INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         FitValueColumn(dialog);
         return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL && LOWORD(wParam) != IDOK) {
+        if (LOWORD(wParam) != IDCANCEL) {
             return FALSE;
         }
         [[fallthrough]];

@@ -20,8 +20,9 @@ struct ServerInfo {
 // The server info of a row of the server list; false when the list has no such row.
 bool ReadRowServerInfo(int row, ServerInfo& info);
 
-// Runs the dialog modally over `owner`; Close, Escape and the close box end it.
+// Runs the dialog modally over `owner`; Close (also Enter), Escape and the close box end it.
 void RunServerInfoDialog(HWND owner, const ServerInfo& info);
 
-// The dialog procedure; WM_INITDIALOG's lParam is the ServerInfo to show, which must outlive the dialog.
+// The dialog procedure; WM_INITDIALOG's lParam is the ServerInfo to show, read only there: the controls keep what
+// they show.
 INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
