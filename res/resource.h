@@ -4,6 +4,7 @@
 // Dialog templates
 #define IDD_CONFIG 164
 #define IDD_MAIN 165
+#define IDD_SERVER_INFO 166
 
 // Icons
 #define IDI_APP 132
@@ -40,6 +41,11 @@
 #define IDC_CONFIG_BUDDIES 1025
 #define IDC_CONFIG_QUERY_RATE 1027
 #define IDC_CONFIG_GOOD_PING 1028
+
+// Server info dialog controls
+#define IDC_INFO_LIST 1040
+#define IDC_INFO_SOURCES_LABEL 1041
+#define IDC_INFO_SOURCES 1042
 
 // The status bar is created at run time.
 #define IDC_STATUS_BAR 140

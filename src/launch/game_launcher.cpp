@@ -80,13 +80,20 @@ void StartGame(const wchar_t* address) {
 
 } // namespace
 
-bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
+const ServerRecord* RowServerRecord(int row) {
     LPARAM index = 0;
     if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
+        return nullptr;
+    }
+    return &app.servers[index];
+}
+
+bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
+    const ServerRecord* record = RowServerRecord(row);
+    if (!record) {
         return false;
     }
-    const ServerRecord& record = app.servers[index];
-    FormatServerAddress(AsU16(address), size, record.addr, record.port);
+    FormatServerAddress(AsU16(address), size, record->addr, record->port);
     return true;
 }
 

@@ -8,6 +8,12 @@
 // Room for a server's join address, "a.b.c.d:port", with its terminator.
 constexpr size_t JOIN_ADDRESS_SIZE = 128;
 
+struct ServerRecord;
+
+// The record a row of the server list shows; null when the list has no such row. Only the user interface thread
+// reads it, and only until something lets messages through, which could swap the server table.
+const ServerRecord* RowServerRecord(int row);
+
 // The join address of the server in a row of the server list; false when the list has no such row. Read before
 // anything that lets messages through, which could swap the server table or re-sort the rows.
 bool ReadRowServerAddress(int row, wchar_t* address, size_t size);

@@ -2,11 +2,11 @@
 
 #include "app/app_state.h"
 
+#include "base/wide.h"
 #include "launch/game_launcher.h"
+#include "launch/server_info_dialog.h"
 
 namespace {
-
-constexpr size_t CLIPBOARD_ADDRESS_SIZE = 64;
 
 // The address as Unicode text; the clipboard owns the memory once it has taken it.
 void CopyToClipboard(const wchar_t* address) {
@@ -35,17 +35,19 @@ void CopyToClipboard(const wchar_t* address) {
 
 void ShowServerMenu(const NMITEMACTIVATE& activation) {
     // The menu lets messages through: replies may re-sort the rows and a new run may replace the table while it is
-    // open, so the server is the one under the click, read now.
-    wchar_t address[CLIPBOARD_ADDRESS_SIZE];
-    if (activation.iItem == -1 || !ReadRowServerAddress(activation.iItem, address, CLIPBOARD_ADDRESS_SIZE)) {
+    // open, so the server is the one under the click, read now; its info is copied whole for the same reason.
+    ServerInfo info;
+    if (activation.iItem == -1 || !ReadRowServerInfo(activation.iItem, info)) {
         return;
     }
+    const wchar_t* address = AsWide(info.address.c_str());
     HMENU menu = CreatePopupMenu();
     if (!menu) {
         return;
     }
     AppendMenuW(menu, MF_STRING, SERVER_MENU_CONNECT, L"Connect");
     AppendMenuW(menu, MF_STRING, SERVER_MENU_COPY_ADDRESS, L"Copy Server IP");
+    AppendMenuW(menu, MF_STRING, SERVER_MENU_SERVER_INFO, L"Server Info...");
     POINT point = activation.ptAction;
     ClientToScreen(app.hServerList, &point);
     UINT command = static_cast<UINT>(
@@ -55,5 +57,7 @@ void ShowServerMenu(const NMITEMACTIVATE& activation) {
         JoinServer(address);
     } else if (command == SERVER_MENU_COPY_ADDRESS) {
         CopyToClipboard(address);
+    } else if (command == SERVER_MENU_SERVER_INFO) {
+        RunServerInfoDialog(app.hMainDlg, info);
     }
 }

@@ -5,6 +5,7 @@
 #include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/wide.h"
+#include "master/master_entry.h"
 #include "master/master_host.h"
 #include "master/master_list.h"
 #include "master/mod_filter_box.h"
@@ -104,4 +105,8 @@ void EndUpdateRun() {
     if (app.closing) {
         DestroyWindow(app.hMainDlg);
     }
+}
+
+std::vector<std::u16string> ShownMasterNames() {
+    return {FormatMasterEntry(MasterEntry{MasterKind::Web, AsU16(SKERROW_MASTER_HOST), WEB_MASTER_PORT})};
 }

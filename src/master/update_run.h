@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "net/server_table.h"
 
@@ -23,6 +25,10 @@ ReportTaken TakeRunReport();
 // Shows `table` from now on (null: none), its records not yet listed; both lists are emptied first, since their
 // rows refer into the table shown so far.
 void ShowServerTable(std::shared_ptr<ServerTable> table);
+
+// The names of the masters by their index in a run's list, as the shown table's records name them (SourceSet bits):
+// today the one built-in web master.
+std::vector<std::u16string> ShownMasterNames();
 
 // Puts the controls back and ends the run; the run's last report calls it.
 void EndUpdateRun();

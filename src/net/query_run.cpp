@@ -273,7 +273,8 @@ void RunState::Main() {
         return;
     }
     body.push_back(0); // a valid pointer even for an empty body
-    table = BuildServerTable(body.data(), static_cast<uint32_t>(body.size() - 1));
+    // The one master a run asks today is the first of the list.
+    table = BuildServerTable(body.data(), static_cast<uint32_t>(body.size() - 1), MasterSource(0));
     if (!table) {
         table = std::make_shared<ServerTable>(); // no memory: the run goes on with an empty table
     }

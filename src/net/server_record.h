@@ -2,12 +2,18 @@
 // UTF-16 text in fixed arrays, so filling a record from a reply never allocates.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "net/source_set.h"
 
 constexpr int MAX_PLAYERS = 64;
 constexpr int PLAYER_NAME_SIZE = 32; // 31 characters and the terminator
 constexpr int LONG_INFO_SIZE = 256;  // hostname, mapname, version
 constexpr int SHORT_INFO_SIZE = 64;  // gamedate, gamename
+// The reply's info line as it came (8-bit, undecoded): at most 511 bytes and the terminator, as much as a server's
+// info string holds. Decoded only when the server info shows it.
+constexpr size_t INFO_TEXT_SIZE = 512;
 
 struct PlayerRecord {
     char16_t name[PLAYER_NAME_SIZE]; // empty when the player line gave none
@@ -15,7 +21,7 @@ struct PlayerRecord {
     int32_t score;                   // first number of the player line
 };
 
-// Writers: RebuildServerTable writes addr and port only; the query engine writes queryTime and attempts; the
+// Writers: BuildServerTable writes addr, port and sources only; the query engine writes queryTime and attempts; the
 // reply parser, on the receiver thread, writes the reply's fields and answered; the user interface thread writes
 // delivered. A record moves forward only: new -> queried -> answered -> delivered, and once answered no worker
 // writes it again in that run.
@@ -39,6 +45,8 @@ struct ServerRecord {
     int32_t attempts; // queries sent in this run
     int32_t anticheat;
     int32_t timelimit;
+    SourceSet sources;             // who named the server to the run
+    char infoText[INFO_TEXT_SIZE]; // the info line of the accepted reply, cut to fit; empty before one
 };
 
 // One number for a server's address and port, for looking servers up by the pair.

@@ -8,16 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-// Sources as bits: masters by their index in the run's list, then the favourites and the remembered list.
-using SourceSet = uint32_t;
-constexpr int MAX_MASTERS = 16;
-constexpr SourceSet SOURCE_FAVOURITE = SourceSet{1} << MAX_MASTERS;
-constexpr SourceSet SOURCE_REMEMBERED = SourceSet{1} << (MAX_MASTERS + 1);
-
-// The bit of the master at `index` (0 to MAX_MASTERS - 1); 0 for any other index.
-inline SourceSet MasterSource(int index) {
-    return index >= 0 && index < MAX_MASTERS ? SourceSet{1} << index : 0;
-}
+#include "net/source_set.h"
 
 struct SourcedServer {
     uint32_t addr; // network byte order, as the list entry gave it

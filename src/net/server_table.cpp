@@ -4,11 +4,14 @@
 
 #include "net/server_list_decode.h"
 
-std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length) {
+std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length, SourceSet source) {
     try {
         auto table = std::make_shared<ServerTable>(ServerListCapacity(length));
         int32_t count = DecodeServerList(body, length, table->data());
         table->resize(static_cast<size_t>(count));
+        for (ServerRecord& record : *table) {
+            record.sources = source;
+        }
         return table;
     } catch (const std::bad_alloc&) {
         return nullptr;

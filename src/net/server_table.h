@@ -13,8 +13,8 @@
 using ServerTable = std::vector<ServerRecord>;
 
 // A table with one zeroed record per distinct address and port of a master list body, in the order of first
-// appearance; null when no memory is left for it.
-std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length);
+// appearance, each named by `source`; null when no memory is left for it.
+std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length, SourceSet source);
 
 // The records whose `answered` is still 0.
 int32_t CountUnanswered(const ServerTable& table);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "net/info_pairs.h"
 
 const unsigned char STATUS_QUERY[STATUS_QUERY_SIZE] = {0xFF, 0xFF, 0xFF, 0xFF, 's', 't', 'a', 't', 'u', 's', '\n', 0};
 
@@ -31,8 +32,7 @@ char FoldAscii(char c) {
 }
 
 // The key is compared by at most its first 63 characters, ignoring ASCII case.
-bool KeyEquals(const char* token, const char* key) {
-    size_t length = std::strlen(token);
+bool KeyEquals(const char* token, size_t length, const char* key) {
     if (length > INFO_KEY_MAX_LENGTH) {
         length = INFO_KEY_MAX_LENGTH;
     }
@@ -47,41 +47,17 @@ bool KeyEquals(const char* token, const char* key) {
     return true;
 }
 
-// Splits off the next run of characters other than `separator`, terminating it in place. Runs of separators count
-// as one, and leading or trailing ones give no token. Returns null when no token is left.
-char* NextToken(char*& cursor, char separator) {
-    while (*cursor == separator) {
-        ++cursor;
-    }
-    if (!*cursor) {
-        return nullptr;
-    }
-    char* token = cursor;
-    while (*cursor && *cursor != separator) {
-        ++cursor;
-    }
-    if (*cursor) {
-        *cursor++ = 0;
-    }
-    return token;
-}
-
-// Files every key and value pair of the info line into its slot; the last occurrence of a key wins. The values
-// point into `line`, which the tokenising terminates in place.
+// Files every key and value pair of the info line into its slot; the last occurrence of a key wins, and a key
+// without a value is ignored. The values point into `line`, whose values are terminated in place.
 void ReadInfoLine(char* line, const char* (&values)[INFO_SLOT_COUNT]) {
-    char* cursor = line;
-    for (;;) {
-        const char* key = NextToken(cursor, '\\');
-        if (!key) {
-            return;
-        }
-        const char* value = NextToken(cursor, '\\');
-        if (!value) {
-            return; // a key without a value is ignored
-        }
+    const char* cursor = line;
+    InfoPairSpan pair{};
+    while (NextInfoPair(cursor, pair) && pair.valueLength > 0) {
+        // The cursor is already past the value's end, which is a backslash or the terminator.
+        line[static_cast<size_t>(pair.value - line) + pair.valueLength] = 0;
         for (const InfoKey& known : InfoKeyTable) {
-            if (KeyEquals(key, known.key)) {
-                values[known.field] = value;
+            if (KeyEquals(pair.key, pair.keyLength, known.key)) {
+                values[known.field] = pair.value;
             }
         }
     }
@@ -213,7 +189,15 @@ void ParseStatusText(const char* datagram, int length, AnsiDecoder decode, Serve
 
     const char* values[INFO_SLOT_COUNT] = {};
     char infoLine[STATUS_LINE_SIZE];
+    record.infoText[0] = 0;
     if (ReadLine(position, remaining, infoLine)) {
+        // Kept whole for the server info before the parse below cuts the line up.
+        size_t kept = std::strlen(infoLine);
+        if (kept > INFO_TEXT_SIZE - 1) {
+            kept = INFO_TEXT_SIZE - 1;
+        }
+        std::memcpy(record.infoText, infoLine, kept);
+        record.infoText[kept] = 0;
         ReadInfoLine(infoLine, values);
     }
 

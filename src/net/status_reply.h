@@ -53,7 +53,8 @@ inline uint32_t ElapsedMs(uint32_t since, uint32_t now) {
 extern const char16_t GAMENAME_ABSENT[];
 
 // Fills the reply's fields of `record` from a datagram of `length` bytes (a zero byte stored after the last):
-// the text fields, maxClients, anticheat, timelimit, players and playerCount. Absent info values get their
+// the text fields, maxClients, anticheat, timelimit, players and playerCount, and infoText (the info line as it came,
+// cut to INFO_TEXT_SIZE - 1 bytes). Absent info values get their
 // defaults (GAMENAME_ABSENT for the gamename); gamedate is left as it is when absent. addr, port, queryTime, ping,
 // answered and attempts are not touched. Never rejects a reply.
 void ParseStatusText(const char* datagram, int length, AnsiDecoder decode, ServerRecord& record);

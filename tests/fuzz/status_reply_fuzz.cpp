@@ -1,11 +1,13 @@
 // Any datagram the receiver accepts (1 to 4096 bytes) goes through ReadLine and the reply parser without reading
-// or writing outside a buffer, and leaves a record whose counts are in range and whose texts are terminated.
+// or writing outside a buffer, and leaves a record whose counts are in range and whose texts are terminated. The
+// info pairs of the kept info line, and of the raw datagram as one long line, are read within their limits.
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "net/info_pairs.h"
 #include "net/status_reply.h"
 #include "require.h"
 
@@ -40,6 +42,19 @@ void CheckLines(const std::vector<char>& datagram, int length) {
     Require(position == datagram.data() + length);
 }
 
+// Every pair has a key; no key or value is longer than a kept info line; a line of n bytes holds at most n / 2 + 1
+// pairs (each key but the last ends at a backslash).
+void CheckInfoPairs(const char* text) {
+    size_t length = std::strlen(text);
+    std::vector<InfoPair> pairs = ReadInfoPairs(text, DecodeLatin1);
+    Require(pairs.size() <= length / 2 + 1);
+    for (const InfoPair& pair : pairs) {
+        Require(!pair.key.empty());
+        Require(pair.key.size() < INFO_TEXT_SIZE && pair.value.size() < INFO_TEXT_SIZE);
+        Require(pair.key.find(u'\\') == std::u16string::npos && pair.value.find(u'\\') == std::u16string::npos);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,10 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RequireTerminated(record->version);
     RequireTerminated(record->gamedate);
     RequireTerminated(record->gamename);
-    Require(record->mapname[0] != 0); // a map name or "?"
+    Require(record->mapname[0] != 0);  // a map name or "?"
     Require(record->gamename[0] != 0); // a mod name or "default"
     for (int i = 0; i < record->playerCount; ++i) {
         RequireTerminated(record->players[i].name);
     }
+    Require(std::memchr(record->infoText, 0, INFO_TEXT_SIZE) != nullptr);
+    CheckInfoPairs(record->infoText);
+    CheckInfoPairs(datagram.data());
     return 0;
 }

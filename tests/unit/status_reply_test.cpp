@@ -1,3 +1,4 @@
+#include "net/info_pairs.h"
 #include "net/query_pacing.h"
 #include "net/status_reply.h"
 
@@ -173,6 +174,59 @@ TEST(ParseStatusText, CutsLongValuesToTheirFields) {
     EXPECT_EQ(std::u16string(record->hostname), std::u16string(255, u'h'));
     EXPECT_EQ(std::u16string(record->gamename), std::u16string(63, u'g'));
     EXPECT_EQ(std::u16string(record->players[0].name), std::u16string(31, u'n'));
+}
+
+TEST(ParseStatusText, KeepsTheInfoLineAsItCameCutTo511Bytes) {
+    std::string info = "\\hostname\\A \xe9\\\\mapname\\q2dm1\\";
+    auto record = Parse(Reply(info, "0 5 \"p\"\n"));
+    EXPECT_EQ(std::string(record->infoText), info);
+
+    std::string longInfo = "\\hostname\\" + std::string(700, 'h');
+    record = Parse(Reply(longInfo));
+    EXPECT_EQ(std::string(record->infoText), longInfo.substr(0, INFO_TEXT_SIZE - 1));
+
+    // A reply without an info line leaves none of the previous reply's behind.
+    std::string bare = "\xff\xff\xff\xffprint";
+    ParseStatusText(bare.c_str(), static_cast<int>(bare.size()), DecodeLatin1, *record);
+    EXPECT_STREQ(record->infoText, "");
+}
+
+TEST(ReadInfoPairs, GivesEveryPairInOrderAsTheColumnsReadThem) {
+    using Pairs = std::vector<std::pair<std::u16string, std::u16string>>;
+    const struct {
+        std::string line;
+        Pairs pairs;
+    } cases[] = {
+        {"\\b\\2\\a\\1\\b\\3", {{u"b", u"2"}, {u"a", u"1"}, {u"b", u"3"}}}, // order and repeats kept
+        {"a\\1", {{u"a", u"1"}}},                                           // no leading backslash
+        {"", {}},
+        {"\\\\\\", {}},
+        // Runs of backslashes are one separator: no empty key or value, the pairing shifts as for the columns.
+        {"\\\\\\a\\1", {{u"a", u"1"}}},
+        {"\\hostname\\\\mapname\\q2dm1", {{u"hostname", u"mapname"}, {u"q2dm1", u""}}},
+        {"\\a\\1\\tail", {{u"a", u"1"}, {u"tail", u""}}}, // a key the line ends without a value
+        {"\\a\\1\\\\\\", {{u"a", u"1"}}},                 // backslashes at the end
+        {"\\n\xe9\\\xff\x80 x", {{U16("n\xe9"), U16("\xff\x80 x")}}},
+    };
+    for (const auto& c : cases) {
+        Pairs read;
+        for (const InfoPair& pair : ReadInfoPairs(c.line.c_str(), DecodeLatin1)) {
+            read.emplace_back(pair.key, pair.value);
+        }
+        EXPECT_EQ(read, c.pairs) << c.line;
+    }
+
+    // An overlong key or value stays whole up to what a record keeps, and beyond that is cut.
+    std::string key(300, 'k');
+    auto record = Parse(Reply("\\" + key + "\\v\\hostname\\x"));
+    auto pairs = ReadInfoPairs(record->infoText, DecodeLatin1);
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].key, U16(key));
+    EXPECT_EQ(pairs[1].value, std::u16string(record->hostname));
+    pairs = ReadInfoPairs(("\\" + std::string(900, 'k') + "\\" + std::string(900, 'v')).c_str(), DecodeLatin1);
+    ASSERT_EQ(pairs.size(), 1u);
+    EXPECT_EQ(pairs[0].key, std::u16string(INFO_TEXT_SIZE - 1, u'k'));
+    EXPECT_EQ(pairs[0].value, std::u16string(INFO_TEXT_SIZE - 1, u'v'));
 }
 
 TEST(CutGameDate, KeepsAtMostThreeWords) {

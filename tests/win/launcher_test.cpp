@@ -1,6 +1,6 @@
 // Joining a server as a user does it: double-clicks and the context menu on the real server list, the search of the
 // fixed drives on its worker with its questions answered, stopped or cut short by the program's end, the stand-in
-// game started and the program's end, the clipboard.
+// game started and the program's end, the clipboard, the server info.
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -21,6 +21,7 @@
 #include "harness.h"
 #include "launch/game_locator.h"
 #include "launch/game_search.h"
+#include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
@@ -178,6 +179,43 @@ std::vector<DWORD> ThreadsSince(const std::vector<DWORD>& before, const std::vec
     std::vector<DWORD> added;
     std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
     return added;
+}
+
+// Calls `act` on this thread every 10 ms, from inside whatever message loop runs (a menu's, a modal dialog's), as
+// a thread timer fires there, until it returns true or this is destroyed.
+class ActInMessageLoop {
+public:
+    explicit ActInMessageLoop(std::function<bool()> act) {
+        Pending() = std::move(act);
+        timer_ = SetTimer(nullptr, 0, 10, Fire);
+    }
+    ~ActInMessageLoop() {
+        KillTimer(nullptr, timer_);
+        Pending() = nullptr;
+    }
+    ActInMessageLoop(const ActInMessageLoop&) = delete;
+    ActInMessageLoop& operator=(const ActInMessageLoop&) = delete;
+
+private:
+    static std::function<bool()>& Pending() {
+        static std::function<bool()> pending;
+        return pending;
+    }
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR timer, DWORD) {
+        if (Pending() && Pending()()) {
+            KillTimer(nullptr, timer);
+            Pending() = nullptr;
+        }
+    }
+    UINT_PTR timer_;
+};
+
+// A child's rectangle in its dialog's client coordinates.
+RECT ChildRect(HWND dialog, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 
 class LauncherTest : public testing::Test {
@@ -460,7 +498,8 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     }
     ASSERT_EQ(shown.size(), 1u);
     const ShownMenu& menu = shown[0];
-    EXPECT_EQ(menu.items, (std::vector<std::pair<std::wstring, UINT>>{{L"Connect", 1}, {L"Copy Server IP", 2}}));
+    EXPECT_EQ(menu.items, (std::vector<std::pair<std::wstring, UINT>>{
+                              {L"Connect", 1}, {L"Copy Server IP", 2}, {L"Server Info...", 3}}));
     ClientToScreen(app.hServerList, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
     EXPECT_EQ(menu.topLeft.y, click.y);
@@ -484,6 +523,115 @@ TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
     EXPECT_EQ(menus.Shown().size(), 1u);
     EXPECT_FALSE(IsWindow(app.hMainDlg));
     EXPECT_EQ(AwaitLaunchRecord(L"G:\\Quake2\\").commandLine, L"\"G:\\Quake2\\\\quake2.exe\" +connect \"10.0.0.2:80\"");
+}
+
+TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {
+    LoadServerTable({10, 0, 0, 3, 0x6D, 0x06});
+    FeedReply(0, "\xff\xff\xff\xffprint\n\\mapname\\q2dm1\\hostname\\Caf\xe9\\cheats\\0\\mapname\\q2dm2\\motd\n"
+                 "3 40 \"Ann\"\n");
+    ASSERT_EQ(ListRowCount(app.hServerList), 1);
+    const wchar_t* title = L"Server Info - 10.0.0.3:27910";
+
+    struct Shown {
+        std::vector<std::wstring> keys, values;
+        std::wstring sources;
+        bool operator==(const Shown& other) const {
+            return keys == other.keys && values == other.values && sources == other.sources;
+        }
+    } opened, afterReplacing;
+    RECT list{}, sources{}, close{}, listGrown{}, sourcesGrown{}, closeGrown{};
+    int columnsFill[2] = {}; // key and value column widths less the list's client width, before and after
+    bool savedPicture = false;
+    bool pressedEsc = false;
+    auto read = [](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_INFO_LIST);
+        return Shown{ListColumn(list, 0), ListColumn(list, 1), WindowText(GetDlgItem(dialog, IDC_INFO_SOURCES))};
+    };
+    auto columnsLessClient = [](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_INFO_LIST);
+        RECT client{};
+        GetClientRect(list, &client);
+        return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0) +
+                                SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0)) -
+               client.right;
+    };
+    ActInMessageLoop act([&] {
+        HWND dialog = FindWindowW(L"#32770", title);
+        if (!dialog || !IsWindowVisible(dialog)) {
+            return false; // the menu is still open, or the dialog not yet shown
+        }
+        opened = read(dialog);
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        CreateDirectoryW(L"screenshots", nullptr);
+        savedPicture = WriteBitmap(CaptureWindow(dialog), L"screenshots\\server-info.bmp");
+
+        // A new run's table replaces the one the row belonged to.
+        LoadServerTable({10, 0, 0, 4, 0x6D, 0x06});
+        TestServer other;
+        other.hostname = "Other";
+        FeedServer(0, other);
+        afterReplacing = read(dialog);
+
+        list = ChildRect(dialog, IDC_INFO_LIST);
+        sources = ChildRect(dialog, IDC_INFO_SOURCES);
+        close = ChildRect(dialog, IDCANCEL);
+        columnsFill[0] = columnsLessClient(dialog);
+        RECT window{};
+        GetWindowRect(dialog, &window);
+        SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left + 100, window.bottom - window.top + 60,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        listGrown = ChildRect(dialog, IDC_INFO_LIST);
+        sourcesGrown = ChildRect(dialog, IDC_INFO_SOURCES);
+        closeGrown = ChildRect(dialog, IDCANCEL);
+        columnsFill[1] = columnsLessClient(dialog);
+
+        PostKey(GetDlgItem(dialog, IDC_INFO_LIST), VK_ESCAPE);
+        pressedEsc = true;
+        return true;
+    });
+    // Closes a dialog that Esc left open, so that the test ends either way.
+    PopupWatcher<bool> closer([title](PopupWatcher<bool>& self) {
+        HWND dialog = FindWindowW(L"#32770", title);
+        if (!dialog || !self.Shown().empty()) {
+            return;
+        }
+        self.Record(true);
+        if (!AwaitWindowGone(dialog, 10000)) {
+            self.Record(false);
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+    });
+    {
+        MenuChooser menus(2);
+        RightClickList(app.hServerList, PointInRow(0));
+        EXPECT_EQ(menus.Shown().size(), 1u);
+    }
+    EXPECT_EQ(closer.Shown(), std::vector<bool>{true}) << "the dialog opened, and Esc closed it";
+    ASSERT_TRUE(pressedEsc);
+
+    EXPECT_EQ(opened.keys, (std::vector<std::wstring>{L"mapname", L"hostname", L"cheats", L"mapname", L"motd"}));
+    EXPECT_EQ(opened.values, (std::vector<std::wstring>{L"q2dm1", L"Caf\u00e9", L"0", L"q2dm2", L""}));
+    EXPECT_EQ(opened.sources, L"Master: http://127.0.0.1");
+    EXPECT_TRUE(afterReplacing == opened) << "the dialog shows the copy it took";
+    EXPECT_TRUE(savedPicture);
+
+    // The list grows with the dialog, the sources box widens and keeps below it, Close keeps to the corner.
+    EXPECT_EQ(listGrown.left, list.left);
+    EXPECT_EQ(listGrown.top, list.top);
+    EXPECT_EQ(listGrown.right, list.right + 100);
+    EXPECT_EQ(listGrown.bottom, list.bottom + 60);
+    EXPECT_EQ(sourcesGrown.left, sources.left);
+    EXPECT_EQ(sourcesGrown.top, sources.top + 60);
+    EXPECT_EQ(sourcesGrown.right, sources.right + 100);
+    EXPECT_EQ(sourcesGrown.bottom, sources.bottom + 60);
+    EXPECT_EQ(closeGrown.left, close.left + 100);
+    EXPECT_EQ(closeGrown.top, close.top + 60);
+    EXPECT_EQ(closeGrown.right - closeGrown.left, close.right - close.left);
+    // The value column takes the rest of the list's width, at either size.
+    EXPECT_EQ(columnsFill[0], 0);
+    EXPECT_EQ(columnsFill[1], 0);
+    EXPECT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(IsWindowEnabled(app.hMainDlg));
 }
 
 } // namespace

@@ -16,7 +16,7 @@ class ServerTableTest : public testing::Test {
 protected:
     void TearDown() override { ShowServerTable(nullptr); }
     static std::shared_ptr<ServerTable> Build(const std::vector<unsigned char>& body) {
-        return BuildServerTable(body.data(), static_cast<uint32_t>(body.size()));
+        return BuildServerTable(body.data(), static_cast<uint32_t>(body.size()), MasterSource(0));
     }
 };
 
@@ -35,7 +35,8 @@ TEST_F(ServerTableTest, ABodyMakesOneZeroedRecordPerDistinctServer) {
     ServerRecord expected{};
     expected.addr = (*table)[1].addr;
     expected.port = 27911;
-    EXPECT_EQ(std::memcmp(&(*table)[1], &expected, sizeof expected), 0) << "nothing but the address is set";
+    expected.sources = MasterSource(0);
+    EXPECT_EQ(std::memcmp(&(*table)[1], &expected, sizeof expected), 0) << "nothing but the address and source is set";
     EXPECT_EQ(CountUnanswered(*table), 2);
     (*table)[1].answered = 1;
     EXPECT_EQ(CountUnanswered(*table), 1);

@@ -73,7 +73,7 @@ void LoadServerTable(int count) {
 
 void LoadServerTable(const std::vector<unsigned char>& body) {
     fedReplies.clear();
-    ShowServerTable(BuildServerTable(body.data(), static_cast<uint32_t>(body.size())));
+    ShowServerTable(BuildServerTable(body.data(), static_cast<uint32_t>(body.size()), MasterSource(0)));
 }
 
 void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
