@@ -27,6 +27,7 @@ struct InFlightWindow {
     int32_t limit = 0;
     int32_t floor = 0; // the limit the window was reset with, and its least
     uint32_t smoothedReplyUs = 0;
+    int32_t backlogCap = 0; // the most the limit may be since replies last backed up in the socket
     bool full = false; // the window reached its limit and the sender waits for room
 };
 
@@ -47,5 +48,10 @@ void NoteQueryInFlight(InFlightWindow& window, int32_t index, uint32_t sentAt);
 // three quarters of its limit: the moment to wake the sender.
 bool SettleInFlight(InFlightWindow& window, int32_t index);
 
-// A reply came `replyMs` after its query, read at once (not from a backlog): the limit follows the smoothed time.
+// A reply came `replyMs` after its query, read at once (not from a backlog): the limit follows the smoothed time,
+// under a cap that grows back by one query a reply.
 void NoteReplyTime(InFlightWindow& window, uint32_t replyMs);
+
+// Replies backed up in the socket (the receiver read many without it running dry): more in flight than it drains.
+// The cap drops to three quarters of the limit, never below the floor.
+void NoteReplyBacklog(InFlightWindow& window);

@@ -29,6 +29,9 @@ constexpr uint32_t IN_FLIGHT_EXPIRY_MS = 250;
 // Replies read after this many others without the socket running dry may have waited in it: their times are not
 // the servers' and do not steer the in-flight window.
 constexpr int FRESH_READS = 16;
+// Replies read after this many others without the socket running dry show a backlog: the receiver drains fewer than
+// arrive, so the in-flight window is cut back.
+constexpr int BACKLOG_READS = 16;
 // How long a handle that goes without Stop waits for its aborted run before it leaves it to end on its own.
 constexpr uint32_t HANDLE_END_WAIT_MS = 1000;
 // How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
@@ -169,7 +172,7 @@ void RunState::RunPasses() {
 
 // Takes one datagram from addr:port if it answers a query of this run.
 void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
-                      uint32_t addr, uint16_t port, uint32_t arrival, bool fresh) {
+                      uint32_t addr, uint16_t port, uint32_t arrival, bool fresh, bool backlogged) {
     auto found = indices.find(ServerPairKey(addr, port));
     if (found == indices.end()) {
         return;
@@ -186,6 +189,8 @@ void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, cons
         bool room = SettleInFlight(inFlight, found->second);
         if (fresh) {
             NoteReplyTime(inFlight, ElapsedMs(queryTime, arrival));
+        } else if (backlogged) {
+            NoteReplyBacklog(inFlight);
         }
         allAnswered = --unanswered <= 0;
         if (room || allAnswered) {
@@ -220,7 +225,8 @@ void RunState::Receive() {
                 continue;
             }
             datagram[length] = 0;
-            Accept(indices, datagram, length, addr, port, arrival, reads < FRESH_READS);
+            Accept(indices, datagram, length, addr, port, arrival, reads < FRESH_READS,
+                   reads % BACKLOG_READS == BACKLOG_READS - 1);
         }
     }
 }

@@ -62,7 +62,7 @@ private:
     WaitEnd WaitForAnswersOrAbort(uint32_t timeoutMs);
     void Receive();
     void Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
-                uint32_t addr, uint16_t port, uint32_t arrival, bool fresh);
+                uint32_t addr, uint16_t port, uint32_t arrival, bool fresh, bool backlogged);
     int32_t CountUnansweredNow();
     void Finish();
 };

@@ -48,6 +48,16 @@ TEST(InFlight, TheLimitFollowsTheSmoothedReplyTimeBetweenItsFloorAndCeiling) {
         NoteReplyTime(window, 0xFFFFFFFFu);
     }
     EXPECT_EQ(window.limit, IN_FLIGHT_CEILING) << "a wild time is bounded";
+
+    // A backlog in the socket cuts the limit to three quarters, never below the floor; it grows back a query a reply.
+    NoteReplyBacklog(window);
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING * 3 / 4);
+    NoteReplyTime(window, 0xFFFFFFFFu);
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING * 3 / 4 + 1);
+    for (int i = 0; i < 20; ++i) {
+        NoteReplyBacklog(window);
+    }
+    EXPECT_EQ(window.limit, 256);
     ResetInFlight(window, 100, 256);
     EXPECT_EQ(window.limit, 256) << "a new pass starts from the floor";
 }
