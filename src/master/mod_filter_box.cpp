@@ -24,13 +24,9 @@ wchar_t* CopyToHeap(const wchar_t* text) {
     return copy;
 }
 
-// The game directory of item `selection` of the box (empty for none, or CB_ERR).
-void ReadItemDir(HWND box, LRESULT selection, wchar_t* dir, size_t size) {
+// The game directory modFilterDirs[index] (empty for an index out of range, such as CB_ERR).
+void CopyFilterDir(LRESULT index, wchar_t* dir, size_t size) {
     dir[0] = 0;
-    if (selection == CB_ERR) {
-        return;
-    }
-    LRESULT index = SendMessageW(box, CB_GETITEMDATA, selection, 0);
     if (index >= 0 && index < app.modFilterCount && app.modFilterDirs[index]) {
         StringCchCopyW(dir, size, app.modFilterDirs[index]);
     }
@@ -38,7 +34,8 @@ void ReadItemDir(HWND box, LRESULT selection, wchar_t* dir, size_t size) {
 
 // The selected entry's game directory (empty for none).
 void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
-    ReadItemDir(box, SendMessageW(box, CB_GETCURSEL, 0, 0), dir, size);
+    LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    CopyFilterDir(selection == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
 }
 
 // The entries of one fill, every allocation made before the box is touched, so a failure leaves it as it was.
@@ -163,15 +160,10 @@ void SelectedModFilterDir(wchar_t* dir, size_t size) {
 }
 
 void RequestedModFilterDir(wchar_t* dir, size_t size) {
-    // Without a selection the item data of index 0 is read: the directory the box's first entry stands for.
-    dir[0] = 0;
+    // Without a selection, modFilterDirs[0]: the directory the box's first entry stands for.
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
     LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
-    if (selection != CB_ERR) {
-        ReadItemDir(box, selection, dir, size);
-    } else if (app.modFilterCount > 0 && app.modFilterDirs[0]) {
-        StringCchCopyW(dir, size, app.modFilterDirs[0]);
-    }
+    CopyFilterDir(selection == CB_ERR ? 0 : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
 }
 
 void TakeModFilterText(wchar_t* text) {

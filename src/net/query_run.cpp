@@ -1,18 +1,11 @@
 #include "net/query_run.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <system_error>
-#include <unordered_map>
 
-#include "net/datagram_socket.h"
-#include "net/in_flight.h"
 #include "net/query_pacing.h"
 #include "net/run_state.h"
 #include "net/run_texts.h"
-#include "net/server_table.h"
 
 namespace {
 
@@ -97,11 +90,12 @@ int32_t RunState::CountUnansweredNow() {
 QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
     ServerRecord& record = (*table)[static_cast<size_t>(index)];
     std::unique_lock<std::mutex> lock(tableMutex);
+    uint32_t now = 0;
     for (;;) {
         if (record.answered) {
             return QueryOutcome::Skipped;
         }
-        uint32_t now = RunClockMs();
+        now = RunClockMs();
         if (!unpaced || HasRoomInFlight(inFlight, now, IN_FLIGHT_EXPIRY_MS)) {
             break;
         }
@@ -113,7 +107,7 @@ QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
         lock.lock();
     }
     int32_t attempt = ++record.attempts;
-    record.queryTime = RunClockMs();
+    record.queryTime = now;
     if (unpaced) {
         NoteQueryInFlight(inFlight, index, record.queryTime);
     }
