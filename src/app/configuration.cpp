@@ -1,5 +1,6 @@
 #include "app/configuration.h"
 
+#include "app/default_masters.h"
 #include "base/text.h"
 
 void ValidateConfiguration(Configuration& config) {
@@ -19,4 +20,16 @@ void ValidateConfiguration(Configuration& config) {
     if (config.mediumPing == 0) {
         config.mediumPing = DEFAULT_MEDIUM_PING;
     }
+}
+
+std::vector<MasterEntry> DefaultMasters() {
+    std::vector<MasterEntry> masters;
+    std::u16string error;
+    // The build checked the list roughly and the unit tests read it whole, so this never fails in a shipped build.
+    ParseMasterListText(SKERROW_DEFAULT_MASTERS, &masters, &error);
+    return masters;
+}
+
+std::vector<MasterEntry> MastersToAsk(const Configuration& config) {
+    return config.masters.empty() ? DefaultMasters() : config.masters;
 }

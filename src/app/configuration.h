@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "net/master_entry.h"
 
 constexpr int PATH_TEXT_SIZE = 260;
 
@@ -16,6 +19,7 @@ struct Configuration {
     int32_t packetsPerSecond;          // status queries a second; above 1000, no pacing at all
     int32_t goodPing;                  // the ping dot's thresholds, in milliseconds
     int32_t mediumPing;
+    std::vector<MasterEntry> masters;  // the masters the user set, in order; none: the build's default
 };
 
 constexpr int32_t DEFAULT_PACKETS_PER_SECOND = 10;
@@ -26,3 +30,9 @@ constexpr int32_t DEFAULT_MEDIUM_PING = 200;
 // not a number) takes its default; a rate below 0 becomes 1 query a second, the slowest the program paces. Texts
 // are terminated within their arrays.
 void ValidateConfiguration(Configuration& config);
+
+// The build's default masters (SKERROW_MASTERS, else the built-in web master alone).
+std::vector<MasterEntry> DefaultMasters();
+
+// The masters a run asks: the user's, or the build's default when the user has set none.
+std::vector<MasterEntry> MastersToAsk(const Configuration& config);

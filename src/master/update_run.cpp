@@ -5,7 +5,7 @@
 #include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/wide.h"
-#include "master/master_entry.h"
+#include "net/master_entry.h"
 #include "master/master_host.h"
 #include "master/master_list.h"
 #include "master/mod_filter_box.h"

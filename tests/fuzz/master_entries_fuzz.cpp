@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "master/master_entry.h"
+#include "net/master_entry.h"
 #include "net/server_sources.h"
 #include "require.h"
 

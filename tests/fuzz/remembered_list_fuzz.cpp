@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "master/remembered_list.h"
+#include "net/remembered_list.h"
 #include "net/server_list_decode.h"
 #include "require.h"
 

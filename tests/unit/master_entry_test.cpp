@@ -1,11 +1,11 @@
-#include "master/master_entry.h"
+#include "net/master_entry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "master/master_host.h"
+#include "app/default_masters.h"
 #include "net/server_sources.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "master/mod_filter_rule.h"
+#include "net/mod_filter_rule.h"
 #include "net/status_reply.h"
 
 #include <string>

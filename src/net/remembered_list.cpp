@@ -1,4 +1,4 @@
-#include "master/remembered_list.h"
+#include "net/remembered_list.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "master/mod_filter_rule.h"
+#include "net/mod_filter_rule.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "master/master_entry.h"
+#include "net/master_entry.h"
 
 #include "base/address.h"
 #include "base/text.h"
