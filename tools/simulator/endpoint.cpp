@@ -58,6 +58,14 @@ std::string FormatEndpoint(const Endpoint& endpoint) {
            std::to_string(endpoint.port);
 }
 
+void AppendListEntry(std::string* list, const Endpoint& endpoint) {
+    uint32_t host = endpoint.host;
+    const char bytes[6] = {static_cast<char>(host >> 24),         static_cast<char>(host >> 16),
+                           static_cast<char>(host >> 8),          static_cast<char>(host),
+                           static_cast<char>(endpoint.port >> 8), static_cast<char>(endpoint.port)};
+    list->append(bytes, sizeof bytes);
+}
+
 sockaddr_in ToSockaddr(const Endpoint& endpoint) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

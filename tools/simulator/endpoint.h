@@ -18,6 +18,9 @@ struct Endpoint {
 bool ParseEndpoint(std::string_view text, Endpoint* out);
 std::string FormatEndpoint(const Endpoint& endpoint);
 
+// Appends the endpoint as a master list carries it: 4 address bytes, then the port, all in network byte order.
+void AppendListEntry(std::string* list, const Endpoint& endpoint);
+
 sockaddr_in ToSockaddr(const Endpoint& endpoint);
 Endpoint FromSockaddr(const sockaddr_in& address);
 

@@ -38,6 +38,7 @@ bool Engine::Load(Scenario scenario, std::string* error) {
 }
 
 bool Engine::Apply(Scenario scenario, std::string* error) {
+    udp_masters_.Stop();
     game_.Stop();
     servers_.clear();
     master_.SetContent(MakeMasterContent(Scenario{}));
@@ -53,6 +54,10 @@ bool Engine::Apply(Scenario scenario, std::string* error) {
     if (!game_.Start(&scenario.servers, scenario.heartbeat, error)) {
         return false;
     }
+    if (!udp_masters_.Start(scenario.udp_masters, scenario.servers, error)) {
+        game_.Stop();
+        return false;
+    }
     master_.SetContent(MakeMasterContent(scenario));
     servers_ = std::move(scenario.servers);
     return true;
@@ -64,6 +69,7 @@ void Engine::Stop() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopped_ = true;
         master_.Stop();
+        udp_masters_.Stop();
         game_.Stop();
         servers_.clear();
     }
@@ -74,6 +80,11 @@ void Engine::Stop() {
 std::vector<ServerConfig> Engine::servers() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return servers_;
+}
+
+std::vector<Endpoint> Engine::udp_master_addresses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return udp_masters_.addresses();
 }
 
 std::string Engine::LoadFromControl(std::string text) {

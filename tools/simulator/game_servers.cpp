@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "reply_builder.h"
+#include "wake_event.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ bool GameServers::Bind(Server* server, std::string* error) {
 bool GameServers::Start(std::vector<ServerConfig>* servers, const HeartbeatConfig& heartbeat, std::string* error) {
     Stop();
     epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
-    wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    wake_fd_ = OpenWakeEvent();
     epoll_event wake{};
     wake.events = EPOLLIN;
     wake.data.u64 = WAKE_TOKEN;
@@ -87,10 +87,7 @@ bool GameServers::Start(std::vector<ServerConfig>* servers, const HeartbeatConfi
 
 void GameServers::Stop() {
     if (thread_.joinable()) {
-        uint64_t one = 1;
-        ssize_t written = write(wake_fd_, &one, sizeof one);
-        (void)written; // a fresh eventfd always takes one increment
-        thread_.join();
+        EndWorker(wake_fd_, &thread_);
         Announce("shutdown", &SHUTDOWN_DATAGRAM);
     }
     CloseAll();

@@ -1,4 +1,4 @@
-// skerrow-sim: a stand-in for the Quake II master web service and any number of game servers on this machine,
+// skerrow-sim: a stand-in for the Quake II master web service, classic UDP masters and any number of game servers,
 // for tests, the demo and benchmarks. Usage is in README.md and in --help.
 #include <signal.h>
 #include <sys/resource.h>

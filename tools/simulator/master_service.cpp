@@ -15,18 +15,12 @@ namespace {
 
 constexpr uint16_t MADE_UP_PORT = 27910;
 
-void AppendEntry(std::string* body, uint32_t host, uint16_t port) {
-    const char bytes[6] = {static_cast<char>(host >> 24), static_cast<char>(host >> 16), static_cast<char>(host >> 8),
-                           static_cast<char>(host),       static_cast<char>(port >> 8),  static_cast<char>(port)};
-    body->append(bytes, sizeof bytes);
-}
-
 // Entries for 10.0.0.1, 10.0.0.2, ... all on port 27910, cut to exactly size bytes.
 std::string MadeUpList(size_t size) {
     std::string body;
     body.reserve(size + 6);
     for (uint32_t host = 0x0a000001; body.size() < size; ++host) {
-        AppendEntry(&body, host, MADE_UP_PORT);
+        AppendListEntry(&body, Endpoint{host, MADE_UP_PORT});
     }
     body.resize(size);
     return body;
@@ -177,7 +171,7 @@ std::shared_ptr<const MasterContent> MakeMasterContent(const Scenario& scenario)
     for (const ServerConfig& server : scenario.servers) {
         if (server.listed) {
             MasterContent::Entry entry{server.mod, {}};
-            AppendEntry(&entry.bytes, server.address.host, server.address.port);
+            AppendListEntry(&entry.bytes, server.address);
             content->listed.push_back(std::move(entry));
         }
     }

@@ -299,7 +299,54 @@ bool SetHeartbeatKey(HeartbeatConfig* heartbeat, std::string_view key, std::stri
     return false;
 }
 
-enum class Section { None, Master, Filters, Heartbeat, Server };
+// "all" and addresses, separated by commas or blanks; an empty value lists nothing.
+bool ParseListedServers(std::string_view text, UdpMasterConfig* master, std::string* why) {
+    master->all = false;
+    master->extra.clear();
+    while (true) {
+        size_t start = text.find_first_not_of(" \t,");
+        if (start == std::string_view::npos) {
+            return true;
+        }
+        text = text.substr(start);
+        size_t end = text.find_first_of(" \t,");
+        std::string word(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end);
+        if (word == "all") {
+            master->all = true;
+        } else if (!ParseAddressValue(word, &master->extra.emplace_back(), why)) {
+            return false;
+        }
+    }
+}
+
+bool SetUdpMasterKey(UdpMasterConfig* master, bool* has_address, std::string_view key, std::string_view raw,
+                     std::string* why) {
+    std::string value;
+    if (!DecodeValue(raw, &value, why)) {
+        return false;
+    }
+    if (key == "address") {
+        *has_address = ParseAddressValue(value, &master->address, why);
+        return *has_address;
+    }
+    if (key == "servers") {
+        return ParseListedServers(value, master, why);
+    }
+    if (key == "per_datagram") {
+        return ParseNumber<size_t>(value, 1, MAX_ENTRIES_PER_DATAGRAM, &master->per_datagram, why);
+    }
+    if (key == "reply_from") {
+        return ParseNumber(std::string_view(value), 1, 65535, &master->reply_from, why);
+    }
+    if (key == "silent") {
+        return ParseBool(value, &master->silent, why);
+    }
+    *why = "unknown key \"" + std::string(key) + "\" in [udp_master]";
+    return false;
+}
+
+enum class Section { None, Master, Filters, Heartbeat, Server, UdpMaster };
 
 } // namespace
 
@@ -312,7 +359,15 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
         *error = "line " + std::to_string(line) + ": " + why;
         return false;
     };
-    auto server_complete = [&] { return section != Section::Server || has_address; };
+    // A [server] or [udp_master] section needs its address before the next section begins.
+    auto check_complete = [&] {
+        if (has_address) {
+            return true;
+        }
+        bool server = section == Section::Server;
+        return fail(server ? scenario.servers.back().line : scenario.udp_masters.back().line,
+                    server ? "[server] without an address" : "[udp_master] without an address");
+    };
 
     while (!text.empty()) {
         size_t end = text.find('\n');
@@ -323,8 +378,8 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
             continue;
         }
         if (line.front() == '[') {
-            if (!server_complete()) {
-                return fail(scenario.servers.back().line, "[server] without an address");
+            if (!check_complete()) {
+                return false;
             }
             if (line == "[master]") {
                 section = Section::Master;
@@ -339,6 +394,11 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
                 section = Section::Server;
                 scenario.servers.emplace_back();
                 scenario.servers.back().line = number;
+                has_address = false;
+            } else if (line == "[udp_master]") {
+                section = Section::UdpMaster;
+                scenario.udp_masters.emplace_back();
+                scenario.udp_masters.back().line = number;
                 has_address = false;
             } else {
                 return fail(number, "unknown section " + std::string(line));
@@ -369,13 +429,16 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
         case Section::Server:
             ok = SetServerKey(&scenario.servers.back(), &has_address, key, value, &why);
             break;
+        case Section::UdpMaster:
+            ok = SetUdpMasterKey(&scenario.udp_masters.back(), &has_address, key, value, &why);
+            break;
         }
         if (!ok) {
             return fail(number, why);
         }
     }
-    if (!server_complete()) {
-        return fail(scenario.servers.back().line, "[server] without an address");
+    if (!check_complete()) {
+        return false;
     }
     *out = std::move(scenario);
     return true;
@@ -396,5 +459,8 @@ void MergeScenario(Scenario* into, Scenario from) {
     }
     for (ServerConfig& server : from.servers) {
         into->servers.push_back(std::move(server));
+    }
+    for (UdpMasterConfig& master : from.udp_masters) {
+        into->udp_masters.push_back(std::move(master));
     }
 }

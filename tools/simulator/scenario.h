@@ -58,11 +58,28 @@ struct HeartbeatConfig {
     int interval_s = 300;
 };
 
+// A classic master on UDP: answers `query` with `\xff\xff\xff\xffservers ` and 6-byte entries, as the Quake II
+// master protocol does.
+// (65,507 - 12) / 6: the most entries one UDP datagram carries after the header.
+constexpr size_t MAX_ENTRIES_PER_DATAGRAM = 10915;
+
+struct UdpMasterConfig {
+    Endpoint address;
+    bool all = true;             // lists every server the web master lists, in scenario order
+    std::vector<Endpoint> extra; // further entries, after those, whether or not a server is there
+    size_t per_datagram = MAX_ENTRIES_PER_DATAGRAM;
+    int reply_from = 0;  // nonzero: answers leave from this port of the same address
+    bool silent = false; // never answers
+
+    int line = 0; // of its [udp_master] header
+};
+
 struct Scenario {
     HttpAnswer master;
     HttpAnswer filters; // body holds the filters text
     HeartbeatConfig heartbeat;
     std::vector<ServerConfig> servers;
+    std::vector<UdpMasterConfig> udp_masters;
     bool has_master = false;
     bool has_filters = false;
     bool has_heartbeat = false;
@@ -71,5 +88,6 @@ struct Scenario {
 // Reads a scenario; on failure returns false with "line N: what is wrong" in *error.
 bool ParseScenario(std::string_view text, Scenario* out, std::string* error);
 
-// Adds the servers of another scenario; its [master] and [filters] sections, where given, replace ours.
+// Adds the servers and UDP masters of another scenario; its [master], [filters] and [heartbeat] sections, where
+// given, replace ours.
 void MergeScenario(Scenario* into, Scenario from);

@@ -16,6 +16,14 @@ namespace {
 
 const Endpoint LOOPBACK_ANY_PORT{0x7f000001, 0};
 const std::string STATUS_QUERY("\xff\xff\xff\xffstatus\n\0", 12);
+const std::string LIST_QUERY("query\n\0", 7);
+const std::string LIST_HEADER("\xff\xff\xff\xffservers ");
+
+std::string Entry(const Endpoint& address) {
+    std::string entry;
+    AppendListEntry(&entry, address);
+    return entry;
+}
 
 int Connect(const Endpoint& endpoint) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -58,23 +66,36 @@ HttpResult Get(const Endpoint& master, const std::string& target) {
 class Client {
 public:
     Client() : fd_(BindSocket(SOCK_DGRAM, LOOPBACK_ANY_PORT, &error_)) { EXPECT_GE(fd_, 0) << error_; }
-    ~Client() { close(fd_); }
+    ~Client() { Close(); }
 
     std::string name() const { return FormatEndpoint(LocalEndpoint(fd_)); }
+    int fd() const { return fd_; }
+    // Frees its port for another socket.
+    void Close() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
 
     void Send(const Endpoint& to, const std::string& datagram) {
         sockaddr_in address = ToSockaddr(to);
         sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
 
-    // What arrives until wait_ms pass without anything more.
-    std::vector<std::string> Receive(int wait_ms) {
+    // What arrives until wait_ms pass without anything more; the senders' addresses go to *from when given.
+    std::vector<std::string> Receive(int wait_ms, std::vector<std::string>* from = nullptr) {
         std::vector<std::string> datagrams;
         pollfd ready{fd_, POLLIN, 0};
         char buffer[65536];
         while (poll(&ready, 1, wait_ms) == 1) {
-            ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
+            sockaddr_in sender{};
+            socklen_t size = sizeof sender;
+            ssize_t count = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sender), &size);
             datagrams.emplace_back(buffer, static_cast<size_t>(count > 0 ? count : 0));
+            if (from) {
+                from->push_back(FormatEndpoint(FromSockaddr(sender)));
+            }
         }
         return datagrams;
     }
@@ -109,12 +130,7 @@ TEST_F(Loopback, MasterListsServersThatAnswerTheirStatus) {
           "[server]\naddress = 127.0.0.1:0\nmod = ctf\nlisted = 0\n");
     std::vector<ServerConfig> servers = engine_.servers();
     ASSERT_EQ(servers.size(), 3u);
-    auto entry = [](const ServerConfig& server) {
-        uint32_t host = server.address.host;
-        uint16_t port = server.address.port;
-        return std::string{static_cast<char>(host >> 24), static_cast<char>(host >> 16), static_cast<char>(host >> 8),
-                           static_cast<char>(host),       static_cast<char>(port >> 8),  static_cast<char>(port)};
-    };
+    auto entry = [](const ServerConfig& server) { return Entry(server.address); };
 
     HttpResult ctf = Get(engine_.http_address(), "/?mod=ctf&raw=2");
     EXPECT_EQ(ctf.head.compare(0, 15, "HTTP/1.1 200 OK"), 0) << ctf.head;
@@ -183,6 +199,69 @@ TEST_F(Loopback, ServersMisbehaveAsToldAndLoadReplacesTheScenario) {
     EXPECT_EQ(cut.body, "abc");
 
     EXPECT_EQ(Control("LOAD 9\n[server]\n"), "ERROR line 1: [server] without an address\n");
+}
+
+TEST_F(Loopback, UdpMastersAnswerListQueriesAsToldFromWhereTheyAreToldTo) {
+    Start("[server]\naddress = 127.0.0.1:0\n"
+          "[server]\naddress = 127.0.0.1:0\nlisted = 0\n"
+          "[server]\naddress = 127.0.0.1:0\n"
+          "[udp_master]\naddress = 127.0.0.1:0\nservers = all, 10.0.0.9:27999\nper_datagram = 2\n"
+          "[udp_master]\naddress = 127.0.0.1:0\nservers = 10.0.0.8:27910\n"
+          "[udp_master]\naddress = 127.0.0.1:0\nsilent = 1\n"
+          "[udp_master]\naddress = 127.0.0.1:0\nservers =\n");
+    std::vector<ServerConfig> servers = engine_.servers();
+    ASSERT_EQ(servers.size(), 3u);
+    std::vector<Endpoint> masters = engine_.udp_master_addresses();
+    ASSERT_EQ(masters.size(), 4u);
+    Client client;
+
+    std::vector<std::string> from;
+    client.Send(masters[0], LIST_QUERY);
+    std::vector<std::string> split = client.Receive(300, &from);
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(split[0], LIST_HEADER + Entry(servers[0].address) + Entry(servers[2].address)) << "listed ones only";
+    EXPECT_EQ(split[1], LIST_HEADER + Entry(Endpoint{0x0a000009, 27999}));
+    EXPECT_EQ(from, std::vector<std::string>(2, FormatEndpoint(masters[0])));
+
+    client.Send(masters[1], "\xff\xff\xff\xffquery");
+    EXPECT_EQ(client.Receive(300), std::vector<std::string>{LIST_HEADER + Entry(Endpoint{0x0a000008, 27910})});
+    client.Send(masters[2], LIST_QUERY);
+    client.Send(masters[3], "queryx");
+    EXPECT_TRUE(client.Receive(300).empty()) << "silent, and not a query";
+    client.Send(masters[3], LIST_QUERY);
+    EXPECT_EQ(client.Receive(300), std::vector<std::string>{LIST_HEADER}) << "an empty list is the header alone";
+
+    std::string log = Control("LOG\n");
+    std::string first = FormatEndpoint(masters[0]);
+    for (std::string line :
+         {" master-query master=" + first + " from=" + client.name() + " bytes=7 action=answered\n",
+          " master-list master=" + first + " from=" + first + " to=" + client.name() + " entries=2 bytes=24\n",
+          " master-list master=" + first + " from=" + first + " to=" + client.name() + " entries=1 bytes=18\n",
+          " master-query master=" + FormatEndpoint(masters[1]) + " from=" + client.name() +
+              " bytes=9 action=answered\n",
+          " master-query master=" + FormatEndpoint(masters[2]) + " from=" + client.name() + " bytes=7 action=silent\n",
+          " master-query master=" + FormatEndpoint(masters[3]) + " from=" + client.name() + " bytes=6 action=ignored\n",
+          " master-list master=" + FormatEndpoint(masters[3]) + " from=" + FormatEndpoint(masters[3]) +
+              " to=" + client.name() + " entries=0 bytes=12\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << " is not in\n" << log;
+    }
+
+    // A master that answers from another port of its address; a LOAD closes the masters with the servers.
+    Client elsewhere;
+    uint16_t other_port = LocalEndpoint(elsewhere.fd()).port;
+    elsewhere.Close();
+    std::string scenario =
+        "[udp_master]\naddress = 127.0.0.1:0\nservers = 10.0.0.7:27910\nreply_from = " + std::to_string(other_port) +
+        "\n";
+    ASSERT_EQ(Control("LOAD " + std::to_string(scenario.size()) + "\n" + scenario), "OK\n");
+    masters = engine_.udp_master_addresses();
+    ASSERT_EQ(masters.size(), 1u);
+    from.clear();
+    client.Send(masters[0], LIST_QUERY);
+    EXPECT_EQ(client.Receive(300, &from), std::vector<std::string>{LIST_HEADER + Entry(Endpoint{0x0a000007, 27910})});
+    EXPECT_EQ(from, std::vector<std::string>{"127.0.0.1:" + std::to_string(other_port)});
+    EXPECT_NE(Control("LOG\n").find(" from=127.0.0.1:" + std::to_string(other_port) + " to=" + client.name()),
+              std::string::npos);
 }
 
 TEST_F(Loopback, ServersAnnounceThemselvesToTheirMastersFromTheirGamePorts) {

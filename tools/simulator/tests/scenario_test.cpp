@@ -30,7 +30,18 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
                        "listed = 0\n"
                        "heartbeat = 0\n"
                        "[server]\n"
-                       "address = 127.0.0.1:27910\n";
+                       "address = 127.0.0.1:27910\n"
+                       "[udp_master]\n"
+                       "address = 127.0.0.1:27901\n"
+                       "servers = 10.0.0.1:27910, all 10.0.0.2:27911\n"
+                       "per_datagram = 2\n"
+                       "reply_from = 27902\n"
+                       "silent = yes\n"
+                       "[udp_master]\n"
+                       "address = 127.0.0.1:27903\n"
+                       "[udp_master]\n"
+                       "address = 127.0.0.1:27904\n"
+                       "servers =\n";
     Scenario scenario;
     std::string error;
     ASSERT_TRUE(ParseScenario(text, &scenario, &error)) << error;
@@ -68,6 +79,32 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
     EXPECT_TRUE(second.heartbeat);
     EXPECT_TRUE(second.mod.empty());
     EXPECT_TRUE(second.info.empty());
+
+    ASSERT_EQ(scenario.udp_masters.size(), 3u);
+    const UdpMasterConfig& udp = scenario.udp_masters[0];
+    EXPECT_EQ(udp.line, 27);
+    EXPECT_EQ(FormatEndpoint(udp.address), "127.0.0.1:27901");
+    EXPECT_TRUE(udp.all);
+    ASSERT_EQ(udp.extra.size(), 2u);
+    EXPECT_EQ(FormatEndpoint(udp.extra[0]), "10.0.0.1:27910");
+    EXPECT_EQ(FormatEndpoint(udp.extra[1]), "10.0.0.2:27911");
+    EXPECT_EQ(udp.per_datagram, 2u);
+    EXPECT_EQ(udp.reply_from, 27902);
+    EXPECT_TRUE(udp.silent);
+    const UdpMasterConfig& plain = scenario.udp_masters[1];
+    EXPECT_TRUE(plain.all) << "every listed server by default";
+    EXPECT_TRUE(plain.extra.empty());
+    EXPECT_EQ(plain.per_datagram, MAX_ENTRIES_PER_DATAGRAM);
+    EXPECT_EQ(plain.reply_from, 0);
+    EXPECT_FALSE(plain.silent);
+    EXPECT_FALSE(scenario.udp_masters[2].all) << "an empty list lists nothing";
+    EXPECT_TRUE(scenario.udp_masters[2].extra.empty());
+
+    Scenario more;
+    ASSERT_TRUE(ParseScenario("[udp_master]\naddress = 127.0.0.1:27905\n", &more, &error)) << error;
+    MergeScenario(&scenario, std::move(more));
+    ASSERT_EQ(scenario.udp_masters.size(), 4u) << "UDP masters add up";
+    EXPECT_EQ(scenario.udp_masters[3].address.port, 27905);
 }
 
 TEST(ScenarioParse, ReportsTheLineOfTheFirstError) {
@@ -94,6 +131,15 @@ TEST(ScenarioParse, ReportsTheLineOfTheFirstError) {
         {"[heartbeat]\ninterval_s = 0\n", "line 2: expected a whole number from 1 to 3600, not \"0\""},
         {"[server]\nhostname = a\n\n[server]\naddress = 1.2.3.4:1\n", "line 1: [server] without an address"},
         {"[server]\naddress = 1.2.3.4:1\n[server]\nmod = ctf\n", "line 3: [server] without an address"},
+        {"[udp_master]\nsilent = 1\n[server]\naddress = 1.2.3.4:1\n", "line 1: [udp_master] without an address"},
+        {"[server]\naddress = 1.2.3.4:1\n[udp_master]\n", "line 3: [udp_master] without an address"},
+        {"[udp_master]\naddress = 1.2.3.4:1\nservers = all, nowhere\n",
+         "line 3: expected an address a.b.c.d:port, not \"nowhere\""},
+        {"[udp_master]\naddress = 1.2.3.4:1\nper_datagram = 0\n",
+         "line 3: expected a whole number from 1 to 10915, not \"0\""},
+        {"[udp_master]\naddress = 1.2.3.4:1\nreply_from = 65536\n",
+         "line 3: expected a whole number from 1 to 65535, not \"65536\""},
+        {"[udp_master]\naddress = 1.2.3.4:1\nmod = ctf\n", "line 3: unknown key \"mod\" in [udp_master]"},
     };
     for (const auto& example : cases) {
         Scenario scenario;
