@@ -1,9 +1,11 @@
 // The real skerrow.exe, started as a user starts it, watched and closed from outside.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -270,16 +272,33 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
 // simulator's web service closed) with its master port on 127.0.0.1:27900; it knows the game servers only from their
 // heartbeats.
 constexpr unsigned short MASTER_HTTP_PORT = 80;
+// Every scenario of these tests keeps the simulator's web service closed: the service holds port 80.
+constexpr const char* SERVICE_OWNS_PORT_80 = "[master]\nrefuse = 1\n";
+constexpr const char* HEARTBEATS_TO_SERVICE = "[heartbeat]\nmaster = 127.0.0.1:27900\n";
 
 // How many servers the master service lists for every mod, or -1 when it does not answer.
 int MasterListCount() {
     std::string response = LoopbackExchange(MASTER_HTTP_PORT, "GET /?mod=&raw=2 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                                        "Connection: close\r\n\r\n");
+                                                              "Connection: close\r\n\r\n");
     size_t body = response.find("\r\n\r\n");
     if (response.compare(0, 12, "HTTP/1.1 200") != 0 || body == std::string::npos) {
         return -1;
     }
     return static_cast<int>((response.size() - body - 4) / 6);
+}
+
+// Waits until the service lists this many servers (it checks a server after its heartbeat before it lists it).
+bool AwaitMasterListCount(int count) {
+    for (int wait = 0; wait < 100 && MasterListCount() != count; ++wait) {
+        Sleep(100);
+    }
+    return MasterListCount() == count;
+}
+
+// A game server on 127.0.0.1 that answers with its hostname and one player; `more` adds keys.
+std::string ServerSection(int port, const std::string& hostname, const std::string& more = "") {
+    return "[server]\naddress = 127.0.0.1:" + std::to_string(port) + "\nhostname = " + hostname +
+           "\nmaxclients = 8\nplayer = 1 20 \"p\"\n" + more;
 }
 
 std::set<std::wstring> ModFilterNames(HWND box) {
@@ -310,7 +329,7 @@ std::set<std::wstring> ListedNameSet(HWND window) {
 
 TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTheFilterBox) {
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
-    std::string scenario = "[master]\nrefuse = 1\n[heartbeat]\nmaster = 127.0.0.1:27900\n";
+    std::string scenario = std::string(SERVICE_OWNS_PORT_80) + HEARTBEATS_TO_SERVICE;
     const char* servers[][3] = {{"Flag One", "ctf", ""},
                                 {"Flag Two", "ctf", ""},
                                 {"Action One", "action", ""},
@@ -319,14 +338,11 @@ TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTh
                                 {"Cookie Three", "q2cookie", ""},
                                 {"Never Answers", "ctf", "silent = 1\n"}};
     for (int i = 0; i < 7; ++i) {
-        scenario += "[server]\naddress = 127.0.0.1:" + std::to_string(27910 + i) + "\nhostname = " + servers[i][0] +
-                    "\ngamename = " + servers[i][1] + "\nmaxclients = 8\nplayer = 1 20 \"p\"\n" + servers[i][2];
+        scenario +=
+            ServerSection(27910 + i, servers[i][0], "gamename = " + std::string(servers[i][1]) + "\n" + servers[i][2]);
     }
     ASSERT_EQ(SimLoad(scenario), "OK");
-    for (int wait = 0; wait < 100 && MasterListCount() != 6; ++wait) {
-        Sleep(100);
-    }
-    ASSERT_EQ(MasterListCount(), 6) << "the service has checked the servers that heartbeat and answer";
+    ASSERT_TRUE(AwaitMasterListCount(6)) << "the service has checked the servers that heartbeat and answer";
 
     RunningProgram program;
     HWND window = program.AwaitWindow();
@@ -356,6 +372,360 @@ TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTh
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
+// Several masters, favourites and the remembered list. The service's master port takes three list queries from one
+// address, then one every 20 s: only the first two of these tests ask it; the others ask the simulator's UDP masters.
+constexpr const wchar_t* MASTERS_VALUE = L"Master Servers";
+constexpr const wchar_t* FAVOURITES_VALUE = L"Favourite Servers";
+// Nothing listens there: a web master that refuses the connection.
+constexpr const wchar_t* REFUSED_WEB_MASTER = L"http://127.0.0.1:81";
+constexpr const wchar_t* REFUSED_WEB_MASTER_FAILED = L"Failed to download server list from 127.0.0.1:81.";
+// The service's master port, written with the default port left out.
+constexpr const wchar_t* SERVICE_UDP_MASTER = L"127.0.0.1";
+// Where the server list's context menu has its items; Wine lets no other process read them.
+constexpr int MENU_SERVER_INFO_POSITION = 2;
+constexpr int MENU_ADD_TO_FAVOURITES_POSITION = 3;
+constexpr int INFO_LIST_ID = 1040;
+constexpr int INFO_SOURCES_ID = 1042;
+
+bool WriteMultiText(const wchar_t* name, const std::vector<std::wstring>& strings) {
+    std::wstring data;
+    for (const std::wstring& text : strings) {
+        data += text;
+        data += L'\0';
+    }
+    data += L'\0';
+    return RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, REG_MULTI_SZ, data.data(),
+                           static_cast<DWORD>(data.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> ReadMultiText(const wchar_t* name) {
+    DWORD bytes = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &bytes) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 2, L'\0');
+    RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &bytes);
+    std::vector<std::wstring> strings;
+    for (const wchar_t* text = data.data(); *text; text += wcslen(text) + 1) {
+        strings.emplace_back(text);
+    }
+    return strings;
+}
+
+// The remembered lists ("remembered-*.list") in the user's local application data folder, a few levels down.
+void FindRememberedLists(const std::wstring& folder, int depth, std::vector<std::wstring>* found) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        std::wstring name = entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (depth > 0 && name != L"." && name != L"..") {
+                FindRememberedLists(folder + L"\\" + name, depth - 1, found);
+            }
+        } else if (name.rfind(L"remembered-", 0) == 0 && name.size() > 5 &&
+                   name.compare(name.size() - 5, 5, L".list") == 0) {
+            found->push_back(folder + L"\\" + name);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+std::vector<std::wstring> RememberedLists() {
+    wchar_t folder[MAX_PATH];
+    std::vector<std::wstring> found;
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) == S_OK) {
+        FindRememberedLists(folder, 3, &found);
+    }
+    return found;
+}
+
+// What each of these tests starts from: the settings key with only these masters (and favourites), and no list
+// remembered by an earlier test. Both go again with it.
+class MasterSettings {
+public:
+    explicit MasterSettings(const std::vector<std::wstring>& masters,
+                            const std::vector<std::wstring>& favourites = {}) {
+        Clear();
+        written_ = WriteMultiText(MASTERS_VALUE, masters) &&
+                   (favourites.empty() || WriteMultiText(FAVOURITES_VALUE, favourites));
+    }
+    ~MasterSettings() { Clear(); }
+    MasterSettings(const MasterSettings&) = delete;
+    MasterSettings& operator=(const MasterSettings&) = delete;
+    bool Written() const { return written_; }
+
+private:
+    static void Clear() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+        for (const std::wstring& path : RememberedLists()) {
+            DeleteFileW(path.c_str());
+        }
+    }
+    bool written_;
+};
+
+// A classic master of the simulator on 127.0.0.1 with the keys given.
+std::string UdpMasterSection(int port, const std::string& keys) {
+    return "[udp_master]\naddress = 127.0.0.1:" + std::to_string(port) + "\n" + keys;
+}
+
+// Every text the status line shows until it begins with "Completed." (the last one; an empty one when nothing was
+// read), read as often as the machine lets us: a text shown for less time than a read takes may be missed.
+std::vector<std::wstring> StatusTextsUntilCompleted(HWND window) {
+    HWND status = GetDlgItem(window, STATUS_BAR_ID);
+    std::vector<std::wstring> texts;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 30000) {
+        std::wstring text = RemoteStatusText(status, 0);
+        if (!text.empty() && (texts.empty() || texts.back() != text)) {
+            texts.push_back(text);
+        }
+        if (text.rfind(L"Completed.", 0) == 0) {
+            break;
+        }
+        Sleep(2);
+    }
+    if (texts.empty()) {
+        texts.emplace_back();
+    }
+    return texts;
+}
+
+// The program started, and the status texts of its first run up to its completion.
+struct WatchedRun {
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    std::vector<std::wstring> texts = window ? StatusTextsUntilCompleted(window) : std::vector<std::wstring>(1);
+};
+
+bool Shown(const std::vector<std::wstring>& texts, const std::wstring& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+std::string Joined(const std::vector<std::wstring>& texts) {
+    std::string joined;
+    for (const std::wstring& text : texts) {
+        joined += "  \"" + std::string(text.begin(), text.end()) + "\"\n";
+    }
+    return joined;
+}
+
+std::vector<std::wstring> SortedNames(HWND window) {
+    std::vector<std::wstring> names = ListedNames(GetDlgItem(window, SERVER_LIST_ID));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int RowOf(HWND window, const std::wstring& hostname) {
+    std::vector<std::wstring> names = ListedNames(GetDlgItem(window, SERVER_LIST_ID));
+    auto found = std::find(names.begin(), names.end(), hostname);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+// Opens the server list's context menu on the server's row and picks the item at the position.
+bool ChooseFromServerMenu(const RunningProgram& program, HWND window, const std::wstring& hostname, int position) {
+    int row = RowOf(window, hostname);
+    return row >= 0 && RightClickRemoteListRow(GetDlgItem(window, SERVER_LIST_ID), row) &&
+           ChooseRemoteMenuItem(program.Id(), position, WINDOW_TIMEOUT_MS);
+}
+
+// The log lines of a kind whose field has the value.
+std::vector<std::string> SimLogWhere(const char* kind, const char* key, const std::string& value) {
+    std::vector<std::string> lines;
+    for (const std::string& line : SimLogOf(kind)) {
+        if (SimLogField(line, key) == value) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+void CloseProgram(const RunningProgram& program, HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+TEST(MasterService, ARefusedWebMasterLeavesTheServersOfTheUdpMaster) {
+    MasterSettings settings({REFUSED_WEB_MASTER, SERVICE_UDP_MASTER});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad(std::string(SERVICE_OWNS_PORT_80) + HEARTBEATS_TO_SERVICE + ServerSection(27910, "Udp One") +
+                      ServerSection(27911, "Udp Two") + ServerSection(27912, "Udp Three")),
+              "OK");
+    ASSERT_TRUE(AwaitMasterListCount(3));
+
+    WatchedRun run;
+    ASSERT_NE(run.window, nullptr);
+    EXPECT_EQ(run.texts.back(), L"Completed. 3 of 3 servers responded.");
+    EXPECT_TRUE(Shown(run.texts, REFUSED_WEB_MASTER_FAILED)) << Joined(run.texts);
+    EXPECT_EQ(SortedNames(run.window), (std::vector<std::wstring>{L"Udp One", L"Udp Three", L"Udp Two"}));
+    CloseProgram(run.program, run.window);
+}
+
+TEST(MasterService, ServersThatTwoMastersListAppearOnce) {
+    MasterSettings settings({SERVICE_UDP_MASTER, L"127.0.0.1:27901"});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad(std::string(SERVICE_OWNS_PORT_80) + HEARTBEATS_TO_SERVICE + ServerSection(27910, "Both One") +
+                      ServerSection(27911, "Both Two") + ServerSection(27912, "Service Only") +
+                      ServerSection(27913, "Simulator Only", "heartbeat = 0\n") +
+                      UdpMasterSection(27901, "servers = 127.0.0.1:27911 127.0.0.1:27913 127.0.0.1:27910\n")),
+              "OK");
+    ASSERT_TRUE(AwaitMasterListCount(3));
+
+    WatchedRun run;
+    ASSERT_NE(run.window, nullptr);
+    EXPECT_EQ(run.texts.back(), L"Completed. 4 of 4 servers responded.");
+    EXPECT_TRUE(Shown(run.texts, L"Fetching server lists from 2 masters...")) << Joined(run.texts);
+    EXPECT_EQ(SortedNames(run.window),
+              (std::vector<std::wstring>{L"Both One", L"Both Two", L"Service Only", L"Simulator Only"}));
+    EXPECT_EQ(RemoteStatusText(GetDlgItem(run.window, STATUS_BAR_ID), 2), L"4 Servers");
+    EXPECT_EQ(SimLogWhere("master-list", "master", "127.0.0.1:27901").size(), 1u);
+    CloseProgram(run.program, run.window);
+}
+
+TEST(MasterService, AnAnswerFromAnotherPortThanTheMastersIsNotTaken) {
+    MasterSettings settings({L"127.0.0.1:27901", L"127.0.0.1:27902"});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad(std::string(SERVICE_OWNS_PORT_80) + ServerSection(27910, "Rightly Listed") +
+                      ServerSection(27911, "Wrongly Listed") + ServerSection(27912, "Also Wrongly Listed") +
+                      UdpMasterSection(27901, "servers = 127.0.0.1:27911, 127.0.0.1:27912\nreply_from = 27903\n") +
+                      UdpMasterSection(27902, "servers = 127.0.0.1:27910\n")),
+              "OK");
+
+    WatchedRun run;
+    ASSERT_NE(run.window, nullptr);
+    EXPECT_EQ(run.texts.back(), L"Completed. 1 of 1 servers responded.");
+    EXPECT_TRUE(Shown(run.texts, L"No answer from master 127.0.0.1:27901.")) << Joined(run.texts);
+    EXPECT_EQ(SortedNames(run.window), std::vector<std::wstring>{L"Rightly Listed"});
+
+    // The master did answer, each of the three times it was asked, from the wrong port.
+    EXPECT_EQ(SimLogWhere("master-query", "master", "127.0.0.1:27901").size(), 3u);
+    std::vector<std::string> answers = SimLogWhere("master-list", "master", "127.0.0.1:27901");
+    EXPECT_EQ(answers.size(), 3u);
+    for (const std::string& line : answers) {
+        EXPECT_EQ(SimLogField(line, "from"), "127.0.0.1:27903");
+    }
+    EXPECT_TRUE(SimLogWhere("query", "server", "127.0.0.1:27911").empty());
+    EXPECT_TRUE(SimLogWhere("query", "server", "127.0.0.1:27912").empty());
+    CloseProgram(run.program, run.window);
+}
+
+TEST(MasterService, AListSplitOverSeveralDatagramsIsTakenWhole) {
+    MasterSettings settings({L"127.0.0.1:27901"});
+    ASSERT_TRUE(settings.Written());
+    std::string scenario = std::string(SERVICE_OWNS_PORT_80) + UdpMasterSection(27901, "per_datagram = 2\n");
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 7; ++i) {
+        std::string name = "Piece " + std::to_string(i);
+        scenario += ServerSection(27910 + i, name);
+        names.emplace_back(name.begin(), name.end());
+    }
+    ASSERT_EQ(SimLoad(scenario), "OK");
+
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 7 of 7 servers responded.");
+    EXPECT_EQ(SortedNames(window), names);
+    EXPECT_EQ(SimLogWhere("master-query", "master", "127.0.0.1:27901").size(), 1u) << "one answer is enough";
+    EXPECT_EQ(SimLogOf("master-list").size(), 4u);
+    CloseProgram(program, window);
+}
+
+TEST(MasterService, WhenNoMasterAnswersTheRememberedListIsQueried) {
+    MasterSettings settings({REFUSED_WEB_MASTER, L"127.0.0.1:27901"});
+    ASSERT_TRUE(settings.Written());
+    std::string servers = ServerSection(27910, "Kept One") + ServerSection(27911, "Kept Two") +
+                          ServerSection(27912, "Kept Three", "listed = 0\n");
+    const std::vector<std::wstring> kept = {L"Kept One", L"Kept Two"};
+    ASSERT_EQ(SimLoad(SERVICE_OWNS_PORT_80 + servers + UdpMasterSection(27901, "")), "OK");
+    {
+        RunningProgram program;
+        HWND window = program.AwaitWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_EQ(AwaitCompletion(window), L"Completed. 2 of 2 servers responded.");
+        EXPECT_EQ(SortedNames(window), kept);
+        CloseProgram(program, window);
+    }
+    EXPECT_EQ(RememberedLists().size(), 1u) << "the list of \"(No Filter)\"";
+
+    ASSERT_EQ(SimLoad(SERVICE_OWNS_PORT_80 + servers + UdpMasterSection(27901, "silent = 1\n")), "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    std::wstring closing = AwaitCompletion(window);
+    const std::wstring expected =
+        L"Completed. 2 of 2 servers responded. No master answered; the list was remembered on ";
+    EXPECT_EQ(closing.substr(0, expected.size()), expected) << std::string(closing.begin(), closing.end());
+    EXPECT_GT(closing.size(), expected.size() + 8) << "with its date and time";
+    EXPECT_EQ(SortedNames(window), kept);
+    EXPECT_EQ(SimLogWhere("master-query", "action", "silent").size(), 3u) << "asked three times";
+    CloseProgram(program, window);
+}
+
+TEST(MasterService, AFavouriteAddedFromTheMenuIsQueriedAfterARestartThoughNoMasterListsIt) {
+    MasterSettings settings({L"127.0.0.1:27901"});
+    ASSERT_TRUE(settings.Written());
+    std::string servers = ServerSection(27910, "Plain Server") + ServerSection(27911, "Loved Server");
+    ASSERT_EQ(SimLoad(SERVICE_OWNS_PORT_80 + servers + UdpMasterSection(27901, "")), "OK");
+    {
+        RunningProgram program;
+        HWND window = program.AwaitWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_EQ(AwaitCompletion(window), L"Completed. 2 of 2 servers responded.");
+        ASSERT_TRUE(ChooseFromServerMenu(program, window, L"Loved Server", MENU_ADD_TO_FAVOURITES_POSITION));
+        CloseProgram(program, window);
+    }
+    EXPECT_EQ(ReadMultiText(FAVOURITES_VALUE), std::vector<std::wstring>{L"127.0.0.1:27911"});
+
+    ASSERT_EQ(SimLoad(SERVICE_OWNS_PORT_80 + servers + UdpMasterSection(27901, "servers = 127.0.0.1:27910\n")), "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 2 of 2 servers responded.");
+    EXPECT_EQ(SortedNames(window), (std::vector<std::wstring>{L"Loved Server", L"Plain Server"}));
+    CloseProgram(program, window);
+    EXPECT_EQ(ReadMultiText(FAVOURITES_VALUE), std::vector<std::wstring>{L"127.0.0.1:27911"});
+}
+
+TEST(MasterService, ServerInfoShowsTheRepliesKeysAndEveryMasterThatListedTheServer) {
+    MasterSettings settings({L"127.0.0.1:27901", L"127.0.0.1:27902"});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad(std::string(SERVICE_OWNS_PORT_80) +
+                      ServerSection(27910, "Info Host", "mapname = q2dm3\ninfo = fraglimit 30\n") +
+                      UdpMasterSection(27901, "") + UdpMasterSection(27902, "")),
+              "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(AwaitCompletion(window), L"Completed. 1 of 1 servers responded.");
+    ASSERT_TRUE(ChooseFromServerMenu(program, window, L"Info Host", MENU_SERVER_INFO_POSITION));
+    HWND dialog = WaitForTopLevelWindow(L"Server Info - 127.0.0.1:27910", program.Id(), WINDOW_TIMEOUT_MS);
+    ASSERT_NE(dialog, nullptr);
+
+    HWND pairs = GetDlgItem(dialog, INFO_LIST_ID);
+    std::set<std::pair<std::wstring, std::wstring>> shown;
+    for (int row = 0; row < RemoteListRowCount(pairs); ++row) {
+        shown.emplace(RemoteListItemText(pairs, row, 0), RemoteListItemText(pairs, row, 1));
+    }
+    EXPECT_EQ(shown,
+              (std::set<std::pair<std::wstring, std::wstring>>{
+                  {L"fraglimit", L"30"}, {L"hostname", L"Info Host"}, {L"mapname", L"q2dm3"}, {L"maxclients", L"8"}}));
+    wchar_t sources[256] = L"";
+    SendMessageW(GetDlgItem(dialog, INFO_SOURCES_ID), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(sources));
+    EXPECT_STREQ(sources, L"Master: 127.0.0.1:27901\r\nMaster: 127.0.0.1:27902");
+
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    for (int wait = 0; wait < 100 && IsWindow(dialog); ++wait) {
+        Sleep(50);
+    }
+    EXPECT_FALSE(IsWindow(dialog));
+    CloseProgram(program, window);
 }
 
 } // namespace

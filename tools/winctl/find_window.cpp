@@ -5,7 +5,8 @@
 namespace {
 
 struct WindowQuery {
-    const wchar_t* title;
+    const wchar_t* title;     // or null
+    const wchar_t* className; // or null
     DWORD processId;
     HWND found;
 };
@@ -20,9 +21,13 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     if (query->processId != 0 && owner != query->processId) {
         return TRUE;
     }
-    wchar_t title[256];
-    GetWindowTextW(window, title, 256);
-    if (std::wcscmp(title, query->title) != 0) {
+    wchar_t text[256] = L"";
+    if (query->title) {
+        GetWindowTextW(window, text, 256);
+    } else {
+        GetClassNameW(window, text, 256);
+    }
+    if (std::wcscmp(text, query->title ? query->title : query->className) != 0) {
         return TRUE;
     }
     query->found = window;
@@ -32,7 +37,13 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 } // namespace
 
 HWND FindTopLevelWindow(const wchar_t* title, DWORD processId) {
-    WindowQuery query{title, processId, nullptr};
+    WindowQuery query{title, nullptr, processId, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND FindTopLevelWindowOfClass(const wchar_t* className, DWORD processId) {
+    WindowQuery query{nullptr, className, processId, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }

@@ -1,5 +1,7 @@
 #include "remote_controls.h"
 
+#include "find_window.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@ namespace {
 constexpr int REMOTE_TEXT_CHARS = 512;
 // Room for any status line the program writes, so a text that grows while it is fetched still fits.
 constexpr SIZE_T REMOTE_STATUS_CHARS = 4096;
+constexpr const wchar_t* POPUP_MENU_CLASS = L"#32768";
 
 // A block of memory inside the process that owns a window, released with the object.
 class RemoteBlock {
@@ -111,4 +114,45 @@ bool SelectRemoteListRow(HWND list, int item) {
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     return block.Valid() && block.Write(0, &state, sizeof state) &&
            SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(block.Address()));
+}
+
+bool RightClickRemoteListRow(HWND list, int item) {
+    RemoteBlock block(list, sizeof(RECT));
+    RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+    if (!block.Valid() || !block.Write(0, &bounds, sizeof bounds) ||
+        !SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(block.Address())) ||
+        !block.Read(0, &bounds, sizeof bounds)) {
+        return false;
+    }
+    LPARAM point = MAKELPARAM(bounds.left + 10, (bounds.top + bounds.bottom) / 2);
+    // Both queued at once: the list waits for the release after the press, to tell a click from a drag.
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, point);
+    PostMessageW(list, WM_RBUTTONUP, 0, point);
+    return true;
+}
+
+namespace {
+
+void PostKeyTo(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+} // namespace
+
+bool ChooseRemoteMenuItem(DWORD processId, int position, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    HWND menu = FindTopLevelWindowOfClass(POPUP_MENU_CLASS, processId);
+    while (!menu && GetTickCount() - start < timeoutMs) {
+        Sleep(20);
+        menu = FindTopLevelWindowOfClass(POPUP_MENU_CLASS, processId);
+    }
+    if (!menu) {
+        return false;
+    }
+    for (int i = 0; i <= position; ++i) {
+        PostKeyTo(menu, VK_DOWN);
+    }
+    PostKeyTo(menu, VK_RETURN);
+    return true;
 }

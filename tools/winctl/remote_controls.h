@@ -19,3 +19,12 @@ std::wstring RemoteListItemText(HWND list, int item, int subItem);
 
 // Selects and focuses one row of another process's list view, as a click does; false when it cannot be done.
 bool SelectRemoteListRow(HWND list, int item);
+
+// Right-clicks a row of another process's list view as the mouse does, the press and then the release; false when
+// the row's place cannot be read.
+bool RightClickRemoteListRow(HWND list, int item);
+
+// Picks the item at `position` (0 first) of the next popup menu the process shows, with the arrow keys and Enter as
+// a user does: Wine lets no other process read a menu's items, so the caller knows the position. False when no menu
+// shows within the time.
+bool ChooseRemoteMenuItem(DWORD processId, int position, DWORD timeoutMs);
