@@ -425,7 +425,8 @@ void RunState::QueryServers() {
     }
 
     // Counted once the receiver has ended, and pushed after every accepted reply, so the line and the rows tell the
-    // same story. A master that failed while others answered is named after the count.
+    // same story. A master that failed while other sources gave servers is named after the count, and so is a
+    // remembered list that was not used.
     int32_t total = static_cast<int32_t>(table->size());
     std::u16string closing = ClosingText(abortedRun, total - CountUnansweredNow(), total);
     if (usedRemembered) {
@@ -433,6 +434,9 @@ void RunState::QueryServers() {
     } else {
         for (const std::u16string& failure : failures) {
             closing += u" " + failure;
+        }
+        if (!rememberedFault.empty()) {
+            closing += u" " + rememberedFault;
         }
     }
     channel.PushStatus(closing, true);

@@ -330,6 +330,41 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     }
 }
 
+TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
+    // The run asked a web master (per mod) and a classic master (every mod) for "ctf".
+    app.tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+                        MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
+    app.tableModDir = u"ctf";
+    LoadServerTable(6);
+    struct Case {
+        SourceSet sources;
+        const char* mod;
+        bool listed;
+    } cases[] = {
+        {MasterSource(0), "action", true}, // the web master listed it for ctf
+        {MasterSource(1), "ctf", true},
+        {MasterSource(1), "action", false},
+        {SOURCE_FAVOURITE, "CTF", true}, // game directories compare ignoring case
+        {SOURCE_REMEMBERED, "baseq2", false},
+        {MasterSource(1) | MasterSource(0), "action", true},
+    };
+    for (int i = 0; i < 6; ++i) {
+        ShownServer(i).sources = cases[i].sources;
+        FeedServer(i, Server("Host " + std::to_string(i), 1, 8, "q2dm1", cases[i].mod));
+    }
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ServerRow(i) >= 0, cases[i].listed) << i;
+    }
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+
+    // "(No Filter)" lists them all.
+    app.tableModDir.clear();
+    SetCheckBox(IDC_SHOW_EMPTY, false);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    EXPECT_EQ(ListRowCount(app.hServerList), 6);
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+}
+
 TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
     LoadServerTable(3);
     FeedServer(0, Server("a", 2));

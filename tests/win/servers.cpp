@@ -16,6 +16,7 @@
 #include "app/status_bar.h"
 #include "master/update_run.h"
 #include "net/ansi_decoder.h"
+#include "net/mod_filter_rule.h"
 #include "net/run_texts.h"
 #include "net/server_table.h"
 #include "resource.h"
@@ -206,7 +207,8 @@ void ExpectSoundEnd(const std::wstring& status) {
 std::string ListDisagreesWithTable() {
     auto listable = [](const ServerRecord& record) {
         return record.delivered && (app.showFull || record.playerCount < record.maxClients) &&
-               (app.showEmpty || record.playerCount != 0);
+               (app.showEmpty || record.playerCount != 0) &&
+               ShowsUnderModFilter(app.tableModDir.c_str(), record.sources, ShownWebMasterSources(), record.gamename);
     };
     std::set<LPARAM> listed;
     int players = 0;
