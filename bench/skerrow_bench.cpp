@@ -254,8 +254,8 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
     CpuTimes cpu = ReadCpuTimes();
     int32_t answered = 0, queries = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        answered += app.servers[i].answered != 0;
-        queries += app.servers[i].attempts;
+        answered += ShownServer(i).answered != 0;
+        queries += ShownServer(i).attempts;
     }
     printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
            options.label.c_str(), index, app.config.packetsPerSecond, withProbe, app.serverCount, answered, queries,
@@ -273,7 +273,7 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
 
 void PrintPings(const Options& options) {
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        const ServerRecord& record = app.servers[i];
+        const ServerRecord& record = ShownServer(i);
         char address[DOTTED_QUAD_SIZE];
         FormatDottedQuad(record.addr, address);
         printf("ping label=%s index=%d server=%s:%u answered=%d ping=%u\n", options.label.c_str(), i, address,

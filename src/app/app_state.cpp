@@ -17,7 +17,6 @@ template <typename T> void FreeHeap(T*& block) {
 void ReleaseAppState() {
     app.run.reset();
     app.table.reset();
-    app.servers = nullptr;
     app.serverCount = 0;
     for (wchar_t*& dir : app.modFilterDirs) {
         FreeHeap(dir);
@@ -27,4 +26,22 @@ void ReleaseAppState() {
     app.buddyCount = 0;
     app.config.buddyText.clear();
     FreeHeap(app.modFilterText);
+}
+
+std::vector<std::u16string> ShownMasterNames() {
+    std::vector<std::u16string> names;
+    for (const MasterEntry& master : app.tableMasters) {
+        names.push_back(FormatMasterEntry(master));
+    }
+    return names;
+}
+
+SourceSet ShownWebMasterSources() {
+    SourceSet sources = 0;
+    for (size_t i = 0; i < app.tableMasters.size(); ++i) {
+        if (app.tableMasters[i].kind == MasterKind::Web) {
+            sources |= MasterSource(static_cast<int>(i));
+        }
+    }
+    return sources;
 }

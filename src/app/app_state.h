@@ -13,6 +13,8 @@
 #include "app/settings.h"
 #include "app/status_bar.h"
 #include "net/query_run.h"
+#include "net/favourites.h"
+#include "net/master_entry.h"
 #include "net/server_table.h"
 
 struct BuddyName;
@@ -49,10 +51,18 @@ struct AppState {
     bool closing; // the window closes once the aborted run has ended
 
     // The table shown: held with the run that fills it, and read only in records the run has handed over
-    // (`delivered`). servers and serverCount are its records, for the views.
+    // (`delivered`). serverCount is how many records the run has told of, which grows as its masters answer.
     std::shared_ptr<ServerTable> table;
-    ServerRecord* servers;
     int32_t serverCount;
+    // The run that fills the shown table asked these masters (a record's source bits index them) for this mod
+    // filter; the run under way, its own until its table is shown.
+    std::vector<MasterEntry> tableMasters;
+    std::u16string tableModDir;
+    std::vector<MasterEntry> runMasters;
+    std::u16string runModDir;
+
+    // The favourite servers, queried in every run.
+    std::vector<FavouriteServer> favourites;
 
     // The mod filter box's game directories; the box's item data index these.
     wchar_t* modFilterDirs[MOD_FILTER_CAPACITY]; // heap strings
@@ -65,6 +75,17 @@ struct AppState {
 };
 
 extern AppState app;
+
+// The names of the masters of the run that filled the shown table, by their index (a record's SourceSet bits).
+std::vector<std::u16string> ShownMasterNames();
+
+// The source bits of that run's web masters: they list servers per mod filter.
+SourceSet ShownWebMasterSources();
+
+// A record of the shown table, 0 <= index < app.serverCount.
+inline ServerRecord& ShownServer(int64_t index) {
+    return (*app.table)[static_cast<size_t>(index)];
+}
 
 // Releases what the record owns on the heap: the table, the buddy entries and text, the mod filter text and
 // directories; the pointers and counts go back to zero. No run may be left going.

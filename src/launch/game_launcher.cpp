@@ -85,7 +85,7 @@ const ServerRecord* RowServerRecord(int row) {
     if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
         return nullptr;
     }
-    return &app.servers[index];
+    return &ShownServer(index);
 }
 
 bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {

@@ -87,7 +87,7 @@ bool ReadRowServerInfo(int row, ServerInfo& info) {
     FormatServerAddress(address, INFO_ADDRESS_SIZE, record->addr, record->port);
     info.address = address;
     info.pairs = ReadInfoPairs(record->infoText, DecodeAnsi);
-    info.sources = SourceLines(record->sources, ShownMasterNames());
+    info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames());
     return true;
 }
 

@@ -190,7 +190,7 @@ void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
 
 // The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
 void StartFilterDownload() {
-    KernelHandle thread(CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr));
+    KernelHandle thread(StartFilterDownload(app.hMainDlg, MastersToAsk(app.config)));
 }
 
 } // namespace

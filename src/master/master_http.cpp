@@ -3,11 +3,9 @@
 #include <winhttp.h>
 
 #include "base/win_holders.h"
-#include "master/master_host.h"
 
 namespace {
 
-constexpr INTERNET_PORT MASTER_PORT = 80;
 constexpr size_t STATUS_CODE_SIZE = 8;
 
 bool StatusIsOk(HINTERNET request) {
@@ -69,11 +67,12 @@ bool ReadBody(HINTERNET request, MasterBody& body) {
 
 } // namespace
 
-bool DownloadFromMaster(const wchar_t* path, MasterBody& body) {
+bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body) {
+    std::wstring host(master.host.begin(), master.host.end());
     body.length = 0;
     WinHttpHandle session(WinHttpOpen(L"Skerrow/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                       WINHTTP_NO_PROXY_BYPASS, 0));
-    WinHttpHandle connection(session ? WinHttpConnect(session.get(), SKERROW_MASTER_HOST, MASTER_PORT, 0) : nullptr);
+    WinHttpHandle connection(session ? WinHttpConnect(session.get(), host.c_str(), master.port, 0) : nullptr);
     WinHttpHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH)
                                      : nullptr);

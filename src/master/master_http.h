@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "net/master_entry.h"
+
 // Where a download's body goes, and what it keeps of it.
 struct MasterBody {
     unsigned char* data;
@@ -17,8 +19,8 @@ struct MasterBody {
     uint32_t length; // bytes kept
 };
 
-// GETs `path` from the master host on port 80 (user agent "Skerrow/1.0", the default proxy, no cache) and reads
+// GETs `path` from a web master's host and port (user agent "Skerrow/1.0", the default proxy, no cache) and reads
 // the whole body into `body`, chunk by chunk as WinHTTP makes it available. True only when the status is 200,
 // every step succeeded and the body did not end short of the length the response announced (a connection dropped
 // partway, which WinHTTP under Wine reports as an ordinary end of the body).
-bool DownloadFromMaster(const wchar_t* path, MasterBody& body);
+bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body);

@@ -14,6 +14,6 @@ constexpr uint32_t MASTER_BODY_CAP = 0xFFFE;
 // The request path for a mod filter's game directory ("/?mod=DIR&raw=2"; an empty directory gives an empty value).
 std::wstring ServerListPath(const std::u16string& modDir);
 
-// Downloads the list for the snapshot's mod filter into `body`, cut at MASTER_BODY_CAP bytes. Returns false when
-// the download failed.
-bool FetchServerList(const RunSnapshot& snapshot, std::vector<unsigned char>& body);
+// Downloads a web master's list for the snapshot's mod filter into `body`, cut at MASTER_BODY_CAP bytes. Returns
+// false when the download failed.
+bool FetchServerList(const RunSnapshot& snapshot, const MasterEntry& master, std::vector<unsigned char>& body);

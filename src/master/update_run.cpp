@@ -5,9 +5,8 @@
 #include "app/app_messages.h"
 #include "app/status_bar.h"
 #include "base/wide.h"
-#include "net/master_entry.h"
-#include "master/master_host.h"
 #include "master/master_list.h"
+#include "master/remembered_file.h"
 #include "master/mod_filter_box.h"
 #include "net/ansi_decoder.h"
 #include "resource.h"
@@ -25,7 +24,8 @@ RunSnapshot TakeSnapshot() {
     wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
     RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
     snapshot.modDir = AsU16(dir);
-    snapshot.masterHost = AsU16(SKERROW_MASTER_HOST);
+    snapshot.masters = MastersToAsk(app.config);
+    snapshot.favourites = app.favourites;
     snapshot.decodeAnsi = DecodeAnsi;
     return snapshot;
 }
@@ -45,7 +45,10 @@ void ToggleUpdate() {
     EnableControl(IDC_MOD_FILTER, FALSE);
     app.updateRunning = 1;
     HWND window = app.hMainDlg;
-    app.run = std::make_unique<QueryRun>(TakeSnapshot(), FetchServerList,
+    RunSnapshot snapshot = TakeSnapshot();
+    app.runMasters = snapshot.masters;
+    app.runModDir = snapshot.modDir;
+    app.run = std::make_unique<QueryRun>(std::move(snapshot), FetchServerList, RememberedListFiles(),
                                          [window] { PostMessageW(window, WM_APP_RUN_REPORT, 0, 0); });
     if (!app.run->Started()) {
         // No thread will end this run: back to Idle at once.
@@ -69,6 +72,12 @@ ReportTaken TakeRunReport() {
     }
     if (report.table) {
         ShowServerTable(std::move(report.table));
+        app.tableMasters = app.runMasters;
+        app.tableModDir = app.runModDir;
+    }
+    if (app.table) {
+        // The table grows as masters answer; every record a reply below names is in it by now.
+        app.serverCount = static_cast<int32_t>(app.table->size());
     }
     ListDeliveredReplies(report.replies);
     RepaintServerListWhenDue();
@@ -91,7 +100,6 @@ ReportTaken TakeRunReport() {
 void ShowServerTable(std::shared_ptr<ServerTable> table) {
     EmptyServerLists();
     app.table = std::move(table);
-    app.servers = app.table ? app.table->data() : nullptr;
     app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
     UpdateStatusCounts(); // "0 Players", "0 Servers"
 }
@@ -105,8 +113,4 @@ void EndUpdateRun() {
     if (app.closing) {
         DestroyWindow(app.hMainDlg);
     }
-}
-
-std::vector<std::u16string> ShownMasterNames() {
-    return {FormatMasterEntry(MasterEntry{MasterKind::Web, AsU16(SKERROW_MASTER_HOST), WEB_MASTER_PORT})};
 }

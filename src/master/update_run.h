@@ -26,9 +26,5 @@ ReportTaken TakeRunReport();
 // rows refer into the table shown so far.
 void ShowServerTable(std::shared_ptr<ServerTable> table);
 
-// The names of the masters by their index in a run's list, as the shown table's records name them (SourceSet bits):
-// today the one built-in web master.
-std::vector<std::u16string> ShownMasterNames();
-
 // Puts the controls back and ends the run; the run's last report calls it.
 void EndUpdateRun();

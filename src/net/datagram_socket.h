@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 enum class ReceiveStatus {
     Datagram, // one datagram was read
@@ -28,6 +29,10 @@ public:
     // receiving thread waits.
     virtual bool WaitReadable() = 0;
 
+    // Waits as WaitReadable does, for at most `timeoutMs`: Timeout when nothing came in that time.
+    enum class Wait { Readable, Timeout, Interrupted };
+    virtual Wait WaitReadableFor(uint32_t timeoutMs) = 0;
+
     // Ends every wait for good. Any thread.
     virtual void Interrupt() = 0;
 };
@@ -35,6 +40,10 @@ public:
 // A UDP socket on a port the system picks, non-blocking, with a receive buffer of up to `receiveBufferBytes`
 // (the system may grant less). Null, with the system's error code in `error`, when none can be had.
 std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& error);
+
+// The IPv4 address (network byte order) of a host name or dotted quad, asking the system's resolver (which may
+// take its time). 0 on success, else the resolver's error code.
+int ResolveHostIPv4(const std::string& host, uint32_t& addr);
 
 // The millisecond clock the run stamps queries and replies with; wraps every 49.7 days.
 uint32_t RunClockMs();

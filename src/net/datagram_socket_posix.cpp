@@ -52,14 +52,10 @@ public:
         return ReceiveStatus::Datagram;
     }
 
-    bool WaitReadable() override {
-        pollfd ready[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        while (poll(ready, 2, -1) < 0) {
-            if (errno != EINTR) {
-                return false;
-            }
-        }
-        return (ready[1].revents & POLLIN) == 0;
+    bool WaitReadable() override { return WaitUpTo(-1) == Wait::Readable; }
+
+    Wait WaitReadableFor(uint32_t timeoutMs) override {
+        return WaitUpTo(timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs));
     }
 
     void Interrupt() override {
@@ -69,6 +65,20 @@ public:
     }
 
 private:
+    Wait WaitUpTo(int timeoutMs) {
+        pollfd ready[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        int got = 0;
+        while ((got = poll(ready, 2, timeoutMs)) < 0) {
+            if (errno != EINTR) {
+                return Wait::Interrupted;
+            }
+        }
+        if ((ready[1].revents & POLLIN) != 0) {
+            return Wait::Interrupted;
+        }
+        return got == 0 ? Wait::Timeout : Wait::Readable;
+    }
+
     int fd_;
     int wakeRead_;
     int wakeWrite_;

@@ -47,9 +47,12 @@ public:
         return ReceiveStatus::Datagram;
     }
 
-    bool WaitReadable() override {
+    bool WaitReadable() override { return WaitReadableFor(INFINITE) == Wait::Readable; }
+
+    Wait WaitReadableFor(uint32_t timeoutMs) override {
         HANDLE events[2] = {stop_, readable_};
-        return WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+        DWORD got = WaitForMultipleObjects(2, events, FALSE, timeoutMs);
+        return got == WAIT_OBJECT_0 + 1 ? Wait::Readable : got == WAIT_TIMEOUT ? Wait::Timeout : Wait::Interrupted;
     }
 
     void Interrupt() override { SetEvent(stop_); }

@@ -25,8 +25,14 @@ bool HasRoomInFlight(InFlightWindow& window, uint32_t now, uint32_t expiryMs) {
 }
 
 void NoteQueryInFlight(InFlightWindow& window, int32_t index, uint32_t sentAt) {
-    if (index < 0 || static_cast<size_t>(index) >= window.awaiting.size() ||
-        window.awaiting[static_cast<size_t>(index)]) {
+    if (index < 0) {
+        return;
+    }
+    if (static_cast<size_t>(index) >= window.awaiting.size()) {
+        // The table grew since the reset: masters still answer.
+        window.awaiting.resize(static_cast<size_t>(index) + 1, 0);
+    }
+    if (window.awaiting[static_cast<size_t>(index)]) {
         return;
     }
     window.awaiting[static_cast<size_t>(index)] = 1;

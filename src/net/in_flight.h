@@ -42,6 +42,7 @@ void ResetInFlight(InFlightWindow& window, int32_t serverCount, int32_t limit);
 // full until SettleInFlight reports room.
 bool HasRoomInFlight(InFlightWindow& window, uint32_t now, uint32_t expiryMs);
 
+// A query went out; an index past the table the window was reset with (the table grew) widens it.
 void NoteQueryInFlight(InFlightWindow& window, int32_t index, uint32_t sentAt);
 
 // The query of record `index` is answered (or given up). Returns true exactly when a full window has drained to

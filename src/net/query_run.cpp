@@ -3,9 +3,14 @@
 #include <chrono>
 #include <system_error>
 
+#include <cstring>
+#include <ctime>
+
 #include "net/query_pacing.h"
+#include "net/remembered_list.h"
 #include "net/run_state.h"
 #include "net/run_texts.h"
+#include "net/server_list_decode.h"
 
 namespace {
 
@@ -29,6 +34,9 @@ constexpr int BACKLOG_READS = 16;
 constexpr uint32_t HANDLE_END_WAIT_MS = 1000;
 // How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
 constexpr uint32_t IN_FLIGHT_WAIT_MS = 10;
+// How long the controller sleeps at most while it waits for the first servers: it is woken by the masters, this only
+// bounds a wake-up that went missing.
+constexpr uint32_t GATHER_WAIT_MS = 100;
 
 // Each query is due one pacing interval after the one before it was due, not after its wait ended, so that the time
 // each step takes does not add up over a pass. Two queries are still never closer than an interval less the clock's
@@ -59,6 +67,127 @@ void RunState::Abort() {
     progress->Set();
 }
 
+// The shown table goes first, so the two never need memory at the same time; then the new, empty one is shown and
+// filled as the servers come.
+bool RunState::StartTable() {
+    if (!channel.ReleaseShownTable()) {
+        Abort(); // the taker is gone
+        return false;
+    }
+    std::shared_ptr<ServerTable> fresh = std::make_shared<ServerTable>();
+    {
+        std::lock_guard<std::mutex> lock(tableMutex);
+        table = fresh;
+    }
+    channel.PushTable(std::move(fresh));
+    channel.PushStatus(u"Querying servers...");
+    return true;
+}
+
+// Adds each whole 6-byte entry: a new server gets a record at the table's end, a known one the source.
+void RunState::MergeEntries(const unsigned char* entries, size_t length, SourceSet source) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    for (size_t offset = 0; length - offset >= SERVER_ENTRY_SIZE; offset += SERVER_ENTRY_SIZE) {
+        uint32_t addr;
+        uint16_t port;
+        ReadListEntry(entries + offset, addr, port);
+        size_t position = 0;
+        MergeResult result = merged.Add(addr, port, source, &position);
+        if (result == MergeResult::Known && position < table->size()) {
+            (*table)[position].sources.fetch_or(source, std::memory_order_relaxed);
+        } else if (result == MergeResult::Added) {
+            if (!table->Append(addr, port, source)) {
+                break; // no memory: the servers so far are queried
+            }
+            ++unanswered;
+            allAnswered = false;
+        }
+    }
+}
+
+// Takes what the masters sent since the last look: failures are said, servers merged (the table is started by the
+// first of them). Returns whether the table grew.
+bool RunState::TakeGathered() {
+    if (gatheringOver || !gathering->Pending()) {
+        return false;
+    }
+    std::vector<MasterArrival> arrivals;
+    std::vector<MasterEnd> ends;
+    bool over = gathering->Take(arrivals, ends);
+    for (const MasterEnd& end : ends) {
+        if (end.answered) {
+            masterAnswered = true;
+        } else if (!end.failure.empty()) {
+            lastFailure = end.failure;
+            failures.push_back(end.failure);
+            channel.PushStatus(end.failure);
+        }
+    }
+    size_t before = table ? table->size() : 0;
+    if ((masterAnswered || !arrivals.empty()) && !table && !StartTable()) {
+        return false;
+    }
+    for (const MasterArrival& arrival : arrivals) {
+        MergeEntries(arrival.entries.data(), arrival.entries.size(), MasterSource(arrival.master));
+    }
+    if (over) {
+        gatheringOver = true;
+        if (!masterAnswered) {
+            FallBackWhenNoMasterAnswered();
+        }
+        progress->Set(); // a wait for every answer may end now
+    }
+    return table && table->size() > before;
+}
+
+// Every master failed: the servers of the last run in which one answered are queried instead, when a sound list of
+// this mod filter is there and the user has not aborted the run.
+void RunState::FallBackWhenNoMasterAnswered() {
+    std::vector<unsigned char> file;
+    if (aborted || !remembered.recall || !remembered.recall(snapshot.modDir, file)) {
+        return;
+    }
+    RememberedList list;
+    RememberedFault fault = DecodeRememberedList(file.data(), file.size(), snapshot.modDir, &list);
+    if (fault != RememberedFault::None) {
+        rememberedFault = RememberedIgnoredText(RememberedFaultText(fault));
+        channel.PushStatus(rememberedFault);
+        return;
+    }
+    if (!table && !StartTable()) {
+        return;
+    }
+    usedRemembered = true;
+    rememberedAt = list.rememberedAt;
+    channel.PushStatus(RememberedUsedText(list.entries.size() / SERVER_ENTRY_SIZE, rememberedAt));
+    MergeEntries(list.entries.data(), list.entries.size(), SOURCE_REMEMBERED);
+}
+
+// After a run in which a master answered, its masters' servers are kept for this mod filter.
+void RunState::Remember() {
+    if (!remembered.remember) {
+        return;
+    }
+    std::vector<SourcedServer> fromMasters;
+    for (const SourcedServer& server : merged.servers()) {
+        if ((server.sources & (SOURCE_FAVOURITE - 1)) != 0) {
+            fromMasters.push_back(server);
+        }
+    }
+    std::vector<unsigned char> file;
+    if (EncodeRememberedList(snapshot.modDir, static_cast<int64_t>(std::time(nullptr)), fromMasters, &file)) {
+        remembered.remember(snapshot.modDir, file);
+    }
+}
+
+// No source gave a server: the run ends as it always has when its master failed, the shown table left in place.
+void RunState::EndWithoutServers() {
+    if (!rememberedFault.empty()) {
+        channel.PushStatus(lastFailure + u" " + rememberedFault);
+    }
+    Finish();
+}
+
 WaitEnd RunState::WaitForAnswersOrAbort(uint32_t timeoutMs) {
     uint32_t start = RunClockMs();
     for (;;) {
@@ -84,15 +213,27 @@ int32_t RunState::CountUnansweredNow() {
     return unanswered;
 }
 
-// Sends the query of record `index` if it is still unanswered and, unpaced, once there is room in flight. The lock
-// is held for the record's test and bookkeeping only, not for the send: the receiver never waits for a system call
-// of this thread.
-QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
+// Whether a server is still due another query in a later pass.
+bool RunState::AnyToRetry() {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    for (size_t i = 0; i < table->size(); ++i) {
+        const ServerRecord& record = (*table)[i];
+        if (!record.answered && record.attempts < QUERY_PASSES) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sends the query of record `index` if it is still unanswered and due (not yet asked, with `freshOnly`; else asked
+// fewer than QUERY_PASSES times) and, unpaced, once there is room in flight. The lock is held for the record's test
+// and bookkeeping only, not for the send: the receiver never waits for a system call of this thread.
+QueryOutcome RunState::QueryIfDue(int32_t index, bool unpaced, bool freshOnly) {
     ServerRecord& record = (*table)[static_cast<size_t>(index)];
     std::unique_lock<std::mutex> lock(tableMutex);
     uint32_t now = 0;
     for (;;) {
-        if (record.answered) {
+        if (record.answered || record.attempts >= (freshOnly ? 1 : QUERY_PASSES)) {
             return QueryOutcome::Skipped;
         }
         now = RunClockMs();
@@ -128,17 +269,20 @@ QueryOutcome RunState::QueryIfUnanswered(int32_t index, bool unpaced) {
     return QueryOutcome::Sent;
 }
 
-// One pass over the table. Returns false when the run was aborted.
-bool RunState::RunPass(uint32_t pacingMs) {
+// One pass over the table, taking in the servers that arrive meanwhile. Returns false when the run was aborted.
+bool RunState::RunPass(uint32_t pacingMs, bool freshOnly) {
     bool unpaced = pacingMs == 0;
-    int32_t count = static_cast<int32_t>(table->size());
     if (unpaced) {
         std::lock_guard<std::mutex> lock(tableMutex);
-        ResetInFlight(inFlight, count, IN_FLIGHT_LIMIT);
+        ResetInFlight(inFlight, static_cast<int32_t>(table->size()), IN_FLIGHT_LIMIT);
     }
     PacingClock pacing{RunClockMs(), pacingMs};
-    for (int32_t index = 0; index < count; ++index) {
-        QueryOutcome outcome = QueryIfUnanswered(index, unpaced);
+    for (int32_t index = 0;; ++index) {
+        TakeGathered();
+        if (static_cast<size_t>(index) >= table->size()) {
+            break;
+        }
+        QueryOutcome outcome = QueryIfDue(index, unpaced, freshOnly);
         if (outcome == QueryOutcome::Aborted) {
             return false;
         }
@@ -151,36 +295,67 @@ bool RunState::RunPass(uint32_t pacingMs) {
     return !aborted;
 }
 
-// Passes and grace waits; returns when the run is over, however it ended.
+// The wait after a pass for the last replies. Servers that arrive meanwhile are asked at once, and the wait starts
+// again after the last of them. AllAnswered only once every master is done too.
+WaitEnd RunState::GraceWait(uint32_t pacingMs) {
+    uint32_t start = RunClockMs();
+    for (;;) {
+        if (TakeGathered()) {
+            if (!RunPass(pacingMs, true)) {
+                return WaitEnd::Abort;
+            }
+            start = RunClockMs();
+        }
+        {
+            std::lock_guard<std::mutex> lock(tableMutex);
+            if (allAnswered && gatheringOver) {
+                return WaitEnd::AllAnswered;
+            }
+        }
+        if (aborted) {
+            return WaitEnd::Abort;
+        }
+        uint32_t waited = RunClockMs() - start;
+        if (waited >= GRACE_WAIT_MS) {
+            return WaitEnd::Other;
+        }
+        progress->Wait(GRACE_WAIT_MS - waited);
+    }
+}
+
+// Passes and grace waits; returns when the run is over, however it ended. While masters still answer, passes go
+// on for the servers they add, each server asked at most QUERY_PASSES times.
 void RunState::RunPasses() {
     uint32_t pacingMs = PacingIntervalMs(snapshot.packetsPerSecond);
-    for (int pass = 0; pass < QUERY_PASSES; ++pass) {
-        if (!RunPass(pacingMs) || CountUnansweredNow() <= 0) {
+    for (;;) {
+        // An abort in the grace wait is seen by the next pass, which sends its first query before it looks.
+        if (!RunPass(pacingMs, false) || GraceWait(pacingMs) == WaitEnd::AllAnswered) {
             return;
         }
-        if (WaitForAnswersOrAbort(GRACE_WAIT_MS) == WaitEnd::AllAnswered) {
+        if (gatheringOver && !AnyToRetry()) {
             return;
         }
     }
 }
 
 // Takes one datagram from addr:port if it answers a query of this run.
-void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, const char* datagram, size_t length,
-                      uint32_t addr, uint16_t port, uint32_t arrival, bool fresh, bool backlogged) {
-    auto found = indices.find(ServerPairKey(addr, port));
-    if (found == indices.end()) {
-        return;
-    }
-    ServerRecord& record = (*table)[static_cast<size_t>(found->second)];
+void RunState::Accept(const char* datagram, size_t length, uint32_t addr, uint16_t port, uint32_t arrival,
+                      bool fresh, bool backlogged) {
+    ServerRecord* record = nullptr;
+    size_t position = 0;
     uint32_t queryTime = 0;
     {
         std::lock_guard<std::mutex> lock(tableMutex);
-        if (record.queryTime == 0 || record.answered) {
+        if (!merged.Find(addr, port, &position) || position >= table->size()) {
             return;
         }
-        record.answered = 1;
-        queryTime = record.queryTime;
-        bool room = SettleInFlight(inFlight, found->second);
+        record = &(*table)[position];
+        if (record->queryTime == 0 || record->answered) {
+            return;
+        }
+        record->answered = 1;
+        queryTime = record->queryTime;
+        bool room = SettleInFlight(inFlight, static_cast<int32_t>(position));
         if (fresh) {
             NoteReplyTime(inFlight, ElapsedMs(queryTime, arrival));
         } else if (backlogged) {
@@ -192,18 +367,13 @@ void RunState::Accept(const std::unordered_map<uint64_t, int32_t>& indices, cons
         }
     }
     // The record is this thread's alone now, until the channel hands it on.
-    ParseStatusText(datagram, static_cast<int>(length), snapshot.decodeAnsi, record);
-    record.ping = ElapsedMs(queryTime, arrival);
-    channel.PushReply(found->second, FoundText(record));
+    ParseStatusText(datagram, static_cast<int>(length), snapshot.decodeAnsi, *record);
+    record->ping = ElapsedMs(queryTime, arrival);
+    channel.PushReply(static_cast<int32_t>(position), FoundText(*record));
 }
 
 // Reads every datagram as soon as it arrives, each stamped the moment it is read, until the socket is interrupted.
 void RunState::Receive() {
-    std::unordered_map<uint64_t, int32_t> indices;
-    indices.reserve(table->size());
-    for (size_t i = 0; i < table->size(); ++i) {
-        indices.emplace(ServerPairKey((*table)[i].addr, (*table)[i].port), static_cast<int32_t>(i));
-    }
     char datagram[REPLY_DATAGRAM_SIZE + 1];
     while (socket->WaitReadable()) {
         for (int reads = 0;; ++reads) {
@@ -219,8 +389,7 @@ void RunState::Receive() {
                 continue;
             }
             datagram[length] = 0;
-            Accept(indices, datagram, length, addr, port, arrival, reads < FRESH_READS,
-                   reads % BACKLOG_READS == BACKLOG_READS - 1);
+            Accept(datagram, length, addr, port, arrival, reads < FRESH_READS, reads % BACKLOG_READS == BACKLOG_READS - 1);
         }
     }
 }
@@ -233,8 +402,6 @@ void RunState::QueryServers() {
         return;
     }
     FineTimerScope fineTimer;
-    unanswered = CountUnanswered(*table);
-    allAnswered = unanswered <= 0;
 
     std::thread receiver;
     try {
@@ -251,36 +418,59 @@ void RunState::QueryServers() {
         receiver.join();
     }
     socket.reset();
+    gathering->Interrupt();
+    gathering->Join();
+    if (!abortedRun && masterAnswered && gatheringOver) {
+        Remember();
+    }
 
     // Counted once the receiver has ended, and pushed after every accepted reply, so the line and the rows tell the
-    // same story.
+    // same story. A master that failed while other sources gave servers is named after the count, and so is a
+    // remembered list that was not used.
     int32_t total = static_cast<int32_t>(table->size());
-    channel.PushStatus(ClosingText(abortedRun, total - CountUnansweredNow(), total), true);
+    std::u16string closing = ClosingText(abortedRun, total - CountUnansweredNow(), total);
+    if (usedRemembered) {
+        closing = RememberedClosingText(closing, rememberedAt);
+    } else {
+        for (const std::u16string& failure : failures) {
+            closing += u" " + failure;
+        }
+        if (!rememberedFault.empty()) {
+            closing += u" " + rememberedFault;
+        }
+    }
+    channel.PushStatus(closing, true);
 }
 
 void RunState::Main() {
     // The run's first line is shown at once: the answer to the click, never dropped for the lines after it.
-    channel.PushStatus(FetchingText(snapshot.masterHost), true);
-    std::vector<unsigned char> body;
-    if (!fetch || !fetch(snapshot, body)) {
-        channel.PushStatus(DownloadFailedText(snapshot.masterHost));
-        Finish();
-        return;
+    channel.PushStatus(FetchingText(snapshot.masters), true);
+    gathering = std::make_unique<MasterGathering>(snapshot, fetch, *progress);
+    gathering->Start();
+    if (!snapshot.favourites.empty() && StartTable()) {
+        for (const FavouriteServer& favourite : snapshot.favourites) {
+            unsigned char entry[SERVER_ENTRY_SIZE];
+            std::memcpy(entry, &favourite.addr, 4);
+            entry[4] = static_cast<unsigned char>(favourite.port >> 8);
+            entry[5] = static_cast<unsigned char>(favourite.port);
+            MergeEntries(entry, sizeof entry, SOURCE_FAVOURITE);
+        }
     }
-    // The shown table goes first, so the two never need memory at the same time.
-    if (!channel.ReleaseShownTable()) {
-        Finish();
-        return;
+    // Until the first servers come, or every master is done. An abort here still waits for the masters, as the
+    // download always has; a classic master stops at once.
+    while (!table && !gatheringOver) {
+        if (aborted) {
+            gathering->Interrupt();
+        }
+        if (!TakeGathered()) {
+            progress->Wait(GATHER_WAIT_MS);
+        }
     }
-    body.push_back(0); // a valid pointer even for an empty body
-    // The one master a run asks today is the first of the list.
-    table = BuildServerTable(body.data(), static_cast<uint32_t>(body.size() - 1), MasterSource(0));
     if (!table) {
-        table = std::make_shared<ServerTable>(); // no memory: the run goes on with an empty table
+        gathering->Join();
+        EndWithoutServers();
+        return;
     }
-    body = std::vector<unsigned char>();
-    channel.PushTable(table);
-    channel.PushStatus(u"Querying servers...");
     QueryServers();
     Finish();
 }
@@ -294,8 +484,9 @@ void RunState::Finish() {
     finishedSignal.notify_all();
 }
 
-QueryRun::QueryRun(RunSnapshot snapshot, ListFetcher fetch, std::function<void()> wake)
-    : state_(std::make_shared<RunState>(std::move(snapshot), std::move(fetch), std::move(wake))) {
+QueryRun::QueryRun(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake)
+    : state_(std::make_shared<RunState>(std::move(snapshot), std::move(fetch), std::move(remembered),
+                                        std::move(wake))) {
     try {
         // The thread holds the state too, so a run left to finish on its own never meets freed memory.
         std::shared_ptr<RunState> state = state_;

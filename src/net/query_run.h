@@ -1,5 +1,6 @@
-// An update run: downloads the server list, builds the table, and asks every server for its status over UDP, paced,
-// in up to three passes, with replies collected on a receiver thread of its own. Portable (no Win32): the same code
+// An update run: gathers the servers of every master at once (and the favourites, and the remembered list when no
+// master answers), builds the table as they come, and asks every server for its status over UDP, paced, in up to
+// three passes, with replies collected on a receiver thread of its own. Portable (no Win32): the same code
 // runs in the program and natively under ThreadSanitizer.
 //
 // A run owns itself: its controller and receiver threads, its socket, its in-flight window, its table and every lock
@@ -15,19 +16,7 @@
 #include <vector>
 
 #include "net/run_channel.h"
-#include "net/status_reply.h"
-
-// What a run needs, taken when it starts.
-struct RunSnapshot {
-    int32_t packetsPerSecond = 10;
-    std::u16string modDir;     // the selected mod filter's game directory; empty for none
-    std::u16string masterHost; // as the status line names the master
-    AnsiDecoder decodeAnsi = nullptr;
-};
-
-// Downloads the master list for the snapshot into `body`; false when the download failed. Called on the run's
-// controller thread.
-using ListFetcher = std::function<bool(const RunSnapshot& snapshot, std::vector<unsigned char>& body)>;
+#include "net/run_snapshot.h"
 
 struct RunState;
 
@@ -35,7 +24,7 @@ class QueryRun {
 public:
     // Starts the run on a thread of its own. `wake` is the channel's (see run_channel.h), called from the run's
     // threads.
-    QueryRun(RunSnapshot snapshot, ListFetcher fetch, std::function<void()> wake);
+    QueryRun(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake);
     // Stops the run if Stop has not: see there.
     ~QueryRun();
     QueryRun(const QueryRun&) = delete;

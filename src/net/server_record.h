@@ -2,6 +2,7 @@
 // UTF-16 text in fixed arrays, so filling a record from a reply never allocates.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -21,7 +22,7 @@ struct PlayerRecord {
     int32_t score;                   // first number of the player line
 };
 
-// Writers: BuildServerTable writes addr, port and sources only; the query engine writes queryTime and attempts; the
+// Writers: the table's Append writes addr, port and sources only; the query engine writes queryTime and attempts; the
 // reply parser, on the receiver thread, writes the reply's fields and answered; the user interface thread writes
 // delivered. A record moves forward only: new -> queried -> answered -> delivered, and once answered no worker
 // writes it again in that run.
@@ -45,7 +46,9 @@ struct ServerRecord {
     int32_t attempts; // queries sent in this run
     int32_t anticheat;
     int32_t timelimit;
-    SourceSet sources;             // who named the server to the run
+    // Who named the server to the run: the run's controller adds a source when another names it, which the user
+    // interface thread may be reading meanwhile.
+    std::atomic<SourceSet> sources;
     char infoText[INFO_TEXT_SIZE]; // the info line of the accepted reply, cut to fit; empty before one
 };
 

@@ -4,19 +4,25 @@
 
 ServerSources::ServerSources(size_t limit) : limit_(limit) {}
 
-MergeResult ServerSources::Add(uint32_t addr, uint16_t port, SourceSet source) {
+MergeResult ServerSources::Add(uint32_t addr, uint16_t port, SourceSet source, size_t* position) {
     uint64_t key = ServerPairKey(addr, port);
     auto found = index_.find(key);
     if (found != index_.end()) {
         servers_[found->second].sources |= source;
+        if (position) {
+            *position = found->second;
+        }
         return MergeResult::Known;
     }
     if (servers_.size() >= limit_) {
         ++refused_;
         return MergeResult::Full;
     }
-    index_.emplace(key, servers_.size());
     servers_.push_back({addr, port, source});
+    index_.emplace(key, servers_.size() - 1);
+    if (position) {
+        *position = servers_.size() - 1;
+    }
     return MergeResult::Added;
 }
 
@@ -36,4 +42,13 @@ size_t ServerSources::AddEntries(const unsigned char* entries, size_t length, So
 SourceSet ServerSources::SourcesOf(uint32_t addr, uint16_t port) const {
     auto found = index_.find(ServerPairKey(addr, port));
     return found == index_.end() ? 0 : servers_[found->second].sources;
+}
+
+bool ServerSources::Find(uint32_t addr, uint16_t port, size_t* position) const {
+    auto found = index_.find(ServerPairKey(addr, port));
+    if (found == index_.end()) {
+        return false;
+    }
+    *position = found->second;
+    return true;
 }

@@ -24,8 +24,9 @@ public:
     // cannot grow the run without bound.
     explicit ServerSources(size_t limit);
 
-    // Adds the server, or adds `source` to the one already there.
-    MergeResult Add(uint32_t addr, uint16_t port, SourceSet source);
+    // Adds the server, or adds `source` to the one already there; `*position`, when given, is then its place in
+    // servers().
+    MergeResult Add(uint32_t addr, uint16_t port, SourceSet source, size_t* position = nullptr);
 
     // Adds every whole 6-byte entry of a master list body or a `servers` reply's entries (4 address bytes, then the
     // port, in network order); a trailing fragment is not an entry. Returns how many servers were new.
@@ -33,6 +34,8 @@ public:
 
     // The sources that named the server; 0 for one not among them.
     SourceSet SourcesOf(uint32_t addr, uint16_t port) const;
+    // The server's place in servers(); false for one not among them.
+    bool Find(uint32_t addr, uint16_t port, size_t* position) const;
 
     const std::vector<SourcedServer>& servers() const { return servers_; }
     // New servers turned away because the limit was reached.

@@ -6,10 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -17,6 +22,8 @@
 #include <vector>
 
 #include "engine.h"
+#include "net/remembered_list.h"
+#include "net/udp_master.h"
 #include "net/server_table.h"
 
 namespace {
@@ -85,13 +92,14 @@ public:
         }
         if (report.table) {
             shown = report.table;
-            delivered.assign(shown->size(), 0);
+            delivered.clear();
         }
         for (int32_t index : report.replies) {
             if (!shown || static_cast<size_t>(index) >= shown->size()) {
                 ADD_FAILURE() << "a reply outside the table shown: " << index;
                 continue;
             }
+            delivered.resize(std::max(delivered.size(), static_cast<size_t>(index) + 1), 0);
             const ServerRecord& record = (*shown)[static_cast<size_t>(index)];
             EXPECT_EQ(record.answered, 1);
             EXPECT_EQ(delivered[static_cast<size_t>(index)]++, 0) << "delivered twice: " << index;
@@ -118,6 +126,94 @@ private:
     bool woken_ = false;
 };
 
+// A classic master on loopback: answers each `query\n\0` with its datagrams, from its own port or, playing a
+// confused or forged master, from another socket's.
+class FakeUdpMaster {
+public:
+    explicit FakeUdpMaster(std::vector<std::string> datagrams, bool fromAnotherPort = false)
+        : datagrams_(std::move(datagrams)) {
+        socket_ = BoundSocket(port_);
+        uint16_t unused = 0;
+        sender_ = fromAnotherPort ? BoundSocket(unused) : socket_;
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~FakeUdpMaster() {
+        stop_ = true;
+        thread_.join();
+        if (sender_ != socket_) {
+            close(sender_);
+        }
+        close(socket_);
+    }
+    MasterEntry Entry() const { return MasterEntry{MasterKind::Udp, u"127.0.0.1", port_}; }
+    int queries() const { return queries_; }
+
+private:
+    static int BoundSocket(uint16_t& port) {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+        port = ntohs(address.sin_port);
+        return fd;
+    }
+    void Serve() {
+        while (!stop_) {
+            pollfd ready{socket_, POLLIN, 0};
+            if (poll(&ready, 1, 20) <= 0) {
+                continue;
+            }
+            char query[64];
+            sockaddr_in from{};
+            socklen_t size = sizeof from;
+            ssize_t got = recvfrom(socket_, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &size);
+            if (got != 7 || std::string(query, 7) != std::string("query\n\0", 7)) {
+                continue;
+            }
+            ++queries_;
+            for (const std::string& datagram : datagrams_) {
+                sendto(sender_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&from), size);
+            }
+        }
+    }
+
+    std::vector<std::string> datagrams_;
+    int socket_ = -1;
+    int sender_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> queries_{0};
+    std::thread thread_;
+};
+
+// A remembered list kept in memory, as the program keeps it in a file.
+struct MemoryStore {
+    std::mutex mutex;
+    std::vector<unsigned char> file;
+    bool present = false;
+
+    RememberedStore Store() {
+        return RememberedStore{
+            [this](const std::u16string&, std::vector<unsigned char>& bytes) {
+                std::lock_guard<std::mutex> lock(mutex);
+                bytes = file;
+                return present;
+            },
+            [this](const std::u16string&, const std::vector<unsigned char>& bytes) {
+                std::lock_guard<std::mutex> lock(mutex);
+                file = bytes;
+                present = true;
+            }};
+    }
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 // `count` game servers of the simulator on 127.0.0.1, ports the system picks, each with its own hostname.
 class QueryRunTest : public testing::Test {
 protected:
@@ -143,17 +239,34 @@ protected:
         }
     }
 
+    // The 6-byte entries of servers [from, to) of the last StartServers.
+    std::vector<unsigned char> Entries(size_t from, size_t to) const {
+        return std::vector<unsigned char>(body_.begin() + static_cast<std::ptrdiff_t>(from * 6),
+                                          body_.begin() + static_cast<std::ptrdiff_t>(to * 6));
+    }
+    // A `servers` datagram of servers [from, to).
+    std::string ServersDatagram(size_t from, size_t to) const {
+        std::vector<unsigned char> entries = Entries(from, to);
+        return std::string("\xff\xff\xff\xffservers ") + std::string(entries.begin(), entries.end());
+    }
+    FavouriteServer Server(size_t index) const {
+        uint32_t addr;
+        std::memcpy(&addr, body_.data() + index * 6, 4);
+        return FavouriteServer{addr, static_cast<uint16_t>(body_[index * 6 + 4] << 8 | body_[index * 6 + 5])};
+    }
+
     ListFetcher Fetcher() {
-        return [this](const RunSnapshot&, std::vector<unsigned char>& body) {
+        return [this](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
             body = body_;
             return true;
         };
     }
 
+    // The one built-in web master, as a run asks it by default.
     static RunSnapshot Snapshot(int packetsPerSecond) {
         RunSnapshot snapshot;
         snapshot.packetsPerSecond = packetsPerSecond;
-        snapshot.masterHost = u"127.0.0.1";
+        snapshot.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT}};
         snapshot.decodeAnsi = DecodeLatin1;
         return snapshot;
     }
@@ -183,7 +296,7 @@ protected:
 TEST_F(QueryRunTest, AFullRunDeliversEveryReplyOnceAndClosesWithTheCount) {
     StartServers(300);
     Taker taker;
-    QueryRun run(Snapshot(100000), Fetcher(), taker.Wake());
+    QueryRun run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
     EXPECT_EQ(taker.releases, 1);
@@ -195,16 +308,16 @@ TEST_F(QueryRunTest, AFullRunDeliversEveryReplyOnceAndClosesWithTheCount) {
     EXPECT_EQ(taker.texts.front(), "Fetching 127.0.0.1 server list...");
     EXPECT_EQ(taker.texts.back(), "Completed. 300 of 300 servers responded.");
     EXPECT_TRUE(run.WaitFinished(1000));
-    for (const ServerRecord& record : *taker.shown) {
-        EXPECT_EQ(record.attempts, 1) << "answered at the first query";
-        EXPECT_EQ(record.playerCount, 1);
+    for (size_t i = 0; i < taker.shown->size(); ++i) {
+        EXPECT_EQ((*taker.shown)[i].attempts, 1) << "answered at the first query";
+        EXPECT_EQ((*taker.shown)[i].playerCount, 1);
     }
 }
 
 TEST_F(QueryRunTest, AnAbortInMidRunEndsItAtOnceWithWhatAnswered) {
     StartServers(40, "silent = 1\n");
     Taker taker;
-    QueryRun run(Snapshot(20), Fetcher(), taker.Wake());
+    QueryRun run(Snapshot(20), Fetcher(), RememberedStore{}, taker.Wake());
     taker.StartTaking(run);
     AwaitQueries(3);
     run.Abort();
@@ -219,7 +332,7 @@ TEST_F(QueryRunTest, AnAbortInMidRunEndsItAtOnceWithWhatAnswered) {
 TEST_F(QueryRunTest, ASecondRunStartedWhileTheFirstOnesRepliesArriveTakesOnlyItsOwn) {
     StartServers(50, "delay_ms = 150\n");
     Taker first;
-    auto run = std::make_unique<QueryRun>(Snapshot(100000), Fetcher(), first.Wake());
+    auto run = std::make_unique<QueryRun>(Snapshot(100000), Fetcher(), RememberedStore{}, first.Wake());
     first.StartTaking(*run);
     AwaitQueries(50);
     run->Abort();
@@ -232,7 +345,7 @@ TEST_F(QueryRunTest, ASecondRunStartedWhileTheFirstOnesRepliesArriveTakesOnlyIts
     second.shown = first.shown;
     first.shown.reset();
     std::weak_ptr<ServerTable> firstTable = second.shown;
-    QueryRun again(Snapshot(100000), Fetcher(), second.Wake());
+    QueryRun again(Snapshot(100000), Fetcher(), RememberedStore{}, second.Wake());
     ASSERT_TRUE(second.TakeUntilEnd(again));
     EXPECT_TRUE(firstTable.expired());
     EXPECT_EQ(second.texts.back(), "Completed. 50 of 50 servers responded.");
@@ -243,7 +356,7 @@ TEST_F(QueryRunTest, RecordsAreReadWhileTheNextRunReplacesTheTable) {
     StartServers(100);
     Taker taker;
     {
-        QueryRun run(Snapshot(100000), Fetcher(), taker.Wake());
+        QueryRun run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
         ASSERT_TRUE(taker.TakeUntilEnd(run));
     }
     // A reader of the shown table (the window painting it) on its own thread while the next run starts, right up to
@@ -253,13 +366,13 @@ TEST_F(QueryRunTest, RecordsAreReadWhileTheNextRunReplacesTheTable) {
     std::thread painter([table, &stop] {
         size_t players = 0;
         while (!stop) {
-            for (const ServerRecord& record : *table) {
-                players += static_cast<size_t>(record.playerCount) + record.hostname[0];
+            for (size_t i = 0; i < table->size(); ++i) {
+                players += static_cast<size_t>((*table)[i].playerCount) + (*table)[i].hostname[0];
             }
         }
         EXPECT_GT(players, 0u);
     });
-    QueryRun next(Snapshot(100000), Fetcher(), taker.Wake());
+    QueryRun next(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(next));
     stop = true;
     painter.join();
@@ -271,7 +384,7 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
     StartServers(30, "silent = 1\n");
     {
         Taker taker;
-        QueryRun run(Snapshot(10), Fetcher(), taker.Wake());
+        QueryRun run(Snapshot(10), Fetcher(), RememberedStore{}, taker.Wake());
         taker.StartTaking(run);
         AwaitQueries(1);
         // The window goes: it takes nothing more, and the run is stopped without its last reports being taken.
@@ -289,7 +402,7 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
         Taker taker;
         QueryRun run(
             Snapshot(10),
-            [&](const RunSnapshot&, std::vector<unsigned char>&) {
+            [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>&) {
                 {
                     std::unique_lock<std::mutex> lock(mutex);
                     released.wait(lock, [&] { return release; });
@@ -297,7 +410,7 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
                 fetcherDone = true; // nothing of this test is touched after this
                 return false;
             },
-            taker.Wake());
+            RememberedStore{}, taker.Wake());
         EXPECT_FALSE(run.Stop(100));
     }
     EXPECT_LT(steady_clock::now() - start, milliseconds(2000));
@@ -311,6 +424,125 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
         std::this_thread::yield();
     }
     EXPECT_TRUE(fetcherDone);
+}
+
+TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneNamedAtTheEnd) {
+    StartServers(20);
+    // Servers 0-9 on the web; 5-14 from a classic master in three datagrams; 15-19 from one that answers from the
+    // wrong port, which is no answer; and a port where no master listens.
+    FakeUdpMaster split({ServersDatagram(5, 8), ServersDatagram(8, 12), ServersDatagram(12, 15)});
+    FakeUdpMaster wrongPort({ServersDatagram(15, 20)}, true);
+    uint16_t nobody = 0;
+    {
+        FakeUdpMaster gone({});
+        nobody = gone.Entry().port;
+    }
+    RunSnapshot snapshot = Snapshot(100000);
+    snapshot.masters.push_back(split.Entry());
+    snapshot.masters.push_back(wrongPort.Entry());
+    snapshot.masters.push_back(MasterEntry{MasterKind::Udp, u"127.0.0.1", nobody});
+    std::vector<unsigned char> web = Entries(0, 10);
+    Taker taker;
+    QueryRun run(
+        snapshot,
+        [&](const RunSnapshot&, const MasterEntry& master, std::vector<unsigned char>& body) {
+            EXPECT_EQ(master.kind, MasterKind::Web);
+            body = web;
+            return true;
+        },
+        RememberedStore{}, taker.Wake());
+    ASSERT_TRUE(taker.TakeUntilEnd(run));
+
+    EXPECT_EQ(taker.texts.front(), "Fetching server lists from 4 masters...");
+    ASSERT_TRUE(taker.shown);
+    ASSERT_EQ(taker.shown->size(), 15u) << "each server once; none from the wrong port";
+    EXPECT_EQ(taker.hostnames.size(), 15u);
+    EXPECT_EQ(wrongPort.queries(), UDP_MASTER_TRIES) << "asked again while nothing came from its port";
+    EXPECT_EQ(split.queries(), 1);
+    std::string closing = taker.texts.back();
+    EXPECT_EQ(closing.rfind("Completed. 15 of 15 servers responded. ", 0), 0u) << closing;
+    EXPECT_TRUE(Contains(closing, "No answer from master 127.0.0.1:" + std::to_string(wrongPort.Entry().port) + "."))
+        << closing;
+    EXPECT_TRUE(Contains(closing, "No answer from master 127.0.0.1:" + std::to_string(nobody) + ".")) << closing;
+    for (size_t i = 0; i < taker.shown->size(); ++i) {
+        const ServerRecord& record = (*taker.shown)[i];
+        SourceSet expected = (i < 10 ? MasterSource(0) : 0) | (i >= 5 ? MasterSource(1) : 0);
+        EXPECT_EQ(record.sources.load(), expected) << i;
+        EXPECT_EQ(record.attempts, 1) << i;
+    }
+}
+
+TEST_F(QueryRunTest, ASlowMasterDoesNotHoldBackTheServersOfTheOthers) {
+    StartServers(20);
+    FakeUdpMaster fast({ServersDatagram(0, 10)});
+    RunSnapshot snapshot = Snapshot(100000);
+    snapshot.masters.push_back(fast.Entry());
+    std::vector<unsigned char> web = Entries(10, 20);
+    Taker taker;
+    QueryRun run(
+        snapshot,
+        [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
+            // The web master answers only once the classic master's servers have all been asked.
+            auto deadline = steady_clock::now() + milliseconds(5000);
+            while (QueriesLogged() < 10 && steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(milliseconds(5));
+            }
+            EXPECT_GE(QueriesLogged(), 10u);
+            body = web;
+            return true;
+        },
+        RememberedStore{}, taker.Wake());
+    ASSERT_TRUE(taker.TakeUntilEnd(run));
+    EXPECT_EQ(taker.texts.back(), "Completed. 20 of 20 servers responded.");
+    EXPECT_EQ(taker.hostnames.size(), 20u);
+}
+
+TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQueried) {
+    StartServers(12);
+    MemoryStore store;
+    std::vector<unsigned char> web = Entries(0, 10);
+    bool masterUp = true;
+    auto fetcher = [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
+        body = web;
+        return masterUp;
+    };
+    RunSnapshot snapshot = Snapshot(100000);
+    snapshot.favourites = {Server(11)};
+    {
+        Taker taker;
+        QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+        ASSERT_TRUE(taker.TakeUntilEnd(run));
+        EXPECT_EQ(taker.texts.back(), "Completed. 11 of 11 servers responded.");
+    }
+    RememberedList list;
+    ASSERT_EQ(DecodeRememberedList(store.file.data(), store.file.size(), u"", &list), RememberedFault::None);
+    EXPECT_EQ(list.entries, web) << "the masters' servers, not the favourite";
+
+    // The master is down: the remembered servers and the favourite are asked, and the line says why.
+    masterUp = false;
+    std::vector<unsigned char> remembered = store.file;
+    {
+        Taker taker;
+        QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+        ASSERT_TRUE(taker.TakeUntilEnd(run));
+        EXPECT_EQ(taker.hostnames.size(), 11u);
+        std::string closing = taker.texts.back();
+        EXPECT_EQ(closing.rfind("Completed. 11 of 11 servers responded. No master answered; the list was remembered on ",
+                                0),
+                  0u)
+            << closing;
+        EXPECT_EQ(store.file, remembered) << "a run no master answered keeps the list as it was";
+    }
+
+    // A damaged list is not trusted: with no favourite the run ends as a failed download does, the table kept.
+    store.file[store.file.size() / 2] ^= 0x55;
+    snapshot.favourites.clear();
+    Taker taker;
+    QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+    ASSERT_TRUE(taker.TakeUntilEnd(run));
+    EXPECT_EQ(taker.releases, 0);
+    EXPECT_EQ(taker.texts.back(), "Failed to download server list from 127.0.0.1. The remembered list was not used: " +
+                                      Narrow(RememberedFaultText(RememberedFault::Checksum)) + ".");
 }
 
 } // namespace

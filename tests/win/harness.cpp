@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/settings_store.h"
 #include "main/main_window.h"
+#include "master/remembered_file.h"
 #include "resource.h"
 #include "simulator_client.h"
 #include "ui/views/buddy_highlight.h"
@@ -71,6 +72,20 @@ HWND ReopenMainWindow(const char* scenario) {
 
 void DeleteSettings() {
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    // The remembered lists are stored state too: a run whose master fails must not find an earlier test's.
+    ForgetRememberedLists();
+}
+
+void ForgetRememberedLists() {
+    std::wstring folder = RememberedListFolder();
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"remembered-*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileW((folder + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
 }
 
 int CloseMainWindow() {

@@ -29,7 +29,7 @@ protected:
         RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
         snapshot.modDir = reinterpret_cast<const char16_t*>(dir);
         body_.assign(3, 0xEE);
-        bool fetched = FetchServerList(snapshot, body_);
+        bool fetched = FetchServerList(snapshot, DefaultMasters().front(), body_);
         length_ = static_cast<uint32_t>(body_.size());
         return fetched ? 0 : 1;
     }
@@ -155,6 +155,7 @@ TEST_F(MasterListTest, AnythingButStatus200OrARefusedConnectionFails) {
     };
     for (const char* scenario : scenarios) {
         SCOPED_TRACE(scenario);
+        ForgetRememberedLists();
         EXPECT_EQ(Fetch(scenario), 1);
         ASSERT_TRUE(RunUpdateToEnd());
         EXPECT_EQ(StatusPartText(0), FAILURE_TEXT);

@@ -56,7 +56,7 @@ void FillFresh(const std::wstring& text, const wchar_t* remembered) {
 // Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile, the one it
 // posts last among them.
 bool DownloadFilters() {
-    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr);
+    HANDLE thread = StartFilterDownload(app.hMainDlg, MastersToAsk(app.config));
     bool ended = PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
     CloseHandle(thread);
     MSG message;
@@ -210,7 +210,7 @@ TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
 TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\n\"\n"), nullptr);
     SimLoad("[master]\n[filters]\ndelay_ms = 300\ntext = \"Later\\nlater\\n\"\n");
-    HANDLE thread = CreateThread(nullptr, 0, FetchFiltersThread, app.hMainDlg, 0, nullptr);
+    HANDLE thread = StartFilterDownload(app.hMainDlg, MastersToAsk(app.config));
     DestroyWindow(app.hMainDlg);
     EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
     CloseHandle(thread);

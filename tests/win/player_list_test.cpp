@@ -72,7 +72,7 @@ TEST_F(PlayerListTest, SelectingAServerListsItsPlayersInReplyOrder) {
     EXPECT_EQ(ListColumn(app.hPlayerList, SCORE), (Texts{L"5", L"12", L"-3", L"12"}));
     EXPECT_EQ(ListColumn(app.hPlayerList, PING), (Texts{L"80", L"30", L"200", L"10"}));
     for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(ListItemData(app.hPlayerList, row), reinterpret_cast<LPARAM>(&app.servers[0].players[row]));
+        EXPECT_EQ(ListItemData(app.hPlayerList, row), reinterpret_cast<LPARAM>(&ShownServer(0).players[row]));
         EXPECT_EQ(SendMessageW(app.hPlayerList, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED), 0);
         EXPECT_EQ(ListItemImage(app.hPlayerList, row, 0), 0);
     }

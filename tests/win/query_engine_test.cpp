@@ -96,8 +96,8 @@ TEST_F(QueryEngineTest, PingsRunFromQueryToArrivalEvenWhileTheWindowIsBusy) {
     EXPECT_EQ(StatusPartText(0), L"Completed. 8 of 8 servers responded.");
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_GE(app.servers[i].ping, static_cast<uint32_t>(delays[i]));
-        EXPECT_LT(app.servers[i].ping, static_cast<uint32_t>(delays[i] + 100));
+        EXPECT_GE(ShownServer(i).ping, static_cast<uint32_t>(delays[i]));
+        EXPECT_LT(ShownServer(i).ping, static_cast<uint32_t>(delays[i] + 100));
     }
 }
 
@@ -112,7 +112,7 @@ TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     ASSERT_NE(third, lines.end());
     EXPECT_TRUE(first < second && second < third);
     EXPECT_EQ(QueriesTo(27910), 3u);
-    EXPECT_EQ(app.servers[0].attempts, 3);
+    EXPECT_EQ(ShownServer(0).attempts, 3);
 
     // The run, with its socket and threads, is gone once it has ended.
     EXPECT_EQ(app.run, nullptr);
@@ -126,7 +126,7 @@ TEST_F(QueryEngineTest, AFailedSendIsReportedAndRetriedLikeASilence) {
     const Lines& lines = RecordedStatusLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Can't send: error 10013"), 3);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Retrying 255.255.255.255:27910 (attempt 3)..."), 1);
-    EXPECT_EQ(app.servers[0].attempts, 3);
+    EXPECT_EQ(ShownServer(0).attempts, 3);
 }
 
 TEST_F(QueryEngineTest, AbortDuringAPacingWaitEndsTheRunAtOnce) {
@@ -168,12 +168,12 @@ TEST_F(QueryEngineTest, StrayRepeatedEmptyAndOversizeDatagramsChangeNothing) {
     EXPECT_EQ(ListRowCount(app.hServerList), 1);
     EXPECT_EQ(StatusPartText(1), L"1 Player");
     ASSERT_EQ(app.serverCount, 4);
-    EXPECT_EQ(app.servers[0].attempts, 1);
+    EXPECT_EQ(ShownServer(0).attempts, 1);
     for (int i = 1; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(app.servers[i].answered, 0);
-        EXPECT_EQ(app.servers[i].attempts, 3);
-        EXPECT_EQ(app.servers[i].hostname[0], 0);
+        EXPECT_EQ(ShownServer(i).answered, 0);
+        EXPECT_EQ(ShownServer(i).attempts, 3);
+        EXPECT_EQ(ShownServer(i).hostname[0], 0);
     }
     EXPECT_FALSE(SimLogOf("reply").empty());
 }

@@ -32,7 +32,7 @@ void ToggleCheckBox(int id) {
 bool ListMatchesTable(std::string& why) {
     why = ListDisagreesWithTable();
     for (int row = 0; why.empty() && row < ListRowCount(app.hServerList); ++row) {
-        if (app.servers[ListItemData(app.hServerList, row)].maxClients != 8) {
+        if (ShownServer(ListItemData(app.hServerList, row)).maxClients != 8) {
             why = "row " + std::to_string(row) + " lists a server half filled";
         }
     }

@@ -74,7 +74,7 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
             server.players.push_back({p * 3, 40 + p, "player" + std::to_string(p)});
         }
         FeedServer(i, server, samples[i].ping);
-        app.servers[i].ping = samples[i].ping; // exactly, whatever the clock did meanwhile
+        ShownServer(i).ping = samples[i].ping; // exactly, whatever the clock did meanwhile
     }
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
@@ -102,7 +102,7 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
     RECT list;
     GetWindowRect(app.hServerList, &list);
     for (int row = 0; row < count; ++row) {
-        const ServerRecord& record = app.servers[ListItemData(app.hServerList, row)];
+        const ServerRecord& record = ShownServer(ListItemData(app.hServerList, row));
         EXPECT_GE(record.ping, previous);
         previous = record.ping;
         RECT dot = ScreenRectOfIcon(row, PING_COLUMN_INDEX);

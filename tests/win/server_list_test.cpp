@@ -125,12 +125,12 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     EXPECT_EQ(ListItemText(app.hServerList, 0, PLAYERS), L"3 / 16");
     EXPECT_EQ(ListItemText(app.hServerList, 0, AC), L"2");
     EXPECT_EQ(ListItemText(app.hServerList, 0, MOD), L"baseq2");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(app.servers[1].ping));
-    EXPECT_GE(app.servers[1].ping, 42u);
-    EXPECT_LT(app.servers[1].ping, 60u);
+    EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(ShownServer(1).ping));
+    EXPECT_GE(ShownServer(1).ping, 42u);
+    EXPECT_LT(ShownServer(1).ping, 60u);
     EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 4); // the penguin
 
-    EXPECT_EQ(app.servers[1].answered, 1);
+    EXPECT_EQ(ShownServer(1).answered, 1);
     EXPECT_EQ(RunStatusOf(1), L"Found 3 players on 'Real Test'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
@@ -164,12 +164,12 @@ TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
         int image;
     } cases[] = {{0, 1}, {100, 1}, {101, 2}, {200, 2}, {201, 3}};
     for (const Case& c : cases) {
-        app.servers[0].ping = c.ping;
+        ShownServer(0).ping = c.ping;
         EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), c.image) << c.ping;
         EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(c.ping));
     }
     app.config.mediumPing = 50; // below good: everything above good is red
-    app.servers[0].ping = 101;
+    ShownServer(0).ping = 101;
     EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), 3);
     // Other columns keep the row's own icon.
     EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 5);
@@ -330,6 +330,41 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     }
 }
 
+TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
+    // The run asked a web master (per mod) and a classic master (every mod) for "ctf".
+    app.tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+                        MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
+    app.tableModDir = u"ctf";
+    LoadServerTable(6);
+    struct Case {
+        SourceSet sources;
+        const char* mod;
+        bool listed;
+    } cases[] = {
+        {MasterSource(0), "action", true}, // the web master listed it for ctf
+        {MasterSource(1), "ctf", true},
+        {MasterSource(1), "action", false},
+        {SOURCE_FAVOURITE, "CTF", true}, // game directories compare ignoring case
+        {SOURCE_REMEMBERED, "baseq2", false},
+        {MasterSource(1) | MasterSource(0), "action", true},
+    };
+    for (int i = 0; i < 6; ++i) {
+        ShownServer(i).sources = cases[i].sources;
+        FeedServer(i, Server("Host " + std::to_string(i), 1, 8, "q2dm1", cases[i].mod));
+    }
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ServerRow(i) >= 0, cases[i].listed) << i;
+    }
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+
+    // "(No Filter)" lists them all.
+    app.tableModDir.clear();
+    SetCheckBox(IDC_SHOW_EMPTY, false);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    EXPECT_EQ(ListRowCount(app.hServerList), 6);
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+}
+
 TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
     LoadServerTable(3);
     FeedServer(0, Server("a", 2));
@@ -405,7 +440,7 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
         EXPECT_STREQ(text, L"keep");
     }
     // A short buffer gets the cut, terminated text.
-    app.servers[0].hostname[0] = u'L';
+    ShownServer(0).hostname[0] = u'L';
     request.item.iSubItem = HOST;
     request.item.lParam = 0;
     request.item.cchTextMax = 2;

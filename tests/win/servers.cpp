@@ -16,6 +16,7 @@
 #include "app/status_bar.h"
 #include "master/update_run.h"
 #include "net/ansi_decoder.h"
+#include "net/mod_filter_rule.h"
 #include "net/run_texts.h"
 #include "net/server_table.h"
 #include "resource.h"
@@ -79,7 +80,7 @@ void LoadServerTable(const std::vector<unsigned char>& body) {
 void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
     std::vector<char> datagram(reply.begin(), reply.end());
     datagram.push_back(0);
-    ServerRecord& record = app.servers[index];
+    ServerRecord& record = ShownServer(index);
     record.answered = 1;
     ParseStatusText(datagram.data(), static_cast<int>(reply.size()), DecodeAnsi, record);
     record.queryTime = timeGetTime() - pingMs;
@@ -98,7 +99,7 @@ void DeliverFedReplies() {
 }
 
 std::wstring RunStatusOf(int index) {
-    std::u16string text = FoundText(app.servers[index]);
+    std::u16string text = FoundText(ShownServer(index));
     return std::wstring(text.begin(), text.end());
 }
 
@@ -194,7 +195,7 @@ void ExpectSoundEnd(const std::wstring& status) {
 
     int answered = 0;
     for (int i = 0; i < app.serverCount; ++i) {
-        answered += app.servers[i].answered != 0;
+        answered += ShownServer(i).answered != 0;
     }
     int responded = -1, total = -1;
     if (std::swscanf(status.c_str(), L"%*l[A-Za-z]. %d of %d servers responded.", &responded, &total) == 2) {
@@ -206,22 +207,23 @@ void ExpectSoundEnd(const std::wstring& status) {
 std::string ListDisagreesWithTable() {
     auto listable = [](const ServerRecord& record) {
         return record.delivered && (app.showFull || record.playerCount < record.maxClients) &&
-               (app.showEmpty || record.playerCount != 0);
+               (app.showEmpty || record.playerCount != 0) &&
+               ShowsUnderModFilter(app.tableModDir.c_str(), record.sources, ShownWebMasterSources(), record.gamename);
     };
     std::set<LPARAM> listed;
     int players = 0;
     int rows = ListRowCount(app.hServerList);
     for (int row = 0; row < rows; ++row) {
         LPARAM index = ListItemData(app.hServerList, row);
-        if (index < 0 || index >= app.serverCount || !listable(app.servers[index]) || !listed.insert(index).second) {
+        if (index < 0 || index >= app.serverCount || !listable(ShownServer(index)) || !listed.insert(index).second) {
             return "row " + std::to_string(row) + " names record " + std::to_string(index) +
                    ", which is outside the table, not to be listed, or listed twice";
         }
-        players += app.servers[index].playerCount;
+        players += ShownServer(index).playerCount;
     }
     int shouldList = 0;
     for (int i = 0; i < app.serverCount; ++i) {
-        shouldList += listable(app.servers[i]);
+        shouldList += listable(ShownServer(i));
     }
     if (rows != shouldList || app.shownServers != rows || app.shownPlayers != players) {
         return std::to_string(rows) + " rows with " + std::to_string(players) + " players for " +

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "base/wide.h"
+#include "master/remembered_file.h"
+#include "net/remembered_list.h"
 #include "harness.h"
 #include "picture.h"
 #include "resource.h"
@@ -101,7 +104,7 @@ TEST_F(UpdateRunTest, ButtonGoesFromUpdateToAbortToDisabledAndBack) {
 }
 
 TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
-    ServerRecord* table = app.servers;
+    ServerTable* table = app.table.get();
     ASSERT_EQ(ListRowCount(app.hServerList), 2);
 
     // Aborted while the download is still going, and the download then fails.
@@ -114,12 +117,24 @@ TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
     EXPECT_EQ(ListRowCount(app.hServerList), 2);
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
-    EXPECT_EQ(app.servers, table);
+    EXPECT_EQ(app.table.get(), table);
     EXPECT_EQ(app.serverCount, 2);
 
     ASSERT_EQ(SimLoad(TWO_SERVERS), "OK");
     ASSERT_TRUE(RunUpdateToEnd());
     EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
+    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+
+    // That run remembered its list in a file: a failed download that nobody aborts queries it instead.
+    std::wstring file = RememberedListFolder() + AsWide(RememberedListFileName(u"").c_str());
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "no remembered list";
+    ASSERT_EQ(SimLoad("[master]\nstatus = 404\n" + std::string(TWO_SERVERS)), "OK");
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(StatusPartText(0).rfind(L"Completed. 2 of 2 servers responded. No master answered; the list was "
+                                      L"remembered on ",
+                                      0),
+              0u)
+        << StatusPartText(0);
     EXPECT_EQ(ListRowCount(app.hServerList), 2);
 }
 

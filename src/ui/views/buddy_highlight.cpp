@@ -22,7 +22,7 @@ bool IsHighlightedRow(HWND list, int row) {
     if (list == app.hServerList) {
         // A row whose table was rebuilt under it is drawn plainly.
         return ReadListItemData(list, row, data) && data >= 0 && data < app.serverCount &&
-               ServerHasBuddy(app.servers[data]);
+               ServerHasBuddy(ShownServer(data));
     }
     if (list == app.hPlayerList) {
         return ReadListItemData(list, row, data) && data != 0 &&

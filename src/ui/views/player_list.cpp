@@ -51,7 +51,7 @@ void FillPlayerList() {
     if (index < 0) {
         return;
     }
-    ServerRecord& record = app.servers[index];
+    ServerRecord& record = ShownServer(index);
     for (int i = 0; i < record.playerCount && i < MAX_PLAYERS; ++i) {
         if (!InsertPlayerItem(i, &record.players[i])) {
             return;

@@ -7,6 +7,7 @@
 
 #include "app/status_bar.h"
 #include "base/wide.h"
+#include "net/mod_filter_rule.h"
 #include "resource.h"
 #include "ui/views/player_list.h"
 #include "ui/views/server_columns.h"
@@ -44,8 +45,12 @@ void AddIcon(HIMAGELIST images, int iconId) {
     DestroyIcon(icon);
 }
 
+// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
+// under the mod filter of its run only when it runs that mod.
 bool IsListed(const ServerRecord& record) {
-    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0);
+    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
+           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
+                               ShownWebMasterSources(), record.gamename);
 }
 
 // Appends a row for table index `index`; the list asks for its text when it paints.
@@ -54,7 +59,7 @@ bool InsertServerItem(int position, int32_t index) {
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = position;
     item.pszText = LPSTR_TEXTCALLBACKW;
-    item.iImage = OsIconFromVersion(app.servers[index].version);
+    item.iImage = OsIconFromVersion(ShownServer(index).version);
     item.lParam = index;
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
@@ -176,7 +181,7 @@ void GetServerDispInfo(NMLVDISPINFOW* request) {
         item.lParam >= app.serverCount) {
         return;
     }
-    const ServerRecord& record = app.servers[item.lParam];
+    const ServerRecord& record = ShownServer(item.lParam);
     if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
         item.mask |= LVIF_IMAGE;
         item.iImage = PingImage(record.ping, app.config.goodPing, app.config.mediumPing);
@@ -192,7 +197,7 @@ int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM sortValue) {
     if (first < 0 || first >= app.serverCount || second < 0 || second >= app.serverCount) {
         return 0;
     }
-    return CompareServerRecords(app.servers[first], app.servers[second], static_cast<int32_t>(sortValue));
+    return CompareServerRecords(ShownServer(first), ShownServer(second), static_cast<int32_t>(sortValue));
 }
 
 void RefilterServerList() {
@@ -201,7 +206,7 @@ void RefilterServerList() {
 
     int32_t passing = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        if (app.servers[i].delivered && IsListed(app.servers[i])) {
+        if (ShownServer(i).delivered && IsListed(ShownServer(i))) {
             ++passing;
         }
     }
@@ -216,7 +221,7 @@ void RefilterServerList() {
     app.shownPlayers = 0;
     app.shownServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        const ServerRecord& record = app.servers[i];
+        const ServerRecord& record = ShownServer(i);
         if (record.delivered && IsListed(record) && InsertServerItem(i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
@@ -268,7 +273,7 @@ INT_PTR OnServerListViewNotify(NMHDR* header) {
 void ListDeliveredReplies(const std::vector<int32_t>& indices) {
     for (int32_t index : indices) {
         // Indices come from the receiver of the table's own run, so they lie inside it.
-        ServerRecord& record = app.servers[index];
+        ServerRecord& record = ShownServer(index);
         record.delivered = 1;
         if (!app.hServerList || !IsListed(record)) {
             continue;
