@@ -339,6 +339,9 @@ bool SetUdpMasterKey(UdpMasterConfig* master, bool* has_address, std::string_vie
     if (key == "reply_from") {
         return ParseNumber(std::string_view(value), 1, 65535, &master->reply_from, why);
     }
+    if (key == "delay_ms") {
+        return ParseMillis(value, &master->delay_ms, why);
+    }
     if (key == "silent") {
         return ParseBool(value, &master->silent, why);
     }

@@ -69,6 +69,7 @@ struct UdpMasterConfig {
     std::vector<Endpoint> extra; // further entries, after those, whether or not a server is there
     size_t per_datagram = MAX_ENTRIES_PER_DATAGRAM;
     int reply_from = 0;  // nonzero: answers leave from this port of the same address
+    int delay_ms = 0;    // answers this much later
     bool silent = false; // never answers
 
     int line = 0; // of its [udp_master] header

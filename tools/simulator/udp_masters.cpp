@@ -16,6 +16,8 @@ namespace {
 
 const std::string LIST_HEADER = "\xff\xff\xff\xffservers ";
 constexpr size_t ENTRY_BYTES = 6;
+// Delayed answers kept at once; queries beyond them (a flood) are dropped.
+constexpr size_t MAX_PENDING_ANSWERS = 65536;
 
 } // namespace
 
@@ -110,6 +112,7 @@ void UdpMasters::CloseAll() {
     }
     masters_.clear();
     addresses_.clear();
+    pending_.clear();
     if (wake_fd_ >= 0) {
         close(wake_fd_);
         wake_fd_ = -1;
@@ -123,7 +126,7 @@ void UdpMasters::Run() {
     }
     std::vector<char> buffer(65536);
     while (true) {
-        if (poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
+        if (poll(waits.data(), waits.size(), MillisUntilDue()) < 0 && errno != EINTR) {
             return;
         }
         if (waits[0].revents != 0) {
@@ -131,26 +134,56 @@ void UdpMasters::Run() {
         }
         for (size_t i = 1; i < waits.size(); ++i) {
             if (waits[i].revents != 0) {
-                Receive(&masters_[i - 1], buffer.data(), buffer.size());
+                Receive(i - 1, buffer.data(), buffer.size());
             }
         }
+        uint64_t now = MonotonicMicros();
+        auto waiting = std::stable_partition(pending_.begin(), pending_.end(),
+                                             [now](const PendingAnswer& answer) { return answer.due_usec <= now; });
+        for (auto due = pending_.begin(); due != waiting; ++due) {
+            Answer(masters_[due->master], due->to);
+        }
+        pending_.erase(pending_.begin(), waiting);
     }
 }
 
-void UdpMasters::Receive(Master* master, char* buffer, size_t size) {
+int UdpMasters::MillisUntilDue() const {
+    if (pending_.empty()) {
+        return -1;
+    }
+    uint64_t now = MonotonicMicros();
+    uint64_t due = std::min_element(pending_.begin(), pending_.end(), [](const auto& a, const auto& b) {
+                       return a.due_usec < b.due_usec;
+                   })->due_usec;
+    return due <= now ? 0 : static_cast<int>((due - now + 999) / 1000);
+}
+
+void UdpMasters::Receive(size_t index, char* buffer, size_t size) {
+    Master& master = masters_[index];
     while (true) {
         sockaddr_in from{};
         socklen_t from_size = sizeof from;
-        ssize_t received = recvfrom(master->fd, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &from_size);
+        ssize_t received = recvfrom(master.fd, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &from_size);
         if (received < 0) {
             return; // drained
         }
-        bool query = IsListQuery(buffer, static_cast<size_t>(received));
-        const char* action = !query ? "ignored" : master->config.silent ? "silent" : "answered";
-        log_->Add("master-query master=" + master->name + " from=" + FormatEndpoint(FromSockaddr(from)) +
+        const char* action = "answered";
+        if (!IsListQuery(buffer, static_cast<size_t>(received))) {
+            action = "ignored";
+        } else if (master.config.silent) {
+            action = "silent";
+        } else if (master.config.delay_ms > 0 && pending_.size() >= MAX_PENDING_ANSWERS) {
+            action = "dropped";
+        }
+        log_->Add("master-query master=" + master.name + " from=" + FormatEndpoint(FromSockaddr(from)) +
                   " bytes=" + std::to_string(received) + " action=" + action);
-        if (query && !master->config.silent) {
-            Answer(*master, from);
+        if (std::strcmp(action, "answered") != 0) {
+            continue;
+        }
+        if (master.config.delay_ms == 0) {
+            Answer(master, from);
+        } else {
+            pending_.push_back({MonotonicMicros() + static_cast<uint64_t>(master.config.delay_ms) * 1000, index, from});
         }
     }
 }

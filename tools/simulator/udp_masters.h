@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,15 +45,24 @@ private:
         int reply_fd = -1; // the reply_from socket, or -1
     };
 
+    struct PendingAnswer {
+        uint64_t due_usec;
+        size_t master;
+        sockaddr_in to;
+    };
+
     bool Bind(Master* master, std::string* error);
     void Run();
-    void Receive(Master* master, char* buffer, size_t size);
+    // Milliseconds until the next delayed answer is due; -1 when none waits.
+    int MillisUntilDue() const;
+    void Receive(size_t index, char* buffer, size_t size);
     void Answer(const Master& master, const sockaddr_in& to);
     void CloseAll();
 
     EventLog* log_;
     std::vector<Master> masters_;
-    std::vector<Endpoint> addresses_; // set by Start, read by anyone
+    std::vector<PendingAnswer> pending_; // delayed answers, in the order they were asked for
+    std::vector<Endpoint> addresses_;    // set by Start, read by anyone
     int wake_fd_ = -1;
     std::thread thread_; // owns masters_ while it runs
 };

@@ -246,22 +246,29 @@ TEST_F(Loopback, UdpMastersAnswerListQueriesAsToldFromWhereTheyAreToldTo) {
         EXPECT_NE(log.find(line), std::string::npos) << line << " is not in\n" << log;
     }
 
-    // A master that answers from another port of its address; a LOAD closes the masters with the servers.
+    // A master that answers from another port of its address, and one that answers late; a LOAD closes the masters
+    // with the servers.
     Client elsewhere;
     uint16_t other_port = LocalEndpoint(elsewhere.fd()).port;
     elsewhere.Close();
     std::string scenario =
         "[udp_master]\naddress = 127.0.0.1:0\nservers = 10.0.0.7:27910\nreply_from = " + std::to_string(other_port) +
-        "\n";
+        "\n[udp_master]\naddress = 127.0.0.1:0\ndelay_ms = 150\n";
     ASSERT_EQ(Control("LOAD " + std::to_string(scenario.size()) + "\n" + scenario), "OK\n");
     masters = engine_.udp_master_addresses();
-    ASSERT_EQ(masters.size(), 1u);
+    ASSERT_EQ(masters.size(), 2u);
     from.clear();
     client.Send(masters[0], LIST_QUERY);
     EXPECT_EQ(client.Receive(300, &from), std::vector<std::string>{LIST_HEADER + Entry(Endpoint{0x0a000007, 27910})});
     EXPECT_EQ(from, std::vector<std::string>{"127.0.0.1:" + std::to_string(other_port)});
     EXPECT_NE(Control("LOG\n").find(" from=127.0.0.1:" + std::to_string(other_port) + " to=" + client.name()),
               std::string::npos);
+
+    auto asked = std::chrono::steady_clock::now();
+    client.Send(masters[1], LIST_QUERY);
+    client.Send(masters[1], LIST_QUERY);
+    EXPECT_EQ(client.Receive(1000), std::vector<std::string>(2, LIST_HEADER)) << "each query answered, later";
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(150));
 }
 
 TEST_F(Loopback, ServersAnnounceThemselvesToTheirMastersFromTheirGamePorts) {

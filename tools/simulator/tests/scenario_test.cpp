@@ -36,6 +36,7 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
                        "servers = 10.0.0.1:27910, all 10.0.0.2:27911\n"
                        "per_datagram = 2\n"
                        "reply_from = 27902\n"
+                       "delay_ms = 250\n"
                        "silent = yes\n"
                        "[udp_master]\n"
                        "address = 127.0.0.1:27903\n"
@@ -90,12 +91,14 @@ TEST(ScenarioParse, ReadsEverySectionWithQuotesAndEscapes) {
     EXPECT_EQ(FormatEndpoint(udp.extra[1]), "10.0.0.2:27911");
     EXPECT_EQ(udp.per_datagram, 2u);
     EXPECT_EQ(udp.reply_from, 27902);
+    EXPECT_EQ(udp.delay_ms, 250);
     EXPECT_TRUE(udp.silent);
     const UdpMasterConfig& plain = scenario.udp_masters[1];
     EXPECT_TRUE(plain.all) << "every listed server by default";
     EXPECT_TRUE(plain.extra.empty());
     EXPECT_EQ(plain.per_datagram, MAX_ENTRIES_PER_DATAGRAM);
     EXPECT_EQ(plain.reply_from, 0);
+    EXPECT_EQ(plain.delay_ms, 0);
     EXPECT_FALSE(plain.silent);
     EXPECT_FALSE(scenario.udp_masters[2].all) << "an empty list lists nothing";
     EXPECT_TRUE(scenario.udp_masters[2].extra.empty());
