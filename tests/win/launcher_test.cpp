@@ -526,7 +526,11 @@ TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
 }
 
 TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {
+    // Named by the web master, a classic master and the favourites.
+    app.tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+                        MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
     LoadServerTable({10, 0, 0, 3, 0x6D, 0x06});
+    ShownServer(0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
     FeedReply(0, "\xff\xff\xff\xffprint\n\\mapname\\q2dm1\\hostname\\Caf\xe9\\cheats\\0\\mapname\\q2dm2\\motd\n"
                  "3 40 \"Ann\"\n");
     ASSERT_EQ(ListRowCount(app.hServerList), 1);
@@ -611,7 +615,7 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
 
     EXPECT_EQ(opened.keys, (std::vector<std::wstring>{L"mapname", L"hostname", L"cheats", L"mapname", L"motd"}));
     EXPECT_EQ(opened.values, (std::vector<std::wstring>{L"q2dm1", L"Caf\u00e9", L"0", L"q2dm2", L""}));
-    EXPECT_EQ(opened.sources, L"Master: http://127.0.0.1");
+    EXPECT_EQ(opened.sources, L"Master: http://127.0.0.1\r\nMaster: master.example.net:27901\r\nFavourite");
     EXPECT_TRUE(afterReplacing == opened) << "the dialog shows the copy it took";
     EXPECT_TRUE(savedPicture);
 
