@@ -9,9 +9,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/status_bar.h"
+#include "net/favourites.h"
 #include "net/query_run.h"
 #include "net/server_table.h"
 
@@ -62,6 +64,7 @@ struct AppState {
     Configuration config;
     wchar_t lastModFilter[MOD_DIR_SIZE]; // the game directory selected when the program last ended
     wchar_t* modFilterText;              // heap; the mod filter list text, null until first set
+    std::vector<FavouriteServer> favourites; // queried in every run beside what the masters name
 };
 
 extern AppState app;
