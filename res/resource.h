@@ -18,6 +18,7 @@
 #define IDI_OS_LINUX 169
 #define IDI_OS_FREEBSD 170
 #define IDI_OS_APPLE 171
+#define IDI_FAVOURITE 172
 
 // Main dialog controls
 #define IDC_SERVER_LIST 1017
