@@ -60,11 +60,12 @@ struct AppState {
     wchar_t* modFilterDirs[MOD_FILTER_CAPACITY]; // heap strings
     int32_t modFilterCount;
 
-    // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit.
+    // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit and when
+    // the favourites change.
     Configuration config;
     wchar_t lastModFilter[MOD_DIR_SIZE]; // the game directory selected when the program last ended
     wchar_t* modFilterText;              // heap; the mod filter list text, null until first set
-    std::vector<FavouriteServer> favourites; // queried in every run beside what the masters name
+    std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
 };
 
 extern AppState app;

@@ -58,15 +58,6 @@ void StoreText(const wchar_t* name, const std::wstring& text) {
     Store(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-// The strings as a multi-string value: each terminated, then the list's terminator.
-std::wstring MultiText(const std::vector<std::wstring>& strings) {
-    std::wstring text;
-    for (const std::wstring& string : strings) {
-        text += string + L'\0';
-    }
-    return text + L'\0';
-}
-
 void StoreStrings(const wchar_t* name, const std::vector<std::wstring>& strings) {
     std::wstring text = MultiText(strings);
     Store(name, REG_MULTI_SZ, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
