@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/settings_store.h"
 #include "base/wide.h"
 #include "harness.h"
 #include "main/main_window_settings.h"
@@ -395,6 +396,25 @@ TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsN
             EXPECT_EQ(std::wstring(AsWide(error.c_str())).substr(0, c.message.size()), c.message);
         }
     }
+
+    // Saved at exit: a list of the user's own is stored, and the default shown and taken again removes it.
+    auto stored = [] {
+        DWORD size = 0;
+        return RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Master Servers", RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
+                            &size) == ERROR_SUCCESS;
+    };
+    SetField(dialog, IDC_CONFIG_MASTERS, L"b.example");
+    ASSERT_TRUE(Apply(dialog));
+    CloseMainWindow();
+    EXPECT_TRUE(stored());
+    ASSERT_NE(ReopenMainWindow(), nullptr);
+    dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(FieldText(dialog, IDC_CONFIG_MASTERS), L"b.example");
+    SetField(dialog, IDC_CONFIG_MASTERS, AsWide(defaults.c_str()));
+    ASSERT_TRUE(Apply(dialog));
+    CloseMainWindow();
+    EXPECT_FALSE(stored());
 }
 
 TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidatesTheSignedNumbers) {
