@@ -291,8 +291,8 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
     EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
 }
 
-// The message box the dialog shows over itself: its text once it is up, after which OK is clicked and the box waited
-// out; empty when none came.
+// The message box the dialog shows over itself: its text once it is up (and its picture in screenshots/), after which
+// OK is clicked and the box waited out; empty when none came.
 std::wstring AnswerMastersBox() {
     HWND box = nullptr;
     for (DWORD start = GetTickCount(); !box && GetTickCount() - start < DIALOG_TIMEOUT_MS; Sleep(10)) {
@@ -303,6 +303,8 @@ std::wstring AnswerMastersBox() {
         return L"";
     }
     std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
+    CreateDirectoryW(L"screenshots", nullptr);
+    WriteBitmap(CaptureWindow(box), L"screenshots\\config-bad-master.bmp");
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     AwaitWindowGone(box);
     return text;
