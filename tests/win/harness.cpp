@@ -88,6 +88,14 @@ void ForgetRememberedLists() {
     }
 }
 
+std::wstring MultiText(const std::vector<std::wstring>& strings) {
+    std::wstring text;
+    for (const std::wstring& string : strings) {
+        text += string + L'\0';
+    }
+    return text + L'\0';
+}
+
 int CloseMainWindow() {
     if (app.updateRunning && app.run) {
         app.run->Abort();
