@@ -405,14 +405,15 @@ TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsN
         return RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Master Servers", RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
                             &size) == ERROR_SUCCESS;
     };
-    SetField(dialog, IDC_CONFIG_MASTERS, L"b.example");
+    // A classic master where none answers, so the start-up run that follows stays on loopback.
+    SetField(dialog, IDC_CONFIG_MASTERS, L"127.0.0.1:27950");
     ASSERT_TRUE(Apply(dialog));
     CloseMainWindow();
     EXPECT_TRUE(stored());
     ASSERT_NE(ReopenMainWindow(), nullptr);
     dialog = Modeless();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(FieldText(dialog, IDC_CONFIG_MASTERS), L"b.example");
+    EXPECT_EQ(FieldText(dialog, IDC_CONFIG_MASTERS), L"127.0.0.1:27950");
     SetField(dialog, IDC_CONFIG_MASTERS, AsWide(defaults.c_str()));
     ASSERT_TRUE(Apply(dialog));
     CloseMainWindow();

@@ -206,9 +206,11 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     app.playerViewDetails = 1;
     app.sortColumn = 0x4002;
     app.config.buddyText = u"bob\r\nK\u00f6ln";
+    // Masters the start-up run can reach: the simulator's web service by another name, and a port no master
+    // answers on.
     app.config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"HTTP://Web.Example:8080", &app.config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"q2.example:27900", &app.config.masters[1]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &app.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &app.config.masters[1]), MasterFault::None);
     ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &app.favourites);
     SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(app.hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
@@ -230,11 +232,11 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump\njump\n");
     EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), placed));
     EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
-    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://Web.Example:8080", L"q2.example"}));
+    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://LocalHost", L"127.0.0.1:27950"}));
     EXPECT_EQ(FavouriteTexts(), (std::vector<std::wstring>{L"10.0.0.1:27910", L"192.168.1.20:27911"}));
     StoredValue masters = ReadStored(L"Master Servers");
     EXPECT_EQ(masters.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(masters.Text(), MultiText({L"http://Web.Example:8080", L"q2.example"}));
+    EXPECT_EQ(masters.Text(), MultiText({L"http://LocalHost", L"127.0.0.1:27950"}));
     StoredValue favourites = ReadStored(L"Favourite Servers");
     EXPECT_EQ(favourites.type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(favourites.Text(), MultiText({L"10.0.0.1:27910", L"192.168.1.20:27911"}));
@@ -297,8 +299,8 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     StoreNumber(L"Buddy List", 7);
     StoreNumber(L"Version", 2);
     // Whatever is not a master or a favourite, or repeats one, is left out; a text value is no list at all.
-    StoreStrings(L"Master Servers", {L"ftp://x", L"http://a.example", L"HTTP://A.EXAMPLE:80", L"b.example:0",
-                                     L"b.example:27950", L" c.example"});
+    StoreStrings(L"Master Servers", {L"ftp://x", L"http://localhost", L"HTTP://LOCALHOST:80", L"127.0.0.1:0",
+                                     L"127.0.0.1:27950", L" 127.0.0.2"});
     StoreStrings(L"Favourite Servers", {L"10.0.0.1", L"10.0.0.2:27910", L"10.0.0.2:27910", L"host:27910"});
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
@@ -309,7 +311,7 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     EXPECT_EQ(app.config.packetsPerSecond, 10);
     EXPECT_EQ(app.config.goodPing, 100);
     EXPECT_EQ(app.config.buddyText, u"");
-    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://a.example", L"b.example:27950"}));
+    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));
     EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"10.0.0.2:27910"});
     EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
 
