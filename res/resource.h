@@ -18,6 +18,7 @@
 #define IDI_OS_LINUX 169
 #define IDI_OS_FREEBSD 170
 #define IDI_OS_APPLE 171
+#define IDI_FAVOURITE 172
 
 // Main dialog controls
 #define IDC_SERVER_LIST 1017
@@ -41,6 +42,7 @@
 #define IDC_CONFIG_BUDDIES 1025
 #define IDC_CONFIG_QUERY_RATE 1027
 #define IDC_CONFIG_GOOD_PING 1028
+#define IDC_CONFIG_MASTERS 1030
 
 // Server info dialog controls
 #define IDC_INFO_LIST 1040

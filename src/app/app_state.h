@@ -9,12 +9,13 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/status_bar.h"
-#include "net/query_run.h"
 #include "net/favourites.h"
 #include "net/master_entry.h"
+#include "net/query_run.h"
 #include "net/server_table.h"
 
 struct BuddyName;
@@ -61,17 +62,16 @@ struct AppState {
     std::vector<MasterEntry> runMasters;
     std::u16string runModDir;
 
-    // The favourite servers, queried in every run.
-    std::vector<FavouriteServer> favourites;
-
     // The mod filter box's game directories; the box's item data index these.
     wchar_t* modFilterDirs[MOD_FILTER_CAPACITY]; // heap strings
     int32_t modFilterCount;
 
-    // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit.
+    // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit and when
+    // the favourites change.
     Configuration config;
     wchar_t lastModFilter[MOD_DIR_SIZE]; // the game directory selected when the program last ended
     wchar_t* modFilterText;              // heap; the mod filter list text, null until first set
+    std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
 };
 
 extern AppState app;

@@ -1,6 +1,10 @@
 #include "app/settings.h"
 
+#include <algorithm>
+
+#include "base/stored_multi_text.h"
 #include "base/text.h"
+#include "net/source_set.h"
 
 namespace {
 
@@ -57,6 +61,27 @@ std::u16string ReadAnsiText(StoredValueLookup lookup, void* context, const char1
     return text;
 }
 
+// A multi-string value's strings; none when it is missing or of another type.
+std::vector<std::u16string> ReadStrings(StoredValueLookup lookup, void* context, const char16_t* name) {
+    std::vector<std::u16string> strings;
+    DecodeStoredMultiText(Look(lookup, context, name).value(), &strings);
+    return strings;
+}
+
+// The stored masters that read as entries, each once, at most MAX_MASTERS of them.
+std::vector<MasterEntry> ReadMasters(StoredValueLookup lookup, void* context) {
+    std::vector<MasterEntry> masters;
+    for (const std::u16string& text : ReadStrings(lookup, context, u"Master Servers")) {
+        MasterEntry entry;
+        if (masters.size() < static_cast<size_t>(MAX_MASTERS) && ParseMasterEntry(text, &entry) == MasterFault::None &&
+            std::none_of(masters.begin(), masters.end(),
+                         [&entry](const MasterEntry& earlier) { return IsSameMaster(earlier, entry); })) {
+            masters.push_back(entry);
+        }
+    }
+    return masters;
+}
+
 void WriteNumber(StoredValueWriter write, void* context, const char16_t* name, int32_t number) {
     auto value = static_cast<uint32_t>(number);
     unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
@@ -75,6 +100,17 @@ void WriteText(StoredValueWriter write, void* context, const char16_t* name, con
         }
     }
     write(context, name, STORED_TYPE_TEXT, bytes.data(), bytes.size());
+}
+
+// The strings as a multi-string value; no strings delete it.
+void WriteStrings(StoredValueWriter write, void* context, const char16_t* name,
+                  const std::vector<std::u16string>& strings) {
+    if (strings.empty()) {
+        write(context, name, STORED_TYPE_MULTI_TEXT, nullptr, 0);
+        return;
+    }
+    std::vector<unsigned char> bytes = EncodeStoredMultiText(strings);
+    write(context, name, STORED_TYPE_MULTI_TEXT, bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -115,6 +151,8 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
                                                              : ReadWideText(lookup, context, u"Buddy List");
     settings.hasModFilterText = true;
     settings.modFilterText = ReadWideText(lookup, context, u"Mod Filters");
+    settings.config.masters = ReadMasters(lookup, context);
+    ParseFavourites(ReadStrings(lookup, context, u"Favourite Servers"), &settings.favourites);
     ValidateConfiguration(settings.config);
 }
 
@@ -135,4 +173,10 @@ void EncodeSettings(const Settings& settings, StoredValueWriter write, void* con
     if (settings.hasPlacement) {
         write(context, u"Window Position", STORED_TYPE_BINARY, settings.placement, PLACEMENT_SIZE);
     }
+    std::vector<std::u16string> masters;
+    for (const MasterEntry& entry : settings.config.masters) {
+        masters.push_back(FormatMasterEntry(entry));
+    }
+    WriteStrings(write, context, u"Master Servers", masters);
+    WriteStrings(write, context, u"Favourite Servers", FormatFavourites(settings.favourites));
 }

@@ -11,6 +11,7 @@
 
 #include "app/configuration.h"
 #include "base/stored_value.h"
+#include "net/favourites.h"
 
 constexpr int MOD_DIR_SIZE = 64;
 // The main window's placement as Win32 stores it (WINDOWPLACEMENT), kept as its bytes.
@@ -27,6 +28,7 @@ struct Settings {
     int32_t sortColumn;
     bool hasPlacement;
     unsigned char placement[PLACEMENT_SIZE];
+    std::vector<FavouriteServer> favourites;
 };
 
 // A first start, when nothing is stored: both Full and Empty shown, and the configuration's defaults.
@@ -38,14 +40,18 @@ using StoredValueLookup = bool (*)(void* context, const char16_t* name, uint32_t
 
 // The settings as stored, each over its setting in `settings`. A value that is missing, of another type or of an
 // unusable size leaves the setting as it was; so does a text too long for its field. The two texts of any size are
-// the empty text then. Stores of format 1 held the buddy list as 8-bit text, which `decodeAnsi` turns into UTF-16.
-// The configuration is validated as it enters (ValidateConfiguration).
+// the empty text then, and the masters and favourites none. Of the stored masters and favourites, a string that is
+// not one and a repeat are left out, never guessed at; masters past MAX_MASTERS are cut. Stores of format 1 held the
+// buddy list as 8-bit text, which `decodeAnsi` turns into UTF-16. The configuration is validated as it enters
+// (ValidateConfiguration).
 void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder decodeAnsi, Settings& settings);
 
-// Writes one value: its name, type and bytes.
+// Writes one value: its name, type and bytes. Null `data` deletes the value instead: a list left at its default is
+// not stored at all, so a later build's default applies to it.
 using StoredValueWriter = void (*)(void* context, const char16_t* name, uint32_t type, const unsigned char* data,
                                    size_t size);
 
 // Every setting in its stored form, in the order they have always been written, with the format version 2; the
-// placement only when there is one.
+// placement only when there is one. Then the masters (none set: the build's default) and the favourites, each
+// written when there are any and deleted when there are none.
 void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context);

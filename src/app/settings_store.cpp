@@ -29,6 +29,11 @@ size_t DecodeAnsiCodePage(const char* text, size_t length, char16_t* dest, size_
 }
 
 void WriteValue(void* context, const char16_t* name, uint32_t type, const unsigned char* data, size_t size) {
+    if (!data) {
+        // Nothing to delete is no change either.
+        RegDeleteValueW(static_cast<HKEY>(context), AsWide(name));
+        return;
+    }
     RegSetValueExW(static_cast<HKEY>(context), AsWide(name), 0, type, data, static_cast<DWORD>(size));
 }
 

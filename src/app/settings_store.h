@@ -1,5 +1,6 @@
-// The settings' registry key: read once at start-up and written once when the main dialog is destroyed. Win32
-// side, user interface thread only; what the values are and how they are decoded is app/settings.
+// The settings' registry key: read once at start-up, written when the main dialog is destroyed and when the user
+// changes the favourites. Win32 side, user interface thread only; what the values are and how they are decoded is
+// app/settings.
 #pragma once
 
 #include "app/settings.h"

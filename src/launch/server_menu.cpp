@@ -5,6 +5,9 @@
 #include "base/wide.h"
 #include "launch/game_launcher.h"
 #include "launch/server_info_dialog.h"
+#include "net/favourites.h"
+#include "net/server_record.h"
+#include "ui/views/server_list.h"
 
 namespace {
 
@@ -33,21 +36,28 @@ void CopyToClipboard(const wchar_t* address) {
 
 } // namespace
 
-void ShowServerMenu(const NMITEMACTIVATE& activation) {
+bool ShowServerMenu(const NMITEMACTIVATE& activation) {
     // The menu lets messages through: replies may re-sort the rows and a new run may replace the table while it is
     // open, so the server is the one under the click, read now; its info is copied whole for the same reason.
     ServerInfo info;
-    if (activation.iItem == -1 || !ReadRowServerInfo(activation.iItem, info)) {
-        return;
+    const ServerRecord* record = RowServerRecord(activation.iItem);
+    if (!record || !ReadRowServerInfo(activation.iItem, info)) {
+        return false;
     }
+    uint32_t addr = record->addr;
+    uint16_t port = record->port;
+    bool favourite = IsFavourite(app.favourites, addr, port);
     const wchar_t* address = AsWide(info.address.c_str());
     HMENU menu = CreatePopupMenu();
     if (!menu) {
-        return;
+        return false;
     }
     AppendMenuW(menu, MF_STRING, SERVER_MENU_CONNECT, L"Connect");
     AppendMenuW(menu, MF_STRING, SERVER_MENU_COPY_ADDRESS, L"Copy Server IP");
     AppendMenuW(menu, MF_STRING, SERVER_MENU_SERVER_INFO, L"Server Info...");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (favourite ? MF_GRAYED : 0), SERVER_MENU_ADD_FAVOURITE, L"Add to Favourites");
+    AppendMenuW(menu, MF_STRING | (favourite ? 0 : MF_GRAYED), SERVER_MENU_REMOVE_FAVOURITE, L"Remove from Favourites");
     POINT point = activation.ptAction;
     ClientToScreen(app.hServerList, &point);
     UINT command = static_cast<UINT>(
@@ -59,5 +69,13 @@ void ShowServerMenu(const NMITEMACTIVATE& activation) {
         CopyToClipboard(address);
     } else if (command == SERVER_MENU_SERVER_INFO) {
         RunServerInfoDialog(app.hMainDlg, info);
+    } else if (command == SERVER_MENU_ADD_FAVOURITE || command == SERVER_MENU_REMOVE_FAVOURITE) {
+        bool changed = command == SERVER_MENU_ADD_FAVOURITE ? AddFavourite(&app.favourites, addr, port)
+                                                            : RemoveFavourite(&app.favourites, addr, port);
+        if (changed) {
+            MarkFavouriteRows();
+        }
+        return changed;
     }
+    return false;
 }

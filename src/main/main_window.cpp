@@ -138,7 +138,10 @@ BOOL ReturnResult(LONG_PTR result) {
 INT_PTR OnServerListNotify(NMHDR* header) {
     switch (header->code) {
     case NM_RCLICK:
-        ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        // The settings are written at exit; the favourites also at once, so that a crash does not lose them.
+        if (ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header))) {
+            SaveSettings(GatherSettings());
+        }
         return FALSE;
     case NM_DBLCLK:
         ConnectToServer(*reinterpret_cast<NMITEMACTIVATE*>(header));

@@ -55,6 +55,7 @@ void ApplySettings(Settings settings) {
     app.sortColumn = settings.sortColumn;
     app.showEmpty = settings.showEmpty;
     app.showFull = settings.showFull;
+    app.favourites = settings.favourites;
     if (app.showEmpty) {
         CheckBox(IDC_SHOW_EMPTY);
     }
@@ -84,6 +85,7 @@ Settings GatherSettings() {
     settings.sortColumn = app.sortColumn;
     settings.showEmpty = SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_GETCHECK, 0, 0) == BST_CHECKED;
     settings.showFull = app.showFull;
+    settings.favourites = app.favourites;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     settings.hasPlacement = GetWindowPlacement(app.hMainDlg, &placement) != 0;

@@ -1,10 +1,12 @@
 #include "base/text.h"
+#include "app/settings.h"
 #include "base/stored_multi_text.h"
 #include "base/stored_text.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,131 @@ TEST(StoredMultiText, WritesWhatItReadsBackLeavingOutWhatCannotBeStored) {
 
     EXPECT_EQ(EncodeStoredMultiText({}), std::vector<unsigned char>(4, 0));
     EXPECT_EQ(EncodeStoredMultiText({u""}), std::vector<unsigned char>(4, 0));
+}
+
+// The settings over a store of named values: what they read from it and every write and deletion they make, in order.
+struct FakeStore {
+    std::map<std::u16string, std::pair<uint32_t, std::vector<unsigned char>>> values;
+    std::vector<std::u16string> calls; // each value's name, "-" before it for a deletion
+
+    static bool Look(void* context, const char16_t* name, uint32_t& type, std::vector<unsigned char>& bytes) {
+        auto& values = static_cast<FakeStore*>(context)->values;
+        auto found = values.find(name);
+        if (found == values.end()) {
+            return false;
+        }
+        type = found->second.first;
+        bytes = found->second.second;
+        return true;
+    }
+    static void Write(void* context, const char16_t* name, uint32_t type, const unsigned char* data, size_t size) {
+        auto* store = static_cast<FakeStore*>(context);
+        store->calls.push_back((data ? u"" : u"-") + std::u16string(name));
+        if (data) {
+            store->values[name] = {type, std::vector<unsigned char>(data, data + size)};
+        } else {
+            store->values.erase(name);
+        }
+    }
+    static size_t Widen(const char* text, size_t length, char16_t* dest, size_t size) {
+        size_t count = length < size ? length : size;
+        for (size_t i = 0; i < count; ++i) {
+            dest[i] = static_cast<unsigned char>(text[i]);
+        }
+        return count;
+    }
+
+    void StoreStrings(const char16_t* name, const Strings& strings) {
+        values[name] = {STORED_TYPE_MULTI_TEXT, EncodeStoredMultiText(strings)};
+    }
+    Settings Read() {
+        Settings settings{};
+        DecodeSettings(Look, this, Widen, settings);
+        return settings;
+    }
+};
+
+Strings MasterTexts(const std::vector<MasterEntry>& masters) {
+    Strings texts;
+    for (const MasterEntry& entry : masters) {
+        texts.push_back(FormatMasterEntry(entry));
+    }
+    return texts;
+}
+
+TEST(StoredMultiText, TheSettingsTakeEachStoredMasterAndFavouriteOnceAndNothingThatIsNotOne) {
+    Strings seventeen;
+    for (int i = 1; i <= 17; ++i) {
+        seventeen.push_back(u"m" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u".example.net");
+    }
+    const struct {
+        Strings stored, masters;
+    } CASES[] = {
+        {{u"http://127.0.0.1", u"master.example.net:27950"}, {u"http://127.0.0.1", u"master.example.net:27950"}},
+        // Written by hand: the default port and scheme case are read, and shown as the program writes them.
+        {{u"HTTP://Web.example:80", u"q2.example:27900"}, {u"http://Web.example", u"q2.example"}},
+        {{u"ftp://x", u" http://a", u"http://a/list", u"a b", u"http://b", u"http://B", u"b", u"[::1]:27900"},
+         {u"http://b", u"b"}},
+        {seventeen, Strings(seventeen.begin(), seventeen.begin() + 16)},
+        {{u"bad!", u"http://"}, {}},
+    };
+    for (const auto& c : CASES) {
+        FakeStore store;
+        store.StoreStrings(u"Master Servers", c.stored);
+        EXPECT_EQ(MasterTexts(store.Read().config.masters), c.masters) << c.stored.size() << " stored";
+    }
+
+    FakeStore store;
+    store.StoreStrings(u"Favourite Servers", {u"10.0.0.1:27910", u"10.0.0.1", u"10.0.0.1:27910", u"10.0.0.2:27911"});
+    EXPECT_EQ(FormatFavourites(store.Read().favourites), (Strings{u"10.0.0.1:27910", u"10.0.0.2:27911"}));
+    // Of another type: nothing is read.
+    store.values[u"Favourite Servers"].first = STORED_TYPE_TEXT;
+    store.values[u"Master Servers"] = {STORED_TYPE_BINARY, EncodeStoredMultiText({u"http://a"})};
+    Settings settings = store.Read();
+    EXPECT_TRUE(settings.favourites.empty());
+    EXPECT_TRUE(settings.config.masters.empty());
+}
+
+TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNot) {
+    const Strings EARLIER_VALUES = {u"Quake II Directory",
+                                    u"Quake II Executable",
+                                    u"Last Used Mod Filter",
+                                    u"Buddy List",
+                                    u"Mod Filters",
+                                    u"Packets Per Second",
+                                    u"Player View Style",
+                                    u"Good Ping Threshold",
+                                    u"Medium Ping Threshold",
+                                    u"Version",
+                                    u"Sort Order",
+                                    u"Show Empty Servers",
+                                    u"Show Full Servers"};
+    FakeStore store;
+    store.StoreStrings(u"Master Servers", {u"http://old"});
+    store.StoreStrings(u"Favourite Servers", {u"10.0.0.9:1"});
+    Settings settings{};
+    SetFirstStart(settings);
+    EncodeSettings(settings, FakeStore::Write, &store);
+    Strings expected = EARLIER_VALUES;
+    expected.insert(expected.end(), {u"-Master Servers", u"-Favourite Servers"});
+    EXPECT_EQ(store.calls, expected) << "the values of earlier releases, in their order, and only deletions after them";
+    EXPECT_EQ(store.values.count(u"Master Servers") + store.values.count(u"Favourite Servers"), 0u);
+
+    MasterEntry web{}, udp{};
+    ASSERT_EQ(ParseMasterEntry(u"http://m.example:8080", &web), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"q2.example", &udp), MasterFault::None);
+    settings.config.masters = {web, udp};
+    ASSERT_TRUE(AddFavourite(&settings.favourites, 0x0100000A, 27910));
+    store.calls.clear();
+    EncodeSettings(settings, FakeStore::Write, &store);
+    expected = EARLIER_VALUES;
+    expected.insert(expected.end(), {u"Master Servers", u"Favourite Servers"});
+    EXPECT_EQ(store.calls, expected);
+    EXPECT_EQ(store.values[u"Master Servers"],
+              std::make_pair(STORED_TYPE_MULTI_TEXT, EncodeStoredMultiText({u"http://m.example:8080", u"q2.example"})));
+    Settings read = store.Read();
+    EXPECT_EQ(MasterTexts(read.config.masters), (Strings{u"http://m.example:8080", u"q2.example"}));
+    EXPECT_EQ(FormatFavourites(read.favourites), FormatFavourites(settings.favourites));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/settings_store.h"
 #include "base/wide.h"
 #include "harness.h"
 #include "main/main_window_settings.h"
@@ -77,20 +78,30 @@ protected:
         return modeless_;
     }
 
-    // What closing the dialog and the Config button's end do with its fields.
-    void Apply(HWND dialog) {
+    // What closing the dialog and the Config button's end do with its fields; false, applying nothing, when the
+    // dialog would stay open with `error` shown.
+    bool Apply(HWND dialog, std::u16string* error = nullptr) {
         values_ = app.config;
-        ReadConfigFields(dialog, values_);
+        std::u16string message;
+        if (!ReadConfigFields(dialog, values_, &message)) {
+            if (error) {
+                *error = message;
+            }
+            return false;
+        }
         ApplyConfiguration(values_);
+        return true;
     }
 
     HWND modeless_ = nullptr;
     Configuration values_{};
 };
 
-// How wide the control's text is in its own font, in pixels.
-int TextWidth(HWND control) {
-    std::wstring text = WindowText(control);
+// How wide the control's text, or another, is in its own font, in pixels.
+int TextWidth(HWND control, std::wstring text = {}) {
+    if (text.empty()) {
+        text = WindowText(control);
+    }
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
@@ -122,7 +133,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
     EXPECT_EQ(dialogStyle & (WS_POPUP | WS_CAPTION | WS_SYSMENU),
               static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU));
     EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
-    RECT size{0, 0, 273, 140};
+    RECT size{0, 0, 273, 208};
     MapDialogRect(dialog, &size);
     RECT client;
     GetClientRect(dialog, &client);
@@ -147,8 +158,15 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         {IDC_CONFIG_GOOD_PING, L"Edit", L"", {198, 45, 68, 14}, edit | ES_NUMBER},
         {0xFFFF, L"Static", L"Medium ping value", {198, 64, 72, 8}, label},
         {IDC_CONFIG_MEDIUM_PING, L"Edit", L"", {198, 73, 68, 14}, edit | ES_NUMBER},
+        {0xFFFF, L"Static", L"Master Servers (one per line)", {7, 140, 259, 8}, label},
+        {IDC_CONFIG_MASTERS,
+         L"Edit",
+         L"",
+         {7, 150, 259, 51},
+         edit | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL},
         {IDOK, L"Button", L"OK", {204, 119, 50, 14}, BS_PUSHBUTTON | WS_TABSTOP},
     };
+    std::vector<RECT> placed;
     HWND control = GetWindow(dialog, GW_CHILD);
     for (const ExpectedControl& want : expected) {
         ASSERT_NE(control, nullptr) << "missing " << testing::PrintToString(std::wstring(want.text));
@@ -172,8 +190,18 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         EXPECT_EQ(actual.right - actual.left, place.right);
         EXPECT_EQ(actual.bottom - actual.top, place.bottom);
         EXPECT_LE(actual.right, client.right) << "reaches past the dialog";
+        EXPECT_LE(actual.bottom, client.bottom) << "reaches past the dialog";
+        for (const RECT& other : placed) {
+            RECT overlap;
+            EXPECT_FALSE(IntersectRect(&overlap, &actual, &other)) << "overlaps an earlier control";
+        }
+        placed.push_back(actual);
         if (want.id == 0xFFFF) {
             EXPECT_LE(TextWidth(control), ClientWidth(control)) << "the label is cut";
+        }
+        if (want.id == IDC_CONFIG_MASTERS) {
+            EXPECT_LE(TextWidth(control, L"http://master.quake2.example.net:27900"), ClientWidth(control))
+                << "a long master does not fit on its line";
         }
         DWORD style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
         // An edit control draws its border as a sunken client edge.
@@ -193,12 +221,15 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     app.config.goodPing = -80;
     app.config.mediumPing = 160;
     SetBuddyText(L"bob\r\nalice");
+    app.config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"http://master.example.net:8080", &app.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"q2master.example.org", &app.config.masters[1]), MasterFault::None);
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
     bool savedPicture = false;
     bool closed = UseConfigDialog([&](HWND dialog) {
         for (int id : {IDC_CONFIG_GAME_DIR, IDC_CONFIG_GAME_EXE, IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING,
-                       IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_BUDDIES}) {
+                       IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_BUDDIES, IDC_CONFIG_MASTERS}) {
             shown.push_back(FieldText(dialog, id));
         }
         GUITHREADINFO gui{};
@@ -214,11 +245,13 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
         SetField(dialog, IDC_CONFIG_GOOD_PING, L"90");
         SetField(dialog, IDC_CONFIG_MEDIUM_PING, L"180");
         SetField(dialog, IDC_CONFIG_BUDDIES, L"carol\r\ndave\r\n");
+        SetField(dialog, IDC_CONFIG_MASTERS, L"  q2master.example.org:27950\r\n\r\n");
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(shown,
-              (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice"}));
+              (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice",
+                                         L"http://master.example.net:8080\r\nq2master.example.org"}));
     EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
     EXPECT_TRUE(savedPicture);
     EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Other\\");
@@ -230,6 +263,8 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     ASSERT_EQ(app.buddyCount, 2);
     EXPECT_EQ(std::u16string(app.buddies[0].text), u"carol");
     EXPECT_EQ(std::u16string(app.buddies[1].text), u"dave");
+    ASSERT_EQ(app.config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(app.config.masters[0]), u"q2master.example.org:27950");
 }
 
 TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
@@ -254,6 +289,135 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
     }));
     EXPECT_STREQ(AsWide(app.config.gameExe), L"closed.exe");
     EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
+}
+
+// The message box the dialog shows over itself: its text once it is up (and its picture in screenshots/), after which
+// OK is clicked and the box waited out; empty when none came.
+std::wstring AnswerMastersBox() {
+    HWND box = nullptr;
+    for (DWORD start = GetTickCount(); !box && GetTickCount() - start < DIALOG_TIMEOUT_MS; Sleep(10)) {
+        box = FindWindowW(L"#32770", L"Master Servers");
+        box = box && IsWindowVisible(box) ? box : nullptr;
+    }
+    if (!box) {
+        return L"";
+    }
+    std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
+    CreateDirectoryW(L"screenshots", nullptr);
+    WriteBitmap(CaptureWindow(box), L"screenshots\\config-bad-master.bmp");
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    AwaitWindowGone(box);
+    return text;
+}
+
+TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheBoxFocusedAndNothingApplied) {
+    struct Attempt {
+        std::wstring message;
+        bool stayed;
+        bool boxFocused;
+        std::wstring gameExe;
+    };
+    std::vector<Attempt> attempts;
+    // A click on OK and the close box, each posted: the box it shows holds the dialog's thread until it is answered.
+    const UINT closers[][2] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}, {WM_SYSCOMMAND, SC_CLOSE}};
+    EXPECT_TRUE(UseConfigDialog([&](HWND dialog) {
+        SetField(dialog, IDC_CONFIG_GAME_EXE, L"changed.exe");
+        SetField(dialog, IDC_CONFIG_MASTERS, L"http://ok.example\r\nftp://master.example\r\n");
+        for (const auto& closer : closers) {
+            PostMessageW(dialog, closer[0], closer[1], 0);
+            Attempt attempt;
+            attempt.message = AnswerMastersBox();
+            attempt.stayed = !AwaitWindowGone(dialog, 300);
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+            attempt.boxFocused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_MASTERS);
+            attempt.gameExe = AsWide(app.config.gameExe);
+            attempts.push_back(attempt);
+        }
+        SetField(dialog, IDC_CONFIG_MASTERS, L"http://ok.example");
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    }));
+    ASSERT_EQ(attempts.size(), 2u);
+    for (const Attempt& attempt : attempts) {
+        EXPECT_EQ(attempt.message, L"Line 2: \"ftp://master.example\" is not a master: " +
+                                       std::wstring(AsWide(MasterFaultText(MasterFault::Scheme))) + L".");
+        EXPECT_TRUE(attempt.stayed);
+        EXPECT_TRUE(attempt.boxFocused);
+        EXPECT_EQ(attempt.gameExe, L"quake2.exe") << "nothing is applied";
+    }
+    EXPECT_STREQ(AsWide(app.config.gameExe), L"changed.exe");
+    ASSERT_EQ(app.config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(app.config.masters[0]), u"http://ok.example");
+}
+
+TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsNone) {
+    HWND dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    const std::u16string defaults = FormatMasterListText(DefaultMasters());
+    EXPECT_EQ(FieldText(dialog, IDC_CONFIG_MASTERS), AsWide(defaults.c_str())) << "none set: the default is shown";
+    std::wstring seventeen;
+    for (int i = 0; i < 17; ++i) {
+        seventeen += L"m" + std::to_wstring(i) + L".example\r\n";
+    }
+    using Texts = std::vector<std::u16string>;
+    Texts defaultsAndOne;
+    for (const MasterEntry& entry : DefaultMasters()) {
+        defaultsAndOne.push_back(FormatMasterEntry(entry));
+    }
+    defaultsAndOne.push_back(u"b.example");
+    const struct {
+        std::wstring text;
+        bool read;
+        Texts masters;        // as the configuration keeps them
+        std::wstring message; // the start of the message when not read
+    } CASES[] = {
+        {AsWide(defaults.c_str()), true, {}, L""},
+        {L"  \t\r\n\r\n", true, {}, L""},
+        {L"\r\n " + std::wstring(AsWide(defaults.c_str())) + L"\t\r\n", true, {}, L""},
+        {L"b.example\r\nhttp://a.example:8080\r\nB.EXAMPLE:27900", true, {u"b.example", u"http://a.example:8080"}, L""},
+        {std::wstring(AsWide(defaults.c_str())) + L"\r\nb.example", true, defaultsAndOne, L""},
+        {L"http://a.example\r\nhttp://[::1]\r\n", false, {u"keep.example"}, L"Line 2: "},
+        {seventeen, false, {u"keep.example"}, L"Line 17: at most 16 masters"},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        app.config.masters.resize(1);
+        ASSERT_EQ(ParseMasterEntry(u"keep.example", &app.config.masters[0]), MasterFault::None);
+        SetField(dialog, IDC_CONFIG_MASTERS, c.text);
+        std::u16string error;
+        EXPECT_EQ(Apply(dialog, &error), c.read);
+        Texts masters;
+        for (const MasterEntry& entry : app.config.masters) {
+            masters.push_back(FormatMasterEntry(entry));
+        }
+        if (c.read) {
+            EXPECT_EQ(masters, c.masters);
+        } else {
+            EXPECT_EQ(masters, Texts{u"keep.example"});
+            EXPECT_EQ(std::wstring(AsWide(error.c_str())).substr(0, c.message.size()), c.message);
+        }
+    }
+
+    // Saved at exit: a list of the user's own is stored, and the default shown and taken again removes it.
+    auto stored = [] {
+        DWORD size = 0;
+        return RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Master Servers", RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
+                            &size) == ERROR_SUCCESS;
+    };
+    // A classic master where none answers, so the start-up run that follows stays on loopback.
+    SetField(dialog, IDC_CONFIG_MASTERS, L"127.0.0.1:27950");
+    ASSERT_TRUE(Apply(dialog));
+    CloseMainWindow();
+    EXPECT_TRUE(stored());
+    ASSERT_NE(ReopenMainWindow(), nullptr);
+    dialog = Modeless();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(FieldText(dialog, IDC_CONFIG_MASTERS), L"127.0.0.1:27950");
+    SetField(dialog, IDC_CONFIG_MASTERS, AsWide(defaults.c_str()));
+    ASSERT_TRUE(Apply(dialog));
+    CloseMainWindow();
+    EXPECT_FALSE(stored());
 }
 
 TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidatesTheSignedNumbers) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/app_state.h"
@@ -34,7 +35,14 @@ HWND OpenWindow(const char* scenario) {
     statusLines.clear();
     SimLoad(scenario);
     const wchar_t* textBefore = app.modFilterText;
-    bool started = CreateMainWindow() && WaitForIdle() && PumpUntil([&] { return FilterDownloadEnded(textBefore); });
+    if (!CreateMainWindow() || !WaitForIdle()) {
+        return nullptr;
+    }
+    // The filter list comes from the first web master; with none listed there is no download to wait for.
+    std::vector<MasterEntry> masters = MastersToAsk(app.config);
+    bool fromWeb = std::any_of(masters.begin(), masters.end(),
+                               [](const MasterEntry& master) { return master.kind == MasterKind::Web; });
+    bool started = !fromWeb || PumpUntil([&] { return FilterDownloadEnded(textBefore); });
     return started ? app.hMainDlg : nullptr;
 }
 
@@ -86,6 +94,14 @@ void ForgetRememberedLists() {
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
+}
+
+std::wstring MultiText(const std::vector<std::wstring>& strings) {
+    std::wstring text;
+    for (const std::wstring& string : strings) {
+        text += string + L'\0';
+    }
+    return text + L'\0';
 }
 
 int CloseMainWindow() {

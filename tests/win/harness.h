@@ -24,6 +24,8 @@ HWND ReopenMainWindow(const char* scenario = EMPTY_MASTER);
 void DeleteSettings();
 // Deletes the remembered server lists, so a run whose masters fail ends as it did before any run remembered one.
 void ForgetRememberedLists();
+// The strings as a multi-string value holds them: each terminated, then the list's terminator.
+std::wstring MultiText(const std::vector<std::wstring>& strings);
 
 // Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit
 // message that its end posts (returning that message's exit code, or -1 if none came) and puts AppState back to a fresh

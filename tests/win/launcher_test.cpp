@@ -16,6 +16,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
+#include "app/settings_store.h"
 #include "base/wide.h"
 #include "game_drive.h"
 #include "harness.h"
@@ -498,8 +499,13 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     }
     ASSERT_EQ(shown.size(), 1u);
     const ShownMenu& menu = shown[0];
-    EXPECT_EQ(menu.items, (std::vector<std::pair<std::wstring, UINT>>{
-                              {L"Connect", 1}, {L"Copy Server IP", 2}, {L"Server Info...", 3}}));
+    EXPECT_EQ(menu.items, (std::vector<std::pair<std::wstring, UINT>>{{L"Connect", 1},
+                                                                      {L"Copy Server IP", 2},
+                                                                      {L"Server Info...", 3},
+                                                                      {L"", 0},
+                                                                      {L"Add to Favourites", 4},
+                                                                      {L"Remove from Favourites", 5}}));
+    EXPECT_EQ(menu.greyed, Texts{L"Remove from Favourites"});
     ClientToScreen(app.hServerList, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
     EXPECT_EQ(menu.topLeft.y, click.y);
@@ -512,6 +518,68 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     EXPECT_EQ(dismissed.Shown().size(), 1u);
     EXPECT_EQ(ClipboardText(), L"10.0.0.2:80");
     EXPECT_TRUE(IsWindow(app.hMainDlg));
+}
+
+// The row's overlay image: 0 for none, 1 for the favourites' star.
+UINT RowOverlay(int row) {
+    return static_cast<UINT>(SendMessageW(app.hServerList, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
+}
+
+// The stored favourites value as its text, terminators included; "(none)" when there is no such value.
+std::wstring StoredFavourites() {
+    wchar_t text[256];
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Favourite Servers", RRF_RT_ANY, &type, text, &size) !=
+        ERROR_SUCCESS) {
+        return L"(none)";
+    }
+    return type == REG_MULTI_SZ ? std::wstring(text, size / sizeof(wchar_t)) : L"(not a list)";
+}
+
+TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAtOnce) {
+    const int ADD = 4, REMOVE = 5;
+    const std::wstring TEN_0_0_2 = MultiText({L"10.0.0.2:80"});
+    struct Step {
+        int record;          // whose row is right-clicked
+        int position;        // the item chosen
+        Texts greyed;        // as the menu showed them
+        UINT overlays[2];    // rows of records 0 and 1 afterwards
+        std::wstring stored; // the value in the key, while the window is still open
+    };
+    const Step steps[] = {
+        {1, ADD, {L"Remove from Favourites"}, {0, 1}, TEN_0_0_2},
+        {1, ADD, {L"Add to Favourites"}, {0, 1}, TEN_0_0_2}, // greyed: nothing happens
+        {0, REMOVE, {L"Remove from Favourites"}, {0, 1}, TEN_0_0_2},
+        {0, ADD, {L"Remove from Favourites"}, {1, 1}, MultiText({L"10.0.0.2:80", L"192.168.0.1:80"})},
+        {1, REMOVE, {L"Add to Favourites"}, {1, 0}, MultiText({L"192.168.0.1:80"})},
+        {0, REMOVE, {L"Add to Favourites"}, {0, 0}, L"(none)"},
+    };
+    EXPECT_EQ(StoredFavourites(), L"(none)");
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "record " << step.record << " item " << step.position);
+        MenuChooser menus(step.position);
+        RightClickList(app.hServerList, PointInRow(ServerRow(step.record)));
+        std::vector<ShownMenu> shown = menus.Shown();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].greyed, step.greyed);
+        EXPECT_EQ(RowOverlay(ServerRow(0)), step.overlays[0]);
+        EXPECT_EQ(RowOverlay(ServerRow(1)), step.overlays[1]);
+        EXPECT_EQ(StoredFavourites(), step.stored);
+    }
+
+    // Rows listed later are marked as they come: a new table with the same servers, and a refilter's rebuild.
+    ASSERT_TRUE(AddFavourite(&app.favourites, ShownServer(1).addr, ShownServer(1).port));
+    LoadServerTable({192, 168, 0, 1, 0, 80, 10, 0, 0, 2, 0, 80});
+    FeedServer(0, TestServer{});
+    FeedServer(1, TestServer{});
+    EXPECT_EQ(RowOverlay(ServerRow(0)), 0u);
+    EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
+    SetCheckBox(IDC_SHOW_EMPTY, false);
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    ASSERT_EQ(ListRowCount(app.hServerList), 2);
+    EXPECT_EQ(RowOverlay(ServerRow(0)), 0u);
+    EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
 }
 
 TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {

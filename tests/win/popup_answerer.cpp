@@ -55,17 +55,23 @@ void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position) {
     GetWindowRect(window, &rect);
     menu.topLeft = {rect.left, rect.top};
     auto handle = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+    int downs = 0; // the arrow keys pass over separators
     for (int i = 0; handle && i < GetMenuItemCount(handle); ++i) {
         wchar_t text[128];
         int length = GetMenuStringW(handle, i, text, 128, MF_BYPOSITION);
         menu.items.emplace_back(std::wstring(text, length > 0 ? length : 0), GetMenuItemID(handle, i));
+        UINT state = GetMenuState(handle, i, MF_BYPOSITION);
+        if ((state & MF_GRAYED) && !(state & MF_SEPARATOR)) {
+            menu.greyed.push_back(menu.items.back().first);
+        }
+        downs += i <= position && !(state & MF_SEPARATOR);
     }
     watcher.Record(menu);
 
     if (position < 0) {
         PostKey(window, VK_ESCAPE);
     } else {
-        for (int i = 0; i <= position; ++i) {
+        for (int i = 0; i < downs; ++i) {
             PostKey(window, VK_DOWN);
         }
         PostKey(window, VK_RETURN);

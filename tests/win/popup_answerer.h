@@ -80,12 +80,13 @@ public:
 };
 
 struct ShownMenu {
-    std::vector<std::pair<std::wstring, UINT>> items; // text and command, top to bottom
+    std::vector<std::pair<std::wstring, UINT>> items; // text and command, top to bottom; a separator is {"", 0}
+    std::vector<std::wstring> greyed;                 // the texts of the greyed items
     POINT topLeft;                                    // of the menu window, in screen coordinates
 };
 
-// Chooses the item at `position` (0 first; -1 dismisses the menu) in each popup menu this process shows, with the
-// keyboard.
+// Chooses the item at `position` (0 first, separators counted; -1 dismisses the menu) in each popup menu this process
+// shows, with the keyboard. A greyed item is highlighted too, and Enter on it closes the menu with no command.
 class MenuChooser : public PopupWatcher<ShownMenu> {
 public:
     explicit MenuChooser(int position);

@@ -1,4 +1,5 @@
-// The server list as painted on screen after a dozen replies: row icons, coloured ping dots, counts, ping order.
+// The server list as painted on screen after a dozen replies: row icons, favourites' stars, coloured ping dots,
+// counts, ping order.
 // Also writes the picture to screenshots/server-list.bmp (beside the test's working directory) for people to look at.
 #include <windows.h>
 #include <commctrl.h>
@@ -22,6 +23,8 @@ constexpr int PING_COLUMN_INDEX = 6;
 
 // The main colour of each ping dot (the 'm' shade of the icon pictures).
 constexpr COLORREF DOT_COLOURS[] = {0, RGB(0x2F, 0xBF, 0x2F), RGB(0xF2, 0xD2, 0x1B), RGB(0xE5, 0x30, 0x30)};
+// The gold of the favourites' star ('y' of its picture), which no other icon uses.
+constexpr COLORREF STAR_GOLD = RGB(0xFF, 0xCC, 0x00);
 
 RECT ScreenRectOfIcon(int row, int subItem) {
     RECT rect{};
@@ -32,7 +35,7 @@ RECT ScreenRectOfIcon(int row, int subItem) {
     return rect;
 }
 
-TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
+TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     ASSERT_NE(OpenMainWindow(), nullptr);
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
@@ -62,6 +65,10 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
     };
     const int count = static_cast<int>(std::size(samples));
     LoadServerTable(count);
+    const int favourites[] = {1, 5}; // an old Windows server and an Apple one
+    for (int i : favourites) {
+        AddFavourite(&app.favourites, ShownServer(i).addr, ShownServer(i).port);
+    }
     for (int i = 0; i < count; ++i) {
         TestServer server;
         server.hostname = samples[i].host;
@@ -108,6 +115,13 @@ TEST(ServerListScreenshot, ShowsIconsPingDotsAndCountsSortedByPing) {
         RECT dot = ScreenRectOfIcon(row, PING_COLUMN_INDEX);
         if (dot.bottom > list.bottom) {
             break; // below the visible rows
+        }
+        // The star over the row's icon marks exactly the favourites.
+        int star = picture.Count(ScreenRectOfIcon(row, 0), STAR_GOLD);
+        if (IsFavourite(app.favourites, record.addr, record.port)) {
+            EXPECT_GT(star, 10) << "row " << row;
+        } else {
+            EXPECT_EQ(star, 0) << "row " << row;
         }
         int expected = record.ping <= 100 ? 1 : record.ping > 200 ? 3 : 2;
         for (int image = 1; image <= 3; ++image) {

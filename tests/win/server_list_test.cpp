@@ -100,7 +100,7 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     };
     int cx = 0, cy = 0;
     ASSERT_NE(images(app.hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(app.hServerList)), 8);
+    EXPECT_EQ(ImageList_GetImageCount(images(app.hServerList)), 9) << "eight icons and the favourites' star";
     ImageList_GetIconSize(images(app.hServerList), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);

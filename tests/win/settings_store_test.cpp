@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,45 @@ void StoreNumber(const wchar_t* name, int32_t value) {
 
 void StoreText(const wchar_t* name, const std::wstring& text) {
     Store(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void StoreStrings(const wchar_t* name, const std::vector<std::wstring>& strings) {
+    std::wstring text = MultiText(strings);
+    Store(name, REG_MULTI_SZ, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+}
+
+// The names of every value under the key, sorted.
+std::vector<std::wstring> StoredNames() {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return names;
+    }
+    wchar_t name[256];
+    DWORD length = 256;
+    for (DWORD i = 0; RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
+        names.emplace_back(name, length);
+        length = 256;
+    }
+    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::wstring> MasterTexts() {
+    std::vector<std::wstring> texts;
+    for (const MasterEntry& entry : app.config.masters) {
+        texts.push_back(AsWide(FormatMasterEntry(entry).c_str()));
+    }
+    return texts;
+}
+
+std::vector<std::wstring> FavouriteTexts() {
+    std::vector<std::wstring> texts;
+    for (const std::u16string& text : FormatFavourites(app.favourites)) {
+        texts.push_back(AsWide(text.c_str()));
+    }
+    return texts;
 }
 
 bool Checked(int id) {
@@ -133,13 +173,18 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
         {L"Show Full Servers", REG_DWORD, 4},
         {L"Window Position", REG_BINARY, 44},
     };
+    std::vector<std::wstring> names;
     for (const Expected& expected : values) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(expected.name)));
         StoredValue value = ReadStored(expected.name);
         ASSERT_TRUE(value.present);
         EXPECT_EQ(value.type, expected.type);
         EXPECT_EQ(value.data.size(), expected.size);
+        names.push_back(expected.name);
     }
+    // The masters (the build's default) and the favourites (none) are not stored: the key holds what it always did.
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(StoredNames(), names);
     EXPECT_EQ(ReadStored(L"Quake II Executable").Text(), std::wstring(L"quake2.exe", 11));
     EXPECT_EQ(ReadStored(L"Version").Number(), 2);
     EXPECT_EQ(ReadStored(L"Sort Order").Number(), 6);
@@ -161,6 +206,12 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     app.playerViewDetails = 1;
     app.sortColumn = 0x4002;
     app.config.buddyText = u"bob\r\nK\u00f6ln";
+    // Masters the start-up run can reach: the simulator's web service by another name, and a port no master
+    // answers on.
+    app.config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &app.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &app.config.masters[1]), MasterFault::None);
+    ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &app.favourites);
     SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(app.hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
     RECT placed = WindowRectOf(app.hMainDlg);
@@ -181,11 +232,23 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump\njump\n");
     EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), placed));
     EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://LocalHost", L"127.0.0.1:27950"}));
+    EXPECT_EQ(FavouriteTexts(), (std::vector<std::wstring>{L"10.0.0.1:27910", L"192.168.1.20:27911"}));
+    StoredValue masters = ReadStored(L"Master Servers");
+    EXPECT_EQ(masters.type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(masters.Text(), MultiText({L"http://LocalHost", L"127.0.0.1:27950"}));
+    StoredValue favourites = ReadStored(L"Favourite Servers");
+    EXPECT_EQ(favourites.type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(favourites.Text(), MultiText({L"10.0.0.1:27910", L"192.168.1.20:27911"}));
 
-    // "(No Filter)" is remembered as the empty directory.
+    // "(No Filter)" is remembered as the empty directory; lists emptied are no longer stored.
     SelectFilter(L"(No Filter)");
+    app.config.masters.clear();
+    app.favourites.clear();
     ASSERT_EQ(CloseMainWindow(), 0);
     EXPECT_EQ(ReadStored(L"Last Used Mod Filter").Text(), std::wstring(1, L'\0'));
+    EXPECT_FALSE(ReadStored(L"Master Servers").present);
+    EXPECT_FALSE(ReadStored(L"Favourite Servers").present);
 }
 
 TEST_F(SettingsStoreTest, AWindowMaximisedAtExitOpensNormalAtItsSavedPlace) {
@@ -235,6 +298,10 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     Store(L"Window Position", REG_BINARY, eight, sizeof eight);
     StoreNumber(L"Buddy List", 7);
     StoreNumber(L"Version", 2);
+    // Whatever is not a master or a favourite, or repeats one, is left out; a text value is no list at all.
+    StoreStrings(L"Master Servers", {L"ftp://x", L"http://localhost", L"HTTP://LOCALHOST:80", L"127.0.0.1:0",
+                                     L"127.0.0.1:27950", L" 127.0.0.2"});
+    StoreStrings(L"Favourite Servers", {L"10.0.0.1", L"10.0.0.2:27910", L"10.0.0.2:27910", L"host:27910"});
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
     EXPECT_STREQ(AsWide(app.config.gameDir), L"");
@@ -244,14 +311,18 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     EXPECT_EQ(app.config.packetsPerSecond, 10);
     EXPECT_EQ(app.config.goodPing, 100);
     EXPECT_EQ(app.config.buddyText, u"");
+    EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));
+    EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"10.0.0.2:27910"});
     EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
 
     // An odd byte count: the last byte makes no character.
     CloseMainWindow();
     const BYTE odd[] = {'C', 0, 'T', 0, 'F', 0, '\n', 0, 'c', 0, 't', 0, 'f', 0, '!'};
     Store(L"Mod Filters", REG_SZ, odd, sizeof odd);
+    StoreText(L"Master Servers", L"http://a.example");
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
     EXPECT_STREQ(app.modFilterText, L"CTF\nctf");
+    EXPECT_TRUE(app.config.masters.empty());
 }
 
 TEST_F(SettingsStoreTest, AKeyThatCannotBeWrittenDoesNotKeepTheProgramFromEnding) {

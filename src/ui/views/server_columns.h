@@ -41,6 +41,7 @@ enum ServerImage : int {
     IMAGE_WINDOWS = 5,
     IMAGE_FREEBSD = 6,
     IMAGE_APPLE = 7,
+    IMAGE_FAVOURITE = 8, // drawn only as an overlay on a favourite's row icon
 };
 
 // The first column whose kind is FIELD_PING: the default sort column.

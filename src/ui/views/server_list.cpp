@@ -7,6 +7,7 @@
 
 #include "app/status_bar.h"
 #include "base/wide.h"
+#include "net/favourites.h"
 #include "net/mod_filter_rule.h"
 #include "resource.h"
 #include "ui/views/player_list.h"
@@ -19,8 +20,10 @@ constexpr int IMAGE_WIDTH = 16;
 constexpr int IMAGE_HEIGHT = 14;
 
 // The server list's images in ServerImage order.
-constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER, IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD,
-                                      IDI_OS_LINUX, IDI_OS_WINDOWS, IDI_OS_FREEBSD,  IDI_OS_APPLE};
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,   IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX,
+                                      IDI_OS_WINDOWS, IDI_OS_FREEBSD, IDI_OS_APPLE,    IDI_FAVOURITE};
+// The favourites' star, as overlay 1 of the server list's image list.
+constexpr int FAVOURITE_OVERLAY = 1;
 
 bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
     LVCOLUMNW column{};
@@ -53,14 +56,21 @@ bool IsListed(const ServerRecord& record) {
                                ShownWebMasterSources(), record.gamename);
 }
 
+// The row state that marks a favourite's row (its overlay), or none.
+UINT FavouriteState(const ServerRecord& record) {
+    return IsFavourite(app.favourites, record.addr, record.port) ? INDEXTOOVERLAYMASK(FAVOURITE_OVERLAY) : 0;
+}
+
 // Appends a row for table index `index`; the list asks for its text when it paints.
 bool InsertServerItem(int position, int32_t index) {
     LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
     item.iItem = position;
     item.pszText = LPSTR_TEXTCALLBACKW;
     item.iImage = OsIconFromVersion(ShownServer(index).version);
     item.lParam = index;
+    item.state = FavouriteState(ShownServer(index));
+    item.stateMask = LVIS_OVERLAYMASK;
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
@@ -161,12 +171,15 @@ HWND InitListViews() {
 }
 
 int CreateImageLists(HWND serverList) {
-    // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends.
-    HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR32 | ILC_MASK,
+    // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends. The server list's
+    // images are kept without alpha, clear where their mask says so: every pixel of the icons is opaque or clear, so
+    // they look the same, and Wine draws no overlay over an image with alpha.
+    HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR24 | ILC_MASK,
                                                static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
     for (int icon : SERVER_IMAGE_ICONS) {
         AddIcon(serverImages, icon);
     }
+    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
     HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
     AddIcon(playerImages, IDI_PLAYER);
 
@@ -310,6 +323,20 @@ void RepaintServerListWhenDue() {
         RepaintServerList();
     } else if (!app.listRepaintTimerSet && app.hMainDlg) {
         app.listRepaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
+    }
+}
+
+void MarkFavouriteRows() {
+    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int row = 0; row < rows; ++row) {
+        LPARAM index = RowData(row);
+        if (index < 0 || index >= app.serverCount) {
+            continue;
+        }
+        LVITEMW item{};
+        item.state = FavouriteState(ShownServer(index));
+        item.stateMask = LVIS_OVERLAYMASK;
+        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
 }
 

@@ -14,7 +14,8 @@
 // list view refuses a column.
 HWND InitListViews();
 
-// Creates the server list's eight images and the player list's one and attaches them. Returns 1.
+// Creates the server list's nine images (the ninth its favourites' overlay) and the player list's one and attaches
+// them. Returns 1.
 int CreateImageLists(HWND serverList);
 
 // LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
@@ -41,6 +42,10 @@ void ListDeliveredReplies(const std::vector<int32_t>& indices);
 void RepaintServerList();
 // The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
 void RepaintServerListWhenDue();
+
+// Marks each row whose server is among the favourites with the star overlay on its icon, and unmarks the others.
+// Rows are marked as they are listed; this is for a change of the favourites.
+void MarkFavouriteRows();
 
 // Deletes the rows of both lists and zeroes their counters.
 void EmptyServerLists();
