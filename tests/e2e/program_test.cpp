@@ -383,7 +383,8 @@ constexpr const wchar_t* REFUSED_WEB_MASTER = L"http://127.0.0.1:81";
 constexpr const wchar_t* REFUSED_WEB_MASTER_FAILED = L"Failed to download server list from 127.0.0.1:81.";
 // The service's master port, written with the default port left out.
 constexpr const wchar_t* SERVICE_UDP_MASTER = L"127.0.0.1";
-// Where the server list's context menu has its items; Wine lets no other process read them.
+// Where the server list's context menu has its items, counted as the arrow keys stop at them (the separator before
+// "Add to Favourites" is passed over); Wine lets no other process read them.
 constexpr int MENU_SERVER_INFO_POSITION = 2;
 constexpr int MENU_ADD_TO_FAVOURITES_POSITION = 3;
 constexpr int INFO_LIST_ID = 1040;
@@ -683,6 +684,11 @@ TEST(MasterService, AFavouriteAddedFromTheMenuIsQueriedAfterARestartThoughNoMast
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(AwaitCompletion(window), L"Completed. 2 of 2 servers responded.");
         ASSERT_TRUE(ChooseFromServerMenu(program, window, L"Loved Server", MENU_ADD_TO_FAVOURITES_POSITION));
+        // Stored as soon as it is added.
+        for (int wait = 0; wait < 100 && ReadMultiText(FAVOURITES_VALUE).empty(); ++wait) {
+            Sleep(50);
+        }
+        EXPECT_EQ(ReadMultiText(FAVOURITES_VALUE), std::vector<std::wstring>{L"127.0.0.1:27911"});
         CloseProgram(program, window);
     }
     EXPECT_EQ(ReadMultiText(FAVOURITES_VALUE), std::vector<std::wstring>{L"127.0.0.1:27911"});

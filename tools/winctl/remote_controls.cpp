@@ -154,5 +154,9 @@ bool ChooseRemoteMenuItem(DWORD processId, int position, DWORD timeoutMs) {
         PostKeyTo(menu, VK_DOWN);
     }
     PostKeyTo(menu, VK_RETURN);
-    return true;
+    // Anything posted to the program before the menu has taken the Enter's character would come first.
+    while (IsWindow(menu) && IsWindowVisible(menu) && GetTickCount() - start < timeoutMs) {
+        Sleep(20);
+    }
+    return !IsWindow(menu) || !IsWindowVisible(menu);
 }

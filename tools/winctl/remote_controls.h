@@ -25,6 +25,6 @@ bool SelectRemoteListRow(HWND list, int item);
 bool RightClickRemoteListRow(HWND list, int item);
 
 // Picks the item at `position` (0 first) of the next popup menu the process shows, with the arrow keys and Enter as
-// a user does: Wine lets no other process read a menu's items, so the caller knows the position. False when no menu
-// shows within the time.
+// a user does, and waits until the menu has gone: Wine lets no other process read a menu's items, so the caller
+// knows the position. False when no menu shows, or it stays, within the time.
 bool ChooseRemoteMenuItem(DWORD processId, int position, DWORD timeoutMs);
