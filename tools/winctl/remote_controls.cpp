@@ -50,6 +50,11 @@ private:
     SIZE_T size_;
 };
 
+void PostKeyTo(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
 std::wstring ReadText(const RemoteBlock& block, SIZE_T offset) {
     wchar_t text[REMOTE_TEXT_CHARS] = {};
     if (!block.Read(offset, text, sizeof text)) {
@@ -130,15 +135,6 @@ bool RightClickRemoteListRow(HWND list, int item) {
     PostMessageW(list, WM_RBUTTONUP, 0, point);
     return true;
 }
-
-namespace {
-
-void PostKeyTo(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
-} // namespace
 
 bool ChooseRemoteMenuItem(DWORD processId, int position, DWORD timeoutMs) {
     DWORD start = GetTickCount();
