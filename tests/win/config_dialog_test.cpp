@@ -238,7 +238,7 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
         focused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_GAME_DIR) ? gui.hwndFocus : nullptr;
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         CreateDirectoryW(L"screenshots", nullptr);
-        savedPicture = WriteBitmap(CaptureWindow(dialog), L"screenshots\\config.bmp");
+        savedPicture = WriteBitmap(SettledCapture(dialog), L"screenshots\\config.bmp");
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Other");
         SetField(dialog, IDC_CONFIG_GAME_EXE, L"quake2.exe");
         SetField(dialog, IDC_CONFIG_QUERY_RATE, L"50");

@@ -635,7 +635,7 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
         opened = read(dialog);
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         CreateDirectoryW(L"screenshots", nullptr);
-        savedPicture = WriteBitmap(CaptureWindow(dialog), L"screenshots\\server-info.bmp");
+        savedPicture = WriteBitmap(SettledCapture(dialog), L"screenshots\\server-info.bmp");
 
         // A new run's table replaces the one the row belonged to.
         LoadServerTable({10, 0, 0, 4, 0x6D, 0x06});

@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include <cstdio>
+#include <utility>
 
 COLORREF ScreenPicture::At(int x, int y) const {
     DWORD pixel = pixels[static_cast<size_t>(y - area.top) * (area.right - area.left) + (x - area.left)];
@@ -58,6 +59,19 @@ ScreenPicture CaptureWindow(HWND window) {
     return Picture(area, [](HDC memory, HDC screen, const RECT& area) {
         BitBlt(memory, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left, area.top, SRCCOPY);
     });
+}
+
+ScreenPicture SettledCapture(HWND window) {
+    ScreenPicture last = CaptureWindow(window);
+    for (int i = 0; i < 40; ++i) {
+        Sleep(50);
+        ScreenPicture now = CaptureWindow(window);
+        if (now.pixels == last.pixels) {
+            break;
+        }
+        last = std::move(now);
+    }
+    return last;
 }
 
 ScreenPicture PrintedClient(HWND window) {

@@ -17,6 +17,9 @@ struct ScreenPicture {
 
 // What the screen shows of the window, as a user sees it (in Wine's virtual desktop).
 ScreenPicture CaptureWindow(HWND window);
+// The same once the window's painting has settled: from another thread than the window's, a window just shown may
+// still be painting its controls. Two captures 50 ms apart alike, or the last after 2 s.
+ScreenPicture SettledCapture(HWND window);
 // The window's client area painted by the window itself into memory (WM_PRINTCLIENT), whatever covers it on
 // screen. Child windows, such as a list's header, are not painted.
 ScreenPicture PrintedClient(HWND window);
