@@ -1,6 +1,7 @@
 #include "net/server_sources.h"
 
 #include "net/server_list_decode.h"
+#include "net/server_record.h"
 
 ServerSources::ServerSources(size_t limit) : limit_(limit) {}
 

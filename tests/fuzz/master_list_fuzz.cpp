@@ -1,17 +1,18 @@
-// Any master list body decodes into one record per distinct (address, port) pair, in the order each pair first
-// appears, within the capacity the body's length gives, and touches nothing else of the records.
+// Any master list body makes a table of one record per distinct (address, port) pair, in the order each pair first
+// appears, and touches nothing else of the records.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "net/server_list_decode.h"
+#include "net/server_table.h"
 #include "require.h"
 
-// Bodies past this many entries take the decoder through no path that shorter ones do not, while every entry costs
+// Bodies past this many entries take the table through no path that shorter ones do not, while every entry costs
 // the check below a whole record; the cap keeps runs fast.
 constexpr size_t MAX_FUZZED_ENTRIES = 40;
 
@@ -21,15 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<unsigned char> body(data, data + size);
     auto length = static_cast<uint32_t>(body.size());
-    uint32_t capacity = ServerListCapacity(length);
-    // Allocated once: with a fresh block for each run, most of the time would go to the allocator.
-    static ServerRecord* const block =
-        static_cast<ServerRecord*>(std::calloc(MAX_FUZZED_ENTRIES, sizeof(ServerRecord)));
-    ServerRecord* records = block + (MAX_FUZZED_ENTRIES - capacity); // so a write past the last one leaves the block
-    std::memset(static_cast<void*>(records), 0, capacity * sizeof(ServerRecord));
-
-    int32_t count = DecodeServerList(body.data(), length, records);
-    Require(count >= 0 && static_cast<uint32_t>(count) <= capacity);
+    std::shared_ptr<ServerTable> table = BuildServerTable(body.data(), length, MasterSource(2));
+    Require(table != nullptr);
 
     // The expected records, first appearances in body order.
     std::vector<std::pair<uint32_t, uint16_t>> expected;
@@ -42,20 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             expected.emplace_back(addr, port);
         }
     }
-    Require(static_cast<size_t>(count) == expected.size());
+    Require(table->size() == expected.size());
 
-    for (uint32_t i = 0; i < capacity; ++i) {
-        if (i < static_cast<uint32_t>(count)) {
-            Require(records[i].addr == expected[i].first && records[i].port == expected[i].second);
-        }
-        // Every other byte stays zero.
+    for (size_t i = 0; i < table->size(); ++i) {
+        const ServerRecord& record = (*table)[i];
+        Require(record.addr == expected[i].first && record.port == expected[i].second);
+        Require(record.sources.load() == MasterSource(2));
+        // Every other byte is zero.
         unsigned char bytes[sizeof(ServerRecord)];
-        std::memcpy(bytes, &records[i], sizeof bytes);
-        std::memset(bytes + offsetof(ServerRecord, addr), 0, sizeof records[i].addr);
-        std::memset(bytes + offsetof(ServerRecord, port), 0, sizeof records[i].port);
+        std::memcpy(bytes, &record, sizeof bytes);
+        std::memset(bytes + offsetof(ServerRecord, addr), 0, sizeof record.addr);
+        std::memset(bytes + offsetof(ServerRecord, port), 0, sizeof record.port);
+        std::memset(bytes + offsetof(ServerRecord, sources), 0, sizeof record.sources);
         static const unsigned char zeros[sizeof(ServerRecord)] = {};
         Require(std::memcmp(bytes, zeros, sizeof bytes) == 0);
     }
-    Require(CountUnansweredRecords(records, count) == count);
+    Require(CountUnanswered(*table) == static_cast<int32_t>(table->size()));
     return 0;
 }

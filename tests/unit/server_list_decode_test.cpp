@@ -1,25 +1,27 @@
-#include "net/server_list_decode.h"
+#include "net/server_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "net/server_list_decode.h"
 #include "net/server_sources.h"
 #include "net/servers_reply.h"
 
 namespace {
 
-// A zero-filled (value-initialised) table with room for a body of the given bytes, decoded.
+// The table a body makes, its records named by the first master.
 struct DecodedTable {
-    std::vector<ServerRecord> records;
+    std::shared_ptr<ServerTable> table;
     int32_t count;
 
     explicit DecodedTable(const std::vector<unsigned char>& body)
-        : records(ServerListCapacity(static_cast<uint32_t>(body.size()))) {
-        count = DecodeServerList(body.data(), static_cast<uint32_t>(body.size()), records.data());
-    }
+        : table(BuildServerTable(body.data(), static_cast<uint32_t>(body.size()), MasterSource(0))),
+          count(table ? static_cast<int32_t>(table->size()) : -1) {}
+    const ServerRecord& operator[](size_t index) const { return (*table)[index]; }
 };
 
 std::vector<unsigned char> Entry(unsigned char a, unsigned char b, unsigned char c, unsigned char d,
@@ -41,17 +43,17 @@ unsigned char FirstOctet(uint32_t addr) {
     return octets[0];
 }
 
-TEST(DecodeServerList, KeepsAddressBytesAndReadsBigEndianPorts) {
+TEST(BuildServerTable, KeepsAddressBytesAndReadsBigEndianPorts) {
     DecodedTable table(Join({Entry(0xC0, 0xA8, 0x00, 0x01, 0x00, 0x50), Entry(10, 0, 0, 2, 0x01, 0x00)}));
     ASSERT_EQ(table.count, 2);
     const unsigned char expected[4] = {0xC0, 0xA8, 0x00, 0x01};
-    EXPECT_EQ(std::memcmp(&table.records[0].addr, expected, 4), 0);
-    EXPECT_EQ(table.records[0].port, 80);
-    EXPECT_EQ(FirstOctet(table.records[1].addr), 10);
-    EXPECT_EQ(table.records[1].port, 256);
+    EXPECT_EQ(std::memcmp(&table[0].addr, expected, 4), 0);
+    EXPECT_EQ(table[0].port, 80);
+    EXPECT_EQ(FirstOctet(table[1].addr), 10);
+    EXPECT_EQ(table[1].port, 256);
 }
 
-TEST(DecodeServerList, DropsRepeatedPairsKeepingFirstAppearanceOrder) {
+TEST(BuildServerTable, DropsRepeatedPairsKeepingFirstAppearanceOrder) {
     DecodedTable same(Join({Entry(1, 2, 3, 4, 0x6D, 0x26), Entry(1, 2, 3, 4, 0x6D, 0x26)}));
     EXPECT_EQ(same.count, 1);
 
@@ -59,24 +61,21 @@ TEST(DecodeServerList, DropsRepeatedPairsKeepingFirstAppearanceOrder) {
     DecodedTable ports(
         Join({Entry(1, 2, 3, 4, 0, 80), Entry(1, 2, 3, 4, 0, 81), Entry(1, 2, 3, 4, 0, 80), Entry(9, 9, 9, 9, 0, 1)}));
     ASSERT_EQ(ports.count, 3);
-    EXPECT_EQ(ports.records[0].port, 80);
-    EXPECT_EQ(ports.records[1].port, 81);
-    EXPECT_EQ(FirstOctet(ports.records[2].addr), 9);
-    EXPECT_EQ(ports.records[3].addr, 0u) << "unused records stay zero";
-    EXPECT_EQ(ports.records[3].port, 0);
+    EXPECT_EQ(ports[0].port, 80);
+    EXPECT_EQ(ports[1].port, 81);
+    EXPECT_EQ(FirstOctet(ports[2].addr), 9);
 }
 
-TEST(DecodeServerList, AcceptsZeroAddressAndPort) {
+TEST(BuildServerTable, AcceptsZeroAddressAndPort) {
     DecodedTable table(Entry(0, 0, 0, 0, 0, 0));
     ASSERT_EQ(table.count, 1);
-    EXPECT_EQ(table.records[0].addr, 0u);
-    EXPECT_EQ(table.records[0].port, 0);
+    EXPECT_EQ(table[0].addr, 0u);
+    EXPECT_EQ(table[0].port, 0);
 }
 
-TEST(DecodeServerList, IgnoresATrailingFragment) {
+TEST(BuildServerTable, IgnoresATrailingFragment) {
     std::vector<unsigned char> five = {1, 2, 3, 4, 5};
     DecodedTable fiveBytes(five);
-    EXPECT_EQ(ServerListCapacity(5), 0u);
     EXPECT_EQ(fiveBytes.count, 0);
 
     DecodedTable empty(std::vector<unsigned char>{});
@@ -86,22 +85,24 @@ TEST(DecodeServerList, IgnoresATrailingFragment) {
     thirteen.push_back(0xFF);
     DecodedTable thirteenBytes(thirteen);
     ASSERT_EQ(thirteenBytes.count, 2);
-    EXPECT_EQ(thirteenBytes.records[1].port, 2);
+    EXPECT_EQ(thirteenBytes[1].port, 2);
 }
 
-TEST(DecodeServerList, LeavesEveryOtherFieldZero) {
+TEST(BuildServerTable, LeavesEveryOtherFieldZero) {
     DecodedTable table(Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2)}));
     ASSERT_EQ(table.count, 2);
-    for (const ServerRecord& record : table.records) {
+    for (size_t i = 0; i < 2; ++i) {
+        const ServerRecord& record = table[i];
         ServerRecord expected{};
         expected.addr = record.addr;
         expected.port = record.port;
+        expected.sources = MasterSource(0);
         EXPECT_EQ(std::memcmp(&record, &expected, sizeof record), 0);
     }
-    EXPECT_EQ(CountUnansweredRecords(table.records.data(), table.count), 2);
+    EXPECT_EQ(CountUnanswered(*table.table), 2);
 }
 
-TEST(DecodeServerList, HandlesTheLargestBodyTheDownloadKeeps) {
+TEST(BuildServerTable, HandlesTheLargestBodyTheDownloadKeeps) {
     // 65,534 bytes: 10,922 entries, all distinct, plus a 2-byte fragment.
     std::vector<unsigned char> body;
     for (uint32_t i = 0; i < 10922; ++i) {
@@ -114,15 +115,14 @@ TEST(DecodeServerList, HandlesTheLargestBodyTheDownloadKeeps) {
     EXPECT_EQ(table.count, 10922);
 }
 
-TEST(CountUnansweredRecords, CountsOnlyRecordsInUseThatHaveNotAnswered) {
-    ServerRecord records[4]{};
-    records[1].answered = 1;
-    records[3].answered = 0;
-    EXPECT_EQ(CountUnansweredRecords(records, 3), 2);
-    records[0].answered = 1;
-    records[2].answered = 1;
-    EXPECT_EQ(CountUnansweredRecords(records, 3), 0);
-    EXPECT_EQ(CountUnansweredRecords(nullptr, 0), 0);
+TEST(CountUnanswered, CountsTheRecordsThatHaveNotAnswered) {
+    DecodedTable table(Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2), Entry(3, 3, 3, 3, 0, 3)}));
+    (*table.table)[1].answered = 1;
+    EXPECT_EQ(CountUnanswered(*table.table), 2);
+    (*table.table)[0].answered = 1;
+    (*table.table)[2].answered = 1;
+    EXPECT_EQ(CountUnanswered(*table.table), 0);
+    EXPECT_EQ(CountUnanswered(ServerTable()), 0);
 }
 
 // A classic master's `servers` reply carries the same entries as the web list body, after its 12-byte header.
