@@ -87,7 +87,7 @@ bool RunState::StartTable() {
 // Adds each whole 6-byte entry: a new server gets a record at the table's end, a known one the source.
 void RunState::MergeEntries(const unsigned char* entries, size_t length, SourceSet source) {
     std::lock_guard<std::mutex> lock(tableMutex);
-    for (size_t offset = 0; length - offset >= SERVER_ENTRY_SIZE; offset += SERVER_ENTRY_SIZE) {
+    for (size_t offset = 0; !tableFull && length - offset >= SERVER_ENTRY_SIZE; offset += SERVER_ENTRY_SIZE) {
         uint32_t addr;
         uint16_t port;
         ReadListEntry(entries + offset, addr, port);
@@ -97,7 +97,10 @@ void RunState::MergeEntries(const unsigned char* entries, size_t length, SourceS
             (*table)[position].sources.fetch_or(source, std::memory_order_relaxed);
         } else if (result == MergeResult::Added) {
             if (!table->Append(addr, port, source)) {
-                break; // no memory: the servers so far are queried
+                // No memory: the servers so far are queried, and no more are taken, so that every server merged
+                // keeps the same place in the table.
+                tableFull = true;
+                break;
             }
             ++unanswered;
             allAnswered = false;

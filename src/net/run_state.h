@@ -56,6 +56,7 @@ struct RunState {
     const std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
     std::shared_ptr<ServerTable> table; // set once by the controller before the receiver starts
     ServerSources merged{MAX_RUN_SERVERS}; // the table's servers in its order, with their sources
+    bool tableFull = false;                // no memory was left for a record: nothing more is merged
     std::unique_ptr<DatagramSocket> socket;
     InFlightWindow inFlight;
     int32_t unanswered = 0;
