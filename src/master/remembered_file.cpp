@@ -4,30 +4,18 @@
 #include <shlobj.h>
 
 #include "base/wide.h"
+#include "base/win_holders.h"
 #include "net/remembered_list.h"
 
 namespace {
 
-// Closes a file handle of CreateFileW, whose failure is INVALID_HANDLE_VALUE rather than null.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+// CreateFileW fails with INVALID_HANDLE_VALUE, not null: held as null then.
+HANDLE OpenedOrNull(HANDLE file) {
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
 
-private:
-    HANDLE handle_;
-};
-
-std::wstring FilePath(const std::u16string& modDir) {
-    std::wstring folder = RememberedListFolder();
+// The list's file in `folder`; empty when the system names no folder.
+std::wstring FilePath(const std::wstring& folder, const std::u16string& modDir) {
     if (folder.empty()) {
         return folder;
     }
@@ -37,11 +25,11 @@ std::wstring FilePath(const std::u16string& modDir) {
 
 // Reads at most one byte more than any remembered list, so a larger file is known as one without reading it all.
 bool Recall(const std::u16string& modDir, std::vector<unsigned char>& file) {
-    std::wstring path = FilePath(modDir);
-    FileHandle handle(path.empty() ? INVALID_HANDLE_VALUE
-                                   : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.ok()) {
+    std::wstring path = FilePath(RememberedListFolder(), modDir);
+    KernelHandle handle(path.empty() ? nullptr
+                                     : OpenedOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (!handle) {
         return false;
     }
     file.resize(MAX_REMEMBERED_FILE_BYTES + 1);
@@ -57,19 +45,20 @@ bool Recall(const std::u16string& modDir, std::vector<unsigned char>& file) {
 }
 
 void Remember(const std::u16string& modDir, const std::vector<unsigned char>& file) {
-    std::wstring path = FilePath(modDir);
+    std::wstring folder = RememberedListFolder();
+    std::wstring path = FilePath(folder, modDir);
     if (path.empty()) {
         return;
     }
-    CreateDirectoryW(RememberedListFolder().c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
     // One temporary name per process, so two programs that end runs at once never write into each other's file.
     std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     bool written = false;
     {
-        FileHandle handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle handle(OpenedOrNull(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                     FILE_ATTRIBUTE_NORMAL, nullptr)));
         DWORD done = 0;
-        written = handle.ok() && WriteFile(handle.get(), file.data(), static_cast<DWORD>(file.size()), &done, nullptr) &&
+        written = handle && WriteFile(handle.get(), file.data(), static_cast<DWORD>(file.size()), &done, nullptr) &&
                   done == file.size() && FlushFileBuffers(handle.get());
     }
     if (!written || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

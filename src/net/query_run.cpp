@@ -121,7 +121,6 @@ bool RunState::TakeGathered() {
         if (end.answered) {
             masterAnswered = true;
         } else if (!end.failure.empty()) {
-            lastFailure = end.failure;
             failures.push_back(end.failure);
             channel.PushStatus(end.failure);
         }
@@ -186,7 +185,8 @@ void RunState::Remember() {
 // No source gave a server: the run ends as it always has when its master failed, the shown table left in place.
 void RunState::EndWithoutServers() {
     if (!rememberedFault.empty()) {
-        channel.PushStatus(lastFailure + u" " + rememberedFault);
+        // The last master's failure, as the status line has just said it, and why the list was not used.
+        channel.PushStatus(failures.empty() ? rememberedFault : failures.back() + u" " + rememberedFault);
     }
     Finish();
 }

@@ -67,8 +67,7 @@ private:
     std::unique_ptr<MasterGathering> gathering;
     bool gatheringOver = false;
     bool masterAnswered = false;
-    std::u16string lastFailure;           // the last master's failure, as the status line said it
-    std::vector<std::u16string> failures; // every master's that failed, in the order they did
+    std::vector<std::u16string> failures; // the failures of the masters that failed, as the status line said them
     std::u16string rememberedFault; // why the remembered list was not used, when it was there
     bool usedRemembered = false;
     int64_t rememberedAt = 0;
