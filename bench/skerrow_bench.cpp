@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_messages.h"
-#include "app/app_state.h"
-#include "main/main_window.h"
-#include "app/settings_store.h"
-#include "base/address.h"
+#include "core/text/address.h"
 #include "resource.h"
+#include "windows/app/main_window.h"
+#include "windows/platform/settings_store.h"
+#include "windows/state/app_messages.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "net/status_reply.h"
+#include "core/protocol/status_reply.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "check_reply.h"
+#include "core/protocol/status_reply.h"
 #include "master_datagram.h"
-#include "net/status_reply.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "ascii_case.h"
-#include "base/built_in_mods.h"
-#include "master/mod_filter_text.h"
+#include "core/settings/built_in_mods.h"
+#include "core/settings/mod_filter_text.h"
 
 namespace {
 

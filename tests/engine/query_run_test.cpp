@@ -1,7 +1,7 @@
 // The update run's engine, natively against the simulator's game servers in-process on loopback: what it reports,
 // how it ends, and how its threads meet the thread that takes its reports. The test script also builds and runs
 // these under ThreadSanitizer.
-#include "net/query_run.h"
+#include "core/run/run_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +21,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/run/server_table.h"
+#include "core/run/udp_master.h"
+#include "core/settings/remembered_list.h"
 #include "engine.h"
-#include "net/remembered_list.h"
-#include "net/udp_master.h"
-#include "net/server_table.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ public:
     }
 
     // Applies reports until the run's end; false when it did not come within the time.
-    bool TakeUntilEnd(QueryRun& run, milliseconds limit = milliseconds(20000)) {
+    bool TakeUntilEnd(RunHandle& run, milliseconds limit = milliseconds(20000)) {
         auto deadline = steady_clock::now() + limit;
         while (steady_clock::now() < deadline && !leaving_) {
             {
@@ -75,7 +75,7 @@ public:
     }
 
     // Takes on a thread of its own, as the window does while the test drives the run from outside.
-    void StartTaking(QueryRun& run) {
+    void StartTaking(RunHandle& run) {
         thread_ = std::thread([this, &run] { ended = TakeUntilEnd(run); });
     }
     // Waits for the taking thread to end: at the run's end, or at once with `leave` (the window goes).
@@ -84,7 +84,7 @@ public:
         thread_.join();
     }
 
-    bool Apply(RunReport report, QueryRun& run) {
+    bool Apply(RunReport report, RunHandle& run) {
         if (report.releaseTable) {
             ++releases;
             shown.reset();
@@ -296,7 +296,7 @@ protected:
 TEST_F(QueryRunTest, AFullRunDeliversEveryReplyOnceAndClosesWithTheCount) {
     StartServers(300);
     Taker taker;
-    QueryRun run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
+    RunHandle run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
     EXPECT_EQ(taker.releases, 1);
@@ -317,7 +317,7 @@ TEST_F(QueryRunTest, AFullRunDeliversEveryReplyOnceAndClosesWithTheCount) {
 TEST_F(QueryRunTest, AnAbortInMidRunEndsItAtOnceWithWhatAnswered) {
     StartServers(40, "silent = 1\n");
     Taker taker;
-    QueryRun run(Snapshot(20), Fetcher(), RememberedStore{}, taker.Wake());
+    RunHandle run(Snapshot(20), Fetcher(), RememberedStore{}, taker.Wake());
     taker.StartTaking(run);
     AwaitQueries(3);
     run.Abort();
@@ -332,7 +332,7 @@ TEST_F(QueryRunTest, AnAbortInMidRunEndsItAtOnceWithWhatAnswered) {
 TEST_F(QueryRunTest, ASecondRunStartedWhileTheFirstOnesRepliesArriveTakesOnlyItsOwn) {
     StartServers(50, "delay_ms = 150\n");
     Taker first;
-    auto run = std::make_unique<QueryRun>(Snapshot(100000), Fetcher(), RememberedStore{}, first.Wake());
+    auto run = std::make_unique<RunHandle>(Snapshot(100000), Fetcher(), RememberedStore{}, first.Wake());
     first.StartTaking(*run);
     AwaitQueries(50);
     run->Abort();
@@ -345,7 +345,7 @@ TEST_F(QueryRunTest, ASecondRunStartedWhileTheFirstOnesRepliesArriveTakesOnlyIts
     second.shown = first.shown;
     first.shown.reset();
     std::weak_ptr<ServerTable> firstTable = second.shown;
-    QueryRun again(Snapshot(100000), Fetcher(), RememberedStore{}, second.Wake());
+    RunHandle again(Snapshot(100000), Fetcher(), RememberedStore{}, second.Wake());
     ASSERT_TRUE(second.TakeUntilEnd(again));
     EXPECT_TRUE(firstTable.expired());
     EXPECT_EQ(second.texts.back(), "Completed. 50 of 50 servers responded.");
@@ -356,7 +356,7 @@ TEST_F(QueryRunTest, RecordsAreReadWhileTheNextRunReplacesTheTable) {
     StartServers(100);
     Taker taker;
     {
-        QueryRun run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
+        RunHandle run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
         ASSERT_TRUE(taker.TakeUntilEnd(run));
     }
     // A reader of the shown table (the window painting it) on its own thread while the next run starts, right up to
@@ -372,7 +372,7 @@ TEST_F(QueryRunTest, RecordsAreReadWhileTheNextRunReplacesTheTable) {
         }
         EXPECT_GT(players, 0u);
     });
-    QueryRun next(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
+    RunHandle next(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(next));
     stop = true;
     painter.join();
@@ -384,7 +384,7 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
     StartServers(30, "silent = 1\n");
     {
         Taker taker;
-        QueryRun run(Snapshot(10), Fetcher(), RememberedStore{}, taker.Wake());
+        RunHandle run(Snapshot(10), Fetcher(), RememberedStore{}, taker.Wake());
         taker.StartTaking(run);
         AwaitQueries(1);
         // The window goes: it takes nothing more, and the run is stopped without its last reports being taken.
@@ -400,7 +400,7 @@ TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOw
     auto start = steady_clock::now();
     {
         Taker taker;
-        QueryRun run(
+        RunHandle run(
             Snapshot(10),
             [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>&) {
                 {
@@ -443,7 +443,7 @@ TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneName
     snapshot.masters.push_back(MasterEntry{MasterKind::Udp, u"127.0.0.1", nobody});
     std::vector<unsigned char> web = Entries(0, 10);
     Taker taker;
-    QueryRun run(
+    RunHandle run(
         snapshot,
         [&](const RunSnapshot&, const MasterEntry& master, std::vector<unsigned char>& body) {
             EXPECT_EQ(master.kind, MasterKind::Web);
@@ -479,7 +479,7 @@ TEST_F(QueryRunTest, ASlowMasterDoesNotHoldBackTheServersOfTheOthers) {
     snapshot.masters.push_back(fast.Entry());
     std::vector<unsigned char> web = Entries(10, 20);
     Taker taker;
-    QueryRun run(
+    RunHandle run(
         snapshot,
         [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
             // The web master answers only once the classic master's servers have all been asked.
@@ -510,7 +510,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     snapshot.favourites = {Server(11)};
     {
         Taker taker;
-        QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+        RunHandle run(snapshot, fetcher, store.Store(), taker.Wake());
         ASSERT_TRUE(taker.TakeUntilEnd(run));
         EXPECT_EQ(taker.texts.back(), "Completed. 11 of 11 servers responded.");
     }
@@ -523,7 +523,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     std::vector<unsigned char> remembered = store.file;
     {
         Taker taker;
-        QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+        RunHandle run(snapshot, fetcher, store.Store(), taker.Wake());
         ASSERT_TRUE(taker.TakeUntilEnd(run));
         EXPECT_EQ(taker.hostnames.size(), 11u);
         std::string closing = taker.texts.back();
@@ -538,7 +538,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     store.file[store.file.size() / 2] ^= 0x55;
     snapshot.favourites.clear();
     Taker taker;
-    QueryRun run(snapshot, fetcher, store.Store(), taker.Wake());
+    RunHandle run(snapshot, fetcher, store.Store(), taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
     EXPECT_EQ(taker.releases, 0);
     EXPECT_EQ(taker.texts.back(), "Failed to download server list from 127.0.0.1. The remembered list was not used: " +

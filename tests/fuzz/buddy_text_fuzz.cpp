@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/display/buddy_match.h"
 #include "require.h"
-#include "ui/views/buddy_match.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char16_t> text(size / 2 + 1, 0);

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "core/protocol/servers_reply.h"
+#include "core/run/address_index.h"
 #include "master_datagram.h"
-#include "net/server_sources.h"
-#include "net/servers_reply.h"
 #include "require.h"
 
 namespace {
 
 void CheckMerge(const unsigned char* entries, size_t length, const std::vector<ServerAddress>& servers) {
     // A small limit, so that turning servers away is exercised too.
-    ServerSources sources(64);
+    AddressIndex sources(64);
     size_t added = sources.AddEntries(entries, length, MasterSource(1));
     size_t again = sources.AddEntries(entries, length, SOURCE_FAVOURITE);
     Require(again == 0);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "net/master_entry.h"
-#include "net/server_sources.h"
+#include "core/protocol/master_entry.h"
+#include "core/run/address_index.h"
 #include "require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "net/server_list_decode.h"
-#include "net/server_table.h"
+#include "core/protocol/list_entry.h"
+#include "core/run/server_table.h"
 #include "require.h"
 
 // Bodies past this many entries take the table through no path that shorter ones do not, while every entry costs
@@ -17,7 +17,7 @@
 constexpr size_t MAX_FUZZED_ENTRIES = 40;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > MAX_FUZZED_ENTRIES * SERVER_ENTRY_SIZE + SERVER_ENTRY_SIZE - 1) {
+    if (size > MAX_FUZZED_ENTRIES * LIST_ENTRY_SIZE + LIST_ENTRY_SIZE - 1) {
         return 0;
     }
     std::vector<unsigned char> body(data, data + size);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The expected records, first appearances in body order.
     std::vector<std::pair<uint32_t, uint16_t>> expected;
     std::set<std::pair<uint32_t, uint16_t>> seen;
-    for (uint32_t offset = 0; offset + SERVER_ENTRY_SIZE <= length; offset += SERVER_ENTRY_SIZE) {
+    for (uint32_t offset = 0; offset + LIST_ENTRY_SIZE <= length; offset += LIST_ENTRY_SIZE) {
         uint32_t addr;
         std::memcpy(&addr, &body[offset], 4);
         auto port = static_cast<uint16_t>(body[offset + 4] << 8 | body[offset + 5]);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "master/mod_filter_text.h"
+#include "core/settings/mod_filter_text.h"
 #include "require.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "net/remembered_list.h"
-#include "net/server_list_decode.h"
+#include "core/protocol/list_entry.h"
+#include "core/settings/remembered_list.h"
 #include "require.h"
 
 namespace {
@@ -22,11 +22,9 @@ void ReadAndCompare(const unsigned char* data, size_t size) {
         return;
     }
     Require(list.rememberedAt >= 0 && list.entries.size() % 6 == 0);
-    std::vector<SourcedServer> servers;
-    for (size_t offset = 0; offset < list.entries.size(); offset += 6) {
-        SourcedServer server{};
-        ReadListEntry(list.entries.data() + offset, server.addr, server.port);
-        servers.push_back(server);
+    std::vector<ListEntry> servers;
+    for (size_t offset = 0; offset < list.entries.size(); offset += LIST_ENTRY_SIZE) {
+        servers.push_back(ReadListEntry(list.entries.data() + offset));
     }
     // The stored directory is "ctf" in some case: write it back as stored.
     std::u16string dir;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "net/info_pairs.h"
-#include "net/status_reply.h"
+#include "core/protocol/info_pairs.h"
+#include "core/protocol/status_reply.h"
 #include "require.h"
 
 namespace {

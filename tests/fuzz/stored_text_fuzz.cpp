@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/stored_text.h"
+#include "core/settings/stored_text.h"
 #include "require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "base/stored_multi_text.h"
-#include "base/stored_value.h"
+#include "core/settings/stored_multi_text.h"
+#include "core/settings/stored_value.h"
 #include "require.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "base/address.h"
+#include "core/text/address.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
-#include "net/favourites.h"
+#include "core/settings/favourites.h"
+#include "core/text/text.h"
 
 namespace {
 

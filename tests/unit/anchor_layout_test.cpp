@@ -1,4 +1,4 @@
-#include "ui/sizer/anchor_layout.h"
+#include "core/display/anchor_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/views/buddy_match.h"
+#include "core/display/buddy_match.h"
 
 #include <gtest/gtest.h>
 

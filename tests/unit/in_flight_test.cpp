@@ -1,4 +1,4 @@
-#include "net/in_flight.h"
+#include "core/run/in_flight.h"
 
 #include <gtest/gtest.h>
 

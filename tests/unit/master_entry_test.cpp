@@ -1,12 +1,12 @@
-#include "net/master_entry.h"
+#include "core/protocol/master_entry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/default_masters.h"
-#include "net/server_sources.h"
+#include "core/run/address_index.h"
+#include "core/settings/default_masters.h"
 
 namespace {
 

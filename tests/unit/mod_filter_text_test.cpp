@@ -1,9 +1,9 @@
-#include "master/mod_filter_text.h"
+#include "core/settings/mod_filter_text.h"
 
 #include <gtest/gtest.h>
 
-#include "net/mod_filter_rule.h"
-#include "net/status_reply.h"
+#include "core/display/mod_filter_rule.h"
+#include "core/protocol/status_reply.h"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "ui/views/player_rows.h"
+#include "core/display/player_rows.h"
 
 #include <gtest/gtest.h>
 

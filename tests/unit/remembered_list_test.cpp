@@ -1,4 +1,4 @@
-#include "net/remembered_list.h"
+#include "core/settings/remembered_list.h"
 
 #include <gtest/gtest.h>
 
@@ -6,24 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "net/server_list_decode.h"
+#include "core/protocol/list_entry.h"
 
 namespace {
 
-SourcedServer Server(std::vector<unsigned char> entry, SourceSet sources) {
-    SourcedServer server{0, 0, sources};
-    ReadListEntry(entry.data(), server.addr, server.port);
-    return server;
+ListEntry Server(std::vector<unsigned char> entry) {
+    return ReadListEntry(entry.data());
 }
 
-const std::vector<SourcedServer> SERVERS = {
-    Server({127, 0, 0, 1, 0x6D, 0x06}, MasterSource(0)),
-    Server({10, 1, 2, 3, 0x12, 0x34}, SOURCE_FAVOURITE),
+const std::vector<ListEntry> SERVERS = {
+    Server({127, 0, 0, 1, 0x6D, 0x06}),
+    Server({10, 1, 2, 3, 0x12, 0x34}),
 };
 constexpr int64_t REMEMBERED_AT = 1796665620; // 2026-12-07, seconds since 1970
 
 std::vector<unsigned char> Encoded(std::u16string_view dir = u"ctf",
-                                   const std::vector<SourcedServer>& servers = SERVERS) {
+                                   const std::vector<ListEntry>& servers = SERVERS) {
     std::vector<unsigned char> file;
     EXPECT_TRUE(EncodeRememberedList(dir, REMEMBERED_AT, servers, &file));
     return file;
@@ -66,7 +64,7 @@ TEST(RememberedList, ReadsBackWhatItWroteForItsModFilterInAnyCase) {
         ASSERT_EQ(DecodeRememberedList(file.data(), file.size(), dir, &list), RememberedFault::None);
         EXPECT_EQ(list.rememberedAt, REMEMBERED_AT);
         const std::vector<unsigned char> entries = {127, 0, 0, 1, 0x6D, 0x06, 10, 1, 2, 3, 0x12, 0x34};
-        EXPECT_EQ(list.entries, entries) << "the entries of a master list, ready for ServerSources";
+        EXPECT_EQ(list.entries, entries) << "the entries of a master list, ready for AddressIndex";
     }
 
     std::vector<unsigned char> noFilter = Encoded(u"", {});
@@ -74,7 +72,7 @@ TEST(RememberedList, ReadsBackWhatItWroteForItsModFilterInAnyCase) {
     ASSERT_EQ(DecodeRememberedList(noFilter.data(), noFilter.size(), u"", &list), RememberedFault::None);
     EXPECT_TRUE(list.entries.empty());
 
-    std::vector<SourcedServer> most(MAX_REMEMBERED_SERVERS + 5, SERVERS[0]);
+    std::vector<ListEntry> most(MAX_REMEMBERED_SERVERS + 5, SERVERS[0]);
     std::vector<unsigned char> full = Encoded(std::u16string(MAX_REMEMBERED_DIR_LENGTH, u'd'), most);
     EXPECT_EQ(full.size(), MAX_REMEMBERED_FILE_BYTES) << "the servers beyond the most are left out";
     EXPECT_EQ(Decode(full, std::u16string(MAX_REMEMBERED_DIR_LENGTH, u'D')), RememberedFault::None);

@@ -1,4 +1,4 @@
-#include "ui/views/server_columns.h"
+#include "core/display/server_columns.h"
 
 #include <gtest/gtest.h>
 

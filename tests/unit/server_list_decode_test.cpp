@@ -1,4 +1,4 @@
-#include "net/server_table.h"
+#include "core/run/server_table.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "net/server_list_decode.h"
-#include "net/server_sources.h"
-#include "net/servers_reply.h"
+#include "core/protocol/list_entry.h"
+#include "core/protocol/servers_reply.h"
+#include "core/run/address_index.h"
 
 namespace {
 
@@ -160,20 +160,18 @@ TEST(ServersReply, FindsTheWholeEntriesAfterTheHeader) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(MASTER_QUERY), MASTER_QUERY_SIZE), std::string("query\n", 7));
 }
 
-TEST(ServerSources, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedThem) {
-    ServerSources sources(100);
+TEST(AddressIndex, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedThem) {
+    AddressIndex sources(100);
     std::vector<unsigned char> web = Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 1)});
     EXPECT_EQ(sources.AddEntries(web.data(), web.size(), MasterSource(0)), 2u);
     // A UDP master's list overlapping the web list, with the same address on another port and a fragment.
     std::vector<unsigned char> udp = Join({Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 3), Entry(9, 9, 9, 9, 0, 9)});
     udp.push_back(7);
     EXPECT_EQ(sources.AddEntries(udp.data(), udp.size(), MasterSource(3)), 2u);
-    uint32_t addr;
-    uint16_t port;
-    ReadListEntry(Entry(1, 1, 1, 2, 0, 1).data(), addr, port);
-    EXPECT_EQ(sources.Add(addr, port, SOURCE_FAVOURITE), MergeResult::Added) << "another address";
-    ReadListEntry(web.data(), addr, port);
-    EXPECT_EQ(sources.Add(addr, port, SOURCE_REMEMBERED), MergeResult::Known);
+    ListEntry other = ReadListEntry(Entry(1, 1, 1, 2, 0, 1).data());
+    EXPECT_EQ(sources.Add(other.addr, other.port, SOURCE_FAVOURITE), MergeResult::Added) << "another address";
+    ListEntry first = ReadListEntry(web.data());
+    EXPECT_EQ(sources.Add(first.addr, first.port, SOURCE_REMEMBERED), MergeResult::Known);
 
     const std::vector<SourcedServer>& servers = sources.servers();
     ASSERT_EQ(servers.size(), 5u);
@@ -194,11 +192,11 @@ TEST(ServerSources, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedT
         EXPECT_EQ(servers[i].sources, EXPECTED[i].sources) << i;
         EXPECT_EQ(sources.SourcesOf(servers[i].addr, servers[i].port), EXPECTED[i].sources) << i;
     }
-    EXPECT_EQ(sources.SourcesOf(addr, 2), 0u);
+    EXPECT_EQ(sources.SourcesOf(first.addr, 2), 0u);
 }
 
-TEST(ServerSources, ALimitTurnsNewServersAwayButStillRecordsSourcesOfKnownOnes) {
-    ServerSources sources(2);
+TEST(AddressIndex, ALimitTurnsNewServersAwayButStillRecordsSourcesOfKnownOnes) {
+    AddressIndex sources(2);
     std::vector<unsigned char> body =
         Join({Entry(1, 0, 0, 1, 0, 1), Entry(1, 0, 0, 2, 0, 1), Entry(1, 0, 0, 3, 0, 1), Entry(1, 0, 0, 4, 0, 1)});
     EXPECT_EQ(sources.AddEntries(body.data(), body.size(), MasterSource(1)), 2u);

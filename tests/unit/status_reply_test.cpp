@@ -1,6 +1,6 @@
-#include "net/info_pairs.h"
-#include "net/query_pacing.h"
-#include "net/status_reply.h"
+#include "core/protocol/info_pairs.h"
+#include "core/protocol/status_reply.h"
+#include "core/run/query_pacing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "base/text.h"
-#include "app/settings.h"
-#include "base/stored_multi_text.h"
-#include "base/stored_text.h"
+#include "core/settings/settings.h"
+#include "core/settings/stored_multi_text.h"
+#include "core/settings/stored_text.h"
+#include "core/text/text.h"
 
 #include <gtest/gtest.h>
 

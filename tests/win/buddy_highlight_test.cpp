@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "core/display/buddy_match.h"
 #include "harness.h"
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
-#include "ui/views/server_list.h"
-#include "ui/views/buddy_highlight.h"
-#include "ui/views/buddy_match.h"
+#include "windows/state/app_state.h"
+#include "windows/views/buddy_highlight.h"
+#include "windows/views/server_list.h"
 
 namespace {
 

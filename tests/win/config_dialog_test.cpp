@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
-#include "base/wide.h"
+#include "core/display/buddy_match.h"
 #include "harness.h"
-#include "main/main_window_settings.h"
-#include "launch/config_dialog.h"
 #include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
-#include "ui/views/buddy_match.h"
+#include "windows/app/main_window_settings.h"
+#include "windows/dialogs/config_dialog.h"
+#include "windows/platform/settings_store.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
-#include "main/main_window.h"
-#include "master/remembered_file.h"
 #include "resource.h"
 #include "simulator_client.h"
-#include "ui/views/buddy_highlight.h"
+#include "windows/app/main_window.h"
+#include "windows/platform/remembered_file.h"
+#include "windows/platform/settings_store.h"
+#include "windows/state/app_state.h"
+#include "windows/views/buddy_highlight.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "base/wide.h"
 #include "harness.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

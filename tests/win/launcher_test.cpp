@@ -14,18 +14,18 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_messages.h"
-#include "app/app_state.h"
-#include "app/settings_store.h"
-#include "base/wide.h"
 #include "game_drive.h"
 #include "harness.h"
-#include "launch/game_locator.h"
-#include "launch/game_search.h"
 #include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
+#include "windows/launch/game_locator.h"
+#include "windows/launch/game_search.h"
+#include "windows/platform/settings_store.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_messages.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "harness.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "main/main_window.h"
 #include "harness.h"
+#include "windows/app/main_window.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

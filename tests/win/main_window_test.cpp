@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "main/main_window.h"
-#include "app/status_bar.h"
 #include "harness.h"
 #include "picture.h"
 #include "resource.h"
+#include "windows/app/main_window.h"
+#include "windows/state/app_state.h"
+#include "windows/views/status_bar.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "harness.h"
-#include "master/master_list.h"
-#include "master/mod_filter_box.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "windows/platform/server_list_download.h"
+#include "windows/state/app_state.h"
+#include "windows/views/mod_filter_box.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
 #include "harness.h"
-#include "master/mod_filter_box.h"
-#include "master/mod_filter_download.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "windows/app/mod_filter_download.h"
+#include "windows/platform/settings_store.h"
+#include "windows/state/app_state.h"
+#include "windows/views/mod_filter_box.h"
 
 namespace {
 

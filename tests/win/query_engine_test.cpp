@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "harness.h"
 #include "servers.h"
 #include "simulator_client.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

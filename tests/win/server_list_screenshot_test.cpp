@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_messages.h"
-#include "app/app_state.h"
 #include "harness.h"
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
-#include "ui/views/server_list.h"
+#include "windows/state/app_messages.h"
+#include "windows/state/app_state.h"
+#include "windows/views/server_list.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
-#include "master/update_run.h"
-#include "net/server_table.h"
+#include "core/run/server_table.h"
+#include "windows/app/run_controller.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -11,17 +11,17 @@
 #include <set>
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/display/mod_filter_rule.h"
+#include "core/run/run_texts.h"
+#include "core/run/server_table.h"
 #include "harness.h"
-#include "app/status_bar.h"
-#include "master/update_run.h"
-#include "net/ansi_decoder.h"
-#include "net/mod_filter_rule.h"
-#include "net/run_texts.h"
-#include "net/server_table.h"
 #include "resource.h"
 #include "simulator_client.h"
-#include "ui/views/server_list.h"
+#include "windows/app/run_controller.h"
+#include "windows/platform/ansi_decoder.h"
+#include "windows/state/app_state.h"
+#include "windows/views/server_list.h"
+#include "windows/views/status_bar.h"
 
 namespace {
 

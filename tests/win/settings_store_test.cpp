@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
-#include "base/wide.h"
 #include "harness.h"
 #include "resource.h"
+#include "windows/platform/settings_store.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/sizer/sizer.h"
+#include "windows/views/sizer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "harness.h"
 #include "resource.h"
-#include "ui/sizer/main_anchors.h"
+#include "windows/views/main_anchors.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "base/wide.h"
-#include "master/remembered_file.h"
-#include "net/remembered_list.h"
+#include "core/settings/remembered_list.h"
 #include "harness.h"
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
+#include "windows/platform/remembered_file.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_state.h"
 
 namespace {
 

@@ -1,0 +1,23 @@
+#include "core/protocol/source_set.h"
+
+std::vector<std::u16string> SourceLines(SourceSet sources, const std::vector<std::u16string>& masterNames) {
+    std::vector<std::u16string> lines;
+    for (int index = 0; index < MAX_MASTERS; ++index) {
+        if (!(sources & MasterSource(index))) {
+            continue;
+        }
+        if (static_cast<size_t>(index) < masterNames.size()) {
+            lines.push_back(u"Master: " + masterNames[static_cast<size_t>(index)]);
+        } else {
+            std::string number = std::to_string(index + 1);
+            lines.push_back(u"Master " + std::u16string(number.begin(), number.end()));
+        }
+    }
+    if (sources & SOURCE_FAVOURITE) {
+        lines.push_back(u"Favourite");
+    }
+    if (sources & SOURCE_REMEMBERED) {
+        lines.push_back(u"Remembered list");
+    }
+    return lines;
+}

@@ -1,0 +1,33 @@
+// The status texts of an update run, as the status line shows them. Portable (no Win32).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/protocol/master_entry.h"
+#include "core/protocol/server_record.h"
+#include "core/run/udp_master.h"
+
+// A master as the status line names it: a web master by its host (and port, when not 80), a classic master by its
+// host and port.
+std::u16string MasterStatusName(const MasterEntry& master);
+
+// The run's first line: the one master it asks, or how many.
+std::u16string FetchingText(const std::vector<MasterEntry>& masters);
+std::u16string DownloadFailedText(const std::u16string& masterName);
+// A classic master that gave no list; empty for UdpMasterEnd::Answered and Interrupted.
+std::u16string UdpMasterFailedText(const std::u16string& masterName, UdpMasterResult result);
+// The first query to a server, or a later one (`attempt` counts from 1).
+std::u16string QueryText(uint32_t addr, uint16_t port, int32_t attempt);
+std::u16string SendFailedText(int error);
+std::u16string FoundText(const ServerRecord& record);
+std::u16string ClosingText(bool aborted, int32_t responded, int32_t total);
+
+// When every master failed: the remembered list is queried, or was not used, and the closing line says so.
+std::u16string RememberedUsedText(size_t servers, int64_t rememberedAt);
+std::u16string RememberedIgnoredText(const char16_t* reason);
+std::u16string RememberedClosingText(const std::u16string& closing, int64_t rememberedAt);
+
+// Seconds since 1970 (UTC) as local date and time, "2026-12-08 17:40".
+std::u16string LocalTimeText(int64_t seconds);

@@ -1,0 +1,39 @@
+// Asking one classic Quake II master for its list over UDP (the protocol in core/protocol/servers_reply.h). Portable (no
+// Win32); runs on a thread of the update run's master gathering, with a socket of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/protocol/master_entry.h"
+#include "core/run/datagram_socket.h"
+
+constexpr int UDP_MASTER_TRIES = 3;
+constexpr uint32_t UDP_MASTER_TRY_MS = 1000;
+// The list is over once this long passes without a datagram of it: a master may split it.
+constexpr uint32_t UDP_MASTER_QUIET_MS = 1000;
+// A master that never goes quiet is cut off after this long from its first answer, or this many datagrams.
+constexpr uint32_t UDP_MASTER_LIST_MS = 30000;
+constexpr int UDP_MASTER_MAX_DATAGRAMS = 1024;
+
+enum class UdpMasterEnd {
+    Answered,     // at least one `servers` datagram came from the master
+    NoAnswer,     // none came after every try
+    Unresolved,   // its host name has no IPv4 address
+    SendFailed,   // the query could not be sent
+    Interrupted,  // the socket was interrupted (the run was aborted)
+};
+
+struct UdpMasterResult {
+    UdpMasterEnd end;
+    int error; // the resolver's or the socket's, for Unresolved and SendFailed
+};
+
+// Sends MASTER_QUERY up to UDP_MASTER_TRIES times, UDP_MASTER_TRY_MS apart, while nothing answers, and takes every
+// `servers` datagram from the master's own address and port until UDP_MASTER_QUIET_MS pass without one; anything
+// else that reaches the socket is dropped. Each datagram's entries go to `deliver` as it arrives (whole 6-byte
+// entries, possibly none).
+UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket,
+                             const std::function<void(const unsigned char* entries, size_t length)>& deliver);

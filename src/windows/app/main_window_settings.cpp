@@ -1,0 +1,106 @@
+#include "windows/app/main_window_settings.h"
+
+#include "windows/state/app_state.h"
+
+#include <strsafe.h>
+
+#include <cstring>
+
+#include "resource.h"
+#include "windows/platform/wide.h"
+#include "windows/views/buddy_highlight.h"
+#include "windows/views/mod_filter_box.h"
+
+namespace {
+
+static_assert(sizeof(WINDOWPLACEMENT) == PLACEMENT_SIZE, "the stored placement is the 44-byte structure");
+
+// A copy of `text` on the process heap, as AppState keeps its texts; null when no memory is left.
+wchar_t* HeapText(const std::u16string& text) {
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (copy) {
+        std::memcpy(copy, text.c_str(), bytes);
+    }
+    return copy;
+}
+
+std::u16string TextOf(const wchar_t* text) {
+    return text ? std::u16string(AsU16(text)) : std::u16string();
+}
+
+void CheckBox(int id) {
+    SendDlgItemMessageW(app.hMainDlg, id, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+// The saved normal position and size, applied to the still hidden window without showing it; a saved maximised or
+// minimised state is not restored.
+void ApplyWindowPlacement(const Settings& settings) {
+    if (!settings.hasPlacement) {
+        return;
+    }
+    WINDOWPLACEMENT placement;
+    std::memcpy(&placement, settings.placement, sizeof placement);
+    if (!(GetWindowLongW(app.hMainDlg, GWL_STYLE) & WS_VISIBLE)) {
+        placement.showCmd = SW_HIDE;
+    }
+    SetWindowPlacement(app.hMainDlg, &placement);
+}
+
+} // namespace
+
+void ApplySettings(Settings settings) {
+    app.config = settings.config;
+    app.playerViewDetails = settings.playerViewDetails;
+    app.sortColumn = settings.sortColumn;
+    app.showEmpty = settings.showEmpty;
+    app.showFull = settings.showFull;
+    app.favourites = settings.favourites;
+    if (app.showEmpty) {
+        CheckBox(IDC_SHOW_EMPTY);
+    }
+    if (app.showFull) {
+        CheckBox(IDC_SHOW_FULL);
+    }
+    StringCchCopyW(app.lastModFilter, MOD_DIR_SIZE, AsWide(settings.lastModFilter.c_str()));
+    ApplyWindowPlacement(settings);
+
+    if (settings.hasModFilterText) {
+        app.modFilterText = HeapText(settings.modFilterText);
+    }
+    if (app.modFilterText) {
+        FillModFilters();
+    }
+    ParseBuddyList();
+}
+
+Settings GatherSettings() {
+    Settings settings{};
+    settings.config = app.config;
+    wchar_t selectedDir[MOD_FILTER_DIR_TEXT_SIZE];
+    SelectedModFilterDir(selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
+    settings.lastModFilter = AsU16(selectedDir);
+    settings.modFilterText = TextOf(app.modFilterText);
+    settings.playerViewDetails = app.playerViewDetails;
+    settings.sortColumn = app.sortColumn;
+    settings.showEmpty = SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    settings.showFull = app.showFull;
+    settings.favourites = app.favourites;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    settings.hasPlacement = GetWindowPlacement(app.hMainDlg, &placement) != 0;
+    std::memcpy(settings.placement, &placement, sizeof placement);
+    return settings;
+}
+
+void EditConfiguration() {
+    Configuration config = app.config;
+    RunConfigDialog(app.hMainDlg, config);
+    ApplyConfiguration(config);
+}
+
+void ApplyConfiguration(const Configuration& config) {
+    app.config = config;
+    ParseBuddyList();
+    RepaintBuddyRows();
+}

@@ -1,0 +1,116 @@
+#include "windows/app/run_controller.h"
+
+#include "windows/state/app_state.h"
+
+#include "resource.h"
+#include "windows/platform/ansi_decoder.h"
+#include "windows/platform/remembered_file.h"
+#include "windows/platform/server_list_download.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_messages.h"
+#include "windows/views/mod_filter_box.h"
+#include "windows/views/server_list.h"
+#include "windows/views/status_bar.h"
+
+namespace {
+
+void EnableControl(int id, BOOL enable) {
+    EnableWindow(GetDlgItem(app.hMainDlg, id), enable);
+}
+
+RunSnapshot TakeSnapshot() {
+    RunSnapshot snapshot;
+    snapshot.packetsPerSecond = app.config.packetsPerSecond;
+    wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
+    RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
+    snapshot.modDir = AsU16(dir);
+    snapshot.masters = MastersToAsk(app.config);
+    snapshot.favourites = app.favourites;
+    snapshot.decodeAnsi = DecodeAnsi;
+    return snapshot;
+}
+
+} // namespace
+
+void ToggleUpdate() {
+    if (app.updateRunning) {
+        if (app.run) {
+            app.run->Abort();
+        }
+        EnableControl(IDC_UPDATE, FALSE);
+        return;
+    }
+    SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Abort");
+    EnableControl(IDC_CONFIG, FALSE);
+    EnableControl(IDC_MOD_FILTER, FALSE);
+    app.updateRunning = 1;
+    HWND window = app.hMainDlg;
+    RunSnapshot snapshot = TakeSnapshot();
+    app.runMasters = snapshot.masters;
+    app.runModDir = snapshot.modDir;
+    app.run = std::make_unique<RunHandle>(std::move(snapshot), FetchServerList, RememberedListFiles(),
+                                         [window] { PostMessageW(window, WM_APP_RUN_REPORT, 0, 0); });
+    if (!app.run->Started()) {
+        // No thread will end this run: back to Idle at once.
+        DWORD error = GetLastError();
+        app.run.reset();
+        EndUpdateRun();
+        SetStatus(L"Couldn't start the update: error %lu", error);
+    }
+}
+
+ReportTaken TakeRunReport() {
+    if (!app.run) {
+        return ReportTaken::Nothing;
+    }
+    RunReport report = app.run->Take();
+    // A take that found something leaves the run's wake-ups off: the next take is this thread's to make.
+    bool cameWithSomething = report.releaseTable || report.table || !report.replies.empty() || !report.texts.empty();
+    if (report.releaseTable) {
+        ShowServerTable(nullptr);
+        app.run->AcknowledgeRelease();
+    }
+    if (report.table) {
+        ShowServerTable(std::move(report.table));
+        app.tableMasters = app.runMasters;
+        app.tableModDir = app.runModDir;
+    }
+    if (app.table) {
+        // The table grows as masters answer; every record a reply below names is in it by now.
+        app.serverCount = static_cast<int32_t>(app.table->size());
+    }
+    ListDeliveredReplies(report.replies);
+    RepaintServerListWhenDue();
+    for (const StatusText& text : report.texts) {
+        ShowRunStatus(text);
+    }
+    if (report.ended) {
+        // Whatever the run left waiting is shown before the controls say it is over.
+        UpdateStatusCounts();
+        RepaintServerList();
+        FlushStatus();
+        app.run.reset();
+        EndUpdateRun();
+        return ReportTaken::Ended;
+    }
+    UpdateStatusCountsSoon();
+    return cameWithSomething ? ReportTaken::More : ReportTaken::Nothing;
+}
+
+void ShowServerTable(std::shared_ptr<ServerTable> table) {
+    EmptyServerLists();
+    app.table = std::move(table);
+    app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
+    UpdateStatusCounts(); // "0 Players", "0 Servers"
+}
+
+void EndUpdateRun() {
+    SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Update");
+    EnableControl(IDC_CONFIG, TRUE);
+    EnableControl(IDC_MOD_FILTER, TRUE);
+    EnableControl(IDC_UPDATE, TRUE);
+    app.updateRunning = 0;
+    if (app.closing) {
+        DestroyWindow(app.hMainDlg);
+    }
+}

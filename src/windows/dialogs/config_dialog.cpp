@@ -1,0 +1,111 @@
+#include "windows/dialogs/config_dialog.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "resource.h"
+#include "windows/platform/wide.h"
+
+namespace {
+
+// A path field keeps at most this many characters; the one left in the buffer takes the trailing backslash.
+constexpr int PATH_FIELD_LIMIT = PATH_TEXT_SIZE - 1;
+
+void FillFields(HWND dialog, const Configuration& config) {
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, AsWide(config.gameDir));
+    SetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, AsWide(config.gameExe));
+    SetDlgItemInt(dialog, IDC_CONFIG_QUERY_RATE, static_cast<UINT>(config.packetsPerSecond), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_GOOD_PING, static_cast<UINT>(config.goodPing), TRUE);
+    SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(config.mediumPing), TRUE);
+    SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, AsWide(config.buddyText.c_str()));
+    SetDlgItemTextW(dialog, IDC_CONFIG_MASTERS, AsWide(FormatMasterListText(MastersToAsk(config)).c_str()));
+}
+
+// Empty or not a number: 0, which validation turns into the default.
+int32_t ReadNumberField(HWND dialog, int id) {
+    return static_cast<int32_t>(GetDlgItemInt(dialog, id, nullptr, TRUE));
+}
+
+// A multi-line field's whole text.
+std::u16string ReadLongField(HWND dialog, int id) {
+    HWND field = GetDlgItem(dialog, id);
+    int length = GetWindowTextLengthW(field);
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, 0);
+    GetWindowTextW(field, text.data(), length + 1);
+    return AsU16(text.data());
+}
+
+void EndWithTrailingBackslash(char16_t* path) {
+    size_t length = std::char_traits<char16_t>::length(path);
+    if (length > 0 && path[length - 1] != u'\\' && length + 1 < PATH_TEXT_SIZE) {
+        path[length] = u'\\';
+        path[length + 1] = 0;
+    }
+}
+
+// The user's list as the configuration keeps it: none while it is the build's default, so that the value stays
+// unstored and a later build's default applies.
+std::vector<MasterEntry> MastersToKeep(const std::vector<MasterEntry>& entries) {
+    std::vector<MasterEntry> defaults = DefaultMasters();
+    bool same = std::equal(entries.begin(), entries.end(), defaults.begin(), defaults.end(), IsSameMaster);
+    return same ? std::vector<MasterEntry>() : entries;
+}
+
+// OK, Enter and the close box: the dialog ends only once its fields have been read back.
+void OnOk(HWND dialog) {
+    auto* config = reinterpret_cast<Configuration*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    std::u16string error;
+    if (config && !ReadConfigFields(dialog, *config, &error)) {
+        MessageBoxW(dialog, AsWide(error.c_str()), L"Master Servers", MB_OK | MB_ICONWARNING);
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_CONFIG_MASTERS)), TRUE);
+        return;
+    }
+    EndDialog(dialog, 0);
+}
+
+} // namespace
+
+void RunConfigDialog(HWND owner, Configuration& config) {
+    DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)), MAKEINTRESOURCEW(IDD_CONFIG),
+                    owner, ConfigDlgProc, reinterpret_cast<LPARAM>(&config));
+}
+
+INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        if (lParam) {
+            FillFields(dialog, *reinterpret_cast<const Configuration*>(lParam));
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK) {
+            return FALSE;
+        }
+        [[fallthrough]];
+    case WM_CLOSE:
+        OnOk(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+bool ReadConfigFields(HWND dialog, Configuration& config, std::u16string* error) {
+    std::vector<MasterEntry> masters;
+    if (!ParseMasterListText(ReadLongField(dialog, IDC_CONFIG_MASTERS), &masters, error)) {
+        return false;
+    }
+    config.masters = MastersToKeep(masters);
+    ZeroMemory(config.gameDir, sizeof config.gameDir);
+    ZeroMemory(config.gameExe, sizeof config.gameExe);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, AsWide(config.gameDir), PATH_FIELD_LIMIT);
+    GetDlgItemTextW(dialog, IDC_CONFIG_GAME_EXE, AsWide(config.gameExe), PATH_FIELD_LIMIT);
+    EndWithTrailingBackslash(config.gameDir);
+
+    config.packetsPerSecond = ReadNumberField(dialog, IDC_CONFIG_QUERY_RATE);
+    config.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
+    config.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
+    config.buddyText = ReadLongField(dialog, IDC_CONFIG_BUDDIES);
+    ValidateConfiguration(config);
+    return true;
+}

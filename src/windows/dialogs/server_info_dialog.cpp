@@ -1,0 +1,118 @@
+#include "windows/dialogs/server_info_dialog.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+#include "core/protocol/source_set.h"
+#include "core/text/address.h"
+#include "resource.h"
+#include "windows/platform/ansi_decoder.h"
+#include "windows/platform/wide.h"
+#include "windows/state/app_state.h"
+#include "windows/views/server_list.h"
+#include "windows/views/sizer.h"
+
+namespace {
+
+constexpr size_t INFO_ADDRESS_SIZE = 64;
+constexpr size_t INFO_TITLE_SIZE = 96;
+constexpr int KEY_COLUMN_WIDTH = 110; // pixels; the value column takes the rest of the list's width
+
+// The list grows with the dialog, the sources box widens and stays under it, Close keeps to the corner.
+const SizerAnchor ServerInfoAnchors[] = {
+    {IDC_INFO_LIST, SIZER_GROW_X | SIZER_GROW_Y},
+    {IDC_INFO_SOURCES_LABEL, SIZER_MOVE_Y},
+    {IDC_INFO_SOURCES, SIZER_MOVE_Y | SIZER_GROW_X},
+    {IDCANCEL, SIZER_MOVE_X | SIZER_MOVE_Y},
+    {-1, SIZER_END_FLAGS},
+};
+
+void InsertInfoColumn(HWND list, int index, const wchar_t* title, int width) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(title);
+    column.cx = width;
+    column.iSubItem = index;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+void FitValueColumn(HWND dialog) {
+    SendMessageW(GetDlgItem(dialog, IDC_INFO_LIST), LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+}
+
+void FillPairs(HWND list, const std::vector<InfoPair>& pairs) {
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    InsertInfoColumn(list, 0, L"Key", KEY_COLUMN_WIDTH);
+    InsertInfoColumn(list, 1, L"Value", KEY_COLUMN_WIDTH);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<wchar_t*>(AsWide(pairs[i].key.c_str()));
+        int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (row < 0) {
+            return;
+        }
+        LVITEMW value{};
+        value.iSubItem = 1;
+        value.pszText = const_cast<wchar_t*>(AsWide(pairs[i].value.c_str()));
+        SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&value));
+    }
+}
+
+void OnInitDialog(HWND dialog, const ServerInfo& info) {
+    wchar_t title[INFO_TITLE_SIZE];
+    StringCchPrintfW(title, INFO_TITLE_SIZE, L"Server Info - %s", AsWide(info.address.c_str()));
+    SetWindowTextW(dialog, title);
+    FillPairs(GetDlgItem(dialog, IDC_INFO_LIST), info.pairs);
+
+    std::u16string sources;
+    for (const std::u16string& line : info.sources) {
+        sources += (sources.empty() ? u"" : u"\r\n") + line;
+    }
+    SetDlgItemTextW(dialog, IDC_INFO_SOURCES, AsWide(sources.c_str()));
+    SizerInstall(dialog, ServerInfoAnchors);
+    FitValueColumn(dialog);
+}
+
+} // namespace
+
+bool ReadRowServerInfo(int row, ServerInfo& info) {
+    const ServerRecord* record = RowServerRecord(row);
+    if (!record) {
+        return false;
+    }
+    char16_t address[INFO_ADDRESS_SIZE];
+    FormatServerAddress(address, INFO_ADDRESS_SIZE, record->addr, record->port);
+    info.address = address;
+    info.pairs = ReadInfoPairs(record->infoText, DecodeAnsi);
+    info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames());
+    return true;
+}
+
+void RunServerInfoDialog(HWND owner, const ServerInfo& info) {
+    DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)),
+                    MAKEINTRESOURCEW(IDD_SERVER_INFO), owner, ServerInfoDlgProc, reinterpret_cast<LPARAM>(&info));
+}
+
+INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        if (lParam) {
+            OnInitDialog(dialog, *reinterpret_cast<const ServerInfo*>(lParam));
+        }
+        return TRUE;
+    case WM_SIZE:
+        FitValueColumn(dialog);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL) {
+            return FALSE;
+        }
+        [[fallthrough]];
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,28 @@
+// The server info dialog: every key and value of a server's last reply in the order they came, and where the server
+// came from. Win32 side; user interface thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/protocol/info_pairs.h"
+
+// What the dialog shows, decoded: a copy taken from the record when the menu opens, so a table replaced while the
+// menu or the dialog is open changes nothing of it.
+struct ServerInfo {
+    std::u16string address; // "a.b.c.d:port"
+    std::vector<InfoPair> pairs;
+    std::vector<std::u16string> sources; // SourceLines of the record
+};
+
+// The server info of a row of the server list; false when the list has no such row.
+bool ReadRowServerInfo(int row, ServerInfo& info);
+
+// Runs the dialog modally over `owner`; Close (also Enter), Escape and the close box end it.
+void RunServerInfoDialog(HWND owner, const ServerInfo& info);
+
+// The dialog procedure; WM_INITDIALOG's lParam is the ServerInfo to show, read only there: the controls keep what
+// they show.
+INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

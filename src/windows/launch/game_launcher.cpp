@@ -1,0 +1,116 @@
+#include "windows/launch/game_launcher.h"
+
+#include "windows/state/app_state.h"
+
+#include <strsafe.h>
+
+#include "core/text/address.h"
+#include "windows/launch/game_search.h"
+#include "windows/platform/wide.h"
+#include "windows/views/list_item.h"
+#include "windows/views/status_bar.h"
+
+namespace {
+
+constexpr size_t COMMAND_LINE_SIZE = 512;
+constexpr size_t MESSAGE_TEXT_SIZE = 512;
+
+void ReportGameNotFound() {
+    SetStatus(L"Couldn't find a Quake II executable!");
+    MessageBoxW(app.hMainDlg,
+                L"Unable to find your Quake II executable!\r\n\r\nYou can't join a server until you have specified "
+                L"where Quake II is on your system.\n\nTry setting the executable name manually in the config if you "
+                L"have a different executable name.",
+                L"Can't find Quake II", MB_OK | MB_ICONWARNING);
+}
+
+void ReportExecutableMissing(const wchar_t* executablePath) {
+    SetStatus(L"Couldn't find %s! Check your config.", AsWide(app.config.gameExe));
+    wchar_t text[MESSAGE_TEXT_SIZE];
+    StringCchPrintfW(text, MESSAGE_TEXT_SIZE,
+                     L"Error: Couldn't find a Quake II executable:\r\n\r\n\t%s: File Not Found", executablePath);
+    MessageBoxW(app.hMainDlg, text, L"Couldn't find Quake II", MB_OK | MB_ICONWARNING);
+}
+
+// The program stays when the game cannot be started, so the user is not left with neither.
+void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
+    SetStatus(L"Couldn't start %s!", AsWide(app.config.gameExe));
+    wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                                  MESSAGE_TEXT_SIZE, nullptr);
+    // System texts end in a line break.
+    while (length > 0 && (reason[length - 1] == L'\n' || reason[length - 1] == L'\r')) {
+        reason[--length] = 0;
+    }
+    wchar_t text[MESSAGE_TEXT_SIZE];
+    StringCchPrintfW(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't start Quake II:\r\n\r\n\t%s: %s", executablePath,
+                     reason);
+    MessageBoxW(app.hMainDlg, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
+}
+
+// Starts the game in gameDir connecting to `address`, and ends the program.
+void StartGame(const wchar_t* address) {
+    SetStatus(L"Starting Quake II...");
+    wchar_t workingDir[PATH_TEXT_SIZE];
+    StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
+    // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
+    wchar_t executablePath[PATH_TEXT_SIZE];
+    bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, AsWide(app.config.gameExe)));
+    // A cut path could name some other file; it is reported as not found.
+    if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
+        ReportExecutableMissing(executablePath);
+        return;
+    }
+
+    SetCurrentDirectoryW(workingDir);
+    wchar_t commandLine[COMMAND_LINE_SIZE];
+    StringCchPrintfW(commandLine, COMMAND_LINE_SIZE, L"\"%s\\%s\" +connect \"%s\"", workingDir, AsWide(app.config.gameExe), address);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION game{};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, workingDir,
+                        &startup, &game)) {
+        ReportStartFailure(executablePath, GetLastError());
+        return;
+    }
+    CloseHandle(game.hThread);
+    CloseHandle(game.hProcess);
+    DestroyWindow(app.hMainDlg);
+}
+
+} // namespace
+
+void ConnectToServer(const NMITEMACTIVATE& activation) {
+    wchar_t address[JOIN_ADDRESS_SIZE];
+    if (activation.iItem != -1 && ReadRowServerAddress(activation.iItem, address, JOIN_ADDRESS_SIZE)) {
+        JoinServer(address);
+    }
+}
+
+void JoinServer(const wchar_t* address) {
+    if (app.config.gameDir[0] != 0) {
+        StartGame(address);
+    } else {
+        // A second request during a search is dropped: the first one's server is joined.
+        StartGameSearch(app.hMainDlg, AsWide(app.config.gameExe), address);
+    }
+}
+
+void OnGameSearchEnded(HWND dialog) {
+    GameSearchEnd end{};
+    if (!TakeGameSearchEnd(dialog, end)) {
+        return;
+    }
+    switch (end.outcome) {
+    case GameSearchOutcome::Accepted:
+        StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, end.gameDir);
+        StartGame(end.address);
+        break;
+    case GameSearchOutcome::NotFound:
+        ReportGameNotFound();
+        break;
+    case GameSearchOutcome::Stopped:
+        SetStatus(L"Stopped searching for %s.", AsWide(app.config.gameExe));
+        break;
+    }
+}

@@ -1,0 +1,13 @@
+// Where the remembered lists live: one file per mod filter in "Skerrow" under the user's local application data
+// folder, replaced whole (written to a temporary file, then renamed over the old one) so a crash or a full disk
+// never leaves half a list. Win32 side; called on an update run's controller thread.
+#pragma once
+
+#include <string>
+
+#include "core/run/run_snapshot.h"
+
+// The folder, with its trailing backslash; empty when the system names none.
+std::wstring RememberedListFolder();
+
+RememberedStore RememberedListFiles();

@@ -1,0 +1,102 @@
+// The user interface thread's record: the main window's handles and everything it shows or keeps. Win32 side.
+//
+// Only the user interface thread reads or writes it. Workers own what they use (an update run owns its threads,
+// socket, in-flight window and the table it fills; see core/run/run_handle.h) and report by posting to the main dialog;
+// what the window shows of a run's table it reads only once the run has handed the record over.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/protocol/master_entry.h"
+#include "core/run/run_handle.h"
+#include "core/run/server_table.h"
+#include "core/settings/favourites.h"
+#include "core/settings/settings.h"
+
+struct BuddyName;
+
+constexpr size_t STATUS_TEXT_SIZE = 1024;
+
+// What the bar keeps between its changes; part of the user interface thread's record.
+struct StatusLineState {
+    wchar_t waiting[2][STATUS_TEXT_SIZE]; // oldest first
+    int waitingCount;
+    DWORD lastShown; // when the bar last changed
+    bool timerSet;
+    bool countsDue;
+};
+
+constexpr int MOD_FILTER_CAPACITY = 64;
+
+struct AppState {
+    HINSTANCE hInstance;
+    int32_t canSetView; // Windows XP or later: the list view's mode can be switched
+
+    // The windows; cleared when the main dialog is destroyed.
+    HWND hMainDlg;
+    HWND hServerList;
+    HWND hPlayerList;
+    HWND hStatusBar;
+    StatusLineState statusLine;
+
+    int32_t shownServers; // rows in the server list
+    int32_t shownPlayers; // players of the listed servers
+    int32_t listDirty;    // a server was listed since the list was last repainted
+    bool listRedrawHeld;  // the server list's redrawing is off while rows are listed
+    bool listRepaintTimerSet;
+    DWORD listLastRepaint;
+    int32_t showFull;     // the Full and Empty boxes, as the list was last filtered
+    int32_t showEmpty;
+    int32_t sortColumn;        // server list sort column, SORT_REVERSED bit = reversed
+    int32_t playerViewDetails; // the player list shows the details view
+    BuddyName* buddies;        // heap; the parsed buddy entries, buddyCount of them in use
+    int32_t buddyCount;
+
+    // The update run in progress, from the click that starts it to the report that ends it.
+    std::unique_ptr<RunHandle> run;
+    int32_t updateRunning;
+    bool closing; // the window closes once the aborted run has ended
+
+    // The table shown: held with the run that fills it, and read only in records the run has handed over
+    // (`delivered`). serverCount is how many records the run has told of, which grows as its masters answer.
+    std::shared_ptr<ServerTable> table;
+    int32_t serverCount;
+    // The run that fills the shown table asked these masters (a record's source bits index them) for this mod
+    // filter; the run under way, its own until its table is shown.
+    std::vector<MasterEntry> tableMasters;
+    std::u16string tableModDir;
+    std::vector<MasterEntry> runMasters;
+    std::u16string runModDir;
+
+    // The mod filter box's game directories; the box's item data index these.
+    wchar_t* modFilterDirs[MOD_FILTER_CAPACITY]; // heap strings
+    int32_t modFilterCount;
+
+    // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit and when
+    // the favourites change.
+    Configuration config;
+    wchar_t lastModFilter[MOD_DIR_SIZE]; // the game directory selected when the program last ended
+    wchar_t* modFilterText;              // heap; the mod filter list text, null until first set
+    std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
+};
+
+extern AppState app;
+
+// The names of the masters of the run that filled the shown table, by their index (a record's SourceSet bits).
+std::vector<std::u16string> ShownMasterNames();
+
+// The source bits of that run's web masters: they list servers per mod filter.
+SourceSet ShownWebMasterSources();
+
+// A record of the shown table, 0 <= index < app.serverCount.
+inline ServerRecord& ShownServer(int64_t index) {
+    return (*app.table)[static_cast<size_t>(index)];
+}
+
+// Releases what the record owns on the heap: the table, the buddy entries and text, the mod filter text and
+// directories; the pointers and counts go back to zero. No run may be left going.
+void ReleaseAppState();

@@ -1,0 +1,89 @@
+#include "windows/views/player_list.h"
+
+#include "windows/state/app_state.h"
+
+#include "core/display/player_rows.h"
+#include "windows/platform/wide.h"
+#include "windows/views/list_item.h"
+
+namespace {
+
+// The server list's first selected row's table index, or -1 when there is none or it is not in the table.
+int32_t SelectedServerIndex() {
+    auto row = static_cast<int>(
+        SendMessageW(app.hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
+    if (row < 0) {
+        return -1;
+    }
+    LPARAM index = -1;
+    ReadListItemData(app.hServerList, row, index);
+    // The table may have been rebuilt under the row.
+    return index >= 0 && index < app.serverCount ? static_cast<int32_t>(index) : -1;
+}
+
+bool InsertPlayerItem(int position, PlayerRecord* player) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = position;
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    item.lParam = reinterpret_cast<LPARAM>(player);
+    return SendMessageW(app.hPlayerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
+}
+
+void GetPlayerDispInfo(NMLVDISPINFOW* request) {
+    const LVITEMW& item = request->item;
+    auto* player = reinterpret_cast<const PlayerRecord*>(item.lParam);
+    if (player && item.pszText && item.cchTextMax > 0) {
+        FormatPlayerCell(*player, item.iSubItem, AsU16(item.pszText), static_cast<size_t>(item.cchTextMax));
+    }
+}
+
+void OnPlayerColumnClick(const NMLISTVIEW* click) {
+    SendMessageW(app.hPlayerList, LVM_SORTITEMS, static_cast<WPARAM>(click->iSubItem),
+                 reinterpret_cast<LPARAM>(ComparePlayers));
+}
+
+} // namespace
+
+void FillPlayerList() {
+    SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    int32_t index = SelectedServerIndex();
+    if (index < 0) {
+        return;
+    }
+    ServerRecord& record = ShownServer(index);
+    for (int i = 0; i < record.playerCount && i < MAX_PLAYERS; ++i) {
+        if (!InsertPlayerItem(i, &record.players[i])) {
+            return;
+        }
+    }
+}
+
+int CALLBACK ComparePlayers(LPARAM first, LPARAM second, LPARAM column) {
+    return ComparePlayerRecords(*reinterpret_cast<const PlayerRecord*>(first),
+                                *reinterpret_cast<const PlayerRecord*>(second), static_cast<int>(column));
+}
+
+void SwitchPlayerView() {
+    if (!app.canSetView) {
+        return;
+    }
+    // The way back from details is the small-icon view, not the list mode the template starts in.
+    SendMessageW(app.hPlayerList, LVM_SETVIEW, app.playerViewDetails ? LV_VIEW_SMALLICON : LV_VIEW_DETAILS, 0);
+    app.playerViewDetails = app.playerViewDetails ? 0 : 1;
+}
+
+INT_PTR OnPlayerListNotify(NMHDR* header) {
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        GetPlayerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+        break;
+    case LVN_COLUMNCLICK:
+        OnPlayerColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        break;
+    case NM_RCLICK:
+        SwitchPlayerView();
+        break;
+    }
+    return FALSE;
+}

@@ -1,0 +1,372 @@
+#include "windows/views/server_list.h"
+
+#include "windows/state/app_state.h"
+
+#include <iterator>
+#include <vector>
+
+#include "core/display/mod_filter_rule.h"
+#include "core/display/server_columns.h"
+#include "core/settings/favourites.h"
+#include "core/text/address.h"
+#include "resource.h"
+#include "windows/platform/wide.h"
+#include "windows/views/list_item.h"
+#include "windows/views/player_list.h"
+#include "windows/views/status_bar.h"
+
+namespace {
+
+constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
+constexpr int IMAGE_WIDTH = 16;
+constexpr int IMAGE_HEIGHT = 14;
+
+// The server list's images in ServerImage order.
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,   IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX,
+                                      IDI_OS_WINDOWS, IDI_OS_FREEBSD, IDI_OS_APPLE,    IDI_FAVOURITE};
+// The favourites' star, as overlay 1 of the server list's image list.
+constexpr int FAVOURITE_OVERLAY = 1;
+
+bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
+    column.fmt = LVCFMT_LEFT;
+    column.pszText = const_cast<wchar_t*>(AsWide(title));
+    column.iSubItem = index;
+    column.cx = width;
+    return SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) != -1;
+}
+
+int ClientWidth(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return client.right - client.left;
+}
+
+void AddIcon(HIMAGELIST images, int iconId) {
+    // Loaded at the resource's own size; the list draws it into its 16 by 14 cell.
+    auto icon = static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0));
+    ImageList_ReplaceIcon(images, -1, icon);
+    DestroyIcon(icon);
+}
+
+// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
+// under the mod filter of its run only when it runs that mod.
+bool IsListed(const ServerRecord& record) {
+    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
+           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
+                               ShownWebMasterSources(), record.gamename);
+}
+
+// The row state that marks a favourite's row (its overlay), or none.
+UINT FavouriteState(const ServerRecord& record) {
+    return IsFavourite(app.favourites, record.addr, record.port) ? INDEXTOOVERLAYMASK(FAVOURITE_OVERLAY) : 0;
+}
+
+// Appends a row for table index `index`; the list asks for its text when it paints.
+bool InsertServerItem(int position, int32_t index) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.iItem = position;
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    item.iImage = OsIconFromVersion(ShownServer(index).version);
+    item.lParam = index;
+    item.state = FavouriteState(ShownServer(index));
+    item.stateMask = LVIS_OVERLAYMASK;
+    return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
+}
+
+// Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
+// bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and
+// repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once at the run's end. What
+// it keeps for that (listDirty, listRedrawHeld, listRepaintTimerSet, listLastRepaint) is in AppState.
+constexpr DWORD LIST_REPAINT_MS = 250;
+constexpr UINT_PTR LIST_REPAINT_TIMER_ID = 0x534C;
+
+void HoldListRedraw() {
+    if (!app.listRedrawHeld) {
+        SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
+        app.listRedrawHeld = true;
+    }
+}
+
+void LetListRedraw() {
+    if (app.listRedrawHeld) {
+        app.listRedrawHeld = false;
+        SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    }
+}
+
+void CALLBACK OnRepaintTimer(HWND, UINT, UINT_PTR, DWORD) {
+    RepaintServerList();
+}
+
+LPARAM RowData(int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageW(app.hServerList, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.lParam;
+}
+
+// Where a new row for table index `index` keeps the sorted list in order: after every row that sorts equal to it,
+// which is where appending it and sorting the whole list again (the list's sort is stable) would put it. A binary
+// search, so listing a reply costs a few comparisons instead of a sort of every row.
+int SortedRowFor(int32_t index) {
+    int low = 0;
+    int high = static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0));
+    while (low < high) {
+        int middle = low + (high - low) / 2;
+        if (CompareServers(index, RowData(middle), app.sortColumn) < 0) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
+void SortServerList(int32_t sortValue) {
+    SendMessageW(app.hServerList, LVM_SORTITEMS, static_cast<WPARAM>(sortValue),
+                 reinterpret_cast<LPARAM>(CompareServers));
+}
+
+void OnColumnClick(const NMLISTVIEW* click) {
+    int32_t sortValue = NextSortValue(click->iSubItem, app.sortColumn);
+    SortServerList(sortValue);
+    app.sortColumn = sortValue;
+}
+
+bool IsChecked(int id) {
+    return SendDlgItemMessageW(app.hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+} // namespace
+
+HWND InitListViews() {
+    HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
+    int width = ClientWidth(serverList);
+    SendMessageW(serverList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
+    for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
+        const ColumnSpec& column = ServerColumns[i];
+        if (!InsertColumn(serverList, i, column.title, InitialColumnWidth(column.widthPercent, width))) {
+            return nullptr;
+        }
+        if (column.kind == FIELD_PING) {
+            app.sortColumn = i;
+        }
+    }
+
+    app.hPlayerList = GetDlgItem(app.hMainDlg, IDC_PLAYER_LIST);
+    SendMessageW(app.hPlayerList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
+    width = ClientWidth(app.hPlayerList);
+    for (int i = 0; i < PLAYER_COLUMN_COUNT; ++i) {
+        const PlayerColumnSpec& column = PlayerColumns[i];
+        if (!InsertColumn(app.hPlayerList, i, column.title, InitialColumnWidth(column.widthPercent, width))) {
+            return nullptr;
+        }
+    }
+
+    CreateStatusBar();
+    CreateImageLists(serverList);
+    return serverList;
+}
+
+int CreateImageLists(HWND serverList) {
+    // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends. The server list's
+    // images are kept without alpha, clear where their mask says so: every pixel of the icons is opaque or clear, so
+    // they look the same, and Wine draws no overlay over an image with alpha.
+    HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR24 | ILC_MASK,
+                                               static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
+    for (int icon : SERVER_IMAGE_ICONS) {
+        AddIcon(serverImages, icon);
+    }
+    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
+    HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
+    AddIcon(playerImages, IDI_PLAYER);
+
+    SendMessageW(serverList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(serverImages));
+    SendMessageW(app.hPlayerList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(playerImages));
+    return 1;
+}
+
+void GetServerDispInfo(NMLVDISPINFOW* request) {
+    LVITEMW& item = request->item;
+    if (item.iSubItem < 0 || item.iSubItem >= SERVER_COLUMN_COUNT || item.lParam < 0 ||
+        item.lParam >= app.serverCount) {
+        return;
+    }
+    const ServerRecord& record = ShownServer(item.lParam);
+    if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
+        item.mask |= LVIF_IMAGE;
+        item.iImage = PingImage(record.ping, app.config.goodPing, app.config.mediumPing);
+    }
+    // Only a request for text carries a buffer to write into.
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        FormatServerCell(record, item.iSubItem, AsU16(item.pszText), static_cast<size_t>(item.cchTextMax));
+    }
+}
+
+int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM sortValue) {
+    // Rows always refer into the current table (a table swap empties the list first).
+    if (first < 0 || first >= app.serverCount || second < 0 || second >= app.serverCount) {
+        return 0;
+    }
+    return CompareServerRecords(ShownServer(first), ShownServer(second), static_cast<int32_t>(sortValue));
+}
+
+void RefilterServerList() {
+    app.showEmpty = IsChecked(IDC_SHOW_EMPTY);
+    app.showFull = IsChecked(IDC_SHOW_FULL);
+
+    int32_t passing = 0;
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        if (ShownServer(i).delivered && IsListed(ShownServer(i))) {
+            ++passing;
+        }
+    }
+    if (passing == app.shownServers) {
+        return;
+    }
+
+    // Without redrawing while the rows go and come back: a visible list otherwise updates its scroll bar for
+    // every row inserted.
+    SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+    app.shownPlayers = 0;
+    app.shownServers = 0;
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        const ServerRecord& record = ShownServer(i);
+        if (record.delivered && IsListed(record) && InsertServerItem(i, i)) {
+            app.shownPlayers += record.playerCount;
+            ++app.shownServers;
+        }
+    }
+    SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
+    app.listRedrawHeld = false;
+    app.listDirty = 0;
+    // Nothing is selected after the rebuild, so the player list shows no one.
+    FillPlayerList();
+    UpdateStatusCounts();
+    SortServerList(app.sortColumn);
+    if (app.shownServers > 0) {
+        SendMessageW(app.hServerList, LVM_REDRAWITEMS, 0, app.shownServers - 1);
+    }
+}
+
+int ResizeColumns(int clientWidth) {
+    // A size change can arrive before the lists exist.
+    if (!app.hServerList || !app.hPlayerList) {
+        return 0;
+    }
+    for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
+        SendMessageW(app.hServerList, LVM_SETCOLUMNWIDTH, i, LOWORD(ServerColumnWidth(i, clientWidth)));
+    }
+    int playerColumns = app.playerViewDetails ? PLAYER_COLUMN_COUNT : 1;
+    for (int i = 0; i < playerColumns; ++i) {
+        SendMessageW(app.hPlayerList, LVM_SETCOLUMNWIDTH, i,
+                     LOWORD(PlayerColumnWidth(i, app.playerViewDetails != 0, clientWidth)));
+    }
+    return 0;
+}
+
+INT_PTR OnServerListViewNotify(NMHDR* header) {
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        GetServerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+        break;
+    case LVN_COLUMNCLICK:
+        OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        break;
+    case LVN_ITEMCHANGED:
+        FillPlayerList();
+        break;
+    }
+    return FALSE;
+}
+
+void ListDeliveredReplies(const std::vector<int32_t>& indices) {
+    for (int32_t index : indices) {
+        // Indices come from the receiver of the table's own run, so they lie inside it.
+        ServerRecord& record = ShownServer(index);
+        record.delivered = 1;
+        if (!app.hServerList || !IsListed(record)) {
+            continue;
+        }
+        HoldListRedraw();
+        if (InsertServerItem(SortedRowFor(index), index)) {
+            app.listDirty = 1;
+            ++app.shownServers;
+            app.shownPlayers += record.playerCount;
+        }
+    }
+}
+
+void RepaintServerList() {
+    if (app.listRepaintTimerSet) {
+        KillTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID);
+        app.listRepaintTimerSet = false;
+    }
+    // Without a list, InvalidateRect would repaint every window on the desktop.
+    if (!app.hServerList) {
+        return;
+    }
+    LetListRedraw();
+    if (app.listDirty) {
+        InvalidateRect(app.hServerList, nullptr, FALSE);
+        app.listDirty = 0;
+    }
+    app.listLastRepaint = GetTickCount();
+}
+
+void RepaintServerListWhenDue() {
+    DWORD since = GetTickCount() - app.listLastRepaint;
+    if (since >= LIST_REPAINT_MS) {
+        RepaintServerList();
+    } else if (!app.listRepaintTimerSet && app.hMainDlg) {
+        app.listRepaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
+    }
+}
+
+void MarkFavouriteRows() {
+    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int row = 0; row < rows; ++row) {
+        LPARAM index = RowData(row);
+        if (index < 0 || index >= app.serverCount) {
+            continue;
+        }
+        LVITEMW item{};
+        item.state = FavouriteState(ShownServer(index));
+        item.stateMask = LVIS_OVERLAYMASK;
+        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void EmptyServerLists() {
+    if (app.hServerList) {
+        SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+        app.listLastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
+    }
+    if (app.hPlayerList) {
+        SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    }
+    app.shownServers = 0;
+    app.shownPlayers = 0;
+}
+
+const ServerRecord* RowServerRecord(int row) {
+    LPARAM index = 0;
+    if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
+        return nullptr;
+    }
+    return &ShownServer(index);
+}
+
+bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
+    const ServerRecord* record = RowServerRecord(row);
+    if (!record) {
+        return false;
+    }
+    FormatServerAddress(AsU16(address), size, record->addr, record->port);
+    return true;
+}

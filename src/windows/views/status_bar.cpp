@@ -1,0 +1,175 @@
+#include "windows/views/status_bar.h"
+
+#include "windows/state/app_state.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <strsafe.h>
+
+#include <cstdarg>
+
+#include "core/text/text.h"
+#include "resource.h"
+#include "windows/platform/wide.h"
+
+namespace {
+
+constexpr int STATUS_PART_LINE = 0;
+constexpr int STATUS_PART_PLAYERS = 1;
+constexpr int STATUS_PART_SERVERS = 2;
+constexpr int WAITING_MAX = 2;
+constexpr UINT_PTR STATUS_TIMER_ID = 0x5354;
+
+void SetPartText(int part, const wchar_t* text) {
+    SendMessageW(app.hStatusBar, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
+}
+
+void SetPartIcon(int part, int iconId, int width, int height) {
+    // The bar does not own its icons; they live until the process ends.
+    HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, width, height, 0);
+    SendMessageW(app.hStatusBar, SB_SETICON, part, reinterpret_cast<LPARAM>(icon));
+}
+
+void SetCountText(int part, const wchar_t* format, int count) {
+    wchar_t text[64];
+    StringCchPrintfW(text, ARRAYSIZE(text), format, count, AsWide(PluralSuffix(count)));
+    SetPartText(part, text);
+}
+
+// Shows the oldest waiting text; returns false when none waits.
+bool ShowOldestWaiting() {
+    StatusLineState& line = app.statusLine;
+    if (line.waitingCount == 0) {
+        return false;
+    }
+    SetPartText(STATUS_PART_LINE, line.waiting[0]);
+    for (int i = 1; i < line.waitingCount; ++i) {
+        StringCchCopyW(line.waiting[i - 1], STATUS_TEXT_SIZE, line.waiting[i]);
+    }
+    --line.waitingCount;
+    return true;
+}
+
+void CALLBACK OnStatusTimer(HWND window, UINT, UINT_PTR id, DWORD);
+
+void ScheduleShow(DWORD inMs) {
+    if (!app.statusLine.timerSet && app.hMainDlg) {
+        app.statusLine.timerSet = SetTimer(app.hMainDlg, STATUS_TIMER_ID, inMs, OnStatusTimer) != 0;
+    }
+}
+
+// Shows the oldest waiting text and the counts if they are due; what still waits gets its turn an interval later.
+void ShowDue() {
+    ShowOldestWaiting();
+    if (app.statusLine.countsDue) {
+        UpdateStatusCounts();
+    }
+    app.statusLine.lastShown = timeGetTime();
+    if (app.statusLine.waitingCount > 0) {
+        ScheduleShow(STATUS_INTERVAL_MS);
+    }
+}
+
+void CALLBACK OnStatusTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    app.statusLine.timerSet = false;
+    ShowDue();
+}
+
+// Shows what is due now if the bar last changed long enough ago, else once that time is up.
+void ShowWhenDue() {
+    DWORD since = timeGetTime() - app.statusLine.lastShown;
+    if (since >= STATUS_INTERVAL_MS) {
+        ShowDue();
+    } else {
+        ScheduleShow(STATUS_INTERVAL_MS - since);
+    }
+}
+
+// The waiting texts first, then this one, all now.
+void ShowNow(const wchar_t* text) {
+    while (ShowOldestWaiting()) {
+    }
+    SetPartText(STATUS_PART_LINE, text);
+    app.statusLine.lastShown = timeGetTime();
+}
+
+void KeepWaiting(const wchar_t* text) {
+    StatusLineState& line = app.statusLine;
+    if (line.waitingCount == WAITING_MAX) {
+        line.waitingCount = 0;
+    }
+    StringCchCopyW(line.waiting[line.waitingCount++], STATUS_TEXT_SIZE, text);
+    ShowWhenDue();
+}
+
+} // namespace
+
+void CreateStatusBar() {
+    RECT client{};
+    GetClientRect(app.hMainDlg, &client);
+    int width = client.right - client.left;
+
+    app.hStatusBar =
+        CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, 0, app.hMainDlg,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)), app.hInstance, nullptr);
+    app.statusLine = StatusLineState{}; // a new bar: nothing of an earlier one's is waiting
+
+    // The part edges follow the width at creation only; later size changes keep them.
+    int edges[3];
+    edges[0] = width * 40 / 70;
+    edges[1] = edges[0] + width * 15 / 70;
+    edges[2] = edges[1] + width * 15 / 70;
+    SendMessageW(app.hStatusBar, SB_SETPARTS, ARRAYSIZE(edges), reinterpret_cast<LPARAM>(edges));
+
+    SetPartIcon(STATUS_PART_PLAYERS, IDI_PLAYER, 16, 14);
+    SetPartIcon(STATUS_PART_SERVERS, IDI_COMPUTER, 16, 14);
+    SetPartIcon(STATUS_PART_LINE, IDI_STATUS, 14, 14);
+
+    SetStatus(L"Updating Server List...");
+    SetPartText(STATUS_PART_PLAYERS, L"0 Players");
+    SetPartText(STATUS_PART_SERVERS, L"0 Servers");
+}
+
+void SetStatus(const wchar_t* format, ...) {
+    if (!app.hStatusBar) {
+        return;
+    }
+    wchar_t text[STATUS_TEXT_SIZE];
+    va_list args;
+    va_start(args, format);
+    StringCchVPrintfW(text, STATUS_TEXT_SIZE, format, args);
+    va_end(args);
+    ShowNow(text);
+}
+
+void ShowRunStatus(const StatusText& text) {
+    if (!app.hStatusBar) {
+        return;
+    }
+    if (text.atOnce) {
+        ShowNow(AsWide(text.text.c_str()));
+    } else {
+        KeepWaiting(AsWide(text.text.c_str()));
+    }
+}
+
+void UpdateStatusCounts() {
+    app.statusLine.countsDue = false;
+    SetCountText(STATUS_PART_PLAYERS, L"%d Player%s", app.shownPlayers);
+    SetCountText(STATUS_PART_SERVERS, L"%d Server%s", app.shownServers);
+}
+
+void UpdateStatusCountsSoon() {
+    app.statusLine.countsDue = true;
+    ShowWhenDue();
+}
+
+void FlushStatus() {
+    while (ShowOldestWaiting()) {
+    }
+    if (app.statusLine.countsDue) {
+        UpdateStatusCounts();
+    }
+    app.statusLine.lastShown = timeGetTime();
+}
