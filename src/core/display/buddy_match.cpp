@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 namespace {
@@ -15,7 +16,7 @@ bool IsLineEnd(char16_t c) {
 bool MatchesAnyEntry(std::u16string_view player, const BuddyName* entries, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         std::u16string_view entry(entries[i].text);
-        if (TextEqualsFolded(player, entry) || player.find(entry) != std::u16string_view::npos) {
+        if (EqualsIgnoringAsciiCase(player, entry) || player.find(entry) != std::u16string_view::npos) {
             return true;
         }
     }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "core/protocol/status_reply.h"
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 const char16_t BASE_GAME_DIR[] = u"baseq2";
@@ -14,5 +15,5 @@ bool ShowsUnderModFilter(const char16_t* filterDir, SourceSet sources, SourceSet
     }
     // Only the parser's own stand-in, exactly as it writes it, means no game was named.
     bool named = gamename[0] && std::u16string_view(gamename) != GAMENAME_ABSENT;
-    return TextEqualsFolded(filterDir, named ? gamename : BASE_GAME_DIR);
+    return EqualsIgnoringAsciiCase(filterDir, named ? gamename : BASE_GAME_DIR);
 }

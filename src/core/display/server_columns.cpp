@@ -5,6 +5,7 @@
 
 #include "core/protocol/list_entry.h"
 #include "core/text/address.h"
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 // The address column sorts (by address, then port) although the addresses are no plain integers: see

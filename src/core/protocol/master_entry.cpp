@@ -2,6 +2,7 @@
 
 #include "core/protocol/source_set.h"
 #include "core/text/address.h"
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 namespace {
@@ -98,7 +99,7 @@ MasterFault ParseMasterEntry(std::u16string_view text, MasterEntry* entry) {
     MasterKind kind = MasterKind::Udp;
     size_t schemeEnd = text.find(u"://");
     if (schemeEnd != std::u16string_view::npos) {
-        if (!TextEqualsFolded(text.substr(0, schemeEnd + 3), WEB_SCHEME)) {
+        if (!EqualsIgnoringAsciiCase(text.substr(0, schemeEnd + 3), WEB_SCHEME)) {
             return MasterFault::Scheme;
         }
         kind = MasterKind::Web;
@@ -168,7 +169,7 @@ std::u16string FormatMasterEntry(const MasterEntry& entry) {
 }
 
 bool IsSameMaster(const MasterEntry& a, const MasterEntry& b) {
-    return a.kind == b.kind && a.port == b.port && TextEqualsFolded(a.host, b.host);
+    return a.kind == b.kind && a.port == b.port && EqualsIgnoringAsciiCase(a.host, b.host);
 }
 
 bool ParseMasterListText(std::u16string_view text, std::vector<MasterEntry>* entries, std::u16string* error) {

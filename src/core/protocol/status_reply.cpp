@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/protocol/info_pairs.h"
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 const unsigned char STATUS_QUERY[STATUS_QUERY_SIZE] = {0xFF, 0xFF, 0xFF, 0xFF, 's', 't', 'a', 't', 'u', 's', '\n', 0};
@@ -25,10 +26,6 @@ bool IsNarrowSpace(char c) {
 
 bool IsWideSpace(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The key is compared by at most its first 63 characters, ignoring ASCII case.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/text/ascii_case.h"
 #include "core/text/text.h"
 
 namespace {
@@ -115,7 +116,7 @@ RememberedFault DecodeRememberedList(const unsigned char* data, size_t size, std
         }
         storedDir += unit;
     }
-    if (!TextEqualsFolded(storedDir, gameDir)) {
+    if (!EqualsIgnoringAsciiCase(storedDir, gameDir)) {
         return RememberedFault::OtherModFilter;
     }
     const unsigned char* entries = dir + dirLength * 2;
@@ -147,10 +148,7 @@ const char16_t* RememberedFaultText(RememberedFault fault) {
 }
 
 std::u16string RememberedListFileName(std::u16string_view gameDir) {
-    std::u16string folded;
-    for (char16_t unit : gameDir) {
-        folded += FoldAscii(unit);
-    }
+    std::u16string folded = FoldedAscii(gameDir);
     std::u16string name = u"remembered-";
     if (folded.empty()) {
         name += u"all";

@@ -137,22 +137,6 @@ bool TextFormat(char16_t* dest, size_t size, const char16_t* format, ...) {
     return whole;
 }
 
-char16_t FoldAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool TextEqualsFolded(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 const char16_t* PluralSuffix(int count) {
     return count == 1 ? u"" : u"s";
 }

@@ -21,11 +21,7 @@ bool TextAppend(char16_t* dest, size_t size, const char16_t* source);
 bool TextFormat(char16_t* dest, size_t size, const char16_t* format, ...);
 bool TextFormatV(char16_t* dest, size_t size, const char16_t* format, va_list args);
 
-// A to Z as a to z; every other code unit as it is. Our case-insensitive comparisons fold only these letters.
-char16_t FoldAscii(char16_t c);
 
-// Whether the texts are equal once folded so.
-bool TextEqualsFolded(std::u16string_view a, std::u16string_view b);
 
 // The plural suffix of our counts: empty for exactly one, "s" for every other number (also 0 and negatives).
 const char16_t* PluralSuffix(int count);
