@@ -62,14 +62,23 @@ struct ProbeState {
     bool sawRunText;   // a text other than a closing line was read, so the next closing line is this run's
     double closing;    // when this run's "Completed. ..." or "Aborted. ..." was first read
     wchar_t closingText[256];
+    HWND statusBar; // set once the window exists, before the first timed run
 };
 ProbeState probe;
 
+// The main window under test, and its state.
+HWND mainWindow = nullptr;
+AppState& State() {
+    return *MainWindowState(mainWindow);
+}
+
 void ReadStatusLine(wchar_t (&text)[STATUS_TEXT_SIZE]) {
     text[0] = 0;
-    auto length = static_cast<size_t>(LOWORD(SendMessageW(app.hStatusBar, SB_GETTEXTLENGTHW, 0, 0)));
+    HWND statusBar = reinterpret_cast<HWND>(InterlockedCompareExchangePointer(
+        reinterpret_cast<void* volatile*>(&probe.statusBar), nullptr, nullptr));
+    auto length = static_cast<size_t>(LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, 0, 0)));
     if (length < STATUS_TEXT_SIZE) {
-        SendMessageW(app.hStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageW(statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
     }
 }
 
@@ -126,7 +135,7 @@ template <typename Condition> bool PumpUntil(Condition condition, DWORD timeoutM
             if (message.message == WM_QUIT) {
                 continue;
             }
-            if (!app.hMainDlg || !IsDialogMessageW(app.hMainDlg, &message)) {
+            if (!IsWindow(mainWindow) || !IsDialogMessageW(mainWindow, &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
@@ -242,9 +251,9 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
     }
     double clicked = NowMs();
     if (index > 0) {
-        SendDlgItemMessageW(app.hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
+        SendDlgItemMessageW(State().hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
     }
-    bool ended = PumpUntil([] { return app.updateRunning == 0; }, RUN_TIMEOUT_MS);
+    bool ended = PumpUntil([] { return State().updateRunning == 0; }, RUN_TIMEOUT_MS);
     double idle = NowMs();
     std::vector<double> stalls = withProbe ? StopProbe() : std::vector<double>{};
     if (!ended) {
@@ -253,12 +262,12 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
     }
     CpuTimes cpu = ReadCpuTimes();
     int32_t answered = 0, queries = 0;
-    for (int32_t i = 0; i < app.serverCount; ++i) {
-        answered += ShownServer(i).answered != 0;
-        queries += ShownServer(i).attempts;
+    for (int32_t i = 0; i < State().serverCount; ++i) {
+        answered += ShownServer(State(), i).answered != 0;
+        queries += ShownServer(State(), i).attempts;
     }
     printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
-           options.label.c_str(), index, app.config.packetsPerSecond, withProbe, app.serverCount, answered, queries,
+           options.label.c_str(), index, State().config.packetsPerSecond, withProbe, State().serverCount, answered, queries,
            idle - clicked);
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
@@ -272,8 +281,8 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
 }
 
 void PrintPings(const Options& options) {
-    for (int32_t i = 0; i < app.serverCount; ++i) {
-        const ServerRecord& record = ShownServer(i);
+    for (int32_t i = 0; i < State().serverCount; ++i) {
+        const ServerRecord& record = ShownServer(State(), i);
         char address[DOTTED_QUAD_SIZE];
         FormatDottedQuad(record.addr, address);
         printf("ping label=%s index=%d server=%s:%u answered=%d ping=%u\n", options.label.c_str(), i, address,
@@ -290,7 +299,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     QueryPerformanceFrequency(&frequency);
-    InitApplication(GetModuleHandleW(nullptr));
+    InitApplication();
     WriteFirstStartSettings(options.packetsPerSecond);
     PrintMemory(options.label.c_str(), "before-window");
 
@@ -299,14 +308,16 @@ int main(int argc, char** argv) {
 
     // Run 0 is the start-up run, which the window starts itself beside the filter download: reported, but not used
     // for the results. Nothing watches the window's messages: the downloaded filter text shows the download's end.
-    if (!CreateMainWindow()) {
+    mainWindow = CreateMainWindow(GetModuleHandleW(nullptr));
+    if (!mainWindow) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
     }
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), State().hStatusBar);
     if (!TimeRun(options, 0, false)) {
         return 1;
     }
-    PumpUntil([] { return app.modFilterText != nullptr; }, FILTERS_TIMEOUT_MS);
+    PumpUntil([] { return State().modFilterText != nullptr; }, FILTERS_TIMEOUT_MS);
 
     for (int run = 1; run <= options.runs; ++run) {
         PumpUntil([] { return false; }, SETTLE_MS);
@@ -323,7 +334,7 @@ int main(int argc, char** argv) {
         InterlockedExchange(&probe.quit, 1);
         WaitForSingleObject(probeThread, INFINITE);
     }
-    DestroyWindow(app.hMainDlg);
+    DestroyWindow(mainWindow);
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
     return 0;
 }

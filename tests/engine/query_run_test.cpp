@@ -67,7 +67,7 @@ public:
                 wake_.wait_for(lock, milliseconds(20), [this] { return woken_; });
                 woken_ = false;
             }
-            if (Apply(run.Take(), run)) {
+            if (Apply(run.Take())) {
                 return true;
             }
         }
@@ -84,13 +84,9 @@ public:
         thread_.join();
     }
 
-    bool Apply(RunReport report, RunHandle& run) {
-        if (report.releaseTable) {
-            ++releases;
-            shown.reset();
-            run.AcknowledgeRelease();
-        }
+    bool Apply(RunReport report) {
         if (report.table) {
+            ++tables;
             shown = report.table;
             delivered.clear();
         }
@@ -105,23 +101,30 @@ public:
             EXPECT_EQ(delivered[static_cast<size_t>(index)]++, 0) << "delivered twice: " << index;
             hostnames.insert(Narrow(record.hostname));
         }
+        std::lock_guard<std::mutex> lock(textsMutex_);
         for (StatusText& text : report.texts) {
             texts.push_back(Narrow(text.text));
         }
         return report.ended;
     }
 
+    bool Said(const std::string& text) {
+        std::lock_guard<std::mutex> lock(textsMutex_);
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+
     std::shared_ptr<ServerTable> shown;
     std::vector<int> delivered;
     std::set<std::string> hostnames;
     std::vector<std::string> texts;
-    int releases = 0;
+    int tables = 0;
     bool ended = false;
 
 private:
     std::thread thread_;
     std::atomic<bool> leaving_{false};
     std::mutex mutex_;
+    std::mutex textsMutex_; // the texts are read from the test's thread while the taker's adds to them
     std::condition_variable wake_;
     bool woken_ = false;
 };
@@ -210,6 +213,15 @@ struct MemoryStore {
     }
 };
 
+// Waits, with a deadline, until the run's threads have ended.
+bool AwaitFinished(const RunHandle& run) {
+    auto deadline = steady_clock::now() + milliseconds(2000);
+    while (!run.Finished() && steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    return run.Finished();
+}
+
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -249,6 +261,17 @@ protected:
         std::vector<unsigned char> entries = Entries(from, to);
         return std::string("\xff\xff\xff\xffservers ") + std::string(entries.begin(), entries.end());
     }
+    // Which of the last StartServers' servers a record is.
+    size_t ServerIndex(const ServerRecord& record) const {
+        for (size_t i = 0; i * 6 < body_.size(); ++i) {
+            FavouriteServer server = Server(i);
+            if (server.addr == record.addr && server.port == record.port) {
+                return i;
+            }
+        }
+        ADD_FAILURE() << "a record of no server";
+        return body_.size();
+    }
     FavouriteServer Server(size_t index) const {
         uint32_t addr;
         std::memcpy(&addr, body_.data() + index * 6, 4);
@@ -256,7 +279,7 @@ protected:
     }
 
     ListFetcher Fetcher() {
-        return [this](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
+        return [this](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
             body = body_;
             return true;
         };
@@ -299,16 +322,16 @@ TEST_F(QueryRunTest, AFullRunDeliversEveryReplyOnceAndClosesWithTheCount) {
     RunHandle run(Snapshot(100000), Fetcher(), RememberedStore{}, taker.Wake());
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
-    EXPECT_EQ(taker.releases, 1);
+    EXPECT_EQ(taker.tables, 1);
     ASSERT_TRUE(taker.shown);
     EXPECT_EQ(taker.shown->size(), 300u);
     EXPECT_EQ(taker.hostnames.size(), 300u);
-    EXPECT_EQ(CountUnanswered(*taker.shown), 0);
     ASSERT_FALSE(taker.texts.empty());
     EXPECT_EQ(taker.texts.front(), "Fetching 127.0.0.1 server list...");
     EXPECT_EQ(taker.texts.back(), "Completed. 300 of 300 servers responded.");
-    EXPECT_TRUE(run.WaitFinished(1000));
+    EXPECT_TRUE(AwaitFinished(run));
     for (size_t i = 0; i < taker.shown->size(); ++i) {
+        EXPECT_EQ((*taker.shown)[i].answered, 1);
         EXPECT_EQ((*taker.shown)[i].attempts, 1) << "answered at the first query";
         EXPECT_EQ((*taker.shown)[i].playerCount, 1);
     }
@@ -380,50 +403,105 @@ TEST_F(QueryRunTest, RecordsAreReadWhileTheNextRunReplacesTheTable) {
     EXPECT_NE(taker.shown, table);
 }
 
-TEST_F(QueryRunTest, ExitDuringARunAbortsItAndAHangingDownloadIsLeftToEndOnItsOwn) {
+TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingForIt) {
     StartServers(30, "silent = 1\n");
     {
         Taker taker;
-        RunHandle run(Snapshot(10), Fetcher(), RememberedStore{}, taker.Wake());
-        taker.StartTaking(run);
+        auto run = std::make_unique<RunHandle>(Snapshot(10), Fetcher(), RememberedStore{}, taker.Wake());
+        taker.StartTaking(*run);
         AwaitQueries(1);
-        // The window goes: it takes nothing more, and the run is stopped without its last reports being taken.
+        // The window goes: it takes nothing more and lets the run go without its last reports being taken.
         taker.StopTaking(true);
-        EXPECT_TRUE(run.Stop(2000));
+        std::weak_ptr<ServerTable> table = taker.shown;
+        taker.shown.reset();
+        run.reset();
+        // The run still holds its table until it has ended on its own, which it does at once.
+        auto deadline = steady_clock::now() + milliseconds(2000);
+        while (!table.expired() && steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        EXPECT_TRUE(table.expired());
     }
 
-    // A download that will not end while the window closes: the handle does not wait for it.
+    // A download that ends only when it is cancelled, and one that never heeds it: neither holds the window.
     std::mutex mutex;
     std::condition_variable released;
     bool release = false;
-    std::atomic<bool> fetcherDone{false};
-    auto start = steady_clock::now();
-    {
-        Taker taker;
-        RunHandle run(
-            Snapshot(10),
-            [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>&) {
-                {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    released.wait(lock, [&] { return release; });
-                }
-                fetcherDone = true; // nothing of this test is touched after this
-                return false;
-            },
-            RememberedStore{}, taker.Wake());
-        EXPECT_FALSE(run.Stop(100));
-    }
-    EXPECT_LT(steady_clock::now() - start, milliseconds(2000));
+    std::atomic<int> cancelled{0};
+    std::atomic<int> fetchersDone{0};
+    auto fetcher = [&](const std::u16string&, const MasterEntry& master, std::vector<unsigned char>&,
+                       DownloadCancel& cancel) {
+        bool heedsCancel = master.port == WEB_MASTER_PORT;
+        // A run cancelled before the download began refuses to arm it.
+        if (heedsCancel && !cancel.Arm([&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++cancelled;
+                released.notify_all();
+            })) {
+            ++cancelled;
+        }
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            released.wait(lock, [&] { return release || (heedsCancel && cancelled > 0); });
+        }
+        cancel.Disarm();
+        ++fetchersDone; // nothing of this test is touched after this
+        return false;
+    };
+    RunSnapshot snapshot = Snapshot(10);
+    snapshot.masters.push_back(MasterEntry{MasterKind::Web, u"127.0.0.1", 8080});
+    Taker taker;
+    auto run = std::make_unique<RunHandle>(snapshot, fetcher, RememberedStore{}, taker.Wake());
+    taker.StartTaking(*run);
+    run->Abort();
+    taker.StopTaking();
+    ASSERT_TRUE(taker.ended) << "an abort ends the run though a download hangs";
+    EXPECT_EQ(taker.texts.back(), "Aborted.");
+    EXPECT_EQ(cancelled, 1);
+    run.reset();
     {
         std::lock_guard<std::mutex> lock(mutex);
         release = true;
         released.notify_all();
     }
     auto deadline = steady_clock::now() + milliseconds(2000);
-    while (!fetcherDone && steady_clock::now() < deadline) {
+    while (fetchersDone < 2 && steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
-    EXPECT_TRUE(fetcherDone);
+    EXPECT_EQ(fetchersDone, 2);
+}
+
+// More servers than a run holds: it asks those it holds and says so, and holds records only for those it asked.
+TEST_F(QueryRunTest, AListLongerThanARunHoldsIsCutAndTheLineSaysSo) {
+    std::vector<unsigned char> body;
+    for (uint32_t i = 0; i < MAX_RUN_SERVERS + 10; ++i) {
+        uint32_t host = 0x7f000001 + (i >> 15);
+        uint16_t port = static_cast<uint16_t>(20000 + (i & 0x7fff));
+        body.insert(body.end(), {0x7f, static_cast<unsigned char>(host >> 16), static_cast<unsigned char>(host >> 8),
+                                 static_cast<unsigned char>(host), static_cast<unsigned char>(port >> 8),
+                                 static_cast<unsigned char>(port)});
+    }
+    const std::string tooMany = "Only the first 65536 servers listed are queried.";
+    Taker taker;
+    RunHandle run(
+        Snapshot(10),
+        [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& list, DownloadCancel&) {
+            list = body;
+            return true;
+        },
+        RememberedStore{}, taker.Wake());
+    taker.StartTaking(run);
+    auto deadline = steady_clock::now() + milliseconds(5000);
+    while (steady_clock::now() < deadline && !taker.Said(tooMany)) {
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    run.Abort();
+    taker.StopTaking();
+    ASSERT_TRUE(taker.ended);
+    EXPECT_TRUE(taker.Said(tooMany));
+    EXPECT_EQ(taker.texts.back(), "Aborted. 0 of 65536 servers responded. " + tooMany);
+    ASSERT_TRUE(taker.shown);
+    EXPECT_LT(taker.shown->size(), 100u) << "records only for the servers asked";
 }
 
 TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneNamedAtTheEnd) {
@@ -439,13 +517,17 @@ TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneName
     }
     RunSnapshot snapshot = Snapshot(100000);
     snapshot.masters.push_back(split.Entry());
+    // Entries that name no game server are never asked: 0.0.0.0 would reach this machine itself.
+    const std::vector<unsigned char> unqueryable = {0, 0, 0, 0, 0x6D, 0x26, 255, 255, 255, 255, 0x6D, 0x26,
+                                                    224, 0, 0, 1, 0x6D, 0x26, 127, 0, 0, 1, 0, 0};
     snapshot.masters.push_back(wrongPort.Entry());
     snapshot.masters.push_back(MasterEntry{MasterKind::Udp, u"127.0.0.1", nobody});
     std::vector<unsigned char> web = Entries(0, 10);
+    web.insert(web.end(), unqueryable.begin(), unqueryable.end());
     Taker taker;
     RunHandle run(
         snapshot,
-        [&](const RunSnapshot&, const MasterEntry& master, std::vector<unsigned char>& body) {
+        [&](const std::u16string&, const MasterEntry& master, std::vector<unsigned char>& body, DownloadCancel&) {
             EXPECT_EQ(master.kind, MasterKind::Web);
             body = web;
             return true;
@@ -464,11 +546,13 @@ TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneName
     EXPECT_TRUE(Contains(closing, "No answer from master 127.0.0.1:" + std::to_string(wrongPort.Entry().port) + "."))
         << closing;
     EXPECT_TRUE(Contains(closing, "No answer from master 127.0.0.1:" + std::to_string(nobody) + ".")) << closing;
+    // The masters answer in any order, so each record is found by its server.
     for (size_t i = 0; i < taker.shown->size(); ++i) {
         const ServerRecord& record = (*taker.shown)[i];
-        SourceSet expected = (i < 10 ? MasterSource(0) : 0) | (i >= 5 ? MasterSource(1) : 0);
-        EXPECT_EQ(record.sources.load(), expected) << i;
-        EXPECT_EQ(record.attempts, 1) << i;
+        size_t server = ServerIndex(record);
+        SourceSet expected = (server < 10 ? MasterSource(0) : 0) | (server >= 5 ? MasterSource(1) : 0);
+        EXPECT_EQ(record.sources.load(), expected) << server;
+        EXPECT_EQ(record.attempts, 1) << server;
     }
 }
 
@@ -481,7 +565,7 @@ TEST_F(QueryRunTest, ASlowMasterDoesNotHoldBackTheServersOfTheOthers) {
     Taker taker;
     RunHandle run(
         snapshot,
-        [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
+        [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
             // The web master answers only once the classic master's servers have all been asked.
             auto deadline = steady_clock::now() + milliseconds(5000);
             while (QueriesLogged() < 10 && steady_clock::now() < deadline) {
@@ -502,7 +586,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     MemoryStore store;
     std::vector<unsigned char> web = Entries(0, 10);
     bool masterUp = true;
-    auto fetcher = [&](const RunSnapshot&, const MasterEntry&, std::vector<unsigned char>& body) {
+    auto fetcher = [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
         body = web;
         return masterUp;
     };
@@ -540,7 +624,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     Taker taker;
     RunHandle run(snapshot, fetcher, store.Store(), taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
-    EXPECT_EQ(taker.releases, 0);
+    EXPECT_EQ(taker.tables, 0);
     EXPECT_EQ(taker.texts.back(), "Failed to download server list from 127.0.0.1. The remembered list was not used: " +
                                       Narrow(RememberedFaultText(RememberedFault::Checksum)) + ".");
 }

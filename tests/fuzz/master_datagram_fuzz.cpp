@@ -3,11 +3,12 @@
 // same bytes back, and merging them keeps each distinct server once with the source that named it.
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/protocol/servers_reply.h"
-#include "core/run/address_index.h"
+#include "core/run/run_table.h"
 #include "master_datagram.h"
 #include "require.h"
 
@@ -15,16 +16,15 @@ namespace {
 
 void CheckMerge(const unsigned char* entries, size_t length, const std::vector<ServerAddress>& servers) {
     // A small limit, so that turning servers away is exercised too.
-    AddressIndex sources(64);
-    size_t added = sources.AddEntries(entries, length, MasterSource(1));
-    size_t again = sources.AddEntries(entries, length, SOURCE_FAVOURITE);
-    Require(again == 0);
-    Require(added == sources.servers().size() && added <= servers.size() && added <= 64);
-    Require(added + sources.refused() / 2 <= servers.size());
-    for (const SourcedServer& server : sources.servers()) {
-        Require(server.sources == (MasterSource(1) | SOURCE_FAVOURITE));
-        Require(sources.SourcesOf(server.addr, server.port) == server.sources);
-    }
+    std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
+    RunTable table(64, false, *progress);
+    MergeCount first = table.Merge(entries, length, MasterSource(1));
+    MergeCount again = table.Merge(entries, length, SOURCE_FAVOURITE);
+    Require(again.added == 0 && again.unqueryable == first.unqueryable);
+    Require(first.added == table.Size() && first.added <= servers.size() && first.added <= 64);
+    Require(first.added + first.refused + first.unqueryable <= servers.size());
+    Require(table.ServersNamedBy(SOURCE_FAVOURITE).size() == table.Size());
+    Require(table.ServersNamedBy(MasterSource(1)).size() == table.Size());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/protocol/info_pairs.h"
 #include "core/protocol/status_reply.h"
+#include "core/run/datagram_socket.h"
 #include "core/run/query_pacing.h"
 
 #include <gtest/gtest.h>

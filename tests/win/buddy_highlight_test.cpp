@@ -45,7 +45,7 @@ protected:
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED;
         state.state = LVIS_SELECTED;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, ServerRow(record), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(App().hServerList, LVM_SETITEMSTATE, ServerRow(record), reinterpret_cast<LPARAM>(&state));
     }
 
     // Sends NM_CUSTOMDRAW from the list to the main dialog as the list does; returns what the list receives.
@@ -59,9 +59,9 @@ protected:
         draw.clrText = UNTOUCHED;
         draw.clrTextBk = UNTOUCHED;
         // A dialog hands the sender its message result when the procedure answered.
-        SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, -1);
-        LRESULT result = SendMessageW(app.hMainDlg, WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
-        EXPECT_EQ(result, GetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT));
+        SetWindowLongPtrW(App().hMainDlg, DWLP_MSGRESULT, -1);
+        LRESULT result = SendMessageW(App().hMainDlg, WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
+        EXPECT_EQ(result, GetWindowLongPtrW(App().hMainDlg, DWLP_MSGRESULT));
         EXPECT_EQ(draw.clrText, UNTOUCHED) << "the text colour never changes";
         background = draw.clrTextBk;
         return result;
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
     COLORREF background;
-    for (HWND list : {app.hServerList, app.hPlayerList}) {
+    for (HWND list : {App().hServerList, App().hPlayerList}) {
         EXPECT_EQ(CustomDraw(list, CDDS_PREPAINT, 0, background), CDRF_NOTIFYITEMDRAW);
         EXPECT_EQ(CustomDraw(list, CDDS_ITEMPOSTPAINT, 0, background), CDRF_DODEFAULT);
         EXPECT_EQ(CustomDraw(list, CDDS_POSTPAINT, 0, background), CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT);
@@ -80,41 +80,41 @@ TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
 
     for (DWORD stage : {DWORD{CDDS_ITEMPREPAINT}, DWORD{CDDS_ITEMPREPAINT | CDDS_SUBITEM}}) {
         for (int record = 0; record < 3; ++record) {
-            EXPECT_EQ(CustomDraw(app.hServerList, stage, ServerRow(record), background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().hServerList, stage, ServerRow(record), background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, record == 1 ? UNTOUCHED : BUDDY_HIGHLIGHT) << "server " << record;
         }
         SelectServer(1);
         for (int row = 0; row < 3; ++row) {
-            EXPECT_EQ(CustomDraw(app.hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, UNTOUCHED) << "Bobby, xBOBx and dave are no buddies";
         }
         SelectServer(0);
         for (int row = 0; row < 3; ++row) {
-            EXPECT_EQ(CustomDraw(app.hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, row == 1 ? BUDDY_HIGHLIGHT : UNTOUCHED) << "player row " << row;
         }
         // Rows the list does not have, and a row whose table was rebuilt under it, are drawn plainly.
-        EXPECT_EQ(CustomDraw(app.hPlayerList, stage, 3, background), CDRF_NOTIFYPOSTPAINT);
+        EXPECT_EQ(CustomDraw(App().hPlayerList, stage, 3, background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
-        app.serverCount = 2;
-        EXPECT_EQ(CustomDraw(app.hServerList, stage, ServerRow(2), background), CDRF_NOTIFYPOSTPAINT);
+        App().serverCount = 2;
+        EXPECT_EQ(CustomDraw(App().hServerList, stage, ServerRow(2), background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
-        app.serverCount = 3;
+        App().serverCount = 3;
     }
 
     NMLVCUSTOMDRAW other{};
     other.nmcd.hdr.code = NM_CLICK;
     other.nmcd.dwDrawStage = CDDS_PREPAINT;
-    EXPECT_EQ(OnListCustomDraw(app.hServerList, &other), 0);
+    EXPECT_EQ(OnListCustomDraw(App(), App().hServerList, &other), 0);
     other.nmcd.hdr.code = NM_CUSTOMDRAW;
     other.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     other.clrTextBk = UNTOUCHED;
-    EXPECT_EQ(OnListCustomDraw(app.hMainDlg, &other), CDRF_NOTIFYPOSTPAINT) << "any other window: no test";
+    EXPECT_EQ(OnListCustomDraw(App(), App().hMainDlg, &other), CDRF_NOTIFYPOSTPAINT) << "any other window: no test";
     EXPECT_EQ(other.clrTextBk, UNTOUCHED);
 
     SetBuddyText(L"");
-    EXPECT_EQ(app.buddyCount, 0);
-    EXPECT_EQ(CustomDraw(app.hServerList, CDDS_ITEMPREPAINT, ServerRow(0), background), CDRF_NOTIFYPOSTPAINT);
+    EXPECT_EQ(App().buddyCount, 0);
+    EXPECT_EQ(CustomDraw(App().hServerList, CDDS_ITEMPREPAINT, ServerRow(0), background), CDRF_NOTIFYPOSTPAINT);
     EXPECT_EQ(background, UNTOUCHED) << "an empty buddy list highlights nothing";
 }
 
@@ -122,10 +122,10 @@ TEST_F(BuddyHighlightTest, TheStoredBuddyListIsParsedAtStart) {
     SetBuddyText(L"bob\r\n\r\n  \rKaren with a very long name that is cut\n");
     CloseMainWindow();
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    ASSERT_EQ(app.buddyCount, 3);
-    EXPECT_EQ(std::u16string(app.buddies[0].text), u"bob");
-    EXPECT_EQ(std::u16string(app.buddies[1].text), u"  ");
-    EXPECT_EQ(std::u16string(app.buddies[2].text), u"Karen with a very long name tha");
+    ASSERT_EQ(App().buddyCount, 3);
+    EXPECT_EQ(std::u16string(App().buddies[0].text), u"bob");
+    EXPECT_EQ(std::u16string(App().buddies[1].text), u"  ");
+    EXPECT_EQ(std::u16string(App().buddies[2].text), u"Karen with a very long name tha");
 }
 
 // The yellow pixels of a row as the list paints itself.
@@ -139,24 +139,24 @@ int YellowPixels(HWND list, const ScreenPicture& picture, int row) {
 }
 
 TEST_F(BuddyHighlightTest, PaintedListsShowBuddyRowsOnYellow) {
-    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
-    app.playerViewDetails = 1;
+    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    App().playerViewDetails = 1;
     SelectServer(0);
     // The selection's own colour would cover the row; the server rows are compared unselected.
-    SetFocus(GetDlgItem(app.hMainDlg, IDC_UPDATE));
-    RepaintServerList(); // as the run's end does: the list's redrawing was held while rows were listed
-    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SetFocus(GetDlgItem(App().hMainDlg, IDC_UPDATE));
+    RepaintServerList(App()); // as the run's end does: the list's redrawing was held while rows were listed
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
-    ScreenPicture servers = PrintedClient(app.hServerList);
-    ScreenPicture players = PrintedClient(app.hPlayerList);
-    EXPECT_GT(YellowPixels(app.hServerList, servers, ServerRow(2)), 200);
-    EXPECT_EQ(YellowPixels(app.hServerList, servers, ServerRow(1)), 0);
-    EXPECT_GT(YellowPixels(app.hPlayerList, players, 1), 200) << "xbobx";
-    EXPECT_EQ(YellowPixels(app.hPlayerList, players, 0), 0);
-    EXPECT_EQ(YellowPixels(app.hPlayerList, players, 2), 0);
+    ScreenPicture servers = PrintedClient(App().hServerList);
+    ScreenPicture players = PrintedClient(App().hPlayerList);
+    EXPECT_GT(YellowPixels(App().hServerList, servers, ServerRow(2)), 200);
+    EXPECT_EQ(YellowPixels(App().hServerList, servers, ServerRow(1)), 0);
+    EXPECT_GT(YellowPixels(App().hPlayerList, players, 1), 200) << "xbobx";
+    EXPECT_EQ(YellowPixels(App().hPlayerList, players, 0), 0);
+    EXPECT_EQ(YellowPixels(App().hPlayerList, players, 2), 0);
 
     CreateDirectoryW(L"screenshots", nullptr);
-    EXPECT_TRUE(WriteBitmap(CaptureWindow(app.hMainDlg), L"screenshots\\buddies.bmp"));
+    EXPECT_TRUE(WriteBitmap(CaptureWindow(App().hMainDlg), L"screenshots\\buddies.bmp"));
 }
 
 } // namespace

@@ -56,7 +56,7 @@ bool UseConfigDialog(const std::function<void(HWND dialog)>& act) {
             PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
     });
-    SendMessageW(GetDlgItem(app.hMainDlg, IDC_CONFIG), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(App().hMainDlg, IDC_CONFIG), BM_CLICK, 0, 0);
     return watcher.Shown() == std::vector<bool>{true};
 }
 
@@ -72,8 +72,8 @@ protected:
     // The dialog made from its template with the current configuration, without running it modally, for the cases
     // of reading its fields and applying them.
     HWND Modeless() {
-        values_ = app.config;
-        modeless_ = CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_CONFIG), app.hMainDlg, ConfigDlgProc,
+        values_ = App().config;
+        modeless_ = CreateDialogParamW(App().hInstance, MAKEINTRESOURCEW(IDD_CONFIG), App().hMainDlg, ConfigDlgProc,
                                        reinterpret_cast<LPARAM>(&values_));
         return modeless_;
     }
@@ -81,7 +81,7 @@ protected:
     // What closing the dialog and the Config button's end do with its fields; false, applying nothing, when the
     // dialog would stay open with `error` shown.
     bool Apply(HWND dialog, std::u16string* error = nullptr) {
-        values_ = app.config;
+        values_ = App().config;
         std::u16string message;
         if (!ReadConfigFields(dialog, values_, &message)) {
             if (error) {
@@ -89,7 +89,7 @@ protected:
             }
             return false;
         }
-        ApplyConfiguration(values_);
+        ApplyConfiguration(App(), values_);
         return true;
     }
 
@@ -215,15 +215,15 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
 }
 
 TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
-    wcscpy(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\");
-    wcscpy(AsWide(app.config.gameExe), L"q2.exe");
-    app.config.packetsPerSecond = 25;
-    app.config.goodPing = -80;
-    app.config.mediumPing = 160;
+    wcscpy(AsWide(App().config.gameDir), L"G:\\Games\\Quake2\\");
+    wcscpy(AsWide(App().config.gameExe), L"q2.exe");
+    App().config.packetsPerSecond = 25;
+    App().config.goodPing = -80;
+    App().config.mediumPing = 160;
     SetBuddyText(L"bob\r\nalice");
-    app.config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"http://master.example.net:8080", &app.config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"q2master.example.org", &app.config.masters[1]), MasterFault::None);
+    App().config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"http://master.example.net:8080", &App().config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"q2master.example.org", &App().config.masters[1]), MasterFault::None);
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
     bool savedPicture = false;
@@ -254,17 +254,17 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
                                          L"http://master.example.net:8080\r\nq2master.example.org"}));
     EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
     EXPECT_TRUE(savedPicture);
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Other\\");
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"quake2.exe");
-    EXPECT_EQ(app.config.packetsPerSecond, 50);
-    EXPECT_EQ(app.config.goodPing, 90);
-    EXPECT_EQ(app.config.mediumPing, 180);
-    EXPECT_EQ(app.config.buddyText, u"carol\r\ndave\r\n");
-    ASSERT_EQ(app.buddyCount, 2);
-    EXPECT_EQ(std::u16string(app.buddies[0].text), u"carol");
-    EXPECT_EQ(std::u16string(app.buddies[1].text), u"dave");
-    ASSERT_EQ(app.config.masters.size(), 1u);
-    EXPECT_EQ(FormatMasterEntry(app.config.masters[0]), u"q2master.example.org:27950");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Other\\");
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"quake2.exe");
+    EXPECT_EQ(App().config.packetsPerSecond, 50);
+    EXPECT_EQ(App().config.goodPing, 90);
+    EXPECT_EQ(App().config.mediumPing, 180);
+    EXPECT_EQ(App().config.buddyText, u"carol\r\ndave\r\n");
+    ASSERT_EQ(App().buddyCount, 2);
+    EXPECT_EQ(std::u16string(App().buddies[0].text), u"carol");
+    EXPECT_EQ(std::u16string(App().buddies[1].text), u"dave");
+    ASSERT_EQ(App().config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(App().config.masters[0]), u"q2master.example.org:27950");
 }
 
 TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
@@ -275,20 +275,20 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Escaped");
         PostKey(field, VK_ESCAPE);
         stayedAfterEscape = !AwaitWindowGone(dialog, 300);
-        dirAfterEscape = AsWide(app.config.gameDir);
+        dirAfterEscape = AsWide(App().config.gameDir);
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Entered");
         PostKey(field, VK_RETURN);
     }));
     EXPECT_TRUE(stayedAfterEscape);
     EXPECT_EQ(dirAfterEscape, L"");
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Entered\\");
 
     EXPECT_TRUE(UseConfigDialog([](HWND dialog) {
         SetField(dialog, IDC_CONFIG_GAME_EXE, L"closed.exe");
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }));
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"closed.exe");
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"closed.exe");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
 }
 
 // The message box the dialog shows over itself: its text once it is up (and its picture in screenshots/), after which
@@ -332,7 +332,7 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
             gui.cbSize = sizeof gui;
             GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
             attempt.boxFocused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_MASTERS);
-            attempt.gameExe = AsWide(app.config.gameExe);
+            attempt.gameExe = AsWide(App().config.gameExe);
             attempts.push_back(attempt);
         }
         SetField(dialog, IDC_CONFIG_MASTERS, L"http://ok.example");
@@ -346,9 +346,9 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
         EXPECT_TRUE(attempt.boxFocused);
         EXPECT_EQ(attempt.gameExe, L"quake2.exe") << "nothing is applied";
     }
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"changed.exe");
-    ASSERT_EQ(app.config.masters.size(), 1u);
-    EXPECT_EQ(FormatMasterEntry(app.config.masters[0]), u"http://ok.example");
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"changed.exe");
+    ASSERT_EQ(App().config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(App().config.masters[0]), u"http://ok.example");
 }
 
 TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsNone) {
@@ -382,13 +382,13 @@ TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsN
     };
     for (const auto& c : CASES) {
         SCOPED_TRACE(testing::PrintToString(c.text));
-        app.config.masters.resize(1);
-        ASSERT_EQ(ParseMasterEntry(u"keep.example", &app.config.masters[0]), MasterFault::None);
+        App().config.masters.resize(1);
+        ASSERT_EQ(ParseMasterEntry(u"keep.example", &App().config.masters[0]), MasterFault::None);
         SetField(dialog, IDC_CONFIG_MASTERS, c.text);
         std::u16string error;
         EXPECT_EQ(Apply(dialog, &error), c.read);
         Texts masters;
-        for (const MasterEntry& entry : app.config.masters) {
+        for (const MasterEntry& entry : App().config.masters) {
             masters.push_back(FormatMasterEntry(entry));
         }
         if (c.read) {
@@ -429,11 +429,11 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
         std::wstring gameDir, gameExe;
         int32_t rate, goodPing, mediumPing;
     };
-    // Empty or not a number reads as 0, which takes the default at once, as does an empty executable name; a
-    // negative rate is the slowest pacing, 1 a second.
+    // Empty or not a number reads as 0, which takes the default at once, as does an empty executable name and a
+    // negative threshold; a negative rate is the slowest pacing, 1 a second.
     const std::vector<Case> cases = {
         {L"G:\\Games", L"q2.exe", L"15", L"G:\\Games\\", L"q2.exe", 15, 15, 15},
-        {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", 1, -7, -7},
+        {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", 1, 100, 200},
         {L"", L"", L"", L"", L"quake2.exe", 10, 100, 200},
         {L"", L"", L"ab12", L"", L"quake2.exe", 10, 100, 200},
         {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258), 10, 100, 200},
@@ -446,11 +446,11 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
             SetField(dialog, id, c.numberField);
         }
         Apply(dialog);
-        EXPECT_EQ(std::wstring(AsWide(app.config.gameDir)), c.gameDir);
-        EXPECT_EQ(std::wstring(AsWide(app.config.gameExe)), c.gameExe);
-        EXPECT_EQ(app.config.packetsPerSecond, c.rate);
-        EXPECT_EQ(app.config.goodPing, c.goodPing);
-        EXPECT_EQ(app.config.mediumPing, c.mediumPing);
+        EXPECT_EQ(std::wstring(AsWide(App().config.gameDir)), c.gameDir);
+        EXPECT_EQ(std::wstring(AsWide(App().config.gameExe)), c.gameExe);
+        EXPECT_EQ(App().config.packetsPerSecond, c.rate);
+        EXPECT_EQ(App().config.goodPing, c.goodPing);
+        EXPECT_EQ(App().config.mediumPing, c.mediumPing);
     }
 }
 
@@ -467,11 +467,11 @@ TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns)
     other.players = {{5, 50, "dave"}};
     FeedServer(1, other);
     int selectedRow = ServerRow(0);
-    ListView_SetItemState(app.hServerList, selectedRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ASSERT_EQ(ListRowCount(app.hPlayerList), 4);
-    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
-    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ScreenPicture before = PrintedClient(app.hServerList);
+    ListView_SetItemState(App().hServerList, selectedRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ASSERT_EQ(ListRowCount(App().hPlayerList), 4);
+    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ScreenPicture before = PrintedClient(App().hServerList);
     EXPECT_EQ(before.Count(before.area, YELLOW), 0);
 
     HWND dialog = Modeless();
@@ -479,20 +479,20 @@ TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns)
     SetField(dialog, IDC_CONFIG_BUDDIES, L"zed\r\ndave");
     Apply(dialog);
     // Painted already: nothing of either list is left waiting for a paint.
-    EXPECT_FALSE(GetUpdateRect(app.hServerList, nullptr, FALSE));
-    EXPECT_FALSE(GetUpdateRect(app.hPlayerList, nullptr, FALSE));
-    ASSERT_EQ(app.buddyCount, 2);
-    ScreenPicture servers = PrintedClient(app.hServerList);
-    ScreenPicture players = PrintedClient(app.hPlayerList);
+    EXPECT_FALSE(GetUpdateRect(App().hServerList, nullptr, FALSE));
+    EXPECT_FALSE(GetUpdateRect(App().hPlayerList, nullptr, FALSE));
+    ASSERT_EQ(App().buddyCount, 2);
+    ScreenPicture servers = PrintedClient(App().hServerList);
+    ScreenPicture players = PrintedClient(App().hPlayerList);
     RECT otherRow{};
     otherRow.left = LVIR_BOUNDS;
-    SendMessageW(app.hServerList, LVM_GETITEMRECT, 1 - selectedRow, reinterpret_cast<LPARAM>(&otherRow));
-    MapWindowPoints(app.hServerList, nullptr, reinterpret_cast<POINT*>(&otherRow), 2);
+    SendMessageW(App().hServerList, LVM_GETITEMRECT, 1 - selectedRow, reinterpret_cast<LPARAM>(&otherRow));
+    MapWindowPoints(App().hServerList, nullptr, reinterpret_cast<POINT*>(&otherRow), 2);
     EXPECT_GT(servers.Count(otherRow, YELLOW), 200);
     RECT daveRow{};
     daveRow.left = LVIR_BOUNDS;
-    SendMessageW(app.hPlayerList, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&daveRow));
-    MapWindowPoints(app.hPlayerList, nullptr, reinterpret_cast<POINT*>(&daveRow), 2);
+    SendMessageW(App().hPlayerList, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&daveRow));
+    MapWindowPoints(App().hPlayerList, nullptr, reinterpret_cast<POINT*>(&daveRow), 2);
     EXPECT_GT(players.Count(daveRow, YELLOW), 200);
     EXPECT_EQ(players.Count(players.area, YELLOW), players.Count(daveRow, YELLOW)) << "only dave's row";
 }

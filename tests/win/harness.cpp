@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "resource.h"
@@ -18,13 +19,16 @@
 namespace {
 
 int quitCode = -1;
+// The main dialog the test opened, and a state of the tests' own for those that open none.
+HWND mainWindow = nullptr;
+std::unique_ptr<AppState> windowless;
 std::vector<std::wstring> statusLines;
 // The start-up filter download has ended: the simulator answered it, and an answer of 200 has reached the dialog,
 // which keeps the new text (a new block) and refills the box. A failed download touches nothing after its request.
 bool FilterDownloadEnded(const wchar_t* textBefore) {
     for (const std::string& line : SimLogOf("http")) {
         if (SimLogField(line, "target") == "/filters") {
-            return SimLogField(line, "status") != "200" || app.modFilterText != textBefore;
+            return SimLogField(line, "status") != "200" || App().modFilterText != textBefore;
         }
     }
     return false;
@@ -34,16 +38,17 @@ HWND OpenWindow(const char* scenario) {
     quitCode = -1;
     statusLines.clear();
     SimLoad(scenario);
-    const wchar_t* textBefore = app.modFilterText;
-    if (!CreateMainWindow() || !WaitForIdle()) {
+    const wchar_t* textBefore = nullptr; // a new window has no text of its own before its start-up
+    mainWindow = CreateMainWindow(GetModuleHandleW(nullptr));
+    if (!mainWindow || !WaitForIdle()) {
         return nullptr;
     }
     // The filter list comes from the first web master; with none listed there is no download to wait for.
-    std::vector<MasterEntry> masters = MastersToAsk(app.config);
+    std::vector<MasterEntry> masters = MastersToAsk(App().config);
     bool fromWeb = std::any_of(masters.begin(), masters.end(),
                                [](const MasterEntry& master) { return master.kind == MasterKind::Web; });
     bool started = !fromWeb || PumpUntil([&] { return FilterDownloadEnded(textBefore); });
-    return started ? app.hMainDlg : nullptr;
+    return started ? mainWindow : nullptr;
 }
 
 // Takes a pending WM_QUIT off the queue (and dispatches everything before it).
@@ -105,23 +110,30 @@ std::wstring MultiText(const std::vector<std::wstring>& strings) {
 }
 
 int CloseMainWindow() {
-    if (app.updateRunning && app.run) {
-        app.run->Abort();
-        WaitForIdle();
+    if (IsWindow(mainWindow)) {
+        if (App().updateRunning && App().run) {
+            App().run->Abort();
+            WaitForIdle();
+        }
+        // The window's state goes with it.
+        DestroyWindow(mainWindow);
     }
-    if (app.hMainDlg && IsWindow(app.hMainDlg)) {
-        DestroyWindow(app.hMainDlg);
-    }
+    mainWindow = nullptr;
     if (quitCode == -1) {
         TakeQuit();
     }
-    int code = quitCode;
+    windowless.reset();
+    return quitCode;
+}
 
-    // As the program's end does; then the process-lifetime objects go too, since the next test starts afresh.
-    ReleaseAppState();
-    app = AppState{};
-    InitApplication(GetModuleHandleW(nullptr));
-    return code;
+AppState& App() {
+    if (AppState* state = IsWindow(mainWindow) ? MainWindowState(mainWindow) : nullptr) {
+        return *state;
+    }
+    if (!windowless) {
+        windowless = std::make_unique<AppState>();
+    }
+    return *windowless;
 }
 
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -147,11 +159,11 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 void ClickUpdate() {
-    SendDlgItemMessageW(app.hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(App().hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
 }
 
 bool WaitForIdle(DWORD timeoutMs) {
-    return PumpUntil([] { return app.updateRunning == 0; }, timeoutMs);
+    return PumpUntil([] { return App().updateRunning == 0; }, timeoutMs);
 }
 
 bool RunUpdateToEnd(DWORD timeoutMs) {
@@ -160,18 +172,18 @@ bool RunUpdateToEnd(DWORD timeoutMs) {
 }
 
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected) {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
-    for (int i = 0; i < app.modFilterCount; ++i) {
-        HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
-        app.modFilterDirs[i] = nullptr;
+    for (int i = 0; i < App().modFilterCount; ++i) {
+        HeapFree(GetProcessHeap(), 0, App().modFilterDirs[i]);
+        App().modFilterDirs[i] = nullptr;
     }
-    app.modFilterCount = 0;
+    App().modFilterCount = 0;
     for (const auto& [name, dir] : filters) {
-        int index = app.modFilterCount++;
+        int index = App().modFilterCount++;
         size_t bytes = (dir.size() + 1) * sizeof(wchar_t);
-        app.modFilterDirs[index] = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-        CopyMemory(app.modFilterDirs[index], dir.c_str(), bytes);
+        App().modFilterDirs[index] = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+        CopyMemory(App().modFilterDirs[index], dir.c_str(), bytes);
         LRESULT item = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         SendMessageW(box, CB_SETITEMDATA, item, index);
     }
@@ -186,13 +198,13 @@ void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& fil
 }
 
 void SetBuddyText(const std::wstring& text) {
-    app.config.buddyText.assign(text.begin(), text.end());
-    ParseBuddyList();
+    App().config.buddyText.assign(text.begin(), text.end());
+    ParseBuddyList(App());
 }
 
 void RecordStatusLine() {
     statusLines.clear();
-    SetWindowSubclass(app.hStatusBar, StatusRecorder, 1, 0);
+    SetWindowSubclass(App().hStatusBar, StatusRecorder, 1, 0);
 }
 
 const std::vector<std::wstring>& RecordedStatusLines() {
@@ -207,14 +219,14 @@ std::wstring WindowText(HWND window) {
 }
 
 std::wstring StatusPartText(int part) {
-    LRESULT length = LOWORD(SendMessageW(app.hStatusBar, SB_GETTEXTLENGTHW, part, 0));
+    LRESULT length = LOWORD(SendMessageW(App().hStatusBar, SB_GETTEXTLENGTHW, part, 0));
     std::vector<wchar_t> text(length + 1);
-    SendMessageW(app.hStatusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    SendMessageW(App().hStatusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
     return text.data();
 }
 
 std::vector<std::wstring> BoxEntries() {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     std::vector<std::wstring> entries;
     for (LRESULT i = 0, count = SendMessageW(box, CB_GETCOUNT, 0, 0); i < count; ++i) {
         std::vector<wchar_t> text(SendMessageW(box, CB_GETLBTEXTLEN, i, 0) + 1);
@@ -225,12 +237,12 @@ std::vector<std::wstring> BoxEntries() {
 }
 
 void UserSelects(const std::wstring& entry) {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     std::vector<std::wstring> entries = BoxEntries();
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i] == entry) {
             SendMessageW(box, CB_SETCURSEL, i, 0);
-            SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
+            SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE),
                          reinterpret_cast<LPARAM>(box));
             return;
         }

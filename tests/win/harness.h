@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct AppState;
+
 // A scenario whose master list is empty: the start-up run ends at once with 0 of 0 servers.
 constexpr const char* EMPTY_MASTER = "[master]\n";
 
@@ -27,10 +29,13 @@ void ForgetRememberedLists();
 // The strings as a multi-string value holds them: each terminated, then the list's terminator.
 std::wstring MultiText(const std::vector<std::wstring>& strings);
 
-// Aborts a run in progress and waits for its end, destroys the main dialog if it still exists, swallows the quit
-// message that its end posts (returning that message's exit code, or -1 if none came) and puts AppState back to a fresh
-// process's state.
+// Aborts a run in progress and waits for its end, destroys the main dialog if it still exists (and with it its
+// state) and swallows the quit message that its end posts, returning that message's exit code (-1 if none came).
 int CloseMainWindow();
+
+// The state of the main dialog the test opened while it exists; else a state of the tests' own, as a window holds
+// it before its start-up, made afresh after each CloseMainWindow.
+AppState& App();
 
 // A test with the main dialog open on a first start against the empty master list, and closed after it.
 class OpenWindowTest : public testing::Test {

@@ -81,30 +81,37 @@ void SetClipboardText(const std::wstring& text) {
     CloseClipboard();
 }
 
-// One tree searched as the search's worker searches it, on this thread: the directories asked about, in order, each
+// One tree walked as the search's workers walk it, on this thread: the directories asked about, in order, each
 // answered from `answers` (then No). The 20th question stops it, so a search that follows a loop still ends.
 struct TreeRun {
-    TreeSearchEnd end;
+    WalkStep end;
     Texts asked;
     std::wstring found;
 };
 TreeRun SearchTree(std::vector<bool> answers, const wchar_t* directory = GAME_DRIVE) {
     std::atomic<bool> stop{false};
-    TreeRun run{};
-    TreeSearch search{L"quake2.exe", &stop, [&](const wchar_t* asked) {
-                          run.asked.push_back(asked);
-                          stop = run.asked.size() >= 20;
-                          return run.asked.size() <= answers.size() && answers[run.asked.size() - 1];
-                      }};
-    wchar_t found[PATH_TEXT_SIZE] = L"unchanged";
-    run.end = FindGameExecutable(search, directory, found);
-    run.found = found;
-    return run;
+    TreeRun run{WalkStep::Ended, {}, L"unchanged"};
+    GameTreeWalk walk(L"quake2.exe", {directory});
+    for (;;) {
+        WalkStep step = walk.Next(stop);
+        if (step == WalkStep::Found) {
+            run.asked.push_back(walk.FoundDirectory());
+            stop = run.asked.size() >= 20;
+            if (run.asked.size() <= answers.size() && answers[run.asked.size() - 1]) {
+                run.found = walk.FoundDirectory();
+                run.end = WalkStep::Found;
+                return run;
+            }
+        } else if (step != WalkStep::DriveStarted) {
+            run.end = step;
+            return run;
+        }
+    }
 }
 
 // Pumps until the search the join started has ended and the join has gone on (or the program has ended).
 bool AwaitSearchEnd(DWORD timeoutMs = 30000) {
-    return PumpUntil([] { return !IsWindow(app.hMainDlg) || !GameSearchRunning(app.hMainDlg); }, timeoutMs);
+    return PumpUntil([] { return !IsWindow(App().hMainDlg) || !GameSearchRunning(App()); }, timeoutMs);
 }
 
 // Takes only messages sent from other threads (a run's worker sends its steps) until the condition holds or the time
@@ -122,19 +129,15 @@ bool TakeSentMessagesUntil(const std::function<bool()>& condition, DWORD timeout
     return true;
 }
 
-// Until the worker's wake-up about a find is queued: from then on the worker waits for this thread to ask.
+// Until the search's worker has stopped at a find: its report waits, queued, for this thread to ask about it.
 bool AwaitQueuedFind() {
-    return TakeSentMessagesUntil([] {
-        MSG message;
-        return PeekMessageW(&message, app.hMainDlg, WM_APP_GAME_SEARCH_FOUND, WM_APP_GAME_SEARCH_FOUND, PM_NOREMOVE) !=
-               FALSE;
-    });
+    return TakeSentMessagesUntil([] { return GameSearchStoppedAtFind(App()); });
 }
 
 // Whether the main dialog answers a message from another thread (what Windows asks to tell a hung window) while
 // the search's wake-ups stay queued.
 bool AnswersAnotherThread() {
-    HWND dialog = app.hMainDlg;
+    HWND dialog = App().hMainDlg;
     std::atomic<int> answered{-1};
     std::thread asker([&] {
         wchar_t title[32] = L"";
@@ -150,10 +153,10 @@ bool AnswersAnotherThread() {
 
 // Esc as the program's message loop sees it: through IsDialogMessage. Only the keys are taken from the queue.
 void PressEsc() {
-    PostKey(app.hServerList, VK_ESCAPE);
+    PostKey(App().hServerList, VK_ESCAPE);
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-        if (!IsDialogMessageW(app.hMainDlg, &message)) {
+        if (!IsDialogMessageW(App().hMainDlg, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -232,7 +235,7 @@ protected:
         LoadServerTable({192, 168, 0, 1, 0, 80, 10, 0, 0, 2, 0, 80});
         FeedServer(0, TestServer{});
         FeedServer(1, TestServer{});
-        ASSERT_EQ(ListRowCount(app.hServerList), 2);
+        ASSERT_EQ(ListRowCount(App().hServerList), 2);
         RecordStatusLine();
     }
     void TearDown() override {
@@ -244,16 +247,16 @@ protected:
     static POINT PointInRow(int row) {
         RECT rect{};
         rect.left = LVIR_LABEL;
-        SendMessageW(app.hServerList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        SendMessageW(App().hServerList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
         return {rect.left + 5, (rect.top + rect.bottom) / 2};
     }
     static POINT PointBesideTheRows() {
         RECT client;
-        GetClientRect(app.hServerList, &client);
+        GetClientRect(App().hServerList, &client);
         return {client.right / 2, client.bottom - 4};
     }
     static void DoubleClick(POINT point) {
-        SendMessageW(app.hServerList, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+        SendMessageW(App().hServerList, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y));
     }
 
     wchar_t startDir_[MAX_PATH]{};
@@ -267,11 +270,10 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
     DoubleClick(PointInRow(ServerRow(0)));
     ASSERT_TRUE(AwaitSearchEnd());
 
-    EXPECT_FALSE(IsWindow(app.hMainDlg)) << "a join ends the program";
+    EXPECT_FALSE(IsWindow(App().hMainDlg)) << "a join ends the program";
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), Texts(2, QUESTION_CAPTION));
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::text),
               (Texts{QuestionFor(L"G:\\Games\\Older\\"), QuestionFor(L"G:\\Games\\Quake2\\")}));
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\");
     // C: is searched first and holds no game; Z: is not a fixed drive.
     EXPECT_EQ(RecordedStatusLines(), (Texts{L"Trying to find quake2.exe on C:\\...",
                                             L"Trying to find quake2.exe on G:\\...", L"Starting Quake II..."}));
@@ -282,7 +284,7 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
 
     EXPECT_EQ(CloseMainWindow(), 0);
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"G:\\Games\\Quake2\\") << "the found directory is saved";
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Games\\Quake2\\") << "the found directory is saved";
 }
 
 TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted) {
@@ -293,15 +295,15 @@ TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted)
     ASSERT_TRUE(MakeFile(L"G:\\Games\\Zeta\\Quake2.Exe"));
     TreeRun run = SearchTree({false, false, true});
     EXPECT_EQ(run.asked, (Texts{L"G:\\Games\\Older\\", L"G:\\Games\\", L"G:\\Games\\Zeta\\"}));
-    EXPECT_EQ(run.end, TreeSearchEnd::Accepted);
+    EXPECT_EQ(run.end, WalkStep::Found);
     EXPECT_EQ(run.found, L"G:\\Games\\Zeta\\");
 
     run = SearchTree({});
     EXPECT_EQ(run.asked.size(), 3u);
-    EXPECT_EQ(run.end, TreeSearchEnd::NotFound);
+    EXPECT_EQ(run.end, WalkStep::Ended);
     EXPECT_EQ(run.found, L"unchanged");
     run = SearchTree({}, L"G:\\No such folder\\");
-    EXPECT_EQ(run.end, TreeSearchEnd::NotFound) << "a folder that cannot be listed";
+    EXPECT_EQ(run.end, WalkStep::Ended) << "a folder that cannot be listed";
 }
 
 TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
@@ -310,7 +312,7 @@ TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     DoubleClick(PointInRow(ServerRow(0)));
     ASSERT_TRUE(AwaitSearchEnd());
 
-    EXPECT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(IsWindow(App().hMainDlg));
     EXPECT_EQ(EachBox(boxes.Shown(), &ShownBox::caption), (Texts{QUESTION_CAPTION, L"Can't find Quake II"}));
     ASSERT_EQ(boxes.Shown().size(), 2u);
     EXPECT_EQ(boxes.Shown()[1].text,
@@ -320,7 +322,7 @@ TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     EXPECT_EQ(RecordedStatusLines(),
               (Texts{L"Trying to find quake2.exe on C:\\...", L"Trying to find quake2.exe on G:\\...",
                      L"Couldn't find a Quake II executable!"}));
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"");
     EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
 
@@ -343,19 +345,19 @@ TEST_F(LauncherTest, AGameThatIsMissingOrCannotStartIsReportedAndTheProgramStays
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.caption)));
-        wcscpy(AsWide(app.config.gameDir), c.gameDir);
-        wcscpy(AsWide(app.config.gameExe), c.gameExe);
+        wcscpy(AsWide(App().config.gameDir), c.gameDir);
+        wcscpy(AsWide(App().config.gameExe), c.gameExe);
         RecordStatusLine();
         MessageBoxAnswerer boxes({IDOK});
         DoubleClick(PointInRow(ServerRow(1)));
 
-        EXPECT_TRUE(IsWindow(app.hMainDlg));
+        EXPECT_TRUE(IsWindow(App().hMainDlg));
         ShownBox box = OnlyBox(boxes);
         EXPECT_EQ(box.caption, c.caption);
         EXPECT_EQ(box.text.substr(0, c.textStart.size()), c.textStart);
         EXPECT_EQ(box.text.size() > c.textStart.size(), c.gameExe == std::wstring(L"Quake2"));
         EXPECT_EQ(RecordedStatusLines(), (Texts{L"Starting Quake II...", c.status}));
-        EXPECT_STREQ(AsWide(app.config.gameDir), c.gameDir);
+        EXPECT_STREQ(AsWide(App().config.gameDir), c.gameDir);
     }
 }
 
@@ -382,12 +384,12 @@ TEST_F(LauncherTest, AFolderLinkIsNotFollowed) {
     EXPECT_EQ(SearchTree({}).asked, Texts{L"G:\\Loop\\"});
 }
 
-// While the worker waits for this thread to ask about a find, the window answers, a second join starts nothing, and
-// Esc or the Stop button (Update, while a search runs) stops the search: no question, no game.
+// While a find waits for this thread to ask about it, the window answers, a second join starts nothing, and Esc or the
+// Stop button (Update, while a search runs) stops the search: no question, no game.
 TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
-    HWND update = GetDlgItem(app.hMainDlg, IDC_UPDATE);
-    HWND config = GetDlgItem(app.hMainDlg, IDC_CONFIG);
+    HWND update = GetDlgItem(App().hMainDlg, IDC_UPDATE);
+    HWND config = GetDlgItem(App().hMainDlg, IDC_CONFIG);
     struct Way {
         const char* name;
         void (*stop)();
@@ -397,7 +399,7 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
         RecordStatusLine();
         MessageBoxAnswerer boxes;
         DoubleClick(PointInRow(ServerRow(0)));
-        EXPECT_TRUE(GameSearchRunning(app.hMainDlg)) << "the join returns while the search runs";
+        EXPECT_TRUE(GameSearchRunning(App())) << "the join returns while the search runs";
         EXPECT_EQ(WindowText(update), L"Stop");
         EXPECT_FALSE(IsWindowEnabled(config));
         ASSERT_TRUE(AwaitQueuedFind());
@@ -414,8 +416,8 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
         EXPECT_EQ(WindowText(update), L"Update");
         EXPECT_TRUE(IsWindowEnabled(update));
         EXPECT_TRUE(IsWindowEnabled(config));
-        EXPECT_TRUE(IsWindow(app.hMainDlg));
-        EXPECT_STREQ(AsWide(app.config.gameDir), L"");
+        EXPECT_TRUE(IsWindow(App().hMainDlg));
+        EXPECT_STREQ(AsWide(App().config.gameDir), L"");
         EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
     }
 }
@@ -424,17 +426,17 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
 // the search's end gives back what the run's end left.
 TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
-    HWND update = GetDlgItem(app.hMainDlg, IDC_UPDATE);
-    HWND config = GetDlgItem(app.hMainDlg, IDC_CONFIG);
+    HWND update = GetDlgItem(App().hMainDlg, IDC_UPDATE);
+    HWND config = GetDlgItem(App().hMainDlg, IDC_CONFIG);
     MessageBoxAnswerer boxes;
     ClickUpdate();
-    ASSERT_TRUE(app.updateRunning);
+    ASSERT_TRUE(App().updateRunning);
     DoubleClick(PointInRow(ServerRow(0)));
     EXPECT_EQ(WindowText(update), L"Stop");
     ASSERT_TRUE(AwaitQueuedFind());
     // The run's reports and the timers that take them are served; the search's wake-up stays queued.
     DWORD start = GetTickCount();
-    while (app.updateRunning && GetTickCount() - start < 30000) {
+    while (App().updateRunning && GetTickCount() - start < 30000) {
         MSG message;
         while (PeekMessageW(&message, nullptr, WM_APP_RUN_REPORT, WM_APP_RUN_REPORT, PM_REMOVE) ||
                PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
@@ -442,7 +444,7 @@ TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE | QS_TIMER);
     }
-    ASSERT_FALSE(app.updateRunning) << "the run has ended";
+    ASSERT_FALSE(App().updateRunning) << "the run has ended";
 
     EXPECT_EQ(WindowText(update), L"Stop");
     EXPECT_TRUE(IsWindowEnabled(update));
@@ -455,22 +457,21 @@ TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
     EXPECT_TRUE(boxes.Shown().empty());
 }
 
-TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchEndsItsWorkerFirst) {
+// Closing during the search leaves nothing behind: the window goes at once, nothing is asked, and the search's
+// wake-ups left in the queue for the window that is gone change nothing.
+TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchLeavesNothingBehind) {
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
     MessageBoxAnswerer boxes;
     std::vector<DWORD> before = ThreadsOfThisProcess();
     DoubleClick(PointInRow(ServerRow(0)));
     ASSERT_TRUE(AwaitQueuedFind());
-    std::vector<DWORD> searching = ThreadsSince(before, ThreadsOfThisProcess());
-    ASSERT_FALSE(searching.empty()) << "the worker";
-
-    SendMessageW(app.hMainDlg, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(app.hMainDlg));
-    EXPECT_EQ(ThreadsSince(before, ThreadsOfThisProcess()), std::vector<DWORD>{})
-        << "the worker ended before the dialog did";
-    // Its wake-ups, left in the queue for a window that is gone, change nothing: one pass over what is queued.
+    HWND dialog = App().hMainDlg;
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(dialog));
     int passes = 0;
     PumpUntil([&] { return passes++ > 0; });
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsSince(before, ThreadsOfThisProcess()).empty(); }))
+        << "no worker is left";
     EXPECT_TRUE(boxes.Shown().empty());
     EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
@@ -478,13 +479,13 @@ TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchEndsItsWorkerFirst) {
 TEST_F(LauncherTest, ClicksBesideTheRowsDoNothing) {
     MenuChooser menus(-1);
     MessageBoxAnswerer boxes;
-    RightClickList(app.hServerList, PointBesideTheRows());
+    RightClickList(App().hServerList, PointBesideTheRows());
     DoubleClick(PointBesideTheRows());
 
     EXPECT_TRUE(menus.Shown().empty());
     EXPECT_TRUE(boxes.Shown().empty());
     EXPECT_TRUE(RecordedStatusLines().empty());
-    EXPECT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(IsWindow(App().hMainDlg));
 }
 
 TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
@@ -494,7 +495,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     {
         // Gone before the next menu, which only the dismissing watcher may answer.
         MenuChooser menus(1);
-        RightClickList(app.hServerList, click);
+        RightClickList(App().hServerList, click);
         shown = menus.Shown();
     }
     ASSERT_EQ(shown.size(), 1u);
@@ -506,23 +507,23 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
                                                                       {L"Add to Favourites", 4},
                                                                       {L"Remove from Favourites", 5}}));
     EXPECT_EQ(menu.greyed, Texts{L"Remove from Favourites"});
-    ClientToScreen(app.hServerList, &click);
+    ClientToScreen(App().hServerList, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
     EXPECT_EQ(menu.topLeft.y, click.y);
     EXPECT_EQ(ClipboardText(), L"10.0.0.2:80");
-    EXPECT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(IsWindow(App().hMainDlg));
 
     // Dismissed: nothing happens.
     MenuChooser dismissed(-1);
-    RightClickList(app.hServerList, PointInRow(ServerRow(0)));
+    RightClickList(App().hServerList, PointInRow(ServerRow(0)));
     EXPECT_EQ(dismissed.Shown().size(), 1u);
     EXPECT_EQ(ClipboardText(), L"10.0.0.2:80");
-    EXPECT_TRUE(IsWindow(app.hMainDlg));
+    EXPECT_TRUE(IsWindow(App().hMainDlg));
 }
 
 // The row's overlay image: 0 for none, 1 for the favourites' star.
 UINT RowOverlay(int row) {
-    return static_cast<UINT>(SendMessageW(app.hServerList, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
+    return static_cast<UINT>(SendMessageW(App().hServerList, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
 }
 
 // The stored favourites value as its text, terminators included; "(none)" when there is no such value.
@@ -559,7 +560,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << "record " << step.record << " item " << step.position);
         MenuChooser menus(step.position);
-        RightClickList(app.hServerList, PointInRow(ServerRow(step.record)));
+        RightClickList(App().hServerList, PointInRow(ServerRow(step.record)));
         std::vector<ShownMenu> shown = menus.Shown();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].greyed, step.greyed);
@@ -569,7 +570,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     }
 
     // Rows listed later are marked as they come: a new table with the same servers, and a refilter's rebuild.
-    ASSERT_TRUE(AddFavourite(&app.favourites, ShownServer(1).addr, ShownServer(1).port));
+    ASSERT_TRUE(AddFavourite(&App().favourites, ShownServer(App(), 1).addr, ShownServer(App(), 1).port));
     LoadServerTable({192, 168, 0, 1, 0, 80, 10, 0, 0, 2, 0, 80});
     FeedServer(0, TestServer{});
     FeedServer(1, TestServer{});
@@ -577,31 +578,31 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
     SetCheckBox(IDC_SHOW_EMPTY, false);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    ASSERT_EQ(ListRowCount(app.hServerList), 2);
+    ASSERT_EQ(ListRowCount(App().hServerList), 2);
     EXPECT_EQ(RowOverlay(ServerRow(0)), 0u);
     EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
 }
 
 TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
     ASSERT_TRUE(PutTestGame(L"G:\\Quake2\\quake2.exe"));
-    wcscpy(AsWide(app.config.gameDir), L"G:\\Quake2\\");
+    wcscpy(AsWide(App().config.gameDir), L"G:\\Quake2\\");
     MenuChooser menus(0);
-    RightClickList(app.hServerList, PointInRow(ServerRow(1)));
+    RightClickList(App().hServerList, PointInRow(ServerRow(1)));
 
     EXPECT_EQ(menus.Shown().size(), 1u);
-    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    EXPECT_FALSE(IsWindow(App().hMainDlg));
     EXPECT_EQ(AwaitLaunchRecord(L"G:\\Quake2\\").commandLine, L"\"G:\\Quake2\\\\quake2.exe\" +connect \"10.0.0.2:80\"");
 }
 
 TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {
     // Named by the web master, a classic master and the favourites.
-    app.tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+    App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
                         MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
     LoadServerTable({10, 0, 0, 3, 0x6D, 0x06});
-    ShownServer(0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
+    ShownServer(App(), 0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
     FeedReply(0, "\xff\xff\xff\xffprint\n\\mapname\\q2dm1\\hostname\\Caf\xe9\\cheats\\0\\mapname\\q2dm2\\motd\n"
                  "3 40 \"Ann\"\n");
-    ASSERT_EQ(ListRowCount(app.hServerList), 1);
+    ASSERT_EQ(ListRowCount(App().hServerList), 1);
     const wchar_t* title = L"Server Info - 10.0.0.3:27910";
 
     struct Shown {
@@ -675,7 +676,7 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
     });
     {
         MenuChooser menus(2);
-        RightClickList(app.hServerList, PointInRow(0));
+        RightClickList(App().hServerList, PointInRow(0));
         EXPECT_EQ(menus.Shown().size(), 1u);
     }
     EXPECT_EQ(closer.Shown(), std::vector<bool>{true}) << "the dialog opened, and Esc closed it";
@@ -702,8 +703,8 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
     // The value column takes the rest of the list's width, at either size.
     EXPECT_EQ(columnsFill[0], 0);
     EXPECT_EQ(columnsFill[1], 0);
-    EXPECT_TRUE(IsWindow(app.hMainDlg));
-    EXPECT_TRUE(IsWindowEnabled(app.hMainDlg));
+    EXPECT_TRUE(IsWindow(App().hMainDlg));
+    EXPECT_TRUE(IsWindowEnabled(App().hMainDlg));
 }
 
 } // namespace

@@ -88,9 +88,9 @@ TEST(Leaks, RunsWithClicksAndResizesLeakNoHandlesOrWindowObjects) {
                               ScenarioSection(27912, "maxclients = 8\n") + ScenarioServer(27913, "delay_ms = 300\n"))
                                  .c_str()),
               nullptr);
-    app.config.packetsPerSecond = 1000;
+    App().config.packetsPerSecond = 1000;
     RECT frame;
-    GetWindowRect(app.hMainDlg, &frame);
+    GetWindowRect(App().hMainDlg, &frame);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;
 
     auto run = [&](int i) {
@@ -98,9 +98,9 @@ TEST(Leaks, RunsWithClicksAndResizesLeakNoHandlesOrWindowObjects) {
         ClickUpdate();
         ASSERT_TRUE(PumpUntil([replies] { return SimLogOf("reply").size() > replies; }));
         SetCheckBox(IDC_SHOW_FULL, false);
-        SetWindowPos(app.hMainDlg, nullptr, 0, 0, width + 40 + i, height + 30 + i, SWP_NOMOVE | SWP_NOZORDER);
+        SetWindowPos(App().hMainDlg, nullptr, 0, 0, width + 40 + i, height + 30 + i, SWP_NOMOVE | SWP_NOZORDER);
         SetCheckBox(IDC_SHOW_EMPTY, false);
-        SetWindowPos(app.hMainDlg, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+        SetWindowPos(App().hMainDlg, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
         SetCheckBox(IDC_SHOW_FULL, i % 2 == 0);
         SetCheckBox(IDC_SHOW_EMPTY, i % 3 != 0);
         ASSERT_TRUE(WaitForIdle());

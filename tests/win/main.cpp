@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    InitApplication(GetModuleHandleW(nullptr));
+    InitApplication();
     int result = RUN_ALL_TESTS();
     // Every closed window saved its settings; the demo, which shares the prefix, should not find them.
     DeleteSettings();

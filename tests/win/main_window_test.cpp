@@ -136,22 +136,22 @@ const ExpectedControl MAIN_CONTROLS[] = {
 // Where the dialog manager puts a control: origin and size are converted separately.
 RECT DialogUnitsToPixels(const RECT& units) {
     RECT mapped = units;
-    MapDialogRect(app.hMainDlg, &mapped);
+    MapDialogRect(App().hMainDlg, &mapped);
     return {mapped.left, mapped.top, mapped.left + mapped.right, mapped.top + mapped.bottom};
 }
 
 RECT ClientRectOf(HWND control) {
     RECT rect;
     GetWindowRect(control, &rect);
-    MapWindowPoints(HWND_DESKTOP, app.hMainDlg, reinterpret_cast<POINT*>(&rect), 2);
+    MapWindowPoints(HWND_DESKTOP, App().hMainDlg, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
 
 TEST_F(MainWindowTest, ShowsTheSkerrowWindowWithItsTemplateSize) {
-    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
-    EXPECT_EQ(WindowText(app.hMainDlg), L"Skerrow");
+    EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
+    EXPECT_EQ(WindowText(App().hMainDlg), L"Skerrow");
     RECT client;
-    GetClientRect(app.hMainDlg, &client);
+    GetClientRect(App().hMainDlg, &client);
     RECT expected = DialogUnitsToPixels({0, 0, 457, 258});
     EXPECT_EQ(client.right, expected.right);
     EXPECT_EQ(client.bottom, expected.bottom);
@@ -171,7 +171,7 @@ TEST(MainTemplate, ListsEveryControlInOrderWithItsStyle) {
 TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
     for (const ExpectedControl& row : MAIN_CONTROLS) {
         SCOPED_TRACE(row.id);
-        HWND control = GetDlgItem(app.hMainDlg, row.id);
+        HWND control = GetDlgItem(App().hMainDlg, row.id);
         ASSERT_NE(control, nullptr);
         wchar_t className[64];
         GetClassNameW(control, className, 64);
@@ -194,18 +194,18 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
 }
 
 TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirstTexts) {
-    ASSERT_NE(app.hStatusBar, nullptr);
-    EXPECT_EQ(GetDlgItem(app.hMainDlg, IDC_STATUS_BAR), app.hStatusBar);
+    ASSERT_NE(App().hStatusBar, nullptr);
+    EXPECT_EQ(GetDlgItem(App().hMainDlg, IDC_STATUS_BAR), App().hStatusBar);
     wchar_t className[64];
-    GetClassNameW(app.hStatusBar, className, 64);
+    GetClassNameW(App().hStatusBar, className, 64);
     EXPECT_STREQ(className, L"msctls_statusbar32");
-    EXPECT_TRUE(IsWindowVisible(app.hStatusBar));
+    EXPECT_TRUE(IsWindowVisible(App().hStatusBar));
 
     RECT client;
-    GetClientRect(app.hMainDlg, &client);
+    GetClientRect(App().hMainDlg, &client);
     int width = client.right;
     int edges[4] = {};
-    ASSERT_EQ(SendMessageW(app.hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
+    ASSERT_EQ(SendMessageW(App().hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
     EXPECT_EQ(edges[0], width * 40 / 70);
     EXPECT_EQ(edges[1], edges[0] + width * 15 / 70);
     EXPECT_EQ(edges[2], edges[1] + width * 15 / 70);
@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirst
     const SIZE iconSizes[3] = {{14, 14}, {16, 14}, {16, 14}};
     for (int part = 0; part < 3; ++part) {
         SCOPED_TRACE(part);
-        auto icon = reinterpret_cast<HICON>(SendMessageW(app.hStatusBar, SB_GETICON, part, 0));
+        auto icon = reinterpret_cast<HICON>(SendMessageW(App().hStatusBar, SB_GETICON, part, 0));
         ASSERT_NE(icon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -232,12 +232,12 @@ TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirst
 }
 
 TEST_F(MainWindowTest, SetStatusFormatsWideAndNarrowTextAndCutsAt1023Characters) {
-    SetStatus(L"Querying %S:%d (%s)...", "10.0.0.1", 27910, L"wide");
+    SetStatus(App(), L"Querying %S:%d (%s)...", "10.0.0.1", 27910, L"wide");
     EXPECT_EQ(StatusPartText(0), L"Querying 10.0.0.1:27910 (wide)...");
 
     std::wstring longText(1500, L'x');
     longText[1022] = L'y';
-    SetStatus(L"%s", longText.c_str());
+    SetStatus(App(), L"%s", longText.c_str());
     std::wstring shown = StatusPartText(0);
     EXPECT_EQ(shown.size(), 1023u);
     EXPECT_EQ(shown, longText.substr(0, 1023));
@@ -245,16 +245,16 @@ TEST_F(MainWindowTest, SetStatusFormatsWideAndNarrowTextAndCutsAt1023Characters)
 
 TEST_F(MainWindowTest, ARunsTextsAreShownAtTheBarsRateAndItsClosingLineAtOnce) {
     RecordStatusLine();
-    ShowRunStatus({u"Querying 10.0.0.1:27910...", false});
-    ShowRunStatus({u"Found 3 players on 'Far Away'", false});
+    ShowRunStatus(App(), {u"Querying 10.0.0.1:27910...", false});
+    ShowRunStatus(App(), {u"Found 3 players on 'Far Away'", false});
     EXPECT_TRUE(PumpUntil([] { return StatusPartText(0) == L"Found 3 players on 'Far Away'"; }));
     EXPECT_EQ(RecordedStatusLines(),
               (std::vector<std::wstring>{L"Querying 10.0.0.1:27910...", L"Found 3 players on 'Far Away'"}));
 
     // A closing line is shown before the call returns, after what still waits.
     RecordStatusLine();
-    ShowRunStatus({u"Retrying 10.0.0.1:27910 (attempt 3)...", false});
-    ShowRunStatus({u"Completed. 0 of 1 servers responded.", true});
+    ShowRunStatus(App(), {u"Retrying 10.0.0.1:27910 (attempt 3)...", false});
+    ShowRunStatus(App(), {u"Completed. 0 of 1 servers responded.", true});
     EXPECT_EQ(RecordedStatusLines(), (std::vector<std::wstring>{L"Retrying 10.0.0.1:27910 (attempt 3)...",
                                                                 L"Completed. 0 of 1 servers responded."}));
 }
@@ -262,84 +262,84 @@ TEST_F(MainWindowTest, ARunsTextsAreShownAtTheBarsRateAndItsClosingLineAtOnce) {
 TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
     // The status line's text area, right of its icon, in screen coordinates.
     RECT part{};
-    SendMessageW(app.hStatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+    SendMessageW(App().hStatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
     part.left += 24;
-    MapWindowPoints(app.hStatusBar, nullptr, reinterpret_cast<POINT*>(&part), 2);
+    MapWindowPoints(App().hStatusBar, nullptr, reinterpret_cast<POINT*>(&part), 2);
     auto textPixels = [&part] {
-        ScreenPicture picture = CaptureWindow(app.hMainDlg);
+        ScreenPicture picture = CaptureWindow(App().hMainDlg);
         IntersectRect(&part, &part, &picture.area);
         return picture.Count(part, GetSysColor(COLOR_BTNTEXT));
     };
     for (const char16_t* last : {u"WWWWWWWWWWWWWWWWWWWWWWWW", u""}) {
         for (int i = 0; i < 300; ++i) {
-            ShowRunStatus({u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...",
+            ShowRunStatus(App(), {u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...",
                            false});
         }
-        ShowRunStatus({last, false});
+        ShowRunStatus(App(), {last, false});
         EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000));
     }
 }
 
 TEST_F(MainWindowTest, SetStatusWithoutAStatusBarChangesNothing) {
-    HWND bar = app.hStatusBar;
+    HWND bar = App().hStatusBar;
     std::wstring before = StatusPartText(0);
-    app.hStatusBar = nullptr;
-    SetStatus(L"not shown");
-    app.hStatusBar = bar;
+    App().hStatusBar = nullptr;
+    SetStatus(App(), L"not shown");
+    App().hStatusBar = bar;
     EXPECT_EQ(StatusPartText(0), before);
 }
 
 TEST_F(MainWindowTest, CountsAreSingularOnlyForExactlyOne) {
-    app.shownPlayers = 1;
-    app.shownServers = 0;
-    UpdateStatusCounts();
+    App().shownPlayers = 1;
+    App().shownServers = 0;
+    UpdateStatusCounts(App());
     EXPECT_EQ(StatusPartText(1), L"1 Player");
     EXPECT_EQ(StatusPartText(2), L"0 Servers");
 
-    app.shownPlayers = 2;
-    app.shownServers = 1;
-    UpdateStatusCounts();
+    App().shownPlayers = 2;
+    App().shownServers = 1;
+    UpdateStatusCounts(App());
     EXPECT_EQ(StatusPartText(1), L"2 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
 
-    app.shownPlayers = 0;
-    app.shownServers = 2;
-    UpdateStatusCounts();
+    App().shownPlayers = 0;
+    App().shownServers = 2;
+    UpdateStatusCounts(App());
     EXPECT_EQ(StatusPartText(1), L"0 Players");
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
 
 TEST_F(MainWindowTest, TheStartUpRunLeavesNothingGoing) {
-    EXPECT_EQ(app.run, nullptr);
-    EXPECT_EQ(app.updateRunning, 0);
-    EXPECT_EQ(app.serverCount, 0);
+    EXPECT_EQ(App().run, nullptr);
+    EXPECT_EQ(App().updateRunning, 0);
+    EXPECT_EQ(App().serverCount, 0);
     EXPECT_EQ(StatusPartText(0), L"Completed. 0 of 0 servers responded.");
 }
 
 TEST_F(MainWindowTest, MinimumTrackingSizeIsTheSizeAtCreationOnceTheLayoutIsInstalled) {
     RECT created;
-    GetWindowRect(app.hMainDlg, &created);
+    GetWindowRect(App().hMainDlg, &created);
     MINMAXINFO info{};
-    SendMessageW(app.hMainDlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(App().hMainDlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.ptMinTrackSize.x, created.right - created.left);
     EXPECT_EQ(info.ptMinTrackSize.y, created.bottom - created.top);
 
     // The dialog procedure's own answer, which only creation meets.
     info = MINMAXINFO{};
-    MainDlgProc(app.hMainDlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    MainDlgProc(App().hMainDlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.ptMinTrackSize.x, 694);
     EXPECT_EQ(info.ptMinTrackSize.y, 447);
 }
 
 TEST_F(MainWindowTest, ExitButtonEndsTheProgramWithCodeZero) {
-    SendDlgItemMessageW(app.hMainDlg, IDC_EXIT, BM_CLICK, 0, 0);
-    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    SendDlgItemMessageW(App().hMainDlg, IDC_EXIT, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(App().hMainDlg));
     EXPECT_EQ(CloseMainWindow(), 0);
 }
 
 TEST_F(MainWindowTest, CloseBoxEndsTheProgramWithCodeZero) {
-    SendMessageW(app.hMainDlg, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(app.hMainDlg));
+    SendMessageW(App().hMainDlg, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(App().hMainDlg));
     EXPECT_EQ(CloseMainWindow(), 0);
 }
 
@@ -377,8 +377,8 @@ TEST(Manifest, BindsCommonControlsVersion6) {
 }
 
 TEST_F(MainWindowTest, HasTheProgramsSmallIcon) {
-    EXPECT_NE(SendMessageW(app.hMainDlg, WM_GETICON, ICON_SMALL, 0), 0);
-    EXPECT_NE(SendMessageW(app.hMainDlg, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(App().hMainDlg, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_NE(SendMessageW(App().hMainDlg, WM_GETICON, ICON_BIG, 0), 0);
 }
 
 } // namespace

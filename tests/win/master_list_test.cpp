@@ -24,12 +24,11 @@ protected:
     // body_.
     int Fetch(const std::string& scenario) {
         EXPECT_EQ(SimLoad(scenario), "OK");
-        RunSnapshot snapshot;
         wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
-        RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
-        snapshot.modDir = reinterpret_cast<const char16_t*>(dir);
+        RequestedModFilterDir(App(), dir, MOD_FILTER_DIR_TEXT_SIZE);
         body_.assign(3, 0xEE);
-        bool fetched = FetchServerList(snapshot, DefaultMasters().front(), body_);
+        DownloadCancel cancel;
+        bool fetched = FetchServerList(reinterpret_cast<const char16_t*>(dir), DefaultMasters().front(), body_, cancel);
         length_ = static_cast<uint32_t>(body_.size());
         return fetched ? 0 : 1;
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -22,7 +24,7 @@ const std::vector<std::wstring> BUILT_IN_ORDER = {
     L"LOX",         L"Rocket Arena 2",  L"TDM / Duel", L"Vortex", L"WODX"};
 
 HWND Box() {
-    return GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    return GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
 }
 
 std::wstring SelectedEntry() {
@@ -33,38 +35,44 @@ std::wstring SelectedEntry() {
 // The game directory behind the selected entry, as the server list request reads it.
 std::wstring SelectedDir() {
     LRESULT index = SendMessageW(Box(), CB_GETITEMDATA, SendMessageW(Box(), CB_GETCURSEL, 0, 0), 0);
-    return index >= 0 && index < app.modFilterCount ? app.modFilterDirs[index] : L"<bad item data>";
+    return index >= 0 && index < App().modFilterCount ? App().modFilterDirs[index] : L"<bad item data>";
 }
 
 void SetFilterText(const std::wstring& text) {
-    if (app.modFilterText) {
-        HeapFree(GetProcessHeap(), 0, app.modFilterText);
+    if (App().modFilterText) {
+        HeapFree(GetProcessHeap(), 0, App().modFilterText);
     }
     size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    app.modFilterText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    CopyMemory(app.modFilterText, text.c_str(), bytes);
+    App().modFilterText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    CopyMemory(App().modFilterText, text.c_str(), bytes);
 }
 
 // Fills an empty box from `text` as at start-up, with `remembered` as the last used filter.
 void FillFresh(const std::wstring& text, const wchar_t* remembered) {
     SendMessageW(Box(), CB_RESETCONTENT, 0, 0);
-    wcscpy(app.lastModFilter, remembered);
+    wcscpy(App().lastModFilter, remembered);
     SetFilterText(text);
-    FillModFilters();
+    FillModFilters(App());
 }
 
-// Runs the filter download once more on its own thread and waits for it, serving its messages meanwhile, the one it
-// posts last among them.
+// The simulator's answers to "/filters" so far.
+size_t FilterAnswers() {
+    std::vector<std::string> requests = SimLogOf("http");
+    return static_cast<size_t>(std::count_if(requests.begin(), requests.end(), [](const std::string& line) {
+        return SimLogField(line, "target") == "/filters" && !SimLogField(line, "status").empty();
+    }));
+}
+
+// Runs the filter download once more on its worker and waits until the simulator has answered it and the window
+// has taken the text, or for a failed download a moment more, serving the window's messages meanwhile.
 bool DownloadFilters() {
-    HANDLE thread = StartFilterDownload(app.hMainDlg, MastersToAsk(app.config));
-    bool ended = PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
-    CloseHandle(thread);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    size_t before = FilterAnswers();
+    StartFilterDownload(App());
+    if (!PumpUntil([&] { return FilterAnswers() > before && !App().filterDownload; })) {
+        // A failed download reports nothing: what it might still change would show within this time.
+        return PumpUntil([] { return false; }, 300), FilterAnswers() > before;
     }
-    return ended;
+    return true;
 }
 
 class ModFiltersTest : public testing::Test {
@@ -74,16 +82,16 @@ protected:
 
 TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequestsFfa) {
     ASSERT_NE(OpenMainWindow(), nullptr);
-    ASSERT_NE(app.modFilterText, nullptr);
-    EXPECT_STREQ(app.modFilterText, L"");
+    ASSERT_NE(App().modFilterText, nullptr);
+    EXPECT_STREQ(App().modFilterText, L"");
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
-    EXPECT_EQ(app.modFilterCount, 13);
-    EXPECT_FALSE(app.updateRunning) << "a refill never starts a run";
+    EXPECT_EQ(App().modFilterCount, 13);
+    EXPECT_FALSE(App().updateRunning) << "a refill never starts a run";
 
     SimLoad("[master]\n");
     UserSelects(L"Deathmatch");
-    EXPECT_TRUE(app.updateRunning);
+    EXPECT_TRUE(App().updateRunning);
     ASSERT_TRUE(WaitForIdle());
     std::vector<std::string> requests = SimLogOf("http");
     ASSERT_EQ(requests.size(), 1u);
@@ -109,12 +117,12 @@ TEST_F(ModFiltersTest, TheRememberedDirectoryIsSelectedByItsEntryWhereverTheBoxS
     UserSelects(L"CTF");
     ASSERT_TRUE(WaitForIdle());
     SetFilterText(L"Capture\nctf\n");
-    FillModFilters();
+    FillModFilters(App());
     EXPECT_EQ(SelectedEntry(), L"Capture");
     SetFilterText(L"Jump\njump\n");
-    FillModFilters();
+    FillModFilters(App());
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
-    EXPECT_FALSE(app.updateRunning) << "a refill never starts a run";
+    EXPECT_FALSE(App().updateRunning) << "a refill never starts a run";
 }
 
 TEST_F(ModFiltersTest, OddTextsFallBackToTheBuiltInListAndLineFeedsAloneGiveNoFilterOnly) {
@@ -122,7 +130,7 @@ TEST_F(ModFiltersTest, OddTextsFallBackToTheBuiltInListAndLineFeedsAloneGiveNoFi
     FillFresh(L"CTF\nctf\nJump", L"ctf");
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)") << "the built-in list never reselects";
-    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump") << "the rejected text is kept";
+    EXPECT_STREQ(App().modFilterText, L"CTF\nctf\nJump") << "the rejected text is kept";
 
     FillFresh(L"\n\n", L"");
     EXPECT_EQ(BoxEntries(), std::vector<std::wstring>{L"(No Filter)"});
@@ -140,7 +148,7 @@ TEST_F(ModFiltersTest, PairsPastTheSixtyThirdAreLeftOut) {
         text += L"Mod " + std::to_wstring(100 + i) + L"\nmod" + std::to_wstring(i) + L"\n";
     }
     FillFresh(text, L"mod62");
-    EXPECT_EQ(app.modFilterCount, MOD_FILTER_CAPACITY);
+    EXPECT_EQ(App().modFilterCount, MOD_FILTER_CAPACITY);
     EXPECT_EQ(BoxEntries().size(), 64u);
     EXPECT_EQ(BoxEntries().back(), L"Mod 162");
     EXPECT_EQ(SelectedDir(), L"mod62");
@@ -152,7 +160,7 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     ASSERT_NE(OpenMainWindow(
                   "[master]\n[filters]\ntext = \"TDM / Duel \\xe2\\x80\\x93 K\\xc3\\xb6ln\\ntdm\\nCTF\\nctf\\n\"\n"),
               nullptr);
-    EXPECT_STREQ(app.modFilterText, L"TDM / Duel \u2013 K\u00f6ln\ntdm\nCTF\nctf\n");
+    EXPECT_STREQ(App().modFilterText, L"TDM / Duel \u2013 K\u00f6ln\ntdm\nCTF\nctf\n");
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"CTF", L"TDM / Duel \u2013 K\u00f6ln"}));
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
     std::vector<std::string> requests = SimLogOf("http");
@@ -165,14 +173,14 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     ASSERT_TRUE(DownloadFilters());
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"}));
     EXPECT_EQ(SelectedEntry(), L"Duel");
-    EXPECT_FALSE(app.updateRunning);
+    EXPECT_FALSE(App().updateRunning);
 
     // A failed download, or one cut off before its announced length, changes nothing.
     for (const char* failure : {"status = 404\n", "close_after = 12\n"}) {
         SimLoad(std::string("[master]\n[filters]\ntext = \"Other\\nother\\nMore\\nmore\\n\"\n") + failure);
         ASSERT_TRUE(DownloadFilters());
         EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"})) << failure;
-        EXPECT_STREQ(app.modFilterText, L"Duel\ntdm\nFlags\nctf\n");
+        EXPECT_STREQ(App().modFilterText, L"Duel\ntdm\nFlags\nctf\n");
     }
 }
 
@@ -181,8 +189,8 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
     std::string longDir(9000, 'd');
     SimLoad("[master]\n[filters]\ntext = \"Long\\n" + longDir + "\\nShort\\nshort\\n\"\n");
     ASSERT_TRUE(DownloadFilters());
-    ASSERT_EQ(wcslen(app.modFilterText), 8191u);
-    EXPECT_EQ(std::wstring(app.modFilterText), L"Long\n" + std::wstring(8186, L'd'));
+    ASSERT_EQ(wcslen(App().modFilterText), 8191u);
+    EXPECT_EQ(std::wstring(App().modFilterText), L"Long\n" + std::wstring(8186, L'd'));
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Long"}));
 
     // Cut inside a display name: its directory is lost, so the count of lines turns odd.
@@ -195,7 +203,7 @@ TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
     UserSelects(L"Jump");
     ASSERT_TRUE(WaitForIdle());
-    DestroyWindow(app.hMainDlg); // saves the settings
+    DestroyWindow(App().hMainDlg); // saves the settings
 
     HKEY key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -210,11 +218,19 @@ TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
 TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\n\"\n"), nullptr);
     SimLoad("[master]\n[filters]\ndelay_ms = 300\ntext = \"Later\\nlater\\n\"\n");
-    HANDLE thread = StartFilterDownload(app.hMainDlg, MastersToAsk(app.config));
-    DestroyWindow(app.hMainDlg);
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-    CloseHandle(thread);
-    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\n") << "the late text was released by its thread, not taken";
+    size_t before = FilterAnswers();
+    StartFilterDownload(App());
+    DestroyWindow(App().hMainDlg); // saves the settings
+    EXPECT_TRUE(PumpUntil([&] { return FilterAnswers() > before; }));
+    PumpUntil([] { return false; }, 300);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+    wchar_t saved[64] = {};
+    DWORD size = sizeof saved;
+    EXPECT_EQ(RegQueryValueExW(key, L"Mod Filters", nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_STREQ(saved, L"CTF\nctf\n") << "the late text went nowhere";
 }
 
 } // namespace

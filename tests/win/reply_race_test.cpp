@@ -21,18 +21,18 @@ constexpr int SERVER_COUNT = 60;
 
 // What a click on the box does, without the mouse capture (an X server round trip under Wine) of BM_CLICK.
 void ToggleCheckBox(int id) {
-    HWND box = GetDlgItem(app.hMainDlg, id);
+    HWND box = GetDlgItem(App().hMainDlg, id);
     bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
     SendMessageW(box, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
-    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(box));
+    SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(box));
 }
 
 // What a user could see right now: the shared check, and no listed record half filled (every server here has
 // eight slots).
 bool ListMatchesTable(std::string& why) {
     why = ListDisagreesWithTable();
-    for (int row = 0; why.empty() && row < ListRowCount(app.hServerList); ++row) {
-        if (ShownServer(ListItemData(app.hServerList, row)).maxClients != 8) {
+    for (int row = 0; why.empty() && row < ListRowCount(App().hServerList); ++row) {
+        if (ShownServer(App(), ListItemData(App().hServerList, row)).maxClients != 8) {
             why = "row " + std::to_string(row) + " lists a server half filled";
         }
     }
@@ -53,13 +53,13 @@ TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
     }
     ASSERT_EQ(SimLoad(scenario), "OK");
     // Paced, so that replies keep arriving while the boxes are clicked.
-    app.config.packetsPerSecond = 100;
+    App().config.packetsPerSecond = 100;
     ClickUpdate();
 
     std::string why;
     int clicks = 0;
     bool consistent = true;
-    while (consistent && app.updateRunning) {
+    while (consistent && App().updateRunning) {
         ToggleCheckBox((clicks % 3 == 0) ? IDC_SHOW_EMPTY : IDC_SHOW_FULL);
         ++clicks;
         consistent = ListMatchesTable(why);
@@ -76,7 +76,7 @@ TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
 
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(app.hServerList), SERVER_COUNT);
+    EXPECT_EQ(ListRowCount(App().hServerList), SERVER_COUNT);
     EXPECT_TRUE(ListMatchesTable(why)) << why;
     CloseMainWindow();
 }

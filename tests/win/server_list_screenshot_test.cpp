@@ -30,8 +30,8 @@ RECT ScreenRectOfIcon(int row, int subItem) {
     RECT rect{};
     rect.top = subItem;
     rect.left = LVIR_ICON;
-    SendMessageW(app.hServerList, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
-    MapWindowPoints(app.hServerList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    SendMessageW(App().hServerList, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    MapWindowPoints(App().hServerList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
 
@@ -39,8 +39,8 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     ASSERT_NE(OpenMainWindow(), nullptr);
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    app.config.goodPing = 100;
-    app.config.mediumPing = 200;
+    App().config.goodPing = 100;
+    App().config.mediumPing = 200;
 
     struct Sample {
         const char* host;
@@ -67,7 +67,7 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     LoadServerTable(count);
     const int favourites[] = {1, 5}; // an old Windows server and an Apple one
     for (int i : favourites) {
-        AddFavourite(&app.favourites, ShownServer(i).addr, ShownServer(i).port);
+        AddFavourite(&App().favourites, ShownServer(App(), i).addr, ShownServer(App(), i).port);
     }
     for (int i = 0; i < count; ++i) {
         TestServer server;
@@ -81,23 +81,23 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
             server.players.push_back({p * 3, 40 + p, "player" + std::to_string(p)});
         }
         FeedServer(i, server, samples[i].ping);
-        ShownServer(i).ping = samples[i].ping; // exactly, whatever the clock did meanwhile
+        ShownServer(App(), i).ping = samples[i].ping; // exactly, whatever the clock did meanwhile
     }
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
     ClickServerColumn(PING_COLUMN_INDEX);
-    RepaintServerList(); // as the run's end does: the list's redrawing was held while rows were listed
-    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RepaintServerList(App()); // as the run's end does: the list's redrawing was held while rows were listed
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
-    ASSERT_EQ(ListRowCount(app.hServerList), count);
+    ASSERT_EQ(ListRowCount(App().hServerList), count);
     EXPECT_EQ(StatusPartText(1), L"57 Players");
     EXPECT_EQ(StatusPartText(2), L"12 Servers");
 
     // Wine hands what was painted to the X server on its own time, which a window just opened may not have had yet:
     // the screen is read until the first row's dot is on it.
-    ScreenPicture picture = CaptureWindow(app.hMainDlg);
+    ScreenPicture picture = CaptureWindow(App().hMainDlg);
     PumpUntil([&picture] {
-        picture = CaptureWindow(app.hMainDlg);
+        picture = CaptureWindow(App().hMainDlg);
         RECT first = ScreenRectOfIcon(0, PING_COLUMN_INDEX);
         return picture.Count(first, DOT_COLOURS[1]) > 0;
     }, 2000);
@@ -107,9 +107,9 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     // Rows in ping order, each ping cell showing its dot in the colour its threshold gives.
     uint32_t previous = 0;
     RECT list;
-    GetWindowRect(app.hServerList, &list);
+    GetWindowRect(App().hServerList, &list);
     for (int row = 0; row < count; ++row) {
-        const ServerRecord& record = ShownServer(ListItemData(app.hServerList, row));
+        const ServerRecord& record = ShownServer(App(), ListItemData(App().hServerList, row));
         EXPECT_GE(record.ping, previous);
         previous = record.ping;
         RECT dot = ScreenRectOfIcon(row, PING_COLUMN_INDEX);
@@ -118,7 +118,7 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
         }
         // The star over the row's icon marks exactly the favourites.
         int star = picture.Count(ScreenRectOfIcon(row, 0), STAR_GOLD);
-        if (IsFavourite(app.favourites, record.addr, record.port)) {
+        if (IsFavourite(App().favourites, record.addr, record.port)) {
             EXPECT_GT(star, 10) << "row " << row;
         } else {
             EXPECT_EQ(star, 0) << "row " << row;

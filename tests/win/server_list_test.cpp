@@ -31,9 +31,9 @@ protected:
         OpenWindowTest::SetUp();
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
-        ASSERT_NE(app.hServerList, nullptr);
-        app.config.goodPing = 100;
-        app.config.mediumPing = 200;
+        ASSERT_NE(App().hServerList, nullptr);
+        App().config.goodPing = 100;
+        App().config.mediumPing = 200;
     }
 
     static TestServer Server(const std::string& host, int players, int maxClients = 8, const std::string& map = "q2dm1",
@@ -58,12 +58,12 @@ protected:
         FeedServer(3, Server("charlie", 0, 8, "q2dm2", "Action", 1), 20);
     }
 
-    static Texts Hosts() { return ListColumn(app.hServerList, HOST); }
+    static Texts Hosts() { return ListColumn(App().hServerList, HOST); }
 };
 
 TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
-    EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
-    EXPECT_EQ(SendMessageW(app.hPlayerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(SendMessageW(App().hPlayerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
 
     auto titles = [](HWND list, int count) {
         Texts result;
@@ -78,19 +78,19 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
         }
         return result;
     };
-    EXPECT_EQ(titles(app.hServerList, 7),
+    EXPECT_EQ(titles(App().hServerList, 7),
               (Texts{L"Host Name", L"IP Address", L"Map", L"Players", L"AC", L"Mod", L"Ping"}));
-    EXPECT_EQ(titles(app.hPlayerList, 3), (Texts{L"Name", L"Score", L"Ping"}));
-    HWND header = reinterpret_cast<HWND>(SendMessageW(app.hServerList, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(titles(App().hPlayerList, 3), (Texts{L"Name", L"Score", L"Ping"}));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(App().hServerList, LVM_GETHEADER, 0, 0));
     EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
 
     // The creation widths come from each list's own client width less 16.
     RECT client;
-    GetClientRect(app.hServerList, &client);
+    GetClientRect(App().hServerList, &client);
     float span = static_cast<float>(client.right - 16);
     const int percents[] = {30, 20, 10, 10, 5, 15, 10};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, i, 0),
+        EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETCOLUMNWIDTH, i, 0),
                   static_cast<int>(percents[i] / 100.0f * span))
             << i;
     }
@@ -99,16 +99,16 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
         return reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     };
     int cx = 0, cy = 0;
-    ASSERT_NE(images(app.hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(app.hServerList)), 9) << "eight icons and the favourites' star";
-    ImageList_GetIconSize(images(app.hServerList), &cx, &cy);
+    ASSERT_NE(images(App().hServerList), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 9) << "eight icons and the favourites' star";
+    ImageList_GetIconSize(images(App().hServerList), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);
-    ASSERT_NE(images(app.hPlayerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(app.hPlayerList)), 1);
+    ASSERT_NE(images(App().hPlayerList), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(App().hPlayerList)), 1);
 
-    EXPECT_EQ(app.sortColumn, PING);
-    EXPECT_NE(app.hStatusBar, nullptr);
+    EXPECT_EQ(App().sortColumn, PING);
+    EXPECT_NE(App().hStatusBar, nullptr);
 }
 
 TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
@@ -117,20 +117,20 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     server.version = "8.71pre x86_64 Dec  7 2026 Linux";
     FeedServer(1, server, 42);
 
-    ASSERT_EQ(ListRowCount(app.hServerList), 1);
-    EXPECT_EQ(ListItemData(app.hServerList, 0), 1);
-    EXPECT_EQ(ListItemText(app.hServerList, 0, HOST), L"Real Test");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, ADDRESS), L"10.0.0.2:27910");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, MAP), L"test");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, PLAYERS), L"3 / 16");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, AC), L"2");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, MOD), L"baseq2");
-    EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(ShownServer(1).ping));
-    EXPECT_GE(ShownServer(1).ping, 42u);
-    EXPECT_LT(ShownServer(1).ping, 60u);
-    EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 4); // the penguin
+    ASSERT_EQ(ListRowCount(App().hServerList), 1);
+    EXPECT_EQ(ListItemData(App().hServerList, 0), 1);
+    EXPECT_EQ(ListItemText(App().hServerList, 0, HOST), L"Real Test");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, ADDRESS), L"10.0.0.2:27910");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, MAP), L"test");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, PLAYERS), L"3 / 16");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, AC), L"2");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, MOD), L"baseq2");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, PING), std::to_wstring(ShownServer(App(), 1).ping));
+    EXPECT_GE(ShownServer(App(), 1).ping, 42u);
+    EXPECT_LT(ShownServer(App(), 1).ping, 60u);
+    EXPECT_EQ(ListItemImage(App().hServerList, 0, HOST), 4); // the penguin
 
-    EXPECT_EQ(ShownServer(1).answered, 1);
+    EXPECT_EQ(ShownServer(App(), 1).answered, 1);
     EXPECT_EQ(RunStatusOf(1), L"Found 3 players on 'Real Test'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
@@ -139,7 +139,7 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     SetCheckBox(IDC_SHOW_FULL, false);
     FeedServer(0, Server("Solo", 1, 1));
     EXPECT_EQ(RunStatusOf(0), L"Found 1 player on 'Solo'");
-    EXPECT_EQ(ListRowCount(app.hServerList), 1);
+    EXPECT_EQ(ListRowCount(App().hServerList), 1);
     FeedServer(2, Server("Nobody", 0));
     EXPECT_EQ(RunStatusOf(2), L"Found 0 players on 'Nobody'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
@@ -152,7 +152,7 @@ TEST_F(ServerListTest, RepliesAreReadInTheAnsiCodePage) {
     }
     LoadServerTable(1);
     FeedServer(0, Server("Caf\xe9 \x80 \xab\xbb", 0));
-    EXPECT_EQ(ListItemText(app.hServerList, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
+    EXPECT_EQ(ListItemText(App().hServerList, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
     EXPECT_EQ(RunStatusOf(0), L"Found 0 players on 'Caf\u00e9 \u20ac \u00ab\u00bb'");
 }
 
@@ -164,15 +164,15 @@ TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
         int image;
     } cases[] = {{0, 1}, {100, 1}, {101, 2}, {200, 2}, {201, 3}};
     for (const Case& c : cases) {
-        ShownServer(0).ping = c.ping;
-        EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), c.image) << c.ping;
-        EXPECT_EQ(ListItemText(app.hServerList, 0, PING), std::to_wstring(c.ping));
+        ShownServer(App(), 0).ping = c.ping;
+        EXPECT_EQ(ListItemImage(App().hServerList, 0, PING), c.image) << c.ping;
+        EXPECT_EQ(ListItemText(App().hServerList, 0, PING), std::to_wstring(c.ping));
     }
-    app.config.mediumPing = 50; // below good: everything above good is red
-    ShownServer(0).ping = 101;
-    EXPECT_EQ(ListItemImage(app.hServerList, 0, PING), 3);
+    App().config.mediumPing = 50; // below good: everything above good is red
+    ShownServer(App(), 0).ping = 101;
+    EXPECT_EQ(ListItemImage(App().hServerList, 0, PING), 3);
     // Other columns keep the row's own icon.
-    EXPECT_EQ(ListItemImage(app.hServerList, 0, HOST), 5);
+    EXPECT_EQ(ListItemImage(App().hServerList, 0, HOST), 5);
 }
 
 TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
@@ -181,25 +181,25 @@ TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
 
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
-    EXPECT_EQ(app.sortColumn, HOST);
+    EXPECT_EQ(App().sortColumn, HOST);
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
-    EXPECT_EQ(app.sortColumn, HOST | SORT_REVERSED_BIT);
+    EXPECT_EQ(App().sortColumn, HOST | SORT_REVERSED_BIT);
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
 
     ClickServerColumn(PLAYERS); // fullest first
-    EXPECT_EQ(ListColumn(app.hServerList, PLAYERS), (Texts{L"7 / 8", L"2 / 8", L"0 / 8"}));
+    EXPECT_EQ(ListColumn(App().hServerList, PLAYERS), (Texts{L"7 / 8", L"2 / 8", L"0 / 8"}));
     ClickServerColumn(MAP);
-    EXPECT_EQ(ListColumn(app.hServerList, MAP), (Texts{L"Q2DM1", L"q2dm2", L"q2dm3"}));
+    EXPECT_EQ(ListColumn(App().hServerList, MAP), (Texts{L"Q2DM1", L"q2dm2", L"q2dm3"}));
     ClickServerColumn(AC);
-    EXPECT_EQ(ListColumn(app.hServerList, AC), (Texts{L"0", L"1", L"2"}));
+    EXPECT_EQ(ListColumn(App().hServerList, AC), (Texts{L"0", L"1", L"2"}));
     ClickServerColumn(MOD);
-    EXPECT_EQ(ListColumn(app.hServerList, MOD), (Texts{L"Action", L"baseq2", L"ctf"}));
+    EXPECT_EQ(ListColumn(App().hServerList, MOD), (Texts{L"Action", L"baseq2", L"ctf"}));
     ClickServerColumn(MOD);
-    EXPECT_EQ(ListColumn(app.hServerList, MOD), (Texts{L"ctf", L"baseq2", L"Action"}));
+    EXPECT_EQ(ListColumn(App().hServerList, MOD), (Texts{L"ctf", L"baseq2", L"Action"}));
     ClickServerColumn(ADDRESS);
-    EXPECT_EQ(ListColumn(app.hServerList, ADDRESS), (Texts{L"10.0.0.1:27910", L"10.0.0.3:27910", L"10.0.0.4:27910"}));
+    EXPECT_EQ(ListColumn(App().hServerList, ADDRESS), (Texts{L"10.0.0.1:27910", L"10.0.0.3:27910", L"10.0.0.4:27910"}));
     ClickServerColumn(PING);
     EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
     ClickServerColumn(PING);
@@ -213,7 +213,7 @@ TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
 TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReplyWouldPutThem) {
     // The reference lists each reply the slow way: its row appended and the whole list sorted again. The list's
     // sort is stable, so sorting once after the last append gives the same order.
-    HWND reference = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, app.hMainDlg, nullptr,
+    HWND reference = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, App().hMainDlg, nullptr,
                                    nullptr, nullptr);
     ASSERT_NE(reference, nullptr);
     constexpr int COUNT = 150;
@@ -227,7 +227,7 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
     };
     for (int sortValue : {HOST, ADDRESS, MAP, PLAYERS, AC, MOD, PING, HOST | SORT_REVERSED_BIT,
                           ADDRESS | SORT_REVERSED_BIT, PING | SORT_REVERSED_BIT}) {
-        app.sortColumn = sortValue;
+        App().sortColumn = sortValue;
         std::vector<int> order(COUNT);
         std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), random);
@@ -248,10 +248,10 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
                     DeliverFedReplies(); // a batch of one
                 }
             }
-            EXPECT_EQ(ListRowCount(app.hServerList), batch ? 0 : COUNT);
+            EXPECT_EQ(ListRowCount(App().hServerList), batch ? 0 : COUNT);
             DeliverFedReplies();
             if (batch) {
-                EXPECT_EQ(rowsOf(app.hServerList), oneByOne);
+                EXPECT_EQ(rowsOf(App().hServerList), oneByOne);
                 EXPECT_EQ((Texts{StatusPartText(1), StatusPartText(2)}), counts);
                 continue;
             }
@@ -262,8 +262,10 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
                 item.lParam = index;
                 SendMessageW(reference, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
             }
-            SendMessageW(reference, LVM_SORTITEMS, sortValue, reinterpret_cast<LPARAM>(CompareServers));
-            oneByOne = rowsOf(app.hServerList);
+            ServerOrder byValue{&App(), sortValue};
+            SendMessageW(reference, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&byValue),
+                         reinterpret_cast<LPARAM>(CompareServers));
+            oneByOne = rowsOf(App().hServerList);
             counts = {StatusPartText(1), StatusPartText(2)};
             ASSERT_EQ(oneByOne.size(), static_cast<size_t>(COUNT));
             EXPECT_EQ(oneByOne, rowsOf(reference));
@@ -281,13 +283,13 @@ TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {
         FeedServer(i, Server("s", 1));
     }
     ClickServerColumn(ADDRESS);
-    EXPECT_EQ(ListColumn(app.hServerList, ADDRESS),
+    EXPECT_EQ(ListColumn(App().hServerList, ADDRESS),
               (Texts{L"9.9.9.9:80", L"10.0.0.2:27910", L"10.0.0.2:27911", L"10.0.0.10:27910"}));
 }
 
 TEST_F(ServerListTest, ASortValueNamingNoColumnSortsByPing) {
     for (int stored : {7, 0x4007, 0x8003, -1}) {
-        app.sortColumn = stored;
+        App().sortColumn = stored;
         FeedSortFixture();
         EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"})) << stored;
     }
@@ -303,7 +305,7 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     FeedServer(2, Server("some", 3));
     FeedServer(3, Server("zero slots", 0, 0));
     FeedServer(4, Server("over", 9));
-    EXPECT_EQ(ListRowCount(app.hServerList), 5);
+    EXPECT_EQ(ListRowCount(App().hServerList), 5);
 
     struct Case {
         bool full, empty;
@@ -318,23 +320,23 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     for (const Case& c : cases) {
         SetCheckBox(IDC_SHOW_FULL, c.full);
         SetCheckBox(IDC_SHOW_EMPTY, c.empty);
-        EXPECT_EQ(app.showFull, c.full);
-        EXPECT_EQ(app.showEmpty, c.empty);
+        EXPECT_EQ(App().showFull, c.full);
+        EXPECT_EQ(App().showEmpty, c.empty);
         Texts hosts = Hosts();
         std::sort(hosts.begin(), hosts.end());
         Texts expected = c.hosts;
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(hosts, expected);
-        EXPECT_EQ(app.shownServers, static_cast<int>(expected.size()));
+        EXPECT_EQ(App().shownServers, static_cast<int>(expected.size()));
         EXPECT_EQ(StatusPartText(1), c.players);
     }
 }
 
 TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
     // The run asked a web master (per mod) and a classic master (every mod) for "ctf".
-    app.tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+    App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
                         MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
-    app.tableModDir = u"ctf";
+    App().tableModDir = u"ctf";
     LoadServerTable(6);
     struct Case {
         SourceSet sources;
@@ -349,7 +351,7 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
         {MasterSource(1) | MasterSource(0), "action", true},
     };
     for (int i = 0; i < 6; ++i) {
-        ShownServer(i).sources = cases[i].sources;
+        ShownServer(App(), i).sources = cases[i].sources;
         FeedServer(i, Server("Host " + std::to_string(i), 1, 8, "q2dm1", cases[i].mod));
     }
     for (int i = 0; i < 6; ++i) {
@@ -358,10 +360,10 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
     EXPECT_EQ(ListDisagreesWithTable(), "");
 
     // "(No Filter)" lists them all.
-    app.tableModDir.clear();
+    App().tableModDir.clear();
     SetCheckBox(IDC_SHOW_EMPTY, false);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(app.hServerList), 6);
+    EXPECT_EQ(ListRowCount(App().hServerList), 6);
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }
 
@@ -374,18 +376,18 @@ TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     };
-    auto selected = [] { return static_cast<int>(SendMessageW(app.hServerList, LVM_GETSELECTEDCOUNT, 0, 0)); };
+    auto selected = [] { return static_cast<int>(SendMessageW(App().hServerList, LVM_GETSELECTEDCOUNT, 0, 0)); };
     select(1);
     ASSERT_EQ(selected(), 1);
 
     SetCheckBox(IDC_SHOW_FULL, false); // no server is full: nothing changes
     EXPECT_EQ(selected(), 1);
-    EXPECT_EQ(ListRowCount(app.hServerList), 3);
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
 
     SetCheckBox(IDC_SHOW_EMPTY, false); // "c" goes: the list is rebuilt
-    EXPECT_EQ(ListRowCount(app.hServerList), 2);
+    EXPECT_EQ(ListRowCount(App().hServerList), 2);
     EXPECT_EQ(selected(), 0);
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
@@ -399,27 +401,27 @@ TEST_F(ServerListTest, SizeChangesSetTheRuledWidths) {
         return result;
     };
     auto resize = [](int clientWidth) {
-        SendMessageW(app.hMainDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, 400));
+        SendMessageW(App().hMainDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, 400));
     };
 
     // The details view, as the player list shows it when playerViewDetails is set.
-    app.playerViewDetails = 1;
-    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    App().playerViewDetails = 1;
+    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     resize(686);
-    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>{191, 127, 63, 63, 31, 95, 63}));
-    EXPECT_EQ(widths(app.hPlayerList, 3), (std::vector<int>{138, 69, 69}));
+    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>{191, 127, 63, 63, 31, 95, 63}));
+    EXPECT_EQ(widths(App().hPlayerList, 3), (std::vector<int>{138, 69, 69}));
     resize(1000);
-    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>{282, 188, 94, 94, 47, 141, 94}));
-    EXPECT_EQ(widths(app.hPlayerList, 3), (std::vector<int>{205, 102, 102}));
+    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>{282, 188, 94, 94, 47, 141, 94}));
+    EXPECT_EQ(widths(App().hPlayerList, 3), (std::vector<int>{205, 102, 102}));
 
     // The list view of the template: one width for all its columns.
-    app.playerViewDetails = 0;
-    SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_LIST, 0);
+    App().playerViewDetails = 0;
+    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_LIST, 0);
     resize(686);
-    EXPECT_EQ(widths(app.hPlayerList, 1), (std::vector<int>{91}));
+    EXPECT_EQ(widths(App().hPlayerList, 1), (std::vector<int>{91}));
 
     resize(0); // minimised: no negative widths
-    EXPECT_EQ(widths(app.hServerList, 7), (std::vector<int>(7, 0)));
+    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>(7, 0)));
 }
 
 TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
@@ -427,7 +429,7 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
     FeedServer(0, Server("x", 1));
     wchar_t text[8] = L"keep";
     NMLVDISPINFOW request{};
-    request.hdr.hwndFrom = app.hServerList;
+    request.hdr.hwndFrom = App().hServerList;
     request.hdr.idFrom = IDC_SERVER_LIST;
     request.hdr.code = LVN_GETDISPINFOW;
     request.item.mask = LVIF_TEXT;
@@ -436,30 +438,30 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
     for (auto [subItem, data] : {std::pair{7, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
         request.item.iSubItem = subItem;
         request.item.lParam = data;
-        SendMessageW(app.hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
+        SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
         EXPECT_STREQ(text, L"keep");
     }
     // A short buffer gets the cut, terminated text.
-    ShownServer(0).hostname[0] = u'L';
+    ShownServer(App(), 0).hostname[0] = u'L';
     request.item.iSubItem = HOST;
     request.item.lParam = 0;
     request.item.cchTextMax = 2;
-    SendMessageW(app.hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
+    SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
     EXPECT_STREQ(text, L"L");
 }
 
 TEST_F(ServerListTest, ARebuiltTableTakesItsRowsAlong) {
     FeedSortFixture();
-    ASSERT_EQ(ListRowCount(app.hServerList), 3);
+    ASSERT_EQ(ListRowCount(App().hServerList), 3);
     LoadServerTable(2);
-    EXPECT_EQ(app.serverCount, 2);
-    EXPECT_EQ(ListRowCount(app.hServerList), 0);
-    EXPECT_EQ(app.shownServers, 0);
-    EXPECT_EQ(app.shownPlayers, 0);
+    EXPECT_EQ(App().serverCount, 2);
+    EXPECT_EQ(ListRowCount(App().hServerList), 0);
+    EXPECT_EQ(App().shownServers, 0);
+    EXPECT_EQ(App().shownPlayers, 0);
 
     // A refilter now finds nothing answered.
     SetCheckBox(IDC_SHOW_FULL, false);
-    EXPECT_EQ(ListRowCount(app.hServerList), 0);
+    EXPECT_EQ(ListRowCount(App().hServerList), 0);
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "core/display/mod_filter_rule.h"
+#include "core/protocol/list_entry.h"
+#include "core/protocol/status_reply.h"
 #include "core/run/run_texts.h"
 #include "core/run/server_table.h"
 #include "harness.h"
@@ -72,15 +74,27 @@ void LoadServerTable(int count) {
     LoadServerTable(body);
 }
 
+std::shared_ptr<ServerTable> TableOf(const std::vector<unsigned char>& body) {
+    auto table = std::make_shared<ServerTable>();
+    std::set<uint64_t> seen;
+    for (size_t offset = 0; offset + LIST_ENTRY_SIZE <= body.size(); offset += LIST_ENTRY_SIZE) {
+        ListEntry entry = ReadListEntry(&body[offset]);
+        if (seen.insert(ServerPairKey(entry.addr, entry.port)).second) {
+            table->Append(entry.addr, entry.port, MasterSource(0));
+        }
+    }
+    return table;
+}
+
 void LoadServerTable(const std::vector<unsigned char>& body) {
     fedReplies.clear();
-    ShowServerTable(BuildServerTable(body.data(), static_cast<uint32_t>(body.size()), MasterSource(0)));
+    ShowServerTable(App(), TableOf(body));
 }
 
 void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
     std::vector<char> datagram(reply.begin(), reply.end());
     datagram.push_back(0);
-    ServerRecord& record = ShownServer(index);
+    ServerRecord& record = ShownServer(App(), index);
     record.answered = 1;
     ParseStatusText(datagram.data(), static_cast<int>(reply.size()), DecodeAnsi, record);
     record.queryTime = timeGetTime() - pingMs;
@@ -92,14 +106,14 @@ void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) 
 }
 
 void DeliverFedReplies() {
-    ListDeliveredReplies(fedReplies);
+    ListDeliveredReplies(App(), fedReplies);
     fedReplies.clear();
-    RepaintServerListWhenDue();
-    UpdateStatusCounts();
+    RepaintServerListWhenDue(App());
+    UpdateStatusCounts(App());
 }
 
 std::wstring RunStatusOf(int index) {
-    std::u16string text = FoundText(ShownServer(index));
+    std::u16string text = FoundText(ShownServer(App(), index));
     return std::wstring(text.begin(), text.end());
 }
 
@@ -119,8 +133,8 @@ int ListRowCount(HWND list) {
 }
 
 int ServerRow(int record) {
-    for (int row = 0; row < ListRowCount(app.hServerList); ++row) {
-        if (ListItemData(app.hServerList, row) == record) {
+    for (int row = 0; row < ListRowCount(App().hServerList); ++row) {
+        if (ListItemData(App().hServerList, row) == record) {
             return row;
         }
     }
@@ -186,55 +200,55 @@ bool AnswersFromAnotherThread(HWND window) {
 // answers, a server list that agrees with the table, and status bar counts and a closing line that agree with it.
 void ExpectSoundEnd(const std::wstring& status) {
     EXPECT_EQ(StatusPartText(0), status);
-    EXPECT_EQ(app.updateRunning, 0);
-    ASSERT_TRUE(IsWindow(app.hMainDlg));
-    EXPECT_TRUE(AnswersFromAnotherThread(app.hMainDlg));
+    EXPECT_EQ(App().updateRunning, 0);
+    ASSERT_TRUE(IsWindow(App().hMainDlg));
+    EXPECT_TRUE(AnswersFromAnotherThread(App().hMainDlg));
     EXPECT_EQ(ListDisagreesWithTable(), "");
-    EXPECT_EQ(StatusPartText(2), CountText(app.shownServers, L"Server"));
-    EXPECT_EQ(StatusPartText(1), CountText(app.shownPlayers, L"Player"));
+    EXPECT_EQ(StatusPartText(2), CountText(App().shownServers, L"Server"));
+    EXPECT_EQ(StatusPartText(1), CountText(App().shownPlayers, L"Player"));
 
     int answered = 0;
-    for (int i = 0; i < app.serverCount; ++i) {
-        answered += ShownServer(i).answered != 0;
+    for (int i = 0; i < App().serverCount; ++i) {
+        answered += ShownServer(App(), i).answered != 0;
     }
     int responded = -1, total = -1;
     if (std::swscanf(status.c_str(), L"%*l[A-Za-z]. %d of %d servers responded.", &responded, &total) == 2) {
         EXPECT_EQ(responded, answered);
-        EXPECT_EQ(total, app.serverCount);
+        EXPECT_EQ(total, App().serverCount);
     }
 }
 
 std::string ListDisagreesWithTable() {
     auto listable = [](const ServerRecord& record) {
-        return record.delivered && (app.showFull || record.playerCount < record.maxClients) &&
-               (app.showEmpty || record.playerCount != 0) &&
-               ShowsUnderModFilter(app.tableModDir.c_str(), record.sources, ShownWebMasterSources(), record.gamename);
+        return record.delivered && (App().showFull || record.playerCount < record.maxClients) &&
+               (App().showEmpty || record.playerCount != 0) &&
+               ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()), record.gamename);
     };
     std::set<LPARAM> listed;
     int players = 0;
-    int rows = ListRowCount(app.hServerList);
+    int rows = ListRowCount(App().hServerList);
     for (int row = 0; row < rows; ++row) {
-        LPARAM index = ListItemData(app.hServerList, row);
-        if (index < 0 || index >= app.serverCount || !listable(ShownServer(index)) || !listed.insert(index).second) {
+        LPARAM index = ListItemData(App().hServerList, row);
+        if (index < 0 || index >= App().serverCount || !listable(ShownServer(App(), index)) || !listed.insert(index).second) {
             return "row " + std::to_string(row) + " names record " + std::to_string(index) +
                    ", which is outside the table, not to be listed, or listed twice";
         }
-        players += ShownServer(index).playerCount;
+        players += ShownServer(App(), index).playerCount;
     }
     int shouldList = 0;
-    for (int i = 0; i < app.serverCount; ++i) {
-        shouldList += listable(ShownServer(i));
+    for (int i = 0; i < App().serverCount; ++i) {
+        shouldList += listable(ShownServer(App(), i));
     }
-    if (rows != shouldList || app.shownServers != rows || app.shownPlayers != players) {
+    if (rows != shouldList || App().shownServers != rows || App().shownPlayers != players) {
         return std::to_string(rows) + " rows with " + std::to_string(players) + " players for " +
-               std::to_string(shouldList) + " servers to list; counted " + std::to_string(app.shownServers) +
-               " rows and " + std::to_string(app.shownPlayers) + " players";
+               std::to_string(shouldList) + " servers to list; counted " + std::to_string(App().shownServers) +
+               " rows and " + std::to_string(App().shownPlayers) + " players";
     }
     return "";
 }
 
 void SetCheckBox(int id, bool checked) {
-    HWND box = GetDlgItem(app.hMainDlg, id);
+    HWND box = GetDlgItem(App().hMainDlg, id);
     bool isChecked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
     if (isChecked != checked) {
         SendMessageW(box, BM_CLICK, 0, 0);
@@ -248,9 +262,9 @@ void ClickListColumn(HWND list, int column) {
     click.hdr.code = LVN_COLUMNCLICK;
     click.iItem = -1;
     click.iSubItem = column;
-    SendMessageW(app.hMainDlg, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    SendMessageW(App().hMainDlg, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
 }
 
 void ClickServerColumn(int column) {
-    ClickListColumn(app.hServerList, column);
+    ClickListColumn(App().hServerList, column);
 }

@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "core/run/server_table.h"
 
 struct TestPlayer {
     int score;
@@ -38,6 +41,9 @@ size_t QueriesTo(int port);
 void LoadServerTable(int count);
 // Rebuilds the table from a master list body: 6 bytes per server, the address and then the port, high byte first.
 void LoadServerTable(const std::vector<unsigned char>& body);
+// A table of one unanswered record per distinct server of the body, named by the first master, as a run's table
+// holds them once it has asked each.
+std::shared_ptr<ServerTable> TableOf(const std::vector<unsigned char>& body);
 
 // Parses a reply into table record `index` as a run's receiver does (the record answered, `pingMs` its ping);
 // then, unless `deliver` is false, lists everything fed so far as a run's report does (DeliverFedReplies).

@@ -83,7 +83,7 @@ std::vector<std::wstring> StoredNames() {
 
 std::vector<std::wstring> MasterTexts() {
     std::vector<std::wstring> texts;
-    for (const MasterEntry& entry : app.config.masters) {
+    for (const MasterEntry& entry : App().config.masters) {
         texts.push_back(AsWide(FormatMasterEntry(entry).c_str()));
     }
     return texts;
@@ -91,18 +91,18 @@ std::vector<std::wstring> MasterTexts() {
 
 std::vector<std::wstring> FavouriteTexts() {
     std::vector<std::wstring> texts;
-    for (const std::u16string& text : FormatFavourites(app.favourites)) {
+    for (const std::u16string& text : FormatFavourites(App().favourites)) {
         texts.push_back(AsWide(text.c_str()));
     }
     return texts;
 }
 
 bool Checked(int id) {
-    return SendDlgItemMessageW(app.hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendDlgItemMessageW(App().hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 std::wstring SelectedFilter() {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
     wchar_t text[64] = L"<none>";
     if (selection != CB_ERR) {
@@ -112,9 +112,9 @@ std::wstring SelectedFilter() {
 }
 
 void SelectFilter(const wchar_t* entry) {
-    HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry));
-    SendMessageW(app.hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_MOD_FILTER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
     WaitForIdle();
 }
 
@@ -141,15 +141,15 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
     EXPECT_FALSE(ReadStored(L"Version").present) << "loading never creates the key";
     EXPECT_TRUE(Checked(IDC_SHOW_EMPTY));
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
-    EXPECT_EQ(app.showEmpty, 1);
-    EXPECT_EQ(app.showFull, 1);
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"quake2.exe");
-    EXPECT_EQ(app.config.packetsPerSecond, 10);
-    EXPECT_EQ(app.config.goodPing, 100);
-    EXPECT_EQ(app.config.mediumPing, 200);
-    EXPECT_EQ(app.sortColumn, 6);
-    EXPECT_EQ(app.config.buddyText, u"");
-    RECT created = WindowRectOf(app.hMainDlg);
+    EXPECT_EQ(App().showEmpty, 1);
+    EXPECT_EQ(App().showFull, 1);
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"quake2.exe");
+    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.goodPing, 100);
+    EXPECT_EQ(App().config.mediumPing, 200);
+    EXPECT_EQ(App().sortColumn, 6);
+    EXPECT_EQ(App().config.buddyText, u"");
+    RECT created = WindowRectOf(App().hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     struct Expected {
@@ -198,40 +198,40 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
 TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
     SelectFilter(L"Jump");
-    wcscpy(AsWide(app.config.gameDir), L"C:\\Games\\Quake2\\");
-    wcscpy(AsWide(app.config.gameExe), L"q2.exe");
-    app.config.packetsPerSecond = 25;
-    app.config.goodPing = 55;
-    app.config.mediumPing = 155;
-    app.playerViewDetails = 1;
-    app.sortColumn = 0x4002;
-    app.config.buddyText = u"bob\r\nK\u00f6ln";
+    wcscpy(AsWide(App().config.gameDir), L"C:\\Games\\Quake2\\");
+    wcscpy(AsWide(App().config.gameExe), L"q2.exe");
+    App().config.packetsPerSecond = 25;
+    App().config.goodPing = 55;
+    App().config.mediumPing = 155;
+    App().playerViewDetails = 1;
+    App().sortColumn = 0x4002;
+    App().config.buddyText = u"bob\r\nK\u00f6ln";
     // Masters the start-up run can reach: the simulator's web service by another name, and a port no master
     // answers on.
-    app.config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &app.config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &app.config.masters[1]), MasterFault::None);
-    ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &app.favourites);
-    SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
-    SetWindowPos(app.hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
-    RECT placed = WindowRectOf(app.hMainDlg);
+    App().config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &App().config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &App().config.masters[1]), MasterFault::None);
+    ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &App().favourites);
+    SendDlgItemMessageW(App().hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
+    SetWindowPos(App().hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
+    RECT placed = WindowRectOf(App().hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"C:\\Games\\Quake2\\");
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"q2.exe");
-    EXPECT_EQ(app.config.packetsPerSecond, 25);
-    EXPECT_EQ(app.config.goodPing, 55);
-    EXPECT_EQ(app.config.mediumPing, 155);
-    EXPECT_EQ(app.playerViewDetails, 1);
-    EXPECT_EQ(app.sortColumn, 0x4002);
-    EXPECT_EQ(app.config.buddyText, u"bob\r\nK\u00f6ln");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"C:\\Games\\Quake2\\");
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"q2.exe");
+    EXPECT_EQ(App().config.packetsPerSecond, 25);
+    EXPECT_EQ(App().config.goodPing, 55);
+    EXPECT_EQ(App().config.mediumPing, 155);
+    EXPECT_EQ(App().playerViewDetails, 1);
+    EXPECT_EQ(App().sortColumn, 0x4002);
+    EXPECT_EQ(App().config.buddyText, u"bob\r\nK\u00f6ln");
     EXPECT_FALSE(Checked(IDC_SHOW_EMPTY));
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
     EXPECT_EQ(SelectedFilter(), L"Jump");
-    EXPECT_STREQ(app.modFilterText, L"CTF\nctf\nJump\njump\n");
-    EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), placed));
-    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+    EXPECT_STREQ(App().modFilterText, L"CTF\nctf\nJump\njump\n");
+    EXPECT_TRUE(SameRect(WindowRectOf(App().hMainDlg), placed));
+    EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://LocalHost", L"127.0.0.1:27950"}));
     EXPECT_EQ(FavouriteTexts(), (std::vector<std::wstring>{L"10.0.0.1:27910", L"192.168.1.20:27911"}));
     StoredValue masters = ReadStored(L"Master Servers");
@@ -243,8 +243,8 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
 
     // "(No Filter)" is remembered as the empty directory; lists emptied are no longer stored.
     SelectFilter(L"(No Filter)");
-    app.config.masters.clear();
-    app.favourites.clear();
+    App().config.masters.clear();
+    App().favourites.clear();
     ASSERT_EQ(CloseMainWindow(), 0);
     EXPECT_EQ(ReadStored(L"Last Used Mod Filter").Text(), std::wstring(1, L'\0'));
     EXPECT_FALSE(ReadStored(L"Master Servers").present);
@@ -253,15 +253,15 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
 
 TEST_F(SettingsStoreTest, AWindowMaximisedAtExitOpensNormalAtItsSavedPlace) {
     ASSERT_NE(OpenMainWindow(), nullptr);
-    SetWindowPos(app.hMainDlg, nullptr, 60, 50, 800, 560, SWP_NOZORDER);
-    RECT normal = WindowRectOf(app.hMainDlg);
-    ShowWindow(app.hMainDlg, SW_MAXIMIZE);
-    ASSERT_TRUE(IsZoomed(app.hMainDlg));
+    SetWindowPos(App().hMainDlg, nullptr, 60, 50, 800, 560, SWP_NOZORDER);
+    RECT normal = WindowRectOf(App().hMainDlg);
+    ShowWindow(App().hMainDlg, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(App().hMainDlg));
     ASSERT_EQ(CloseMainWindow(), 0);
 
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    EXPECT_FALSE(IsZoomed(app.hMainDlg));
-    EXPECT_TRUE(SameRect(WindowRectOf(app.hMainDlg), normal));
+    EXPECT_FALSE(IsZoomed(App().hMainDlg));
+    EXPECT_TRUE(SameRect(WindowRectOf(App().hMainDlg), normal));
 }
 
 TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
@@ -275,11 +275,11 @@ TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
 
     wchar_t expected[16] = {};
     MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 16);
-    EXPECT_STREQ(AsWide(app.config.buddyText.c_str()), expected);
+    EXPECT_STREQ(AsWide(App().config.buddyText.c_str()), expected);
     // Stored zeros are covered by the defaults.
-    EXPECT_EQ(app.config.packetsPerSecond, 10);
-    EXPECT_EQ(app.config.goodPing, 100);
-    EXPECT_EQ(app.config.mediumPing, 200);
+    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.goodPing, 100);
+    EXPECT_EQ(App().config.mediumPing, 200);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     EXPECT_EQ(ReadStored(L"Version").Number(), 2);
@@ -304,16 +304,16 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     StoreStrings(L"Favourite Servers", {L"10.0.0.1", L"10.0.0.2:27910", L"10.0.0.2:27910", L"host:27910"});
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
-    EXPECT_STREQ(AsWide(app.config.gameDir), L"");
-    EXPECT_STREQ(AsWide(app.config.gameExe), L"q2x.exe");
-    EXPECT_STREQ(app.lastModFilter, L"");
+    EXPECT_STREQ(AsWide(App().config.gameDir), L"");
+    EXPECT_STREQ(AsWide(App().config.gameExe), L"q2x.exe");
+    EXPECT_STREQ(App().lastModFilter, L"");
     EXPECT_EQ(SelectedFilter(), L"(No Filter)");
-    EXPECT_EQ(app.config.packetsPerSecond, 10);
-    EXPECT_EQ(app.config.goodPing, 100);
-    EXPECT_EQ(app.config.buddyText, u"");
+    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.goodPing, 100);
+    EXPECT_EQ(App().config.buddyText, u"");
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));
     EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"10.0.0.2:27910"});
-    EXPECT_TRUE(IsWindowVisible(app.hMainDlg));
+    EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
 
     // An odd byte count: the last byte makes no character.
     CloseMainWindow();
@@ -321,8 +321,8 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     Store(L"Mod Filters", REG_SZ, odd, sizeof odd);
     StoreText(L"Master Servers", L"http://a.example");
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
-    EXPECT_STREQ(app.modFilterText, L"CTF\nctf");
-    EXPECT_TRUE(app.config.masters.empty());
+    EXPECT_STREQ(App().modFilterText, L"CTF\nctf");
+    EXPECT_TRUE(App().config.masters.empty());
 }
 
 TEST_F(SettingsStoreTest, AKeyThatCannotBeWrittenDoesNotKeepTheProgramFromEnding) {

@@ -40,11 +40,6 @@ int32_t ParseDecimal(const char* text);
 // a non-white-space one), so a build date keeps its "Mon dd yy" part.
 void CutGameDate(char16_t* text);
 
-// Milliseconds from `since` to `now` on the 32-bit millisecond clock, correct across its wrap.
-inline uint32_t ElapsedMs(uint32_t since, uint32_t now) {
-    return now - since;
-}
-
 // What the gamename field holds for a reply that names no game: the parser cannot tell it from a server that says
 // "default" itself.
 extern const char16_t GAMENAME_ABSENT[];

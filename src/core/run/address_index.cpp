@@ -26,22 +26,6 @@ MergeResult AddressIndex::Add(uint32_t addr, uint16_t port, SourceSet source, si
     return MergeResult::Added;
 }
 
-size_t AddressIndex::AddEntries(const unsigned char* entries, size_t length, SourceSet source) {
-    size_t added = 0;
-    for (size_t offset = 0; length - offset >= LIST_ENTRY_SIZE; offset += LIST_ENTRY_SIZE) {
-        ListEntry entry = ReadListEntry(entries + offset);
-        if (Add(entry.addr, entry.port, source) == MergeResult::Added) {
-            ++added;
-        }
-    }
-    return added;
-}
-
-SourceSet AddressIndex::SourcesOf(uint32_t addr, uint16_t port) const {
-    auto found = index_.find(ServerPairKey(addr, port));
-    return found == index_.end() ? 0 : servers_[found->second].sources;
-}
-
 bool AddressIndex::Find(uint32_t addr, uint16_t port, size_t* position) const {
     auto found = index_.find(ServerPairKey(addr, port));
     if (found == index_.end()) {

@@ -1,6 +1,6 @@
 // The servers of one update run gathered from all its sources (the masters, the favourites, the remembered list),
-// each distinct address and port once, in the order each was first seen, with every source that named it.
-// Portable (no Win32). The run owns one and fills it from its master and list threads' results; it is not locked.
+// each distinct address and port once, in the order each was first seen, with every source that named it, and
+// found by address and port. Portable (no Win32); not locked: the run's table keeps it under its lock.
 #pragma once
 
 #include <cstddef>
@@ -28,12 +28,6 @@ public:
     // servers().
     MergeResult Add(uint32_t addr, uint16_t port, SourceSet source, size_t* position = nullptr);
 
-    // Adds every whole 6-byte entry of a master list body or a `servers` reply's entries (4 address bytes, then the
-    // port, in network order); a trailing fragment is not an entry. Returns how many servers were new.
-    size_t AddEntries(const unsigned char* entries, size_t length, SourceSet source);
-
-    // The sources that named the server; 0 for one not among them.
-    SourceSet SourcesOf(uint32_t addr, uint16_t port) const;
     // The server's place in servers(); false for one not among them.
     bool Find(uint32_t addr, uint16_t port, size_t* position) const;
 

@@ -48,6 +48,11 @@ int ResolveHostIPv4(const std::string& host, uint32_t& addr);
 // The millisecond clock the run stamps queries and replies with; wraps every 49.7 days.
 uint32_t RunClockMs();
 
+// Milliseconds from `since` to `now` on that clock, correct across its wrap.
+inline uint32_t ElapsedMs(uint32_t since, uint32_t now) {
+    return now - since;
+}
+
 // A wake-up for one waiting thread, with a timeout exact to the clock's millisecond. Set by any thread; a Set
 // before the Wait makes that Wait return at once. (A timed wait on std::condition_variable, built on the MinGW
 // thread library, oversleeps by 1 to 2 ms on every call, which paced queries add up: measured 11.25 ms apart at

@@ -1,9 +1,9 @@
 #include "core/run/master_gathering.h"
 
-#include <system_error>
-
 #include "core/protocol/list_entry.h"
 #include "core/run/run_texts.h"
+#include "core/run/udp_master.h"
+#include "core/worker/worker.h"
 
 namespace {
 
@@ -13,47 +13,33 @@ constexpr int MASTER_RECEIVE_BUFFER_BYTES = 1024 * 1024;
 
 } // namespace
 
-MasterGathering::MasterGathering(const RunSnapshot& snapshot, const ListFetcher& fetch, WakeSignal& wake)
-    : snapshot_(snapshot), fetch_(fetch), wake_(wake) {}
-
-MasterGathering::~MasterGathering() {
-    Interrupt();
-    Join();
-}
+MasterGathering::MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
+                                 std::shared_ptr<WakeSignal> wake)
+    : masters_(std::move(masters)), modDir_(std::move(modDir)), fetch_(std::move(fetch)), wake_(std::move(wake)),
+      sockets_(masters_.size()), socketErrors_(masters_.size(), 0), cancels_(masters_.size()) {}
 
 void MasterGathering::Start() {
-    size_t count = snapshot_.masters.size();
-    sockets_.resize(count);
-    socketErrors_.assign(count, 0);
-    for (size_t i = 0; i < count; ++i) {
-        if (snapshot_.masters[i].kind == MasterKind::Udp) {
+    for (size_t i = 0; i < masters_.size(); ++i) {
+        if (masters_[i].kind == MasterKind::Udp) {
             sockets_[i] = OpenDatagramSocket(MASTER_RECEIVE_BUFFER_BYTES, socketErrors_[i]);
         }
     }
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < masters_.size(); ++i) {
         int master = static_cast<int>(i);
-        try {
-            threads_.emplace_back([this, master] { Ask(master); });
-        } catch (const std::system_error& error) {
-            End(master, false, UdpMasterFailedText(MasterStatusName(snapshot_.masters[i]),
-                                                   {UdpMasterEnd::SendFailed, error.code().value()}));
+        std::shared_ptr<MasterGathering> self = shared_from_this();
+        int error = 0;
+        if (!StartWorker([self, master] { self->Ask(master); }, &error)) {
+            End(master, false, UdpMasterFailedText(MasterStatusName(masters_[i]), {UdpMasterEnd::SendFailed, error}));
         }
     }
 }
 
 void MasterGathering::Interrupt() {
-    for (std::unique_ptr<DatagramSocket>& socket : sockets_) {
-        if (socket) {
-            socket->Interrupt();
+    for (size_t i = 0; i < masters_.size(); ++i) {
+        if (sockets_[i]) {
+            sockets_[i]->Interrupt();
         }
-    }
-}
-
-void MasterGathering::Join() {
-    for (std::thread& thread : threads_) {
-        if (thread.joinable()) {
-            thread.join();
-        }
+        cancels_[i].Cancel();
     }
 }
 
@@ -68,11 +54,11 @@ bool MasterGathering::Take(std::vector<MasterArrival>& arrivals, std::vector<Mas
         ends.push_back(std::move(end));
     }
     ends_.clear();
-    return ended_ == snapshot_.masters.size();
+    return ended_ == masters_.size();
 }
 
 void MasterGathering::Ask(int master) {
-    if (snapshot_.masters[static_cast<size_t>(master)].kind == MasterKind::Web) {
+    if (masters_[static_cast<size_t>(master)].kind == MasterKind::Web) {
         AskWeb(master);
     } else {
         AskUdp(master);
@@ -80,10 +66,12 @@ void MasterGathering::Ask(int master) {
 }
 
 void MasterGathering::AskWeb(int master) {
-    const MasterEntry& entry = snapshot_.masters[static_cast<size_t>(master)];
+    const MasterEntry& entry = masters_[static_cast<size_t>(master)];
+    DownloadCancel& cancel = cancels_[static_cast<size_t>(master)];
     std::vector<unsigned char> body;
-    if (!fetch_ || !fetch_(snapshot_, entry, body)) {
-        End(master, false, DownloadFailedText(MasterStatusName(entry)));
+    if (!fetch_ || !fetch_(modDir_, entry, body, cancel)) {
+        // An aborted run names no master's failure: the closing line says it was aborted.
+        End(master, false, cancel.Cancelled() ? std::u16string() : DownloadFailedText(MasterStatusName(entry)));
         return;
     }
     Deliver(master, body.data(), body.size());
@@ -91,7 +79,7 @@ void MasterGathering::AskWeb(int master) {
 }
 
 void MasterGathering::AskUdp(int master) {
-    const MasterEntry& entry = snapshot_.masters[static_cast<size_t>(master)];
+    const MasterEntry& entry = masters_[static_cast<size_t>(master)];
     DatagramSocket* socket = sockets_[static_cast<size_t>(master)].get();
     UdpMasterResult result{UdpMasterEnd::SendFailed, socketErrors_[static_cast<size_t>(master)]};
     if (socket) {
@@ -109,7 +97,7 @@ void MasterGathering::Deliver(int master, const unsigned char* entries, size_t l
         arrivals_.push_back(MasterArrival{master, std::vector<unsigned char>(entries, entries + length)});
         pending_.store(true, std::memory_order_release);
     }
-    wake_.Set();
+    wake_->Set();
 }
 
 void MasterGathering::End(int master, bool answered, std::u16string failure) {
@@ -119,5 +107,5 @@ void MasterGathering::End(int master, bool answered, std::u16string failure) {
         ++ended_;
         pending_.store(true, std::memory_order_release);
     }
-    wake_.Set();
+    wake_->Set();
 }

@@ -1,17 +1,16 @@
-// The masters of one update run, asked all at once: one thread per master (a web download, or a classic master
-// over UDP on a socket of its own), each handing what it gets to the run's controller as it comes, so that one slow
+// The masters of one update run, asked all at once: one worker per master (a web download, or a classic master over
+// UDP on a socket of its own), each handing what it gets to the run's controller as it comes, so that one slow
 // master never holds back the servers of the others. Portable (no Win32).
 //
-// The master threads touch only this object's inbox (under its lock) and the controller's wake-up; the controller
-// takes the inbox. The threads end by themselves, a classic master's at once when interrupted; a web download ends
-// when its transfer does.
+// The master workers touch only this object's inbox (under its lock) and the controller's wake-up, and each holds
+// this object (std::shared_ptr), so nobody waits for them: an aborted run cancels their downloads and interrupts
+// their sockets and goes on, and a master that still hangs (a host name being looked up) ends on its own later.
 #pragma once
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/run/datagram_socket.h"
@@ -30,21 +29,18 @@ struct MasterEnd {
     std::u16string failure;
 };
 
-class MasterGathering {
+class MasterGathering : public std::enable_shared_from_this<MasterGathering> {
 public:
-    // `wake` is set after every change of the inbox; it outlives this object.
-    MasterGathering(const RunSnapshot& snapshot, const ListFetcher& fetch, WakeSignal& wake);
-    // Interrupts and joins every master's thread.
-    ~MasterGathering();
+    // `wake` is set after every change of the inbox.
+    MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
+                    std::shared_ptr<WakeSignal> wake);
     MasterGathering(const MasterGathering&) = delete;
     MasterGathering& operator=(const MasterGathering&) = delete;
 
-    // Starts a thread per master; one that cannot be had fails its master at once.
+    // Starts a worker per master; one that cannot be had fails its master at once.
     void Start();
-    // Classic masters stop waiting (the run was aborted).
+    // The run is aborted: downloads are cancelled and classic masters stop waiting. Any thread.
     void Interrupt();
-    // Waits for every master's thread.
-    void Join();
 
     // Whether the inbox changed since the last take. Any thread; cheap.
     bool Pending() const { return pending_.load(std::memory_order_acquire); }
@@ -58,13 +54,15 @@ private:
     void Deliver(int master, const unsigned char* entries, size_t length);
     void End(int master, bool answered, std::u16string failure);
 
-    const RunSnapshot& snapshot_;
-    const ListFetcher& fetch_;
-    WakeSignal& wake_;
-    // One per classic master (null for a web master, or when none could be had), made before the threads start.
+    const std::vector<MasterEntry> masters_;
+    const std::u16string modDir_;
+    const ListFetcher fetch_;
+    const std::shared_ptr<WakeSignal> wake_;
+    // One per master, made before the workers start: a classic master's socket (null for a web master, or when
+    // none could be had) and a web master's cancel.
     std::vector<std::unique_ptr<DatagramSocket>> sockets_;
     std::vector<int> socketErrors_;
-    std::vector<std::thread> threads_;
+    std::vector<DownloadCancel> cancels_;
 
     std::mutex mutex_;
     std::vector<MasterArrival> arrivals_; // under mutex_

@@ -1,62 +1,42 @@
-// An update run: gathers the servers of every master at once (and the favourites, and the remembered list when no
-// master answers), builds the table as they come, and asks every server for its status over UDP, paced, in up to
-// three passes, with replies collected on a receiver thread of its own. Portable (no Win32): the same code
-// runs in the program and natively under ThreadSanitizer.
+// The window's handle on an update run (core/run/update_run.h): it starts the run on a worker of its own, takes its
+// reports and lets it go. Portable (no Win32).
 //
-// A run owns itself: its controller and receiver threads, its socket, its in-flight window, its table and every lock
-// and flag they share. It starts from an immutable snapshot and reports only through its RunChannel. Its threads
-// never touch a window or anything of the program's; the caller keeps only this handle.
+// The handle never waits for the run: letting it go aborts a run still going, which then finishes on its own state,
+// held by its worker, and ends with the process if it is still at work then.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "core/run/run_channel.h"
 #include "core/run/run_snapshot.h"
 
-struct UpdateRun;
+class UpdateRun;
 
 class RunHandle {
 public:
-    // Starts the run on a thread of its own. `wake` is the channel's (see run_channel.h), called from the run's
-    // threads.
+    // Starts the run. `wake` is called from the run's threads (core/worker/waking_channel.h).
     RunHandle(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake);
-    // Stops the run if Stop has not: see there.
+    // A run still going is aborted; `wake` is not called once this has returned.
     ~RunHandle();
     RunHandle(const RunHandle&) = delete;
     RunHandle& operator=(const RunHandle&) = delete;
 
-    // False when no thread could be had: nothing runs and the channel holds only the end.
+    // False when no worker could be had: nothing runs and the channel holds only the end.
     bool Started() const { return started_; }
 
-    // Asks the run to end at its next step; its closing line then says "Aborted". Any thread.
+    // Asks the run to end at its next step; its closing line then says "Aborted". Downloads under way are
+    // cancelled.
     void Abort();
     bool Aborted() const;
+    // The run's controller and receiver have ended: it no longer uses its socket (its masters' workers, which hold
+    // sockets of their own, may still be ending).
+    bool Finished() const;
 
-    // Waits up to `ms` milliseconds for the run's threads to finish; returns whether they have.
-    bool WaitFinished(uint32_t ms);
-
-    // The taker is going (the window closes): aborts the run, ends the channel's wake-ups (once any call of `wake`
-    // under way has returned) and waits up to `ms` milliseconds for the run's threads. Returns whether they ended;
-    // a run that has not (a download that hangs) is left to end on its own, holding what it uses.
-    bool Stop(uint32_t ms);
-
-    // The taker's side of the channel.
+    // Everything reported since the last take.
     RunReport Take();
-    void AcknowledgeRelease();
 
 private:
-    std::shared_ptr<UpdateRun> state_;
-    std::thread thread_;
+    std::shared_ptr<UpdateRun> run_;
     bool started_ = false;
-    bool stopped_ = false;
 };
-
-// The run's tuning, named so that benchmarks and tests can say what they measured.
-constexpr int QUERY_PASSES = 3;
-constexpr uint32_t GRACE_WAIT_MS = 1000;
-constexpr size_t REPLY_DATAGRAM_SIZE = 4096;

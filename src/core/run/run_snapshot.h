@@ -3,12 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/protocol/master_entry.h"
-#include "core/protocol/status_reply.h"
 #include "core/settings/favourites.h"
+#include "core/text/ansi_decoder.h"
 
 // What a run needs, taken when it starts and never changed after.
 struct RunSnapshot {
@@ -19,10 +20,29 @@ struct RunSnapshot {
     AnsiDecoder decodeAnsi = nullptr;
 };
 
-// Downloads a web master's list for the snapshot's mod filter into `body`; false when the download failed. Called
-// on a thread of the run's, one per master.
-using ListFetcher =
-    std::function<bool(const RunSnapshot& snapshot, const MasterEntry& master, std::vector<unsigned char>& body)>;
+// Ends a web master's download at once when the run is aborted or its window closes: the download hands it what
+// ends its transfer for as long as the transfer runs.
+class DownloadCancel {
+public:
+    // The transfer has begun; `cancel` ends it from any thread. False when the run is cancelled already: the
+    // download gives up at once.
+    bool Arm(std::function<void()> cancel);
+    // The transfer is over: `cancel` is not called once this has returned.
+    void Disarm();
+    // Any thread.
+    void Cancel();
+    bool Cancelled() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::function<void()> cancel_; // under mutex_, which is held while it runs
+    bool cancelled_ = false;       // under mutex_
+};
+
+// Downloads a web master's list for the mod filter `modDir` into `body`; false when the download failed or was
+// cancelled. Called on a thread of the run's, one per web master.
+using ListFetcher = std::function<bool(const std::u16string& modDir, const MasterEntry& master,
+                                       std::vector<unsigned char>& body, DownloadCancel& cancel)>;
 
 // The remembered list's file for a mod filter: `recall` reads its bytes (false when there is none or it cannot be
 // read), `remember` replaces it whole or not at all. Called on the run's controller thread.

@@ -76,6 +76,14 @@ std::u16string ClosingText(bool aborted, int32_t responded, int32_t total) {
     return Formatted(u"%s. %d of %d servers responded.", aborted ? u"Aborted" : u"Completed", responded, total);
 }
 
+std::u16string AbortedBeforeServersText() {
+    return u"Aborted.";
+}
+
+std::u16string TooManyServersText(size_t queried) {
+    return Formatted(u"Only the first %u servers listed are queried.", static_cast<unsigned>(queried));
+}
+
 std::u16string RememberedUsedText(size_t servers, int64_t rememberedAt) {
     return Formatted(u"No master answered: querying the %d servers remembered on %s...", static_cast<int>(servers),
                      LocalTimeText(rememberedAt).c_str());

@@ -23,6 +23,10 @@ std::u16string QueryText(uint32_t addr, uint16_t port, int32_t attempt);
 std::u16string SendFailedText(int error);
 std::u16string FoundText(const ServerRecord& record);
 std::u16string ClosingText(bool aborted, int32_t responded, int32_t total);
+// A run aborted before any source gave it a server.
+std::u16string AbortedBeforeServersText();
+// The sources named more servers than the run holds (or memory ran out): only the first `queried` are asked.
+std::u16string TooManyServersText(size_t queried);
 
 // When every master failed: the remembered list is queried, or was not used, and the closing line says so.
 std::u16string RememberedUsedText(size_t servers, int64_t rememberedAt);

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "core/run/address_index.h"
 
 bool ServerTable::Append(uint32_t addr, uint16_t port, SourceSet sources) {
     size_t index = size_.load(std::memory_order_relaxed);
@@ -22,28 +21,4 @@ bool ServerTable::Append(uint32_t addr, uint16_t port, SourceSet sources) {
     record.sources.store(sources, std::memory_order_relaxed);
     size_.store(index + 1, std::memory_order_release);
     return true;
-}
-
-std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length, SourceSet source) {
-    try {
-        AddressIndex merged(MAX_RUN_SERVERS);
-        merged.AddEntries(body, length, source);
-        auto table = std::make_shared<ServerTable>();
-        for (const SourcedServer& server : merged.servers()) {
-            if (!table->Append(server.addr, server.port, server.sources)) {
-                return nullptr;
-            }
-        }
-        return table;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-int32_t CountUnanswered(const ServerTable& table) {
-    int32_t count = 0;
-    for (size_t i = 0; i < table.size(); ++i) {
-        count += table[i].answered == 0 ? 1 : 0;
-    }
-    return count;
 }

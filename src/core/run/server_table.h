@@ -1,12 +1,13 @@
-// The server table: one record per game server of an update run. Portable (no Win32).
+// The server table: one record per game server of an update run, as the window reads it. Portable (no Win32).
 //
-// A run builds its table and fills it; the window that shows it holds it too (std::shared_ptr), so the table
-// lives as long as either needs it. See server_record.h for which thread writes which field.
+// A run fills its table and the window that shows it holds it too (std::shared_ptr), so the table lives as long as
+// either needs it. See core/protocol/server_record.h for which thread writes which field.
 //
-// The table grows while the run goes on (masters answer at their own pace), so its records live in fixed chunks
-// that never move: a record's address holds from its append to the table's end. Only the run's controller appends,
-// under the run's table lock; another thread reads a record only once it has learnt of it from the appender (the
-// run's lock, or its channel), which also makes the chunk that holds it visible.
+// Records live in fixed chunks that never move: a record's address holds from its append to the table's end. The
+// run appends a server's record when it first queries it (core/run/run_table.h), so a run that has just heard of
+// ten thousand servers holds memory only for those it has asked, while the window may still show the last run's
+// table. Only the run's controller appends, under the run's lock; another thread reads a record only once it has
+// learnt of it from the appender (the run's lock, or its channel), which also makes the chunk that holds it visible.
 #pragma once
 
 #include <atomic>
@@ -44,10 +45,3 @@ private:
     std::unique_ptr<ServerRecord[]> chunks_[CHUNK_COUNT];
     std::atomic<size_t> size_{0};
 };
-
-// A table with one zeroed record per distinct address and port of a master list body, in the order of first
-// appearance, each named by `source`; null when no memory is left for it.
-std::shared_ptr<ServerTable> BuildServerTable(const unsigned char* body, uint32_t length, SourceSet source);
-
-// The records whose `answered` is still 0.
-int32_t CountUnanswered(const ServerTable& table);

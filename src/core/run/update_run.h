@@ -1,94 +1,77 @@
-// What an update run's threads share, in one place: who writes each thing and under which guard. Portable (no
-// Win32); only core/run/update_run.cpp includes it.
+// An update run: gathers the servers of every master at once (and the favourites, and the remembered list when no
+// master answers), shows its table as soon as the first servers come, asks every server for its status
+// (core/run/query_engine.h), remembers the masters' servers and closes with the count. Portable (no Win32): the same
+// code runs in the program and natively under ThreadSanitizer.
+//
+// A run owns itself: it starts from an immutable snapshot, runs on a worker of its own (core/worker/worker.h) that
+// holds it, and reports only through its channel. Its threads never touch a window or anything of the program's.
+// Who touches what:
+//   - the controller (Main) alone: the gathering's progress, the run's notes and the closing line;
+//   - the table's lock guards the servers and their queries (core/run/run_table.h);
+//   - the master workers write only the gathering's inbox (core/run/master_gathering.h);
+//   - `aborted` and `finished` are atomics, read anywhere; `progress` wakes the controller for any of them.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "core/run/address_index.h"
-#include "core/run/datagram_socket.h"
-#include "core/run/in_flight.h"
 #include "core/run/master_gathering.h"
 #include "core/run/run_channel.h"
-#include "core/run/run_handle.h"
-#include "core/run/server_table.h"
+#include "core/run/run_snapshot.h"
+#include "core/run/run_table.h"
 
-enum class WaitEnd { AllAnswered, Abort, Other };
-enum class QueryOutcome { Sent, Skipped, Aborted };
+class UpdateRun {
+public:
+    // `wake` is the channel's (core/worker/waking_channel.h), called from the run's threads.
+    UpdateRun(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake);
+    UpdateRun(const UpdateRun&) = delete;
+    UpdateRun& operator=(const UpdateRun&) = delete;
 
-// Everything a run's threads share. The controller thread makes the table, the socket and the receiver when the
-// first servers arrive; after that:
-//   - `tableMutex` guards `merged` and the table's growth (only the controller adds servers), each record's
-//     answered, queryTime and attempts, the in-flight window, `unanswered` and `allAnswered`; the receiver fills
-//     the rest of a record only after it has marked it answered under the lock, and hands it to the channel when
-//     done, after which no thread of the run writes it again (but for its sources, an atomic);
-//   - `progress` wakes the controller when the window has room, every server has answered, a master delivered or
-//     ended, or the run is aborted: set after the change, so a waiter that tested under the lock before it and
-//     waits after it returns at once;
-//   - the master threads write only the gathering's inbox (core/run/master_gathering.h);
-//   - `aborted` and `finished` are atomics, read anywhere;
-//   - the channel keeps its queue under a lock of its own, held only to push or take (core/run/run_channel.h); a record
-//     handed over through it, and the table, are read by the window's thread from then on.
-// The window keeps only its RunHandle handle, and the table it shows (shared with the run that fills it).
-struct UpdateRun {
-    UpdateRun(RunSnapshot snapshotIn, ListFetcher fetchIn, RememberedStore rememberedIn, std::function<void()> wake)
-        : snapshot(std::move(snapshotIn)), fetch(std::move(fetchIn)), remembered(std::move(rememberedIn)),
-          channel(std::move(wake)) {}
-
+    // The controller's whole life, on the run's worker; the run's end is its last report.
     void Main();
+    // No worker could be had: the run ends without having begun.
+    void EndUnstarted() { Finish(); }
+
+    // Asks the run to end at its next step: downloads are cancelled and its closing line says "Aborted". Any thread.
     void Abort();
+    bool Aborted() const { return aborted_; }
+    // The controller has ended, and with it the receiver: the run no longer uses its socket.
+    bool Finished() const { return finished_; }
 
-    const RunSnapshot snapshot;
-    const ListFetcher fetch;
-    const RememberedStore remembered;
-    RunChannel channel;
-    std::atomic<bool> aborted{false};
-    std::atomic<bool> finished{false};
-    std::mutex finishMutex;
-    std::condition_variable finishedSignal;
-
-    std::mutex tableMutex;
-    const std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
-    std::shared_ptr<ServerTable> table; // set once by the controller before the receiver starts
-    AddressIndex merged{MAX_RUN_SERVERS}; // the table's servers in its order, with their sources
-    bool tableFull = false;                // no memory was left for a record: nothing more is merged
-    std::unique_ptr<DatagramSocket> socket;
-    InFlightWindow inFlight;
-    int32_t unanswered = 0;
-    bool allAnswered = false;
+    RunChannel& Channel() { return channel_; }
 
 private:
-    // The controller's own: how the gathering stands.
-    std::unique_ptr<MasterGathering> gathering;
-    bool gatheringOver = false;
-    bool masterAnswered = false;
-    std::vector<std::u16string> failures; // the failures of the masters that failed, as the status line said them
-    std::u16string rememberedFault; // why the remembered list was not used, when it was there
-    bool usedRemembered = false;
-    int64_t rememberedAt = 0;
-
-    bool TakeGathered();
-    void MergeEntries(const unsigned char* entries, size_t length, SourceSet source);
+    bool TakeArrivals();
+    void Merge(const unsigned char* entries, size_t length, SourceSet source);
+    void MergeFavourites();
+    void ShowTable();
     void FallBackWhenNoMasterAnswered();
-    bool StartTable();
     void Remember();
     void EndWithoutServers();
-
-    void QueryServers();
-    void RunPasses();
-    bool RunPass(uint32_t pacingMs, bool freshOnly);
-    WaitEnd GraceWait(uint32_t pacingMs);
-    QueryOutcome QueryIfDue(int32_t index, bool unpaced, bool freshOnly);
-    WaitEnd WaitForAnswersOrAbort(uint32_t timeoutMs);
-    bool AnyToRetry();
-    void Receive();
-    void Accept(const char* datagram, size_t length, uint32_t addr, uint16_t port, uint32_t arrival, bool fresh,
-                bool backlogged);
-    int32_t CountUnansweredNow();
+    std::u16string ClosingLine(bool aborted, bool outOfMemory);
     void Finish();
+
+    const RunSnapshot snapshot_;
+    const ListFetcher fetch_;
+    const RememberedStore remembered_;
+    RunChannel channel_;
+    std::atomic<bool> aborted_{false};
+    std::atomic<bool> finished_{false};
+    const std::shared_ptr<WakeSignal> progress_;
+    RunTable table_;
+
+    // The controller's own.
+    std::shared_ptr<MasterGathering> gathering_;
+    bool tableShown_ = false;
+    bool gatheringOver_ = false;
+    bool masterAnswered_ = false;
+    bool tooMany_ = false;
+    std::vector<std::u16string> failures_; // the failures of the masters that failed, as the status line said them
+    std::u16string rememberedFault_;       // why the remembered list was not used, when it was there
+    bool usedRemembered_ = false;
+    int64_t rememberedAt_ = 0;
 };

@@ -14,10 +14,11 @@ void ValidateConfiguration(Configuration& config) {
     } else if (config.packetsPerSecond < 0) {
         config.packetsPerSecond = 1;
     }
-    if (config.goodPing == 0) {
+    // A negative threshold would read as a huge one in the ping dot's unsigned comparison: no ping is that.
+    if (config.goodPing <= 0) {
         config.goodPing = DEFAULT_GOOD_PING;
     }
-    if (config.mediumPing == 0) {
+    if (config.mediumPing <= 0) {
         config.mediumPing = DEFAULT_MEDIUM_PING;
     }
 }

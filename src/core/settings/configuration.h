@@ -27,8 +27,8 @@ constexpr int32_t DEFAULT_GOOD_PING = 100;
 constexpr int32_t DEFAULT_MEDIUM_PING = 200;
 
 // An empty executable name becomes "quake2.exe"; a rate or threshold of 0 (never set, or a field left empty or
-// not a number) takes its default; a rate below 0 becomes 1 query a second, the slowest the program paces. Texts
-// are terminated within their arrays.
+// not a number) takes its default, and so does a threshold below 0; a rate below 0 becomes 1 query a second, the
+// slowest the program paces. Texts are terminated within their arrays.
 void ValidateConfiguration(Configuration& config);
 
 // The build's default masters (SKERROW_MASTERS, else the built-in web master alone).

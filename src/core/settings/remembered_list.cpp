@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/text/ascii_case.h"
+#include "core/text/little_endian.h"
 #include "core/text/text.h"
 
 namespace {
@@ -11,20 +12,6 @@ const unsigned char MAGIC[8] = {'S', 'K', 'R', 'W', 'L', 'I', 'S', 'T'};
 constexpr uint32_t FORMAT_VERSION = 1;
 constexpr size_t CHECKSUM_BYTES = 4;
 constexpr size_t FILE_NAME_DIR_LENGTH = 32;
-
-void PutLittle(std::vector<unsigned char>* out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out->push_back(static_cast<unsigned char>(value >> (8 * i)));
-    }
-}
-
-uint64_t GetLittle(const unsigned char* data, int bytes) {
-    uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = value << 8 | data[i];
-    }
-    return value;
-}
 
 // FNV-1a over the code units' bytes, low byte first.
 uint32_t HashDir(std::u16string_view folded) {
@@ -60,19 +47,17 @@ bool EncodeRememberedList(std::u16string_view gameDir, int64_t rememberedAt, con
     size_t count = servers.size() < MAX_REMEMBERED_SERVERS ? servers.size() : MAX_REMEMBERED_SERVERS;
     std::vector<unsigned char> out(MAGIC, MAGIC + sizeof MAGIC);
     out.reserve(REMEMBERED_HEADER_BYTES + gameDir.size() * 2 + count * LIST_ENTRY_SIZE + CHECKSUM_BYTES);
-    PutLittle(&out, FORMAT_VERSION, 4);
-    PutLittle(&out, static_cast<uint64_t>(rememberedAt), 8);
-    PutLittle(&out, gameDir.size(), 2);
-    PutLittle(&out, count, 4);
-    for (char16_t unit : gameDir) {
-        PutLittle(&out, unit, 2);
-    }
+    AppendLittleEndian(out, FORMAT_VERSION, 4);
+    AppendLittleEndian(out, static_cast<uint64_t>(rememberedAt), 8);
+    AppendLittleEndian(out, gameDir.size(), 2);
+    AppendLittleEndian(out, count, 4);
+    AppendUtf16(out, gameDir);
     for (size_t i = 0; i < count; ++i) {
         unsigned char entry[LIST_ENTRY_SIZE];
         WriteListEntry(servers[i], entry);
         out.insert(out.end(), entry, entry + LIST_ENTRY_SIZE);
     }
-    PutLittle(&out, RememberedListChecksum(out.data(), out.size()), 4);
+    AppendLittleEndian(out, RememberedListChecksum(out.data(), out.size()), 4);
     *file = std::move(out);
     return true;
 }
@@ -91,12 +76,12 @@ RememberedFault DecodeRememberedList(const unsigned char* data, size_t size, std
     if (size < REMEMBERED_HEADER_BYTES + CHECKSUM_BYTES) {
         return RememberedFault::CutShort;
     }
-    if (GetLittle(data + 8, 4) != FORMAT_VERSION) {
+    if (ReadLittleEndian(data + 8, 4) != FORMAT_VERSION) {
         return RememberedFault::Version;
     }
-    auto rememberedAt = static_cast<int64_t>(GetLittle(data + 12, 8));
-    size_t dirLength = GetLittle(data + 20, 2);
-    size_t count = GetLittle(data + 22, 4);
+    auto rememberedAt = static_cast<int64_t>(ReadLittleEndian(data + 12, 8));
+    size_t dirLength = ReadLittleEndian(data + 20, 2);
+    size_t count = ReadLittleEndian(data + 22, 4);
     if (rememberedAt < 0 || dirLength > MAX_REMEMBERED_DIR_LENGTH || count > MAX_REMEMBERED_SERVERS) {
         return RememberedFault::Damaged;
     }
@@ -104,13 +89,13 @@ RememberedFault DecodeRememberedList(const unsigned char* data, size_t size, std
     if (size != expected) {
         return size < expected ? RememberedFault::CutShort : RememberedFault::Damaged;
     }
-    if (GetLittle(data + size - CHECKSUM_BYTES, 4) != RememberedListChecksum(data, size - CHECKSUM_BYTES)) {
+    if (ReadLittleEndian(data + size - CHECKSUM_BYTES, 4) != RememberedListChecksum(data, size - CHECKSUM_BYTES)) {
         return RememberedFault::Checksum;
     }
     const unsigned char* dir = data + REMEMBERED_HEADER_BYTES;
     std::u16string storedDir;
     for (size_t i = 0; i < dirLength; ++i) {
-        auto unit = static_cast<char16_t>(GetLittle(dir + 2 * i, 2));
+        char16_t unit = ReadUtf16Unit(dir + 2 * i);
         if (unit == 0) {
             return RememberedFault::Damaged;
         }

@@ -4,6 +4,7 @@
 
 #include "core/protocol/source_set.h"
 #include "core/settings/stored_multi_text.h"
+#include "core/text/little_endian.h"
 #include "core/text/text.h"
 
 namespace {
@@ -83,22 +84,16 @@ std::vector<MasterEntry> ReadMasters(StoredValueLookup lookup, void* context) {
 }
 
 void WriteNumber(StoredValueWriter write, void* context, const char16_t* name, int32_t number) {
-    auto value = static_cast<uint32_t>(number);
-    unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                              static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    write(context, name, STORED_TYPE_NUMBER, bytes, sizeof bytes);
+    std::vector<unsigned char> bytes;
+    AppendLittleEndian(bytes, static_cast<uint32_t>(number), 4);
+    write(context, name, STORED_TYPE_NUMBER, bytes.data(), bytes.size());
 }
 
 // A text up to its terminator, stored with it as UTF-16 little-endian.
 void WriteText(StoredValueWriter write, void* context, const char16_t* name, const char16_t* text) {
     std::vector<unsigned char> bytes;
-    for (const char16_t* unit = text;; ++unit) {
-        bytes.push_back(static_cast<unsigned char>(*unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(*unit >> 8));
-        if (*unit == 0) {
-            break;
-        }
-    }
+    AppendUtf16(bytes, text);
+    AppendLittleEndian(bytes, 0, 2);
     write(context, name, STORED_TYPE_TEXT, bytes.data(), bytes.size());
 }
 

@@ -1,30 +1,13 @@
 #include "core/settings/stored_value.h"
 
 #include "core/settings/stored_text.h"
-
-namespace {
-
-uint32_t ReadLittleEndian32(const unsigned char* data) {
-    return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 | static_cast<uint32_t>(data[2]) << 16 |
-           static_cast<uint32_t>(data[3]) << 24;
-}
-
-size_t WideTextLength(const StoredValue& value) {
-    size_t units = value.size / 2;
-    size_t length = 0;
-    while (length < units && (value.data[2 * length] != 0 || value.data[2 * length + 1] != 0)) {
-        ++length;
-    }
-    return length;
-}
-
-} // namespace
+#include "core/text/little_endian.h"
 
 bool DecodeStoredNumber(const StoredValue& value, int32_t* number) {
     if (value.type != STORED_TYPE_NUMBER || value.size != 4) {
         return false;
     }
-    *number = static_cast<int32_t>(ReadLittleEndian32(value.data));
+    *number = static_cast<int32_t>(ReadLittleEndian(value.data, 4));
     return true;
 }
 
@@ -36,20 +19,18 @@ bool DecodeFixedText(const StoredValue& value, size_t bufferBytes, char16_t* fie
 }
 
 size_t StoredTextUnits(const StoredValue& value) {
-    return WideTextLength(value) + 1;
+    return Utf16Length(value.data, value.size) + 1;
 }
 
 size_t DecodeWideText(const StoredValue& value, char16_t* dest, size_t size) {
     if (size == 0) {
         return 0;
     }
-    size_t length = WideTextLength(value);
+    size_t length = Utf16Length(value.data, value.size);
     if (length >= size) {
         length = size - 1;
     }
-    for (size_t i = 0; i < length; ++i) {
-        dest[i] = static_cast<char16_t>(value.data[2 * i] | value.data[2 * i + 1] << 8);
-    }
+    ReadUtf16(value.data, length, dest);
     dest[length] = 0;
     return length;
 }
@@ -72,5 +53,5 @@ size_t DecodeAnsiText(const StoredValue& value, AnsiTextDecoder decode, char16_t
 
 bool IsStoredPlacement(const StoredValue& value, uint32_t placementSize) {
     return value.type == STORED_TYPE_BINARY && value.size == placementSize && value.size >= 4 &&
-           ReadLittleEndian32(value.data) == placementSize;
+           ReadLittleEndian(value.data, 4) == placementSize;
 }

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <memory>
+
 #include "resource.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/mod_filter_download.h"
@@ -12,7 +14,6 @@
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/settings_store.h"
-#include "windows/platform/win_holders.h"
 #include "windows/state/app_messages.h"
 #include "windows/views/buddy_highlight.h"
 #include "windows/views/main_anchors.h"
@@ -22,46 +23,43 @@
 #include "windows/views/sizer.h"
 #include "windows/views/status_bar.h"
 
-// The main dialog is where the program's modules meet: its procedure routes each message to a handler, and each
-// handler calls down into the modules that do the work. No module below calls another sideways or up.
+// The main dialog is where the program's modules meet: it owns the window's state, and its procedure routes each
+// message to a handler, which hands the state to the modules that do the work. No module below calls another
+// sideways or up.
 namespace {
 
 constexpr LONG MAIN_MIN_TRACK_WIDTH = 694;
 constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
-// How long closing waits for an aborted run's threads while the window goes on answering, and how long the window's
-// end waits for them at most when it is destroyed without that (the game started, say).
-constexpr UINT CLOSE_WAIT_MS = 3000;
-constexpr uint32_t DESTROY_WAIT_MS = 1000;
-constexpr UINT_PTR CLOSE_TIMER_ID = 0x434C;
 // How long the user interface thread lets replies gather between takes while they stream in.
 constexpr UINT TAKE_INTERVAL_MS = 20;
 constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 
-void SetWindowIcon(WPARAM which, int width, int height) {
+void SetWindowIcon(AppState& app, WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
     if (icon) {
         SendMessageW(app.hMainDlg, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
     }
 }
 
-BOOL OnInitDialog(HWND window) {
-    app.hMainDlg = window;
-    InitMainWindow();
+BOOL OnInitDialog(HWND window, LPARAM lParam) {
+    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    std::shared_ptr<AppState> app = *holder;
+    app->hMainDlg = window;
+    InitMainWindow(*app);
     return TRUE;
 }
 
-// Settings are saved first, as the window is; then a run still going is aborted and its threads waited for, and
-// only when they have ended does Winsock go. One that does not end in time (a download that hangs) is left to the
-// process's end, and so is Winsock.
-BOOL OnDestroy() {
-    EndGameSearchForExit(app.hMainDlg);
-    SaveSettings(GatherSettings());
-    bool runEnded = true;
-    if (app.run) {
-        runEnded = app.run->Stop(DESTROY_WAIT_MS);
-        app.run.reset();
-        app.updateRunning = 0;
-    }
+// Settings are saved first, as the window is; then the window lets its background work go without waiting for it:
+// a run still going is aborted and finishes on its own, and Winsock goes only when no run uses it any more (else
+// with the process).
+BOOL OnDestroy(AppState& app) {
+    EndGameSearchForExit(app);
+    SaveSettings(GatherSettings(app));
+    bool runEnded = !app.run || app.run->Finished();
+    app.run.reset();
+    app.updateRunning = 0;
+    EndFilterDownload(app);
     if (runEnded) {
         WSACleanup();
     }
@@ -73,21 +71,11 @@ BOOL OnDestroy() {
     return FALSE;
 }
 
-void CALLBACK OnCloseTimer(HWND window, UINT, UINT_PTR id, DWORD) {
-    KillTimer(window, id);
-    DestroyWindow(window);
-}
-
-// The close box and Exit: a run still going is aborted first, and the window closes at its end (EndUpdateRun), or
-// after CLOSE_WAIT_MS, answering all the while.
-void CloseWhenRunEnds() {
-    if (!app.updateRunning || app.closing) {
-        DestroyWindow(app.hMainDlg);
-        return;
-    }
-    app.closing = true;
-    ToggleUpdate();
-    SetTimer(app.hMainDlg, CLOSE_TIMER_ID, CLOSE_WAIT_MS, OnCloseTimer);
+// The dialog is gone: it lets its state go, which ends with the last handler still holding it.
+BOOL OnNcDestroy(HWND window) {
+    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(SetWindowLongPtrW(window, DWLP_USER, 0));
+    delete holder;
+    return FALSE;
 }
 
 BOOL OnGetMinMaxInfo(LPARAM lParam) {
@@ -97,32 +85,33 @@ BOOL OnGetMinMaxInfo(LPARAM lParam) {
     return FALSE;
 }
 
-BOOL OnCommand(WPARAM wParam) {
+BOOL OnCommand(AppState& app, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_EXIT:
-        CloseWhenRunEnds();
+        // The window goes at once; a run still going is aborted as it goes.
+        DestroyWindow(app.hMainDlg);
         break;
     case IDC_UPDATE:
         // While the game is searched for, Update reads "Stop".
-        if (!StopGameSearch(app.hMainDlg)) {
-            ToggleUpdate();
+        if (!StopGameSearch(app)) {
+            ToggleUpdate(app);
         }
         break;
     case IDCANCEL: // Esc
-        StopGameSearch(app.hMainDlg);
+        StopGameSearch(app);
         break;
     case IDC_CONFIG:
-        EditConfiguration();
+        EditConfiguration(app);
         break;
     case IDC_MOD_FILTER:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
-            ToggleUpdate();
+            ToggleUpdate(app);
         }
         break;
     case IDC_SHOW_FULL:
     case IDC_SHOW_EMPTY:
         if (HIWORD(wParam) == BN_CLICKED) {
-            RefilterServerList();
+            RefilterServerList(app);
         }
         break;
     }
@@ -130,27 +119,27 @@ BOOL OnCommand(WPARAM wParam) {
 }
 
 // Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
-BOOL ReturnResult(LONG_PTR result) {
+BOOL ReturnResult(AppState& app, LONG_PTR result) {
     SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
-INT_PTR OnServerListNotify(NMHDR* header) {
+INT_PTR OnServerListNotify(AppState& app, NMHDR* header) {
     switch (header->code) {
     case NM_RCLICK:
         // The settings are written at exit; the favourites also at once, so that a crash does not lose them.
-        if (ShowServerMenu(*reinterpret_cast<NMITEMACTIVATE*>(header))) {
-            SaveSettings(GatherSettings());
+        if (ShowServerMenu(app, *reinterpret_cast<NMITEMACTIVATE*>(header))) {
+            SaveSettings(GatherSettings(app));
         }
         return FALSE;
     case NM_DBLCLK:
-        ConnectToServer(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        ConnectToServer(app, *reinterpret_cast<NMITEMACTIVATE*>(header));
         return FALSE;
     }
-    return OnServerListViewNotify(header);
+    return OnServerListViewNotify(app, header);
 }
 
-INT_PTR OnNotify(LPARAM lParam) {
+INT_PTR OnNotify(AppState& app, LPARAM lParam) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     HWND list = header->idFrom == IDC_SERVER_LIST   ? app.hServerList
                 : header->idFrom == IDC_PLAYER_LIST ? app.hPlayerList
@@ -159,27 +148,27 @@ INT_PTR OnNotify(LPARAM lParam) {
         return FALSE;
     }
     if (header->code == NM_CUSTOMDRAW) {
-        return ReturnResult(OnListCustomDraw(list, reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
+        return ReturnResult(app, OnListCustomDraw(app, list, reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
     }
     if (header->code == LVN_DELETEALLITEMS) {
         // No LVN_DELETEITEM for each row, as nothing is kept per row: for a list of ten thousand servers those
         // notifications held this thread for a third of a second.
-        return ReturnResult(TRUE);
+        return ReturnResult(app, TRUE);
     }
-    return list == app.hServerList ? OnServerListNotify(header) : OnPlayerListNotify(header);
+    return list == app.hServerList ? OnServerListNotify(app, header) : OnPlayerListNotify(app, header);
 }
 
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
 // The run's reports become rows and status texts. While they keep coming this thread comes back for more every
 // TAKE_INTERVAL_MS by itself; at the run's end, a game search still going keeps its controls.
-void OnRunReport() {
-    switch (TakeRunReport()) {
+void OnRunReport(AppState& app) {
+    switch (TakeRunReport(app)) {
     case ReportTaken::More:
         SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
         break;
     case ReportTaken::Ended:
-        KeepSearchControls(app.hMainDlg);
+        KeepSearchControls(app);
         break;
     case ReportTaken::Nothing:
         break;
@@ -188,80 +177,90 @@ void OnRunReport() {
 
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
     KillTimer(window, id);
-    OnRunReport();
+    if (AppState* app = MainWindowState(window)) {
+        OnRunReport(*app);
+    }
 }
 
-// The filter list is fetched once per start, beside the first update run; nothing waits for the thread.
-void StartFilterDownload() {
-    KernelHandle thread(StartFilterDownload(app.hMainDlg, MastersToAsk(app.config)));
+// The search's reports: the drive it searches, a find to ask the user about, and its end, which goes on with the
+// join it was started for.
+void OnGameSearchReport(AppState& app) {
+    GameSearchEnd end;
+    if (TakeGameSearchReports(app, end)) {
+        OnGameSearchEnded(app, end);
+    }
 }
 
 } // namespace
 
-void InitApplication(HINSTANCE instance) {
-    app.hInstance = instance;
-
+void InitApplication() {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
     InitCommonControlsEx(&controls);
 }
 
-bool CreateMainWindow() {
-    // hMainDlg is set inside WM_INITDIALOG, before start-up runs, not from the creation result.
-    CreateDialogParamW(app.hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
-    if (!app.hMainDlg) {
-        return false;
+HWND CreateMainWindow(HINSTANCE instance) {
+    auto app = std::make_shared<AppState>();
+    app->hInstance = instance;
+    // The dialog takes its holder over in WM_INITDIALOG, before start-up runs, and deletes it at its end.
+    auto* holder = new std::shared_ptr<AppState>(app);
+    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc,
+                                     reinterpret_cast<LPARAM>(holder));
+    if (!window) {
+        if (!app->hMainDlg) {
+            delete holder; // the dialog never took it
+        }
+        return nullptr;
     }
-    SetWindowIcon(ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    SetWindowIcon(*app, ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
     // The large icon is what the task bar and the task switcher show.
-    SetWindowIcon(ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    return true;
+    SetWindowIcon(*app, ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    return window;
 }
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        return OnInitDialog(window, lParam);
+    }
+    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!holder) {
+        return FALSE;
+    }
+    std::shared_ptr<AppState> state = *holder;
+    AppState& app = *state;
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(window);
     case WM_CREATE:
         return TRUE;
     case WM_DESTROY:
-        return OnDestroy();
+        return OnDestroy(app);
+    case WM_NCDESTROY:
+        return OnNcDestroy(window);
     case WM_CLOSE:
-        CloseWhenRunEnds();
+        DestroyWindow(app.hMainDlg);
         return TRUE;
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
     case WM_COMMAND:
-        return OnCommand(wParam);
+        return OnCommand(app, wParam);
     case WM_SIZE:
-        return ResizeColumns(LOWORD(lParam));
+        return ResizeColumns(app, LOWORD(lParam));
     case WM_NOTIFY:
-        return OnNotify(lParam);
+        return OnNotify(app, lParam);
     case WM_APP_RUN_REPORT:
-        OnRunReport();
+        OnRunReport(app);
         return TRUE;
-    case WM_APP_SET_MOD_FILTER_TEXT:
-        if (app.hMainDlg) {
-            TakeModFilterText(reinterpret_cast<wchar_t*>(lParam));
-        } else {
-            HeapFree(GetProcessHeap(), 0, reinterpret_cast<wchar_t*>(lParam));
-        }
+    case WM_APP_FILTER_REPORT:
+        TakeFilterDownload(app);
         return TRUE;
-    case WM_APP_GAME_SEARCH_DRIVE:
-        OnGameSearchDrive(window, lParam);
-        return TRUE;
-    case WM_APP_GAME_SEARCH_FOUND:
-        OnGameSearchFound(window);
-        return TRUE;
-    case WM_APP_GAME_SEARCH_END:
-        OnGameSearchEnded(window);
+    case WM_APP_GAME_SEARCH_REPORT:
+        OnGameSearchReport(app);
         return TRUE;
     }
     return FALSE;
 }
 
-void InitMainWindow() {
+void InitMainWindow(AppState& app) {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExW(&version);
@@ -278,14 +277,14 @@ void InitMainWindow() {
 
     app.serverCount = 0;
 
-    app.hServerList = InitListViews();
+    app.hServerList = InitListViews(app);
     SizerInstall(app.hMainDlg, MainAnchors);
     Settings settings{};
     settings.sortColumn = app.sortColumn; // by ping, unless a stored order says otherwise
     if (!LoadSettings(settings)) {
         SetFirstStart(settings);
     }
-    ApplySettings(settings);
+    ApplySettings(app, settings);
     if (app.playerViewDetails && app.canSetView) {
         SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     }
@@ -294,6 +293,7 @@ void InitMainWindow() {
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);
     UpdateWindow(app.hMainDlg);
 
-    ToggleUpdate();
-    StartFilterDownload();
+    ToggleUpdate(app);
+    // The filter list is fetched once per start, beside the first update run.
+    StartFilterDownload(app);
 }

@@ -3,14 +3,16 @@
 
 #include <windows.h>
 
-// What the process needs before the main dialog: the module handle and the common control classes.
-void InitApplication(HINSTANCE instance);
+struct AppState;
 
-// Creates the main dialog (start-up runs inside its WM_INITDIALOG) and gives it the program's icon. Returns false
-// when the dialog could not be created.
-bool CreateMainWindow();
+// What the process needs before the main dialog: the common control classes.
+void InitApplication();
+
+// Creates the main dialog with a state of its own (start-up runs inside its WM_INITDIALOG) and gives it the
+// program's icon. Returns the dialog, or null when it could not be created.
+HWND CreateMainWindow(HINSTANCE instance);
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when Windows Sockets cannot be had.
-void InitMainWindow();
+void InitMainWindow(AppState& app);

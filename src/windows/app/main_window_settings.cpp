@@ -29,13 +29,13 @@ std::u16string TextOf(const wchar_t* text) {
     return text ? std::u16string(AsU16(text)) : std::u16string();
 }
 
-void CheckBox(int id) {
+void CheckBox(AppState& app, int id) {
     SendDlgItemMessageW(app.hMainDlg, id, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 // The saved normal position and size, applied to the still hidden window without showing it; a saved maximised or
 // minimised state is not restored.
-void ApplyWindowPlacement(const Settings& settings) {
+void ApplyWindowPlacement(AppState& app, const Settings& settings) {
     if (!settings.hasPlacement) {
         return;
     }
@@ -49,7 +49,7 @@ void ApplyWindowPlacement(const Settings& settings) {
 
 } // namespace
 
-void ApplySettings(Settings settings) {
+void ApplySettings(AppState& app, Settings settings) {
     app.config = settings.config;
     app.playerViewDetails = settings.playerViewDetails;
     app.sortColumn = settings.sortColumn;
@@ -57,28 +57,28 @@ void ApplySettings(Settings settings) {
     app.showFull = settings.showFull;
     app.favourites = settings.favourites;
     if (app.showEmpty) {
-        CheckBox(IDC_SHOW_EMPTY);
+        CheckBox(app, IDC_SHOW_EMPTY);
     }
     if (app.showFull) {
-        CheckBox(IDC_SHOW_FULL);
+        CheckBox(app, IDC_SHOW_FULL);
     }
     StringCchCopyW(app.lastModFilter, MOD_DIR_SIZE, AsWide(settings.lastModFilter.c_str()));
-    ApplyWindowPlacement(settings);
+    ApplyWindowPlacement(app, settings);
 
     if (settings.hasModFilterText) {
         app.modFilterText = HeapText(settings.modFilterText);
     }
     if (app.modFilterText) {
-        FillModFilters();
+        FillModFilters(app);
     }
-    ParseBuddyList();
+    ParseBuddyList(app);
 }
 
-Settings GatherSettings() {
+Settings GatherSettings(AppState& app) {
     Settings settings{};
     settings.config = app.config;
     wchar_t selectedDir[MOD_FILTER_DIR_TEXT_SIZE];
-    SelectedModFilterDir(selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
+    SelectedModFilterDir(app, selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
     settings.lastModFilter = AsU16(selectedDir);
     settings.modFilterText = TextOf(app.modFilterText);
     settings.playerViewDetails = app.playerViewDetails;
@@ -93,14 +93,14 @@ Settings GatherSettings() {
     return settings;
 }
 
-void EditConfiguration() {
+void EditConfiguration(AppState& app) {
     Configuration config = app.config;
     RunConfigDialog(app.hMainDlg, config);
-    ApplyConfiguration(config);
+    ApplyConfiguration(app, config);
 }
 
-void ApplyConfiguration(const Configuration& config) {
+void ApplyConfiguration(AppState& app, const Configuration& config) {
     app.config = config;
-    ParseBuddyList();
-    RepaintBuddyRows();
+    ParseBuddyList(app);
+    RepaintBuddyRows(app);
 }

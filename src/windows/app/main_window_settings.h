@@ -6,16 +6,18 @@
 #include "core/settings/settings.h"
 #include "windows/dialogs/config_dialog.h"
 
+struct AppState;
+
 // Start-up: takes the settings loaded from the key or those of a first start; checks the Full and Empty boxes they name, restores the window's normal placement, fills the mod
 // filter box from a stored filter list and parses the buddy list.
-void ApplySettings(Settings settings);
+void ApplySettings(AppState& app, Settings settings);
 
 // Exit: the settings as the program and its controls hold them now.
-Settings GatherSettings();
+Settings GatherSettings(AppState& app);
 
 // The Config button: the dialog with the current configuration, then the edited one applied.
-void EditConfiguration();
+void EditConfiguration(AppState& app);
 
 // Takes the edited configuration: the buddy entries are parsed again and both lists repainted before it returns. The
 // registry is written only at exit.
-void ApplyConfiguration(const Configuration& config);
+void ApplyConfiguration(AppState& app, const Configuration& config);

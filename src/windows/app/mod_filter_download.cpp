@@ -1,65 +1,125 @@
 #include "windows/app/mod_filter_download.h"
 
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/run/run_snapshot.h"
+#include "core/worker/waking_channel.h"
+#include "core/worker/worker.h"
 #include "windows/platform/master_http.h"
 #include "windows/state/app_messages.h"
-
-#include <memory>
-#include <new>
+#include "windows/state/app_state.h"
+#include "windows/views/mod_filter_box.h"
 
 namespace {
 
 constexpr size_t FILTER_BODY_SIZE = 8192; // 8,191 bytes of text and a terminator
 
-// The body as UTF-16 on the process heap (null on failure); never longer than the body, terminator included.
-wchar_t* DecodeFilterBody(const char* body) {
+// The body as UTF-16; false when it is no UTF-8.
+bool DecodeFilterBody(const char* body, std::u16string& text) {
     int length = lstrlenA(body);
-    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
-    if (text && MultiByteToWideChar(CP_UTF8, 0, body, -1, text, length + 1) == 0) {
-        HeapFree(GetProcessHeap(), 0, text);
-        text = nullptr;
+    std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+    if (MultiByteToWideChar(CP_UTF8, 0, body, -1, &wide[0], length + 1) == 0) {
+        return false;
     }
-    return text;
+    text.assign(wide.c_str(), wide.c_str() + wcslen(wide.c_str()));
+    return true;
 }
 
-// What the thread gets, and frees.
-struct FilterDownload {
-    HWND mainDialog;
-    MasterEntry master;
+// The text as AppState keeps it: on the process heap; null when no memory is left.
+wchar_t* HeapText(const std::u16string& text) {
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (copy) {
+        std::memcpy(copy, text.c_str(), bytes);
+    }
+    return copy;
+}
+
+struct FilterText {
+    bool arrived = false;
+    std::u16string text;
 };
 
-DWORD WINAPI FetchFiltersThread(LPVOID parameter) {
-    std::unique_ptr<FilterDownload> download(static_cast<FilterDownload*>(parameter));
+} // namespace
+
+// What the window and the download's worker share.
+struct FilterDownload {
+    FilterDownload(MasterEntry masterIn, std::function<void()> wake)
+        : master(std::move(masterIn)), channel(std::move(wake)) {}
+
+    const MasterEntry master;
+    DownloadCancel cancel;
+    WakingChannel<FilterText> channel;
+};
+
+namespace {
+
+void Download(const std::shared_ptr<FilterDownload>& download) {
     static_assert(FILTER_BODY_SIZE <= 16384, "the body lives on this thread's stack");
     unsigned char body[FILTER_BODY_SIZE];
-    // The whole response is read, but only its first 8,191 bytes are kept; a cut list would replace the whole stored
+    // Only the first 8,191 bytes are kept, and nothing is read beyond them; a cut list would replace the whole stored
     // one, so a body that ends short of its announced length counts as failed.
-    MasterBody filters{body, FILTER_BODY_SIZE - 1, false, true, 0};
-    if (!DownloadFromMaster(download->master, L"/filters", filters)) {
-        return 0;
+    MasterBody filters{body, FILTER_BODY_SIZE - 1, true, true, 0};
+    if (!DownloadFromMaster(download->master, L"/filters", filters, &download->cancel)) {
+        return;
     }
     body[filters.length] = 0;
-    wchar_t* text = DecodeFilterBody(reinterpret_cast<const char*>(body));
-    if (text) {
-        if (!PostMessageW(download->mainDialog, WM_APP_SET_MOD_FILTER_TEXT, 0, reinterpret_cast<LPARAM>(text))) {
-            HeapFree(GetProcessHeap(), 0, text);
-        }
+    std::u16string text;
+    if (DecodeFilterBody(reinterpret_cast<const char*>(body), text)) {
+        download->channel.Push(
+            [&](FilterText& queued) {
+                queued.arrived = true;
+                queued.text = std::move(text);
+            },
+            true);
     }
-    return 0;
 }
 
 } // namespace
 
-HANDLE StartFilterDownload(HWND mainDialog, const std::vector<MasterEntry>& masters) {
-    for (const MasterEntry& master : masters) {
+void StartFilterDownload(AppState& app) {
+    for (const MasterEntry& master : MastersToAsk(app.config)) {
         if (master.kind != MasterKind::Web) {
             continue;
         }
-        auto* download = new (std::nothrow) FilterDownload{mainDialog, master};
-        HANDLE thread = download ? CreateThread(nullptr, 0, FetchFiltersThread, download, 0, nullptr) : nullptr;
-        if (!thread) {
-            delete download;
+        HWND dialog = app.hMainDlg;
+        auto download = std::make_shared<FilterDownload>(master, [dialog] {
+            PostMessageW(dialog, WM_APP_FILTER_REPORT, 0, 0);
+        });
+        if (StartWorker([download] { Download(download); })) {
+            app.filterDownload = std::move(download);
         }
-        return thread;
+        return;
     }
-    return nullptr;
+}
+
+void TakeFilterDownload(AppState& app) {
+    if (!app.filterDownload) {
+        return;
+    }
+    FilterText taken = app.filterDownload->channel.Take([](FilterText& queued, bool& found) {
+        FilterText text = std::move(queued);
+        queued = FilterText{};
+        found = text.arrived;
+        return text;
+    });
+    if (!taken.arrived) {
+        return;
+    }
+    app.filterDownload.reset();
+    if (wchar_t* text = HeapText(taken.text)) {
+        TakeModFilterText(app, text);
+    }
+}
+
+void EndFilterDownload(AppState& app) {
+    if (app.filterDownload) {
+        app.filterDownload->cancel.Cancel();
+        app.filterDownload->channel.Detach();
+        app.filterDownload.reset();
+    }
 }

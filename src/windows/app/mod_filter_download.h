@@ -1,13 +1,17 @@
-// The once-per-start download of a fresh mod filter list from the master web service. Win32 side.
+// The once-per-start download of a fresh mod filter list from the master web service. Win32 side; user interface
+// thread only.
+//
+// A worker GETs "/filters" from the first web master the configuration names and reports the text through a channel
+// that the window drains (WM_APP_FILTER_REPORT); a failed download reports nothing and changes nothing.
 #pragma once
 
-#include <windows.h>
+struct AppState;
 
-#include <vector>
+// Starts the download; nothing when no web master is listed or no worker could be had.
+void StartFilterDownload(AppState& app);
 
-#include "core/protocol/master_entry.h"
+// WM_APP_FILTER_REPORT: the downloaded text, once it has come, becomes the mod filter text and refills the box.
+void TakeFilterDownload(AppState& app);
 
-// Downloads "/filters" from the first web master among `masters` on a thread of its own, which posts the text to
-// the main dialog as WM_APP_SET_MOD_FILTER_TEXT; silent on failure, and touches nothing but its own download.
-// Returns the thread (for the caller to close), or null when no web master is listed or no thread could be had.
-HANDLE StartFilterDownload(HWND mainDialog, const std::vector<MasterEntry>& masters);
+// The window's end: a download still going is cancelled and let go; its worker ends on its own.
+void EndFilterDownload(AppState& app);

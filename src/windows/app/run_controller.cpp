@@ -14,15 +14,15 @@
 
 namespace {
 
-void EnableControl(int id, BOOL enable) {
+void EnableControl(AppState& app, int id, BOOL enable) {
     EnableWindow(GetDlgItem(app.hMainDlg, id), enable);
 }
 
-RunSnapshot TakeSnapshot() {
+RunSnapshot TakeSnapshot(AppState& app) {
     RunSnapshot snapshot;
     snapshot.packetsPerSecond = app.config.packetsPerSecond;
     wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
-    RequestedModFilterDir(dir, MOD_FILTER_DIR_TEXT_SIZE);
+    RequestedModFilterDir(app, dir, MOD_FILTER_DIR_TEXT_SIZE);
     snapshot.modDir = AsU16(dir);
     snapshot.masters = MastersToAsk(app.config);
     snapshot.favourites = app.favourites;
@@ -32,20 +32,20 @@ RunSnapshot TakeSnapshot() {
 
 } // namespace
 
-void ToggleUpdate() {
+void ToggleUpdate(AppState& app) {
     if (app.updateRunning) {
         if (app.run) {
             app.run->Abort();
         }
-        EnableControl(IDC_UPDATE, FALSE);
+        EnableControl(app, IDC_UPDATE, FALSE);
         return;
     }
     SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Abort");
-    EnableControl(IDC_CONFIG, FALSE);
-    EnableControl(IDC_MOD_FILTER, FALSE);
+    EnableControl(app, IDC_CONFIG, FALSE);
+    EnableControl(app, IDC_MOD_FILTER, FALSE);
     app.updateRunning = 1;
     HWND window = app.hMainDlg;
-    RunSnapshot snapshot = TakeSnapshot();
+    RunSnapshot snapshot = TakeSnapshot(app);
     app.runMasters = snapshot.masters;
     app.runModDir = snapshot.modDir;
     app.run = std::make_unique<RunHandle>(std::move(snapshot), FetchServerList, RememberedListFiles(),
@@ -54,24 +54,20 @@ void ToggleUpdate() {
         // No thread will end this run: back to Idle at once.
         DWORD error = GetLastError();
         app.run.reset();
-        EndUpdateRun();
-        SetStatus(L"Couldn't start the update: error %lu", error);
+        EndUpdateRun(app);
+        SetStatus(app, L"Couldn't start the update: error %lu", error);
     }
 }
 
-ReportTaken TakeRunReport() {
+ReportTaken TakeRunReport(AppState& app) {
     if (!app.run) {
         return ReportTaken::Nothing;
     }
     RunReport report = app.run->Take();
     // A take that found something leaves the run's wake-ups off: the next take is this thread's to make.
-    bool cameWithSomething = report.releaseTable || report.table || !report.replies.empty() || !report.texts.empty();
-    if (report.releaseTable) {
-        ShowServerTable(nullptr);
-        app.run->AcknowledgeRelease();
-    }
+    bool cameWithSomething = !report.Empty();
     if (report.table) {
-        ShowServerTable(std::move(report.table));
+        ShowServerTable(app, std::move(report.table));
         app.tableMasters = app.runMasters;
         app.tableModDir = app.runModDir;
     }
@@ -79,38 +75,35 @@ ReportTaken TakeRunReport() {
         // The table grows as masters answer; every record a reply below names is in it by now.
         app.serverCount = static_cast<int32_t>(app.table->size());
     }
-    ListDeliveredReplies(report.replies);
-    RepaintServerListWhenDue();
+    ListDeliveredReplies(app, report.replies);
+    RepaintServerListWhenDue(app);
     for (const StatusText& text : report.texts) {
-        ShowRunStatus(text);
+        ShowRunStatus(app, text);
     }
     if (report.ended) {
         // Whatever the run left waiting is shown before the controls say it is over.
-        UpdateStatusCounts();
-        RepaintServerList();
-        FlushStatus();
+        UpdateStatusCounts(app);
+        RepaintServerList(app);
+        FlushStatus(app);
         app.run.reset();
-        EndUpdateRun();
+        EndUpdateRun(app);
         return ReportTaken::Ended;
     }
-    UpdateStatusCountsSoon();
+    UpdateStatusCountsSoon(app);
     return cameWithSomething ? ReportTaken::More : ReportTaken::Nothing;
 }
 
-void ShowServerTable(std::shared_ptr<ServerTable> table) {
-    EmptyServerLists();
+void ShowServerTable(AppState& app, std::shared_ptr<ServerTable> table) {
+    EmptyServerLists(app);
     app.table = std::move(table);
     app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
-    UpdateStatusCounts(); // "0 Players", "0 Servers"
+    UpdateStatusCounts(app); // "0 Players", "0 Servers"
 }
 
-void EndUpdateRun() {
+void EndUpdateRun(AppState& app) {
     SetDlgItemTextW(app.hMainDlg, IDC_UPDATE, L"Update");
-    EnableControl(IDC_CONFIG, TRUE);
-    EnableControl(IDC_MOD_FILTER, TRUE);
-    EnableControl(IDC_UPDATE, TRUE);
+    EnableControl(app, IDC_CONFIG, TRUE);
+    EnableControl(app, IDC_MOD_FILTER, TRUE);
+    EnableControl(app, IDC_UPDATE, TRUE);
     app.updateRunning = 0;
-    if (app.closing) {
-        DestroyWindow(app.hMainDlg);
-    }
 }

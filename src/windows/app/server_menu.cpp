@@ -12,7 +12,7 @@
 namespace {
 
 // The address as Unicode text; the clipboard owns the memory once it has taken it.
-void CopyToClipboard(const wchar_t* address) {
+void CopyToClipboard(AppState& app, const wchar_t* address) {
     if (!OpenClipboard(app.hMainDlg)) {
         return;
     }
@@ -36,12 +36,12 @@ void CopyToClipboard(const wchar_t* address) {
 
 } // namespace
 
-bool ShowServerMenu(const NMITEMACTIVATE& activation) {
+bool ShowServerMenu(AppState& app, const NMITEMACTIVATE& activation) {
     // The menu lets messages through: replies may re-sort the rows and a new run may replace the table while it is
     // open, so the server is the one under the click, read now; its info is copied whole for the same reason.
     ServerInfo info;
-    const ServerRecord* record = RowServerRecord(activation.iItem);
-    if (!record || !ReadRowServerInfo(activation.iItem, info)) {
+    const ServerRecord* record = RowServerRecord(app, activation.iItem);
+    if (!record || !ReadRowServerInfo(app, activation.iItem, info)) {
         return false;
     }
     uint32_t addr = record->addr;
@@ -64,16 +64,16 @@ bool ShowServerMenu(const NMITEMACTIVATE& activation) {
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, app.hMainDlg, nullptr));
     DestroyMenu(menu);
     if (command == SERVER_MENU_CONNECT) {
-        JoinServer(address);
+        JoinServer(app, address);
     } else if (command == SERVER_MENU_COPY_ADDRESS) {
-        CopyToClipboard(address);
+        CopyToClipboard(app, address);
     } else if (command == SERVER_MENU_SERVER_INFO) {
         RunServerInfoDialog(app.hMainDlg, info);
     } else if (command == SERVER_MENU_ADD_FAVOURITE || command == SERVER_MENU_REMOVE_FAVOURITE) {
         bool changed = command == SERVER_MENU_ADD_FAVOURITE ? AddFavourite(&app.favourites, addr, port)
                                                             : RemoveFavourite(&app.favourites, addr, port);
         if (changed) {
-            MarkFavouriteRows();
+            MarkFavouriteRows(app);
         }
         return changed;
     }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+struct AppState;
+
 // The menu's commands.
 constexpr UINT SERVER_MENU_CONNECT = 1;
 constexpr UINT SERVER_MENU_COPY_ADDRESS = 2;
@@ -15,4 +17,4 @@ constexpr UINT SERVER_MENU_REMOVE_FAVOURITE = 5;
 // NM_RCLICK on the server list: the menu at the clicked point; nothing beside the rows (item -1). Of the two
 // favourites commands, the one that does not apply to the server is greyed. Returns true when the favourites
 // changed (the rows are marked again already), for the caller to save them.
-bool ShowServerMenu(const NMITEMACTIVATE& activation);
+bool ShowServerMenu(AppState& app, const NMITEMACTIVATE& activation);

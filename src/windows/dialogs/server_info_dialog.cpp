@@ -77,8 +77,8 @@ void OnInitDialog(HWND dialog, const ServerInfo& info) {
 
 } // namespace
 
-bool ReadRowServerInfo(int row, ServerInfo& info) {
-    const ServerRecord* record = RowServerRecord(row);
+bool ReadRowServerInfo(AppState& app, int row, ServerInfo& info) {
+    const ServerRecord* record = RowServerRecord(app, row);
     if (!record) {
         return false;
     }
@@ -86,7 +86,7 @@ bool ReadRowServerInfo(int row, ServerInfo& info) {
     FormatServerAddress(address, INFO_ADDRESS_SIZE, record->addr, record->port);
     info.address = address;
     info.pairs = ReadInfoPairs(record->infoText, DecodeAnsi);
-    info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames());
+    info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames(app));
     return true;
 }
 

@@ -9,6 +9,8 @@
 
 #include "core/protocol/info_pairs.h"
 
+struct AppState;
+
 // What the dialog shows, decoded: a copy taken from the record when the menu opens, so a table replaced while the
 // menu or the dialog is open changes nothing of it.
 struct ServerInfo {
@@ -18,7 +20,7 @@ struct ServerInfo {
 };
 
 // The server info of a row of the server list; false when the list has no such row.
-bool ReadRowServerInfo(int row, ServerInfo& info);
+bool ReadRowServerInfo(AppState& app, int row, ServerInfo& info);
 
 // Runs the dialog modally over `owner`; Close (also Enter), Escape and the close box end it.
 void RunServerInfoDialog(HWND owner, const ServerInfo& info);

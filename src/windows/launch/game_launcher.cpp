@@ -15,8 +15,8 @@ namespace {
 constexpr size_t COMMAND_LINE_SIZE = 512;
 constexpr size_t MESSAGE_TEXT_SIZE = 512;
 
-void ReportGameNotFound() {
-    SetStatus(L"Couldn't find a Quake II executable!");
+void ReportGameNotFound(AppState& app) {
+    SetStatus(app, L"Couldn't find a Quake II executable!");
     MessageBoxW(app.hMainDlg,
                 L"Unable to find your Quake II executable!\r\n\r\nYou can't join a server until you have specified "
                 L"where Quake II is on your system.\n\nTry setting the executable name manually in the config if you "
@@ -24,8 +24,8 @@ void ReportGameNotFound() {
                 L"Can't find Quake II", MB_OK | MB_ICONWARNING);
 }
 
-void ReportExecutableMissing(const wchar_t* executablePath) {
-    SetStatus(L"Couldn't find %s! Check your config.", AsWide(app.config.gameExe));
+void ReportExecutableMissing(AppState& app, const wchar_t* executablePath) {
+    SetStatus(app, L"Couldn't find %s! Check your config.", AsWide(app.config.gameExe));
     wchar_t text[MESSAGE_TEXT_SIZE];
     StringCchPrintfW(text, MESSAGE_TEXT_SIZE,
                      L"Error: Couldn't find a Quake II executable:\r\n\r\n\t%s: File Not Found", executablePath);
@@ -33,8 +33,8 @@ void ReportExecutableMissing(const wchar_t* executablePath) {
 }
 
 // The program stays when the game cannot be started, so the user is not left with neither.
-void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
-    SetStatus(L"Couldn't start %s!", AsWide(app.config.gameExe));
+void ReportStartFailure(AppState& app, const wchar_t* executablePath, DWORD error) {
+    SetStatus(app, L"Couldn't start %s!", AsWide(app.config.gameExe));
     wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
                                   MESSAGE_TEXT_SIZE, nullptr);
@@ -49,8 +49,8 @@ void ReportStartFailure(const wchar_t* executablePath, DWORD error) {
 }
 
 // Starts the game in gameDir connecting to `address`, and ends the program.
-void StartGame(const wchar_t* address) {
-    SetStatus(L"Starting Quake II...");
+void StartGame(AppState& app, const wchar_t* address) {
+    SetStatus(app, L"Starting Quake II...");
     wchar_t workingDir[PATH_TEXT_SIZE];
     StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
     // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
@@ -58,7 +58,7 @@ void StartGame(const wchar_t* address) {
     bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, AsWide(app.config.gameExe)));
     // A cut path could name some other file; it is reported as not found.
     if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
-        ReportExecutableMissing(executablePath);
+        ReportExecutableMissing(app, executablePath);
         return;
     }
 
@@ -70,7 +70,7 @@ void StartGame(const wchar_t* address) {
     PROCESS_INFORMATION game{};
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, workingDir,
                         &startup, &game)) {
-        ReportStartFailure(executablePath, GetLastError());
+        ReportStartFailure(app, executablePath, GetLastError());
         return;
     }
     CloseHandle(game.hThread);
@@ -80,37 +80,35 @@ void StartGame(const wchar_t* address) {
 
 } // namespace
 
-void ConnectToServer(const NMITEMACTIVATE& activation) {
+void ConnectToServer(AppState& app, const NMITEMACTIVATE& activation) {
     wchar_t address[JOIN_ADDRESS_SIZE];
-    if (activation.iItem != -1 && ReadRowServerAddress(activation.iItem, address, JOIN_ADDRESS_SIZE)) {
-        JoinServer(address);
+    if (activation.iItem != -1 && ReadRowServerAddress(app, activation.iItem, address, JOIN_ADDRESS_SIZE)) {
+        JoinServer(app, address);
     }
 }
 
-void JoinServer(const wchar_t* address) {
+void JoinServer(AppState& app, const wchar_t* address) {
     if (app.config.gameDir[0] != 0) {
-        StartGame(address);
+        StartGame(app, address);
     } else {
         // A second request during a search is dropped: the first one's server is joined.
-        StartGameSearch(app.hMainDlg, AsWide(app.config.gameExe), address);
+        StartGameSearch(app, AsWide(app.config.gameExe), address);
     }
 }
 
-void OnGameSearchEnded(HWND dialog) {
-    GameSearchEnd end{};
-    if (!TakeGameSearchEnd(dialog, end)) {
-        return;
-    }
+void OnGameSearchEnded(AppState& app, const GameSearchEnd& end) {
     switch (end.outcome) {
     case GameSearchOutcome::Accepted:
         StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, end.gameDir);
-        StartGame(end.address);
+        StartGame(app, end.address);
         break;
     case GameSearchOutcome::NotFound:
-        ReportGameNotFound();
+        ReportGameNotFound(app);
         break;
     case GameSearchOutcome::Stopped:
-        SetStatus(L"Stopped searching for %s.", AsWide(app.config.gameExe));
+        SetStatus(app, L"Stopped searching for %s.", AsWide(app.config.gameExe));
+        break;
+    case GameSearchOutcome::Failed:
         break;
     }
 }

@@ -5,15 +5,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+struct AppState;
+struct GameSearchEnd;
 
 // NM_DBLCLK on the server list: joins the clicked server. A click beside the rows (item -1) does nothing.
-void ConnectToServer(const NMITEMACTIVATE& activation);
+void ConnectToServer(AppState& app, const NMITEMACTIVATE& activation);
 
 // Starts the game connecting to `address` and destroys the main dialog, which saves the settings. While gameDir is
 // empty, starts the search for the game instead (a request during a search is dropped), and the join goes on at its
 // end. Failures are reported in the status line and a message box, and the program stays.
-void JoinServer(const wchar_t* address);
+void JoinServer(AppState& app, const wchar_t* address);
 
-// WM_APP_GAME_SEARCH_END: an accepted find becomes gameDir and the join goes on with the address kept at its start;
-// no find ends in the "Can't find Quake II" box, and a stopped search is reported in the status line.
-void OnGameSearchEnded(HWND dialog);
+// The search for the game has ended: an accepted find becomes gameDir and the join goes on with the address kept at
+// its start; no find ends in the "Can't find Quake II" box, and a stopped search is reported in the status line.
+void OnGameSearchEnded(AppState& app, const GameSearchEnd& end);

@@ -1,22 +1,9 @@
 #include "windows/launch/game_locator.h"
 
-#include <strsafe.h>
-
-#include "core/settings/settings.h"
-
 namespace {
 
 // The longest path the search forms: a directory, an entry's name and the separator or terminator.
 constexpr size_t SEARCH_PATH_LIMIT = 259;
-
-// File names compare as the file system does: ignoring case.
-bool IsGameExecutable(const TreeSearch& search, const wchar_t* name) {
-    return CompareStringOrdinal(name, -1, search.gameExe, -1, TRUE) == CSTR_EQUAL;
-}
-
-bool Stopped(const TreeSearch& search) {
-    return search.stop->load(std::memory_order_acquire);
-}
 
 // A directory other than "." and "..", and no reparse point: a junction or link could lead back up the tree.
 bool IsSearchedSubdirectory(const WIN32_FIND_DATAW& entry) {
@@ -27,37 +14,76 @@ bool IsSearchedSubdirectory(const WIN32_FIND_DATAW& entry) {
 
 } // namespace
 
-TreeSearchEnd FindGameExecutable(const TreeSearch& search, const wchar_t* directory, wchar_t* found) {
-    wchar_t path[PATH_TEXT_SIZE];
-    // A pattern that does not fit would list some other directory.
-    if (FAILED(StringCchPrintfW(path, PATH_TEXT_SIZE, L"%s*", directory))) {
-        return TreeSearchEnd::NotFound;
+GameTreeWalk::GameTreeWalk(std::wstring gameExe, std::vector<std::wstring> roots)
+    : gameExe_(std::move(gameExe)), roots_(std::move(roots)) {}
+
+GameTreeWalk::~GameTreeWalk() {
+    while (!listings_.empty()) {
+        Leave();
     }
-    WIN32_FIND_DATAW entry;
-    HANDLE listing = FindFirstFileW(path, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
-        return TreeSearchEnd::NotFound;
+}
+
+// A pattern that does not fit would list some other directory: such a directory holds nothing.
+void GameTreeWalk::Enter(const std::wstring& directory) {
+    std::wstring pattern = directory + L"*";
+    if (pattern.size() > SEARCH_PATH_LIMIT) {
+        return;
     }
-    size_t directoryLength = wcslen(directory);
-    TreeSearchEnd end = TreeSearchEnd::NotFound;
-    do {
-        if (Stopped(search)) {
-            end = TreeSearchEnd::Stopped;
-        } else if (directoryLength + wcslen(entry.cFileName) + 1 > SEARCH_PATH_LIMIT) {
-            break;
-        } else if (IsSearchedSubdirectory(entry)) {
-            StringCchPrintfW(path, PATH_TEXT_SIZE, L"%s%s\\", directory, entry.cFileName);
-            end = FindGameExecutable(search, path, found);
-        } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-                   IsGameExecutable(search, entry.cFileName)) {
-            if (search.ask(directory)) {
-                StringCchCopyW(found, PATH_TEXT_SIZE, directory);
-                end = TreeSearchEnd::Accepted;
-            } else if (Stopped(search)) {
-                end = TreeSearchEnd::Stopped;
+    Listing listing{directory, INVALID_HANDLE_VALUE, {}, false};
+    listing.handle = FindFirstFileW(pattern.c_str(), &listing.entry);
+    if (listing.handle != INVALID_HANDLE_VALUE) {
+        listings_.push_back(std::move(listing));
+    }
+}
+
+void GameTreeWalk::Leave() {
+    FindClose(listings_.back().handle);
+    listings_.pop_back();
+}
+
+WalkStep GameTreeWalk::Next(const std::atomic<bool>& stop) {
+    for (;;) {
+        if (listings_.empty()) {
+            if (nextDrive_ == roots_.size()) {
+                return WalkStep::Ended;
             }
+            if (stop.load(std::memory_order_acquire)) {
+                return WalkStep::Stopped;
+            }
+            drive_ = nextDrive_++;
+            Enter(roots_[drive_]);
+            return WalkStep::DriveStarted;
         }
-    } while (end == TreeSearchEnd::NotFound && FindNextFileW(listing, &entry));
-    FindClose(listing);
-    return end;
+        Listing& listing = listings_.back();
+        if (listing.entryTaken && !FindNextFileW(listing.handle, &listing.entry)) {
+            Leave();
+            continue;
+        }
+        listing.entryTaken = true;
+        if (stop.load(std::memory_order_acquire)) {
+            return WalkStep::Stopped;
+        }
+        const WIN32_FIND_DATAW& entry = listing.entry;
+        if (listing.directory.size() + wcslen(entry.cFileName) + 1 > SEARCH_PATH_LIMIT) {
+            Leave();
+        } else if (IsSearchedSubdirectory(entry)) {
+            Enter(listing.directory + entry.cFileName + L"\\");
+        } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                   CompareStringOrdinal(entry.cFileName, -1, gameExe_.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            // File names compare as the file system does: ignoring case.
+            found_ = listing.directory;
+            return WalkStep::Found;
+        }
+    }
+}
+
+std::vector<std::wstring> FixedDriveRoots() {
+    std::vector<std::wstring> roots;
+    for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
+        std::wstring root = {letter, L':', L'\\'};
+        if (GetDriveTypeW(root.c_str()) == DRIVE_FIXED) {
+            roots.push_back(root);
+        }
+    }
+    return roots;
 }

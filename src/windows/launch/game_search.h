@@ -1,8 +1,10 @@
 // The search of the fixed drives for the game, on a worker so that the window keeps answering and the user can stop
-// it. The main dialog owns a running search (kept as a property of the dialog) and calls these on the user interface
-// thread only. The worker starts from a snapshot (the executable's name, the drives to search, the dialog to report
-// to), reports by posted wake-ups (windows/state/app_messages.h) and waits for the user's answer about each find, which is
-// asked here on the user interface thread.
+// it. Win32 side; user interface thread only.
+//
+// The window's state holds the running search. Its worker walks the drives (windows/launch/game_locator.h) and
+// reports through a channel the window drains (WM_APP_GAME_SEARCH_REPORT): each drive it enters, and the find it
+// stops at or its end. A find is asked about here, on the user interface thread; a declined one starts the next
+// worker where the last one stopped, so no thread ever waits for the user.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +12,10 @@
 #include "core/settings/settings.h"
 #include "windows/views/server_list.h"
 
-enum class GameSearchOutcome { NotFound, Accepted, Stopped };
+struct AppState;
+
+// Failed: a worker could not be had to walk on after a declined find (the status line says so).
+enum class GameSearchOutcome { NotFound, Accepted, Stopped, Failed };
 
 // What an ended search hands back: how it ended, the accepted directory and the server it was started to join.
 struct GameSearchEnd {
@@ -22,24 +27,23 @@ struct GameSearchEnd {
 // Starts searching the fixed drives, C: to Z: in order, for `gameExe`, to join `address` once found. While it runs,
 // Update reads "Stop" and stops it, and Config and the mod filter box are disabled. Returns false and changes
 // nothing when a search is already running; reports in the status line when no worker could be started.
-bool StartGameSearch(HWND dialog, const wchar_t* gameExe, const wchar_t* address);
+bool StartGameSearch(AppState& app, const wchar_t* gameExe, const wchar_t* address);
 
 // Asks the running search to stop (Esc, the Stop button); it ends with Stopped. False when none is running.
-bool StopGameSearch(HWND dialog);
+bool StopGameSearch(AppState& app);
 
-bool GameSearchRunning(HWND dialog);
+bool GameSearchRunning(const AppState& app);
+// Whether the running search's worker has stopped at a find, which waits, maybe still unseen in the channel, for the
+// user's answer.
+bool GameSearchStoppedAtFind(const AppState& app);
 
-// WM_APP_GAME_SEARCH_DRIVE: the status line names the drive being searched.
-void OnGameSearchDrive(HWND dialog, LPARAM drive);
-// WM_APP_GAME_SEARCH_FOUND: asks the user about the find the worker waits on, unless the search was stopped.
-void OnGameSearchFound(HWND dialog);
-// WM_APP_GAME_SEARCH_END: when the dialog's search has ended, fills `end`, waits for the worker's last step and
-// gives the controls back; false for a wake-up that belongs to no ended search.
-bool TakeGameSearchEnd(HWND dialog, GameSearchEnd& end);
+// WM_APP_GAME_SEARCH_REPORT: the status line names each drive entered, and each find is asked about (none once the
+// search is stopped). True, with `end` filled and the controls given back, when the search has ended.
+bool TakeGameSearchReports(AppState& app, GameSearchEnd& end);
 
 // The end of an update run has put the controls back as for no run: the running search, if any, takes them again.
-void KeepSearchControls(HWND dialog);
+void KeepSearchControls(AppState& app);
 
-// The dialog's end: stops a running search and waits for its worker for a bounded time. A worker that outlives the
-// wait holds its own share of the search's state and finds the dialog gone.
-void EndGameSearchForExit(HWND dialog);
+// The window's end: the running search is asked to stop and let go. Its worker, if one walks, ends on its own at its
+// next step.
+void EndGameSearchForExit(AppState& app);

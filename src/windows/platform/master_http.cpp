@@ -45,7 +45,8 @@ bool ReadBody(HINTERNET request, MasterBody& body) {
         if (!WinHttpQueryDataAvailable(request, &available)) {
             return false;
         }
-        if (body.stopAtCapacity && static_cast<uint64_t>(body.length) + available > body.capacity) {
+        bool overflows = static_cast<uint64_t>(body.length) + available > body.capacity;
+        if (overflows && !body.cutChunkAtCapacity) {
             return true;
         }
         HeapBlock<unsigned char> chunk(available + 1);
@@ -61,23 +62,56 @@ bool ReadBody(HINTERNET request, MasterBody& body) {
         }
         received += read;
         KeepChunk(body, chunk.get(), read);
+        if (overflows) {
+            return true;
+        }
     } while (available > 0);
     return !BodyEndedShort(request, received);
 }
 
+bool SetTimeouts(HINTERNET session) {
+    DWORD response = MASTER_RESPONSE_TIMEOUT_MS;
+    return WinHttpSetTimeouts(session, MASTER_RESOLVE_TIMEOUT_MS, MASTER_CONNECT_TIMEOUT_MS, MASTER_SEND_TIMEOUT_MS,
+                              MASTER_RECEIVE_TIMEOUT_MS) &&
+           WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response, sizeof response);
+}
+
+bool Transfer(HINTERNET request, MasterBody& body) {
+    return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+           WinHttpReceiveResponse(request, nullptr) && StatusIsOk(request) && ReadBody(request, body);
+}
+
 } // namespace
 
-bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body) {
+bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body, DownloadCancel* cancel) {
     std::wstring host(master.host.begin(), master.host.end());
     body.length = 0;
     WinHttpHandle session(WinHttpOpen(L"Skerrow/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                       WINHTTP_NO_PROXY_BYPASS, 0));
-    WinHttpHandle connection(session ? WinHttpConnect(session.get(), host.c_str(), master.port, 0) : nullptr);
-    WinHttpHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr, WINHTTP_NO_REFERER,
-                                                          WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH)
-                                     : nullptr);
-    // The handles close in reverse order of opening: the request first, the session last.
-    return request &&
-           WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-           WinHttpReceiveResponse(request.get(), nullptr) && StatusIsOk(request.get()) && ReadBody(request.get(), body);
+    if (!session || !SetTimeouts(session.get())) {
+        return false;
+    }
+    WinHttpHandle connection(WinHttpConnect(session.get(), host.c_str(), master.port, 0));
+    HINTERNET request = connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                                        WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH)
+                                   : nullptr;
+    if (!request) {
+        return false;
+    }
+    // A cancel closes the request from the cancelling thread, which makes WinHTTP fail the call under way on it;
+    // this thread closes it only when no cancel did.
+    bool closedByCancel = false; // written under the cancel's lock, read once Disarm has taken it
+    bool armed = !cancel || cancel->Arm([request, &closedByCancel] {
+        WinHttpCloseHandle(request);
+        closedByCancel = true;
+    });
+    bool downloaded = armed && Transfer(request, body);
+    if (cancel) {
+        cancel->Disarm();
+    }
+    if (!closedByCancel) {
+        WinHttpCloseHandle(request);
+    }
+    // The connection and the session close after the request, in reverse order of opening.
+    return downloaded && !closedByCancel;
 }

@@ -1,5 +1,5 @@
 // The one way this program talks to the master web service: a GET of one path with fixed settings, its body read
-// under one set of rules. Win32 side; called from worker threads, each download with its own handles.
+// under one set of rules. Win32 side; called from workers, each download with its own handles.
 #pragma once
 
 #include <windows.h>
@@ -7,20 +7,33 @@
 #include <cstdint>
 
 #include "core/protocol/master_entry.h"
+#include "core/run/run_snapshot.h"
+
+// The HTTP client's documented default time-outs, set explicitly so that every WinHTTP (Wine's among them) gives up
+// on a master that accepts the connection and never answers: a host name is looked up as long as it takes, a
+// connection may take 60 s, each send and each receive 30 s, and the response's headers 90 s.
+constexpr int MASTER_RESOLVE_TIMEOUT_MS = 0;
+constexpr int MASTER_CONNECT_TIMEOUT_MS = 60000;
+constexpr int MASTER_SEND_TIMEOUT_MS = 30000;
+constexpr int MASTER_RECEIVE_TIMEOUT_MS = 30000;
+constexpr DWORD MASTER_RESPONSE_TIMEOUT_MS = 90000;
 
 // Where a download's body goes, and what it keeps of it.
 struct MasterBody {
     unsigned char* data;
     uint32_t capacity; // the most bytes kept
-    // At the capacity: true ends the body before the chunk that would not fit, as a success (the server list);
-    // false drops what does not fit and reads on to the end (the filter list).
-    bool stopAtCapacity;
+    // The body ends, as a success, once what it keeps would pass the capacity: false ends it before the chunk that
+    // would not fit (the server list keeps whole entries); true keeps that chunk's first bytes up to the capacity
+    // (the filter list is text, cut where it is full), so a master that never stops sending is read no further.
+    bool cutChunkAtCapacity;
     bool textChunks; // each chunk is kept up to its first zero byte (the filter list is text)
     uint32_t length; // bytes kept
 };
 
 // GETs `path` from a web master's host and port (user agent "Skerrow/1.0", the default proxy, no cache) and reads
-// the whole body into `body`, chunk by chunk as WinHTTP makes it available. True only when the status is 200,
-// every step succeeded and the body did not end short of the length the response announced (a connection dropped
-// partway, which WinHTTP under Wine reports as an ordinary end of the body).
-bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body);
+// the body into `body`, chunk by chunk as WinHTTP makes it available, under the time-outs above. True only when the
+// status is 200, every step succeeded and the body did not end short of the length the response announced (a
+// connection dropped partway, which WinHTTP under Wine reports as an ordinary end of the body). `cancel`, when
+// given, ends the transfer at once from another thread, as a failure.
+bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body,
+                        DownloadCancel* cancel = nullptr);

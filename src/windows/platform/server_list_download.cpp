@@ -7,11 +7,12 @@ std::wstring ServerListPath(const std::u16string& modDir) {
     return L"/?mod=" + std::wstring(AsWide(modDir.c_str())) + L"&raw=2";
 }
 
-bool FetchServerList(const RunSnapshot& snapshot, const MasterEntry& master, std::vector<unsigned char>& body) {
+bool FetchServerList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
+                     DownloadCancel& cancel) {
     body.assign(MASTER_BODY_CAP, 0);
     // A chunk that would bring the body to MASTER_BODY_CAP + 1 bytes or more ends it there, as a success.
-    MasterBody download{body.data(), MASTER_BODY_CAP, true, false, 0};
-    bool downloaded = DownloadFromMaster(master, ServerListPath(snapshot.modDir).c_str(), download);
+    MasterBody download{body.data(), MASTER_BODY_CAP, false, false, 0};
+    bool downloaded = DownloadFromMaster(master, ServerListPath(modDir).c_str(), download, &cancel);
     body.resize(download.length);
     return downloaded;
 }

@@ -1,12 +1,12 @@
 // The master list download: one HTTP GET of the selected mod filter's server list. Win32 side; runs on an update
-// run's thread and touches nothing but its own arguments.
+// run's worker and touches nothing but its own arguments.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/run/run_handle.h"
+#include "core/run/run_snapshot.h"
 
 // The most body bytes ever stored: 10,922 whole 6-byte entries and two bytes more.
 constexpr uint32_t MASTER_BODY_CAP = 0xFFFE;
@@ -14,6 +14,7 @@ constexpr uint32_t MASTER_BODY_CAP = 0xFFFE;
 // The request path for a mod filter's game directory ("/?mod=DIR&raw=2"; an empty directory gives an empty value).
 std::wstring ServerListPath(const std::u16string& modDir);
 
-// Downloads a web master's list for the snapshot's mod filter into `body`, cut at MASTER_BODY_CAP bytes. Returns
-// false when the download failed.
-bool FetchServerList(const RunSnapshot& snapshot, const MasterEntry& master, std::vector<unsigned char>& body);
+// Downloads a web master's list for the mod filter `modDir` into `body`, cut at MASTER_BODY_CAP bytes: the run's
+// ListFetcher. Returns false when the download failed or was cancelled.
+bool FetchServerList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
+                     DownloadCancel& cancel);

@@ -1,8 +1,5 @@
 #include "windows/state/app_state.h"
 
-// Zero at start; the process's one instance.
-AppState app;
-
 namespace {
 
 template <typename T> void FreeHeap(T*& block) {
@@ -14,21 +11,20 @@ template <typename T> void FreeHeap(T*& block) {
 
 } // namespace
 
-void ReleaseAppState() {
-    app.run.reset();
-    app.table.reset();
-    app.serverCount = 0;
-    for (wchar_t*& dir : app.modFilterDirs) {
-        FreeHeap(dir);
-    }
-    app.modFilterCount = 0;
-    FreeHeap(app.buddies);
-    app.buddyCount = 0;
-    app.config.buddyText.clear();
-    FreeHeap(app.modFilterText);
+AppState* MainWindowState(HWND mainDialog) {
+    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(GetWindowLongPtrW(mainDialog, DWLP_USER));
+    return holder ? holder->get() : nullptr;
 }
 
-std::vector<std::u16string> ShownMasterNames() {
+AppState::~AppState() {
+    for (wchar_t*& dir : modFilterDirs) {
+        FreeHeap(dir);
+    }
+    FreeHeap(buddies);
+    FreeHeap(modFilterText);
+}
+
+std::vector<std::u16string> ShownMasterNames(const AppState& app) {
     std::vector<std::u16string> names;
     for (const MasterEntry& master : app.tableMasters) {
         names.push_back(FormatMasterEntry(master));
@@ -36,7 +32,7 @@ std::vector<std::u16string> ShownMasterNames() {
     return names;
 }
 
-SourceSet ShownWebMasterSources() {
+SourceSet ShownWebMasterSources(const AppState& app) {
     SourceSet sources = 0;
     for (size_t i = 0; i < app.tableMasters.size(); ++i) {
         if (app.tableMasters[i].kind == MasterKind::Web) {

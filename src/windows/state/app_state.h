@@ -1,8 +1,11 @@
-// The user interface thread's record: the main window's handles and everything it shows or keeps. Win32 side.
+// The main window's state: its handles and everything it shows or keeps. Win32 side.
 //
-// Only the user interface thread reads or writes it. Workers own what they use (an update run owns its threads,
-// socket, in-flight window and the table it fills; see core/run/run_handle.h) and report by posting to the main dialog;
-// what the window shows of a run's table it reads only once the run has handed the record over.
+// The main dialog owns it: made with the dialog, kept in its DWLP_USER, and let go when the dialog is destroyed.
+// Its procedure hands it to every handler, holding it for the handler's length, so a handler whose modal loop (a
+// message box, a menu) outlives the window still finds it; only the user interface thread reads or writes it. Workers own what
+// they use (an update run owns its threads, socket, in-flight window and the table it fills; see
+// core/run/run_handle.h) and report through channels the window drains; what the window shows of a run's table it
+// reads only once the run has handed the record over.
 #pragma once
 
 #include <winsock2.h>
@@ -17,7 +20,10 @@
 #include "core/settings/favourites.h"
 #include "core/settings/settings.h"
 
+
 struct BuddyName;
+struct FilterDownload;
+struct GameSearch;
 
 constexpr size_t STATUS_TEXT_SIZE = 1024;
 
@@ -33,6 +39,9 @@ struct StatusLineState {
 constexpr int MOD_FILTER_CAPACITY = 64;
 
 struct AppState {
+    // Frees what the state keeps on the process heap: the buddy entries, the mod filter text and directories.
+    ~AppState();
+
     HINSTANCE hInstance;
     int32_t canSetView; // Windows XP or later: the list view's mode can be switched
 
@@ -59,7 +68,10 @@ struct AppState {
     // The update run in progress, from the click that starts it to the report that ends it.
     std::unique_ptr<RunHandle> run;
     int32_t updateRunning;
-    bool closing; // the window closes once the aborted run has ended
+    // The start-up download of the mod filter list (windows/app/mod_filter_download.h) and the search for the game
+    // (windows/launch/game_search.h), while they run.
+    std::shared_ptr<FilterDownload> filterDownload;
+    std::shared_ptr<GameSearch> gameSearch;
 
     // The table shown: held with the run that fills it, and read only in records the run has handed over
     // (`delivered`). serverCount is how many records the run has told of, which grows as its masters answer.
@@ -84,19 +96,18 @@ struct AppState {
     std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
 };
 
-extern AppState app;
+// The state the main dialog keeps (as a std::shared_ptr<AppState> on the heap, in its DWLP_USER): null before
+// WM_INITDIALOG and after the dialog's end.
+AppState* MainWindowState(HWND mainDialog);
 
 // The names of the masters of the run that filled the shown table, by their index (a record's SourceSet bits).
-std::vector<std::u16string> ShownMasterNames();
+std::vector<std::u16string> ShownMasterNames(const AppState& app);
 
 // The source bits of that run's web masters: they list servers per mod filter.
-SourceSet ShownWebMasterSources();
+SourceSet ShownWebMasterSources(const AppState& app);
 
 // A record of the shown table, 0 <= index < app.serverCount.
-inline ServerRecord& ShownServer(int64_t index) {
+inline ServerRecord& ShownServer(AppState& app, int64_t index) {
     return (*app.table)[static_cast<size_t>(index)];
 }
 
-// Releases what the record owns on the heap: the table, the buddy entries and text, the mod filter text and
-// directories; the pointers and counts go back to zero. No run may be left going.
-void ReleaseAppState();

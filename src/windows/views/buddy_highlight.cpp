@@ -13,27 +13,27 @@ namespace {
 
 constexpr DWORD CDDS_SUBITEM_PREPAINT = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
 
-size_t BuddyCount() {
+size_t BuddyCount(AppState& app) {
     return app.buddies ? static_cast<size_t>(app.buddyCount) : 0;
 }
 
-bool IsHighlightedRow(HWND list, int row) {
+bool IsHighlightedRow(AppState& app, HWND list, int row) {
     LPARAM data = 0;
     if (list == app.hServerList) {
         // A row whose table was rebuilt under it is drawn plainly.
         return ReadListItemData(list, row, data) && data >= 0 && data < app.serverCount &&
-               ServerHasBuddy(ShownServer(data));
+               ServerHasBuddy(app, ShownServer(app, data));
     }
     if (list == app.hPlayerList) {
         return ReadListItemData(list, row, data) && data != 0 &&
-               IsBuddy(AsWide(reinterpret_cast<PlayerRecord*>(data)->name));
+               IsBuddy(app, AsWide(reinterpret_cast<PlayerRecord*>(data)->name));
     }
     return false;
 }
 
 } // namespace
 
-void ParseBuddyList() {
+void ParseBuddyList(AppState& app) {
     app.buddyCount = 0;
     if (app.config.buddyText.empty()) {
         return; // the old entries stay allocated, none of them counted
@@ -55,11 +55,11 @@ void ParseBuddyList() {
     app.buddyCount = static_cast<int32_t>(SplitBuddyNames(text, app.buddies, names));
 }
 
-int IsBuddy(const wchar_t* name) {
-    return MatchesBuddy(AsU16(name), app.buddies, BuddyCount()) ? 1 : 0;
+int IsBuddy(AppState& app, const wchar_t* name) {
+    return MatchesBuddy(AsU16(name), app.buddies, BuddyCount(app)) ? 1 : 0;
 }
 
-void RepaintBuddyRows() {
+void RepaintBuddyRows(AppState& app) {
     for (HWND list : {app.hServerList, app.hPlayerList}) {
         LPARAM count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
         SendMessageW(list, LVM_REDRAWITEMS, 0, count);
@@ -67,11 +67,11 @@ void RepaintBuddyRows() {
     }
 }
 
-int ServerHasBuddy(const ServerRecord& record) {
-    return HasBuddyAmong(record, app.buddies, BuddyCount()) ? 1 : 0;
+int ServerHasBuddy(AppState& app, const ServerRecord& record) {
+    return HasBuddyAmong(record, app.buddies, BuddyCount(app)) ? 1 : 0;
 }
 
-LRESULT OnListCustomDraw(HWND list, NMLVCUSTOMDRAW* draw) {
+LRESULT OnListCustomDraw(AppState& app, HWND list, NMLVCUSTOMDRAW* draw) {
     if (draw->nmcd.hdr.code != NM_CUSTOMDRAW) {
         return 0;
     }
@@ -80,7 +80,7 @@ LRESULT OnListCustomDraw(HWND list, NMLVCUSTOMDRAW* draw) {
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
     case CDDS_SUBITEM_PREPAINT:
-        if (IsHighlightedRow(list, static_cast<int>(draw->nmcd.dwItemSpec))) {
+        if (IsHighlightedRow(app, list, static_cast<int>(draw->nmcd.dwItemSpec))) {
             draw->clrTextBk = BUDDY_HIGHLIGHT;
         }
         return CDRF_NOTIFYPOSTPAINT;

@@ -7,21 +7,23 @@
 
 #include "core/protocol/server_record.h"
 
+struct AppState;
+
 // The text background of highlighted rows: yellow.
 constexpr COLORREF BUDDY_HIGHLIGHT = 0x0000FFFF;
 
 // Rebuilds buddies and buddyCount from buddyText.
-void ParseBuddyList();
+void ParseBuddyList(AppState& app);
 
 // 1 when the name matches a buddy entry, else 0.
-int IsBuddy(const wchar_t* name);
+int IsBuddy(AppState& app, const wchar_t* name);
 
 // Repaints both lists now, so the rows of changed buddies show it before this returns.
-void RepaintBuddyRows();
+void RepaintBuddyRows(AppState& app);
 
 // 1 when one of the server's players is a buddy, else 0.
-int ServerHasBuddy(const ServerRecord& record);
+int ServerHasBuddy(AppState& app, const ServerRecord& record);
 
 // NM_CUSTOMDRAW from either list: the custom-draw result, with the row's text background set to BUDDY_HIGHLIGHT
 // when its server has a buddy (server list) or its player is one (player list).
-LRESULT OnListCustomDraw(HWND list, NMLVCUSTOMDRAW* draw);
+LRESULT OnListCustomDraw(AppState& app, HWND list, NMLVCUSTOMDRAW* draw);

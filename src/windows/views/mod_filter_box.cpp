@@ -25,7 +25,7 @@ wchar_t* CopyToHeap(const wchar_t* text) {
 }
 
 // The game directory modFilterDirs[index] (empty for an index out of range, such as CB_ERR).
-void CopyFilterDir(LRESULT index, wchar_t* dir, size_t size) {
+void CopyFilterDir(AppState& app, LRESULT index, wchar_t* dir, size_t size) {
     dir[0] = 0;
     if (index >= 0 && index < app.modFilterCount && app.modFilterDirs[index]) {
         StringCchCopyW(dir, size, app.modFilterDirs[index]);
@@ -33,9 +33,9 @@ void CopyFilterDir(LRESULT index, wchar_t* dir, size_t size) {
 }
 
 // The selected entry's game directory (empty for none).
-void ReadSelectedDir(HWND box, wchar_t* dir, size_t size) {
+void ReadSelectedDir(AppState& app, HWND box, wchar_t* dir, size_t size) {
     LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
-    CopyFilterDir(selection == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
+    CopyFilterDir(app, selection == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
 }
 
 // The entries of one fill, every allocation made before the box is touched, so a failure leaves it as it was.
@@ -100,7 +100,7 @@ bool BuildTextEntries(const wchar_t* text, const wchar_t* remembered, FilterEntr
 
 // Builds the entries of modFilterText; the built-in list, with "(No Filter)" chosen, when the text is empty or
 // rejected. False when memory ran out.
-bool BuildEntries(const wchar_t* remembered, FilterEntries& entries) {
+bool BuildEntries(AppState& app, const wchar_t* remembered, FilterEntries& entries) {
     bool rejected = true;
     if (app.modFilterText[0] != 0 && BuildTextEntries(app.modFilterText, remembered, entries, rejected)) {
         return true;
@@ -110,7 +110,7 @@ bool BuildEntries(const wchar_t* remembered, FilterEntries& entries) {
 
 // Puts the entries into the box and modFilterDirs and selects the chosen one by its item data: entries added
 // after it may have sorted in front of it.
-void ShowEntries(HWND box, FilterEntries& entries) {
+void ShowEntries(AppState& app, HWND box, FilterEntries& entries) {
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
     for (int i = 0; i < app.modFilterCount; ++i) {
         HeapFree(GetProcessHeap(), 0, app.modFilterDirs[i]);
@@ -137,39 +137,39 @@ void ShowEntries(HWND box, FilterEntries& entries) {
 
 } // namespace
 
-void FillModFilters() {
+void FillModFilters(AppState& app) {
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
     if (!box) {
         return;
     }
     wchar_t remembered[MOD_FILTER_DIR_TEXT_SIZE] = {};
     if (SendMessageW(box, CB_GETCOUNT, 0, 0) > 0) {
-        ReadSelectedDir(box, remembered, MOD_FILTER_DIR_TEXT_SIZE);
+        ReadSelectedDir(app, box, remembered, MOD_FILTER_DIR_TEXT_SIZE);
     } else {
         StringCchCopyW(remembered, MOD_FILTER_DIR_TEXT_SIZE, app.lastModFilter);
     }
     FilterEntries entries;
-    if (BuildEntries(remembered, entries)) {
-        ShowEntries(box, entries);
+    if (BuildEntries(app, remembered, entries)) {
+        ShowEntries(app, box, entries);
     }
     ReleaseEntries(entries);
 }
 
-void SelectedModFilterDir(wchar_t* dir, size_t size) {
-    ReadSelectedDir(GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), dir, size);
+void SelectedModFilterDir(AppState& app, wchar_t* dir, size_t size) {
+    ReadSelectedDir(app, GetDlgItem(app.hMainDlg, IDC_MOD_FILTER), dir, size);
 }
 
-void RequestedModFilterDir(wchar_t* dir, size_t size) {
+void RequestedModFilterDir(AppState& app, wchar_t* dir, size_t size) {
     // Without a selection, modFilterDirs[0]: the directory the box's first entry stands for.
     HWND box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
     LRESULT selection = SendMessageW(box, CB_GETCURSEL, 0, 0);
-    CopyFilterDir(selection == CB_ERR ? 0 : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
+    CopyFilterDir(app, selection == CB_ERR ? 0 : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
 }
 
-void TakeModFilterText(wchar_t* text) {
+void TakeModFilterText(AppState& app, wchar_t* text) {
     if (app.modFilterText) {
         HeapFree(GetProcessHeap(), 0, app.modFilterText);
     }
     app.modFilterText = text;
-    FillModFilters();
+    FillModFilters(app);
 }

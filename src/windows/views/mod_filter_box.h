@@ -4,19 +4,21 @@
 
 #include <windows.h>
 
+struct AppState;
+
 // Room for a game directory read from the box, terminator included; longer ones are cut.
 constexpr size_t MOD_FILTER_DIR_TEXT_SIZE = 512;
 
 // Rebuilds the box and modFilterDirs from modFilterText (which must not be null), reselecting the entry of the
 // remembered game directory. Never starts an update run.
-void FillModFilters();
+void FillModFilters(AppState& app);
 
 // The game directory of the selected entry, or the empty text with "(No Filter)" or no selection.
-void SelectedModFilterDir(wchar_t* dir, size_t size);
+void SelectedModFilterDir(AppState& app, wchar_t* dir, size_t size);
 
 // The game directory an update run asks the master for: the selected entry's, or without a selection the first
 // entry's (the empty text for an empty box).
-void RequestedModFilterDir(wchar_t* dir, size_t size);
+void RequestedModFilterDir(AppState& app, wchar_t* dir, size_t size);
 
 // WM_APP_SET_MOD_FILTER_TEXT: keeps the downloaded text (taking the block over) and refills the box from it.
-void TakeModFilterText(wchar_t* text);
+void TakeModFilterText(AppState& app, wchar_t* text);

@@ -9,7 +9,7 @@
 namespace {
 
 // The server list's first selected row's table index, or -1 when there is none or it is not in the table.
-int32_t SelectedServerIndex() {
+int32_t SelectedServerIndex(AppState& app) {
     auto row = static_cast<int>(
         SendMessageW(app.hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
     if (row < 0) {
@@ -21,7 +21,7 @@ int32_t SelectedServerIndex() {
     return index >= 0 && index < app.serverCount ? static_cast<int32_t>(index) : -1;
 }
 
-bool InsertPlayerItem(int position, PlayerRecord* player) {
+bool InsertPlayerItem(AppState& app, int position, PlayerRecord* player) {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = position;
@@ -38,22 +38,22 @@ void GetPlayerDispInfo(NMLVDISPINFOW* request) {
     }
 }
 
-void OnPlayerColumnClick(const NMLISTVIEW* click) {
+void OnPlayerColumnClick(AppState& app, const NMLISTVIEW* click) {
     SendMessageW(app.hPlayerList, LVM_SORTITEMS, static_cast<WPARAM>(click->iSubItem),
                  reinterpret_cast<LPARAM>(ComparePlayers));
 }
 
 } // namespace
 
-void FillPlayerList() {
+void FillPlayerList(AppState& app) {
     SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
-    int32_t index = SelectedServerIndex();
+    int32_t index = SelectedServerIndex(app);
     if (index < 0) {
         return;
     }
-    ServerRecord& record = ShownServer(index);
+    ServerRecord& record = ShownServer(app, index);
     for (int i = 0; i < record.playerCount && i < MAX_PLAYERS; ++i) {
-        if (!InsertPlayerItem(i, &record.players[i])) {
+        if (!InsertPlayerItem(app, i, &record.players[i])) {
             return;
         }
     }
@@ -64,7 +64,7 @@ int CALLBACK ComparePlayers(LPARAM first, LPARAM second, LPARAM column) {
                                 *reinterpret_cast<const PlayerRecord*>(second), static_cast<int>(column));
 }
 
-void SwitchPlayerView() {
+void SwitchPlayerView(AppState& app) {
     if (!app.canSetView) {
         return;
     }
@@ -73,16 +73,16 @@ void SwitchPlayerView() {
     app.playerViewDetails = app.playerViewDetails ? 0 : 1;
 }
 
-INT_PTR OnPlayerListNotify(NMHDR* header) {
+INT_PTR OnPlayerListNotify(AppState& app, NMHDR* header) {
     switch (header->code) {
     case LVN_GETDISPINFOW:
         GetPlayerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
         break;
     case LVN_COLUMNCLICK:
-        OnPlayerColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        OnPlayerColumnClick(app, reinterpret_cast<NMLISTVIEW*>(header));
         break;
     case NM_RCLICK:
-        SwitchPlayerView();
+        SwitchPlayerView(app);
         break;
     }
     return FALSE;

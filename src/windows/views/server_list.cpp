@@ -43,7 +43,7 @@ int ClientWidth(HWND window) {
     return client.right - client.left;
 }
 
-void AddIcon(HIMAGELIST images, int iconId) {
+void AddIcon(AppState& app, HIMAGELIST images, int iconId) {
     // Loaded at the resource's own size; the list draws it into its 16 by 14 cell.
     auto icon = static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0));
     ImageList_ReplaceIcon(images, -1, icon);
@@ -52,26 +52,26 @@ void AddIcon(HIMAGELIST images, int iconId) {
 
 // A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
 // under the mod filter of its run only when it runs that mod.
-bool IsListed(const ServerRecord& record) {
+bool IsListed(AppState& app, const ServerRecord& record) {
     return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
            ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
-                               ShownWebMasterSources(), record.gamename);
+                               ShownWebMasterSources(app), record.gamename);
 }
 
 // The row state that marks a favourite's row (its overlay), or none.
-UINT FavouriteState(const ServerRecord& record) {
+UINT FavouriteState(AppState& app, const ServerRecord& record) {
     return IsFavourite(app.favourites, record.addr, record.port) ? INDEXTOOVERLAYMASK(FAVOURITE_OVERLAY) : 0;
 }
 
 // Appends a row for table index `index`; the list asks for its text when it paints.
-bool InsertServerItem(int position, int32_t index) {
+bool InsertServerItem(AppState& app, int position, int32_t index) {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
     item.iItem = position;
     item.pszText = LPSTR_TEXTCALLBACKW;
-    item.iImage = OsIconFromVersion(ShownServer(index).version);
+    item.iImage = OsIconFromVersion(ShownServer(app, index).version);
     item.lParam = index;
-    item.state = FavouriteState(ShownServer(index));
+    item.state = FavouriteState(app, ShownServer(app, index));
     item.stateMask = LVIS_OVERLAYMASK;
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
@@ -83,25 +83,27 @@ bool InsertServerItem(int position, int32_t index) {
 constexpr DWORD LIST_REPAINT_MS = 250;
 constexpr UINT_PTR LIST_REPAINT_TIMER_ID = 0x534C;
 
-void HoldListRedraw() {
+void HoldListRedraw(AppState& app) {
     if (!app.listRedrawHeld) {
         SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
         app.listRedrawHeld = true;
     }
 }
 
-void LetListRedraw() {
+void LetListRedraw(AppState& app) {
     if (app.listRedrawHeld) {
         app.listRedrawHeld = false;
         SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
     }
 }
 
-void CALLBACK OnRepaintTimer(HWND, UINT, UINT_PTR, DWORD) {
-    RepaintServerList();
+void CALLBACK OnRepaintTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    if (AppState* app = MainWindowState(window)) {
+        RepaintServerList(*app);
+    }
 }
 
-LPARAM RowData(int row) {
+LPARAM RowData(AppState& app, int row) {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
@@ -112,12 +114,13 @@ LPARAM RowData(int row) {
 // Where a new row for table index `index` keeps the sorted list in order: after every row that sorts equal to it,
 // which is where appending it and sorting the whole list again (the list's sort is stable) would put it. A binary
 // search, so listing a reply costs a few comparisons instead of a sort of every row.
-int SortedRowFor(int32_t index) {
+int SortedRowFor(AppState& app, int32_t index) {
     int low = 0;
     int high = static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0));
     while (low < high) {
         int middle = low + (high - low) / 2;
-        if (CompareServers(index, RowData(middle), app.sortColumn) < 0) {
+        ServerOrder order{&app, app.sortColumn};
+        if (CompareServers(index, RowData(app, middle), reinterpret_cast<LPARAM>(&order)) < 0) {
             high = middle;
         } else {
             low = middle + 1;
@@ -126,24 +129,25 @@ int SortedRowFor(int32_t index) {
     return low;
 }
 
-void SortServerList(int32_t sortValue) {
-    SendMessageW(app.hServerList, LVM_SORTITEMS, static_cast<WPARAM>(sortValue),
+void SortServerList(AppState& app, int32_t sortValue) {
+    ServerOrder order{&app, sortValue};
+    SendMessageW(app.hServerList, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
                  reinterpret_cast<LPARAM>(CompareServers));
 }
 
-void OnColumnClick(const NMLISTVIEW* click) {
+void OnColumnClick(AppState& app, const NMLISTVIEW* click) {
     int32_t sortValue = NextSortValue(click->iSubItem, app.sortColumn);
-    SortServerList(sortValue);
+    SortServerList(app, sortValue);
     app.sortColumn = sortValue;
 }
 
-bool IsChecked(int id) {
+bool IsChecked(AppState& app, int id) {
     return SendDlgItemMessageW(app.hMainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 } // namespace
 
-HWND InitListViews() {
+HWND InitListViews(AppState& app) {
     HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
     int width = ClientWidth(serverList);
     SendMessageW(serverList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
@@ -167,36 +171,36 @@ HWND InitListViews() {
         }
     }
 
-    CreateStatusBar();
-    CreateImageLists(serverList);
+    CreateStatusBar(app);
+    CreateImageLists(app, serverList);
     return serverList;
 }
 
-int CreateImageLists(HWND serverList) {
+int CreateImageLists(AppState& app, HWND serverList) {
     // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends. The server list's
     // images are kept without alpha, clear where their mask says so: every pixel of the icons is opaque or clear, so
     // they look the same, and Wine draws no overlay over an image with alpha.
     HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR24 | ILC_MASK,
                                                static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
     for (int icon : SERVER_IMAGE_ICONS) {
-        AddIcon(serverImages, icon);
+        AddIcon(app, serverImages, icon);
     }
     ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
     HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
-    AddIcon(playerImages, IDI_PLAYER);
+    AddIcon(app, playerImages, IDI_PLAYER);
 
     SendMessageW(serverList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(serverImages));
     SendMessageW(app.hPlayerList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(playerImages));
     return 1;
 }
 
-void GetServerDispInfo(NMLVDISPINFOW* request) {
+void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request) {
     LVITEMW& item = request->item;
     if (item.iSubItem < 0 || item.iSubItem >= SERVER_COLUMN_COUNT || item.lParam < 0 ||
         item.lParam >= app.serverCount) {
         return;
     }
-    const ServerRecord& record = ShownServer(item.lParam);
+    const ServerRecord& record = ShownServer(app, item.lParam);
     if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
         item.mask |= LVIF_IMAGE;
         item.iImage = PingImage(record.ping, app.config.goodPing, app.config.mediumPing);
@@ -207,21 +211,24 @@ void GetServerDispInfo(NMLVDISPINFOW* request) {
     }
 }
 
-int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM sortValue) {
+int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order) {
+    const ServerOrder& by = *reinterpret_cast<const ServerOrder*>(order);
+    const AppState& app = *by.app;
     // Rows always refer into the current table (a table swap empties the list first).
     if (first < 0 || first >= app.serverCount || second < 0 || second >= app.serverCount) {
         return 0;
     }
-    return CompareServerRecords(ShownServer(first), ShownServer(second), static_cast<int32_t>(sortValue));
+    const ServerTable& table = *app.table;
+    return CompareServerRecords(table[static_cast<size_t>(first)], table[static_cast<size_t>(second)], by.sortValue);
 }
 
-void RefilterServerList() {
-    app.showEmpty = IsChecked(IDC_SHOW_EMPTY);
-    app.showFull = IsChecked(IDC_SHOW_FULL);
+void RefilterServerList(AppState& app) {
+    app.showEmpty = IsChecked(app, IDC_SHOW_EMPTY);
+    app.showFull = IsChecked(app, IDC_SHOW_FULL);
 
     int32_t passing = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        if (ShownServer(i).delivered && IsListed(ShownServer(i))) {
+        if (ShownServer(app, i).delivered && IsListed(app, ShownServer(app, i))) {
             ++passing;
         }
     }
@@ -236,8 +243,8 @@ void RefilterServerList() {
     app.shownPlayers = 0;
     app.shownServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
-        const ServerRecord& record = ShownServer(i);
-        if (record.delivered && IsListed(record) && InsertServerItem(i, i)) {
+        const ServerRecord& record = ShownServer(app, i);
+        if (record.delivered && IsListed(app, record) && InsertServerItem(app, i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
         }
@@ -246,15 +253,15 @@ void RefilterServerList() {
     app.listRedrawHeld = false;
     app.listDirty = 0;
     // Nothing is selected after the rebuild, so the player list shows no one.
-    FillPlayerList();
-    UpdateStatusCounts();
-    SortServerList(app.sortColumn);
+    FillPlayerList(app);
+    UpdateStatusCounts(app);
+    SortServerList(app, app.sortColumn);
     if (app.shownServers > 0) {
         SendMessageW(app.hServerList, LVM_REDRAWITEMS, 0, app.shownServers - 1);
     }
 }
 
-int ResizeColumns(int clientWidth) {
+int ResizeColumns(AppState& app, int clientWidth) {
     // A size change can arrive before the lists exist.
     if (!app.hServerList || !app.hPlayerList) {
         return 0;
@@ -270,31 +277,31 @@ int ResizeColumns(int clientWidth) {
     return 0;
 }
 
-INT_PTR OnServerListViewNotify(NMHDR* header) {
+INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header) {
     switch (header->code) {
     case LVN_GETDISPINFOW:
-        GetServerDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+        GetServerDispInfo(app, reinterpret_cast<NMLVDISPINFOW*>(header));
         break;
     case LVN_COLUMNCLICK:
-        OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        OnColumnClick(app, reinterpret_cast<NMLISTVIEW*>(header));
         break;
     case LVN_ITEMCHANGED:
-        FillPlayerList();
+        FillPlayerList(app);
         break;
     }
     return FALSE;
 }
 
-void ListDeliveredReplies(const std::vector<int32_t>& indices) {
+void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices) {
     for (int32_t index : indices) {
         // Indices come from the receiver of the table's own run, so they lie inside it.
-        ServerRecord& record = ShownServer(index);
+        ServerRecord& record = ShownServer(app, index);
         record.delivered = 1;
-        if (!app.hServerList || !IsListed(record)) {
+        if (!app.hServerList || !IsListed(app, record)) {
             continue;
         }
-        HoldListRedraw();
-        if (InsertServerItem(SortedRowFor(index), index)) {
+        HoldListRedraw(app);
+        if (InsertServerItem(app, SortedRowFor(app, index), index)) {
             app.listDirty = 1;
             ++app.shownServers;
             app.shownPlayers += record.playerCount;
@@ -302,7 +309,7 @@ void ListDeliveredReplies(const std::vector<int32_t>& indices) {
     }
 }
 
-void RepaintServerList() {
+void RepaintServerList(AppState& app) {
     if (app.listRepaintTimerSet) {
         KillTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID);
         app.listRepaintTimerSet = false;
@@ -311,7 +318,7 @@ void RepaintServerList() {
     if (!app.hServerList) {
         return;
     }
-    LetListRedraw();
+    LetListRedraw(app);
     if (app.listDirty) {
         InvalidateRect(app.hServerList, nullptr, FALSE);
         app.listDirty = 0;
@@ -319,30 +326,30 @@ void RepaintServerList() {
     app.listLastRepaint = GetTickCount();
 }
 
-void RepaintServerListWhenDue() {
+void RepaintServerListWhenDue(AppState& app) {
     DWORD since = GetTickCount() - app.listLastRepaint;
     if (since >= LIST_REPAINT_MS) {
-        RepaintServerList();
+        RepaintServerList(app);
     } else if (!app.listRepaintTimerSet && app.hMainDlg) {
         app.listRepaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
     }
 }
 
-void MarkFavouriteRows() {
+void MarkFavouriteRows(AppState& app) {
     int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
     for (int row = 0; row < rows; ++row) {
-        LPARAM index = RowData(row);
+        LPARAM index = RowData(app, row);
         if (index < 0 || index >= app.serverCount) {
             continue;
         }
         LVITEMW item{};
-        item.state = FavouriteState(ShownServer(index));
+        item.state = FavouriteState(app, ShownServer(app, index));
         item.stateMask = LVIS_OVERLAYMASK;
         SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
 }
 
-void EmptyServerLists() {
+void EmptyServerLists(AppState& app) {
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
         app.listLastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
@@ -354,16 +361,16 @@ void EmptyServerLists() {
     app.shownPlayers = 0;
 }
 
-const ServerRecord* RowServerRecord(int row) {
+const ServerRecord* RowServerRecord(AppState& app, int row) {
     LPARAM index = 0;
     if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
         return nullptr;
     }
-    return &ShownServer(index);
+    return &ShownServer(app, index);
 }
 
-bool ReadRowServerAddress(int row, wchar_t* address, size_t size) {
-    const ServerRecord* record = RowServerRecord(row);
+bool ReadRowServerAddress(AppState& app, int row, wchar_t* address, size_t size) {
+    const ServerRecord* record = RowServerRecord(app, row);
     if (!record) {
         return false;
     }

@@ -10,53 +10,61 @@
 
 #include "core/protocol/server_record.h"
 
+struct AppState;
+
 // Sets up both list views' columns, the status bar and the image lists; returns the server list, or null when the
 // list view refuses a column.
-HWND InitListViews();
+HWND InitListViews(AppState& app);
 
 // Creates the server list's nine images (the ninth its favourites' overlay) and the player list's one and attaches
 // them. Returns 1.
-int CreateImageLists(HWND serverList);
+int CreateImageLists(AppState& app, HWND serverList);
 
 // LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
-void GetServerDispInfo(NMLVDISPINFOW* request);
+void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request);
 
-// LVM_SORTITEMS callback: item data are table indices, the sort value a sortColumn value.
-int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM sortValue);
+// What LVM_SORTITEMS hands CompareServers: the state whose table the rows index, and a sortColumn value.
+struct ServerOrder {
+    const AppState* app;
+    int32_t sortValue;
+};
+
+// LVM_SORTITEMS callback: item data are table indices, the sort value the address of a ServerOrder.
+int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order);
 
 // Re-applies the Full/Empty check boxes to the list; does nothing when the same number of servers passes.
-void RefilterServerList();
+void RefilterServerList(AppState& app);
 
 // Column widths of both lists for the main dialog's new client width. Returns 0.
-int ResizeColumns(int clientWidth);
+int ResizeColumns(AppState& app, int clientWidth);
 
 // WM_NOTIFY from the server list, custom draw and the clicks that join a server aside; returns the dialog
 // procedure's result.
-INT_PTR OnServerListViewNotify(NMHDR* header);
+INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header);
 
 // Marks handed-over records delivered and lists each that passes the Full/Empty filters in its sorted place,
 // counting its row; the list's redrawing is held off until the next repaint.
-void ListDeliveredReplies(const std::vector<int32_t>& indices);
+void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices);
 
 // Lets the list redraw if listing held it off, and repaints what was listed since the last repaint.
-void RepaintServerList();
+void RepaintServerList(AppState& app);
 // The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
-void RepaintServerListWhenDue();
+void RepaintServerListWhenDue(AppState& app);
 
 // Marks each row whose server is among the favourites with the star overlay on its icon, and unmarks the others.
 // Rows are marked as they are listed; this is for a change of the favourites.
-void MarkFavouriteRows();
+void MarkFavouriteRows(AppState& app);
 
 // Deletes the rows of both lists and zeroes their counters.
-void EmptyServerLists();
+void EmptyServerLists(AppState& app);
 
 // Room for a server's join address, "a.b.c.d:port", with its terminator.
 constexpr size_t JOIN_ADDRESS_SIZE = 128;
 
 // The record a row of the server list shows; null when the list has no such row. Only the user interface thread
 // reads it, and only until something lets messages through, which could swap the server table.
-const ServerRecord* RowServerRecord(int row);
+const ServerRecord* RowServerRecord(AppState& app, int row);
 
 // The join address of the server in a row of the server list; false when the list has no such row. Read before
 // anything that lets messages through, which could swap the server table or re-sort the rows.
-bool ReadRowServerAddress(int row, wchar_t* address, size_t size);
+bool ReadRowServerAddress(AppState& app, int row, wchar_t* address, size_t size);

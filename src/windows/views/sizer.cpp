@@ -10,51 +10,20 @@ namespace {
 constexpr wchar_t SIZER_PROPERTY[] = L"SizerProperty";
 constexpr wchar_t SIZER_WINDOW_PROC[] = L"SizerWindowProc";
 
-// The windows the sizer is installed on, with their records and procedures, so that its procedure finds them
-// without asking for a window property at every message (under Wine each such look-up is a round trip to the
-// server). The properties are still set, and are the fall-back for a window beyond this table.
+// The procedure finds its window's record in the window's user data (GWLP_USERDATA), which the sizer takes for its
+// own: it is read without a round trip to the window server, where under Wine every property look-up costs one.
+// The properties the record and the previous procedure are attached as are the fall-back.
 struct SizedWindow {
-    HWND window;
     SizerInfo* info;
     WNDPROC oldProc;
 };
-constexpr int SIZED_WINDOWS_MAX = 16;
-SRWLOCK sizedLock = SRWLOCK_INIT;
-SizedWindow sizedWindows[SIZED_WINDOWS_MAX];
 
 SizedWindow FindSized(HWND window) {
-    AcquireSRWLockShared(&sizedLock);
-    SizedWindow found{};
-    for (const SizedWindow& entry : sizedWindows) {
-        if (entry.window == window) {
-            found = entry;
-            break;
-        }
+    if (auto* info = reinterpret_cast<SizerInfo*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+        return SizedWindow{info, info->oldProc};
     }
-    ReleaseSRWLockShared(&sizedLock);
-    if (!found.window) {
-        found = SizedWindow{window, static_cast<SizerInfo*>(GetPropW(window, SIZER_PROPERTY)),
-                            reinterpret_cast<WNDPROC>(GetPropW(window, SIZER_WINDOW_PROC))};
-    }
-    return found;
-}
-
-// Enters the window into the table (`info` set) or takes it out (`info` null); a full table leaves it to the
-// properties.
-void NoteSized(HWND window, SizerInfo* info, WNDPROC oldProc) {
-    AcquireSRWLockExclusive(&sizedLock);
-    for (SizedWindow& entry : sizedWindows) {
-        if (entry.window == window) {
-            entry = SizedWindow{};
-        }
-    }
-    for (SizedWindow& entry : sizedWindows) {
-        if (info && !entry.window) {
-            entry = SizedWindow{window, info, oldProc};
-            break;
-        }
-    }
-    ReleaseSRWLockExclusive(&sizedLock);
+    return SizedWindow{static_cast<SizerInfo*>(GetPropW(window, SIZER_PROPERTY)),
+                       reinterpret_cast<WNDPROC>(GetPropW(window, SIZER_WINDOW_PROC))};
 }
 
 // The metrics are read each time: the user can change them while the dialog is open.
@@ -74,7 +43,7 @@ void FreeSizerInfo(SizerInfo* info) {
 
 // Puts the window's own procedure back and drops both properties, so nothing refers to the record any more.
 void RemoveSubclass(HWND window, WNDPROC oldProc) {
-    NoteSized(window, nullptr, nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if (oldProc) {
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
     }
@@ -186,7 +155,8 @@ int SizerInstall(HWND window, const SizerAnchor* anchors) {
     }
     info->rowCount = rowCount;
     std::memcpy(info->rows, anchors, sizeof(SizerAnchor) * static_cast<size_t>(rowCount));
-    NoteSized(window, info, oldProc);
+    info->oldProc = oldProc;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(info));
     return 1;
 }
 

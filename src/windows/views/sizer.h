@@ -13,7 +13,8 @@ struct SizerSize {
     int32_t height;
 };
 
-// One per installed window, on the process heap under the property "SizerProperty"; freed at WM_DESTROY.
+// One per installed window, on the process heap under the property "SizerProperty" and in the window's user data;
+// freed at WM_DESTROY.
 struct SizerInfo {
     int32_t rowCount;       // rows of `rows`, the closing row included
     SizerAnchor* rows;      // own copy of the anchor table
@@ -24,6 +25,7 @@ struct SizerInfo {
     int32_t maximised;      // the last WM_SIZE was SIZE_MAXIMIZED: no grip is drawn
     int32_t gripEnabled;    // draw the grip and answer HTBOTTOMRIGHT over it
     RECT gripRect;          // client coordinates
+    WNDPROC oldProc;        // the procedure the subclass replaced, also attached as "SizerWindowProc"
 };
 
 // Subclasses the window and copies the anchor table (closed by a row with flags -1). Returns 1, or 0 when the window

@@ -20,29 +20,29 @@ constexpr int STATUS_PART_SERVERS = 2;
 constexpr int WAITING_MAX = 2;
 constexpr UINT_PTR STATUS_TIMER_ID = 0x5354;
 
-void SetPartText(int part, const wchar_t* text) {
+void SetPartText(AppState& app, int part, const wchar_t* text) {
     SendMessageW(app.hStatusBar, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
 }
 
-void SetPartIcon(int part, int iconId, int width, int height) {
+void SetPartIcon(AppState& app, int part, int iconId, int width, int height) {
     // The bar does not own its icons; they live until the process ends.
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, width, height, 0);
     SendMessageW(app.hStatusBar, SB_SETICON, part, reinterpret_cast<LPARAM>(icon));
 }
 
-void SetCountText(int part, const wchar_t* format, int count) {
+void SetCountText(AppState& app, int part, const wchar_t* format, int count) {
     wchar_t text[64];
     StringCchPrintfW(text, ARRAYSIZE(text), format, count, AsWide(PluralSuffix(count)));
-    SetPartText(part, text);
+    SetPartText(app, part, text);
 }
 
 // Shows the oldest waiting text; returns false when none waits.
-bool ShowOldestWaiting() {
+bool ShowOldestWaiting(AppState& app) {
     StatusLineState& line = app.statusLine;
     if (line.waitingCount == 0) {
         return false;
     }
-    SetPartText(STATUS_PART_LINE, line.waiting[0]);
+    SetPartText(app, STATUS_PART_LINE, line.waiting[0]);
     for (int i = 1; i < line.waitingCount; ++i) {
         StringCchCopyW(line.waiting[i - 1], STATUS_TEXT_SIZE, line.waiting[i]);
     }
@@ -52,60 +52,62 @@ bool ShowOldestWaiting() {
 
 void CALLBACK OnStatusTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
-void ScheduleShow(DWORD inMs) {
+void ScheduleShow(AppState& app, DWORD inMs) {
     if (!app.statusLine.timerSet && app.hMainDlg) {
         app.statusLine.timerSet = SetTimer(app.hMainDlg, STATUS_TIMER_ID, inMs, OnStatusTimer) != 0;
     }
 }
 
 // Shows the oldest waiting text and the counts if they are due; what still waits gets its turn an interval later.
-void ShowDue() {
-    ShowOldestWaiting();
+void ShowDue(AppState& app) {
+    ShowOldestWaiting(app);
     if (app.statusLine.countsDue) {
-        UpdateStatusCounts();
+        UpdateStatusCounts(app);
     }
     app.statusLine.lastShown = timeGetTime();
     if (app.statusLine.waitingCount > 0) {
-        ScheduleShow(STATUS_INTERVAL_MS);
+        ScheduleShow(app, STATUS_INTERVAL_MS);
     }
 }
 
 void CALLBACK OnStatusTimer(HWND window, UINT, UINT_PTR id, DWORD) {
     KillTimer(window, id);
-    app.statusLine.timerSet = false;
-    ShowDue();
+    if (AppState* app = MainWindowState(window)) {
+        app->statusLine.timerSet = false;
+        ShowDue(*app);
+    }
 }
 
 // Shows what is due now if the bar last changed long enough ago, else once that time is up.
-void ShowWhenDue() {
+void ShowWhenDue(AppState& app) {
     DWORD since = timeGetTime() - app.statusLine.lastShown;
     if (since >= STATUS_INTERVAL_MS) {
-        ShowDue();
+        ShowDue(app);
     } else {
-        ScheduleShow(STATUS_INTERVAL_MS - since);
+        ScheduleShow(app, STATUS_INTERVAL_MS - since);
     }
 }
 
 // The waiting texts first, then this one, all now.
-void ShowNow(const wchar_t* text) {
-    while (ShowOldestWaiting()) {
+void ShowNow(AppState& app, const wchar_t* text) {
+    while (ShowOldestWaiting(app)) {
     }
-    SetPartText(STATUS_PART_LINE, text);
+    SetPartText(app, STATUS_PART_LINE, text);
     app.statusLine.lastShown = timeGetTime();
 }
 
-void KeepWaiting(const wchar_t* text) {
+void KeepWaiting(AppState& app, const wchar_t* text) {
     StatusLineState& line = app.statusLine;
     if (line.waitingCount == WAITING_MAX) {
         line.waitingCount = 0;
     }
     StringCchCopyW(line.waiting[line.waitingCount++], STATUS_TEXT_SIZE, text);
-    ShowWhenDue();
+    ShowWhenDue(app);
 }
 
 } // namespace
 
-void CreateStatusBar() {
+void CreateStatusBar(AppState& app) {
     RECT client{};
     GetClientRect(app.hMainDlg, &client);
     int width = client.right - client.left;
@@ -122,16 +124,16 @@ void CreateStatusBar() {
     edges[2] = edges[1] + width * 15 / 70;
     SendMessageW(app.hStatusBar, SB_SETPARTS, ARRAYSIZE(edges), reinterpret_cast<LPARAM>(edges));
 
-    SetPartIcon(STATUS_PART_PLAYERS, IDI_PLAYER, 16, 14);
-    SetPartIcon(STATUS_PART_SERVERS, IDI_COMPUTER, 16, 14);
-    SetPartIcon(STATUS_PART_LINE, IDI_STATUS, 14, 14);
+    SetPartIcon(app, STATUS_PART_PLAYERS, IDI_PLAYER, 16, 14);
+    SetPartIcon(app, STATUS_PART_SERVERS, IDI_COMPUTER, 16, 14);
+    SetPartIcon(app, STATUS_PART_LINE, IDI_STATUS, 14, 14);
 
-    SetStatus(L"Updating Server List...");
-    SetPartText(STATUS_PART_PLAYERS, L"0 Players");
-    SetPartText(STATUS_PART_SERVERS, L"0 Servers");
+    SetStatus(app, L"Updating Server List...");
+    SetPartText(app, STATUS_PART_PLAYERS, L"0 Players");
+    SetPartText(app, STATUS_PART_SERVERS, L"0 Servers");
 }
 
-void SetStatus(const wchar_t* format, ...) {
+void SetStatus(AppState& app, const wchar_t* format, ...) {
     if (!app.hStatusBar) {
         return;
     }
@@ -140,36 +142,36 @@ void SetStatus(const wchar_t* format, ...) {
     va_start(args, format);
     StringCchVPrintfW(text, STATUS_TEXT_SIZE, format, args);
     va_end(args);
-    ShowNow(text);
+    ShowNow(app, text);
 }
 
-void ShowRunStatus(const StatusText& text) {
+void ShowRunStatus(AppState& app, const StatusText& text) {
     if (!app.hStatusBar) {
         return;
     }
     if (text.atOnce) {
-        ShowNow(AsWide(text.text.c_str()));
+        ShowNow(app, AsWide(text.text.c_str()));
     } else {
-        KeepWaiting(AsWide(text.text.c_str()));
+        KeepWaiting(app, AsWide(text.text.c_str()));
     }
 }
 
-void UpdateStatusCounts() {
+void UpdateStatusCounts(AppState& app) {
     app.statusLine.countsDue = false;
-    SetCountText(STATUS_PART_PLAYERS, L"%d Player%s", app.shownPlayers);
-    SetCountText(STATUS_PART_SERVERS, L"%d Server%s", app.shownServers);
+    SetCountText(app, STATUS_PART_PLAYERS, L"%d Player%s", app.shownPlayers);
+    SetCountText(app, STATUS_PART_SERVERS, L"%d Server%s", app.shownServers);
 }
 
-void UpdateStatusCountsSoon() {
+void UpdateStatusCountsSoon(AppState& app) {
     app.statusLine.countsDue = true;
-    ShowWhenDue();
+    ShowWhenDue(app);
 }
 
-void FlushStatus() {
-    while (ShowOldestWaiting()) {
+void FlushStatus(AppState& app) {
+    while (ShowOldestWaiting(app)) {
     }
     if (app.statusLine.countsDue) {
-        UpdateStatusCounts();
+        UpdateStatusCounts(app);
     }
     app.statusLine.lastShown = timeGetTime();
 }

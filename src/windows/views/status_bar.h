@@ -16,19 +16,19 @@
 constexpr DWORD STATUS_INTERVAL_MS = 50;
 
 // Creates the bar along the main dialog's bottom edge with its parts, icons and first texts.
-void CreateStatusBar();
+void CreateStatusBar(AppState& app);
 
 // printf-style (%s wide, %S narrow) message into the status line, cut to 1023 characters, shown at once after any
 // run text still waiting. Does nothing while the status bar does not exist.
-void SetStatus(const wchar_t* format, ...);
+void SetStatus(AppState& app, const wchar_t* format, ...);
 
 // A text of an update run, shown at once or at the bar's rate as it says.
-void ShowRunStatus(const StatusText& text);
+void ShowRunStatus(AppState& app, const StatusText& text);
 
 // Shows shownPlayers and shownServers in parts 1 and 2 ("1 Player", "2 Players", "0 Servers").
-void UpdateStatusCounts();
+void UpdateStatusCounts(AppState& app);
 // The same at the bar's rate: for counts that change with every batch of replies.
-void UpdateStatusCountsSoon();
+void UpdateStatusCountsSoon(AppState& app);
 
 // Shows the waiting text and counts now.
-void FlushStatus();
+void FlushStatus(AppState& app);

@@ -1,0 +1,191 @@
+#include "core/run/query_engine.h"
+
+#include <system_error>
+#include <thread>
+
+#include "core/protocol/status_reply.h"
+#include "core/run/query_pacing.h"
+#include "core/run/run_texts.h"
+
+namespace {
+
+// Asked of the socket layer so that a burst of replies waits in the socket, not on the wire's floor; a smaller
+// buffer is taken as it comes (Linux under Wine caps it at its own limit).
+constexpr int RECEIVE_BUFFER_BYTES = 4 * 1024 * 1024;
+// Replies read after this many others without the socket running dry may have waited in it: their times are not
+// the servers' and do not steer the in-flight window.
+constexpr int FRESH_READS = 16;
+// Replies read after this many others without the socket running dry show a backlog: the receiver drains fewer than
+// arrive, so the in-flight window is cut back.
+constexpr int BACKLOG_READS = 16;
+// How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
+constexpr uint32_t IN_FLIGHT_WAIT_MS = 10;
+
+} // namespace
+
+QueryEngine::QueryEngine(RunTable& table, RunChannel& channel, WakeSignal& progress, const std::atomic<bool>& aborted,
+                         uint32_t pacingMs, AnsiDecoder decode)
+    : table_(table), channel_(channel), progress_(progress), aborted_(aborted), pacingMs_(pacingMs),
+      decode_(decode) {}
+
+bool QueryEngine::Run(const QuerySources& sources) {
+    int error = 0;
+    socket_ = OpenDatagramSocket(RECEIVE_BUFFER_BYTES, error);
+    if (!socket_) {
+        channel_.PushStatus(SendFailedText(error), true);
+        return false;
+    }
+    FineTimerScope fineTimer;
+    std::thread receiver;
+    try {
+        receiver = std::thread([this] { Receive(); });
+    } catch (const std::system_error&) {
+        // No receiver: the passes still run and nothing is accepted.
+    }
+    RunPasses(sources);
+    socket_->Interrupt();
+    if (receiver.joinable()) {
+        receiver.join();
+    }
+    socket_.reset();
+    return true;
+}
+
+// Passes and grace waits; returns when the query phase is over, however it ended. While sources still deliver,
+// passes go on for the servers they add, each server asked at most QUERY_PASSES times.
+void QueryEngine::RunPasses(const QuerySources& sources) {
+    for (;;) {
+        // An abort in the grace wait is seen by the next pass, which sends its first query before it looks.
+        if (!RunPass(sources, QUERY_PASSES) || GraceWait(sources) == WaitEnd::AllAnswered) {
+            return;
+        }
+        if (sources.done() && !table_.AnyToRetry(QUERY_PASSES)) {
+            return;
+        }
+    }
+}
+
+// One pass over the table, taking in the servers that arrive meanwhile; `attemptsBelow` 1 asks only servers never
+// asked. Returns false when the run was aborted or is out of memory.
+bool QueryEngine::RunPass(const QuerySources& sources, int32_t attemptsBelow) {
+    PacingClock pacing(RunClockMs(), pacingMs_);
+    for (size_t index = 0;; ++index) {
+        sources.takeArrivals();
+        if (index >= table_.Size()) {
+            break;
+        }
+        bool sent = false;
+        if (!QueryIfDue(index, attemptsBelow, &sent)) {
+            return false;
+        }
+        // An abort is looked for once a query has gone out: paced in the wait before the next, unpaced at once.
+        if (sent && (pacingMs_ == 0 ? aborted_.load()
+                                    : WaitForAnswersOrAbort(pacing.WaitForNext(RunClockMs())) == WaitEnd::Abort)) {
+            return false;
+        }
+    }
+    return !aborted_;
+}
+
+// The table is not locked for the send: the receiver never waits for a system call of this thread.
+bool QueryEngine::QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent) {
+    QueryClaim claim;
+    for (;;) {
+        claim = table_.ClaimQuery(index, attemptsBelow, RunClockMs());
+        if (claim.outcome != ClaimOutcome::NoRoom) {
+            break;
+        }
+        if (aborted_) {
+            return false;
+        }
+        progress_.Wait(IN_FLIGHT_WAIT_MS);
+    }
+    if (claim.outcome == ClaimOutcome::NoMemory) {
+        outOfMemory_ = true;
+        return false;
+    }
+    *sent = claim.outcome == ClaimOutcome::Send;
+    if (!*sent) {
+        return true;
+    }
+    channel_.PushStatus(QueryText(claim.addr, claim.port, claim.attempt));
+    int error = socket_->SendTo(claim.addr, claim.port, STATUS_QUERY, STATUS_QUERY_SIZE);
+    if (error != 0) {
+        channel_.PushStatus(SendFailedText(error));
+        table_.QueryNotSent(index);
+    }
+    return true;
+}
+
+QueryEngine::WaitEnd QueryEngine::WaitForAnswersOrAbort(uint32_t timeoutMs) {
+    uint32_t start = RunClockMs();
+    for (;;) {
+        if (table_.AllAnswered()) {
+            return WaitEnd::AllAnswered;
+        }
+        if (aborted_) {
+            return WaitEnd::Abort;
+        }
+        uint32_t waited = RunClockMs() - start;
+        if (waited >= timeoutMs) {
+            return WaitEnd::Other;
+        }
+        progress_.Wait(timeoutMs - waited);
+    }
+}
+
+// The wait after a pass for the last replies. Servers that arrive meanwhile are asked at once, and the wait starts
+// again after the last of them. AllAnswered only once every source is done too.
+QueryEngine::WaitEnd QueryEngine::GraceWait(const QuerySources& sources) {
+    uint32_t start = RunClockMs();
+    for (;;) {
+        if (sources.takeArrivals()) {
+            if (!RunPass(sources, 1)) {
+                return WaitEnd::Abort;
+            }
+            start = RunClockMs();
+        }
+        if (table_.AllAnswered() && sources.done()) {
+            return WaitEnd::AllAnswered;
+        }
+        if (aborted_) {
+            return WaitEnd::Abort;
+        }
+        uint32_t waited = RunClockMs() - start;
+        if (waited >= GRACE_WAIT_MS) {
+            return WaitEnd::Other;
+        }
+        progress_.Wait(GRACE_WAIT_MS - waited);
+    }
+}
+
+// Reads every datagram as soon as it arrives, each stamped the moment it is read, until the socket is interrupted.
+// A reply to a query of this run fills its record, which then goes to the window.
+void QueryEngine::Receive() {
+    char datagram[REPLY_DATAGRAM_SIZE + 1];
+    while (socket_->WaitReadable()) {
+        for (int reads = 0;; ++reads) {
+            size_t length = 0;
+            uint32_t addr = 0;
+            uint16_t port = 0;
+            ReceiveStatus status = socket_->ReceiveFrom(datagram, REPLY_DATAGRAM_SIZE, length, addr, port);
+            ReplyReading reading{RunClockMs(), reads < FRESH_READS, reads % BACKLOG_READS == BACKLOG_READS - 1};
+            if (status == ReceiveStatus::Empty) {
+                break;
+            }
+            if (status == ReceiveStatus::Skipped || length == 0) {
+                continue;
+            }
+            int32_t index = 0;
+            uint32_t queryTime = 0;
+            ServerRecord* record = table_.AcceptReply(addr, port, reading, &index, &queryTime);
+            if (!record) {
+                continue;
+            }
+            datagram[length] = 0;
+            ParseStatusText(datagram, static_cast<int>(length), decode_, *record);
+            record->ping = ElapsedMs(queryTime, reading.arrival);
+            channel_.PushReply(index, FoundText(*record));
+        }
+    }
+}
