@@ -12,7 +12,7 @@ ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
 }
 
 OfferResult ServerStore::Admit(const ServerAddress& address) {
-    if (!IsCheckable(address)) {
+    if (!IsQueryableServer(address)) {
         return OfferResult::Uncheckable;
     }
     auto it = per_address_.find(address.host);
@@ -280,7 +280,7 @@ void ServerStore::AppendList(std::string_view mod, size_t max_entries, std::stri
             return;
         }
         if (server.listed && (mod.empty() || EqualsIgnoringAsciiCase(server.gamename, mod))) {
-            AppendServerEntry(body, AddressFromKey(key));
+            AppendListEntry(body, AddressFromKey(key));
             ++count;
         }
     }
