@@ -59,7 +59,7 @@ uint32_t NextClientAddress() {
 
 long ListedCount(const ServerAddress& http) {
     HttpReply reply = HttpGet(http, "/?mod=&raw=2", NextClientAddress());
-    return reply.status == 200 ? static_cast<long>(reply.body.size() / SERVER_ENTRY_BYTES) : -1;
+    return reply.status == 200 ? static_cast<long>(reply.body.size() / LIST_ENTRY_SIZE) : -1;
 }
 
 uint64_t MonotonicMicros() {
@@ -475,9 +475,9 @@ private:
 bool IsListed(const ServerAddress& http, const ServerAddress& server) {
     HttpReply reply = HttpGet(http, "/?mod=&raw=2");
     std::string entry;
-    AppendServerEntry(&entry, server);
-    for (size_t offset = 0; offset + SERVER_ENTRY_BYTES <= reply.body.size(); offset += SERVER_ENTRY_BYTES) {
-        if (reply.body.compare(offset, SERVER_ENTRY_BYTES, entry) == 0) {
+    AppendListEntry(&entry, server);
+    for (size_t offset = 0; offset + LIST_ENTRY_SIZE <= reply.body.size(); offset += LIST_ENTRY_SIZE) {
+        if (reply.body.compare(offset, LIST_ENTRY_SIZE, entry) == 0) {
             return true;
         }
     }

@@ -5,7 +5,7 @@
 const char ACK_DATAGRAM[] = "\xff\xff\xff\xff"
                             "ack";
 
-static_assert(SERVER_ENTRY_BYTES == SERVERS_REPLY_ENTRY_SIZE, "one entry format for lists and replies");
+static_assert(LIST_ENTRY_SIZE == SERVERS_REPLY_ENTRY_SIZE, "one entry format for lists and replies");
 
 namespace {
 
@@ -52,9 +52,9 @@ MasterCommand ParseMasterCommand(const unsigned char* data, size_t size) {
 std::string BuildServersReply(const std::vector<ServerAddress>& servers) {
     std::string reply(reinterpret_cast<const char*>(SERVERS_REPLY_HEADER), SERVERS_REPLY_HEADER_SIZE);
     size_t count = servers.size() < MAX_SERVERS_REPLY_ENTRIES ? servers.size() : MAX_SERVERS_REPLY_ENTRIES;
-    reply.reserve(SERVERS_REPLY_HEADER_SIZE + count * SERVER_ENTRY_BYTES);
+    reply.reserve(SERVERS_REPLY_HEADER_SIZE + count * LIST_ENTRY_SIZE);
     for (size_t i = 0; i < count; ++i) {
-        AppendServerEntry(&reply, servers[i]);
+        AppendListEntry(&reply, servers[i]);
     }
     return reply;
 }
@@ -65,8 +65,8 @@ bool ParseServersReply(const unsigned char* data, size_t size, std::vector<Serve
     if (!FindServersReplyEntries(data, size, &entries, &length)) {
         return false;
     }
-    for (size_t offset = 0; offset < length; offset += SERVER_ENTRY_BYTES) {
-        servers->push_back(ReadServerEntry(entries + offset));
+    for (size_t offset = 0; offset < length; offset += LIST_ENTRY_SIZE) {
+        servers->push_back(FromListEntry(ReadListEntry(entries + offset)));
     }
     return true;
 }

@@ -106,8 +106,7 @@ void MasterPort::AnswerQuery(const ServerAddress& from) {
     Clock::time_point now = Clock::now();
     // Nothing is spent unless all three allow the reply, so a source refused by one keeps what the others gave it;
     // the size is known before the reply is built, so a refused query costs no list.
-    size_t bytes =
-        SERVERS_REPLY_HEADER_SIZE + std::min(store_->listed(), MAX_SERVERS_REPLY_ENTRIES) * SERVER_ENTRY_BYTES;
+    size_t bytes = SERVERS_REPLY_HEADER_SIZE + std::min(store_->listed(), MAX_SERVERS_REPLY_ENTRIES) * LIST_ENTRY_SIZE;
     if (!query_limit_.Has(from.host, now) || !all_queries_limit_.Has(0, now) ||
         !subnet_reply_limit_.Allow(Subnet(from.host), now, static_cast<double>(bytes))) {
         ++counts_.rate_limited;

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "ascii_case.h"
 #include "core/settings/built_in_mods.h"
 #include "core/settings/mod_filter_text.h"
+#include "core/text/ascii_case.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ std::string BuildModText(const std::vector<ModPair>& configured, const std::vect
     for (const std::string& dir : seen) {
         bool known = false;
         for (const ModPair& pair : configured) {
-            known = known || EqualsIgnoringCase(pair.dir, dir);
+            known = known || EqualsIgnoringAsciiCase(pair.dir, dir);
         }
         if (known || !IsListableDir(dir)) {
             continue;

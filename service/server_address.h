@@ -1,11 +1,13 @@
-// A game server's IPv4 address and port as the service keeps them, and the 6-byte entry that carries one in the
-// master list body and in the classic `servers` reply: 4 address bytes, then the port, both in network order.
+// A game server's IPv4 address and port as the service keeps them, and how one goes into and comes out of the
+// 6-byte entry of the master list body and the classic `servers` reply, through the browser's own codec
+// (core/protocol/list_entry.h).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "core/protocol/list_entry.h"
 
 struct ServerAddress {
     uint32_t host = 0; // host byte order
@@ -13,8 +15,6 @@ struct ServerAddress {
 
     bool operator==(const ServerAddress& other) const { return host == other.host && port == other.port; }
 };
-
-constexpr size_t SERVER_ENTRY_BYTES = 6;
 
 inline uint64_t AddressKey(const ServerAddress& address) {
     return static_cast<uint64_t>(address.host) << 16 | address.port;
@@ -24,27 +24,27 @@ inline ServerAddress AddressFromKey(uint64_t key) {
     return {static_cast<uint32_t>(key >> 16), static_cast<uint16_t>(key & 0xFFFF)};
 }
 
-inline void AppendServerEntry(std::string* body, const ServerAddress& address) {
-    const char entry[SERVER_ENTRY_BYTES] = {
-        static_cast<char>(address.host >> 24), static_cast<char>(address.host >> 16),
-        static_cast<char>(address.host >> 8),  static_cast<char>(address.host),
-        static_cast<char>(address.port >> 8),  static_cast<char>(address.port),
-    };
-    body->append(entry, SERVER_ENTRY_BYTES);
+// The codec keeps the address as its four bytes lie in the entry; the service keeps the number whose top byte is
+// the first of them.
+inline ListEntry ToListEntry(const ServerAddress& address) {
+    return {AddressFromOctets(address.host), address.port};
 }
 
-inline ServerAddress ReadServerEntry(const unsigned char* entry) {
-    return {static_cast<uint32_t>(entry[0]) << 24 | static_cast<uint32_t>(entry[1]) << 16 |
-                static_cast<uint32_t>(entry[2]) << 8 | entry[3],
-            static_cast<uint16_t>(entry[4] << 8 | entry[5])};
+inline ServerAddress FromListEntry(const ListEntry& entry) {
+    return {OctetsOfAddress(entry.addr), entry.port};
 }
 
-// Whether the service may send a status query there: never to port 0, to "this network" (0.0.0.0/8), or to
-// multicast, reserved and broadcast space (224.0.0.0 and up), which a forged heartbeat or upstream entry could
-// otherwise aim our checks at.
-inline bool IsCheckable(const ServerAddress& address) {
-    uint32_t first_octet = address.host >> 24;
-    return address.port != 0 && first_octet != 0 && first_octet < 224;
+inline void AppendListEntry(std::string* body, const ServerAddress& address) {
+    unsigned char entry[LIST_ENTRY_SIZE];
+    WriteListEntry(ToListEntry(address), entry);
+    body->append(reinterpret_cast<const char*>(entry), sizeof entry);
+}
+
+// Whether the service may send a status query there, by the browser's rule: a forged heartbeat or upstream entry
+// could otherwise aim our checks at port 0, "this network" or multicast, reserved and broadcast space.
+inline bool IsQueryableServer(const ServerAddress& address) {
+    const ListEntry entry = ToListEntry(address);
+    return IsQueryableServer(entry.addr, entry.port);
 }
 
 // Whether the address is one of the internet's: not "this network", loopback, private (10/8, 172.16/12,

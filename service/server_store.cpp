@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "ascii_case.h"
+#include "core/text/ascii_case.h"
 
 ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
     : limits_(limits), timing_(timing), log_(std::move(log)) {
@@ -12,7 +12,7 @@ ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
 }
 
 OfferResult ServerStore::Admit(const ServerAddress& address) {
-    if (!IsCheckable(address)) {
+    if (!IsQueryableServer(address)) {
         return OfferResult::Uncheckable;
     }
     auto it = per_address_.find(address.host);
@@ -279,8 +279,8 @@ void ServerStore::AppendList(std::string_view mod, size_t max_entries, std::stri
         if (count == max_entries) {
             return;
         }
-        if (server.listed && (mod.empty() || EqualsIgnoringCase(server.gamename, mod))) {
-            AppendServerEntry(body, AddressFromKey(key));
+        if (server.listed && (mod.empty() || EqualsIgnoringAsciiCase(server.gamename, mod))) {
+            AppendListEntry(body, AddressFromKey(key));
             ++count;
         }
     }
@@ -302,7 +302,7 @@ std::vector<std::string> ServerStore::ListedGameNames() const {
     std::map<std::string, std::string> spellings;
     for (const auto& [key, server] : servers_) {
         if (server.listed) {
-            auto [it, added] = spellings.emplace(FoldedAscii(server.gamename), server.gamename);
+            auto [it, added] = spellings.emplace(FoldedAscii<char>(server.gamename), server.gamename);
             if (!added && server.gamename < it->second) {
                 it->second = server.gamename;
             }

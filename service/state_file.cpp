@@ -42,7 +42,7 @@ bool ParseServerLine(std::string_view line, SavedServer* server) {
         return false;
     }
     server->gamename = std::string(line.substr(second + 1));
-    return ParseAddress(line.substr(0, first), &server->address) && IsCheckable(server->address) &&
+    return ParseAddress(line.substr(0, first), &server->address) && IsQueryableServer(server->address) &&
            ParseWhole(line.substr(first + 1, second - first - 1), &server->last_answer) &&
            IsSavableGameName(server->gamename);
 }

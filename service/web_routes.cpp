@@ -60,7 +60,7 @@ WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore&
     } else if (ParseListTarget(target, &mod)) {
         answer.status = 200;
         answer.content_type = "application/octet-stream";
-        answer.body.reserve(std::min(store.listed(), MAX_WEB_LIST_ENTRIES) * SERVER_ENTRY_BYTES);
+        answer.body.reserve(std::min(store.listed(), MAX_WEB_LIST_ENTRIES) * LIST_ENTRY_SIZE);
         store.AppendList(mod, MAX_WEB_LIST_ENTRIES, &answer.body);
     } else {
         answer.body = "not found\n";

@@ -80,9 +80,9 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
 std::vector<std::string> ListedFor(const ServerAddress& http, const std::string& mod) {
     HttpReply reply = HttpGet(http, "/?mod=" + mod + "&raw=2");
     std::vector<std::string> listed;
-    for (size_t offset = 0; offset + SERVER_ENTRY_BYTES <= reply.body.size(); offset += SERVER_ENTRY_BYTES) {
-        listed.push_back(
-            FormatAddress(ReadServerEntry(reinterpret_cast<const unsigned char*>(reply.body.data() + offset))));
+    for (size_t offset = 0; offset + LIST_ENTRY_SIZE <= reply.body.size(); offset += LIST_ENTRY_SIZE) {
+        listed.push_back(FormatAddress(
+            FromListEntry(ReadListEntry(reinterpret_cast<const unsigned char*>(reply.body.data() + offset)))));
     }
     std::sort(listed.begin(), listed.end());
     return listed;

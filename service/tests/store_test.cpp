@@ -57,7 +57,7 @@ protected:
 
 std::string Entry(const ServerAddress& address) {
     std::string body;
-    AppendServerEntry(&body, address);
+    AppendListEntry(&body, address);
     return body;
 }
 
@@ -205,6 +205,10 @@ TEST_F(StoreTest, UncheckableAddressesAreNeverAsked) {
         EXPECT_EQ(store_.Offer(address, now_), OfferResult::Uncheckable) << FormatAddress(address);
     }
     EXPECT_FALSE(store_.HasChecksDue());
+    // The edges just inside are asked.
+    for (ServerAddress address : {ServerAddress{0x01000000, 1}, ServerAddress{0xDFFFFFFF, 65535}}) {
+        EXPECT_EQ(store_.Offer(address, now_), OfferResult::Added) << FormatAddress(address);
+    }
 }
 
 class LimitedStoreTest : public StoreTest {

@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t length = 0;
     bool found = FindServersReplyEntries(data, size, &entries, &length);
     if (ParseServersReply(data, size, &servers)) {
-        Require(found && entries == data + SERVERS_REPLY_HEADER_SIZE && length % SERVER_ENTRY_BYTES == 0);
-        size_t whole = (size - SERVERS_REPLY_HEADER_SIZE) / SERVER_ENTRY_BYTES;
-        Require(servers.size() == whole && length == whole * SERVER_ENTRY_BYTES);
+        Require(found && entries == data + SERVERS_REPLY_HEADER_SIZE && length % LIST_ENTRY_SIZE == 0);
+        size_t whole = (size - SERVERS_REPLY_HEADER_SIZE) / LIST_ENTRY_SIZE;
+        Require(servers.size() == whole && length == whole * LIST_ENTRY_SIZE);
         std::string rebuilt = BuildServersReply(servers);
-        size_t compared = SERVERS_REPLY_HEADER_SIZE + whole * SERVER_ENTRY_BYTES;
+        size_t compared = SERVERS_REPLY_HEADER_SIZE + whole * LIST_ENTRY_SIZE;
         Require(rebuilt.size() == compared || whole > MAX_SERVERS_REPLY_ENTRIES);
         Require(std::memcmp(rebuilt.data() + 4, data + 4, 7) == 0); // "servers" after the prefix
         if (rebuilt.size() == compared && compared > SERVERS_REPLY_HEADER_SIZE) {

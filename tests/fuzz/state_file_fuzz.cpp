@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(servers.size() <= MAX_SERVERS && servers.size() + contents.damaged <= contents.held);
     Require((contents.damaged == 0) || !contents.damage.empty());
     for (const SavedServer& server : servers) {
-        Require(IsCheckable(server.address) && IsSavableGameName(server.gamename) && server.last_answer >= 0);
+        Require(IsQueryableServer(server.address) && IsSavableGameName(server.gamename) && server.last_answer >= 0);
     }
     StateContents again;
     Require(ParseState(FormatState(servers), MAX_SERVERS, &again, &error) && Same(servers, again.servers) &&

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/protocol/list_entry.h"
+
 namespace {
 
 // A decimal number of at most max_digits digits, all of the text.
@@ -59,11 +61,9 @@ std::string FormatEndpoint(const Endpoint& endpoint) {
 }
 
 void AppendListEntry(std::string* list, const Endpoint& endpoint) {
-    uint32_t host = endpoint.host;
-    const char bytes[6] = {static_cast<char>(host >> 24),         static_cast<char>(host >> 16),
-                           static_cast<char>(host >> 8),          static_cast<char>(host),
-                           static_cast<char>(endpoint.port >> 8), static_cast<char>(endpoint.port)};
-    list->append(bytes, sizeof bytes);
+    unsigned char entry[LIST_ENTRY_SIZE];
+    WriteListEntry({AddressFromOctets(endpoint.host), endpoint.port}, entry);
+    list->append(reinterpret_cast<const char*>(entry), sizeof entry);
 }
 
 sockaddr_in ToSockaddr(const Endpoint& endpoint) {

@@ -18,7 +18,7 @@ struct Endpoint {
 bool ParseEndpoint(std::string_view text, Endpoint* out);
 std::string FormatEndpoint(const Endpoint& endpoint);
 
-// Appends the endpoint as a master list carries it: 4 address bytes, then the port, all in network byte order.
+// Appends the endpoint as a master list carries it, in the browser's own 6-byte entry (core/protocol/list_entry.h).
 void AppendListEntry(std::string* list, const Endpoint& endpoint);
 
 sockaddr_in ToSockaddr(const Endpoint& endpoint);
