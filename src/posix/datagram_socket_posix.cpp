@@ -1,6 +1,8 @@
 // The run's socket and clock on POSIX systems (the native build, where the engine runs under the sanitizers).
 #include "core/run/datagram_socket.h"
 
+#include "bsd/bsd_socket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -26,10 +28,7 @@ public:
     }
 
     int SendTo(uint32_t addr, uint16_t port, const void* data, size_t size) override {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = addr;
-        to.sin_port = htons(port);
+        sockaddr_in to = Ipv4SocketAddress(addr, port);
         ssize_t sent = sendto(fd_, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
         return sent < 0 ? errno : 0;
     }

@@ -31,17 +31,17 @@ struct PlayerColumnSpec {
 constexpr int PLAYER_COLUMN_COUNT = 3;
 extern const PlayerColumnSpec PlayerColumns[PLAYER_COLUMN_COUNT];
 
-// Images of the server list's image list, in the order they are added.
+// Images of the server list's image list, numbered in the order they are added, from 0.
 enum ServerImage : int {
-    IMAGE_COMPUTER = 0, // unknown operating system
-    IMAGE_PING_GOOD = 1,
-    IMAGE_PING_MEDIUM = 2,
-    IMAGE_PING_BAD = 3,
-    IMAGE_LINUX = 4,
-    IMAGE_WINDOWS = 5,
-    IMAGE_FREEBSD = 6,
-    IMAGE_APPLE = 7,
-    IMAGE_FAVOURITE = 8, // drawn only as an overlay on a favourite's row icon
+    IMAGE_COMPUTER, // unknown operating system
+    IMAGE_PING_GOOD,
+    IMAGE_PING_MEDIUM,
+    IMAGE_PING_BAD,
+    IMAGE_LINUX,
+    IMAGE_WINDOWS,
+    IMAGE_FREEBSD,
+    IMAGE_APPLE,
+    IMAGE_FAVOURITE, // drawn only as an overlay on a favourite's row icon
 };
 
 // The first column whose kind is FIELD_PING: the default sort column.

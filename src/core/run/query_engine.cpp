@@ -56,7 +56,7 @@ bool QueryEngine::Run(const QuerySources& sources) {
 void QueryEngine::RunPasses(const QuerySources& sources) {
     for (;;) {
         // An abort in the grace wait is seen by the next pass, which sends its first query before it looks.
-        if (!RunPass(sources, QUERY_PASSES) || GraceWait(sources) == WaitEnd::AllAnswered) {
+        if (!RunPass(sources, QUERY_PASSES) || Await(GRACE_WAIT_MS, &sources) == WaitEnd::AllAnswered) {
             return;
         }
         if (sources.done() && !table_.AnyToRetry(QUERY_PASSES)) {
@@ -80,7 +80,7 @@ bool QueryEngine::RunPass(const QuerySources& sources, int32_t attemptsBelow) {
         }
         // An abort is looked for once a query has gone out: paced in the wait before the next, unpaced at once.
         if (sent && (pacingMs_ == 0 ? aborted_.load()
-                                    : WaitForAnswersOrAbort(pacing.WaitForNext(RunClockMs())) == WaitEnd::Abort)) {
+                                    : Await(pacing.WaitForNext(RunClockMs()), nullptr) == WaitEnd::Abort)) {
             return false;
         }
     }
@@ -117,10 +117,20 @@ bool QueryEngine::QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent) {
     return true;
 }
 
-QueryEngine::WaitEnd QueryEngine::WaitForAnswersOrAbort(uint32_t timeoutMs) {
+// Waits for the run's progress: AllAnswered once every server has answered, Abort on an abort, Other once
+// `timeoutMs` have passed. With `sources` it is the wait after a pass for the last replies: AllAnswered only once
+// every source is done too, and servers that arrive meanwhile are asked at once, the wait starting again after the
+// last of them.
+QueryEngine::WaitEnd QueryEngine::Await(uint32_t timeoutMs, const QuerySources* sources) {
     uint32_t start = RunClockMs();
     for (;;) {
-        if (table_.AllAnswered()) {
+        if (sources && sources->takeArrivals()) {
+            if (!RunPass(*sources, 1)) {
+                return WaitEnd::Abort;
+            }
+            start = RunClockMs();
+        }
+        if (table_.AllAnswered() && (!sources || sources->done())) {
             return WaitEnd::AllAnswered;
         }
         if (aborted_) {
@@ -131,31 +141,6 @@ QueryEngine::WaitEnd QueryEngine::WaitForAnswersOrAbort(uint32_t timeoutMs) {
             return WaitEnd::Other;
         }
         progress_.Wait(timeoutMs - waited);
-    }
-}
-
-// The wait after a pass for the last replies. Servers that arrive meanwhile are asked at once, and the wait starts
-// again after the last of them. AllAnswered only once every source is done too.
-QueryEngine::WaitEnd QueryEngine::GraceWait(const QuerySources& sources) {
-    uint32_t start = RunClockMs();
-    for (;;) {
-        if (sources.takeArrivals()) {
-            if (!RunPass(sources, 1)) {
-                return WaitEnd::Abort;
-            }
-            start = RunClockMs();
-        }
-        if (table_.AllAnswered() && sources.done()) {
-            return WaitEnd::AllAnswered;
-        }
-        if (aborted_) {
-            return WaitEnd::Abort;
-        }
-        uint32_t waited = RunClockMs() - start;
-        if (waited >= GRACE_WAIT_MS) {
-            return WaitEnd::Other;
-        }
-        progress_.Wait(GRACE_WAIT_MS - waited);
     }
 }
 

@@ -48,10 +48,9 @@ private:
 
     void RunPasses(const QuerySources& sources);
     bool RunPass(const QuerySources& sources, int32_t attemptsBelow);
-    WaitEnd GraceWait(const QuerySources& sources);
     // Sends the query of server `index` if it is due; false when the run was aborted or is out of memory.
     bool QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent);
-    WaitEnd WaitForAnswersOrAbort(uint32_t timeoutMs);
+    WaitEnd Await(uint32_t timeoutMs, const QuerySources* sources);
     void Receive();
 
     RunTable& table_;

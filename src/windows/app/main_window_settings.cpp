@@ -15,16 +15,6 @@ namespace {
 
 static_assert(sizeof(WINDOWPLACEMENT) == PLACEMENT_SIZE, "the stored placement is the 44-byte structure");
 
-// A copy of `text` on the process heap, as AppState keeps its texts; null when no memory is left.
-wchar_t* HeapText(const std::u16string& text) {
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (copy) {
-        std::memcpy(copy, text.c_str(), bytes);
-    }
-    return copy;
-}
-
 std::u16string TextOf(const wchar_t* text) {
     return text ? std::u16string(AsU16(text)) : std::u16string();
 }
@@ -66,10 +56,7 @@ void ApplySettings(AppState& app, Settings settings) {
     ApplyWindowPlacement(app, settings);
 
     if (settings.hasModFilterText) {
-        app.modFilterText = HeapText(settings.modFilterText);
-    }
-    if (app.modFilterText) {
-        FillModFilters(app);
+        SetModFilterText(app, settings.modFilterText);
     }
     ParseBuddyList(app);
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -27,16 +26,6 @@ bool DecodeFilterBody(const char* body, std::u16string& text) {
     }
     text.assign(wide.c_str(), wide.c_str() + wcslen(wide.c_str()));
     return true;
-}
-
-// The text as AppState keeps it: on the process heap; null when no memory is left.
-wchar_t* HeapText(const std::u16string& text) {
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (copy) {
-        std::memcpy(copy, text.c_str(), bytes);
-    }
-    return copy;
 }
 
 struct FilterText {
@@ -111,9 +100,7 @@ void TakeFilterDownload(AppState& app) {
         return;
     }
     app.filterDownload.reset();
-    if (wchar_t* text = HeapText(taken.text)) {
-        TakeModFilterText(app, text);
-    }
+    SetModFilterText(app, taken.text);
 }
 
 void EndFilterDownload(AppState& app) {

@@ -51,16 +51,17 @@ std::vector<MasterEntry> MastersToKeep(const std::vector<MasterEntry>& entries) 
     return same ? std::vector<MasterEntry>() : entries;
 }
 
-// OK, Enter and the close box: the dialog ends only once its fields have been read back.
-void OnOk(HWND dialog) {
+// OK, Enter and the close box: the dialog ends only once its fields have been read back. Returns TRUE: handled.
+BOOL OnOk(HWND dialog) {
     auto* config = reinterpret_cast<Configuration*>(GetWindowLongPtrW(dialog, DWLP_USER));
     std::u16string error;
     if (config && !ReadConfigFields(dialog, *config, &error)) {
         MessageBoxW(dialog, AsWide(error.c_str()), L"Master Servers", MB_OK | MB_ICONWARNING);
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_CONFIG_MASTERS)), TRUE);
-        return;
+        return TRUE;
     }
     EndDialog(dialog, 0);
+    return TRUE;
 }
 
 } // namespace
@@ -79,13 +80,10 @@ INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDOK) {
-            return FALSE;
-        }
-        [[fallthrough]];
+        // Enter in a single-line field comes as IDOK too; Escape's IDCANCEL does nothing.
+        return LOWORD(wParam) == IDOK && OnOk(dialog);
     case WM_CLOSE:
-        OnOk(dialog);
-        return TRUE;
+        return OnOk(dialog);
     }
     return FALSE;
 }

@@ -106,13 +106,10 @@ INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         FitValueColumn(dialog);
         return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL) {
-            return FALSE;
-        }
-        [[fallthrough]];
+        // Close is the cancel button, which Enter and Escape press too.
+        return LOWORD(wParam) == IDCANCEL && EndDialog(dialog, 0);
     case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
+        return EndDialog(dialog, 0);
     }
     return FALSE;
 }

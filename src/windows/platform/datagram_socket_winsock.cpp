@@ -1,6 +1,8 @@
 // The run's socket and clock on Windows: Winsock with an event per socket, and the multimedia timer.
 #include "core/run/datagram_socket.h"
 
+#include "bsd/bsd_socket.h"
+
 #include <winsock2.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -18,15 +20,11 @@ public:
     }
 
     int SendTo(uint32_t addr, uint16_t port, const void* data, size_t size) override {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = addr;
-        to.sin_port = htons(port);
-        if (sendto(socket_, static_cast<const char*>(data), static_cast<int>(size), 0,
-                   reinterpret_cast<sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
-            return WSAGetLastError();
-        }
-        return 0;
+        sockaddr_in to = Ipv4SocketAddress(addr, port);
+        return sendto(socket_, static_cast<const char*>(data), static_cast<int>(size), 0,
+                      reinterpret_cast<sockaddr*>(&to), sizeof to) == SOCKET_ERROR
+                   ? WSAGetLastError()
+                   : 0;
     }
 
     ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr,

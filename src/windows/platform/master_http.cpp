@@ -69,10 +69,9 @@ bool ReadBody(HINTERNET request, MasterBody& body) {
     return !BodyEndedShort(request, received);
 }
 
-bool SetTimeouts(HINTERNET session) {
-    DWORD response = MASTER_RESPONSE_TIMEOUT_MS;
-    return WinHttpSetTimeouts(session, MASTER_RESOLVE_TIMEOUT_MS, MASTER_CONNECT_TIMEOUT_MS, MASTER_SEND_TIMEOUT_MS,
-                              MASTER_RECEIVE_TIMEOUT_MS) &&
+bool SetTimeouts(HINTERNET session, const MasterTimeouts& timeouts) {
+    DWORD response = timeouts.response;
+    return WinHttpSetTimeouts(session, timeouts.resolve, timeouts.connect, timeouts.send, timeouts.receive) &&
            WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response, sizeof response);
 }
 
@@ -88,7 +87,7 @@ bool DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBo
     body.length = 0;
     WinHttpHandle session(WinHttpOpen(L"Skerrow/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                       WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session || !SetTimeouts(session.get())) {
+    if (!session || !SetTimeouts(session.get(), MASTER_TIMEOUTS)) {
         return false;
     }
     WinHttpHandle connection(WinHttpConnect(session.get(), host.c_str(), master.port, 0));

@@ -9,14 +9,19 @@
 #include "core/protocol/master_entry.h"
 #include "core/run/run_snapshot.h"
 
-// The HTTP client's documented default time-outs, set explicitly so that every WinHTTP (Wine's among them) gives up
-// on a master that accepts the connection and never answers: a host name is looked up as long as it takes, a
-// connection may take 60 s, each send and each receive 30 s, and the response's headers 90 s.
-constexpr int MASTER_RESOLVE_TIMEOUT_MS = 0;
-constexpr int MASTER_CONNECT_TIMEOUT_MS = 60000;
-constexpr int MASTER_SEND_TIMEOUT_MS = 30000;
-constexpr int MASTER_RECEIVE_TIMEOUT_MS = 30000;
-constexpr DWORD MASTER_RESPONSE_TIMEOUT_MS = 90000;
+// Time-outs of a download, in milliseconds (0: none).
+struct MasterTimeouts {
+    int resolve;
+    int connect;
+    int send;
+    int receive;
+    DWORD response; // for the whole response head
+};
+
+// The HTTP client's documented defaults, set explicitly so that every WinHTTP (Wine's among them) gives up on a
+// master that accepts the connection and never answers: a host name is looked up as long as it takes, a connection
+// may take 60 s, each send and each receive 30 s, and the response's head 90 s.
+constexpr MasterTimeouts MASTER_TIMEOUTS = {0, 60000, 30000, 30000, 90000};
 
 // Where a download's body goes, and what it keeps of it.
 struct MasterBody {

@@ -4,6 +4,8 @@
 
 #include <strsafe.h>
 
+#include <cstring>
+
 #include "core/settings/built_in_mods.h"
 #include "core/settings/mod_filter_text.h"
 #include "resource.h"
@@ -166,10 +168,16 @@ void RequestedModFilterDir(AppState& app, wchar_t* dir, size_t size) {
     CopyFilterDir(app, selection == CB_ERR ? 0 : SendMessageW(box, CB_GETITEMDATA, selection, 0), dir, size);
 }
 
-void TakeModFilterText(AppState& app, wchar_t* text) {
+void SetModFilterText(AppState& app, const std::u16string& text) {
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (!copy) {
+        return;
+    }
+    std::memcpy(copy, text.c_str(), bytes);
     if (app.modFilterText) {
         HeapFree(GetProcessHeap(), 0, app.modFilterText);
     }
-    app.modFilterText = text;
+    app.modFilterText = copy;
     FillModFilters(app);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct AppState;
 
 // Room for a game directory read from the box, terminator included; longer ones are cut.
@@ -20,5 +22,6 @@ void SelectedModFilterDir(AppState& app, wchar_t* dir, size_t size);
 // entry's (the empty text for an empty box).
 void RequestedModFilterDir(AppState& app, wchar_t* dir, size_t size);
 
-// WM_APP_SET_MOD_FILTER_TEXT: keeps the downloaded text (taking the block over) and refills the box from it.
-void TakeModFilterText(AppState& app, wchar_t* text);
+// Keeps a new mod filter text (stored or downloaded) as modFilterText and refills the box from it; with no memory
+// left for it, the text and the box stay as they were.
+void SetModFilterText(AppState& app, const std::u16string& text);

@@ -1,9 +1,23 @@
-// Looking a master's host name up with the POSIX resolver.
+#include "bsd/bsd_socket.h"
+
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <netdb.h>
+#include <sys/socket.h>
+#endif
+
+#include <string>
+
 #include "core/run/datagram_socket.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+sockaddr_in Ipv4SocketAddress(uint32_t addr, uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = addr;
+    address.sin_port = htons(port);
+    return address;
+}
 
 int ResolveHostIPv4(const std::string& host, uint32_t& addr) {
     addrinfo hints{};
