@@ -283,10 +283,9 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
 void PrintPings(const Options& options) {
     for (int32_t i = 0; i < State().serverCount; ++i) {
         const ServerRecord& record = ShownServer(State(), i);
-        char address[DOTTED_QUAD_SIZE];
-        FormatDottedQuad(record.addr, address);
-        printf("ping label=%s index=%d server=%s:%u answered=%d ping=%u\n", options.label.c_str(), i, address,
-               record.port, record.answered, record.ping);
+        std::u16string quad = DottedQuad(record.addr);
+        printf("ping label=%s index=%d server=%s:%u answered=%d ping=%u\n", options.label.c_str(), i,
+               std::string(quad.begin(), quad.end()).c_str(), record.port, record.answered, record.ping);
     }
     fflush(stdout);
 }

@@ -18,16 +18,11 @@ uint32_t AddressFromOctets(unsigned char a, unsigned char b, unsigned char c, un
     return addr;
 }
 
-TEST(FormatDottedQuad, WritesTheFirstOctetInMemoryFirst) {
-    char quad[DOTTED_QUAD_SIZE];
-    FormatDottedQuad(AddressFromOctets(192, 168, 0, 1), quad);
-    EXPECT_STREQ(quad, "192.168.0.1");
-    FormatDottedQuad(AddressFromOctets(0, 0, 0, 0), quad);
-    EXPECT_STREQ(quad, "0.0.0.0");
-    FormatDottedQuad(AddressFromOctets(255, 255, 255, 255), quad);
-    EXPECT_STREQ(quad, "255.255.255.255");
-    FormatDottedQuad(AddressFromOctets(10, 20, 100, 9), quad);
-    EXPECT_STREQ(quad, "10.20.100.9");
+TEST(DottedQuad, WritesTheFirstOctetInMemoryFirst) {
+    EXPECT_EQ(DottedQuad(AddressFromOctets(192, 168, 0, 1)), u"192.168.0.1");
+    EXPECT_EQ(DottedQuad(AddressFromOctets(0, 0, 0, 0)), u"0.0.0.0");
+    EXPECT_EQ(DottedQuad(AddressFromOctets(255, 255, 255, 255)), u"255.255.255.255");
+    EXPECT_EQ(DottedQuad(AddressFromOctets(10, 20, 100, 9)), u"10.20.100.9");
 }
 
 TEST(FormatServerAddress, JoinsAddressAndDecimalPort) {

@@ -1,6 +1,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/stored_multi_text.h"
 #include "core/settings/stored_text.h"
+#include "core/text/format.h"
 #include "core/text/text.h"
 
 #include <gtest/gtest.h>
@@ -58,36 +59,23 @@ TEST(TextAppend, TerminatesADestinationThatWasNotTerminated) {
     EXPECT_EQ(Str(buffer), u"abc");
 }
 
-TEST(TextFormat, FormatsTheConversionsOurMessagesUse) {
-    char16_t buffer[128];
-    EXPECT_TRUE(TextFormat(buffer, 128, u"%d|%i|%u|%s|%S|%c|%%", -42, 7, 4000000000u, u"wide", "narrow", u'Q'));
-    EXPECT_EQ(Str(buffer), u"-42|7|4000000000|wide|narrow|Q|%");
-
-    EXPECT_TRUE(TextFormat(buffer, 128, u"%d %d %d", INT_MIN, INT_MAX, 0));
-    EXPECT_EQ(Str(buffer), u"-2147483648 2147483647 0");
-}
-
-TEST(TextFormat, WidensNarrowBytesAsLatin1AndPrintsNullTexts) {
-    char16_t buffer[32];
-    EXPECT_TRUE(TextFormat(buffer, 32, u"%S", "\xe9\xff"));
-    EXPECT_EQ(Str(buffer), u"\u00e9\u00ff");
-    EXPECT_TRUE(
-        TextFormat(buffer, 32, u"%s %S", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)));
-    EXPECT_EQ(Str(buffer), u"(null) (null)");
-}
-
-TEST(TextFormat, CopiesUnknownConversionsAndATrailingPercentLiterally) {
-    char16_t buffer[32];
-    EXPECT_TRUE(TextFormat(buffer, 32, u"%x %q 100%"));
-    EXPECT_EQ(Str(buffer), u"%x %q 100%");
-}
-
-TEST(TextFormat, CutsInsideAnArgumentAndReports) {
+// The bounded form of the program's formatting: cut to the buffer, always terminated, and the cut reported.
+TEST(FormatInto, CutsToTheBufferAndReports) {
     char16_t buffer[6];
-    EXPECT_FALSE(TextFormat(buffer, 6, u"n=%d", 123456));
+    EXPECT_TRUE(FormatInto(buffer, 6, u"{} {}", -4, u"ab"));
+    EXPECT_EQ(Str(buffer), u"-4 ab");
+    EXPECT_FALSE(FormatInto(buffer, 6, u"n={}", 123456));
     EXPECT_EQ(Str(buffer), u"n=123");
-    EXPECT_FALSE(TextFormat(buffer, 6, u"%s!", u"abcdef"));
+    EXPECT_FALSE(FormatInto(buffer, 6, u"{}!", std::u16string(u"abcdef")));
     EXPECT_EQ(Str(buffer), u"abcde");
+    EXPECT_FALSE(FormatInto(buffer, 1, u"{}", 7));
+    EXPECT_EQ(Str(buffer), u"");
+    buffer[0] = u'x';
+    EXPECT_FALSE(FormatInto(buffer, 0, u"{}", 7));
+    EXPECT_EQ(buffer[0], u'x') << "nothing written into no room";
+    wchar_t wide[4];
+    EXPECT_TRUE(FormatInto(wide, 4, L"{}%", 99));
+    EXPECT_EQ(std::wstring(wide), L"99%");
 }
 
 TEST(PluralSuffix, OnlyExactlyOneIsSingular) {

@@ -1,5 +1,6 @@
 #include "core/display/player_rows.h"
 
+#include "core/text/format.h"
 #include "core/text/text.h"
 
 namespace {
@@ -24,10 +25,10 @@ void FormatPlayerCell(const PlayerRecord& player, int column, char16_t* dest, si
         TextCopy(dest, size, player.name);
         break;
     case PLAYER_COLUMN_SCORE:
-        TextFormat(dest, size, u"%d", player.score);
+        FormatInto(dest, size, u"{}", player.score);
         break;
     case PLAYER_COLUMN_PING:
-        TextFormat(dest, size, u"%d", player.ping);
+        FormatInto(dest, size, u"{}", player.ping);
         break;
     }
 }

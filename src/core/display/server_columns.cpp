@@ -6,6 +6,7 @@
 #include "core/protocol/list_entry.h"
 #include "core/text/address.h"
 #include "core/text/ascii_case.h"
+#include "core/text/format.h"
 #include "core/text/text.h"
 
 // The address column sorts (by address, then port) although the addresses are no plain integers: see
@@ -183,19 +184,19 @@ bool FormatServerCell(const ServerRecord& record, int column, char16_t* dest, si
         TextCopy(dest, size, TextOfKind(record, kind));
         return true;
     case FIELD_TIMELIMIT:
-        TextFormat(dest, size, u"%d", record.timelimit);
+        FormatInto(dest, size, u"{}", record.timelimit);
         return true;
     case FIELD_ANTICHEAT:
-        TextFormat(dest, size, u"%d", record.anticheat);
+        FormatInto(dest, size, u"{}", record.anticheat);
         return true;
     case FIELD_ADDRESS:
         FormatServerAddress(dest, size, record.addr, record.port);
         return true;
     case FIELD_PLAYERS:
-        TextFormat(dest, size, u"%d / %d", record.playerCount, record.maxClients);
+        FormatInto(dest, size, u"{} / {}", record.playerCount, record.maxClients);
         return true;
     case FIELD_PING:
-        TextFormat(dest, size, u"%d", static_cast<int>(record.ping));
+        FormatInto(dest, size, u"{}", record.ping);
         return true;
     case FIELD_MAXCLIENTS:
     case FIELD_NONE:

@@ -3,7 +3,7 @@
 #include "core/protocol/source_set.h"
 #include "core/text/address.h"
 #include "core/text/ascii_case.h"
-#include "core/text/text.h"
+#include "core/text/format.h"
 
 namespace {
 
@@ -72,8 +72,6 @@ std::u16string_view Trimmed(std::u16string_view line) {
 }
 
 std::u16string LineError(size_t number, std::u16string_view line, const char16_t* reason) {
-    char16_t prefix[32];
-    TextFormat(prefix, 32, u"Line %u: ", static_cast<unsigned>(number));
     std::u16string quoted(line.substr(0, QUOTED_LENGTH));
     if (line.size() > QUOTED_LENGTH) {
         // Never half a surrogate pair.
@@ -82,7 +80,7 @@ std::u16string LineError(size_t number, std::u16string_view line, const char16_t
         }
         quoted += u"...";
     }
-    return std::u16string(prefix) + u"\"" + quoted + u"\" is not a master: " + reason + u".";
+    return fmt::format(u"Line {}: \"{}\" is not a master: {}.", number, quoted, reason);
 }
 
 } // namespace
@@ -161,9 +159,7 @@ std::u16string FormatMasterEntry(const MasterEntry& entry) {
     bool web = entry.kind == MasterKind::Web;
     std::u16string text = web ? std::u16string(WEB_SCHEME) + entry.host : entry.host;
     if (entry.port != (web ? WEB_MASTER_PORT : UDP_MASTER_PORT)) {
-        char16_t port[8];
-        TextFormat(port, 8, u":%u", static_cast<unsigned>(entry.port));
-        text += port;
+        text += fmt::format(u":{}", entry.port);
     }
     return text;
 }
@@ -199,10 +195,7 @@ bool ParseMasterListText(std::u16string_view text, std::vector<MasterEntry>* ent
             continue;
         }
         if (read.size() == MAX_MASTERS) {
-            char16_t message[96];
-            TextFormat(message, 96, u"Line %u: at most %d masters can be asked.", static_cast<unsigned>(number),
-                       MAX_MASTERS);
-            *error = message;
+            *error = fmt::format(u"Line {}: at most {} masters can be asked.", number, MAX_MASTERS);
             return false;
         }
         read.push_back(std::move(entry));

@@ -1,5 +1,7 @@
 #include "core/protocol/source_set.h"
 
+#include "core/text/format.h"
+
 std::vector<std::u16string> SourceLines(SourceSet sources, const std::vector<std::u16string>& masterNames) {
     std::vector<std::u16string> lines;
     for (int index = 0; index < MAX_MASTERS; ++index) {
@@ -9,8 +11,7 @@ std::vector<std::u16string> SourceLines(SourceSet sources, const std::vector<std
         if (static_cast<size_t>(index) < masterNames.size()) {
             lines.push_back(u"Master: " + masterNames[static_cast<size_t>(index)]);
         } else {
-            std::string number = std::to_string(index + 1);
-            lines.push_back(u"Master " + std::u16string(number.begin(), number.end()));
+            lines.push_back(fmt::format(u"Master {}", index + 1));
         }
     }
     if (sources & SOURCE_FAVOURITE) {

@@ -4,15 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
-// Room for the longest dotted quad, "255.255.255.255", and its terminator.
-constexpr size_t DOTTED_QUAD_SIZE = 16;
+// The dotted-quad form of an address in network byte order (first octet first in memory), "192.168.0.1".
+std::u16string DottedQuad(uint32_t addr);
 
-// The dotted-quad form of an address in network byte order (first octet first in memory).
-void FormatDottedQuad(uint32_t addr, char (&out)[DOTTED_QUAD_SIZE]);
-
-// "%S:%d" of the address and port into a bounded UTF-16 buffer; returns false when the text was cut.
+// "a.b.c.d:port" into a bounded UTF-16 buffer; returns false when the text was cut.
 bool FormatServerAddress(char16_t* dest, size_t size, uint32_t addr, uint16_t port);
 
 // Exactly four decimal numbers from 0 to 255 separated by dots, none with a leading zero (which some readers take

@@ -1,5 +1,7 @@
 #include "windows/app/run_controller.h"
 
+#include "core/text/format.h"
+
 #include "windows/state/app_state.h"
 
 #include "resource.h"
@@ -55,7 +57,7 @@ void ToggleUpdate(AppState& app) {
         DWORD error = GetLastError();
         app.run.reset();
         EndUpdateRun(app);
-        SetStatus(app, L"Couldn't start the update: error %lu", error);
+        SetStatus(app, fmt::format(L"Couldn't start the update: error {}", error).c_str());
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/protocol/source_set.h"
 #include "core/text/address.h"
+#include "core/text/format.h"
 #include "resource.h"
 #include "windows/platform/ansi_decoder.h"
 #include "windows/platform/wide.h"
@@ -62,7 +63,7 @@ void FillPairs(HWND list, const std::vector<InfoPair>& pairs) {
 
 void OnInitDialog(HWND dialog, const ServerInfo& info) {
     wchar_t title[INFO_TITLE_SIZE];
-    StringCchPrintfW(title, INFO_TITLE_SIZE, L"Server Info - %s", AsWide(info.address.c_str()));
+    FormatInto(title, INFO_TITLE_SIZE, L"Server Info - {}", AsWide(info.address.c_str()));
     SetWindowTextW(dialog, title);
     FillPairs(GetDlgItem(dialog, IDC_INFO_LIST), info.pairs);
 

@@ -5,6 +5,7 @@
 #include <strsafe.h>
 
 #include "core/text/address.h"
+#include "core/text/format.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
@@ -25,16 +26,16 @@ void ReportGameNotFound(AppState& app) {
 }
 
 void ReportExecutableMissing(AppState& app, const wchar_t* executablePath) {
-    SetStatus(app, L"Couldn't find %s! Check your config.", AsWide(app.config.gameExe));
+    SetStatus(app, fmt::format(L"Couldn't find {}! Check your config.", AsWide(app.config.gameExe)).c_str());
     wchar_t text[MESSAGE_TEXT_SIZE];
-    StringCchPrintfW(text, MESSAGE_TEXT_SIZE,
-                     L"Error: Couldn't find a Quake II executable:\r\n\r\n\t%s: File Not Found", executablePath);
+    FormatInto(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't find a Quake II executable:\r\n\r\n\t{}: File Not Found",
+               executablePath);
     MessageBoxW(app.hMainDlg, text, L"Couldn't find Quake II", MB_OK | MB_ICONWARNING);
 }
 
 // The program stays when the game cannot be started, so the user is not left with neither.
 void ReportStartFailure(AppState& app, const wchar_t* executablePath, DWORD error) {
-    SetStatus(app, L"Couldn't start %s!", AsWide(app.config.gameExe));
+    SetStatus(app, fmt::format(L"Couldn't start {}!", AsWide(app.config.gameExe)).c_str());
     wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
                                   MESSAGE_TEXT_SIZE, nullptr);
@@ -43,8 +44,8 @@ void ReportStartFailure(AppState& app, const wchar_t* executablePath, DWORD erro
         reason[--length] = 0;
     }
     wchar_t text[MESSAGE_TEXT_SIZE];
-    StringCchPrintfW(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't start Quake II:\r\n\r\n\t%s: %s", executablePath,
-                     reason);
+    FormatInto(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't start Quake II:\r\n\r\n\t{}: {}", executablePath,
+               static_cast<const wchar_t*>(reason));
     MessageBoxW(app.hMainDlg, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
 }
 
@@ -55,7 +56,8 @@ void StartGame(AppState& app, const wchar_t* address) {
     StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
     // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
     wchar_t executablePath[PATH_TEXT_SIZE];
-    bool pathFits = SUCCEEDED(StringCchPrintfW(executablePath, PATH_TEXT_SIZE, L"%s\\%s", workingDir, AsWide(app.config.gameExe)));
+    bool pathFits = FormatInto(executablePath, PATH_TEXT_SIZE, L"{}\\{}", static_cast<const wchar_t*>(workingDir),
+                               AsWide(app.config.gameExe));
     // A cut path could name some other file; it is reported as not found.
     if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
         ReportExecutableMissing(app, executablePath);
@@ -64,7 +66,8 @@ void StartGame(AppState& app, const wchar_t* address) {
 
     SetCurrentDirectoryW(workingDir);
     wchar_t commandLine[COMMAND_LINE_SIZE];
-    StringCchPrintfW(commandLine, COMMAND_LINE_SIZE, L"\"%s\\%s\" +connect \"%s\"", workingDir, AsWide(app.config.gameExe), address);
+    FormatInto(commandLine, COMMAND_LINE_SIZE, L"\"{}\\{}\" +connect \"{}\"", static_cast<const wchar_t*>(workingDir),
+               AsWide(app.config.gameExe), address);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION game{};
@@ -106,7 +109,7 @@ void OnGameSearchEnded(AppState& app, const GameSearchEnd& end) {
         ReportGameNotFound(app);
         break;
     case GameSearchOutcome::Stopped:
-        SetStatus(app, L"Stopped searching for %s.", AsWide(app.config.gameExe));
+        SetStatus(app, fmt::format(L"Stopped searching for {}.", AsWide(app.config.gameExe)).c_str());
         break;
     case GameSearchOutcome::Failed:
         break;

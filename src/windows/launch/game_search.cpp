@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/text/format.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
 #include "resource.h"
@@ -79,8 +80,8 @@ namespace {
 
 bool AskAboutFind(HWND dialog, const wchar_t* gameExe, const wchar_t* directory) {
     wchar_t question[QUESTION_TEXT_SIZE];
-    StringCchPrintfW(question, QUESTION_TEXT_SIZE,
-                     L"Skerrow found '%s' in:\r\n\t%s\r\nIs this the one you wish to use?", gameExe, directory);
+    FormatInto(question, QUESTION_TEXT_SIZE, L"Skerrow found '{}' in:\r\n\t{}\r\nIs this the one you wish to use?", gameExe,
+               directory);
     return MessageBoxW(dialog, question, L"Quake II Location", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -105,7 +106,7 @@ void GiveBackControls(HWND dialog, const SavedControls& saved) {
 }
 
 void ReportNoWorker(AppState& app, const wchar_t* gameExe, int error) {
-    SetStatus(app, L"Couldn't start the search for %s: error %d", gameExe, error);
+    SetStatus(app, fmt::format(L"Couldn't start the search for {}: error {}", gameExe, error).c_str());
 }
 
 // The search is over: the controls go back, and the window forgets it.
@@ -174,7 +175,9 @@ bool TakeGameSearchReports(AppState& app, GameSearchEnd& end) {
     for (const SearchReport& report : reports) {
         switch (report.step) {
         case WalkStep::DriveStarted:
-            SetStatus(app, L"Trying to find %s on %s...", search->gameExe, work.walk.Root(report.drive).c_str());
+            SetStatus(app, fmt::format(L"Trying to find {} on {}...", static_cast<const wchar_t*>(search->gameExe),
+                                       work.walk.Root(report.drive))
+                               .c_str());
             break;
         case WalkStep::Found: {
             if (work.stop) {

@@ -1,5 +1,7 @@
 #include "windows/platform/remembered_file.h"
 
+#include "core/text/format.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -52,7 +54,7 @@ void Remember(const std::u16string& modDir, const std::vector<unsigned char>& fi
     }
     CreateDirectoryW(folder.c_str(), nullptr);
     // One temporary name per process, so two programs that end runs at once never write into each other's file.
-    std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    std::wstring temporary = fmt::format(L"{}.{}.tmp", path, GetCurrentProcessId());
     bool written = false;
     {
         KernelHandle handle(OpenedOrNull(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

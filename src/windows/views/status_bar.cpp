@@ -8,6 +8,7 @@
 
 #include <cstdarg>
 
+#include "core/text/format.h"
 #include "core/text/text.h"
 #include "resource.h"
 #include "windows/platform/wide.h"
@@ -30,9 +31,10 @@ void SetPartIcon(AppState& app, int part, int iconId, int width, int height) {
     SendMessageW(app.hStatusBar, SB_SETICON, part, reinterpret_cast<LPARAM>(icon));
 }
 
-void SetCountText(AppState& app, int part, const wchar_t* format, int count) {
+// "1 Player", "2 Players": `noun` with the count and its plural suffix.
+void SetCountText(AppState& app, int part, const wchar_t* noun, int count) {
     wchar_t text[64];
-    StringCchPrintfW(text, ARRAYSIZE(text), format, count, AsWide(PluralSuffix(count)));
+    FormatInto(text, ARRAYSIZE(text), L"{} {}{}", count, noun, AsWide(PluralSuffix(count)));
     SetPartText(app, part, text);
 }
 
@@ -133,16 +135,13 @@ void CreateStatusBar(AppState& app) {
     SetPartText(app, STATUS_PART_SERVERS, L"0 Servers");
 }
 
-void SetStatus(AppState& app, const wchar_t* format, ...) {
+void SetStatus(AppState& app, const wchar_t* text) {
     if (!app.hStatusBar) {
         return;
     }
-    wchar_t text[STATUS_TEXT_SIZE];
-    va_list args;
-    va_start(args, format);
-    StringCchVPrintfW(text, STATUS_TEXT_SIZE, format, args);
-    va_end(args);
-    ShowNow(app, text);
+    wchar_t line[STATUS_TEXT_SIZE];
+    StringCchCopyW(line, STATUS_TEXT_SIZE, text);
+    ShowNow(app, line);
 }
 
 void ShowRunStatus(AppState& app, const StatusText& text) {
@@ -158,8 +157,8 @@ void ShowRunStatus(AppState& app, const StatusText& text) {
 
 void UpdateStatusCounts(AppState& app) {
     app.statusLine.countsDue = false;
-    SetCountText(app, STATUS_PART_PLAYERS, L"%d Player%s", app.shownPlayers);
-    SetCountText(app, STATUS_PART_SERVERS, L"%d Server%s", app.shownServers);
+    SetCountText(app, STATUS_PART_PLAYERS, L"Player", app.shownPlayers);
+    SetCountText(app, STATUS_PART_SERVERS, L"Server", app.shownServers);
 }
 
 void UpdateStatusCountsSoon(AppState& app) {

@@ -18,9 +18,9 @@ constexpr DWORD STATUS_INTERVAL_MS = 50;
 // Creates the bar along the main dialog's bottom edge with its parts, icons and first texts.
 void CreateStatusBar(AppState& app);
 
-// printf-style (%s wide, %S narrow) message into the status line, cut to 1023 characters, shown at once after any
-// run text still waiting. Does nothing while the status bar does not exist.
-void SetStatus(AppState& app, const wchar_t* format, ...);
+// A message into the status line, cut to 1023 characters, shown at once after any run text still waiting. Does
+// nothing while the status bar does not exist. Messages with values are made with fmt::format (core/text/format.h).
+void SetStatus(AppState& app, const wchar_t* text);
 
 // A text of an update run, shown at once or at the bar's rate as it says.
 void ShowRunStatus(AppState& app, const StatusText& text);
