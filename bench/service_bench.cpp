@@ -607,7 +607,8 @@ int main(int argc, char** argv) {
     if (command == "query-burst" && ParseAddress(options["--udp"], &udp)) {
         return QueryBurst(udp, std::stoi(options["--count"]));
     }
-    std::fputs("usage: service_bench cold|latency|intake|slots|filters|spoofed|query-burst ... (see bench/service_bench.cpp)\n",
+    std::fputs("usage: service_bench cold|latency|intake|slots|filters|spoofed|query-burst ... (see "
+               "bench/service_bench.cpp)\n",
                stderr);
     return 64;
 }

@@ -74,8 +74,8 @@ AppState& State() {
 
 void ReadStatusLine(wchar_t (&text)[STATUS_TEXT_SIZE]) {
     text[0] = 0;
-    HWND statusBar = reinterpret_cast<HWND>(InterlockedCompareExchangePointer(
-        reinterpret_cast<void* volatile*>(&probe.statusBar), nullptr, nullptr));
+    HWND statusBar = reinterpret_cast<HWND>(
+        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), nullptr, nullptr));
     auto length = static_cast<size_t>(LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, 0, 0)));
     if (length < STATUS_TEXT_SIZE) {
         SendMessageW(statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
@@ -267,8 +267,8 @@ bool TimeRun(const Options& options, int index, bool withProbe) {
         queries += ShownServer(State(), i).attempts;
     }
     printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
-           options.label.c_str(), index, State().config.packetsPerSecond, withProbe, State().serverCount, answered, queries,
-           idle - clicked);
+           options.label.c_str(), index, State().config.packetsPerSecond, withProbe, State().serverCount, answered,
+           queries, idle - clicked);
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
                "probes=%zu closing=\"%ls\"",

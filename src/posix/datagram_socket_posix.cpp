@@ -33,8 +33,7 @@ public:
         return sent < 0 ? errno : 0;
     }
 
-    ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr,
-                              uint16_t& port) override {
+    ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr, uint16_t& port) override {
         sockaddr_in from{};
         socklen_t fromSize = sizeof from;
         // MSG_TRUNC reports a datagram's whole length, so one longer than the buffer is known to be lost.
@@ -129,7 +128,8 @@ std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& 
 uint32_t RunClockMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 FineTimerScope::FineTimerScope() = default;

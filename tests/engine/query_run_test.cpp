@@ -199,17 +199,16 @@ struct MemoryStore {
     bool present = false;
 
     RememberedStore Store() {
-        return RememberedStore{
-            [this](const std::u16string&, std::vector<unsigned char>& bytes) {
-                std::lock_guard<std::mutex> lock(mutex);
-                bytes = file;
-                return present;
-            },
-            [this](const std::u16string&, const std::vector<unsigned char>& bytes) {
-                std::lock_guard<std::mutex> lock(mutex);
-                file = bytes;
-                present = true;
-            }};
+        return RememberedStore{[this](const std::u16string&, std::vector<unsigned char>& bytes) {
+                                   std::lock_guard<std::mutex> lock(mutex);
+                                   bytes = file;
+                                   return present;
+                               },
+                               [this](const std::u16string&, const std::vector<unsigned char>& bytes) {
+                                   std::lock_guard<std::mutex> lock(mutex);
+                                   file = bytes;
+                                   present = true;
+                               }};
     }
 };
 
@@ -518,8 +517,8 @@ TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneName
     RunSnapshot snapshot = Snapshot(100000);
     snapshot.masters.push_back(split.Entry());
     // Entries that name no game server are never asked: 0.0.0.0 would reach this machine itself.
-    const std::vector<unsigned char> unqueryable = {0, 0, 0, 0, 0x6D, 0x26, 255, 255, 255, 255, 0x6D, 0x26,
-                                                    224, 0, 0, 1, 0x6D, 0x26, 127, 0, 0, 1, 0, 0};
+    const std::vector<unsigned char> unqueryable = {0,   0, 0, 0, 0x6D, 0x26, 255, 255, 255, 255, 0x6D, 0x26,
+                                                    224, 0, 0, 1, 0x6D, 0x26, 127, 0,   0,   1,   0,    0};
     snapshot.masters.push_back(wrongPort.Entry());
     snapshot.masters.push_back(MasterEntry{MasterKind::Udp, u"127.0.0.1", nobody});
     std::vector<unsigned char> web = Entries(0, 10);
@@ -611,9 +610,9 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
         ASSERT_TRUE(taker.TakeUntilEnd(run));
         EXPECT_EQ(taker.hostnames.size(), 11u);
         std::string closing = taker.texts.back();
-        EXPECT_EQ(closing.rfind("Completed. 11 of 11 servers responded. No master answered; the list was remembered on ",
-                                0),
-                  0u)
+        EXPECT_EQ(
+            closing.rfind("Completed. 11 of 11 servers responded. No master answered; the list was remembered on ", 0),
+            0u)
             << closing;
         EXPECT_EQ(store.file, remembered) << "a run no master answered keeps the list as it was";
     }

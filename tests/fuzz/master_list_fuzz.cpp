@@ -99,8 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint32_t queryTime = 0;
         const Pair& server = expected.order[i];
         ReplyReading reading{1010, true, false};
-        Require(table.AcceptReply(server.first, server.second, reading, &index, &queryTime) ==
-                &(*table.Records())[i]);
+        Require(table.AcceptReply(server.first, server.second, reading, &index, &queryTime) == &(*table.Records())[i]);
         Require(index == static_cast<int32_t>(i) && queryTime == 1000);
         Require(table.AcceptReply(server.first, server.second, reading, &index, &queryTime) == nullptr);
     }

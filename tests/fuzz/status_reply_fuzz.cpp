@@ -23,8 +23,7 @@ void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
     dest[i] = 0;
 }
 
-template <size_t N>
-void RequireTerminated(const char16_t (&text)[N]) {
+template <size_t N> void RequireTerminated(const char16_t (&text)[N]) {
     Require(std::char_traits<char16_t>::find(text, N, u'\0') != nullptr);
 }
 

@@ -20,8 +20,7 @@ const std::vector<ListEntry> SERVERS = {
 };
 constexpr int64_t REMEMBERED_AT = 1796665620; // 2026-12-07, seconds since 1970
 
-std::vector<unsigned char> Encoded(std::u16string_view dir = u"ctf",
-                                   const std::vector<ListEntry>& servers = SERVERS) {
+std::vector<unsigned char> Encoded(std::u16string_view dir = u"ctf", const std::vector<ListEntry>& servers = SERVERS) {
     std::vector<unsigned char> file;
     EXPECT_TRUE(EncodeRememberedList(dir, REMEMBERED_AT, servers, &file));
     return file;

@@ -73,8 +73,7 @@ TEST(RunTable, KeepsAddressBytesAndReadsBigEndianPorts) {
 TEST(RunTable, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedThem) {
     Table table;
     // (A, P), (A, Q), (A, P): the same address with another port is another server.
-    EXPECT_EQ(table.Merge(Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 1)})).added,
-              2u);
+    EXPECT_EQ(table.Merge(Join({Entry(1, 1, 1, 1, 0, 1), Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 1)})).added, 2u);
     // A classic master's list overlapping the web list, with the same address on another port and a fragment.
     std::vector<unsigned char> udp = Join({Entry(2, 2, 2, 2, 0, 2), Entry(1, 1, 1, 1, 0, 3), Entry(9, 9, 9, 9, 0, 9)});
     udp.push_back(7);
@@ -109,12 +108,11 @@ TEST(RunTable, MergesDistinctPairsInFirstSeenOrderWithEverySourceThatNamedThem) 
 // asking machine itself.
 TEST(RunTable, LeavesOutEntriesThatNameNoGameServer) {
     Table table;
-    MergeCount count = table.Merge(Join({Entry(0, 0, 0, 0, 0x6D, 0x26), Entry(0, 1, 2, 3, 0x6D, 0x26),
-                                         Entry(255, 255, 255, 255, 0x6D, 0x26), Entry(224, 0, 0, 1, 0x6D, 0x26),
-                                         Entry(239, 255, 255, 250, 0x6D, 0x26), Entry(240, 0, 0, 1, 0x6D, 0x26),
-                                         Entry(127, 0, 0, 1, 0, 0), Entry(127, 0, 0, 1, 0x6D, 0x26),
-                                         Entry(223, 255, 255, 255, 0, 1)}),
-                                   SOURCE_FAVOURITE);
+    MergeCount count = table.Merge(
+        Join({Entry(0, 0, 0, 0, 0x6D, 0x26), Entry(0, 1, 2, 3, 0x6D, 0x26), Entry(255, 255, 255, 255, 0x6D, 0x26),
+              Entry(224, 0, 0, 1, 0x6D, 0x26), Entry(239, 255, 255, 250, 0x6D, 0x26), Entry(240, 0, 0, 1, 0x6D, 0x26),
+              Entry(127, 0, 0, 1, 0, 0), Entry(127, 0, 0, 1, 0x6D, 0x26), Entry(223, 255, 255, 255, 0, 1)}),
+        SOURCE_FAVOURITE);
     EXPECT_EQ(count.unqueryable, 7u);
     EXPECT_EQ(count.added, 2u);
     ASSERT_EQ(table.table.Size(), 2u);

@@ -39,8 +39,7 @@ std::unique_ptr<ServerRecord> Parse(const std::string& datagram) {
 }
 
 // A literal with its embedded zero bytes.
-template <size_t N>
-std::string Bytes(const char (&literal)[N]) {
+template <size_t N> std::string Bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
@@ -234,9 +233,14 @@ TEST(CutGameDate, KeepsAtMostThreeWords) {
     struct Case {
         std::u16string in, out;
     } cases[] = {
-        {u"Nov 30 97 12:00:00", u"Nov 30 97"}, {u"Nov 30", u"Nov 30"},     {u" Nov 30 97", u" Nov 30"},
-        {u"Dec  7 2026 x", u"Dec  7 2026"},   {u"a\tb\rc\vd", u"a\tb\rc"}, {u"", u""},
-        {u"a b c ", u"a b c "},               {u"   ", u"   "},
+        {u"Nov 30 97 12:00:00", u"Nov 30 97"},
+        {u"Nov 30", u"Nov 30"},
+        {u" Nov 30 97", u" Nov 30"},
+        {u"Dec  7 2026 x", u"Dec  7 2026"},
+        {u"a\tb\rc\vd", u"a\tb\rc"},
+        {u"", u""},
+        {u"a b c ", u"a b c "},
+        {u"   ", u"   "},
     };
     for (const Case& c : cases) {
         char16_t text[SHORT_INFO_SIZE] = {};
@@ -261,8 +265,8 @@ TEST(ParseStatusText, ReadsPlayerLinesWithAndWithoutQuotes) {
         int32_t score, ping;
         std::u16string name;
     } expected[] = {
-        {12, 50, u"Bob"}, {12, 50, u""}, {12, 50, u"Bob Smith"}, {3, 4, u" "},
-        {-5, 6, u"Quoted"}, {0, 0, U16("\xe9t\xe9")}, {7, 8, u"last"},
+        {12, 50, u"Bob"},         {12, 50, u""},   {12, 50, u"Bob Smith"}, {3, 4, u" "}, {-5, 6, u"Quoted"},
+        {0, 0, U16("\xe9t\xe9")}, {7, 8, u"last"},
     };
     ASSERT_EQ(record->playerCount, static_cast<int32_t>(std::size(expected)));
     for (size_t i = 0; i < std::size(expected); ++i) {

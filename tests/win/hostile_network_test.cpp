@@ -172,7 +172,8 @@ TEST_F(HostileNetworkTest, AFloodOfStraysAmidTheRunChangesNoRecord) {
     ExpectSoundEnd(L"Completed. 3 of 5 servers responded.");
     ASSERT_EQ(App().serverCount, 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(Text(ShownServer(App(), i).hostname), i == 2 || i == 4 ? L"" : L"Host " + std::to_wstring(27910 + i)) << i;
+        EXPECT_EQ(Text(ShownServer(App(), i).hostname), i == 2 || i == 4 ? L"" : L"Host " + std::to_wstring(27910 + i))
+            << i;
     }
     EXPECT_EQ(ShownServer(App(), 1).attempts, 3);
     EXPECT_EQ(ShownServer(App(), 2).attempts, 3);
@@ -287,15 +288,10 @@ TEST_F(HostileNetworkTest, AFailingOrStallingMasterKeepsThePictureAndAnOverlongL
 // at once during such a run.
 TEST_F(HostileNetworkTest, AMasterThatNeverAnswersHoldsNeitherTheRunNorTheWindow) {
     Open();
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(listen(listener, 8), 0); // the system takes the connections; nobody ever reads them
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    MasterEntry hung{MasterKind::Web, u"127.0.0.1", ntohs(address.sin_port)};
+    uint16_t port = 0;
+    SOCKET listener = ListenOnLoopback(&port); // the system takes the connections; nobody ever reads them
+    ASSERT_NE(listener, INVALID_SOCKET);
+    MasterEntry hung{MasterKind::Web, u"127.0.0.1", port};
     MasterEntry good{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT};
     App().config.masters = {hung, good};
 

@@ -470,8 +470,7 @@ TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchLeavesNothingBehind) {
     EXPECT_FALSE(IsWindow(dialog));
     int passes = 0;
     PumpUntil([&] { return passes++ > 0; });
-    EXPECT_TRUE(PumpUntil([&] { return ThreadsSince(before, ThreadsOfThisProcess()).empty(); }))
-        << "no worker is left";
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsSince(before, ThreadsOfThisProcess()).empty(); })) << "no worker is left";
     EXPECT_TRUE(boxes.Shown().empty());
     EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
@@ -597,7 +596,7 @@ TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
 TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {
     // Named by the web master, a classic master and the favourites.
     App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
-                        MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
+                          MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
     LoadServerTable({10, 0, 0, 3, 0x6D, 0x06});
     ShownServer(App(), 0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
     FeedReply(0, "\xff\xff\xff\xffprint\n\\mapname\\q2dm1\\hostname\\Caf\xe9\\cheats\\0\\mapname\\q2dm2\\motd\n"

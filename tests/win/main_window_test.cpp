@@ -272,8 +272,9 @@ TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
     };
     for (const char16_t* last : {u"WWWWWWWWWWWWWWWWWWWWWWWW", u""}) {
         for (int i = 0; i < 300; ++i) {
-            ShowRunStatus(App(), {u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...",
-                           false});
+            ShowRunStatus(
+                App(),
+                {u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...", false});
         }
         ShowRunStatus(App(), {last, false});
         EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000));

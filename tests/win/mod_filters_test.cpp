@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "servers.h"
 #include "resource.h"
 #include "simulator_client.h"
 #include "windows/app/mod_filter_download.h"
@@ -55,6 +56,14 @@ void FillFresh(const std::wstring& text, const wchar_t* remembered) {
     wcscpy(App().lastModFilter, remembered);
     SetFilterText(text);
     FillModFilters(App());
+}
+
+// A text value of the settings key; empty when it cannot be read.
+std::wstring StoredText(const wchar_t* name) {
+    wchar_t text[64] = {};
+    DWORD size = sizeof text;
+    RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
 }
 
 // The simulator's answers to "/filters" so far.
@@ -203,14 +212,9 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
     // A master whose list never ends: the download stops reading once the text it keeps is full, and its end closes
     // the connection, which the master then sees long before it could send its 64 MiB.
     constexpr size_t ENDLESS_CAP = 64 << 20;
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    uint16_t port = 0;
+    SOCKET listener = ListenOnLoopback(&port);
+    ASSERT_NE(listener, INVALID_SOCKET);
     std::atomic<size_t> sent{0};
     std::thread endless([&] {
         SOCKET client = accept(listener, nullptr, nullptr);
@@ -230,7 +234,7 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
         }
         closesocket(client);
     });
-    App().config.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", ntohs(address.sin_port)}};
+    App().config.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", port}};
     StartFilterDownload(App());
     EXPECT_TRUE(PumpUntil([] { return !App().filterDownload; }, 20000));
     endless.join();
@@ -246,14 +250,7 @@ TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
     ASSERT_TRUE(WaitForIdle());
     DestroyWindow(App().hMainDlg); // saves the settings
 
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
-    wchar_t saved[64] = {};
-    DWORD size = sizeof saved;
-    EXPECT_EQ(RegQueryValueExW(key, L"Last Used Mod Filter", nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    EXPECT_STREQ(saved, L"jump");
+    EXPECT_EQ(StoredText(L"Last Used Mod Filter"), L"jump");
 }
 
 TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
@@ -263,14 +260,7 @@ TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlon
     DestroyWindow(App().hMainDlg); // saves the settings, and cancels the download
     // Past the answer's delay: a download that was not cancelled in time has ended by now, its text gone nowhere.
     PumpUntil([] { return false; }, 600);
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
-    wchar_t saved[64] = {};
-    DWORD size = sizeof saved;
-    EXPECT_EQ(RegQueryValueExW(key, L"Mod Filters", nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    EXPECT_STREQ(saved, L"CTF\nctf\n") << "the late text went nowhere";
+    EXPECT_EQ(StoredText(L"Mod Filters"), L"CTF\nctf\n") << "the late text went nowhere";
 }
 
 } // namespace

@@ -91,7 +91,8 @@ TEST_F(PlayerListTest, NoPlayerRowOutlivesItsServerRecord) {
     App().serverCount = 2;
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED;
-    int row = static_cast<int>(SendMessageW(App().hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    int row =
+        static_cast<int>(SendMessageW(App().hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     item.state = LVIS_SELECTED;
     SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));

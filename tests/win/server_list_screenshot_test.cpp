@@ -96,11 +96,13 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     // Wine hands what was painted to the X server on its own time, which a window just opened may not have had yet:
     // the screen is read until the first row's dot is on it.
     ScreenPicture picture = CaptureWindow(App().hMainDlg);
-    PumpUntil([&picture] {
-        picture = CaptureWindow(App().hMainDlg);
-        RECT first = ScreenRectOfIcon(0, PING_COLUMN_INDEX);
-        return picture.Count(first, DOT_COLOURS[1]) > 0;
-    }, 2000);
+    PumpUntil(
+        [&picture] {
+            picture = CaptureWindow(App().hMainDlg);
+            RECT first = ScreenRectOfIcon(0, PING_COLUMN_INDEX);
+            return picture.Count(first, DOT_COLOURS[1]) > 0;
+        },
+        2000);
     CreateDirectoryW(L"screenshots", nullptr);
     ASSERT_TRUE(WriteBitmap(picture, L"screenshots\\server-list.bmp"));
 

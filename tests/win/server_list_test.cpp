@@ -335,7 +335,7 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
 TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
     // The run asked a web master (per mod) and a classic master (every mod) for "ctf".
     App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
-                        MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
+                          MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
     App().tableModDir = u"ctf";
     LoadServerTable(6);
     struct Case {
@@ -344,11 +344,9 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
         bool listed;
     } cases[] = {
         {MasterSource(0), "action", true}, // the web master listed it for ctf
-        {MasterSource(1), "ctf", true},
-        {MasterSource(1), "action", false},
+        {MasterSource(1), "ctf", true},       {MasterSource(1), "action", false},
         {SOURCE_FAVOURITE, "CTF", true}, // game directories compare ignoring case
-        {SOURCE_REMEMBERED, "baseq2", false},
-        {MasterSource(1) | MasterSource(0), "action", true},
+        {SOURCE_REMEMBERED, "baseq2", false}, {MasterSource(1) | MasterSource(0), "action", true},
     };
     for (int i = 0; i < 6; ++i) {
         ShownServer(App(), i).sources = cases[i].sources;

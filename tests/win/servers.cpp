@@ -222,14 +222,16 @@ std::string ListDisagreesWithTable() {
     auto listable = [](const ServerRecord& record) {
         return record.delivered && (App().showFull || record.playerCount < record.maxClients) &&
                (App().showEmpty || record.playerCount != 0) &&
-               ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()), record.gamename);
+               ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()),
+                                   record.gamename);
     };
     std::set<LPARAM> listed;
     int players = 0;
     int rows = ListRowCount(App().hServerList);
     for (int row = 0; row < rows; ++row) {
         LPARAM index = ListItemData(App().hServerList, row);
-        if (index < 0 || index >= App().serverCount || !listable(ShownServer(App(), index)) || !listed.insert(index).second) {
+        if (index < 0 || index >= App().serverCount || !listable(ShownServer(App(), index)) ||
+            !listed.insert(index).second) {
             return "row " + std::to_string(row) + " names record " + std::to_string(index) +
                    ", which is outside the table, not to be listed, or listed twice";
         }
@@ -267,4 +269,19 @@ void ClickListColumn(HWND list, int column) {
 
 void ClickServerColumn(int column) {
     ClickListColumn(App().hServerList, column);
+}
+
+SOCKET ListenOnLoopback(uint16_t* port) {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listener, 8) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return listener;
 }

@@ -2,6 +2,7 @@
 // read back as a user sees it.
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <memory>
@@ -85,3 +86,6 @@ void ClickServerColumn(int column);
 // A right click at a point of a list's client area, as the mouse makes it: the list sends NM_RCLICK before this
 // returns.
 void RightClickList(HWND list, POINT point);
+
+// A TCP socket listening on 127.0.0.1 at a port the system picks (`*port`); INVALID_SOCKET when none could be had.
+SOCKET ListenOnLoopback(uint16_t* port);

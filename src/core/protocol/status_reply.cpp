@@ -11,8 +11,8 @@ const unsigned char STATUS_QUERY[STATUS_QUERY_SIZE] = {0xFF, 0xFF, 0xFF, 0xFF, '
 const char16_t GAMENAME_ABSENT[] = u"default";
 
 const InfoKey InfoKeyTable[INFO_KEY_COUNT] = {
-    {"maxclients", FIELD_MAXCLIENTS}, {"mapname", FIELD_MAPNAME},     {"timelimit", FIELD_TIMELIMIT},
-    {"gamename", FIELD_GAMENAME},     {"hostname", FIELD_HOSTNAME},   {"anticheat", FIELD_ANTICHEAT},
+    {"maxclients", FIELD_MAXCLIENTS}, {"mapname", FIELD_MAPNAME},   {"timelimit", FIELD_TIMELIMIT},
+    {"gamename", FIELD_GAMENAME},     {"hostname", FIELD_HOSTNAME}, {"anticheat", FIELD_ANTICHEAT},
     {"gamedate", FIELD_GAMEDATE},     {"version", FIELD_VERSION},
 };
 

@@ -64,9 +64,9 @@ void NoteReplyTime(InFlightWindow& window, uint32_t replyMs) {
         ++window.backlogCap;
     }
     int32_t ceiling = window.backlogCap < hardCeiling ? window.backlogCap : hardCeiling;
-    window.limit = wanted < static_cast<uint64_t>(window.floor)     ? window.floor
-                   : wanted > static_cast<uint64_t>(ceiling) ? ceiling
-                                                             : static_cast<int32_t>(wanted);
+    window.limit = wanted < static_cast<uint64_t>(window.floor) ? window.floor
+                   : wanted > static_cast<uint64_t>(ceiling)    ? ceiling
+                                                                : static_cast<int32_t>(wanted);
 }
 
 void NoteReplyBacklog(InFlightWindow& window) {

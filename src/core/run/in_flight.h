@@ -28,7 +28,7 @@ struct InFlightWindow {
     int32_t floor = 0; // the limit the window was reset with, and its least
     uint32_t smoothedReplyUs = 0;
     int32_t backlogCap = 0; // the most the limit may be since replies last backed up in the socket
-    bool full = false; // the window reached its limit and the sender waits for room
+    bool full = false;      // the window reached its limit and the sender waits for room
 };
 
 // Replies per second that the limit aims at when servers answer slowly, and the most queries ever in flight.

@@ -25,8 +25,7 @@ constexpr uint32_t IN_FLIGHT_WAIT_MS = 10;
 
 QueryEngine::QueryEngine(RunTable& table, RunChannel& channel, WakeSignal& progress, const std::atomic<bool>& aborted,
                          uint32_t pacingMs, AnsiDecoder decode)
-    : table_(table), channel_(channel), progress_(progress), aborted_(aborted), pacingMs_(pacingMs),
-      decode_(decode) {}
+    : table_(table), channel_(channel), progress_(progress), aborted_(aborted), pacingMs_(pacingMs), decode_(decode) {}
 
 bool QueryEngine::Run(const QuerySources& sources) {
     int error = 0;
@@ -79,8 +78,8 @@ bool QueryEngine::RunPass(const QuerySources& sources, int32_t attemptsBelow) {
             return false;
         }
         // An abort is looked for once a query has gone out: paced in the wait before the next, unpaced at once.
-        if (sent && (pacingMs_ == 0 ? aborted_.load()
-                                    : Await(pacing.WaitForNext(RunClockMs()), nullptr) == WaitEnd::Abort)) {
+        if (sent &&
+            (pacingMs_ == 0 ? aborted_.load() : Await(pacing.WaitForNext(RunClockMs()), nullptr) == WaitEnd::Abort)) {
             return false;
         }
     }

@@ -4,8 +4,7 @@
 #include "core/worker/worker.h"
 
 RunHandle::RunHandle(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake)
-    : run_(std::make_shared<UpdateRun>(std::move(snapshot), std::move(fetch), std::move(remembered),
-                                       std::move(wake))) {
+    : run_(std::make_shared<UpdateRun>(std::move(snapshot), std::move(fetch), std::move(remembered), std::move(wake))) {
     std::shared_ptr<UpdateRun> run = run_;
     started_ = StartWorker([run] { run->Main(); });
     if (!started_) {

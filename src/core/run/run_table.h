@@ -99,7 +99,7 @@ private:
     const bool unpaced_;
     const std::shared_ptr<ServerTable> records_;
     mutable std::mutex mutex_;
-    AddressIndex index_;  // under mutex_
+    AddressIndex index_;      // under mutex_
     InFlightWindow inFlight_; // under mutex_; for the whole run, so a later pass keeps what earlier ones learnt
-    int32_t answered_ = 0; // under mutex_
+    int32_t answered_ = 0;    // under mutex_
 };

@@ -2,7 +2,6 @@
 
 #include <new>
 
-
 bool ServerTable::Append(uint32_t addr, uint16_t port, SourceSet sources) {
     size_t index = size_.load(std::memory_order_relaxed);
     if (index >= MAX_RUN_SERVERS) {

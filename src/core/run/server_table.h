@@ -32,9 +32,7 @@ public:
     bool empty() const { return size() == 0; }
 
     ServerRecord& operator[](size_t index) { return chunks_[index / CHUNK_RECORDS][index % CHUNK_RECORDS]; }
-    const ServerRecord& operator[](size_t index) const {
-        return chunks_[index / CHUNK_RECORDS][index % CHUNK_RECORDS];
-    }
+    const ServerRecord& operator[](size_t index) const { return chunks_[index / CHUNK_RECORDS][index % CHUNK_RECORDS]; }
 
     // Appends a zeroed record for the server; false when the table is full or no memory is left.
     bool Append(uint32_t addr, uint16_t port, SourceSet sources);

@@ -1,5 +1,5 @@
-// Asking one classic Quake II master for its list over UDP (the protocol in core/protocol/servers_reply.h). Portable (no
-// Win32); runs on a thread of the update run's master gathering, with a socket of its own.
+// Asking one classic Quake II master for its list over UDP (the protocol in core/protocol/servers_reply.h). Portable
+// (no Win32); runs on a thread of the update run's master gathering, with a socket of its own.
 #pragma once
 
 #include <cstddef>
@@ -19,11 +19,11 @@ constexpr uint32_t UDP_MASTER_LIST_MS = 30000;
 constexpr int UDP_MASTER_MAX_DATAGRAMS = 1024;
 
 enum class UdpMasterEnd {
-    Answered,     // at least one `servers` datagram came from the master
-    NoAnswer,     // none came after every try
-    Unresolved,   // its host name has no IPv4 address
-    SendFailed,   // the query could not be sent
-    Interrupted,  // the socket was interrupted (the run was aborted)
+    Answered,    // at least one `servers` datagram came from the master
+    NoAnswer,    // none came after every try
+    Unresolved,  // its host name has no IPv4 address
+    SendFailed,  // the query could not be sent
+    Interrupted, // the socket was interrupted (the run was aborted)
 };
 
 struct UdpMasterResult {

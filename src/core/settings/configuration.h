@@ -13,13 +13,13 @@
 constexpr int PATH_TEXT_SIZE = 260;
 
 struct Configuration {
-    char16_t gameDir[PATH_TEXT_SIZE];  // ends in a backslash when set; empty until the game is found
-    char16_t gameExe[PATH_TEXT_SIZE];  // the game's executable file name
-    std::u16string buddyText;          // the buddy list as typed, one name or pattern per line
-    int32_t packetsPerSecond;          // status queries a second; above 1000, no pacing at all
-    int32_t goodPing;                  // the ping dot's thresholds, in milliseconds
+    char16_t gameDir[PATH_TEXT_SIZE]; // ends in a backslash when set; empty until the game is found
+    char16_t gameExe[PATH_TEXT_SIZE]; // the game's executable file name
+    std::u16string buddyText;         // the buddy list as typed, one name or pattern per line
+    int32_t packetsPerSecond;         // status queries a second; above 1000, no pacing at all
+    int32_t goodPing;                 // the ping dot's thresholds, in milliseconds
     int32_t mediumPing;
-    std::vector<MasterEntry> masters;  // the masters the user set, in order; none: the build's default
+    std::vector<MasterEntry> masters; // the masters the user set, in order; none: the build's default
 };
 
 constexpr int32_t DEFAULT_PACKETS_PER_SECOND = 10;

@@ -142,8 +142,9 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
         }
     }
 
-    settings.config.buddyText = formatVersion == OLD_FORMAT_VERSION ? ReadAnsiText(lookup, context, u"Buddy List", decodeAnsi)
-                                                             : ReadWideText(lookup, context, u"Buddy List");
+    settings.config.buddyText = formatVersion == OLD_FORMAT_VERSION
+                                    ? ReadAnsiText(lookup, context, u"Buddy List", decodeAnsi)
+                                    : ReadWideText(lookup, context, u"Buddy List");
     settings.hasModFilterText = true;
     settings.modFilterText = ReadWideText(lookup, context, u"Mod Filters");
     settings.config.masters = ReadMasters(lookup, context);

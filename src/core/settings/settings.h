@@ -20,7 +20,7 @@ constexpr uint32_t PLACEMENT_SIZE = 44;
 struct Settings {
     Configuration config;
     std::u16string lastModFilter; // the selected filter's game directory; read back at most 63 characters of it
-    bool hasModFilterText; // a stored list is there to fill the mod filter box from, even an empty one
+    bool hasModFilterText;        // a stored list is there to fill the mod filter box from, even an empty one
     std::u16string modFilterText;
     int32_t playerViewDetails;
     int32_t showEmpty;

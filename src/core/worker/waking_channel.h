@@ -59,8 +59,8 @@ private:
     const std::function<void()> wake_;
     std::mutex mutex_;
     std::condition_variable wakesEnded_;
-    Queue queue_;            // under mutex_
-    bool woken_ = false;     // the taker will come without a new wake-up; under mutex_
-    bool detached_ = false;  // under mutex_
-    int wakesUnderWay_ = 0;  // calls of wake_ not yet returned; under mutex_
+    Queue queue_;           // under mutex_
+    bool woken_ = false;    // the taker will come without a new wake-up; under mutex_
+    bool detached_ = false; // under mutex_
+    int wakesUnderWay_ = 0; // calls of wake_ not yet returned; under mutex_
 };

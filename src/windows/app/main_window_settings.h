@@ -8,8 +8,9 @@
 
 struct AppState;
 
-// Start-up: takes the settings loaded from the key or those of a first start; checks the Full and Empty boxes they name, restores the window's normal placement, fills the mod
-// filter box from a stored filter list and parses the buddy list.
+// Start-up: takes the settings loaded from the key or those of a first start; checks the Full and Empty boxes they
+// name, restores the window's normal placement, fills the mod filter box from a stored filter list and parses the buddy
+// list.
 void ApplySettings(AppState& app, Settings settings);
 
 // Exit: the settings as the program and its controls hold them now.

@@ -76,9 +76,8 @@ void StartFilterDownload(AppState& app) {
             continue;
         }
         HWND dialog = app.hMainDlg;
-        auto download = std::make_shared<FilterDownload>(master, [dialog] {
-            PostMessageW(dialog, WM_APP_FILTER_REPORT, 0, 0);
-        });
+        auto download =
+            std::make_shared<FilterDownload>(master, [dialog] { PostMessageW(dialog, WM_APP_FILTER_REPORT, 0, 0); });
         if (StartWorker([download] { Download(download); })) {
             app.filterDownload = std::move(download);
         }

@@ -51,7 +51,7 @@ void ToggleUpdate(AppState& app) {
     app.runMasters = snapshot.masters;
     app.runModDir = snapshot.modDir;
     app.run = std::make_unique<RunHandle>(std::move(snapshot), FetchServerList, RememberedListFiles(),
-                                         [window] { PostMessageW(window, WM_APP_RUN_REPORT, 0, 0); });
+                                          [window] { PostMessageW(window, WM_APP_RUN_REPORT, 0, 0); });
     if (!app.run->Started()) {
         // No thread will end this run: back to Idle at once.
         DWORD error = GetLastError();

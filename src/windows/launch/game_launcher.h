@@ -1,5 +1,5 @@
-// Joining a server: the game is found if need be (windows/launch/game_search.h, on a worker) and started with a command line
-// that connects it to the server, and the program ends. Win32 side; user interface thread only.
+// Joining a server: the game is found if need be (windows/launch/game_search.h, on a worker) and started with a command
+// line that connects it to the server, and the program ends. Win32 side; user interface thread only.
 #pragma once
 
 #include <windows.h>

@@ -25,9 +25,9 @@ public:
     GameTreeWalk& operator=(const GameTreeWalk&) = delete;
 
     // Walks on to the next step. Each directory's entries are taken in the order the file system lists them, a
-    // subdirectory's before the entries after it; the stop flag is looked at before each drive and each entry. A directory that
-    // cannot be listed holds nothing; an entry whose path would pass 259 characters ends the listing of its
-    // directory; reparse points (junctions, symbolic links) are never entered, so no loop is followed.
+    // subdirectory's before the entries after it; the stop flag is looked at before each drive and each entry. A
+    // directory that cannot be listed holds nothing; an entry whose path would pass 259 characters ends the listing of
+    // its directory; reparse points (junctions, symbolic links) are never entered, so no loop is followed.
     WalkStep Next(const std::atomic<bool>& stop);
 
     size_t DriveIndex() const { return drive_; }

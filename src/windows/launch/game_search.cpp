@@ -80,8 +80,8 @@ namespace {
 
 bool AskAboutFind(HWND dialog, const wchar_t* gameExe, const wchar_t* directory) {
     wchar_t question[QUESTION_TEXT_SIZE];
-    FormatInto(question, QUESTION_TEXT_SIZE, L"Skerrow found '{}' in:\r\n\t{}\r\nIs this the one you wish to use?", gameExe,
-               directory);
+    FormatInto(question, QUESTION_TEXT_SIZE, L"Skerrow found '{}' in:\r\n\t{}\r\nIs this the one you wish to use?",
+               gameExe, directory);
     return MessageBoxW(dialog, question, L"Quake II Location", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -128,9 +128,8 @@ bool StartGameSearch(AppState& app, const wchar_t* gameExe, const wchar_t* addre
     }
     auto search = std::make_shared<GameSearch>();
     HWND dialog = app.hMainDlg;
-    search->work = std::make_shared<SearchWork>(gameExe, [dialog] {
-        PostMessageW(dialog, WM_APP_GAME_SEARCH_REPORT, 0, 0);
-    });
+    search->work =
+        std::make_shared<SearchWork>(gameExe, [dialog] { PostMessageW(dialog, WM_APP_GAME_SEARCH_REPORT, 0, 0); });
     StringCchCopyW(search->gameExe, PATH_TEXT_SIZE, gameExe);
     StringCchCopyW(search->address, JOIN_ADDRESS_SIZE, address);
     int error = 0;

@@ -27,12 +27,11 @@ public:
                    : 0;
     }
 
-    ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr,
-                              uint16_t& port) override {
+    ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr, uint16_t& port) override {
         sockaddr_in from{};
         int fromSize = sizeof from;
-        int got = recvfrom(socket_, buffer, static_cast<int>(capacity), 0, reinterpret_cast<sockaddr*>(&from),
-                           &fromSize);
+        int got =
+            recvfrom(socket_, buffer, static_cast<int>(capacity), 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (got == SOCKET_ERROR) {
             // WSAECONNRESET follows a port-unreachable report from a dead server, WSAEMSGSIZE a datagram longer
             // than the buffer, which is lost: either way the next one is read.

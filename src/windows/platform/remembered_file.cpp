@@ -57,8 +57,8 @@ void Remember(const std::u16string& modDir, const std::vector<unsigned char>& fi
     std::wstring temporary = fmt::format(L"{}.{}.tmp", path, GetCurrentProcessId());
     bool written = false;
     {
-        KernelHandle handle(OpenedOrNull(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                     FILE_ATTRIBUTE_NORMAL, nullptr)));
+        KernelHandle handle(OpenedOrNull(
+            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
         DWORD done = 0;
         written = handle && WriteFile(handle.get(), file.data(), static_cast<DWORD>(file.size()), &done, nullptr) &&
                   done == file.size() && FlushFileBuffers(handle.get());

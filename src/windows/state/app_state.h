@@ -2,8 +2,8 @@
 //
 // The main dialog owns it: made with the dialog, kept in its DWLP_USER, and let go when the dialog is destroyed.
 // Its procedure hands it to every handler, holding it for the handler's length, so a handler whose modal loop (a
-// message box, a menu) outlives the window still finds it; only the user interface thread reads or writes it. Workers own what
-// they use (an update run owns its threads, socket, in-flight window and the table it fills; see
+// message box, a menu) outlives the window still finds it; only the user interface thread reads or writes it. Workers
+// own what they use (an update run owns its threads, socket, in-flight window and the table it fills; see
 // core/run/run_handle.h) and report through channels the window drains; what the window shows of a run's table it
 // reads only once the run has handed the record over.
 #pragma once
@@ -19,7 +19,6 @@
 #include "core/run/server_table.h"
 #include "core/settings/favourites.h"
 #include "core/settings/settings.h"
-
 
 struct BuddyName;
 struct FilterDownload;
@@ -58,7 +57,7 @@ struct AppState {
     bool listRedrawHeld;  // the server list's redrawing is off while rows are listed
     bool listRepaintTimerSet;
     DWORD listLastRepaint;
-    int32_t showFull;     // the Full and Empty boxes, as the list was last filtered
+    int32_t showFull; // the Full and Empty boxes, as the list was last filtered
     int32_t showEmpty;
     int32_t sortColumn;        // server list sort column, SORT_REVERSED bit = reversed
     int32_t playerViewDetails; // the player list shows the details view
@@ -91,8 +90,8 @@ struct AppState {
     // The settings: loaded at start-up, the configuration edited by its dialog between runs, saved at exit and when
     // the favourites change.
     Configuration config;
-    wchar_t lastModFilter[MOD_DIR_SIZE]; // the game directory selected when the program last ended
-    wchar_t* modFilterText;              // heap; the mod filter list text, null until first set
+    wchar_t lastModFilter[MOD_DIR_SIZE];     // the game directory selected when the program last ended
+    wchar_t* modFilterText;                  // heap; the mod filter list text, null until first set
     std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
 };
 
@@ -110,4 +109,3 @@ SourceSet ShownWebMasterSources(const AppState& app);
 inline ServerRecord& ShownServer(AppState& app, int64_t index) {
     return (*app.table)[static_cast<size_t>(index)];
 }
-

@@ -331,7 +331,8 @@ void RepaintServerListWhenDue(AppState& app) {
     if (since >= LIST_REPAINT_MS) {
         RepaintServerList(app);
     } else if (!app.listRepaintTimerSet && app.hMainDlg) {
-        app.listRepaintTimerSet = SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
+        app.listRepaintTimerSet =
+            SetTimer(app.hMainDlg, LIST_REPAINT_TIMER_ID, LIST_REPAINT_MS - since, OnRepaintTimer) != 0;
     }
 }
 
