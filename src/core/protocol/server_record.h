@@ -22,10 +22,10 @@ struct PlayerRecord {
     int32_t score;                   // first number of the player line
 };
 
-// Writers: the table's Append writes addr, port and sources only; the query engine writes queryTime and attempts; the
-// reply parser, on the receiver thread, writes the reply's fields and answered; the user interface thread writes
-// delivered. A record moves forward only: new -> queried -> answered -> delivered, and once answered no worker
-// writes it again in that run.
+// Writers: the run's table makes the record at the server's first query (addr, port and sources) and writes queryTime,
+// attempts and answered under its lock; the reply parser, on the receiver thread, writes the reply's fields; the
+// user interface thread writes delivered. A record moves forward only: queried -> answered -> delivered, and once
+// answered no worker writes it again in that run but for its sources.
 struct ServerRecord {
     uint32_t addr; // IPv4 address in network byte order, as the master list entry gave it
     uint16_t port; // host byte order
