@@ -126,10 +126,13 @@ def main():
         parser.add_argument("--" + name, type=int, required=True)
     a = parser.parse_args()
 
-    runs = read_lines(os.path.join(a.work, "skerrow.txt"), "run")
-    pings = read_lines(os.path.join(a.work, "skerrow.txt"), "ping")
+    # The program under Wine (skerrow.txt) and its engine alone, natively (engine.txt, labels ending in -engine).
+    runs, pings = [], []
+    for name in ("skerrow.txt", "engine.txt"):
+        runs += read_lines(os.path.join(a.work, name), "run")
+        pings += read_lines(os.path.join(a.work, name), "ping")
     memory = read_lines(os.path.join(a.work, "skerrow.txt"), "memory")
-    cpu = read_lines(os.path.join(a.work, "skerrow.txt"), "cpu")
+    cpu = read_lines(os.path.join(a.work, "skerrow.txt"), "cpu") + read_lines(os.path.join(a.work, "engine.txt"), "cpu")
     qstat = {q["label"]: q for q in read_lines(os.path.join(a.work, "qstat.txt"), "qstat")}
 
     def runs_of(label):
@@ -252,6 +255,31 @@ def main():
             s_err = error_stats(ours)
             rows.append((f"ping error (ping − injected delay), {a.slow} servers answering after 0/20/50/150 ms, "
                          "unpaced", "Skerrow " + stats_text(s_err), "", "p95 ≤ 5 ms", verdict(s_err["p95"] <= 5)))
+    # The same servers, the engine alone: natively, built without sanitizers, no Wine and no window; timed as the
+    # program is, from the run's start to its end (the master list download included).
+    engine = runs_of("slow-engine")
+    if engine:
+        engine_ms = statistics.median(float(r["total_ms"]) for r in engine)
+        answered = ", ".join(f"{r['answered']}/{r['servers']} in {r['queries']} queries" for r in engine)
+        table = delays(os.path.join(a.work, "slow.scn.delays"))
+        errors = [int(p["ping"]) - table[p["server"]] for p in pings if p["label"] == "slow-engine"
+                  and p["answered"] == "1" and p["server"] in table]
+        compared = []
+        if "slow" in qstat:
+            q_ms = float(qstat["slow"]["wall_ms"])
+            compared.append(f"qstat {q_ms / 1000:.2f} s; the engine is {q_ms / engine_ms:.1f}× faster")
+        if slow:
+            wine_ms = statistics.median(float(r["total_ms"]) for r in slow)
+            compared.append(f"Skerrow under Wine {wine_ms / 1000:.3f} s, {wine_ms / engine_ms:.1f}× the engine's time")
+        rows.append((f"{a.slow} servers answering after 0/20/50/150 ms, unpaced: the engine alone, natively "
+                     "(no Wine, no window)",
+                     f"engine {engine_ms / 1000:.3f} s, median of {len(engine)} (answered {answered}); ping error "
+                     + (stats_text(error_stats(errors)) if errors else "missing"),
+                     "; ".join(compared), "none (it tells the engine's share from Wine's)", "—"))
+        notes.append("slow-engine: the portable engine natively (clang, Release, no sanitizers), driven by a thin "
+                     "taker that takes the run's reports as the window's loop does and reads the records only after "
+                     "the run's end; the list comes over HTTP from the same simulator; process CPU per run "
+                     + ", ".join(f"{float(r['process_cpu_ms']):.0f} ms" for r in engine) + ".")
     slow_full = runs_of("slow-full-plain")
     if slow_full:
         skerrow_ms = statistics.median(float(r["total_ms"]) for r in slow_full)
@@ -330,7 +358,7 @@ def main():
         for q in qstat.values():
             out.write("qstat " + " ".join(f"{k}={v}" for k, v in q.items()) + "\n")
         out.write("```\n\nRun 0 of each label is the start-up run (cold); the table uses the runs after it. Labels "
-                  "ending in `-plain` ran without the probe.\n")
+                  "ending in `-plain` ran without the probe; `-engine`, the engine natively.\n")
 
 
 if __name__ == "__main__":
