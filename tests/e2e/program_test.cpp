@@ -287,12 +287,16 @@ int MasterListCount() {
     return static_cast<int>((response.size() - body - 4) / 6);
 }
 
-// Waits until the service lists this many servers (it checks a server after its heartbeat before it lists it).
+// Waits until the service lists this many servers (it checks a server after its heartbeat before it lists it), and
+// has listed as many for a second: the shutdowns of the last scenario's servers, which a new one sends, may still be
+// on their way and unlist servers of the same addresses for a moment.
 bool AwaitMasterListCount(int count) {
-    for (int wait = 0; wait < 100 && MasterListCount() != count; ++wait) {
+    int steady = 0;
+    for (int wait = 0; wait < 150 && steady < 10; ++wait) {
+        steady = MasterListCount() == count ? steady + 1 : 0;
         Sleep(100);
     }
-    return MasterListCount() == count;
+    return steady >= 10;
 }
 
 // A game server on 127.0.0.1 that answers with its hostname and one player; `more` adds keys.

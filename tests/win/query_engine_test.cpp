@@ -67,8 +67,9 @@ TEST_F(QueryEngineTest, QueriesArePacedAtTheConfiguredRate) {
     ASSERT_EQ(queries.size(), 5u);
     for (size_t i = 1; i < queries.size(); ++i) {
         long long gapUs = SimLogTime(queries[i]) - SimLogTime(queries[i - 1]);
-        // Never closer than the interval less the clock's millisecond, as the simulator sees them arrive.
-        EXPECT_GE(gapUs, 98000) << "query " << i;
+        // The engine never sends two closer than the interval less its clock's millisecond; the simulator stamps
+        // their arrival in a process of its own, which a busy machine may run a few milliseconds late.
+        EXPECT_GE(gapUs, 90000) << "query " << i;
         EXPECT_LT(gapUs, 400000) << "query " << i;
     }
 
