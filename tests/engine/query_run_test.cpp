@@ -456,6 +456,11 @@ TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingF
     taker.StopTaking();
     ASSERT_TRUE(taker.ended) << "an abort ends the run though a download hangs";
     EXPECT_EQ(taker.texts.back(), "Aborted.");
+    // The run did not wait for its masters' workers: the one that heeds a cancel is cancelled when it gets going.
+    auto cancelDeadline = steady_clock::now() + milliseconds(2000);
+    while (cancelled == 0 && steady_clock::now() < cancelDeadline) {
+        std::this_thread::yield();
+    }
     EXPECT_EQ(cancelled, 1);
     run.reset();
     {
