@@ -11,10 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "core/version.h"
 #include "harness.h"
 #include "picture.h"
+#include "popup_answerer.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
+#include "windows/dialogs/about_box.h"
+#include "windows/platform/remembered_file.h"
 #include "windows/state/app_state.h"
 #include "windows/views/status_bar.h"
 
@@ -375,6 +379,29 @@ TEST(Manifest, BindsCommonControlsVersion6) {
     } else {
         EXPECT_EQ(version.dwMajorVersion, 6u);
     }
+}
+
+// The system menu's last item names the version and where the settings are kept.
+TEST_F(MainWindowTest, TheSystemMenusAboutBoxNamesTheVersionTheKeyAndTheDataFolder) {
+    HMENU menu = GetSystemMenu(App().hMainDlg, FALSE);
+    int last = GetMenuItemCount(menu) - 1;
+    ASSERT_GT(last, 0);
+    wchar_t item[32] = L"";
+    GetMenuStringW(menu, static_cast<UINT>(last), item, 32, MF_BYPOSITION);
+    EXPECT_STREQ(item, L"About Skerrow");
+    EXPECT_EQ(GetMenuItemID(menu, last), SYSTEM_MENU_ABOUT);
+
+    MessageBoxAnswerer answerer;
+    SendMessageW(App().hMainDlg, WM_SYSCOMMAND, GetMenuItemID(menu, last), 0);
+    std::vector<ShownBox> shown = answerer.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, L"About Skerrow");
+    const std::wstring& text = shown[0].text;
+    EXPECT_EQ(text.rfind(L"Skerrow " SKERROW_VERSION L"\n", 0), 0u) << std::string(text.begin(), text.end());
+    EXPECT_NE(text.find(L"HKEY_CURRENT_USER\\SOFTWARE\\Corvell\\Skerrow\n"), std::wstring::npos);
+    ASSERT_FALSE(RememberedListFolder().empty());
+    EXPECT_NE(text.find(RememberedListFolder()), std::wstring::npos);
+    EXPECT_NE(AboutText(L"").find(L"(the local application data folder is unknown)"), std::wstring::npos);
 }
 
 TEST_F(MainWindowTest, HasTheProgramsSmallIcon) {

@@ -11,6 +11,7 @@
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
 #include "windows/app/server_menu.h"
+#include "windows/dialogs/about_box.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/settings_store.h"
@@ -243,6 +244,12 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnGetMinMaxInfo(lParam);
     case WM_COMMAND:
         return OnCommand(app, wParam);
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SYSTEM_MENU_ABOUT) {
+            ShowAboutBox(app.hMainDlg);
+            return TRUE;
+        }
+        return FALSE;
     case WM_SIZE:
         return ResizeColumns(app, LOWORD(lParam));
     case WM_NOTIFY:
@@ -290,6 +297,7 @@ void InitMainWindow(AppState& app) {
     }
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
+    AddAboutItem(app.hMainDlg);
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);
     UpdateWindow(app.hMainDlg);
 
