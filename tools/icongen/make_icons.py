@@ -18,6 +18,8 @@ Input format (one text file per icon, UTF-8/ASCII, read line by line):
     ..kkkk..........   then exactly H rows of exactly W characters
     ...                (H rows in total)
     size 32x32         another image in the same icon, and so on
+    derive 20x18 24x21 images of these sizes made from the largest drawn one
+                       (anywhere in the file; sizes not drawn themselves)
 
 Rules: '.' is always fully transparent and cannot be redefined; a palette
 character may not be ';', a space, or defined twice in the same scope; every
@@ -29,6 +31,13 @@ Each image is written as a classic DIB: BITMAPINFOHEADER, 32-bit BGRA,
 biHeight = 2*H, bottom-up colour rows followed by a 1-bit AND mask (rows padded
 to 32 bits, bit set where alpha is 0). ICONDIRENTRY width/height are the real
 sizes (0 meaning 256).
+
+Derived images are what the program shows at other display scales (125 %,
+150 %, 200 %): it loads the image of the exact size it draws, never stretching
+a small one. A derived image is the drawn one enlarged by Scale2x (edges stay
+sharp, no new colours) as often as needed, then reduced to its size by area
+averaging; a pixel is clear where less than half of it was covered, so art
+that is opaque or clear stays so.
 """
 
 import os
@@ -42,6 +51,7 @@ OUT_DIR = os.path.join(REPO, "res", "icons")
 
 PALETTE_RE = re.compile(r"^(\S) #([0-9A-Fa-f]{6}|[0-9A-Fa-f]{8})$")
 SIZE_RE = re.compile(r"^size (\d+)x(\d+)$")
+DERIVE_RE = re.compile(r"^derive( \d+x\d+)+$")
 
 
 class IconError(Exception):
@@ -74,6 +84,7 @@ def parse_source(path, text):
 
     file_palette = {".": (0, 0, 0, 0)}
     images = []
+    derived = []  # (width, height, line)
     cur = None
 
     for lineno, raw in enumerate(text.splitlines(), 1):
@@ -94,6 +105,17 @@ def parse_source(path, text):
             continue
         if line == "size" or line.startswith("size "):
             fail(lineno, "bad size line %r (expected 'size WxH')" % line)
+        if line == "derive" or line.startswith("derive "):
+            if not DERIVE_RE.match(line):
+                fail(lineno, "bad derive line %r (expected 'derive WxH [WxH...]')" % line)
+            if cur is not None and len(cur.rows) != cur.height:
+                fail(lineno, "derive line inside the image started at line %d" % cur.line)
+            for size in line.split()[1:]:
+                w, h = (int(v) for v in size.split("x"))
+                if not (1 <= w <= 256 and 1 <= h <= 256):
+                    fail(lineno, "size %dx%d out of range (1..256)" % (w, h))
+                derived.append((w, h, lineno))
+            continue
 
         m = PALETTE_RE.match(line)
         if m:
@@ -134,7 +156,78 @@ def parse_source(path, text):
     if len(cur.rows) != cur.height:
         raise IconError("%s:%d: image started at line %d has %d rows, expected %d"
                         % (name, cur.line, cur.line, len(cur.rows), cur.height))
+    source = max(images, key=lambda img: img.width * img.height)
+    sizes = {(img.width, img.height) for img in images}
+    for w, h, lineno in derived:
+        if (w, h) in sizes:
+            fail(lineno, "size %dx%d is there already" % (w, h))
+        sizes.add((w, h))
+        images.append(derive(source, w, h, lineno))
     return images
+
+
+def scale2x(rows):
+    """Scale2x (EPX): each pixel becomes four, taking a neighbour's colour where two edges meet at that corner."""
+    h, w = len(rows), len(rows[0])
+    out = [[None] * (2 * w) for _ in range(2 * h)]
+    for y in range(h):
+        for x in range(w):
+            p = rows[y][x]
+            a = rows[y - 1][x] if y > 0 else p
+            b = rows[y][x + 1] if x + 1 < w else p
+            c = rows[y][x - 1] if x > 0 else p
+            d = rows[y + 1][x] if y + 1 < h else p
+            out[2 * y][2 * x] = a if c == a and c != d and a != b else p
+            out[2 * y][2 * x + 1] = b if a == b and a != c and b != d else p
+            out[2 * y + 1][2 * x] = c if d == c and d != b and c != a else p
+            out[2 * y + 1][2 * x + 1] = d if b == d and b != a and d != c else p
+    return out
+
+
+def reduce_area(rows, w, h):
+    """Area-average rows down (or across) to w x h; clear where less than half is covered."""
+    sh, sw = len(rows), len(rows[0])
+    fx, fy = sw / w, sh / h
+    out = []
+    for ty in range(h):
+        y0, y1 = ty * fy, (ty + 1) * fy
+        line = []
+        for tx in range(w):
+            x0, x1 = tx * fx, (tx + 1) * fx
+            total = covered = 0.0
+            rgb = [0.0, 0.0, 0.0]
+            alpha_sum = 0.0
+            for sy in range(int(y0), min(sh, int(-(-y1 // 1)))):
+                ay = min(y1, sy + 1) - max(y0, sy)
+                if ay <= 0:
+                    continue
+                for sx in range(int(x0), min(sw, int(-(-x1 // 1)))):
+                    ax = min(x1, sx + 1) - max(x0, sx)
+                    if ax <= 0:
+                        continue
+                    area = ax * ay
+                    r, g, b, a = rows[sy][sx]
+                    total += area
+                    if a:
+                        covered += area
+                        weight = area * a
+                        alpha_sum += weight
+                        rgb = [rgb[0] + weight * r, rgb[1] + weight * g, rgb[2] + weight * b]
+            if covered * 2 < total or alpha_sum == 0:
+                line.append((0, 0, 0, 0))
+            else:
+                line.append(tuple(int(v / alpha_sum + 0.5) for v in rgb) + (int(alpha_sum / covered + 0.5),))
+        out.append(line)
+    return out
+
+
+def derive(source, w, h, lineno):
+    rows = source.rows
+    while len(rows[0]) < w or len(rows) < h:
+        rows = scale2x(rows)
+    img = Image(w, h, lineno)
+    img.rows = reduce_area(rows, w, h)
+    return img
 
 
 def dib_bytes(img):
