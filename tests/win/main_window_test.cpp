@@ -126,7 +126,7 @@ const ExpectedControl MAIN_CONTROLS[] = {
     {IDC_CONFIG, L"Button", L"Config", {398, 202, 50, 14}, BUTTON_TYPE | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
     {IDC_EXIT, L"Button", L"Exit", {398, 224, 50, 14}, BUTTON_TYPE | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
     {IDC_FILTERS_GROUP, L"Button", L"Server Filters", {223, 153, 169, 85}, BUTTON_TYPE, BS_GROUPBOX},
-    {IDC_MOD_LABEL, L"Static", L"Mod", {229, 164, 14, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_MOD_LABEL, L"Static", L"Mod", {229, 164, 18, 8}, SS_TYPEMASK, SS_LEFT},
     {IDC_MOD_FILTER,
      L"ComboBox",
      L"",

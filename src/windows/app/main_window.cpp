@@ -6,7 +6,9 @@
 
 #include <memory>
 
+#include "core/display/dpi_scale.h"
 #include "resource.h"
+#include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
@@ -14,6 +16,7 @@
 #include "windows/dialogs/about_box.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
+#include "windows/platform/display_dpi.h"
 #include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
 #include "windows/views/buddy_highlight.h"
@@ -29,8 +32,10 @@
 // sideways or up.
 namespace {
 
-constexpr LONG MAIN_MIN_TRACK_WIDTH = 694;
+constexpr LONG MAIN_MIN_TRACK_WIDTH = 694; // at 96 DPI
 constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
+// Not in the headers of the oldest Windows the program runs on.
+constexpr UINT MESSAGE_DPI_CHANGED = 0x02E0;
 // How long the user interface thread lets replies gather between takes while they stream in.
 constexpr UINT TAKE_INTERVAL_MS = 20;
 constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
@@ -38,8 +43,21 @@ constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
 void SetWindowIcon(AppState& app, WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
     if (icon) {
-        SendMessageW(app.hMainDlg, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        if (auto old = reinterpret_cast<HICON>(
+                SendMessageW(app.hMainDlg, WM_SETICON, which, reinterpret_cast<LPARAM>(icon)))) {
+            DestroyIcon(old);
+        }
     }
+}
+
+// The caption's icon and the large one that the task bar and the task switcher show, at the window's DPI: the system
+// metrics are the system DPI's.
+void SetWindowIcons(AppState& app) {
+    UINT systemDpi = SystemDpi();
+    SetWindowIcon(app, ICON_SMALL, ScaleBetweenDpi(GetSystemMetrics(SM_CXSMICON), systemDpi, app.dpi),
+                  ScaleBetweenDpi(GetSystemMetrics(SM_CYSMICON), systemDpi, app.dpi));
+    SetWindowIcon(app, ICON_BIG, ScaleBetweenDpi(GetSystemMetrics(SM_CXICON), systemDpi, app.dpi),
+                  ScaleBetweenDpi(GetSystemMetrics(SM_CYICON), systemDpi, app.dpi));
 }
 
 BOOL OnInitDialog(HWND window, LPARAM lParam) {
@@ -47,6 +65,8 @@ BOOL OnInitDialog(HWND window, LPARAM lParam) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     std::shared_ptr<AppState> app = *holder;
     app->hMainDlg = window;
+    app->dpi = WindowDpi(window);
+    OwnDialogDpiChanges(window);
     InitMainWindow(*app);
     return TRUE;
 }
@@ -79,10 +99,10 @@ BOOL OnNcDestroy(HWND window) {
     return FALSE;
 }
 
-BOOL OnGetMinMaxInfo(LPARAM lParam) {
+BOOL OnGetMinMaxInfo(AppState& app, LPARAM lParam) {
     auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-    info->ptMinTrackSize.x = MAIN_MIN_TRACK_WIDTH;
-    info->ptMinTrackSize.y = MAIN_MIN_TRACK_HEIGHT;
+    info->ptMinTrackSize.x = ScaleToDpi(MAIN_MIN_TRACK_WIDTH, app.dpi);
+    info->ptMinTrackSize.y = ScaleToDpi(MAIN_MIN_TRACK_HEIGHT, app.dpi);
     return FALSE;
 }
 
@@ -214,9 +234,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
         }
         return nullptr;
     }
-    SetWindowIcon(*app, ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-    // The large icon is what the task bar and the task switcher show.
-    SetWindowIcon(*app, ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    SetWindowIcons(*app);
     return window;
 }
 
@@ -241,7 +259,11 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         DestroyWindow(app.hMainDlg);
         return TRUE;
     case WM_GETMINMAXINFO:
-        return OnGetMinMaxInfo(lParam);
+        return OnGetMinMaxInfo(app, lParam);
+    case MESSAGE_DPI_CHANGED:
+        RescaleMainWindow(app, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        SetWindowIcons(app);
+        return TRUE;
     case WM_COMMAND:
         return OnCommand(app, wParam);
     case WM_SYSCOMMAND:

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "core/display/dpi_scale.h"
 #include "resource.h"
 #include "windows/platform/wide.h"
 #include "windows/views/buddy_highlight.h"
@@ -23,14 +24,23 @@ void CheckBox(AppState& app, int id) {
     SendDlgItemMessageW(app.hMainDlg, id, BM_SETCHECK, BST_CHECKED, 0);
 }
 
-// The saved normal position and size, applied to the still hidden window without showing it; a saved maximised or
-// minimised state is not restored.
+AnchorRect AnchorOf(const RECT& rect) {
+    return AnchorRect{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+RECT RectOf(const AnchorRect& rect) {
+    return RECT{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// The saved normal position and size (the size kept at 96 DPI, so it means the same at any DPI), applied to the still
+// hidden window without showing it; a saved maximised or minimised state is not restored.
 void ApplyWindowPlacement(AppState& app, const Settings& settings) {
     if (!settings.hasPlacement) {
         return;
     }
     WINDOWPLACEMENT placement;
     std::memcpy(&placement, settings.placement, sizeof placement);
+    placement.rcNormalPosition = RectOf(ShownWindowRect(AnchorOf(placement.rcNormalPosition), app.dpi));
     if (!(GetWindowLongW(app.hMainDlg, GWL_STYLE) & WS_VISIBLE)) {
         placement.showCmd = SW_HIDE;
     }
@@ -76,6 +86,7 @@ Settings GatherSettings(AppState& app) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     settings.hasPlacement = GetWindowPlacement(app.hMainDlg, &placement) != 0;
+    placement.rcNormalPosition = RectOf(StoredWindowRect(AnchorOf(placement.rcNormalPosition), app.dpi));
     std::memcpy(settings.placement, &placement, sizeof placement);
     return settings;
 }

@@ -3,11 +3,13 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include "core/display/dpi_scale.h"
 #include "core/protocol/source_set.h"
 #include "core/text/address.h"
 #include "core/text/format.h"
 #include "resource.h"
 #include "windows/platform/ansi_decoder.h"
+#include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
 #include "windows/state/app_state.h"
 #include "windows/views/server_list.h"
@@ -17,7 +19,7 @@ namespace {
 
 constexpr size_t INFO_ADDRESS_SIZE = 64;
 constexpr size_t INFO_TITLE_SIZE = 96;
-constexpr int KEY_COLUMN_WIDTH = 110; // pixels; the value column takes the rest of the list's width
+constexpr int KEY_COLUMN_WIDTH = 110; // pixels at 96 DPI; the value column takes the rest of the list's width
 
 // The list grows with the dialog, the sources box widens and stays under it, Close keeps to the corner.
 const SizerAnchor ServerInfoAnchors[] = {
@@ -43,8 +45,9 @@ void FitValueColumn(HWND dialog) {
 
 void FillPairs(HWND list, const std::vector<InfoPair>& pairs) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    InsertInfoColumn(list, 0, L"Key", KEY_COLUMN_WIDTH);
-    InsertInfoColumn(list, 1, L"Value", KEY_COLUMN_WIDTH);
+    int keyWidth = ScaleToDpi(KEY_COLUMN_WIDTH, WindowDpi(list));
+    InsertInfoColumn(list, 0, L"Key", keyWidth);
+    InsertInfoColumn(list, 1, L"Value", keyWidth);
     for (size_t i = 0; i < pairs.size(); ++i) {
         LVITEMW item{};
         item.mask = LVIF_TEXT;

@@ -22,6 +22,9 @@ AppState::~AppState() {
     }
     FreeHeap(buddies);
     FreeHeap(modFilterText);
+    if (rescaledFont) {
+        DeleteObject(rescaledFont);
+    }
 }
 
 std::vector<std::u16string> ShownMasterNames(const AppState& app) {

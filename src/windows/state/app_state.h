@@ -50,6 +50,10 @@ struct AppState {
     HWND hPlayerList;
     HWND hStatusBar;
     StatusLineState statusLine;
+    // The DPI the window is laid out for, and the controls' font once a change of DPI has replaced the dialog's own
+    // (null until then; the state deletes it).
+    UINT dpi;
+    HFONT rescaledFont;
 
     int32_t shownServers; // rows in the server list
     int32_t shownPlayers; // players of the listed servers

@@ -5,11 +5,13 @@
 #include <iterator>
 #include <vector>
 
+#include "core/display/dpi_scale.h"
 #include "core/display/mod_filter_rule.h"
 #include "core/display/server_columns.h"
 #include "core/settings/favourites.h"
 #include "core/text/address.h"
 #include "resource.h"
+#include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 #include "windows/views/player_list.h"
@@ -18,8 +20,6 @@
 namespace {
 
 constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
-constexpr int IMAGE_WIDTH = 16;
-constexpr int IMAGE_HEIGHT = 14;
 
 // The server list's images in ServerImage order.
 constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,   IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX,
@@ -43,9 +43,10 @@ int ClientWidth(HWND window) {
     return client.right - client.left;
 }
 
-void AddIcon(AppState& app, HIMAGELIST images, int iconId) {
-    // Loaded at the resource's own size; the list draws it into its 16 by 14 cell.
-    auto icon = static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0));
+void AddIcon(AppState& app, HIMAGELIST images, int iconId, PixelSize cell) {
+    // The icons hold an image of the cell's very size at each usual scale; it is taken as it is, not stretched.
+    auto icon =
+        static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, cell.width, cell.height, 0));
     ImageList_ReplaceIcon(images, -1, icon);
     DestroyIcon(icon);
 }
@@ -172,25 +173,32 @@ HWND InitListViews(AppState& app) {
     }
 
     CreateStatusBar(app);
-    CreateImageLists(app, serverList);
+    CreateImageLists(app, serverList, WindowDpi(app.hMainDlg));
     return serverList;
 }
 
-int CreateImageLists(AppState& app, HWND serverList) {
-    // Both lists share their image lists (LVS_SHAREIMAGELISTS): they live until the process ends. The server list's
-    // images are kept without alpha, clear where their mask says so: every pixel of the icons is opaque or clear, so
-    // they look the same, and Wine draws no overlay over an image with alpha.
-    HIMAGELIST serverImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_COLOR24 | ILC_MASK,
+int CreateImageLists(AppState& app, HWND serverList, UINT dpi) {
+    // Both lists share their image lists (LVS_SHAREIMAGELISTS): each set lives until a change of DPI replaces it, or
+    // the process ends. The server list's images are kept without alpha, clear where their mask says so: every pixel
+    // of the icons is opaque or clear, so they look the same, and Wine draws no overlay over an image with alpha.
+    PixelSize cell = ListImageSize(dpi);
+    HIMAGELIST serverImages = ImageList_Create(cell.width, cell.height, ILC_COLOR24 | ILC_MASK,
                                                static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
     for (int icon : SERVER_IMAGE_ICONS) {
-        AddIcon(app, serverImages, icon);
+        AddIcon(app, serverImages, icon, cell);
     }
     ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
-    HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
-    AddIcon(app, playerImages, IDI_PLAYER);
+    HIMAGELIST playerImages = ImageList_Create(cell.width, cell.height, ILC_MASK, 1, 0);
+    AddIcon(app, playerImages, IDI_PLAYER, cell);
 
-    SendMessageW(serverList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(serverImages));
-    SendMessageW(app.hPlayerList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(playerImages));
+    auto replaced = [](HWND list, HIMAGELIST images) {
+        if (auto old = reinterpret_cast<HIMAGELIST>(
+                SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images)))) {
+            ImageList_Destroy(old);
+        }
+    };
+    replaced(serverList, serverImages);
+    replaced(app.hPlayerList, playerImages);
     return 1;
 }
 

@@ -18,7 +18,7 @@ HWND InitListViews(AppState& app);
 
 // Creates the server list's nine images (the ninth its favourites' overlay) and the player list's one and attaches
 // them. Returns 1.
-int CreateImageLists(AppState& app, HWND serverList);
+int CreateImageLists(AppState& app, HWND serverList, UINT dpi);
 
 // LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
 void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request);

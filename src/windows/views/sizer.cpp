@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/display/dpi_scale.h"
+
 namespace {
 
 constexpr wchar_t SIZER_PROPERTY[] = L"SizerProperty";
@@ -158,6 +160,21 @@ int SizerInstall(HWND window, const SizerAnchor* anchors) {
     info->oldProc = oldProc;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(info));
     return 1;
+}
+
+void SizerRescale(HWND window, uint32_t fromDpi, uint32_t toDpi, SizerSize laidOutFor) {
+    SizerInfo* info = FindSized(window).info;
+    if (!info) {
+        return;
+    }
+    // Scaled from the size at install each time, so that it comes back exactly.
+    if (info->installDpi == 0) {
+        info->installDpi = fromDpi;
+        info->installMinTrackSize = info->minTrackSize;
+    }
+    info->minTrackSize = SizerSize{ScaleBetweenDpi(info->installMinTrackSize.width, info->installDpi, toDpi),
+                                   ScaleBetweenDpi(info->installMinTrackSize.height, info->installDpi, toDpi)};
+    info->clientSize = laidOutFor;
 }
 
 void SizerLayout(int clientWidth, int clientHeight, HWND window) {

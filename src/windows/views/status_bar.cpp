@@ -8,9 +8,11 @@
 
 #include <cstdarg>
 
+#include "core/display/dpi_scale.h"
 #include "core/text/format.h"
 #include "core/text/text.h"
 #include "resource.h"
+#include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
 
 namespace {
@@ -25,10 +27,14 @@ void SetPartText(AppState& app, int part, const wchar_t* text) {
     SendMessageW(app.hStatusBar, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
 }
 
-void SetPartIcon(AppState& app, int part, int iconId, int width, int height) {
-    // The bar does not own its icons; they live until the process ends.
-    HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, width, height, 0);
+void SetPartIcon(AppState& app, int part, int iconId, PixelSize size) {
+    // The bar does not own its icons: the one it showed goes when it is replaced.
+    HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size.width, size.height, 0);
+    auto old = reinterpret_cast<HICON>(SendMessageW(app.hStatusBar, SB_GETICON, part, 0));
     SendMessageW(app.hStatusBar, SB_SETICON, part, reinterpret_cast<LPARAM>(icon));
+    if (old) {
+        DestroyIcon(old);
+    }
 }
 
 // "1 Player", "2 Players": `noun` with the count and its plural suffix.
@@ -126,13 +132,31 @@ void CreateStatusBar(AppState& app) {
     edges[2] = edges[1] + width * 15 / 70;
     SendMessageW(app.hStatusBar, SB_SETPARTS, ARRAYSIZE(edges), reinterpret_cast<LPARAM>(edges));
 
-    SetPartIcon(app, STATUS_PART_PLAYERS, IDI_PLAYER, 16, 14);
-    SetPartIcon(app, STATUS_PART_SERVERS, IDI_COMPUTER, 16, 14);
-    SetPartIcon(app, STATUS_PART_LINE, IDI_STATUS, 14, 14);
+    SetStatusIcons(app, WindowDpi(app.hMainDlg));
 
     SetStatus(app, L"Updating Server List...");
     SetPartText(app, STATUS_PART_PLAYERS, L"0 Players");
     SetPartText(app, STATUS_PART_SERVERS, L"0 Servers");
+}
+
+void SetStatusIcons(AppState& app, UINT dpi) {
+    SetPartIcon(app, STATUS_PART_PLAYERS, IDI_PLAYER, ListImageSize(dpi));
+    SetPartIcon(app, STATUS_PART_SERVERS, IDI_COMPUTER, ListImageSize(dpi));
+    SetPartIcon(app, STATUS_PART_LINE, IDI_STATUS, StatusIconSize(dpi));
+}
+
+void ScaleStatusParts(AppState& app, UINT fromDpi, UINT toDpi) {
+    int edges[3];
+    int count =
+        static_cast<int>(SendMessageW(app.hStatusBar, SB_GETPARTS, ARRAYSIZE(edges), reinterpret_cast<LPARAM>(edges)));
+    for (int i = 0; i < count && i < static_cast<int>(ARRAYSIZE(edges)); ++i) {
+        if (edges[i] >= 0) { // -1: the part reaches the bar's end
+            edges[i] = ScaleBetweenDpi(edges[i], fromDpi, toDpi);
+        }
+    }
+    if (count > 0) {
+        SendMessageW(app.hStatusBar, SB_SETPARTS, count, reinterpret_cast<LPARAM>(edges));
+    }
 }
 
 void SetStatus(AppState& app, const wchar_t* text) {

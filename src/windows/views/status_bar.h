@@ -18,6 +18,12 @@ constexpr DWORD STATUS_INTERVAL_MS = 50;
 // Creates the bar along the main dialog's bottom edge with its parts, icons and first texts.
 void CreateStatusBar(AppState& app);
 
+// The bar's icons at `dpi`, from the images of that size.
+void SetStatusIcons(AppState& app, UINT dpi);
+
+// The part edges, set from the width at creation, moved as the window's DPI changes.
+void ScaleStatusParts(AppState& app, UINT fromDpi, UINT toDpi);
+
 // A message into the status line, cut to 1023 characters, shown at once after any run text still waiting. Does
 // nothing while the status bar does not exist. Messages with values are made with fmt::format (core/text/format.h).
 void SetStatus(AppState& app, const wchar_t* text);
