@@ -14,6 +14,7 @@
 #include "game_drive.h"
 #include "remote_controls.h"
 #include "simulator_client.h"
+#include "simulator_masters.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ std::string LastListRequest() {
 }
 
 TEST(Program, ComesBackAfterARestartAsItWasLeft) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
     std::vector<std::wstring> byName;
     ASSERT_EQ(SimLoad(ServersForSorting(byName)), "OK");
     RECT placed{};
@@ -224,7 +225,7 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     EXPECT_EQ(ListedNames(GetDlgItem(window, SERVER_LIST_ID)), byName);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
 }
 
 std::wstring SavedText(const wchar_t* name) {
@@ -238,7 +239,7 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     ASSERT_TRUE(GameDriveReady()) << "the Wine prefix needs G: as a fixed drive and Z: as another kind";
     ASSERT_TRUE(ClearGameDrive());
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
     ASSERT_EQ(SimLoad("[server]\naddress = 127.0.0.1:27930\nhostname = Join Me\nmaxclients = 8\n"), "OK");
 
     RunningProgram program;
@@ -264,7 +265,7 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     EXPECT_EQ(record.commandLine, L"\"G:\\Games\\Quake2\\\\quake2.exe\" +connect \"127.0.0.1:27930\"");
     EXPECT_EQ(record.currentDir, L"G:\\Games\\Quake2");
     EXPECT_EQ(SavedText(L"Quake II Directory"), L"G:\\Games\\Quake2\\");
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
     ClearGameDrive();
 }
 
@@ -342,7 +343,7 @@ std::set<std::wstring> ListedNameSet(HWND window) {
 }
 
 TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTheFilterBox) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
     std::string scenario = std::string(SERVICE_OWNS_PORT_80) + HEARTBEATS_TO_SERVICE;
     const char* servers[][3] = {{"Flag One", "ctf", ""},
                                 {"Flag Two", "ctf", ""},
@@ -386,7 +387,7 @@ TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTh
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
 }
 
 // Several masters, favourites and the remembered list. The service's master port takes three list queries from one
@@ -478,7 +479,7 @@ public:
 
 private:
     static void Clear() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+        ForgetSettings(SETTINGS_KEY);
         for (const std::wstring& path : RememberedLists()) {
             DeleteFileW(path.c_str());
         }

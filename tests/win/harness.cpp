@@ -10,6 +10,7 @@
 
 #include "resource.h"
 #include "simulator_client.h"
+#include "simulator_masters.h"
 #include "windows/app/main_window.h"
 #include "windows/platform/remembered_file.h"
 #include "windows/platform/settings_store.h"
@@ -84,7 +85,7 @@ HWND ReopenMainWindow(const char* scenario) {
 }
 
 void DeleteSettings() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ForgetSettings(SETTINGS_KEY);
     // The remembered lists are stored state too: a run whose master fails must not find an earlier test's.
     ForgetRememberedLists();
 }

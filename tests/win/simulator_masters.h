@@ -1,0 +1,23 @@
+// The tests' masters: the local simulator's web service. A build whose own default masters are elsewhere (a release,
+// whose tests run against the very exe it ships) is pointed at the simulator through the registry, as a user sets
+// "Master Servers" in the configuration dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "core/settings/default_masters.h"
+
+inline bool BuildAsksTheSimulator() {
+    return std::u16string(SKERROW_DEFAULT_MASTERS) == u"http://127.0.0.1";
+}
+
+// Deletes every setting under `key`, as a first start finds it, but for the masters of a build that asks elsewhere.
+inline void ForgetSettings(const wchar_t* key) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    if (!BuildAsksTheSimulator()) {
+        static const wchar_t simulator[] = L"http://127.0.0.1\0";
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Master Servers", REG_MULTI_SZ, simulator, sizeof simulator);
+    }
+}
