@@ -755,4 +755,27 @@ TEST(MasterService, ServerInfoShowsTheRepliesKeysAndEveryMasterThatListedTheServ
     CloseProgram(program, window);
 }
 
+// A release on a machine that reaches no master: each failed master is named on the closing line, the favourites
+// are still queried, and the window answers while names fail to resolve and masters stay silent.
+TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIsNamed) {
+    MasterSettings settings({L"master.invalid:27900", L"http://web.invalid", L"127.0.0.1:27999"}, {L"127.0.0.1:27910"});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad(ServerSection(27910, "Favourite Only")), "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0);
+    std::wstring closing = AwaitCompletion(window);
+    std::string shown(closing.begin(), closing.end());
+    EXPECT_EQ(closing.rfind(L"Completed. 1 of 1 servers responded. ", 0), 0u) << shown;
+    for (const wchar_t* failed : {L"Can't find master master.invalid:27900.",
+                                  L"Failed to download server list from web.invalid.",
+                                  L"No answer from master 127.0.0.1:27999."}) {
+        EXPECT_NE(closing.find(failed), std::wstring::npos) << shown;
+    }
+    EXPECT_EQ(SortedNames(window), std::vector<std::wstring>{L"Favourite Only"});
+    CloseProgram(program, window);
+}
+
 } // namespace
