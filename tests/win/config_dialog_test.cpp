@@ -11,6 +11,7 @@
 
 #include "core/display/buddy_match.h"
 #include "harness.h"
+#include "simulator_masters.h"
 #include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
@@ -352,6 +353,9 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
 }
 
 TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsNone) {
+    if (!BuildAsksTheSimulator()) {
+        GTEST_SKIP() << NEEDS_A_FIRST_START;
+    }
     HWND dialog = Modeless();
     ASSERT_NE(dialog, nullptr);
     const std::u16string defaults = FormatMasterListText(DefaultMasters());

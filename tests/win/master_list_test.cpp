@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/protocol/master_entry.h"
 #include "harness.h"
 #include "resource.h"
 #include "simulator_client.h"
@@ -28,7 +29,9 @@ protected:
         RequestedModFilterDir(App(), dir, MOD_FILTER_DIR_TEXT_SIZE);
         body_.assign(3, 0xEE);
         DownloadCancel cancel;
-        bool fetched = FetchServerList(reinterpret_cast<const char16_t*>(dir), DefaultMasters().front(), body_, cancel);
+        MasterEntry simulator;
+        EXPECT_EQ(ParseMasterEntry(u"http://127.0.0.1", &simulator), MasterFault::None);
+        bool fetched = FetchServerList(reinterpret_cast<const char16_t*>(dir), simulator, body_, cancel);
         length_ = static_cast<uint32_t>(body_.size());
         return fetched ? 0 : 1;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "simulator_masters.h"
 #include "resource.h"
 #include "windows/platform/settings_store.h"
 #include "windows/platform/wide.h"
@@ -137,6 +138,9 @@ protected:
 };
 
 TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTypeAndSizeOnlyAtExit) {
+    if (!BuildAsksTheSimulator()) {
+        GTEST_SKIP() << NEEDS_A_FIRST_START;
+    }
     ASSERT_NE(OpenMainWindow(), nullptr);
     EXPECT_FALSE(ReadStored(L"Version").present) << "loading never creates the key";
     EXPECT_TRUE(Checked(IDC_SHOW_EMPTY));

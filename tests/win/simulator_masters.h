@@ -13,11 +13,18 @@ inline bool BuildAsksTheSimulator() {
     return std::u16string(SKERROW_DEFAULT_MASTERS) == u"http://127.0.0.1";
 }
 
-// Deletes every setting under `key`, as a first start finds it, but for the masters of a build that asks elsewhere.
+// Why a test does not run in a build that asks elsewhere: its settings key is never missing, as a first start's is.
+constexpr const char* NEEDS_A_FIRST_START = "a first start: this build's tests start with \"Master Servers\" set";
+
+// Deletes every setting under `key`, as a first start finds it. A build that asks elsewhere gets the simulator as
+// its masters, and both Full and Empty boxes checked as a first start shows them.
 inline void ForgetSettings(const wchar_t* key) {
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
     if (!BuildAsksTheSimulator()) {
         static const wchar_t simulator[] = L"http://127.0.0.1\0";
         RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Master Servers", REG_MULTI_SZ, simulator, sizeof simulator);
+        const DWORD checked = 1;
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Show Empty Servers", REG_DWORD, &checked, sizeof checked);
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Show Full Servers", REG_DWORD, &checked, sizeof checked);
     }
 }
