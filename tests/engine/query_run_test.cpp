@@ -631,6 +631,19 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     EXPECT_EQ(taker.tables, 0);
     EXPECT_EQ(taker.texts.back(), "Failed to download server list from 127.0.0.1. The remembered list was not used: " +
                                       Narrow(RememberedFaultText(RememberedFault::Checksum)) + ".");
+
+    // Several masters failed and nothing else names a server (a machine with no network): the line names them all,
+    // not only the one that failed last.
+    store.present = false;
+    MasterEntry second;
+    ASSERT_EQ(ParseMasterEntry(u"http://localhost:8080", &second), MasterFault::None);
+    snapshot.masters.push_back(second);
+    Taker offline;
+    RunHandle unreachable(snapshot, fetcher, store.Store(), offline.Wake());
+    ASSERT_TRUE(offline.TakeUntilEnd(unreachable));
+    std::string closing = offline.texts.back();
+    EXPECT_TRUE(Contains(closing, "Failed to download server list from 127.0.0.1.")) << closing;
+    EXPECT_TRUE(Contains(closing, "Failed to download server list from localhost:8080.")) << closing;
 }
 
 } // namespace

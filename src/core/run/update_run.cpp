@@ -161,12 +161,22 @@ void UpdateRun::Remember() {
 }
 
 // No source gave a server: the run ends as it always has when its master failed, the shown table left in place.
+// Where several masters failed, the last line names each of them, so that none is lost behind the next.
 void UpdateRun::EndWithoutServers() {
+    std::u16string failed = failures_.empty() ? std::u16string() : failures_.back();
+    if (failures_.size() > 1) {
+        failed = failures_.front();
+        for (size_t i = 1; i < failures_.size(); ++i) {
+            failed += u" " + failures_[i];
+        }
+    }
     if (aborted_) {
         channel_.PushStatus(AbortedBeforeServersText(), true);
     } else if (!rememberedFault_.empty()) {
-        // The last master's failure, as the status line has just said it, and why the list was not used.
-        channel_.PushStatus(failures_.empty() ? rememberedFault_ : failures_.back() + u" " + rememberedFault_);
+        // The masters' failures, and why the list was not used.
+        channel_.PushStatus(failed.empty() ? rememberedFault_ : failed + u" " + rememberedFault_);
+    } else if (failures_.size() > 1) {
+        channel_.PushStatus(failed);
     }
     Finish();
 }
