@@ -755,10 +755,11 @@ TEST(MasterService, ServerInfoShowsTheRepliesKeysAndEveryMasterThatListedTheServ
     CloseProgram(program, window);
 }
 
-// A release on a machine that reaches no master: each failed master is named on the closing line, the favourites
-// are still queried, and the window answers while names fail to resolve and masters stay silent.
+// A release (classic masters only) on a machine that reaches none of them: no filter list is downloaded, so the box
+// holds the built-in mods; each failed master is named on the closing line; the favourites are still queried; and
+// the window answers while names fail to resolve and masters stay silent.
 TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIsNamed) {
-    MasterSettings settings({L"master.invalid:27900", L"http://web.invalid", L"127.0.0.1:27999"}, {L"127.0.0.1:27910"});
+    MasterSettings settings({L"master.invalid:27900", L"127.0.0.1:27999"}, {L"127.0.0.1:27910"});
     ASSERT_TRUE(settings.Written());
     ASSERT_EQ(SimLoad(ServerSection(27910, "Favourite Only")), "OK");
     RunningProgram program;
@@ -769,12 +770,12 @@ TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIs
     std::wstring closing = AwaitCompletion(window);
     std::string shown(closing.begin(), closing.end());
     EXPECT_EQ(closing.rfind(L"Completed. 1 of 1 servers responded. ", 0), 0u) << shown;
-    for (const wchar_t* failed : {L"Can't find master master.invalid:27900.",
-                                  L"Failed to download server list from web.invalid.",
-                                  L"No answer from master 127.0.0.1:27999."}) {
+    for (const wchar_t* failed : {L"Can't find master master.invalid:27900.", L"No answer from master 127.0.0.1:27999."}) {
         EXPECT_NE(closing.find(failed), std::wstring::npos) << shown;
     }
     EXPECT_EQ(SortedNames(window), std::vector<std::wstring>{L"Favourite Only"});
+    EXPECT_TRUE(SimLogOf("http").empty()) << "no web master: no filter list asked for";
+    EXPECT_EQ(SendDlgItemMessageW(window, MOD_FILTER_ID, CB_GETCOUNT, 0, 0), 13) << "(No Filter) and 12 built-in mods";
     CloseProgram(program, window);
 }
 
