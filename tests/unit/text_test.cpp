@@ -1,6 +1,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/stored_multi_text.h"
 #include "core/settings/stored_text.h"
+#include "core/text/case_fold.h"
 #include "core/text/format.h"
 #include "core/text/text.h"
 
@@ -293,3 +294,29 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
 }
 
 } // namespace
+
+TEST(FoldCase, FoldsByUnicodesSimpleFoldingBeyondAscii) {
+    const std::pair<char32_t, char32_t> cases[] = {
+        {U'A', U'a'},        {U'z', U'z'},         {U'@', U'@'},          {U'\u00C4', U'\u00E4'}, // Ä
+        {U'\u03A3', U'\u03C3'}, {U'\u03C2', U'\u03C3'}, {U'\u0416', U'\u0436'}, // Σ and final ς to σ; Ж
+        {U'\u212A', U'k'},      {U'\U00010400', U'\U00010428'},              // the Kelvin sign; Deseret
+        {U'\u00DF', U'\u00DF'}, {U'\u0130', U'\u0130'}, // ß and İ fold only in full or Turkic folding
+        {0xD800, 0xD800}, {0x110000, 0x110000}, // no code point: as it is
+    };
+    for (const auto& [from, to] : cases) {
+        EXPECT_EQ(FoldCase(from), to) << std::hex << static_cast<uint32_t>(from);
+    }
+}
+
+TEST(FoldCase, Utf16FoldsPairsAsPairsAndLoneSurrogatesStand) {
+    auto fold = [](std::u16string_view text) {
+        std::u16string out = u"#";
+        AppendFolded(text, out);
+        return out;
+    };
+    EXPECT_EQ(fold(u"A\U00010400b\u0416"), u"#a\U00010428b\u0436");
+    const char16_t broken[] = {u'X', 0xD801, u'Y', 0xDC00, 0xDC00, 0xD800};
+    const char16_t folded[] = {u'#', u'x', 0xD801, u'y', 0xDC00, 0xDC00, 0xD800};
+    EXPECT_EQ(fold({broken, 6}), std::u16string(folded, 7));
+    EXPECT_EQ(fold(u""), u"#");
+}
