@@ -35,6 +35,12 @@
 #define IDC_FILTERS_GROUP 1034
 #define IDC_MOD_LABEL 1035
 
+// Main dialog: finding a game
+#define IDC_SEARCH_LABEL 1036
+#define IDC_SEARCH 1037
+#define IDC_FIND 1038 // Ctrl+F, from the main window's accelerators
+#define IDA_MAIN 173
+
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109
 #define IDC_CONFIG_GAME_DIR 1014

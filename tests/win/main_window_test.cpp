@@ -131,6 +131,13 @@ const ExpectedControl MAIN_CONTROLS[] = {
      CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
     {IDC_SHOW_FULL, L"Button", L"Full", {229, 223, 29, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
     {IDC_SHOW_EMPTY, L"Button", L"Empty", {269, 223, 49, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
+    {IDC_SEARCH_LABEL, L"Static", L"Search", {229, 192, 40, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_SEARCH,
+     L"Edit",
+     L"",
+     {228, 202, 158, 14},
+     ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER | WS_TABSTOP,
+     ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
 };
 
 // Where the dialog manager puts a control: origin and size are converted separately.

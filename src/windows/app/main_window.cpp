@@ -19,6 +19,7 @@
 #include "windows/views/main_anchors.h"
 #include "windows/views/mod_filter_box.h"
 #include "windows/views/player_list.h"
+#include "windows/views/search_box.h"
 #include "windows/views/server_list.h"
 #include "windows/views/sizer.h"
 #include "windows/views/status_bar.h"
@@ -97,8 +98,18 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
             ToggleUpdate(app);
         }
         break;
-    case IDCANCEL: // Esc
-        StopGameSearch(app);
+    case IDCANCEL: // Esc: ends the game search, or else empties the search box
+        if (!StopGameSearch(app)) {
+            ClearSearchBox(app);
+        }
+        break;
+    case IDC_FIND:
+        FocusSearchBox(app);
+        break;
+    case IDC_SEARCH:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            OnSearchTextChanged(app);
+        }
         break;
     case IDC_CONFIG:
         EditConfiguration(app);
@@ -278,6 +289,8 @@ void InitMainWindow(AppState& app) {
     app.serverCount = 0;
 
     app.hServerList = InitListViews(app);
+    InitSearchBox(app);
+    app.hKeys = LoadAcceleratorsW(app.hInstance, MAKEINTRESOURCEW(IDA_MAIN));
     SizerInstall(app.hMainDlg, MainAnchors);
     Settings settings{};
     settings.sortColumn = app.sortColumn; // by ping, unless a stored order says otherwise
@@ -296,4 +309,9 @@ void InitMainWindow(AppState& app) {
     ToggleUpdate(app);
     // The filter list is fetched once per start, beside the first update run.
     StartFilterDownload(app);
+}
+
+bool TranslateMainWindowKeys(HWND mainDialog, MSG* message) {
+    AppState* app = MainWindowState(mainDialog);
+    return app && app->hKeys && TranslateAcceleratorW(mainDialog, app->hKeys, message);
 }

@@ -98,6 +98,7 @@ ReportTaken TakeRunReport(AppState& app) {
 void ShowServerTable(AppState& app, std::shared_ptr<ServerTable> table) {
     EmptyServerLists(app);
     app.table = std::move(table);
+    app.searchTexts.clear(); // they were the last table's
     app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
     UpdateStatusCounts(app); // "0 Players", "0 Servers"
 }

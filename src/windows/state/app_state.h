@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/display/server_search.h"
 #include "core/protocol/master_entry.h"
 #include "core/run/run_handle.h"
 #include "core/run/server_table.h"
@@ -93,6 +94,13 @@ struct AppState {
     wchar_t lastModFilter[MOD_DIR_SIZE];     // the game directory selected when the program last ended
     wchar_t* modFilterText;                  // heap; the mod filter list text, null until first set
     std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
+
+    // Finding a game: the search box's text as the list was last filtered by it, the main window's keys, and how
+    // many servers the mod filter and the Full/Empty boxes list, of which shownServers are shown.
+    ServerSearch search;
+    std::vector<std::u16string> searchTexts; // by table index: the record's places folded, once searched; or empty
+    HACCEL hKeys;
+    int32_t listedServers;
 };
 
 // The state the main dialog keeps (as a std::shared_ptr<AppState> on the heap, in its DWLP_USER): null before

@@ -19,5 +19,8 @@ const SizerAnchor MainAnchors[] = {
     {IDC_FILTERS_GROUP, SIZER_MOVE_X | SIZER_MOVE_Y},
     {IDC_MOD_FILTER, SIZER_MOVE_X | SIZER_MOVE_Y},
     {IDC_MOD_LABEL, SIZER_MOVE_X | SIZER_MOVE_Y},
+    // Finding a game: with the filters
+    {IDC_SEARCH_LABEL, SIZER_MOVE_X | SIZER_MOVE_Y},
+    {IDC_SEARCH, SIZER_MOVE_X | SIZER_MOVE_Y},
     {-1, SIZER_END_FLAGS},
 };

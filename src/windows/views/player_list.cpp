@@ -5,6 +5,7 @@
 #include "core/display/player_rows.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
+#include "windows/views/search_rows.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void FillPlayerList(AppState& app) {
             return;
         }
     }
+    SelectMatchedPlayer(app, record);
 }
 
 int CALLBACK ComparePlayers(LPARAM first, LPARAM second, LPARAM column) {

@@ -13,6 +13,7 @@
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 #include "windows/views/player_list.h"
+#include "windows/views/search_rows.h"
 #include "windows/views/status_bar.h"
 
 namespace {
@@ -48,14 +49,6 @@ void AddIcon(AppState& app, HIMAGELIST images, int iconId) {
     auto icon = static_cast<HICON>(LoadImageW(app.hInstance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0));
     ImageList_ReplaceIcon(images, -1, icon);
     DestroyIcon(icon);
-}
-
-// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
-// under the mod filter of its run only when it runs that mod.
-bool IsListed(AppState& app, const ServerRecord& record) {
-    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
-           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
-                               ShownWebMasterSources(app), record.gamename);
 }
 
 // The row state that marks a favourite's row (its overlay), or none.
@@ -147,6 +140,14 @@ bool IsChecked(AppState& app, int id) {
 
 } // namespace
 
+// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
+// under the mod filter of its run only when it runs that mod.
+bool IsListed(AppState& app, const ServerRecord& record) {
+    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
+           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
+                               ShownWebMasterSources(app), record.gamename);
+}
+
 HWND InitListViews(AppState& app) {
     HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
     int width = ClientWidth(serverList);
@@ -222,17 +223,23 @@ int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order) {
     return CompareServerRecords(table[static_cast<size_t>(first)], table[static_cast<size_t>(second)], by.sortValue);
 }
 
-void RefilterServerList(AppState& app) {
+void RefilterServerList(AppState& app, bool searchChanged) {
     app.showEmpty = IsChecked(app, IDC_SHOW_EMPTY);
     app.showFull = IsChecked(app, IDC_SHOW_FULL);
 
-    int32_t passing = 0;
-    for (int32_t i = 0; i < app.serverCount; ++i) {
-        if (ShownServer(app, i).delivered && IsListed(app, ShownServer(app, i))) {
-            ++passing;
+    int32_t passing = 0, listed = 0;
+    for (int32_t i = 0; !searchChanged && i < app.serverCount; ++i) {
+        const ServerRecord& record = ShownServer(app, i);
+        if (record.delivered && IsListed(app, record)) {
+            ++listed;
+            passing += PassesSearch(app, i);
         }
     }
-    if (passing == app.shownServers) {
+    if (!searchChanged && passing == app.shownServers) {
+        if (listed != app.listedServers) { // the same rows, but under a search the count of the listed ones changed
+            app.listedServers = listed;
+            UpdateStatusCounts(app);
+        }
         return;
     }
 
@@ -242,9 +249,11 @@ void RefilterServerList(AppState& app) {
     SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
     app.shownPlayers = 0;
     app.shownServers = 0;
+    app.listedServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = ShownServer(app, i);
-        if (record.delivered && IsListed(app, record) && InsertServerItem(app, i, i)) {
+        app.listedServers += record.delivered && IsListed(app, record);
+        if (record.delivered && IsListed(app, record) && PassesSearch(app, i) && InsertServerItem(app, i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
         }
@@ -288,6 +297,9 @@ INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header) {
     case LVN_ITEMCHANGED:
         FillPlayerList(app);
         break;
+    case LVN_GETINFOTIPW:
+        GetSearchInfoTip(app, reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        break;
     }
     return FALSE;
 }
@@ -300,12 +312,19 @@ void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices) {
         if (!app.hServerList || !IsListed(app, record)) {
             continue;
         }
-        HoldListRedraw(app);
-        if (InsertServerItem(app, SortedRowFor(app, index), index)) {
-            app.listDirty = 1;
-            ++app.shownServers;
-            app.shownPlayers += record.playerCount;
+        ++app.listedServers;
+        if (PassesSearch(app, index)) {
+            ListServerRow(app, index);
         }
+    }
+}
+
+void ListServerRow(AppState& app, int32_t index) {
+    HoldListRedraw(app);
+    if (InsertServerItem(app, SortedRowFor(app, index), index)) {
+        app.listDirty = 1;
+        ++app.shownServers;
+        app.shownPlayers += ShownServer(app, index).playerCount;
     }
 }
 
@@ -360,6 +379,7 @@ void EmptyServerLists(AppState& app) {
     }
     app.shownServers = 0;
     app.shownPlayers = 0;
+    app.listedServers = 0;
 }
 
 const ServerRecord* RowServerRecord(AppState& app, int row) {
