@@ -40,6 +40,8 @@
 #define IDC_SEARCH 1037
 #define IDC_FIND 1038 // Ctrl+F, from the main window's accelerators
 #define IDA_MAIN 173
+#define IDI_RECENT 174
+#define IDI_FAVOURITE_RECENT 175
 
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109

@@ -102,7 +102,8 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     };
     int cx = 0, cy = 0;
     ASSERT_NE(images(App().hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 9) << "eight icons and the favourites' star";
+    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 11)
+        << "eight icons, the favourites' star, the history's clock and both together";
     ImageList_GetIconSize(images(App().hServerList), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);

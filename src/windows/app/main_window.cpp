@@ -13,6 +13,7 @@
 #include "windows/app/server_menu.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
+#include "windows/platform/recent_store.h"
 #include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
 #include "windows/views/buddy_highlight.h"
@@ -298,6 +299,7 @@ void InitMainWindow(AppState& app) {
         SetFirstStart(settings);
     }
     ApplySettings(app, settings);
+    app.recentServers = LoadRecentServers();
     if (app.playerViewDetails && app.canSetView) {
         SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     }

@@ -28,6 +28,9 @@ RunSnapshot TakeSnapshot(AppState& app) {
     snapshot.modDir = AsU16(dir);
     snapshot.masters = MastersToAsk(app.config);
     snapshot.favourites = app.favourites;
+    for (const RecentServer& server : app.recentServers) {
+        snapshot.recent.push_back({server.addr, server.port});
+    }
     snapshot.decodeAnsi = DecodeAnsi;
     return snapshot;
 }

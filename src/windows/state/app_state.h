@@ -19,6 +19,7 @@
 #include "core/run/run_handle.h"
 #include "core/run/server_table.h"
 #include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "core/settings/settings.h"
 
 struct BuddyName;
@@ -94,6 +95,7 @@ struct AppState {
     wchar_t lastModFilter[MOD_DIR_SIZE];     // the game directory selected when the program last ended
     wchar_t* modFilterText;                  // heap; the mod filter list text, null until first set
     std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
+    std::vector<RecentServer> recentServers; // the history: queried in every run; changed by joins and the menu
 
     // Finding a game: the search box's text as the list was last filtered by it, the main window's keys, and how
     // many servers the mod filter and the Full/Empty boxes list, of which shownServers are shown.

@@ -7,12 +7,12 @@
 
 #include "core/display/mod_filter_rule.h"
 #include "core/display/server_columns.h"
-#include "core/settings/favourites.h"
 #include "core/text/address.h"
 #include "resource.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 #include "windows/views/player_list.h"
+#include "windows/views/row_marks.h"
 #include "windows/views/search_rows.h"
 #include "windows/views/status_bar.h"
 
@@ -23,10 +23,9 @@ constexpr int IMAGE_WIDTH = 16;
 constexpr int IMAGE_HEIGHT = 14;
 
 // The server list's images in ServerImage order.
-constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,   IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX,
-                                      IDI_OS_WINDOWS, IDI_OS_FREEBSD, IDI_OS_APPLE,    IDI_FAVOURITE};
-// The favourites' star, as overlay 1 of the server list's image list.
-constexpr int FAVOURITE_OVERLAY = 1;
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,  IDI_PING_GOOD,  IDI_PING_MEDIUM,     IDI_PING_BAD,
+                                      IDI_OS_LINUX,  IDI_OS_WINDOWS, IDI_OS_FREEBSD,      IDI_OS_APPLE,
+                                      IDI_FAVOURITE, IDI_RECENT,     IDI_FAVOURITE_RECENT};
 
 bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
     LVCOLUMNW column{};
@@ -51,11 +50,6 @@ void AddIcon(AppState& app, HIMAGELIST images, int iconId) {
     DestroyIcon(icon);
 }
 
-// The row state that marks a favourite's row (its overlay), or none.
-UINT FavouriteState(AppState& app, const ServerRecord& record) {
-    return IsFavourite(app.favourites, record.addr, record.port) ? INDEXTOOVERLAYMASK(FAVOURITE_OVERLAY) : 0;
-}
-
 // Appends a row for table index `index`; the list asks for its text when it paints.
 bool InsertServerItem(AppState& app, int position, int32_t index) {
     LVITEMW item{};
@@ -64,7 +58,7 @@ bool InsertServerItem(AppState& app, int position, int32_t index) {
     item.pszText = LPSTR_TEXTCALLBACKW;
     item.iImage = OsIconFromVersion(ShownServer(app, index).version);
     item.lParam = index;
-    item.state = FavouriteState(app, ShownServer(app, index));
+    item.state = RowMarkState(app, ShownServer(app, index));
     item.stateMask = LVIS_OVERLAYMASK;
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
@@ -186,7 +180,7 @@ int CreateImageLists(AppState& app, HWND serverList) {
     for (int icon : SERVER_IMAGE_ICONS) {
         AddIcon(app, serverImages, icon);
     }
-    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
+    SetRowMarkOverlays(serverImages);
     HIMAGELIST playerImages = ImageList_Create(IMAGE_WIDTH, IMAGE_HEIGHT, ILC_MASK, 1, 0);
     AddIcon(app, playerImages, IDI_PLAYER);
 
@@ -363,7 +357,7 @@ void MarkFavouriteRows(AppState& app) {
             continue;
         }
         LVITEMW item{};
-        item.state = FavouriteState(app, ShownServer(app, index));
+        item.state = RowMarkState(app, ShownServer(app, index));
         item.stateMask = LVIS_OVERLAYMASK;
         SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }

@@ -16,8 +16,8 @@ struct AppState;
 // list view refuses a column.
 HWND InitListViews(AppState& app);
 
-// Creates the server list's nine images (the ninth its favourites' overlay) and the player list's one and attaches
-// them. Returns 1.
+// Creates the server list's eleven images (the last three the overlays of windows/views/row_marks.h) and the player
+// list's one and attaches them. Returns 1.
 int CreateImageLists(AppState& app, HWND serverList);
 
 // LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
@@ -59,8 +59,8 @@ void RepaintServerList(AppState& app);
 // The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
 void RepaintServerListWhenDue(AppState& app);
 
-// Marks each row whose server is among the favourites with the star overlay on its icon, and unmarks the others.
-// Rows are marked as they are listed; this is for a change of the favourites.
+// Marks each row whose server is among the favourites or the history with its overlay (windows/views/row_marks.h),
+// and unmarks the others. Rows are marked as they are listed; this is for a change of either.
 void MarkFavouriteRows(AppState& app);
 
 // Deletes the rows of both lists and zeroes their counters.
