@@ -39,6 +39,8 @@
 #define IDC_SEARCH_LABEL 1036
 #define IDC_SEARCH 1037
 #define IDC_FIND 1038 // Ctrl+F, from the main window's accelerators
+#define IDC_SHOW_LABEL 1039
+#define IDC_SHOW 1043
 #define IDA_MAIN 173
 #define IDI_RECENT 174
 #define IDI_FAVOURITE_RECENT 175

@@ -138,6 +138,8 @@ const ExpectedControl MAIN_CONTROLS[] = {
      {228, 202, 158, 14},
      ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER | WS_TABSTOP,
      ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {IDC_SHOW_LABEL, L"Static", L"Show", {302, 164, 40, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_SHOW, L"ComboBox", L"All servers", {301, 174, 85, 60}, COMBO_MASK, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
 };
 
 // Where the dialog manager puts a control: origin and size are converted separately.
@@ -194,7 +196,7 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
         EXPECT_EQ(actual.top, expected.top);
         EXPECT_EQ(actual.right, expected.right);
         // A drop-down list's template height is that of its open list; the closed box is one line high.
-        if (row.id != IDC_MOD_FILTER) {
+        if (wcscmp(row.className, L"ComboBox") != 0) {
             EXPECT_EQ(actual.bottom, expected.bottom);
         }
     }

@@ -18,7 +18,10 @@
 #include "windows/state/app_messages.h"
 #include "windows/app/main_window.h"
 #include "windows/state/app_state.h"
+#include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "windows/views/server_list.h"
+#include "windows/views/show_choice.h"
 
 namespace {
 
@@ -622,4 +625,72 @@ TEST_F(ServerSearchTest, OddTextCtrlFAndEscHaveAClearOutcome) {
     EXPECT_EQ(ListRowCount(App().hServerList), 3);
     SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0); // an empty box stays so
     EXPECT_EQ(ListRowCount(App().hServerList), 3);
+}
+
+TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
+    HWND box = GetDlgItem(App().hMainDlg, IDC_SHOW);
+    auto choose = [box](int entry) {
+        SendMessageW(box, CB_SETCURSEL, entry, 0);
+        SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_SHOW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    };
+    Texts entries;
+    for (int i = 0; i < SendMessageW(box, CB_GETCOUNT, 0, 0); ++i) {
+        wchar_t text[64] = L"";
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    EXPECT_EQ(entries, (Texts{L"All servers", L"Favourites", L"Recently played"}));
+    EXPECT_EQ(SendMessageW(box, CB_GETCURSEL, 0, 0), 0);
+
+    FeedSearchFixture();
+    auto at = [](int record) { return std::make_pair(ShownServer(App(), record).addr, ShownServer(App(), record).port); };
+    AddFavourite(&App().favourites, at(1).first, at(1).second);
+    AddFavourite(&App().favourites, at(2).first, at(2).second);
+    NoteJoin(&App().recentServers, at(0).first, at(0).second, 1796813332);
+    NoteJoin(&App().recentServers, at(2).first, at(2).second, 1796813332);
+
+    choose(1);
+    EXPECT_EQ(Hosts(), (Texts{L"\x00C4NGSTR\x00D6M Arena", L"Quiet"}));
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    Type(L"quiet");
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    choose(2);
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    Type(L"");
+    EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"Quiet"}));
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    SetCheckBox(IDC_SHOW_EMPTY, false);
+    SetCheckBox(IDC_SHOW_FULL, false);
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+    SetCheckBox(IDC_SHOW_EMPTY, true);
+    SetCheckBox(IDC_SHOW_FULL, true);
+
+    // A picture of the choice, its list open, for people to look at: screenshots/show.bmp.
+    SendMessageW(box, CB_SHOWDROPDOWN, TRUE, 0);
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    COMBOBOXINFO combo{};
+    combo.cbSize = sizeof combo;
+    GetComboBoxInfo(box, &combo);
+    RECT dropped{};
+    GetWindowRect(combo.hwndList, &dropped);
+    ScreenPicture picture;
+    PumpUntil(
+        [&] {
+            picture = CaptureWindow(App().hMainDlg);
+            return picture.Count(dropped, GetSysColor(COLOR_HIGHLIGHT)) > 0;
+        },
+        2000);
+    CreateDirectoryW(L"screenshots", nullptr);
+    EXPECT_TRUE(WriteBitmap(picture, L"screenshots\\show.bmp"));
+    SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
+
+    // A server leaves the history (as the server menu's "Remove from History" does): its row goes.
+    ForgetRecent(&App().recentServers, at(0).first, at(0).second);
+    FollowShowChoice(App());
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    EXPECT_EQ(StatusPartText(2), L"1 of 3 Servers");
+    choose(0);
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(StatusPartText(2), L"3 Servers");
+    EXPECT_EQ(ListDisagreesWithTable(), "");
 }

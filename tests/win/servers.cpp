@@ -23,6 +23,7 @@
 #include "windows/app/run_controller.h"
 #include "windows/platform/ansi_decoder.h"
 #include "windows/state/app_state.h"
+#include "windows/views/search_rows.h"
 #include "windows/views/server_list.h"
 #include "windows/views/status_bar.h"
 
@@ -205,7 +206,7 @@ void ExpectSoundEnd(const std::wstring& status) {
     ASSERT_TRUE(IsWindow(App().hMainDlg));
     EXPECT_TRUE(AnswersFromAnotherThread(App().hMainDlg));
     EXPECT_EQ(ListDisagreesWithTable(), "");
-    EXPECT_EQ(StatusPartText(2), App().search.Active() ? std::to_wstring(App().shownServers) + L" of " +
+    EXPECT_EQ(StatusPartText(2), FindingNarrows(App()) ? std::to_wstring(App().shownServers) + L" of " +
                                                              CountText(App().listedServers, L"Server")
                                                        : CountText(App().shownServers, L"Server"));
     EXPECT_EQ(StatusPartText(1), CountText(App().shownPlayers, L"Player"));
@@ -228,7 +229,9 @@ std::string ListDisagreesWithTable() {
                ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()),
                                    record.gamename);
     };
-    auto shown = [&](const ServerRecord& record) { return listable(record) && ServerMatches(record, App().search); };
+    auto shown = [&](const ServerRecord& record) {
+        return listable(record) && ShowsUnderChoice(App(), record) && ServerMatches(record, App().search);
+    };
     std::set<LPARAM> listed;
     int players = 0;
     int rows = ListRowCount(App().hServerList);

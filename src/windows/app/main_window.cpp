@@ -22,6 +22,7 @@
 #include "windows/views/player_list.h"
 #include "windows/views/search_box.h"
 #include "windows/views/server_list.h"
+#include "windows/views/show_choice.h"
 #include "windows/views/sizer.h"
 #include "windows/views/status_bar.h"
 
@@ -112,6 +113,11 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
             OnSearchTextChanged(app);
         }
         break;
+    case IDC_SHOW:
+        if (HIWORD(wParam) == CBN_SELCHANGE) {
+            OnShowChoiceChanged(app);
+        }
+        break;
     case IDC_CONFIG:
         EditConfiguration(app);
         break;
@@ -143,6 +149,7 @@ INT_PTR OnServerListNotify(AppState& app, NMHDR* header) {
         if (ShowServerMenu(app, *reinterpret_cast<NMITEMACTIVATE*>(header))) {
             SaveSettings(GatherSettings(app));
         }
+        FollowShowChoice(app); // the favourites or the history may have changed
         return FALSE;
     case NM_DBLCLK:
         ConnectToServer(app, *reinterpret_cast<NMITEMACTIVATE*>(header));
@@ -291,6 +298,7 @@ void InitMainWindow(AppState& app) {
 
     app.hServerList = InitListViews(app);
     InitSearchBox(app);
+    InitShowChoice(app);
     app.hKeys = LoadAcceleratorsW(app.hInstance, MAKEINTRESOURCEW(IDA_MAIN));
     SizerInstall(app.hMainDlg, MainAnchors);
     Settings settings{};

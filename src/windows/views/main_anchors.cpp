@@ -22,5 +22,7 @@ const SizerAnchor MainAnchors[] = {
     // Finding a game: with the filters
     {IDC_SEARCH_LABEL, SIZER_MOVE_X | SIZER_MOVE_Y},
     {IDC_SEARCH, SIZER_MOVE_X | SIZER_MOVE_Y},
+    {IDC_SHOW_LABEL, SIZER_MOVE_X | SIZER_MOVE_Y},
+    {IDC_SHOW, SIZER_MOVE_X | SIZER_MOVE_Y},
     {-1, SIZER_END_FLAGS},
 };

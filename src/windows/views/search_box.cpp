@@ -38,14 +38,14 @@ bool FollowSearchRowByRow(AppState& app) {
             return false;
         }
         shown[static_cast<size_t>(index)] = true;
-        if (!PassesSearch(app, static_cast<int32_t>(index))) {
+        if (!IsFound(app, static_cast<int32_t>(index))) {
             leaving.push_back(row);
         }
     }
     std::vector<int32_t> coming;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = ShownServer(app, i);
-        if (!shown[static_cast<size_t>(i)] && record.delivered && IsListed(app, record) && PassesSearch(app, i)) {
+        if (!shown[static_cast<size_t>(i)] && record.delivered && IsListed(app, record) && IsFound(app, i)) {
             coming.push_back(i);
         }
     }
@@ -77,6 +77,15 @@ void InitSearchBox(AppState& app) {
     SendMessageW(SearchBox(app), EM_LIMITTEXT, SEARCH_TEXT_MAX, 0);
 }
 
+void ApplyFinding(AppState& app) {
+    if (FollowSearchRowByRow(app)) {
+        FillPlayerList(app); // its server's row may have gone
+        UpdateStatusCounts(app);
+    } else {
+        RefilterServerList(app, true);
+    }
+}
+
 void OnSearchTextChanged(AppState& app) {
     // Pasted text may be longer than the box's limit; the search takes its first SEARCH_TEXT_MAX characters.
     wchar_t typed[SEARCH_TEXT_MAX + 1] = {};
@@ -93,12 +102,7 @@ void OnSearchTextChanged(AppState& app) {
     LONG_PTR style = GetWindowLongPtrW(app.hPlayerList, GWL_STYLE);
     SetWindowLongPtrW(app.hPlayerList, GWL_STYLE,
                       app.search.Active() ? style | LVS_SHOWSELALWAYS : style & ~LONG_PTR{LVS_SHOWSELALWAYS});
-    if (FollowSearchRowByRow(app)) {
-        FillPlayerList(app); // its server's row may have gone
-        UpdateStatusCounts(app);
-    } else {
-        RefilterServerList(app, true);
-    }
+    ApplyFinding(app);
 }
 
 void FocusSearchBox(AppState& app) {

@@ -5,10 +5,15 @@
 #include <strsafe.h>
 
 #include "core/display/server_search.h"
+#include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 
-bool PassesSearch(AppState& app, int32_t index) {
+bool IsFound(AppState& app, int32_t index) {
+    if (!ShowsUnderChoice(app, ShownServer(app, index))) {
+        return false;
+    }
     if (!app.search.Active()) {
         return true;
     }
@@ -21,6 +26,21 @@ bool PassesSearch(AppState& app, int32_t index) {
         text = SearchTextOf(ShownServer(app, index));
     }
     return SearchTextHolds(text, app.search);
+}
+
+bool ShowsUnderChoice(const AppState& app, const ServerRecord& record) {
+    switch (app.showChoice) {
+    case SHOW_FAVOURITES:
+        return IsFavourite(app.favourites, record.addr, record.port);
+    case SHOW_RECENT:
+        return FindRecent(app.recentServers, record.addr, record.port) != nullptr;
+    default:
+        return true;
+    }
+}
+
+bool FindingNarrows(const AppState& app) {
+    return app.search.Active() || app.showChoice != SHOW_ALL;
 }
 
 void SelectMatchedPlayer(AppState& app, const ServerRecord& record) {

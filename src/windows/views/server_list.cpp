@@ -226,7 +226,7 @@ void RefilterServerList(AppState& app, bool searchChanged) {
         const ServerRecord& record = ShownServer(app, i);
         if (record.delivered && IsListed(app, record)) {
             ++listed;
-            passing += PassesSearch(app, i);
+            passing += IsFound(app, i);
         }
     }
     if (!searchChanged && passing == app.shownServers) {
@@ -247,7 +247,7 @@ void RefilterServerList(AppState& app, bool searchChanged) {
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = ShownServer(app, i);
         app.listedServers += record.delivered && IsListed(app, record);
-        if (record.delivered && IsListed(app, record) && PassesSearch(app, i) && InsertServerItem(app, i, i)) {
+        if (record.delivered && IsListed(app, record) && IsFound(app, i) && InsertServerItem(app, i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
         }
@@ -307,7 +307,7 @@ void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices) {
             continue;
         }
         ++app.listedServers;
-        if (PassesSearch(app, index)) {
+        if (IsFound(app, index)) {
             ListServerRow(app, index);
         }
     }

@@ -12,6 +12,7 @@
 #include "core/text/text.h"
 #include "resource.h"
 #include "windows/platform/wide.h"
+#include "windows/views/search_rows.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ void ShowRunStatus(AppState& app, const StatusText& text) {
 void UpdateStatusCounts(AppState& app) {
     app.statusLine.countsDue = false;
     SetCountText(app, STATUS_PART_PLAYERS, L"Player", app.shownPlayers);
-    if (!app.search.Active()) {
+    if (!FindingNarrows(app)) {
         SetCountText(app, STATUS_PART_SERVERS, L"Server", app.shownServers);
         return;
     }
