@@ -175,17 +175,4 @@ TEST(ServerSearch, OddTypedTextHasAClearOutcome) {
     EXPECT_FALSE(ServerMatches(*record, MakeServerSearch(std::u16string(1, char16_t(0xDC00)))));
 }
 
-TEST(ServerSearch, ReadsNoFurtherThanTheRecordHolds) {
-    auto record = SearchedServer();
-    // A name that fills its field without a terminator, and players past the count, are not read beyond.
-    std::fill(std::begin(record->players[0].name), std::end(record->players[0].name), u'z');
-    std::u16string(u"Zed").copy(record->players[3].name, 3);
-    EXPECT_EQ(MatchServer(*record, MakeServerSearch(std::u16string(PLAYER_NAME_SIZE, u'Z'))).player, 0);
-    EXPECT_EQ(MatchServer(*record, MakeServerSearch(u"zed")).player, -1);
-    record->playerCount = MAX_PLAYERS + 5;
-    EXPECT_EQ(MatchServer(*record, MakeServerSearch(u"zed")).player, 3);
-    record->playerCount = -3;
-    EXPECT_FALSE(ServerMatches(*record, MakeServerSearch(u"alice")));
-}
-
 } // namespace

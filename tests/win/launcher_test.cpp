@@ -30,6 +30,7 @@
 #include "windows/platform/wide.h"
 #include "windows/state/app_messages.h"
 #include "windows/state/app_state.h"
+#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "windows/launch/game_launcher.h"
 #include "windows/platform/recent_store.h"
 #include "windows/platform/wide.h"
+#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "core/display/server_columns.h"
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
+#include "windows/views/list_item.h"
 
 namespace {
 
@@ -19,6 +20,20 @@ void SetRowMarkOverlays(HIMAGELIST serverImages) {
     ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
     ImageList_SetOverlayImage(serverImages, IMAGE_RECENT, RECENT_OVERLAY);
     ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE_RECENT, FAVOURITE_RECENT_OVERLAY);
+}
+
+void MarkFavouriteRows(AppState& app) {
+    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int row = 0; row < rows; ++row) {
+        LPARAM index = -1;
+        if (!ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
+            continue;
+        }
+        LVITEMW item{};
+        item.state = RowMarkState(app, ShownServer(app, index));
+        item.stateMask = LVIS_OVERLAYMASK;
+        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
 }
 
 UINT RowMarkState(AppState& app, const ServerRecord& record) {

@@ -349,20 +349,6 @@ void RepaintServerListWhenDue(AppState& app) {
     }
 }
 
-void MarkFavouriteRows(AppState& app) {
-    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int row = 0; row < rows; ++row) {
-        LPARAM index = RowData(app, row);
-        if (index < 0 || index >= app.serverCount) {
-            continue;
-        }
-        LVITEMW item{};
-        item.state = RowMarkState(app, ShownServer(app, index));
-        item.stateMask = LVIS_OVERLAYMASK;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    }
-}
-
 void EmptyServerLists(AppState& app) {
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);

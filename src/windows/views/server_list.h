@@ -59,10 +59,6 @@ void RepaintServerList(AppState& app);
 // The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
 void RepaintServerListWhenDue(AppState& app);
 
-// Marks each row whose server is among the favourites or the history with its overlay (windows/views/row_marks.h),
-// and unmarks the others. Rows are marked as they are listed; this is for a change of either.
-void MarkFavouriteRows(AppState& app);
-
 // Deletes the rows of both lists and zeroes their counters.
 void EmptyServerLists(AppState& app);
 
