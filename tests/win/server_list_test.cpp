@@ -533,6 +533,7 @@ TEST_F(ServerSearchTest, TypingShowsOnlyWhatMatchesAndSaysWhy) {
     ASSERT_EQ(ListRowCount(App().hPlayerList), 3);
     EXPECT_EQ(SelectedPlayerRow(), 1);
     EXPECT_EQ(ListItemText(App().hPlayerList, SelectedPlayerRow(), 0), L"\x00C4ngstr\x00F6m");
+    EXPECT_EQ(StatusPartText(0), TipOfRow(0)) << "the status line says why too";
     RECT list, bar;
     GetWindowRect(App().hServerList, &list);
     GetWindowRect(App().hStatusBar, &bar);
