@@ -35,6 +35,16 @@
 #define IDC_FILTERS_GROUP 1034
 #define IDC_MOD_LABEL 1035
 
+// Main dialog: finding a game
+#define IDC_SEARCH_LABEL 1036
+#define IDC_SEARCH 1037
+#define IDC_FIND 1038 // Ctrl+F, from the main window's accelerators
+#define IDC_SHOW_LABEL 1039
+#define IDC_SHOW 1043
+#define IDA_MAIN 173
+#define IDI_RECENT 174
+#define IDI_FAVOURITE_RECENT 175
+
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109
 #define IDC_CONFIG_GAME_DIR 1014

@@ -26,6 +26,7 @@ constexpr int STATUS_BAR_ID = 140;
 constexpr int SHOW_FULL_ID = 1028;
 constexpr int SHOW_EMPTY_ID = 1029;
 constexpr int MOD_FILTER_ID = 1031;
+constexpr int SEARCH_ID = 1037;
 constexpr const wchar_t* SETTINGS_KEY = L"SOFTWARE\\Corvell\\Skerrow";
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
@@ -126,6 +127,24 @@ TEST(Program, BrowsesEveryServerOfTheMasterListAtStartUp) {
         shown.insert(RemoteListItemText(list, row, 0));
     }
     EXPECT_EQ(shown, hostnames);
+    EXPECT_EQ(RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 2), L"12 Servers");
+
+    // Typed into the search box (any case): the servers whose names hold it, of the twelve listed; Esc in the box,
+    // as the keyboard sends it, shows all twelve again.
+    HWND search = GetDlgItem(window, SEARCH_ID);
+    SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"e2e SERVER 1"));
+    std::set<std::wstring> found;
+    for (int row = 0; row < RemoteListRowCount(list); ++row) {
+        found.insert(RemoteListItemText(list, row, 0));
+    }
+    EXPECT_EQ(found, (std::set<std::wstring>{L"E2E Server 1", L"E2E Server 10", L"E2E Server 11"}));
+    EXPECT_EQ(RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 2), L"3 of 12 Servers");
+    PostMessageW(search, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(search, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    for (int wait = 0; wait < 100 && RemoteListRowCount(list) != 12; ++wait) {
+        Sleep(50);
+    }
+    EXPECT_EQ(RemoteListRowCount(list), 12);
     EXPECT_EQ(RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 2), L"12 Servers");
 
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -265,6 +284,14 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     EXPECT_EQ(record.commandLine, L"\"G:\\Games\\Quake2\\\\quake2.exe\" +connect \"127.0.0.1:27930\"");
     EXPECT_EQ(record.currentDir, L"G:\\Games\\Quake2");
     EXPECT_EQ(SavedText(L"Quake II Directory"), L"G:\\Games\\Quake2\\");
+    // The join is in the history, with its time.
+    wchar_t history[256] = L"";
+    DWORD size = sizeof history;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Recent Servers", RRF_RT_REG_MULTI_SZ, nullptr, history,
+                           &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(history).substr(0, 16), L"127.0.0.1:27930 ");
+    EXPECT_EQ(std::wstring(history).size(), 36u) << "and a time: YYYY-MM-DDTHH:MM:SSZ";
     ForgetSettings(SETTINGS_KEY);
     ClearGameDrive();
 }

@@ -1,10 +1,11 @@
 // Any value the settings key can hold (any type, any size, texts and lists of texts with or without terminators, old
-// 8-bit buddy lists) decodes without reading or writing outside its buffers: a sound result or the destination left
-// as it was.
+// 8-bit buddy lists, the history's lists) decodes without reading or writing outside its buffers: a sound result or
+// the destination left as it was.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "core/settings/recent_servers.h"
 #include "core/settings/stored_multi_text.h"
 #include "core/settings/stored_value.h"
 #include "require.h"
@@ -113,6 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<std::u16string> again;
         Require(DecodeStoredMultiText({STORED_TYPE_MULTI_TEXT, written.data(), written.size()}, &again));
         Require(again == strings);
+        // Read as the history: what it keeps is at most RECENT_SERVERS_MAX of the strings, in their order, each of
+        // them exactly as the history writes it back; the rest is counted as left out.
+        std::vector<RecentServer> recent;
+        size_t leftOut = ParseRecentServers(strings, &recent);
+        Require(recent.size() <= RECENT_SERVERS_MAX && recent.size() + leftOut == strings.size());
+        size_t next = 0;
+        for (const std::u16string& kept : FormatRecentServers(recent)) {
+            while (next < strings.size() && strings[next] != kept) {
+                ++next;
+            }
+            Require(next++ < strings.size());
+        }
         break;
     }
     }

@@ -1,7 +1,10 @@
 #include "core/display/buddy_match.h"
+#include "core/display/server_search.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,6 +98,81 @@ TEST(BuddyMatching, AServerMatchesWhenAnyCountedPlayerDoes) {
     record.playerCount = MAX_PLAYERS + 5;
     BuddyName longBob = {u"bbbbbbbbbb"};
     EXPECT_TRUE(HasBuddyAmong(record, &longBob, 1));
+}
+
+} // namespace
+
+// Searching the server list: which places of a server hold the typed text, ignoring case across Unicode.
+namespace {
+
+std::unique_ptr<ServerRecord> SearchedServer() {
+    auto record = std::make_unique<ServerRecord>();
+    std::u16string(u"Ärger CTF \u039C\u0391\u03A3").copy(record->hostname, LONG_INFO_SIZE - 1); // ΜΑΣ
+    std::u16string(u"q2dm1").copy(record->mapname, LONG_INFO_SIZE - 1);
+    std::u16string(u"baseq2").copy(record->gamename, SHORT_INFO_SIZE - 1);
+    record->addr = 0x0100007F; // 127.0.0.1
+    record->port = 27910;
+    const char16_t* names[] = {u"Alice", u"\u0412\u0430\u0441\u044F", u"Alice Cooper"}; // Вася
+    for (const char16_t* name : names) {
+        std::u16string(name).copy(record->players[record->playerCount++].name, PLAYER_NAME_SIZE - 1);
+    }
+    return record;
+}
+
+TEST(ServerSearch, MatchesEveryPlaceIgnoringCaseAcrossUnicode) {
+    auto record = SearchedServer();
+    const struct {
+        const char16_t* typed;
+        uint32_t fields;
+        int32_t player;
+    } cases[] = {
+        {u"ärger", MATCH_HOSTNAME, -1},
+        {u"ctf", MATCH_HOSTNAME, -1},
+        {u"\u03BC\u03B1\u03C2", MATCH_HOSTNAME, -1}, // μας: the final sigma folds as Σ does
+        {u"Q2", MATCH_MAP | MATCH_MOD, -1},
+        {u"BASE", MATCH_MOD, -1},
+        {u"0.1:2791", MATCH_ADDRESS, -1},
+        {u"\u0412\u0410\u0421", MATCH_PLAYER, 1}, // ВАС
+        {u"alice", MATCH_PLAYER, 0},
+        {u"cooper", MATCH_PLAYER, 2},
+        {u"e", MATCH_HOSTNAME | MATCH_MOD | MATCH_PLAYER, 0},
+        {u"bob", 0, -1},
+        {u"ctf  ", 0, -1},
+    };
+    for (const auto& c : cases) {
+        ServerSearch search = MakeServerSearch(c.typed);
+        SearchMatch match = MatchServer(*record, search);
+        EXPECT_EQ(match.fields, c.fields) << std::string(c.typed, c.typed + std::char_traits<char16_t>::length(c.typed));
+        EXPECT_EQ(match.player, c.player);
+        EXPECT_EQ(ServerMatches(*record, search), c.fields != 0);
+    }
+    EXPECT_EQ(MatchText(*record, MatchServer(*record, MakeServerSearch(u"e"))),
+              u"Matched in: host name, mod, player \"Alice\"");
+    EXPECT_EQ(MatchText(*record, MatchServer(*record, MakeServerSearch(u"coop"))),
+              u"Matched in: player \"Alice Cooper\"");
+    EXPECT_EQ(MatchText(*record, MatchServer(*record, MakeServerSearch(u"bob"))), u"");
+}
+
+TEST(ServerSearch, OddTypedTextHasAClearOutcome) {
+    auto record = SearchedServer();
+    EXPECT_FALSE(MakeServerSearch(u"").Active());
+    EXPECT_FALSE(MakeServerSearch(u"\t\r\n\u0085\u007F").Active()) << "control characters alone are no search";
+    EXPECT_TRUE(ServerMatches(*record, MakeServerSearch(u"\t")));
+    EXPECT_EQ(MatchServer(*record, MakeServerSearch(u"")).fields, 0u) << "nothing to say why without a search";
+    EXPECT_EQ(MatchServer(*record, MakeServerSearch(u"al\tice")).player, 0) << "control characters left out";
+
+    std::u16string longText(10000, u'x');
+    EXPECT_EQ(MakeServerSearch(longText).folded.size(), SEARCH_TEXT_MAX);
+    EXPECT_FALSE(ServerMatches(*record, MakeServerSearch(longText)));
+    std::u16string(LONG_INFO_SIZE - 1, u'X').copy(record->hostname, LONG_INFO_SIZE - 1);
+    EXPECT_TRUE(ServerMatches(*record, MakeServerSearch(longText))) << "as long as a host name can be";
+
+    // Lone surrogates in the typed text and in a name: each matches only itself.
+    const char16_t lone[] = {u'a', 0xD800, 0};
+    std::u16string(lone).copy(record->players[1].name, PLAYER_NAME_SIZE - 1);
+    record->players[1].name[2] = 0;
+    EXPECT_EQ(MatchServer(*record, MakeServerSearch(lone)).player, 1);
+    EXPECT_FALSE(ServerMatches(*record, MakeServerSearch(std::u16string(1, char16_t(0xDC00)))));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
+#include "core/settings/recent_servers.h"
 #include "core/settings/settings.h"
 #include "core/settings/stored_multi_text.h"
 #include "core/settings/stored_text.h"
+#include "core/text/case_fold.h"
 #include "core/text/format.h"
 #include "core/text/text.h"
 
@@ -167,6 +169,54 @@ TEST(StoredMultiText, WritesWhatItReadsBackLeavingOutWhatCannotBeStored) {
     EXPECT_EQ(EncodeStoredMultiText({u""}), std::vector<unsigned char>(4, 0));
 }
 
+TEST(StoredMultiText, TheHistoryKeepsEachSoundEntryOfADamagedListAndWritesItBackAsItWas) {
+    const Strings STORED = {
+        u"10.0.0.1:27910 2026-12-09T10:48:52Z",
+        u"10.0.0.2:27911 2026-12-08T23:59:59Z",
+        u"10.0.0.1:27910 2026-12-01T00:00:00Z", // the same server again: the newer one stands
+        u"10.0.0.3:27910",                      // no time
+        u"10.0.0.3:27910 2026-02-29T12:00:00Z", // no such day
+        u"10.0.0.3:27910 2026-12-09T24:00:00Z", // no such hour
+        u"10.0.0.3:27910  2026-12-09T10:00:00Z",
+        u"10.0.0.3:27910 2026-12-09T10:00:00",
+        u"010.0.0.3:27910 2026-12-09T10:00:00Z",
+        u"10.0.0.3:0 2026-12-09T10:00:00Z",
+        u"10.0.0.4:27910 1969-12-31T23:59:59Z", // before the count of seconds begins
+        u"10.0.0.5:27910 2024-02-29T00:00:00Z",
+        u"10.0.0.6:27910 1970-01-01T00:00:00Z",
+    };
+    std::vector<RecentServer> recent;
+    EXPECT_EQ(ParseRecentServers(STORED, &recent), 9u);
+    EXPECT_EQ(FormatRecentServers(recent), (Strings{STORED[0], STORED[1], STORED[11], STORED[12]}));
+    EXPECT_EQ(recent[0].joinedAt, 1796813332);
+    EXPECT_EQ(recent[3].joinedAt, 0);
+
+    // The newest 20 are kept: a join goes first, once; more than 20 stored are cut, the oldest dropped.
+    Strings many;
+    for (int i = 0; i < 25; ++i) {
+        many.push_back(fmt::format(u"10.0.1.{}:27910 2026-01-01T00:00:{:02}Z", i + 1, i));
+    }
+    EXPECT_EQ(ParseRecentServers(many, &recent), 5u);
+    ASSERT_EQ(recent.size(), RECENT_SERVERS_MAX);
+    EXPECT_TRUE(NoteJoin(&recent, recent[7].addr, recent[7].port, 1796813400));
+    EXPECT_EQ(FormatRecentServers(recent)[0], u"10.0.1.8:27910 2026-12-09T10:50:00Z");
+    EXPECT_EQ(recent.size(), RECENT_SERVERS_MAX);
+    EXPECT_TRUE(NoteJoin(&recent, 0x0100007F, 27999, 1796813460));
+    EXPECT_EQ(recent.size(), RECENT_SERVERS_MAX);
+    EXPECT_EQ(FormatRecentServers(recent).back(), u"10.0.1.19:27910 2026-01-01T00:00:18Z") << "the oldest went";
+    EXPECT_FALSE(NoteJoin(&recent, 0x0100007F, 0, 1796813460));
+    ASSERT_NE(FindRecent(recent, 0x0100007F, 27999), nullptr);
+    EXPECT_TRUE(ForgetRecent(&recent, 0x0100007F, 27999));
+    EXPECT_FALSE(ForgetRecent(&recent, 0x0100007F, 27999));
+    EXPECT_EQ(FindRecent(recent, 0x0100007F, 27999), nullptr);
+
+    EXPECT_EQ(LastJoinedText(CivilFromSeconds(1796813332)), u"Last joined 2026-12-09 10:48");
+    int64_t seconds = -1;
+    EXPECT_FALSE(SecondsFromCivil({10000, 1, 1, 0, 0, 0}, &seconds));
+    EXPECT_TRUE(SecondsFromCivil({9999, 12, 31, 23, 59, 59}, &seconds));
+    EXPECT_EQ(CivilFromSeconds(seconds).year, 9999);
+}
+
 // The settings over a store of named values: what they read from it and every write and deletion they make, in order.
 struct FakeStore {
     std::map<std::u16string, std::pair<uint32_t, std::vector<unsigned char>>> values;
@@ -293,3 +343,29 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
 }
 
 } // namespace
+
+TEST(FoldCase, FoldsByUnicodesSimpleFoldingBeyondAscii) {
+    const std::pair<char32_t, char32_t> cases[] = {
+        {U'A', U'a'},        {U'z', U'z'},         {U'@', U'@'},          {U'\u00C4', U'\u00E4'}, // Ä
+        {U'\u03A3', U'\u03C3'}, {U'\u03C2', U'\u03C3'}, {U'\u0416', U'\u0436'}, // Σ and final ς to σ; Ж
+        {U'\u212A', U'k'},      {U'\U00010400', U'\U00010428'},              // the Kelvin sign; Deseret
+        {U'\u00DF', U'\u00DF'}, {U'\u0130', U'\u0130'}, // ß and İ fold only in full or Turkic folding
+        {0xD800, 0xD800}, {0x110000, 0x110000}, // no code point: as it is
+    };
+    for (const auto& [from, to] : cases) {
+        EXPECT_EQ(FoldCase(from), to) << std::hex << static_cast<uint32_t>(from);
+    }
+}
+
+TEST(FoldCase, Utf16FoldsPairsAsPairsAndLoneSurrogatesStand) {
+    auto fold = [](std::u16string_view text) {
+        std::u16string out = u"#";
+        AppendFolded(text, out);
+        return out;
+    };
+    EXPECT_EQ(fold(u"A\U00010400b\u0416"), u"#a\U00010428b\u0436");
+    const char16_t broken[] = {u'X', 0xD801, u'Y', 0xDC00, 0xDC00, 0xD800};
+    const char16_t folded[] = {u'#', u'x', 0xD801, u'y', 0xDC00, 0xDC00, 0xD800};
+    EXPECT_EQ(fold({broken, 6}), std::u16string(folded, 7));
+    EXPECT_EQ(fold(u""), u"#");
+}

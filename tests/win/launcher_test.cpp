@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,12 +21,17 @@
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
+#include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
+#include "windows/dialogs/server_info_dialog.h"
 #include "windows/launch/game_locator.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/settings_store.h"
 #include "windows/platform/wide.h"
 #include "windows/state/app_messages.h"
 #include "windows/state/app_state.h"
+#include "windows/views/row_marks.h"
+#include "windows/views/server_list.h"
 
 namespace {
 
@@ -591,6 +597,94 @@ TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
     EXPECT_EQ(menus.Shown().size(), 1u);
     EXPECT_FALSE(IsWindow(App().hMainDlg));
     EXPECT_EQ(AwaitLaunchRecord(L"G:\\Quake2\\").commandLine, L"\"G:\\Quake2\\\\quake2.exe\" +connect \"10.0.0.2:80\"");
+}
+
+// The stored history's strings; none when there is no such value.
+Texts StoredHistory() {
+    wchar_t text[2048];
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    Texts strings;
+    if (RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Recent Servers", RRF_RT_ANY, &type, text, &size) ==
+            ERROR_SUCCESS &&
+        type == REG_MULTI_SZ) {
+        for (const wchar_t* string = text; *string; string += wcslen(string) + 1) {
+            strings.push_back(string);
+        }
+    }
+    return strings;
+}
+
+TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCanBeForgotten) {
+    ASSERT_TRUE(PutTestGame(L"G:\\Quake2\\quake2.exe"));
+    wcscpy(AsWide(App().config.gameDir), L"G:\\Quake2\\");
+    int64_t before = static_cast<int64_t>(std::time(nullptr));
+    {
+        MenuChooser connect(0);
+        RightClickList(App().hServerList, PointInRow(ServerRow(1)));
+    }
+    ASSERT_FALSE(IsWindow(App().hMainDlg));
+    // Stored at once, before the program ends: the server and the time of the join.
+    Texts stored = StoredHistory();
+    ASSERT_EQ(stored.size(), 1u);
+    std::vector<RecentServer> joined;
+    ASSERT_EQ(ParseRecentServers({std::u16string(stored[0].begin(), stored[0].end())}, &joined), 0u);
+    EXPECT_EQ(stored[0].substr(0, 12), L"10.0.0.2:80 ");
+    EXPECT_GE(joined[0].joinedAt, before);
+    EXPECT_LE(joined[0].joinedAt, static_cast<int64_t>(std::time(nullptr)));
+    CloseMainWindow();
+
+    // The next start: beside it a damaged entry, which is left out, and a server that no master lists, which the
+    // run queries all the same and marks with the history's clock.
+    Texts history = {L"127.0.0.1:27910 2026-12-01T20:15:00Z", L"127.0.0.1:27910 yesterday", stored[0]};
+    std::wstring value = MultiText(history);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Recent Servers", REG_MULTI_SZ, value.c_str(),
+                              static_cast<DWORD>(value.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    ASSERT_NE(ReopenMainWindow((std::string(EMPTY_MASTER) + ScenarioServer(27910)).c_str()), nullptr);
+    EXPECT_EQ(App().recentServers.size(), 2u);
+    EXPECT_GE(QueriesTo(27910), 1u);
+    ASSERT_EQ(ListRowCount(App().hServerList), 1);
+    EXPECT_EQ(ListItemText(App().hServerList, 0, 0), L"Host 27910");
+    EXPECT_EQ(RowOverlay(0), 2u);
+    // A picture of the mark for people to look at: screenshots/history.bmp, like the other tests' pictures.
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT list;
+    GetWindowRect(App().hServerList, &list);
+    ScreenPicture picture;
+    PumpUntil(
+        [&] {
+            picture = CaptureWindow(App().hMainDlg);
+            return picture.Count(list, RGB(0x12, 0x3A, 0x78)) > 0; // the clock's outline
+        },
+        2000);
+    // The join made the game's folder current: the picture goes beside the others, where the test started.
+    std::wstring folder = std::wstring(startDir_) + L"\\screenshots";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    EXPECT_TRUE(WriteBitmap(picture, (folder + L"\\history.bmp").c_str()));
+    AddFavourite(&App().favourites, ShownServer(App(), 0).addr, ShownServer(App(), 0).port);
+    MarkFavouriteRows(App());
+    EXPECT_EQ(RowOverlay(0), 3u) << "a favourite played on lately has both marks";
+
+    ServerInfo info;
+    ASSERT_TRUE(ReadRowServerInfo(App(), 0, info));
+    ASSERT_EQ(info.sources.size(), 3u);
+    EXPECT_EQ(info.sources[1], u"Recently played");
+    TIME_ZONE_INFORMATION zone{};
+    if (GetTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID && zone.Bias == 0 && zone.DaylightBias == 0) {
+        EXPECT_EQ(info.sources[2], u"Last joined 2026-12-01 20:15");
+    } else {
+        EXPECT_EQ(info.sources[2].substr(0, 12), u"Last joined ");
+    }
+
+    // "Remove from History" forgets it at once; the favourite's star stays.
+    MenuChooser remove(6);
+    RightClickList(App().hServerList, PointInRow(0));
+    ASSERT_EQ(remove.Shown().size(), 1u);
+    EXPECT_EQ(remove.Shown()[0].items.back().first, L"Remove from History");
+    EXPECT_EQ(RowOverlay(0), 1u);
+    EXPECT_EQ(StoredHistory(), Texts{stored[0]});
+    EXPECT_EQ(FindRecent(App().recentServers, ShownServer(App(), 0).addr, 27910), nullptr);
 }
 
 TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {

@@ -135,6 +135,15 @@ const ExpectedControl MAIN_CONTROLS[] = {
      CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
     {IDC_SHOW_FULL, L"Button", L"Full", {229, 223, 29, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
     {IDC_SHOW_EMPTY, L"Button", L"Empty", {269, 223, 49, 10}, BUTTON_TYPE, BS_AUTOCHECKBOX},
+    {IDC_SEARCH_LABEL, L"Static", L"Search", {229, 192, 40, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_SEARCH,
+     L"Edit",
+     L"",
+     {228, 202, 158, 14},
+     ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER | WS_TABSTOP,
+     ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {IDC_SHOW_LABEL, L"Static", L"Show", {302, 164, 40, 8}, SS_TYPEMASK, SS_LEFT},
+    {IDC_SHOW, L"ComboBox", L"All servers", {301, 174, 85, 60}, COMBO_MASK, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
 };
 
 // Where the dialog manager puts a control: origin and size are converted separately.
@@ -191,7 +200,7 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
         EXPECT_EQ(actual.top, expected.top);
         EXPECT_EQ(actual.right, expected.right);
         // A drop-down list's template height is that of its open list; the closed box is one line high.
-        if (row.id != IDC_MOD_FILTER) {
+        if (wcscmp(row.className, L"ComboBox") != 0) {
             EXPECT_EQ(actual.bottom, expected.bottom);
         }
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <random>
 #include <string>
@@ -12,11 +13,16 @@
 
 #include "core/run/server_table.h"
 #include "harness.h"
+#include "picture.h"
 #include "resource.h"
 #include "servers.h"
 #include "windows/state/app_messages.h"
+#include "windows/app/main_window.h"
 #include "windows/state/app_state.h"
+#include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "windows/views/server_list.h"
+#include "windows/views/show_choice.h"
 
 namespace {
 
@@ -100,7 +106,8 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     };
     int cx = 0, cy = 0;
     ASSERT_NE(images(App().hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 9) << "eight icons and the favourites' star";
+    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 11)
+        << "eight icons, the favourites' star, the history's clock and both together";
     ImageList_GetIconSize(images(App().hServerList), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);
@@ -463,3 +470,210 @@ TEST_F(ServerListTest, ARebuiltTableTakesItsRowsAlong) {
 }
 
 } // namespace
+
+// Search as you type: the rows, the counts, the matched player and the row's tip, and the way back.
+class ServerSearchTest : public ServerListTest {
+protected:
+    static HWND Box() { return GetDlgItem(App().hMainDlg, IDC_SEARCH); }
+    static void Type(const std::wstring& text) { SetWindowTextW(Box(), text.c_str()); } // sends its EN_CHANGE
+
+    // Three servers: one that a player's name finds, one its host name finds, one neither.
+    void FeedSearchFixture() {
+        LoadServerTable(3);
+        TestServer friends = Server("Friday Night", 0);
+        friends.players = {{3, 40, "Zoe"}, {9, 50, "\xC4ngstr\xF6m"}, {1, 60, "Bob"}}; // Ängström, in code page 1252
+        FeedServer(0, friends, 30);
+        FeedServer(1, Server("\xC4NGSTR\xD6M Arena", 2), 40);
+        FeedServer(2, Server("Quiet", 1, 8, "base1"), 50);
+    }
+
+    static std::wstring TipOfRow(int row) {
+        wchar_t text[INFOTIPSIZE] = L"unchanged";
+        NMLVGETINFOTIPW tip{};
+        tip.hdr = {App().hServerList, IDC_SERVER_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+        tip.pszText = text;
+        tip.cchTextMax = INFOTIPSIZE;
+        tip.iItem = row;
+        SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&tip));
+        return text;
+    }
+
+    // A picture for people to look at, screenshots/NAME, once Wine has put what `shown` looks for on the screen.
+    static void SavePicture(const wchar_t* name, const std::function<bool(const ScreenPicture&)>& shown) {
+        RepaintServerList(App());
+        RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        ScreenPicture picture;
+        PumpUntil([&] { return shown(picture = CaptureWindow(App().hMainDlg)); }, 2000);
+        CreateDirectoryW(L"screenshots", nullptr);
+        EXPECT_TRUE(WriteBitmap(picture, (std::wstring(L"screenshots\\") + name).c_str()));
+    }
+
+    static int SelectedPlayerRow() {
+        return static_cast<int>(SendMessageW(App().hPlayerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                             MAKELPARAM(LVNI_SELECTED, 0)));
+    }
+};
+
+TEST_F(ServerSearchTest, TypingShowsOnlyWhatMatchesAndSaysWhy) {
+    FeedSearchFixture();
+    ASSERT_EQ(ListRowCount(App().hServerList), 3);
+
+    Type(L"\x00E4ngstr");
+    EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"\x00C4NGSTR\x00D6M Arena"})) << "ignoring case beyond ASCII";
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    EXPECT_EQ(StatusPartText(1), L"5 Players");
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22 | LVS_EX_INFOTIP);
+    EXPECT_NE(GetWindowLongPtrW(App().hPlayerList, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
+    EXPECT_EQ(TipOfRow(0), L"Matched in: player \"\x00C4ngstr\x00F6m\"");
+    EXPECT_EQ(TipOfRow(1), L"Matched in: host name");
+
+    // Selecting the server that a player's name found selects that player.
+    ListView_SetItemState(App().hServerList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ASSERT_EQ(ListRowCount(App().hPlayerList), 3);
+    EXPECT_EQ(SelectedPlayerRow(), 1);
+    EXPECT_EQ(ListItemText(App().hPlayerList, SelectedPlayerRow(), 0), L"\x00C4ngstr\x00F6m");
+    EXPECT_EQ(StatusPartText(0), TipOfRow(0)) << "the status line says why too";
+    RECT list, bar;
+    GetWindowRect(App().hServerList, &list);
+    GetWindowRect(App().hStatusBar, &bar);
+    SavePicture(L"search.bmp", [&](const ScreenPicture& picture) {
+        return picture.Count(list, GetSysColor(COLOR_HIGHLIGHT)) > 0 && picture.Count(bar, RGB(0, 0, 0)) > 0;
+    });
+    ListView_SetItemState(App().hServerList, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    EXPECT_EQ(SelectedPlayerRow(), -1) << "a host name match selects no one";
+
+    Type(L"127.0.0.1:2791");
+    EXPECT_EQ(ListRowCount(App().hServerList), 0) << "the table's servers are on 10.0.0.x";
+    EXPECT_EQ(StatusPartText(2), L"0 of 3 Servers");
+    Type(L"10.0.0.3:");
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    EXPECT_EQ(TipOfRow(0), L"Matched in: address");
+    Type(L"BASE1");
+    EXPECT_EQ(TipOfRow(0), L"Matched in: map");
+
+    // Esc empties the box: every server again, the counts and the list's style as they were.
+    SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(WindowText(Box()), L"");
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(StatusPartText(2), L"3 Servers");
+    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(GetWindowLongPtrW(App().hPlayerList, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
+    EXPECT_EQ(TipOfRow(0), L"unchanged") << "no tip without a search";
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+}
+
+TEST_F(ServerSearchTest, RepliesAndTheOtherFiltersGoThroughTheSearch) {
+    LoadServerTable(4);
+    Type(L"duel");
+    FeedServer(0, Server("Duel Masters", 0));
+    FeedServer(1, Server("Rocket Arena", 8, 8));
+    FeedServer(2, Server("DUEL full", 8, 8));
+    EXPECT_EQ(Hosts(), (Texts{L"Duel Masters", L"DUEL full"})) << "replies filtered as they come";
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    // Another search that shows as many servers: the rows follow it all the same.
+    Type(L"r");
+    EXPECT_EQ(Hosts(), (Texts{L"Duel Masters", L"Rocket Arena"}));
+
+    Type(L"duel");
+    SetCheckBox(IDC_SHOW_EMPTY, false);
+    EXPECT_EQ(Hosts(), Texts{L"DUEL full"});
+    EXPECT_EQ(StatusPartText(2), L"1 of 2 Servers");
+    Type(L"full");
+    SetCheckBox(IDC_SHOW_EMPTY, true); // lists one more server, which the search does not show
+    EXPECT_EQ(Hosts(), Texts{L"DUEL full"});
+    EXPECT_EQ(StatusPartText(2), L"1 of 3 Servers");
+    SetCheckBox(IDC_SHOW_FULL, false);
+    EXPECT_EQ(StatusPartText(2), L"0 of 1 Server");
+    FeedServer(3, Server("Full Moon", 1));
+    EXPECT_EQ(Hosts(), Texts{L"Full Moon"});
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+}
+
+TEST_F(ServerSearchTest, OddTextCtrlFAndEscHaveAClearOutcome) {
+    FeedSearchFixture();
+    // Pasted text longer than the box takes, and control characters (core's tests take odd text further).
+    Type(std::wstring(5000, L'q'));
+    EXPECT_EQ(ListRowCount(App().hServerList), 0);
+    Type(L"\tZ\x0001o\re");
+    EXPECT_EQ(Hosts(), Texts{L"Friday Night"}) << "control characters are left out";
+    Type(L"\t\t");
+    EXPECT_EQ(ListRowCount(App().hServerList), 3) << "nothing but control characters is no search";
+    EXPECT_EQ(StatusPartText(2), L"3 Servers");
+
+    // Ctrl+F, as the message loop hands it over, focuses the box with its text selected.
+    Type(L"Quiet");
+    SetFocus(App().hServerList);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG press{App().hServerList, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
+    EXPECT_TRUE(TranslateMainWindowKeys(App().hMainDlg, &press));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(GetFocus(), Box());
+    DWORD start = 1, end = 0;
+    SendMessageW(Box(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 5u);
+    MSG plain{App().hServerList, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
+    EXPECT_FALSE(TranslateMainWindowKeys(App().hMainDlg, &plain)) << "F alone is typed";
+
+    SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0); // an empty box stays so
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+}
+
+TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
+    HWND box = GetDlgItem(App().hMainDlg, IDC_SHOW);
+    auto choose = [box](int entry) {
+        SendMessageW(box, CB_SETCURSEL, entry, 0);
+        SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_SHOW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    };
+    wchar_t last[64] = L"";
+    SendMessageW(box, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(last));
+    EXPECT_EQ(std::wstring(last), L"Recently played");
+    EXPECT_EQ(SendMessageW(box, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(box, CB_GETCURSEL, 0, 0), 0) << "All servers";
+
+    FeedSearchFixture();
+    auto at = [](int record) { return std::make_pair(ShownServer(App(), record).addr, ShownServer(App(), record).port); };
+    AddFavourite(&App().favourites, at(1).first, at(1).second);
+    AddFavourite(&App().favourites, at(2).first, at(2).second);
+    NoteJoin(&App().recentServers, at(0).first, at(0).second, 1796813332);
+    NoteJoin(&App().recentServers, at(2).first, at(2).second, 1796813332);
+
+    choose(1);
+    EXPECT_EQ(Hosts(), (Texts{L"\x00C4NGSTR\x00D6M Arena", L"Quiet"}));
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    Type(L"quiet");
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    choose(2);
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    Type(L"");
+    EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"Quiet"}));
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+
+    SendMessageW(box, CB_SHOWDROPDOWN, TRUE, 0); // the choice with its list open
+    COMBOBOXINFO combo{};
+    combo.cbSize = sizeof combo;
+    GetComboBoxInfo(box, &combo);
+    RECT dropped{};
+    GetWindowRect(combo.hwndList, &dropped);
+    SavePicture(L"show.bmp", [&](const ScreenPicture& picture) {
+        return picture.Count(dropped, GetSysColor(COLOR_HIGHLIGHT)) > 0;
+    });
+    SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
+
+    // A server leaves the history (as the server menu's "Remove from History" does): its row goes.
+    ForgetRecent(&App().recentServers, at(0).first, at(0).second);
+    FollowShowChoice(App());
+    EXPECT_EQ(Hosts(), Texts{L"Quiet"});
+    EXPECT_EQ(StatusPartText(2), L"1 of 3 Servers");
+    choose(0);
+    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(StatusPartText(2), L"3 Servers");
+    EXPECT_EQ(ListDisagreesWithTable(), "");
+}

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/display/mod_filter_rule.h"
+#include "core/display/server_search.h"
 #include "core/protocol/list_entry.h"
 #include "core/protocol/status_reply.h"
 #include "core/run/run_texts.h"
@@ -22,6 +23,7 @@
 #include "windows/app/run_controller.h"
 #include "windows/platform/ansi_decoder.h"
 #include "windows/state/app_state.h"
+#include "windows/views/search_rows.h"
 #include "windows/views/server_list.h"
 #include "windows/views/status_bar.h"
 
@@ -204,7 +206,9 @@ void ExpectSoundEnd(const std::wstring& status) {
     ASSERT_TRUE(IsWindow(App().hMainDlg));
     EXPECT_TRUE(AnswersFromAnotherThread(App().hMainDlg));
     EXPECT_EQ(ListDisagreesWithTable(), "");
-    EXPECT_EQ(StatusPartText(2), CountText(App().shownServers, L"Server"));
+    EXPECT_EQ(StatusPartText(2), FindingNarrows(App()) ? std::to_wstring(App().shownServers) + L" of " +
+                                                             CountText(App().listedServers, L"Server")
+                                                       : CountText(App().shownServers, L"Server"));
     EXPECT_EQ(StatusPartText(1), CountText(App().shownPlayers, L"Player"));
 
     int answered = 0;
@@ -225,21 +229,29 @@ std::string ListDisagreesWithTable() {
                ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()),
                                    record.gamename);
     };
+    auto shown = [&](const ServerRecord& record) {
+        return listable(record) && ShowsUnderChoice(App(), record) && ServerMatches(record, App().search);
+    };
     std::set<LPARAM> listed;
     int players = 0;
     int rows = ListRowCount(App().hServerList);
     for (int row = 0; row < rows; ++row) {
         LPARAM index = ListItemData(App().hServerList, row);
-        if (index < 0 || index >= App().serverCount || !listable(ShownServer(App(), index)) ||
+        if (index < 0 || index >= App().serverCount || !shown(ShownServer(App(), index)) ||
             !listed.insert(index).second) {
             return "row " + std::to_string(row) + " names record " + std::to_string(index) +
                    ", which is outside the table, not to be listed, or listed twice";
         }
         players += ShownServer(App(), index).playerCount;
     }
-    int shouldList = 0;
+    int shouldList = 0, shouldCount = 0;
     for (int i = 0; i < App().serverCount; ++i) {
-        shouldList += listable(ShownServer(App(), i));
+        shouldList += shown(ShownServer(App(), i));
+        shouldCount += listable(ShownServer(App(), i));
+    }
+    if (App().listedServers != shouldCount) {
+        return "counted " + std::to_string(App().listedServers) + " servers listed before the search, not " +
+               std::to_string(shouldCount);
     }
     if (rows != shouldList || App().shownServers != rows || App().shownPlayers != players) {
         return std::to_string(rows) + " rows with " + std::to_string(players) + " players for " +

@@ -65,8 +65,8 @@ LPARAM ListItemData(HWND list, int item);
 std::vector<std::wstring> ListColumn(HWND list, int subItem);
 
 // Checks what a user sees against the table: every row names a delivered record that passes the Full and Empty
-// filters as the list last applied them, each such record has exactly one row, and shownServers and shownPlayers
-// add up. Returns why not, or the empty text.
+// filters as the list last applied them and the search, each such record has exactly one row, and shownServers,
+// shownPlayers and listedServers add up. Returns why not, or the empty text.
 std::string ListDisagreesWithTable();
 
 // Whether the window's thread serves a message sent from another thread: it does only while its message loop is

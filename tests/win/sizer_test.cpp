@@ -22,7 +22,8 @@ const struct {
     {IDC_SERVER_LIST, 0, 0, 1, 1},   {IDC_PLAYER_LIST, 0, 1, 1, 1},    {IDC_SERVERS_GROUP, 0, 0, 1, 1},
     {IDC_PLAYERS_GROUP, 0, 1, 1, 1}, {IDC_CONTROLS_GROUP, 1, 1, 1, 1}, {IDC_SHOW_EMPTY, 1, 1, 1, 1},
     {IDC_SHOW_FULL, 1, 1, 1, 1},     {IDC_FILTERS_GROUP, 1, 1, 1, 1},  {IDC_MOD_FILTER, 1, 1, 1, 1},
-    {IDC_MOD_LABEL, 1, 1, 1, 1},
+    {IDC_MOD_LABEL, 1, 1, 1, 1},     {IDC_SEARCH_LABEL, 1, 1, 1, 1},   {IDC_SEARCH, 1, 1, 1, 1},
+    {IDC_SHOW_LABEL, 1, 1, 1, 1},    {IDC_SHOW, 1, 1, 1, 1},
 };
 
 struct {

@@ -42,6 +42,8 @@ enum ServerImage : int {
     IMAGE_FREEBSD,
     IMAGE_APPLE,
     IMAGE_FAVOURITE, // drawn only as an overlay on a favourite's row icon
+    IMAGE_RECENT,    // the same on the row of a server played on lately
+    IMAGE_FAVOURITE_RECENT,
 };
 
 // The first column whose kind is FIELD_PING: the default sort column.

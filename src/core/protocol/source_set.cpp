@@ -20,5 +20,8 @@ std::vector<std::u16string> SourceLines(SourceSet sources, const std::vector<std
     if (sources & SOURCE_REMEMBERED) {
         lines.push_back(u"Remembered list");
     }
+    if (sources & SOURCE_RECENT) {
+        lines.push_back(u"Recently played");
+    }
     return lines;
 }

@@ -17,6 +17,7 @@ struct RunSnapshot {
     std::u16string modDir;                   // the selected mod filter's game directory; empty for none
     std::vector<MasterEntry> masters;        // asked all at once; a master's index is its source bit
     std::vector<FavouriteServer> favourites; // queried in every run, whatever the masters answer
+    std::vector<FavouriteServer> recent;     // the servers played on lately: queried in every run too
     AnsiDecoder decodeAnsi = nullptr;
 };
 

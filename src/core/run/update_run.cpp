@@ -58,17 +58,22 @@ void UpdateRun::Main() {
     Finish();
 }
 
-// Favourites are queried in every run, so the table is shown with them at once.
+// Favourites and the servers played on lately are queried in every run, so the table is shown with them at once.
 void UpdateRun::MergeFavourites() {
-    if (snapshot_.favourites.empty()) {
+    MergeServers(snapshot_.favourites, SOURCE_FAVOURITE);
+    MergeServers(snapshot_.recent, SOURCE_RECENT);
+}
+
+void UpdateRun::MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source) {
+    if (servers.empty()) {
         return;
     }
-    std::vector<unsigned char> entries(snapshot_.favourites.size() * LIST_ENTRY_SIZE);
-    for (size_t i = 0; i < snapshot_.favourites.size(); ++i) {
-        WriteListEntry({snapshot_.favourites[i].addr, snapshot_.favourites[i].port}, &entries[i * LIST_ENTRY_SIZE]);
+    std::vector<unsigned char> entries(servers.size() * LIST_ENTRY_SIZE);
+    for (size_t i = 0; i < servers.size(); ++i) {
+        WriteListEntry({servers[i].addr, servers[i].port}, &entries[i * LIST_ENTRY_SIZE]);
     }
     ShowTable();
-    Merge(entries.data(), entries.size(), SOURCE_FAVOURITE);
+    Merge(entries.data(), entries.size(), source);
 }
 
 // The table shown so far goes at the window as soon as the new one comes; it is shown before the first server is

@@ -48,6 +48,7 @@ private:
     bool TakeArrivals();
     void Merge(const unsigned char* entries, size_t length, SourceSet source);
     void MergeFavourites();
+    void MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source);
     void ShowTable();
     void FallBackWhenNoMasterAnswered();
     void Remember();

@@ -17,13 +17,16 @@
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/display_dpi.h"
+#include "windows/platform/recent_store.h"
 #include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
 #include "windows/views/buddy_highlight.h"
 #include "windows/views/main_anchors.h"
 #include "windows/views/mod_filter_box.h"
 #include "windows/views/player_list.h"
+#include "windows/views/search_box.h"
 #include "windows/views/server_list.h"
+#include "windows/views/show_choice.h"
 #include "windows/views/sizer.h"
 #include "windows/views/status_bar.h"
 
@@ -118,8 +121,23 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
             ToggleUpdate(app);
         }
         break;
-    case IDCANCEL: // Esc
-        StopGameSearch(app);
+    case IDCANCEL: // Esc: ends the game search, or else empties the search box
+        if (!StopGameSearch(app)) {
+            ClearSearchBox(app);
+        }
+        break;
+    case IDC_FIND:
+        FocusSearchBox(app);
+        break;
+    case IDC_SEARCH:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            OnSearchTextChanged(app);
+        }
+        break;
+    case IDC_SHOW:
+        if (HIWORD(wParam) == CBN_SELCHANGE) {
+            OnShowChoiceChanged(app);
+        }
         break;
     case IDC_CONFIG:
         EditConfiguration(app);
@@ -152,6 +170,7 @@ INT_PTR OnServerListNotify(AppState& app, NMHDR* header) {
         if (ShowServerMenu(app, *reinterpret_cast<NMITEMACTIVATE*>(header))) {
             SaveSettings(GatherSettings(app));
         }
+        FollowShowChoice(app); // the favourites or the history may have changed
         return FALSE;
     case NM_DBLCLK:
         ConnectToServer(app, *reinterpret_cast<NMITEMACTIVATE*>(header));
@@ -307,6 +326,9 @@ void InitMainWindow(AppState& app) {
     app.serverCount = 0;
 
     app.hServerList = InitListViews(app);
+    InitSearchBox(app);
+    InitShowChoice(app);
+    app.hKeys = LoadAcceleratorsW(app.hInstance, MAKEINTRESOURCEW(IDA_MAIN));
     SizerInstall(app.hMainDlg, MainAnchors);
     Settings settings{};
     settings.sortColumn = app.sortColumn; // by ping, unless a stored order says otherwise
@@ -314,6 +336,7 @@ void InitMainWindow(AppState& app) {
         SetFirstStart(settings);
     }
     ApplySettings(app, settings);
+    app.recentServers = LoadRecentServers();
     if (app.playerViewDetails && app.canSetView) {
         SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     }
@@ -326,4 +349,9 @@ void InitMainWindow(AppState& app) {
     ToggleUpdate(app);
     // The filter list is fetched once per start, beside the first update run.
     StartFilterDownload(app);
+}
+
+bool TranslateMainWindowKeys(HWND mainDialog, MSG* message) {
+    AppState* app = MainWindowState(mainDialog);
+    return app && app->hKeys && TranslateAcceleratorW(mainDialog, app->hKeys, message);
 }

@@ -16,3 +16,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 // Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when Windows Sockets cannot be had.
 void InitMainWindow(AppState& app);
+
+// The main window's keys (Ctrl+F) for a message the loop took: true when it was one, sent to the window as its
+// command, and the loop is done with the message.
+bool TranslateMainWindowKeys(HWND mainDialog, MSG* message);

@@ -28,6 +28,9 @@ RunSnapshot TakeSnapshot(AppState& app) {
     snapshot.modDir = AsU16(dir);
     snapshot.masters = MastersToAsk(app.config);
     snapshot.favourites = app.favourites;
+    for (const RecentServer& server : app.recentServers) {
+        snapshot.recent.push_back({server.addr, server.port});
+    }
     snapshot.decodeAnsi = DecodeAnsi;
     return snapshot;
 }
@@ -98,6 +101,7 @@ ReportTaken TakeRunReport(AppState& app) {
 void ShowServerTable(AppState& app, std::shared_ptr<ServerTable> table) {
     EmptyServerLists(app);
     app.table = std::move(table);
+    app.searchTexts.clear(); // they were the last table's
     app.serverCount = app.table ? static_cast<int32_t>(app.table->size()) : 0;
     UpdateStatusCounts(app); // "0 Players", "0 Servers"
 }

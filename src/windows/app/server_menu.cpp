@@ -4,9 +4,12 @@
 
 #include "core/protocol/server_record.h"
 #include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "windows/dialogs/server_info_dialog.h"
 #include "windows/launch/game_launcher.h"
+#include "windows/platform/recent_store.h"
 #include "windows/platform/wide.h"
+#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 
 namespace {
@@ -58,6 +61,9 @@ bool ShowServerMenu(AppState& app, const NMITEMACTIVATE& activation) {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING | (favourite ? MF_GRAYED : 0), SERVER_MENU_ADD_FAVOURITE, L"Add to Favourites");
     AppendMenuW(menu, MF_STRING | (favourite ? 0 : MF_GRAYED), SERVER_MENU_REMOVE_FAVOURITE, L"Remove from Favourites");
+    if (FindRecent(app.recentServers, addr, port)) {
+        AppendMenuW(menu, MF_STRING, SERVER_MENU_REMOVE_RECENT, L"Remove from History");
+    }
     POINT point = activation.ptAction;
     ClientToScreen(app.hServerList, &point);
     UINT command = static_cast<UINT>(
@@ -76,6 +82,9 @@ bool ShowServerMenu(AppState& app, const NMITEMACTIVATE& activation) {
             MarkFavouriteRows(app);
         }
         return changed;
+    } else if (command == SERVER_MENU_REMOVE_RECENT && ForgetRecent(&app.recentServers, addr, port)) {
+        SaveRecentServers(app.recentServers); // on its own, as a join does
+        MarkFavouriteRows(app);
     }
     return false;
 }

@@ -13,6 +13,7 @@ constexpr UINT SERVER_MENU_COPY_ADDRESS = 2;
 constexpr UINT SERVER_MENU_SERVER_INFO = 3;
 constexpr UINT SERVER_MENU_ADD_FAVOURITE = 4;
 constexpr UINT SERVER_MENU_REMOVE_FAVOURITE = 5;
+constexpr UINT SERVER_MENU_REMOVE_RECENT = 6;
 
 // NM_RCLICK on the server list: the menu at the clicked point; nothing beside the rows (item -1). Of the two
 // favourites commands, the one that does not apply to the server is greyed. Returns true when the favourites

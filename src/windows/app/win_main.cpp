@@ -11,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     MSG message;
     BOOL result;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        if (!IsDialogMessageW(mainDialog, &message)) {
+        if (!TranslateMainWindowKeys(mainDialog, &message) && !IsDialogMessageW(mainDialog, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

@@ -5,6 +5,7 @@
 
 #include "core/display/dpi_scale.h"
 #include "core/protocol/source_set.h"
+#include "core/settings/recent_servers.h"
 #include "core/text/address.h"
 #include "core/text/format.h"
 #include "resource.h"
@@ -16,6 +17,28 @@
 #include "windows/views/sizer.h"
 
 namespace {
+
+// "Last joined ..." for a server of the history, in the local time of the join (the time zone's rule for that day).
+void AddLastJoined(AppState& app, const ServerRecord& record, std::vector<std::u16string>& lines) {
+    const RecentServer* recent = FindRecent(app.recentServers, record.addr, record.port);
+    if (!recent) {
+        return;
+    }
+    CivilTime utc = CivilFromSeconds(recent->joinedAt);
+    SYSTEMTIME joined{static_cast<WORD>(utc.year),
+                      static_cast<WORD>(utc.month),
+                      0,
+                      static_cast<WORD>(utc.day),
+                      static_cast<WORD>(utc.hour),
+                      static_cast<WORD>(utc.minute),
+                      static_cast<WORD>(utc.second),
+                      0};
+    SYSTEMTIME local;
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &joined, &local)) {
+        local = joined;
+    }
+    lines.push_back(LastJoinedText({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond}));
+}
 
 constexpr size_t INFO_ADDRESS_SIZE = 64;
 constexpr size_t INFO_TITLE_SIZE = 96;
@@ -91,6 +114,7 @@ bool ReadRowServerInfo(AppState& app, int row, ServerInfo& info) {
     info.address = address;
     info.pairs = ReadInfoPairs(record->infoText, DecodeAnsi);
     info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames(app));
+    AddLastJoined(app, *record, info.sources);
     return true;
 }
 

@@ -4,14 +4,28 @@
 
 #include <strsafe.h>
 
+#include <ctime>
+
+#include "core/settings/recent_servers.h"
 #include "core/text/address.h"
 #include "core/text/format.h"
 #include "windows/launch/game_search.h"
+#include "windows/platform/recent_store.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 #include "windows/views/status_bar.h"
 
 namespace {
+
+// The joined server goes first in the history, stored at once: the program ends next.
+void RememberJoin(AppState& app, const wchar_t* address) {
+    uint32_t addr = 0;
+    uint16_t port = 0;
+    if (ParseServerAddress(AsU16(address), &addr, &port) &&
+        NoteJoin(&app.recentServers, addr, port, static_cast<int64_t>(std::time(nullptr)))) {
+        SaveRecentServers(app.recentServers);
+    }
+}
 
 constexpr size_t COMMAND_LINE_SIZE = 512;
 constexpr size_t MESSAGE_TEXT_SIZE = 512;
@@ -78,6 +92,7 @@ void StartGame(AppState& app, const wchar_t* address) {
     }
     CloseHandle(game.hThread);
     CloseHandle(game.hProcess);
+    RememberJoin(app, address);
     DestroyWindow(app.hMainDlg);
 }
 

@@ -14,10 +14,12 @@
 #include <memory>
 #include <vector>
 
+#include "core/display/server_search.h"
 #include "core/protocol/master_entry.h"
 #include "core/run/run_handle.h"
 #include "core/run/server_table.h"
 #include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "core/settings/settings.h"
 
 struct BuddyName;
@@ -97,6 +99,15 @@ struct AppState {
     wchar_t lastModFilter[MOD_DIR_SIZE];     // the game directory selected when the program last ended
     wchar_t* modFilterText;                  // heap; the mod filter list text, null until first set
     std::vector<FavouriteServer> favourites; // queried in every run; changed from the server list's menu
+    std::vector<RecentServer> recentServers; // the history: queried in every run; changed by joins and the menu
+
+    // Finding a game: the search box's text as the list was last filtered by it, the main window's keys, and how
+    // many servers the mod filter and the Full/Empty boxes list, of which shownServers are shown.
+    ServerSearch search;
+    int32_t showChoice; // the "Show" choice: SHOW_ALL, SHOW_FAVOURITES or SHOW_RECENT (windows/views/search_rows.h)
+    std::vector<std::u16string> searchTexts; // by table index: the record's places folded, once searched; or empty
+    HACCEL hKeys;
+    int32_t listedServers;
 };
 
 // The state the main dialog keeps (as a std::shared_ptr<AppState> on the heap, in its DWLP_USER): null before

@@ -3,8 +3,11 @@
 #include "windows/state/app_state.h"
 
 #include "core/display/player_rows.h"
+#include "core/display/server_search.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
+#include "windows/views/search_rows.h"
+#include "windows/views/status_bar.h"
 
 namespace {
 
@@ -56,6 +59,11 @@ void FillPlayerList(AppState& app) {
         if (!InsertPlayerItem(app, i, &record.players[i])) {
             return;
         }
+    }
+    SelectMatchedPlayer(app, record);
+    // The row's tip says why it matched where the list shows tips (Wine's asks for none); the status line says it too.
+    if (app.search.Active()) {
+        SetStatus(app, AsWide(MatchText(record, MatchServer(record, app.search)).c_str()));
     }
 }
 

@@ -8,7 +8,8 @@
 struct AppState;
 
 // Rebuilds the rows, in reply order, for the server list's first selected row; empty when none is selected or the
-// row's table index is no longer in the table. Rows refer to PlayerRecords inside the current table.
+// row's table index is no longer in the table. Rows refer to PlayerRecords inside the current table. While a search
+// is active, the first player whose name matched it is selected, and the status line says why the server matched.
 void FillPlayerList(AppState& app);
 
 // LVM_SORTITEMS callback: item data are PlayerRecord references, the sort value a column index.

@@ -8,13 +8,14 @@
 #include "core/display/dpi_scale.h"
 #include "core/display/mod_filter_rule.h"
 #include "core/display/server_columns.h"
-#include "core/settings/favourites.h"
 #include "core/text/address.h"
 #include "resource.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 #include "windows/views/player_list.h"
+#include "windows/views/row_marks.h"
+#include "windows/views/search_rows.h"
 #include "windows/views/status_bar.h"
 
 namespace {
@@ -22,10 +23,9 @@ namespace {
 constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
 
 // The server list's images in ServerImage order.
-constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,   IDI_PING_GOOD,  IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX,
-                                      IDI_OS_WINDOWS, IDI_OS_FREEBSD, IDI_OS_APPLE,    IDI_FAVOURITE};
-// The favourites' star, as overlay 1 of the server list's image list.
-constexpr int FAVOURITE_OVERLAY = 1;
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,  IDI_PING_GOOD,  IDI_PING_MEDIUM,     IDI_PING_BAD,
+                                      IDI_OS_LINUX,  IDI_OS_WINDOWS, IDI_OS_FREEBSD,      IDI_OS_APPLE,
+                                      IDI_FAVOURITE, IDI_RECENT,     IDI_FAVOURITE_RECENT};
 
 bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
     LVCOLUMNW column{};
@@ -51,19 +51,6 @@ void AddIcon(AppState& app, HIMAGELIST images, int iconId, PixelSize cell) {
     DestroyIcon(icon);
 }
 
-// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
-// under the mod filter of its run only when it runs that mod.
-bool IsListed(AppState& app, const ServerRecord& record) {
-    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
-           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
-                               ShownWebMasterSources(app), record.gamename);
-}
-
-// The row state that marks a favourite's row (its overlay), or none.
-UINT FavouriteState(AppState& app, const ServerRecord& record) {
-    return IsFavourite(app.favourites, record.addr, record.port) ? INDEXTOOVERLAYMASK(FAVOURITE_OVERLAY) : 0;
-}
-
 // Appends a row for table index `index`; the list asks for its text when it paints.
 bool InsertServerItem(AppState& app, int position, int32_t index) {
     LVITEMW item{};
@@ -72,7 +59,7 @@ bool InsertServerItem(AppState& app, int position, int32_t index) {
     item.pszText = LPSTR_TEXTCALLBACKW;
     item.iImage = OsIconFromVersion(ShownServer(app, index).version);
     item.lParam = index;
-    item.state = FavouriteState(app, ShownServer(app, index));
+    item.state = RowMarkState(app, ShownServer(app, index));
     item.stateMask = LVIS_OVERLAYMASK;
     return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
 }
@@ -148,6 +135,14 @@ bool IsChecked(AppState& app, int id) {
 
 } // namespace
 
+// A server that only a source of every mod named (a classic master, the favourites, the remembered list) is listed
+// under the mod filter of its run only when it runs that mod.
+bool IsListed(AppState& app, const ServerRecord& record) {
+    return PassesServerFilters(record, app.showFull != 0, app.showEmpty != 0) &&
+           ShowsUnderModFilter(app.tableModDir.c_str(), record.sources.load(std::memory_order_relaxed),
+                               ShownWebMasterSources(app), record.gamename);
+}
+
 HWND InitListViews(AppState& app) {
     HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
     int width = ClientWidth(serverList);
@@ -187,7 +182,7 @@ int CreateImageLists(AppState& app, HWND serverList, UINT dpi) {
     for (int icon : SERVER_IMAGE_ICONS) {
         AddIcon(app, serverImages, icon, cell);
     }
-    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
+    SetRowMarkOverlays(serverImages);
     HIMAGELIST playerImages = ImageList_Create(cell.width, cell.height, ILC_MASK, 1, 0);
     AddIcon(app, playerImages, IDI_PLAYER, cell);
 
@@ -230,17 +225,23 @@ int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order) {
     return CompareServerRecords(table[static_cast<size_t>(first)], table[static_cast<size_t>(second)], by.sortValue);
 }
 
-void RefilterServerList(AppState& app) {
+void RefilterServerList(AppState& app, bool searchChanged) {
     app.showEmpty = IsChecked(app, IDC_SHOW_EMPTY);
     app.showFull = IsChecked(app, IDC_SHOW_FULL);
 
-    int32_t passing = 0;
-    for (int32_t i = 0; i < app.serverCount; ++i) {
-        if (ShownServer(app, i).delivered && IsListed(app, ShownServer(app, i))) {
-            ++passing;
+    int32_t passing = 0, listed = 0;
+    for (int32_t i = 0; !searchChanged && i < app.serverCount; ++i) {
+        const ServerRecord& record = ShownServer(app, i);
+        if (record.delivered && IsListed(app, record)) {
+            ++listed;
+            passing += IsFound(app, i);
         }
     }
-    if (passing == app.shownServers) {
+    if (!searchChanged && passing == app.shownServers) {
+        if (listed != app.listedServers) { // the same rows, but under a search the count of the listed ones changed
+            app.listedServers = listed;
+            UpdateStatusCounts(app);
+        }
         return;
     }
 
@@ -250,9 +251,11 @@ void RefilterServerList(AppState& app) {
     SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
     app.shownPlayers = 0;
     app.shownServers = 0;
+    app.listedServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = ShownServer(app, i);
-        if (record.delivered && IsListed(app, record) && InsertServerItem(app, i, i)) {
+        app.listedServers += record.delivered && IsListed(app, record);
+        if (record.delivered && IsListed(app, record) && IsFound(app, i) && InsertServerItem(app, i, i)) {
             app.shownPlayers += record.playerCount;
             ++app.shownServers;
         }
@@ -296,6 +299,9 @@ INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header) {
     case LVN_ITEMCHANGED:
         FillPlayerList(app);
         break;
+    case LVN_GETINFOTIPW:
+        GetSearchInfoTip(app, reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        break;
     }
     return FALSE;
 }
@@ -308,12 +314,19 @@ void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices) {
         if (!app.hServerList || !IsListed(app, record)) {
             continue;
         }
-        HoldListRedraw(app);
-        if (InsertServerItem(app, SortedRowFor(app, index), index)) {
-            app.listDirty = 1;
-            ++app.shownServers;
-            app.shownPlayers += record.playerCount;
+        ++app.listedServers;
+        if (IsFound(app, index)) {
+            ListServerRow(app, index);
         }
+    }
+}
+
+void ListServerRow(AppState& app, int32_t index) {
+    HoldListRedraw(app);
+    if (InsertServerItem(app, SortedRowFor(app, index), index)) {
+        app.listDirty = 1;
+        ++app.shownServers;
+        app.shownPlayers += ShownServer(app, index).playerCount;
     }
 }
 
@@ -344,20 +357,6 @@ void RepaintServerListWhenDue(AppState& app) {
     }
 }
 
-void MarkFavouriteRows(AppState& app) {
-    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int row = 0; row < rows; ++row) {
-        LPARAM index = RowData(app, row);
-        if (index < 0 || index >= app.serverCount) {
-            continue;
-        }
-        LVITEMW item{};
-        item.state = FavouriteState(app, ShownServer(app, index));
-        item.stateMask = LVIS_OVERLAYMASK;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    }
-}
-
 void EmptyServerLists(AppState& app) {
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
@@ -368,6 +367,7 @@ void EmptyServerLists(AppState& app) {
     }
     app.shownServers = 0;
     app.shownPlayers = 0;
+    app.listedServers = 0;
 }
 
 const ServerRecord* RowServerRecord(AppState& app, int row) {

@@ -16,8 +16,8 @@ struct AppState;
 // list view refuses a column.
 HWND InitListViews(AppState& app);
 
-// Creates the server list's nine images (the ninth its favourites' overlay) and the player list's one and attaches
-// them. Returns 1.
+// Creates the server list's eleven images (the last three the overlays of windows/views/row_marks.h) and the player
+// list's one at the window's DPI, and attaches them, letting go of those they replace. Returns 1.
 int CreateImageLists(AppState& app, HWND serverList, UINT dpi);
 
 // LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
@@ -32,8 +32,9 @@ struct ServerOrder {
 // LVM_SORTITEMS callback: item data are table indices, the sort value the address of a ServerOrder.
 int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order);
 
-// Re-applies the Full/Empty check boxes to the list; does nothing when the same number of servers passes.
-void RefilterServerList(AppState& app);
+// Re-applies the Full/Empty check boxes and the search to the list; does nothing when the same number of servers
+// passes, unless the search has changed.
+void RefilterServerList(AppState& app, bool searchChanged = false);
 
 // Column widths of both lists for the main dialog's new client width. Returns 0.
 int ResizeColumns(AppState& app, int clientWidth);
@@ -42,18 +43,21 @@ int ResizeColumns(AppState& app, int clientWidth);
 // procedure's result.
 INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header);
 
-// Marks handed-over records delivered and lists each that passes the Full/Empty filters in its sorted place,
-// counting its row; the list's redrawing is held off until the next repaint.
+// Marks handed-over records delivered and lists each that passes the Full/Empty filters and the search in its sorted
+// place, counting its row; the list's redrawing is held off until the next repaint.
 void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices);
+
+// Lists the delivered record `index` in its sorted place and counts its row; the list's redrawing is held off until
+// the next repaint.
+void ListServerRow(AppState& app, int32_t index);
+
+// Whether the record passes the mod filter and the Full/Empty boxes as the list last applied them.
+bool IsListed(AppState& app, const ServerRecord& record);
 
 // Lets the list redraw if listing held it off, and repaints what was listed since the last repaint.
 void RepaintServerList(AppState& app);
 // The same at the list's repaint rate: now when the last repaint is long enough ago, else by a timer.
 void RepaintServerListWhenDue(AppState& app);
-
-// Marks each row whose server is among the favourites with the star overlay on its icon, and unmarks the others.
-// Rows are marked as they are listed; this is for a change of the favourites.
-void MarkFavouriteRows(AppState& app);
 
 // Deletes the rows of both lists and zeroes their counters.
 void EmptyServerLists(AppState& app);

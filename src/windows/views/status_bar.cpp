@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
+#include "windows/views/search_rows.h"
 
 namespace {
 
@@ -182,7 +183,15 @@ void ShowRunStatus(AppState& app, const StatusText& text) {
 void UpdateStatusCounts(AppState& app) {
     app.statusLine.countsDue = false;
     SetCountText(app, STATUS_PART_PLAYERS, L"Player", app.shownPlayers);
-    SetCountText(app, STATUS_PART_SERVERS, L"Server", app.shownServers);
+    if (!FindingNarrows(app)) {
+        SetCountText(app, STATUS_PART_SERVERS, L"Server", app.shownServers);
+        return;
+    }
+    // "3 of 120 Servers": the servers shown of those the other filters list.
+    wchar_t text[64];
+    FormatInto(text, ARRAYSIZE(text), L"{} of {} Server{}", app.shownServers, app.listedServers,
+               AsWide(PluralSuffix(app.listedServers)));
+    SetPartText(app, STATUS_PART_SERVERS, text);
 }
 
 void UpdateStatusCountsSoon(AppState& app) {

@@ -31,7 +31,8 @@ void SetStatus(AppState& app, const wchar_t* text);
 // A text of an update run, shown at once or at the bar's rate as it says.
 void ShowRunStatus(AppState& app, const StatusText& text);
 
-// Shows shownPlayers and shownServers in parts 1 and 2 ("1 Player", "2 Players", "0 Servers").
+// Shows shownPlayers and shownServers in parts 1 and 2 ("1 Player", "2 Players", "0 Servers"); while a search or the
+// "Show" choice leaves servers out, the servers shown of those listed ("3 of 120 Servers").
 void UpdateStatusCounts(AppState& app);
 // The same at the bar's rate: for counts that change with every batch of replies.
 void UpdateStatusCountsSoon(AppState& app);

@@ -1,0 +1,25 @@
+# Writes the simple case folding table (the C and S lines of Unicode's CaseFolding.txt) as C++ initialisers, one
+# "{0xFROM, 0xTO}," per line in the file's order, which is by code point.
+#   cmake -DINPUT=CaseFolding.txt -DOUTPUT=case_folding_table.inc -P case_folding.cmake
+if(NOT EXISTS "${INPUT}")
+    message(FATAL_ERROR "${INPUT} is missing: install Debian's unicode-data (scripts/setup)")
+endif()
+file(STRINGS "${INPUT}" lines REGEX "^[0-9A-F]+; [CS]; [0-9A-F]+;")
+set(table "// Generated from ${INPUT} by cmake/case_folding.cmake: the simple case folding, by code point.\n")
+set(count 0)
+foreach(line IN LISTS lines)
+    string(REGEX MATCH "^([0-9A-F]+); [CS]; ([0-9A-F]+);" matched "${line}")
+    # Folding UTF-16 in place relies on it: no code point folds across the edge of the Basic Multilingual Plane.
+    string(LENGTH "${CMAKE_MATCH_1}" from_digits)
+    string(LENGTH "${CMAKE_MATCH_2}" to_digits)
+    if(NOT from_digits EQUAL to_digits)
+        message(FATAL_ERROR "${INPUT}: ${CMAKE_MATCH_1} folds to ${CMAKE_MATCH_2}, across the plane's edge")
+    endif()
+    string(APPEND table "{0x${CMAKE_MATCH_1}, 0x${CMAKE_MATCH_2}},\n")
+    math(EXPR count "${count} + 1")
+endforeach()
+if(count LESS 1000)
+    message(FATAL_ERROR "${INPUT} holds only ${count} simple case foldings")
+endif()
+file(WRITE "${OUTPUT}.tmp" "${table}")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
