@@ -107,6 +107,16 @@ TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequests
     std::vector<std::string> requests = SimLogOf("http");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(SimLogField(requests[0], "target"), "/?mod=ffa&raw=2");
+
+    // A first start with classic masters only (a release) downloads no list: its empty box gets the built-in mods.
+    SendDlgItemMessageW(App().hMainDlg, IDC_MOD_FILTER, CB_RESETCONTENT, 0, 0);
+    App().config.masters.resize(1);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27901", &App().config.masters[0]), MasterFault::None);
+    StartFilterDownload(App());
+    EXPECT_EQ(App().filterDownload, nullptr);
+    EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
+    EXPECT_EQ(SelectedEntry(), L"(No Filter)");
+    EXPECT_EQ(SimLogOf("http").size(), 1u) << "nothing asked for";
 }
 
 TEST_F(ModFiltersTest, TheRememberedDirectoryIsSelectedByItsEntryWhereverTheBoxSortsIt) {

@@ -8,6 +8,7 @@
 #include "core/run/run_snapshot.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
+#include "resource.h"
 #include "windows/platform/master_http.h"
 #include "windows/state/app_messages.h"
 #include "windows/state/app_state.h"
@@ -82,6 +83,11 @@ void StartFilterDownload(AppState& app) {
             app.filterDownload = std::move(download);
         }
         return;
+    }
+    // Only classic masters: no list will come. A box that no stored text filled shows the built-in mods, with
+    // "(No Filter)" chosen, rather than staying empty.
+    if (SendDlgItemMessageW(app.hMainDlg, IDC_MOD_FILTER, CB_GETCOUNT, 0, 0) <= 0) {
+        SetModFilterText(app, std::u16string());
     }
 }
 

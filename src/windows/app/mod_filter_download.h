@@ -7,7 +7,8 @@
 
 struct AppState;
 
-// Starts the download; nothing when no web master is listed or no worker could be had.
+// Starts the download; nothing when no worker could be had. With no web master listed, an empty mod filter box gets
+// the built-in mods instead.
 void StartFilterDownload(AppState& app);
 
 // WM_APP_FILTER_REPORT: the downloaded text, once it has come, becomes the mod filter text and refills the box.
