@@ -1,10 +1,13 @@
-// What the web list answers, apart from HTTP itself: "/?mod=NAME&raw=2" and "/filters"; anything else is 404.
+// What the web list answers, apart from HTTP itself: the browser's "/?mod=NAME&raw=2" and "/filters", the page of
+// servers ("/", "/?mod=DIR"), and the JSON API ("/api/servers", "/api/health"); anything else is 404.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "answer_cache.h"
 #include "mod_list.h"
 #include "server_store.h"
 
@@ -14,6 +17,7 @@ constexpr size_t MAX_WEB_LIST_ENTRIES = 10922;
 struct WebAnswer {
     unsigned status = 404;
     std::string body;
+    SharedBody shared; // when set, the body: an answer many requests share
     const char* content_type = "text/plain; charset=utf-8";
 };
 
@@ -35,5 +39,10 @@ private:
     bool valid_ = false;
 };
 
+// Whether the target is `path`, alone or with a query whose every parameter `take(name, value)` accepts, each name
+// at most once.
+bool MatchTarget(std::string_view target, std::string_view path,
+                 const std::function<bool(std::string_view name, std::string_view value)>& take);
+
 WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore& store,
-                        const std::vector<ModPair>& mods, FiltersText* filters);
+                        const std::vector<ModPair>& mods, FiltersText* filters, AnswerCache* answers);

@@ -44,6 +44,7 @@ struct WebShared {
                 it = it->second <= now ? refused_until.erase(it) : std::next(it);
             }
         }
+        ++counts.rate_limited;
         if (refused_until.size() < MAX_RATE_SOURCES) {
             refused_until[address] = now + RETRY_AFTER;
         }
@@ -59,12 +60,14 @@ struct WebShared {
             }
             return false;
         }
+        ++counts.rate_limited;
         return true;
     }
     void Evict(ConnectionSlots::Id id);
 
     WebServer::Answer answer;
     WebLimits limits;
+    WebCounts counts;
     ConnectionSlots slots;
     RateLimiter address_rate;
     RateLimiter subnet_rate;
@@ -150,16 +153,21 @@ private:
         }
         WebAnswer answer = shared_->answer(head_.is_get(), head_.target());
         bool keep_alive = head_.keep_alive() && ++served_ < MAX_REQUESTS_PER_CONNECTION;
-        Write(answer.status, answer.content_type, std::move(answer.body), keep_alive);
+        if (!answer.shared) {
+            answer.shared = std::make_shared<const std::string>(std::move(answer.body));
+        }
+        Write(answer.status, answer.content_type, std::move(answer.shared), keep_alive);
     }
 
     // Answers and ends the connection.
     void Refuse(unsigned status, const char* text) {
         shared_->slots.SetWaiting(slot_, false);
-        Write(status, "text/plain; charset=utf-8", text, false);
+        Write(status, "text/plain; charset=utf-8", std::make_shared<const std::string>(text), false);
     }
 
-    void Write(unsigned status, const char* content_type, std::string body, bool keep_alive) {
+    void Write(unsigned status, const char* content_type, SharedBody body, bool keep_alive) {
+        ++shared_->counts.responses[status];
+        body_ = std::move(body);
         response_ = {};
         response_.version(head_.version());
         response_.result(status);
@@ -169,7 +177,7 @@ private:
         if (status == 429) {
             response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
         }
-        response_.body() = std::move(body);
+        response_.body() = {body_->data(), body_->size()};
         response_.keep_alive(keep_alive);
         response_.prepare_payload();
         stream_.expires_after(shared_->limits.timeout);
@@ -196,7 +204,8 @@ private:
     beast::flat_static_buffer<MAX_HEAD_BYTES> buffer_;
     RequestHeadReader head_;
     Clock::time_point deadline_{};
-    http::response<http::string_body> response_;
+    SharedBody body_; // what response_ holds a view of
+    http::response<http::span_body<const char>> response_;
     uint32_t address_;
     ConnectionSlots::Id slot_;
     std::shared_ptr<WebShared> shared_;
@@ -247,6 +256,10 @@ void WebServer::Close() {
     beast::error_code ignored;
     retry_.cancel();
     acceptor_.close(ignored);
+}
+
+const WebCounts& WebServer::counts() const {
+    return shared_->counts;
 }
 
 ServerAddress WebServer::local() const {

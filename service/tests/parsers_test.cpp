@@ -41,7 +41,7 @@ TEST(MasterDatagram, CommandsAreWholeWordsWithOrWithoutThePrefix) {
     }
 }
 
-TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGame) {
+TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayers) {
     for (const std::string reply : {"\xff\xff\xff\xffprint\n\\gamename\\ctf\n", "\xff\xff\xff\xffprint"}) {
         EXPECT_TRUE(IsStatusReply(Bytes(reply), reply.size())) << reply;
     }
@@ -52,15 +52,28 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGame) {
     const struct {
         std::string reply;
         const char* gamename;
+        std::string hostname;
+        std::string players; // "name/frags/ping;" each
     } REPLIES[] = {
-        {"\xff\xff\xff\xffprint\n\\hostname\\X\\GameName\\Lithium\n0 1 \"p\"\n", "Lithium"},
-        {"\xff\xff\xff\xffprint\n\\hostname\\X\n", "default"},
-        {std::string("\xff\xff\xff\xffprint\n\\gamename\\caf\xe9\0ctf\n", 29), "caf\xe9"},
-        {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr},
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\\GameName\\Lithium\\mapname\\q2dm1\n0 1 \"p\"\n-3 999 \"q r\"\n",
+         "Lithium", "X", "p/0/1;q r/-3/999;"},
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\n", "default", "X", ""},
+        {std::string("\xff\xff\xff\xffprint\n\\gamename\\caf\xe9\0ctf\n", 29), "caf\xe9", "", ""},
+        {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr, "", ""},
+        // Hostile names come through as the server's bytes; the web side escapes them.
+        {"\xff\xff\xff\xffprint\n\\hostname\\<script>alert(1)</script>\n5 50 \"\x01\x1b[31m\xff\xc3\"\n"
+         "7 60 \"" + std::string(40, 'n') + "\"\n",
+         "default", "<script>alert(1)</script>", "\x01\x1b[31m\xff\xc3/5/50;" + std::string(31, 'n') + "/7/60;"},
     };
     for (const auto& r : REPLIES) {
-        std::string gamename = reader.GameName(Bytes(r.reply), r.reply.size());
-        EXPECT_EQ(gamename, r.gamename ? r.gamename : std::string(63, 'g'));
+        ServerStatus status = reader.Read(Bytes(r.reply), r.reply.size());
+        EXPECT_EQ(status.gamename, r.gamename ? r.gamename : std::string(63, 'g'));
+        EXPECT_EQ(status.hostname, r.hostname);
+        std::string players;
+        for (const PlayerStatus& player : status.players) {
+            players += player.name + "/" + std::to_string(player.frags) + "/" + std::to_string(player.ping) + ";";
+        }
+        EXPECT_EQ(players, r.players) << r.reply;
     }
 }
 
