@@ -143,9 +143,31 @@ TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
     // An answer from the same port of another address comes first: it is not the server's.
     UdpPeer impostor(0x7F000005, server.address().port);
     impostor.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\spoofed\n");
-    server.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\action\n");
+    // Its answer is hostile too: markup, quotes, control characters and bytes that are no UTF-8, in every text.
+    const std::string hostile = "<script>alert('x')</script> \"Q\" \x01\x1b\x7f \xff\xfe\xc3\x81";
+    const std::string player = "</td><i>'&\x02\x80";
+    server.Send(checks[0].first, "\xff\xff\xff\xffprint\n\\gamename\\action\\hostname\\" + hostile +
+                                     "\\mapname\\<b>\n3 45 \"" + player + "\"\n");
     ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "action").size() == 1; }));
     EXPECT_EQ(service.AwaitLog("gamename=spoofed", milliseconds(1)), "");
+
+    // The page and the API show it escaped, each read back by a real parser: characters of Windows-1252 as UTF-8,
+    // control characters as U+FFFD on the page and kept (as \u00XX) in the JSON.
+    for (const std::string target : {"/", "/?mod=ACTION&sort=name", "/?sort=map&page=2"}) {
+        HttpReply page = HttpGet(service.http(), target);
+        EXPECT_EQ(page.status, 200) << target;
+        std::string texts = Validated("html", page.body);
+        EXPECT_NE(texts.find("<script>alert('x')</script> \"Q\" \uFFFD\uFFFD\uFFFD ÿþÃ\uFFFD\n"), std::string::npos)
+            << target << texts;
+        EXPECT_NE(texts.find("</td><i>'&\uFFFD€\n"), std::string::npos) << target << texts;
+    }
+    HttpReply api = HttpGet(service.http(), "/api/servers?mod=action");
+    EXPECT_EQ(api.status, 200);
+    EXPECT_EQ(Validated("servers", api.body), "<script>alert('x')</script> \"Q\" \x01\x1b\x7f ÿþÃ\uFFFD\n"
+                                              "</td><i>'&\x02€\n");
+    EXPECT_EQ(Validated("servers", HttpGet(service.http(), "/api/servers?mod=ctf").body), "");
+    EXPECT_EQ(Validated("health", HttpGet(service.http(), "/api/health").body), "");
+    EXPECT_NE(HttpGet(service.http(), "/api/health").body.find("\"servers\":1}"), std::string::npos);
 
     size_t checked = 0;
     for (const auto& peer : flood) {
@@ -153,6 +175,24 @@ TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
     }
     EXPECT_EQ(checked, 128u) << "at most 128 servers on one address";
     EXPECT_EQ(ListedFor(service.http(), ""), std::vector<std::string>{FormatAddress(server.address())});
+
+    // Listed servers are asked again at the re-check pace, and the players of the latest answer replace the old.
+    bool fresh = WaitUntil([&] {
+        for (const auto& [from, datagram] : server.Receive(milliseconds(5))) {
+            server.Send(from, "\xff\xff\xff\xffprint\n\\gamename\\action\\hostname\\H\n9 20 \"fresh\"\n");
+        }
+        return Validated("servers", HttpGet(service.http(), "/api/servers").body) == "H\nfresh\n";
+    });
+    EXPECT_TRUE(fresh);
+
+    // The metrics, on their own port only, read by the Prometheus client's parser.
+    EXPECT_EQ(HttpGet(service.http(), "/metrics").status, 404);
+    std::string metrics = Validated("metrics", HttpGet(service.metrics(), "/metrics").body);
+    for (const char* sample : {"skerrow_master_servers_listed 1\n", "skerrow_master_datagrams_dropped_total{reason=\"malformed\"} 4\n",
+                               "skerrow_master_datagrams_dropped_total{reason=\"oversize\"} 1\n",
+                               "skerrow_master_http_responses_total{code=\"404\"} 1\n", "process_resident_memory_bytes "}) {
+        EXPECT_NE(metrics.find(sample), std::string::npos) << sample << metrics;
+    }
     service.Stop();
     std::string stopped = service.AwaitLog("stopped: ");
     size_t dropped = stopped.find("dropped 4 malformed, 1 oversize, ");
