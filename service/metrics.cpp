@@ -3,74 +3,75 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/version.h"
 
 namespace {
 
+struct Labelled {
+    const char* label; // the label's value
+    uint64_t value;
+};
+
 class Exposition {
 public:
-    // Starts a metric family: its HELP and TYPE lines.
-    void Family(const char* name, const char* type, const char* help) {
-        name_ = name;
+    // A family of one sample.
+    void Add(const char* name, const char* type, const char* help, uint64_t value, const std::string& labels = "") {
+        Head(name, type, help);
+        Sample(name, labels, value);
+    }
+    // A counter with one sample per value of one label.
+    void Add(const char* name, const char* help, const char* label, std::initializer_list<Labelled> samples) {
+        Head(name, "counter", help);
+        for (const Labelled& sample : samples) {
+            Sample(name, std::string(label) + "=\"" + sample.label + "\"", sample.value);
+        }
+    }
+    void Head(const char* name, const char* type, const char* help) {
         text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
     }
-    void Sample(uint64_t value, const std::string& labels = "") {
-        text_ += name_ + (labels.empty() ? "" : "{" + labels + "}") + " " + std::to_string(value) + "\n";
+    void Sample(const char* name, const std::string& labels, uint64_t value) {
+        text_ += name + (labels.empty() ? "" : "{" + labels + "}") + " " + std::to_string(value) + "\n";
     }
     std::string Take() { return std::move(text_); }
 
 private:
-    std::string name_;
     std::string text_;
 };
 
 } // namespace
 
 std::string FormatMetrics(const MetricsFigures& figures) {
-    Exposition out;
-    out.Family("skerrow_master_build_info", "gauge", "The running version.");
-    out.Sample(1, std::string("version=\"") + SKERROW_VERSION + "\"");
-    out.Family("skerrow_master_servers_listed", "gauge", "Servers listed: they answered a check.");
-    out.Sample(figures.listed);
-    out.Family("skerrow_master_server_candidates", "gauge", "Servers announced or named upstream, not yet answering.");
-    out.Sample(figures.candidates);
     const MasterPortCounts& d = figures.datagrams;
-    out.Family("skerrow_master_datagrams_total", "counter", "Datagrams taken on the master port, by kind.");
-    out.Sample(d.heartbeats, "kind=\"heartbeat\"");
-    out.Sample(d.shutdowns, "kind=\"shutdown\"");
-    out.Sample(d.pings, "kind=\"ping\"");
-    out.Sample(d.queries, "kind=\"query\"");
-    out.Family("skerrow_master_datagrams_dropped_total", "counter", "Datagrams dropped on the master port, by reason.");
-    out.Sample(d.malformed, "reason=\"malformed\"");
-    out.Sample(d.oversize, "reason=\"oversize\"");
-    out.Sample(d.rate_limited, "reason=\"rate_limited\"");
     const StoreCounts& c = figures.candidates_dropped;
-    out.Family("skerrow_master_candidates_dropped_total", "counter",
-               "Announced servers dropped before they were listed, by reason.");
-    out.Sample(c.refused, "reason=\"tables_full\"");
-    out.Sample(c.evicted, "reason=\"pushed_out\"");
-    out.Sample(c.unverified, "reason=\"no_answer\"");
-    out.Family("skerrow_master_status_checks_total", "counter", "Status queries sent to servers, and answered.");
-    out.Sample(figures.checks_sent, "outcome=\"sent\"");
-    out.Sample(figures.checks_answered, "outcome=\"answered\"");
-    out.Family("skerrow_master_list_queries_total", "counter", "List queries on the master port.");
-    out.Sample(d.queries, "outcome=\"answered\"");
-    out.Sample(d.queries_refused, "outcome=\"refused\"");
-    out.Family("skerrow_master_http_responses_total", "counter", "Responses of the web list, by status code.");
+    Exposition out;
+    out.Add("skerrow_master_build_info", "gauge", "The running version.", 1,
+            std::string("version=\"") + SKERROW_VERSION + "\"");
+    out.Add("skerrow_master_servers_listed", "gauge", "Servers listed: they answered a check.", figures.listed);
+    out.Add("skerrow_master_server_candidates", "gauge", "Servers announced or named upstream, not yet answering.",
+            figures.candidates);
+    out.Add("skerrow_master_datagrams_total", "Datagrams taken on the master port, by kind.", "kind",
+            {{"heartbeat", d.heartbeats}, {"shutdown", d.shutdowns}, {"ping", d.pings}, {"query", d.queries}});
+    out.Add("skerrow_master_datagrams_dropped_total", "Datagrams dropped on the master port, by reason.", "reason",
+            {{"malformed", d.malformed}, {"oversize", d.oversize}, {"rate_limited", d.rate_limited}});
+    out.Add("skerrow_master_candidates_dropped_total", "Announced servers dropped before they were listed, by reason.",
+            "reason", {{"tables_full", c.refused}, {"pushed_out", c.evicted}, {"no_answer", c.unverified}});
+    out.Add("skerrow_master_status_checks_total", "Status queries sent to servers, and answered.", "outcome",
+            {{"sent", figures.checks_sent}, {"answered", figures.checks_answered}});
+    out.Add("skerrow_master_list_queries_total", "List queries on the master port.", "outcome",
+            {{"answered", d.queries}, {"refused", d.queries_refused}});
+    out.Head("skerrow_master_http_responses_total", "counter", "Responses of the web list, by status code.");
     for (const auto& [code, count] : figures.web.responses) {
-        out.Sample(count, "code=\"" + std::to_string(code) + "\"");
+        out.Sample("skerrow_master_http_responses_total", "code=\"" + std::to_string(code) + "\"", count);
     }
-    out.Family("skerrow_master_rate_limited_total", "counter", "Requests and datagrams refused by a rate limit.");
-    out.Sample(figures.web.rate_limited, "port=\"http\"");
-    out.Sample(d.rate_limited, "port=\"udp\"");
-    out.Family("skerrow_master_state_saves_total", "counter", "Writes of the state file.");
-    out.Sample(figures.state_saves, "outcome=\"written\"");
-    out.Sample(figures.state_save_failures, "outcome=\"failed\"");
-    out.Family("skerrow_master_log_lines_dropped_total", "counter", "Log lines dropped while nobody read them.");
-    out.Sample(figures.log_lines_dropped);
-    out.Family("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.");
-    out.Sample(figures.resident_bytes);
+    out.Add("skerrow_master_rate_limited_total", "Requests and datagrams refused by a rate limit.", "port",
+            {{"http", figures.web.rate_limited}, {"udp", d.rate_limited}});
+    out.Add("skerrow_master_state_saves_total", "Writes of the state file.", "outcome",
+            {{"written", figures.state_saves}, {"failed", figures.state_save_failures}});
+    out.Add("skerrow_master_log_lines_dropped_total", "counter", "Log lines dropped while nobody read them.",
+            figures.log_lines_dropped);
+    out.Add("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.", figures.resident_bytes);
     return out.Take();
 }
 
