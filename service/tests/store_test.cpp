@@ -1,6 +1,7 @@
 // The server store on a clock of its own: what lists a server, what keeps it listed, what drops it.
 #include "server_store.h"
 
+#include "server_page.h"
 #include "web_routes.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,39 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
     ListServer({0x0A000004, 4}, "lithium");
     EXPECT_EQ(filters.Get(store_, {}, now_ + milliseconds(999)), "CTF\nCTF\naction\naction\n");
     EXPECT_EQ(filters.Get(store_, {}, now_ + seconds(1)), "CTF\nCTF\naction\naction\nlithium\nlithium\n");
+
+    // The page (and the API) are made from a picture taken again once an answer or the list has changed, at most
+    // every period, and each answer once per picture; the page sorts by its column, the most players first.
+    AnswerCache answers(seconds(2));
+    int built = 0;
+    auto page = [&](PageSort sort, Clock::time_point when) {
+        PageQuery query{"ctf", sort, 1};
+        return *answers.Get(store_, PageKey(query), when, [&](const ListPicture& picture) {
+            ++built;
+            return BuildServerPage(picture, query);
+        });
+    };
+    std::string before = page(PageSort::Players, now_);
+    EXPECT_EQ(page(PageSort::Players, now_ + seconds(9)), before);
+    EXPECT_EQ(built, 1) << "nothing changed: one answer for every request";
+    Pass(seconds(10)); // their re-checks are due
+    SendChecks();
+    ServerStatus busy;
+    busy.gamename = "ctf";
+    busy.hostname = "Busy";
+    busy.players = {{"p1", 1, 10}, {"p2", 2, 20}};
+    ASSERT_TRUE(store_.TakeReply(b, busy, now_));
+    std::string after = page(PageSort::Players, now_);
+    EXPECT_EQ(built, 2);
+    EXPECT_LT(after.find(">Busy<"), after.find(">10.0.0.1:1<")) << after;
+    EXPECT_NE(after.find("p2 <small>2 frags, 20 ms</small>"), std::string::npos) << after;
+    ASSERT_TRUE(store_.TakeReply(a, "CTF", now_));
+    EXPECT_EQ(page(PageSort::Players, now_ + seconds(1)), after) << "within the period: the same picture";
+    page(PageSort::Players, now_ + seconds(2));
+    EXPECT_EQ(built, 3) << "a new picture once the period has passed";
+    std::string by_address = page(PageSort::Address, now_ + seconds(2));
+    EXPECT_EQ(built, 4);
+    EXPECT_LT(by_address.find(">10.0.0.1:1<"), by_address.find(">Busy<"));
 }
 
 TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
