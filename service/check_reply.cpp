@@ -45,10 +45,15 @@ ServerStatus ReplyReader::Read(const unsigned char* data, size_t size) {
     status.hostname = NarrowUnits(record_->hostname);
     status.mapname = NarrowUnits(record_->mapname);
     status.max_players = record_->maxClients;
-    status.players.reserve(static_cast<size_t>(record_->playerCount));
+    std::vector<std::string> names;
+    size_t name_bytes = 0;
     for (int i = 0; i < record_->playerCount; ++i) {
-        const PlayerRecord& player = record_->players[i];
-        status.players.push_back({NarrowUnits(player.name), player.score, player.ping});
+        names.push_back(NarrowUnits(record_->players[i].name));
+        name_bytes += names.back().size();
+    }
+    status.players.Reserve(names.size(), name_bytes);
+    for (size_t i = 0; i < names.size(); ++i) {
+        status.players.Add(names[i], record_->players[i].score, record_->players[i].ping);
     }
     return status;
 }

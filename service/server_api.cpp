@@ -35,7 +35,7 @@ void AppendServer(std::string* json, const ListPicture& picture, const ListedSer
     }
     *json += ",\"players\":[";
     for (size_t i = 0; i < status.players.size(); ++i) {
-        const PlayerStatus& player = status.players[i];
+        PlayerList::Player player = status.players[i];
         *json += i ? ",{\"name\":" : "{\"name\":";
         AppendJsonString(json, player.name);
         *json += ",\"frags\":" + std::to_string(player.frags) + ",\"ping\":" + std::to_string(player.ping) + "}";
@@ -43,11 +43,27 @@ void AppendServer(std::string* json, const ListPicture& picture, const ListedSer
     *json += "]}";
 }
 
+// At least what AppendServer writes for the server, so the whole list is allocated once: it can be megabytes.
+size_t ServerSizeBound(const ServerStatus& status) {
+    size_t size = 256 + JsonStringSize(status.hostname) + JsonStringSize(status.mapname) +
+                  JsonStringSize(status.gamename);
+    for (size_t i = 0; i < status.players.size(); ++i) {
+        size += 56 + JsonStringSize(status.players[i].name);
+    }
+    return size;
+}
+
 } // namespace
 
 std::string BuildServersJson(const ListPicture& picture, std::string_view mod) {
     std::vector<const ListedServer*> servers = ServersOf(picture, mod);
-    std::string json = "{\"generated\":";
+    size_t size = 128;
+    for (const ListedServer* server : servers) {
+        size += ServerSizeBound(*server->status);
+    }
+    std::string json;
+    json.reserve(size);
+    json += "{\"generated\":";
     AppendTime(&json, picture.taken_seconds);
     json += ",\"count\":" + std::to_string(servers.size()) + ",\"servers\":[";
     for (size_t i = 0; i < servers.size(); ++i) {

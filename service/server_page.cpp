@@ -141,7 +141,8 @@ void AppendServer(std::string* html, const ListPicture& picture, const ListedSer
     if (status.players.empty()) {
         *html += "<small>no players</small>";
     }
-    for (const PlayerStatus& player : status.players) {
+    for (size_t i = 0; i < status.players.size(); ++i) {
+        PlayerList::Player player = status.players[i];
         *html += "<span>";
         AppendHtml(html, player.name);
         *html += " <small>" + std::to_string(player.frags) + " frags, " + std::to_string(player.ping) +

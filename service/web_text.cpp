@@ -19,6 +19,15 @@ char32_t FromWindows1252(unsigned char byte) {
     return byte;
 }
 
+size_t Utf8Size(char32_t code) {
+    return code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+}
+
+bool IsJsonEscaped(unsigned char byte) {
+    // <, > and & too, so the text stays inert wherever a page embeds it.
+    return byte < 0x20 || byte == 0x7F || byte == '<' || byte == '>' || byte == '&';
+}
+
 void AppendUtf8(std::string* out, char32_t code) {
     if (code < 0x80) {
         *out += static_cast<char>(code);
@@ -80,8 +89,7 @@ void AppendJsonString(std::string* out, std::string_view bytes) {
         if (c == '"' || c == '\\') {
             *out += '\\';
             *out += c;
-        } else if (IsControl(byte) || c == '<' || c == '>' || c == '&') {
-            // <, > and & too, so the text stays inert wherever a page embeds it.
+        } else if (IsJsonEscaped(byte)) {
             *out += "\\u00";
             *out += HEX[byte >> 4];
             *out += HEX[byte & 0xF];
@@ -90,6 +98,15 @@ void AppendJsonString(std::string* out, std::string_view bytes) {
         }
     }
     *out += '"';
+}
+
+size_t JsonStringSize(std::string_view bytes) {
+    size_t size = 2;
+    for (char c : bytes) {
+        auto byte = static_cast<unsigned char>(c);
+        size += c == '"' || c == '\\' ? 2 : IsJsonEscaped(byte) ? 6 : Utf8Size(FromWindows1252(byte));
+    }
+    return size;
 }
 
 void AppendPercentEncoded(std::string* out, std::string_view bytes) {

@@ -14,6 +14,9 @@ void AppendHtml(std::string* out, std::string_view bytes);
 // A JSON string, quotes included; control characters as \u00XX, so nothing a server sends is lost.
 void AppendJsonString(std::string* out, std::string_view bytes);
 
+// How many bytes AppendJsonString writes for these, so a large answer is allocated once.
+size_t JsonStringSize(std::string_view bytes);
+
 // A query value as a link carries it: bytes other than letters, digits and -._~ as %XX.
 void AppendPercentEncoded(std::string* out, std::string_view bytes);
 // A query value as it came in a link: %XX as its byte and + as a space; a broken escape stays as it is.

@@ -71,8 +71,10 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayer
         EXPECT_EQ(status.gamename, r.gamename ? r.gamename : std::string(63, 'g'));
         EXPECT_EQ(status.hostname, r.hostname);
         std::string players;
-        for (const PlayerStatus& player : status.players) {
-            players += player.name + "/" + std::to_string(player.frags) + "/" + std::to_string(player.ping) + ";";
+        for (size_t i = 0; i < status.players.size(); ++i) {
+            PlayerList::Player player = status.players[i];
+            players += std::string(player.name) + "/" + std::to_string(player.frags) + "/" +
+                       std::to_string(player.ping) + ";";
         }
         EXPECT_EQ(players, r.players) << r.reply;
     }

@@ -170,7 +170,8 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
     ServerStatus busy;
     busy.gamename = "ctf";
     busy.hostname = "Busy";
-    busy.players = {{"p1", 1, 10}, {"p2", 2, 20}};
+    busy.players.Add("p1", 1, 10);
+    busy.players.Add("p2", 2, 20);
     ASSERT_TRUE(store_.TakeReply(b, busy, now_));
     std::string after = page(PageSort::Players, now_);
     EXPECT_EQ(built, 2);
