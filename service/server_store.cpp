@@ -248,11 +248,28 @@ bool ServerStore::TakeReply(const ServerAddress& address, ServerStatus status, C
     Server& server = it->second;
     server.awaiting = server.queued = server.in_round = false;
     server.last_answer = now;
-    server.next_round = now + timing_.recheck;
+    server.next_round = NextRound(it->first, now);
     SettleRestore(&server);
     ++answer_version_;
     List(address, &server, std::make_shared<const ServerStatus>(std::move(status)), false);
     return true;
+}
+
+Clock::time_point ServerStore::NextRound(uint64_t key, Clock::time_point now) const {
+    using Ticks = Clock::duration::rep;
+    Ticks period = timing_.recheck.count();
+    if (period <= 0) {
+        return now;
+    }
+    // The address, mixed (splitmix64's finaliser), picks the server's moment of the cycle.
+    uint64_t mixed = key;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ull;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBull;
+    mixed ^= mixed >> 31;
+    Ticks phase = static_cast<Ticks>(mixed % static_cast<uint64_t>(period));
+    Ticks earliest = (now + timing_.recheck / 2).time_since_epoch().count();
+    Ticks wait = ((phase - earliest) % period + period) % period;
+    return Clock::time_point(Clock::duration(earliest + wait));
 }
 
 ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::time_point now) {
@@ -272,7 +289,7 @@ ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::ti
             ++counts_.unverified;
             return Remove(it, "");
         }
-        server.next_round = now + timing_.recheck;
+        server.next_round = NextRound(it->first, now);
     }
     if (server.listed && !server.in_round && now >= server.next_round) {
         StartRound(it->first, &server, now);

@@ -156,6 +156,10 @@ private:
     void List(const ServerAddress& address, Server* server, std::shared_ptr<const ServerStatus> status, bool restored);
     static const std::string& GameName(const Server& server);
     void Unlist(Server* server);
+    // When a listed server's next round starts after one that ended now: at the server's own moment of the re-check
+    // cycle, fixed by its address, so the re-checks of servers that answered together spread evenly over the
+    // interval and the pace stays steady; half an interval from now at the soonest, one and a half at the latest.
+    Clock::time_point NextRound(uint64_t key, Clock::time_point now) const;
     // The sweep's step for one server; returns the iterator past it (it may have been removed).
     Table::iterator SweepOne(Table::iterator it, Clock::time_point now);
 

@@ -4,6 +4,7 @@
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 
+#include <optional>
 #include <unordered_map>
 
 #include "connection_slots.h"
@@ -16,6 +17,7 @@ namespace http = beast::http;
 namespace {
 
 constexpr unsigned MAX_REQUESTS_PER_CONNECTION = 100;
+constexpr size_t WRITE_PIECE_BYTES = 65536;
 // Clients remembered by the request-rate limits; one whose bucket has filled again is forgotten.
 constexpr size_t MAX_RATE_SOURCES = 16384;
 // What a 429 asks the client to wait (its Retry-After).
@@ -181,7 +183,11 @@ private:
         response_.keep_alive(keep_alive);
         response_.prepare_payload();
         stream_.expires_after(shared_->limits.timeout);
-        http::async_write(stream_, response_,
+        // A large answer (the API's whole list is megabytes) goes out in pieces, so the other clients' requests are
+        // served between them instead of after the whole of it.
+        serializer_.emplace(response_);
+        serializer_->limit(WRITE_PIECE_BYTES);
+        http::async_write(stream_, *serializer_,
                           [self = shared_from_this()](beast::error_code ec, size_t) { self->OnWrite(ec); });
     }
 
@@ -206,6 +212,7 @@ private:
     Clock::time_point deadline_{};
     SharedBody body_; // what response_ holds a view of
     http::response<http::span_body<const char>> response_;
+    std::optional<http::response_serializer<http::span_body<const char>>> serializer_;
     uint32_t address_;
     ConnectionSlots::Id slot_;
     std::shared_ptr<WebShared> shared_;
