@@ -28,7 +28,7 @@ const char STYLE[] =
     "th,td{text-align:left;padding:.25em .4em;vertical-align:top}th{background:#ddd}th a{color:inherit}"
     "tr.s{border-top:1px solid #bbb}tr.s td{font-weight:600}td.n{white-space:nowrap}"
     "tr.p td{padding:0 .4em .5em 1.5em;font-size:.9em;color:#333}tr.p span{display:inline-block;margin-right:1.2em}"
-    "small{color:#666}.mods a{margin-right:.6em}"
+    "small{color:#666}.mods span{margin-right:1em;white-space:nowrap}"
     "@media(max-width:40em){body{font-size:14px}th,td{padding:.2em}.a{display:none}}";
 
 std::string Link(const PageQuery& query) {
@@ -114,15 +114,15 @@ void AppendModLinks(std::string* html, const ListPicture& picture, const PageQue
         entry.first = entry.second == 0 ? server.status->gamename : entry.first;
         ++entry.second;
     }
-    *html += "<p class=\"mods\">Mods: <a href=\"/\">all</a> <small>" + std::to_string(picture.servers.size()) +
-             "</small>";
+    *html += "<p class=\"mods\">Mods: <span><a href=\"/\">all</a> <small>" + std::to_string(picture.servers.size()) +
+             "</small></span>";
     for (const auto& [folded, entry] : mods) {
         PageQuery other{entry.first, query.sort, 1};
-        *html += " <a href=\"";
+        *html += " <span><a href=\"";
         AppendHtml(html, Link(other));
         *html += "\">";
         AppendHtml(html, entry.first);
-        *html += "</a> <small>" + std::to_string(entry.second) + "</small>";
+        *html += "</a> <small>" + std::to_string(entry.second) + "</small></span>";
     }
     *html += "</p>\n";
 }
