@@ -73,8 +73,8 @@ bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions
 bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         std::string flag = argv[i];
-        static const char* const FLAGS[] = {"--http",  "--udp",   "--metrics", "--upstream",
-                                              "--mods",  "--state", "--expire",  "--recheck"};
+        static const char* const FLAGS[] = {"--http", "--udp",   "--metrics", "--upstream",
+                                            "--mods", "--state", "--expire",  "--recheck"};
         bool known = false;
         for (const char* name : FLAGS) {
             known = known || flag == name;

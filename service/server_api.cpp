@@ -45,8 +45,8 @@ void AppendServer(std::string* json, const ListPicture& picture, const ListedSer
 
 // At least what AppendServer writes for the server, so the whole list is allocated once: it can be megabytes.
 size_t ServerSizeBound(const ServerStatus& status) {
-    size_t size = 256 + JsonStringSize(status.hostname) + JsonStringSize(status.mapname) +
-                  JsonStringSize(status.gamename);
+    size_t size =
+        256 + JsonStringSize(status.hostname) + JsonStringSize(status.mapname) + JsonStringSize(status.gamename);
     for (size_t i = 0; i < status.players.size(); ++i) {
         size += 56 + JsonStringSize(status.players[i].name);
     }
@@ -75,6 +75,6 @@ std::string BuildServersJson(const ListPicture& picture, std::string_view mod) {
 }
 
 std::string BuildHealthJson(size_t listed) {
-    return std::string("{\"status\":\"up\",\"version\":\"") + SKERROW_VERSION + "\",\"servers\":" +
-           std::to_string(listed) + "}\n";
+    return std::string("{\"status\":\"up\",\"version\":\"") + SKERROW_VERSION +
+           "\",\"servers\":" + std::to_string(listed) + "}\n";
 }

@@ -17,9 +17,9 @@ struct Column {
 };
 
 const Column COLUMNS[] = {
-    {PageSort::Name, "name", "Name"},          {PageSort::Address, "address", "Address"},
-    {PageSort::Map, "map", "Map"},             {PageSort::Players, "players", "Players"},
-    {PageSort::Mod, "mod", "Mod"},             {PageSort::Checked, "checked", "Checked"},
+    {PageSort::Name, "name", "Name"}, {PageSort::Address, "address", "Address"},
+    {PageSort::Map, "map", "Map"},    {PageSort::Players, "players", "Players"},
+    {PageSort::Mod, "mod", "Mod"},    {PageSort::Checked, "checked", "Checked"},
 };
 
 const char STYLE[] =
@@ -136,7 +136,8 @@ void AppendServer(std::string* html, const ListPicture& picture, const ListedSer
     *html += "</td><td class=\"n\">" + std::to_string(status.players.size()) + "/" +
              std::to_string(status.max_players) + "</td><td>";
     AppendHtml(html, status.gamename);
-    *html += "</td><td class=\"n\">" + AgeText(picture.WallSeconds(picture.taken) - picture.WallSeconds(server.last_answer)) +
+    *html += "</td><td class=\"n\">" +
+             AgeText(picture.WallSeconds(picture.taken) - picture.WallSeconds(server.last_answer)) +
              " ago</td></tr>\n<tr class=\"p\"><td colspan=\"6\">";
     if (status.players.empty()) {
         *html += "<small>no players</small>";
@@ -145,8 +146,8 @@ void AppendServer(std::string* html, const ListPicture& picture, const ListedSer
         PlayerList::Player player = status.players[i];
         *html += "<span>";
         AppendHtml(html, player.name);
-        *html += " <small>" + std::to_string(player.frags) + " frags, " + std::to_string(player.ping) +
-                 " ms</small></span>";
+        *html +=
+            " <small>" + std::to_string(player.frags) + " frags, " + std::to_string(player.ping) + " ms</small></span>";
     }
     *html += "</td></tr>\n";
 }
@@ -170,8 +171,7 @@ bool TakePageParameter(std::string_view name, std::string_view value, PageQuery*
     size_t page = 0;
     auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), page);
     query->page = page;
-    return name == "page" && error == std::errc() && end == value.data() + value.size() && page >= 1 &&
-           page <= 100000;
+    return name == "page" && error == std::errc() && end == value.data() + value.size() && page >= 1 && page <= 100000;
 }
 
 std::string PageKey(const PageQuery& query) {

@@ -1,7 +1,7 @@
 // The whole service on one io_context: the server store, the master port, the checker, the upstream masters, the
-// web list (with the page and the API), the metrics and the state file, with the timers that sweep the store, save the state and log a summary. main() runs
-// it in the process; the tests run it in-process on ports the system picks. The state file is written by a thread of
-// its own (StateSaver); everything else runs on the io_context's one thread.
+// web list (with the page and the API), the metrics and the state file, with the timers that sweep the store, save the
+// state and log a summary. main() runs it in the process; the tests run it in-process on ports the system picks. The
+// state file is written by a thread of its own (StateSaver); everything else runs on the io_context's one thread.
 #pragma once
 
 #include <boost/asio/io_context.hpp>

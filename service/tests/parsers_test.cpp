@@ -63,7 +63,8 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayer
         {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr, "", ""},
         // Hostile names come through as the server's bytes; the web side escapes them.
         {"\xff\xff\xff\xffprint\n\\hostname\\<script>alert(1)</script>\n5 50 \"\x01\x1b[31m\xff\xc3\"\n"
-         "7 60 \"" + std::string(40, 'n') + "\"\n",
+         "7 60 \"" +
+             std::string(40, 'n') + "\"\n",
          "default", "<script>alert(1)</script>", "\x01\x1b[31m\xff\xc3/5/50;" + std::string(31, 'n') + "/7/60;"},
     };
     for (const auto& r : REPLIES) {
@@ -73,8 +74,8 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayer
         std::string players;
         for (size_t i = 0; i < status.players.size(); ++i) {
             PlayerList::Player player = status.players[i];
-            players += std::string(player.name) + "/" + std::to_string(player.frags) + "/" +
-                       std::to_string(player.ping) + ";";
+            players +=
+                std::string(player.name) + "/" + std::to_string(player.frags) + "/" + std::to_string(player.ping) + ";";
         }
         EXPECT_EQ(players, r.players) << r.reply;
     }

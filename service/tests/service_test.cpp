@@ -188,9 +188,10 @@ TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
     // The metrics, on their own port only, read by the Prometheus client's parser.
     EXPECT_EQ(HttpGet(service.http(), "/metrics").status, 404);
     std::string metrics = Validated("metrics", HttpGet(service.metrics(), "/metrics").body);
-    for (const char* sample : {"skerrow_master_servers_listed 1\n", "skerrow_master_datagrams_dropped_total{reason=\"malformed\"} 4\n",
-                               "skerrow_master_datagrams_dropped_total{reason=\"oversize\"} 1\n",
-                               "skerrow_master_http_responses_total{code=\"404\"} 1\n", "process_resident_memory_bytes "}) {
+    for (const char* sample :
+         {"skerrow_master_servers_listed 1\n", "skerrow_master_datagrams_dropped_total{reason=\"malformed\"} 4\n",
+          "skerrow_master_datagrams_dropped_total{reason=\"oversize\"} 1\n",
+          "skerrow_master_http_responses_total{code=\"404\"} 1\n", "process_resident_memory_bytes "}) {
         EXPECT_NE(metrics.find(sample), std::string::npos) << sample << metrics;
     }
     service.Stop();
