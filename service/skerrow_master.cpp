@@ -47,7 +47,7 @@ SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSi
               WebAnswer answer;
               answer.body = "not found\n";
               if (is_get && target == "/metrics") {
-                  answer = {200, Metrics(), nullptr, "text/plain; version=0.0.4; charset=utf-8"};
+                  answer = {200, Metrics(), "text/plain; version=0.0.4; charset=utf-8"};
               }
               return answer;
           },

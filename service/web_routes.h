@@ -17,8 +17,8 @@ constexpr size_t MAX_WEB_LIST_ENTRIES = 10922;
 struct WebAnswer {
     unsigned status = 404;
     std::string body;
-    SharedBody shared; // when set, the body: an answer many requests share
     const char* content_type = "text/plain; charset=utf-8";
+    SharedBody shared = nullptr; // when set, the body: an answer many requests share
 };
 
 // Whether the target is the list request: path "/", then the parameters mod and raw in either order, each once and
