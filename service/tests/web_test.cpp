@@ -64,9 +64,10 @@ TEST(Service, ThePageAndTheApiShowWhatAServerSaysEscapedAndItsLatestPlayers) {
         for (const auto& [from, datagram] : server.Receive(milliseconds(5))) {
             server.Send(from, "\xff\xff\xff\xffprint\n\\gamename\\action\\hostname\\H\n9 20 \"fresh\"\n");
         }
-        return Validated("servers", HttpGet(service.http(), "/api/servers").body) == "H\nfresh\n";
+        return HttpGet(service.http(), "/api/servers").body.find("\"fresh\"") != std::string::npos;
     });
     EXPECT_TRUE(fresh);
+    EXPECT_EQ(Validated("servers", HttpGet(service.http(), "/api/servers").body), "H\nfresh\n");
 }
 
 TEST(Service, AnHttpRequestThatNeverEndsIsCutOffWhileOthersAreServed) {
