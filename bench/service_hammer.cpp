@@ -1,10 +1,12 @@
 // Hammers a running skerrow-master's page and JSON API, for scripts/bench-service, while the other measurements run:
-//   service_hammer --http A:P --seconds S [--threads N]
-// Each thread is a network of its own (127.96.T.0/24) whose 16 addresses ask, as fast as they are answered, for the
-// page and the API in turn (every mod and one mod, sorted and paged), each request on a connection of its own: as
-// much as the service's limits let a network have (240 requests at once, then 80 a second), and the rest refused.
-// Prints one line of key=value pairs: answers, refusals (429 or closed at the door), bytes, and the median and p99 of
-// the page's and the API's answers.
+//   service_hammer --http A:P [--seconds S] [--threads N]
+// until S seconds have passed or SIGINT or SIGTERM comes. Each thread is a network of its own (127.200.T.0/24) whose 16
+// addresses ask, as fast as they are answered, for the page and the API in turn (every mod and one mod, sorted and
+// paged), each request on a connection of its own: as much as the service's limits let a network have (240 requests at
+// once, then 80 a second), and the rest refused. Prints one line of key=value pairs: answers, refusals (429 or closed
+// at the door), bytes, and the median and p99 of the page's and the API's answers.
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -21,6 +23,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> stopping{false};
 
 const char* const PAGE_TARGETS[] = {"/", "/?mod=ctf&sort=name", "/?sort=map&page=3", "/?mod=action&sort=checked"};
 const char* const API_TARGETS[] = {"/api/servers", "/api/servers?mod=ctf", "/api/health"};
@@ -41,8 +45,8 @@ double Percentile(std::vector<double>* times, double share) {
 }
 
 void Hammer(const ServerAddress& http, Clock::time_point end, uint32_t network, Tally* tally) {
-    for (uint32_t i = 0; Clock::now() < end; ++i) {
-        uint32_t source = 0x7F600001 + (network << 8) + i % 16;
+    for (uint32_t i = 0; !stopping && Clock::now() < end; ++i) {
+        uint32_t source = 0x7FC80001 + (network << 8) + i % 16;
         bool page = i % 2 == 0;
         const char* target = page ? PAGE_TARGETS[(i / 2) % 4] : API_TARGETS[(i / 2) % 3];
         auto start = Clock::now();
@@ -65,13 +69,19 @@ int main(int argc, char** argv) {
         options[argv[i]] = argv[i + 1];
     }
     ServerAddress http;
-    if (!ParseAddress(options["--http"], &http) || !options.count("--seconds")) {
-        std::fputs("usage: service_hammer --http A:P --seconds S [--threads N]\n", stderr);
+    if (!ParseAddress(options["--http"], &http)) {
+        std::fputs("usage: service_hammer --http A:P [--seconds S] [--threads N]\n", stderr);
         return 64;
     }
+    struct sigaction stop {};
+    stop.sa_flags = SA_RESTART;
+    stop.sa_handler = [](int) { stopping = true; };
+    sigaction(SIGINT, &stop, nullptr);
+    sigaction(SIGTERM, &stop, nullptr);
     int threads = options.count("--threads") ? std::stoi(options["--threads"]) : 2;
-    Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                               std::chrono::duration<double>(std::stod(options["--seconds"])));
+    double seconds = options.count("--seconds") ? std::stod(options["--seconds"]) : 86400;
+    Clock::time_point end =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::vector<Tally> tallies(static_cast<size_t>(threads));
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
