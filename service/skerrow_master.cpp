@@ -30,7 +30,7 @@ std::string CountsText(const MasterPortCounts& counts) {
 } // namespace
 
 SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log)
-    : options_(std::move(options)), log_(std::move(log)), answers_(ANSWERS_PERIOD, &io),
+    : options_(std::move(options)), log_(std::move(log)), answers_(ANSWERS_PERIOD),
       store_(options_.limits, options_.timing, log_), checker_(io, &store_, options_.checks_per_second),
       master_port_(io, &store_, options_.max_sources, [this] { checker_.Wake(); }),
       upstreams_(io, options_.upstreams, options_.upstream_interval, options_.upstream_answer_window, &store_,

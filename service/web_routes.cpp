@@ -111,12 +111,12 @@ WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore&
         answer.status = 200;
         answer.content_type = HTML;
         answer.shared = answers->Get(store, PageKey(page), Clock::now(),
-                                     [page](const ListPicture& picture) { return BuildServerPage(picture, page); });
+                                     [&](const ListPicture& picture) { return BuildServerPage(picture, page); });
     } else if (MatchTarget(target, "/api/servers", take_mod)) {
         answer.status = 200;
         answer.content_type = JSON;
         answer.shared = answers->Get(store, "api " + FoldedAscii<char>(mod), Clock::now(),
-                                     [mod](const ListPicture& picture) { return BuildServersJson(picture, mod); });
+                                     [&](const ListPicture& picture) { return BuildServersJson(picture, mod); });
     } else if (target == "/api/health") {
         answer.status = 200;
         answer.content_type = JSON;
