@@ -15,6 +15,15 @@ void WidenBytes(const char* text, char16_t* dest, size_t size) {
     dest[i] = 0;
 }
 
+// The server's bytes back from the units WidenBytes made.
+std::string NarrowUnits(const char16_t* units) {
+    std::string bytes;
+    for (; *units; ++units) {
+        bytes += static_cast<char>(*units);
+    }
+    return bytes;
+}
+
 } // namespace
 
 bool IsStatusReply(const unsigned char* data, size_t size) {
@@ -27,13 +36,24 @@ ReplyReader::ReplyReader() : record_(new ServerRecord()) {}
 
 ReplyReader::~ReplyReader() = default;
 
-std::string ReplyReader::GameName(const unsigned char* data, size_t size) {
+ServerStatus ReplyReader::Read(const unsigned char* data, size_t size) {
     // The parser wants a zero byte after the datagram: the copy's terminator.
     std::string datagram(reinterpret_cast<const char*>(data), size);
     ParseStatusText(datagram.c_str(), static_cast<int>(size), WidenBytes, *record_);
-    std::string gamename;
-    for (const char16_t* unit = record_->gamename; *unit; ++unit) {
-        gamename += static_cast<char>(*unit);
+    ServerStatus status;
+    status.gamename = NarrowUnits(record_->gamename);
+    status.hostname = NarrowUnits(record_->hostname);
+    status.mapname = NarrowUnits(record_->mapname);
+    status.max_players = record_->maxClients;
+    std::vector<std::string> names;
+    size_t name_bytes = 0;
+    for (int i = 0; i < record_->playerCount; ++i) {
+        names.push_back(NarrowUnits(record_->players[i].name));
+        name_bytes += names.back().size();
     }
-    return gamename;
+    status.players.Reserve(names.size(), name_bytes);
+    for (size_t i = 0; i < names.size(); ++i) {
+        status.players.Add(names[i], record_->players[i].score, record_->players[i].ping);
+    }
+    return status;
 }

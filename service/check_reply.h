@@ -1,9 +1,11 @@
-// A game server's answer to the service's status query: what makes a datagram one, and the gamename it gives.
+// A game server's answer to the service's status query: what makes a datagram one, and what it says.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
+
+#include "server_status.h"
 
 struct ServerRecord;
 
@@ -16,8 +18,9 @@ class ReplyReader {
 public:
     ReplyReader();
     ~ReplyReader();
-    // The gamename of a status reply of at most MAX_DATAGRAM_BYTES: the server's own bytes, 1 to 63 of them.
-    std::string GameName(const unsigned char* data, size_t size);
+    // What a status reply of at most MAX_DATAGRAM_BYTES says, in the server's own bytes: its gamename (1 to 63
+    // bytes), hostname, map, maximum of players and its players.
+    ServerStatus Read(const unsigned char* data, size_t size);
 
 private:
     std::unique_ptr<ServerRecord> record_;

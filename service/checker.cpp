@@ -61,7 +61,7 @@ void Checker::Tick() {
 
 void Checker::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
     if (size <= MAX_DATAGRAM_BYTES && store_->Awaiting(from) && IsStatusReply(data, size)) {
-        store_->TakeReply(from, reader_.GameName(data, size), Clock::now());
+        store_->TakeReply(from, reader_.Read(data, size), Clock::now());
         ++taken_;
         return;
     }

@@ -19,6 +19,7 @@ struct LogWriter::Shared {
     std::condition_variable changed;
     std::deque<std::string> queue;
     size_t dropped = 0;
+    uint64_t dropped_total = 0; // since the start
     bool ending = false;
     bool ended = false;
 };
@@ -79,6 +80,7 @@ void Queue(LogWriter::Shared* shared, const std::string& line) {
     std::lock_guard<std::mutex> lock(shared->mutex);
     if (shared->queue.size() >= shared->max_queued || shared->ending) {
         ++shared->dropped;
+        ++shared->dropped_total;
         return;
     }
     if (shared->dropped > 0) {
@@ -114,6 +116,11 @@ LogWriter::~LogWriter() {
 
 void LogWriter::Write(const std::string& line) {
     Queue(shared_.get(), line);
+}
+
+uint64_t LogWriter::dropped() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->dropped_total;
 }
 
 LogSink LogWriter::Sink() {

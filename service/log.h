@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,8 @@ public:
     // Never waits for the reader.
     void Write(const std::string& line);
     LogSink Sink();
+    // Lines dropped since the start.
+    uint64_t dropped() const;
 
     struct Shared;
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/version.h"
 #include "skerrow_master.h"
 
 namespace {
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
             std::fputs(USAGE, stdout);
             return 0;
         }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("skerrow-master " SKERROW_VERSION);
+            return 0;
+        }
     }
     ServiceOptions options;
     std::string error;
@@ -48,6 +53,7 @@ int main(int argc, char** argv) {
     LogWriter writer(STDERR_FILENO, MAX_QUEUED_LOG_LINES);
     LogSink log = writer.Sink();
     SkerrowMaster master(io, std::move(options), log);
+    master.set_log_dropped([&writer] { return writer.dropped(); });
     if (!master.Start(&error)) {
         log("cannot start: " + error);
         return 1;

@@ -40,6 +40,7 @@ void MasterPortCounts::Add(const MasterPortCounts& other) {
     malformed += other.malformed;
     oversize += other.oversize;
     rate_limited += other.rate_limited;
+    queries_refused += other.queries_refused;
 }
 
 MasterPort::MasterPort(asio::io_context& io, ServerStore* store, size_t max_sources, std::function<void()> checks_due)
@@ -110,6 +111,7 @@ void MasterPort::AnswerQuery(const ServerAddress& from) {
     if (!query_limit_.Has(from.host, now) || !all_queries_limit_.Has(0, now) ||
         !subnet_reply_limit_.Allow(Subnet(from.host), now, static_cast<double>(bytes))) {
         ++counts_.rate_limited;
+        ++counts_.queries_refused;
         return;
     }
     query_limit_.Allow(from.host, now);

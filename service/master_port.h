@@ -22,6 +22,7 @@ struct MasterPortCounts {
     uint64_t malformed = 0;
     uint64_t oversize = 0;
     uint64_t rate_limited = 0;
+    uint64_t queries_refused = 0; // of the rate-limited, the list queries
 
     uint64_t Handled() const { return heartbeats + shutdowns + pings + queries; }
     uint64_t Dropped() const { return malformed + oversize + rate_limited; }
@@ -38,6 +39,8 @@ public:
     void Close() { socket_.Close(); }
     ServerAddress local() const { return socket_.local(); }
     MasterPortCounts TakeCounts();
+    // Since the last TakeCounts.
+    const MasterPortCounts& counts() const { return counts_; }
 
 private:
     void Handle(const ServerAddress& from, const unsigned char* data, size_t size);

@@ -2,16 +2,22 @@
 
 #include <charconv>
 
+// One line an option, so the manual page (skerrow-master.8) is made from this text at build time.
 const char USAGE[] =
-    "usage: skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--upstream HOST:PORT]... [--mods FILE]\n"
-    "                      [--state FILE] [--expire SECONDS]\n"
+    "usage: skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--metrics ADDR:PORT] [--upstream HOST:PORT]...\n"
+    "                      [--mods FILE] [--state FILE] [--expire SECONDS] [--recheck SECONDS]\n"
     "\n"
-    "  --http ADDR:PORT      the web list: /?mod=NAME&raw=2 and /filters (default 0.0.0.0:80)\n"
+    "  --http ADDR:PORT      the web list: the page of servers at /, the JSON API at /api/servers and /api/health,\n"
+    "                        and for the browser /?mod=NAME&raw=2 and /filters (default 0.0.0.0:80)\n"
     "  --udp ADDR:PORT       the Quake II master protocol: heartbeat, shutdown, ping, query (default 0.0.0.0:27900)\n"
+    "  --metrics ADDR:PORT   serve Prometheus metrics at /metrics on this address (default: off)\n"
     "  --upstream HOST:PORT  another master whose servers are checked and listed too (repeatable)\n"
     "  --mods FILE           the mod filter text to serve (default: the browser's built-in list)\n"
     "  --state FILE          keep the listed servers in FILE across restarts\n"
-    "  --expire SECONDS      unlist a server after this long without an answer (default 900)\n";
+    "  --expire SECONDS      unlist a server after this long without an answer (default 900)\n"
+    "  --recheck SECONDS     ask each listed server for its status and players this often (default 60)\n"
+    "  --version             print the version and exit\n"
+    "  --help                print this text and exit\n";
 
 namespace {
 
@@ -43,8 +49,10 @@ bool TakeSeconds(const std::string& value, std::chrono::seconds* seconds) {
 
 bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions* options, std::string* error) {
     bool ok = true;
-    if (flag == "--http" || flag == "--udp") {
-        ok = ParseAddress(value, flag == "--http" ? &options->http : &options->udp);
+    if (flag == "--http" || flag == "--udp" || flag == "--metrics") {
+        ServerAddress address;
+        ok = ParseAddress(value, &address);
+        (flag == "--http" ? options->http : flag == "--udp" ? options->udp : options->metrics.emplace()) = address;
         *error = flag + " takes an address a.b.c.d:port, not \"" + value + "\"";
     } else if (flag == "--upstream") {
         ok = TakeUpstream(value, &options->upstreams);
@@ -54,8 +62,8 @@ bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions
         (flag == "--mods" ? options->mods_path : options->state_path) = value;
         *error = flag + " takes a file name";
     } else {
-        ok = TakeSeconds(value, &options->expire);
-        *error = "--expire takes a number of seconds, 1 or more";
+        ok = TakeSeconds(value, flag == "--expire" ? &options->expire : &options->recheck);
+        *error = flag + " takes a number of seconds, 1 or more";
     }
     return ok;
 }
@@ -65,7 +73,8 @@ bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions
 bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         std::string flag = argv[i];
-        static const char* const FLAGS[] = {"--http", "--udp", "--upstream", "--mods", "--state", "--expire"};
+        static const char* const FLAGS[] = {"--http", "--udp",   "--metrics", "--upstream",
+                                            "--mods", "--state", "--expire",  "--recheck"};
         bool known = false;
         for (const char* name : FLAGS) {
             known = known || flag == name;
@@ -83,6 +92,7 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, st
         }
     }
     options->timing.expire = options->expire;
+    options->timing.recheck = options->recheck;
     error->clear();
     return true;
 }

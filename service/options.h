@@ -1,9 +1,10 @@
 // The command line:
-//   skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--upstream HOST:PORT]... [--mods FILE] [--state FILE]
-//                  [--expire SECONDS]
+//   skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--metrics ADDR:PORT] [--upstream HOST:PORT]... [--mods FILE]
+//                  [--state FILE] [--expire SECONDS] [--recheck SECONDS]
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ struct Upstream {
 struct ServiceOptions {
     ServerAddress http{0, 80};
     ServerAddress udp{0, 27900};
+    std::optional<ServerAddress> metrics; // none: no metrics
     std::vector<Upstream> upstreams;
     std::string mods_path;  // empty: the browser's built-in list
     std::string state_path; // empty: no state file
     std::chrono::seconds expire{900};
+    std::chrono::seconds recheck{60}; // a listed server's status is asked again this often
 
     // Not on the command line: the tests shorten them.
     CheckTiming timing;
@@ -37,5 +40,5 @@ struct ServiceOptions {
 extern const char USAGE[];
 
 // Fills *options from the arguments; false with the reason in *error for anything it cannot take. --help is left to
-// the caller.
+// the caller, as is --version.
 bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error);

@@ -119,21 +119,29 @@ void ServerStore::Enqueue(uint64_t key, Server* server) {
     }
 }
 
-void ServerStore::List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored) {
+const std::string& ServerStore::GameName(const Server& server) {
+    static const std::string none;
+    return server.status ? server.status->gamename : none;
+}
+
+void ServerStore::List(const ServerAddress& address, Server* server, std::shared_ptr<const ServerStatus> status,
+                       bool restored) {
+    const std::string& gamename = status->gamename;
+    bool changed = true;
     if (!server->listed) {
         server->listed = true;
         ++listed_;
         if (!restored) { // a restart would otherwise log the whole list again
-            log_("listed " + FormatAddress(address) + " gamename=" + std::string(gamename));
+            log_("listed " + FormatAddress(address) + " gamename=" + gamename);
         }
-    } else if (server->gamename != gamename) {
-        log_("gamename " + FormatAddress(address) + " " + server->gamename + " -> " + std::string(gamename));
+    } else if (GameName(*server) != gamename) {
+        log_("gamename " + FormatAddress(address) + " " + GameName(*server) + " -> " + gamename);
     } else {
-        return;
+        changed = false;
     }
-    server->gamename = std::string(gamename);
+    server->status = std::move(status);
     server->admission = 0;
-    ++list_version_;
+    list_version_ += changed ? 1 : 0;
 }
 
 void ServerStore::Unlist(Server* server) {
@@ -147,6 +155,7 @@ OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point n
     auto it = servers_.find(key);
     if (it != servers_.end()) {
         Server& server = it->second;
+        server.last_heartbeat = now;
         if (server.listed && !server.in_round && now - server.round_started >= timing_.heartbeat_recheck) {
             StartRound(key, &server, now);
         }
@@ -154,7 +163,9 @@ OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point n
     }
     OfferResult admitted = Admit(address);
     if (admitted == OfferResult::Added) {
-        StartRound(key, &InsertCandidate(address), now);
+        Server& server = InsertCandidate(address);
+        server.last_heartbeat = now;
+        StartRound(key, &server, now);
     } else if (admitted != OfferResult::Uncheckable) {
         ++counts_.refused;
     }
@@ -185,7 +196,9 @@ RestoreCounts ServerStore::Restore(const std::vector<SavedServer>& saved, Clock:
             Server& server = young ? Insert(entry.address) : InsertCandidate(entry.address);
             if (young) {
                 server.last_answer = now - age;
-                List(entry.address, &server, entry.gamename, true);
+                auto status = std::make_shared<ServerStatus>();
+                status->gamename = entry.gamename;
+                List(entry.address, &server, std::move(status), true);
                 ++counts.listed;
             } else {
                 ++counts.candidates;
@@ -227,7 +240,7 @@ bool ServerStore::Awaiting(const ServerAddress& address) const {
     return it != servers_.end() && it->second.awaiting;
 }
 
-bool ServerStore::TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now) {
+bool ServerStore::TakeReply(const ServerAddress& address, ServerStatus status, Clock::time_point now) {
     auto it = servers_.find(AddressKey(address));
     if (it == servers_.end() || !it->second.awaiting) {
         return false;
@@ -235,11 +248,28 @@ bool ServerStore::TakeReply(const ServerAddress& address, std::string_view gamen
     Server& server = it->second;
     server.awaiting = server.queued = server.in_round = false;
     server.last_answer = now;
-    server.next_round = now + timing_.recheck;
+    server.next_round = NextRound(it->first, now);
     SettleRestore(&server);
     ++answer_version_;
-    List(address, &server, gamename, false);
+    List(address, &server, std::make_shared<const ServerStatus>(std::move(status)), false);
     return true;
+}
+
+Clock::time_point ServerStore::NextRound(uint64_t key, Clock::time_point now) const {
+    using Ticks = Clock::duration::rep;
+    Ticks period = timing_.recheck.count();
+    if (period <= 0) {
+        return now;
+    }
+    // The address, mixed (splitmix64's finaliser), picks the server's moment of the cycle.
+    uint64_t mixed = key;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ull;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBull;
+    mixed ^= mixed >> 31;
+    Ticks phase = static_cast<Ticks>(mixed % static_cast<uint64_t>(period));
+    Ticks earliest = (now + timing_.recheck / 2).time_since_epoch().count();
+    Ticks wait = ((phase - earliest) % period + period) % period;
+    return Clock::time_point(Clock::duration(earliest + wait));
 }
 
 ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::time_point now) {
@@ -259,7 +289,7 @@ ServerStore::Table::iterator ServerStore::SweepOne(Table::iterator it, Clock::ti
             ++counts_.unverified;
             return Remove(it, "");
         }
-        server.next_round = now + timing_.recheck;
+        server.next_round = NextRound(it->first, now);
     }
     if (server.listed && !server.in_round && now >= server.next_round) {
         StartRound(it->first, &server, now);
@@ -279,7 +309,7 @@ void ServerStore::AppendList(std::string_view mod, size_t max_entries, std::stri
         if (count == max_entries) {
             return;
         }
-        if (server.listed && (mod.empty() || EqualsIgnoringAsciiCase(server.gamename, mod))) {
+        if (server.listed && (mod.empty() || EqualsIgnoringAsciiCase(GameName(server), mod))) {
             AppendListEntry(body, AddressFromKey(key));
             ++count;
         }
@@ -297,14 +327,26 @@ std::vector<ServerAddress> ServerStore::ListedAddresses() const {
     return addresses;
 }
 
+std::vector<ListedServer> ServerStore::Listed() const {
+    std::vector<ListedServer> listed;
+    listed.reserve(listed_);
+    for (const auto& [key, server] : servers_) {
+        if (server.listed) {
+            listed.push_back({AddressFromKey(key), server.status, server.last_answer, server.last_heartbeat});
+        }
+    }
+    return listed;
+}
+
 std::vector<std::string> ServerStore::ListedGameNames() const {
     // By folded name, the spelling that sorts first, so the answer does not depend on the table's order.
     std::map<std::string, std::string> spellings;
     for (const auto& [key, server] : servers_) {
         if (server.listed) {
-            auto [it, added] = spellings.emplace(FoldedAscii<char>(server.gamename), server.gamename);
-            if (!added && server.gamename < it->second) {
-                it->second = server.gamename;
+            const std::string& gamename = GameName(server);
+            auto [it, added] = spellings.emplace(FoldedAscii<char>(gamename), gamename);
+            if (!added && gamename < it->second) {
+                it->second = gamename;
             }
         }
     }
@@ -322,7 +364,7 @@ std::vector<SavedServer> ServerStore::Snapshot(Clock::time_point now, int64_t no
     for (const auto& [key, server] : servers_) {
         if (server.listed) {
             auto age = std::chrono::duration_cast<std::chrono::seconds>(now - server.last_answer).count();
-            saved.push_back({AddressFromKey(key), now_seconds - age, server.gamename});
+            saved.push_back({AddressFromKey(key), now_seconds - age, GameName(server)});
         }
     }
     return saved;

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "server_address.h"
+#include "server_status.h"
 #include "state_file.h"
 
 using Clock = std::chrono::steady_clock;
@@ -38,7 +40,7 @@ struct StoreLimits {
 struct CheckTiming {
     Clock::duration retry_after = std::chrono::seconds(2);        // an unanswered check goes out again after this
     int tries = 3;                                                // checks in a round before it counts as failed
-    Clock::duration recheck = std::chrono::seconds(180);          // between rounds of a listed server
+    Clock::duration recheck = std::chrono::seconds(60);           // between rounds of a listed server
     Clock::duration heartbeat_recheck = std::chrono::seconds(60); // a heartbeat starts a round no sooner than this
     Clock::duration expire = std::chrono::seconds(900);           // unlisted after this long without an answer
 };
@@ -51,6 +53,14 @@ struct StoreCounts {
     size_t refused = 0;    // candidates not taken: full tables or an address with too many servers
     size_t unverified = 0; // candidates dropped after a round without an answer
     size_t evicted = 0;    // candidates forgotten to make room for newer ones
+};
+
+// A listed server as the web page and the API show it.
+struct ListedServer {
+    ServerAddress address;
+    std::shared_ptr<const ServerStatus> status; // its latest answer; a restored server's holds only its gamename
+    Clock::time_point last_answer;
+    Clock::time_point last_heartbeat; // the epoch when none came since the start
 };
 
 // What a restart brought back from the state file.
@@ -80,8 +90,14 @@ public:
     std::optional<ServerAddress> NextCheck(Clock::time_point now);
     bool HasChecksDue() const;
     bool Awaiting(const ServerAddress& address) const;
-    // A status reply from exactly this address and port; taken only while a check of it awaits its answer.
-    bool TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now);
+    // A status reply from exactly this address and port; taken only while a check of it awaits its answer. The
+    // reply's players are kept for the web page and the API until the next answer.
+    bool TakeReply(const ServerAddress& address, ServerStatus status, Clock::time_point now);
+    bool TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now) {
+        ServerStatus status;
+        status.gamename = std::string(gamename);
+        return TakeReply(address, std::move(status), now);
+    }
     // Retries unanswered checks, starts due rounds, drops failed candidates and expired servers.
     void Sweep(Clock::time_point now);
 
@@ -89,6 +105,7 @@ public:
     // server for an empty mod), at most max_entries.
     void AppendList(std::string_view mod, size_t max_entries, std::string* body) const;
     std::vector<ServerAddress> ListedAddresses() const;
+    std::vector<ListedServer> Listed() const;
     // The gamenames of the listed servers, once each regardless of case, in byte order.
     std::vector<std::string> ListedGameNames() const;
     std::vector<SavedServer> Snapshot(Clock::time_point now, int64_t now_seconds) const;
@@ -96,15 +113,19 @@ public:
     size_t listed() const { return listed_; }
     size_t candidates() const { return servers_.size() - listed_; }
     // Bumped when the list changes (a server listed, unlisted, or its gamename changed) and when any reply is
-    // taken, so the state file is written when they have moved.
+    // taken (its players may have changed), so the state file, the page and the API are made again when they have
+    // moved.
     uint64_t list_version() const { return list_version_; }
     uint64_t answer_version() const { return answer_version_; }
     StoreCounts TakeCounts();
+    // Since the last TakeCounts.
+    const StoreCounts& counts() const { return counts_; }
 
 private:
     struct Server {
-        std::string gamename;
+        std::shared_ptr<const ServerStatus> status; // from the latest answer (or the state file); none before one
         Clock::time_point last_answer{};
+        Clock::time_point last_heartbeat{};
         Clock::time_point round_started{};
         Clock::time_point sent{};
         Clock::time_point next_round{};
@@ -132,8 +153,13 @@ private:
     Table::iterator Remove(Table::iterator it, const char* why);
     void StartRound(uint64_t key, Server* server, Clock::time_point now);
     void Enqueue(uint64_t key, Server* server);
-    void List(const ServerAddress& address, Server* server, std::string_view gamename, bool restored);
+    void List(const ServerAddress& address, Server* server, std::shared_ptr<const ServerStatus> status, bool restored);
+    static const std::string& GameName(const Server& server);
     void Unlist(Server* server);
+    // When a listed server's next round starts after one that ended now: at the server's own moment of the re-check
+    // cycle, fixed by its address, so the re-checks of servers that answered together spread evenly over the
+    // interval and the pace stays steady; half an interval from now at the soonest, one and a half at the latest.
+    Clock::time_point NextRound(uint64_t key, Clock::time_point now) const;
     // The sweep's step for one server; returns the iterator past it (it may have been removed).
     Table::iterator SweepOne(Table::iterator it, Clock::time_point now);
 

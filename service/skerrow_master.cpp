@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "metrics.h"
+
 namespace {
 
 constexpr std::chrono::milliseconds SWEEP_PERIOD(100);
@@ -11,6 +13,8 @@ constexpr std::chrono::seconds SAVE_CHECK_PERIOD(1);
 constexpr std::chrono::seconds SAVE_LIST_AFTER(5);
 constexpr std::chrono::seconds SAVE_ANSWERS_AFTER(60);
 constexpr std::chrono::seconds SUMMARY_PERIOD(60);
+// The page and the API are made again at most this often: a slow reader holds at most the answers of a few pictures.
+constexpr std::chrono::seconds ANSWERS_PERIOD(2);
 
 int64_t SecondsSince1970() {
     return static_cast<int64_t>(std::time(nullptr));
@@ -26,15 +30,26 @@ std::string CountsText(const MasterPortCounts& counts) {
 } // namespace
 
 SkerrowMaster::SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log)
-    : options_(std::move(options)), log_(std::move(log)), store_(options_.limits, options_.timing, log_),
-      checker_(io, &store_, options_.checks_per_second),
+    : options_(std::move(options)), log_(std::move(log)), answers_(ANSWERS_PERIOD),
+      store_(options_.limits, options_.timing, log_), checker_(io, &store_, options_.checks_per_second),
       master_port_(io, &store_, options_.max_sources, [this] { checker_.Wake(); }),
       upstreams_(io, options_.upstreams, options_.upstream_interval, options_.upstream_answer_window, &store_,
                  &checker_, log_),
       web_(
           io,
           [this](bool is_get, std::string_view target) {
-              return AnswerRequest(is_get, target, store_, mods_, &filters_);
+              return AnswerRequest(is_get, target, store_, mods_, &filters_, &answers_);
+          },
+          options_.web, log_),
+      metrics_(
+          io,
+          [this](bool is_get, std::string_view target) {
+              WebAnswer answer;
+              answer.body = "not found\n";
+              if (is_get && target == "/metrics") {
+                  answer = {200, Metrics(), "text/plain; version=0.0.4; charset=utf-8"};
+              }
+              return answer;
           },
           options_.web, log_),
       sweep_timer_(io), save_timer_(io), summary_timer_(io) {}
@@ -61,7 +76,8 @@ bool SkerrowMaster::Start(std::string* error) {
     log_("started: http " + FormatAddress(web_.local()) + ", udp " + FormatAddress(master_port_.local()) +
          ", checks from " + FormatAddress(checker_.local()) + ", " + std::to_string(mods_.size()) + " mods from " +
          (options_.mods_path.empty() ? std::string("the built-in list") : options_.mods_path) + ", expiry " +
-         std::to_string(options_.expire.count()) + " s");
+         std::to_string(options_.expire.count()) + " s, re-check " + std::to_string(options_.recheck.count()) + " s" +
+         (options_.metrics ? ", metrics " + FormatAddress(metrics_.local()) : std::string()));
     return true;
 }
 
@@ -70,10 +86,11 @@ bool SkerrowMaster::OpenSockets(std::string* error) {
     // heartbeats and queries of strangers.
     ServerAddress checks_from{options_.udp.host, 0};
     if (web_.Open(options_.http, error) && master_port_.Open(options_.udp, error) &&
-        checker_.Open(checks_from, error)) {
+        checker_.Open(checks_from, error) && (!options_.metrics || metrics_.Open(*options_.metrics, error))) {
         return true;
     }
     web_.Close();
+    metrics_.Close();
     master_port_.Close();
     checker_.Close();
     return false;
@@ -168,6 +185,9 @@ void SkerrowMaster::SaveIfDue() {
 void SkerrowMaster::Summarize() {
     MasterPortCounts counts = master_port_.TakeCounts();
     StoreCounts store = store_.TakeCounts();
+    store_total_.refused += store.refused;
+    store_total_.unverified += store.unverified;
+    store_total_.evicted += store.evicted;
     uint64_t stray = checker_.TakeDropped();
     total_.Add(counts);
     if (counts.Handled() + counts.Dropped() + store.refused + store.unverified + store.evicted + stray == 0) {
@@ -185,6 +205,7 @@ void SkerrowMaster::Stop() {
     }
     upstreams_.Stop();
     web_.Close();
+    metrics_.Close();
     master_port_.Close();
     checker_.Close();
     if (saver_) {
@@ -194,4 +215,24 @@ void SkerrowMaster::Stop() {
     total_.Add(master_port_.TakeCounts());
     log_("stopped: " + std::to_string(store_.listed()) + " listed; since start " + CountsText(total_) + "; " +
          std::to_string(checker_.sent()) + " checks sent, " + std::to_string(checker_.taken()) + " answered");
+}
+
+std::string SkerrowMaster::Metrics() {
+    MetricsFigures figures;
+    figures.listed = store_.listed();
+    figures.candidates = store_.candidates();
+    figures.datagrams = total_;
+    figures.datagrams.Add(master_port_.counts());
+    figures.candidates_dropped = store_total_;
+    figures.candidates_dropped.refused += store_.counts().refused;
+    figures.candidates_dropped.unverified += store_.counts().unverified;
+    figures.candidates_dropped.evicted += store_.counts().evicted;
+    figures.checks_sent = checker_.sent();
+    figures.checks_answered = checker_.taken();
+    figures.web = web_.counts();
+    figures.state_saves = saver_ ? saver_->written() : 0;
+    figures.state_save_failures = saver_ ? saver_->failed() : 0;
+    figures.log_lines_dropped = log_dropped_ ? log_dropped_() : 0;
+    figures.resident_bytes = ResidentBytes();
+    return FormatMetrics(figures);
 }

@@ -31,7 +31,10 @@ void StateSaver::Run() {
         pending_.reset();
         lock.unlock();
         std::string error;
-        if (!WriteStateFile(path_, FormatState(job.servers), &error)) {
+        if (WriteStateFile(path_, FormatState(job.servers), &error)) {
+            ++written_;
+        } else {
+            ++failed_;
             log_(std::string("state not saved (") + job.why + "): " + error);
         }
         lock.lock();

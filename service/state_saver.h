@@ -2,7 +2,9 @@
 // service's loop. The loop hands it snapshots; a newer one replaces one whose writing has not started.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,6 +27,10 @@ public:
     // Writes what is handed over, waits until it is on disk and ends the thread.
     void Finish();
 
+    // Saves written and failed since the start; read from any thread.
+    uint64_t written() const { return written_; }
+    uint64_t failed() const { return failed_; }
+
 private:
     struct Job {
         std::vector<SavedServer> servers;
@@ -39,5 +45,7 @@ private:
     std::condition_variable wake_;
     std::optional<Job> pending_;
     bool ending_ = false;
+    std::atomic<uint64_t> written_{0};
+    std::atomic<uint64_t> failed_{0};
     std::thread thread_;
 };

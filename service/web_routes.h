@@ -1,10 +1,13 @@
-// What the web list answers, apart from HTTP itself: "/?mod=NAME&raw=2" and "/filters"; anything else is 404.
+// What the web list answers, apart from HTTP itself: the browser's "/?mod=NAME&raw=2" and "/filters", the page of
+// servers ("/", "/?mod=DIR"), and the JSON API ("/api/servers", "/api/health"); anything else is 404.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "answer_cache.h"
 #include "mod_list.h"
 #include "server_store.h"
 
@@ -15,6 +18,7 @@ struct WebAnswer {
     unsigned status = 404;
     std::string body;
     const char* content_type = "text/plain; charset=utf-8";
+    SharedBody shared = nullptr; // when set, the body: an answer many requests share
 };
 
 // Whether the target is the list request: path "/", then the parameters mod and raw in either order, each once and
@@ -35,5 +39,10 @@ private:
     bool valid_ = false;
 };
 
+// Whether the target is `path`, alone or with a query whose every parameter `take(name, value)` accepts, each name
+// at most once.
+bool MatchTarget(std::string_view target, std::string_view path,
+                 const std::function<bool(std::string_view name, std::string_view value)>& take);
+
 WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore& store,
-                        const std::vector<ModPair>& mods, FiltersText* filters);
+                        const std::vector<ModPair>& mods, FiltersText* filters, AnswerCache* answers);

@@ -4,6 +4,7 @@
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 
+#include <optional>
 #include <unordered_map>
 
 #include "connection_slots.h"
@@ -16,6 +17,7 @@ namespace http = beast::http;
 namespace {
 
 constexpr unsigned MAX_REQUESTS_PER_CONNECTION = 100;
+constexpr size_t WRITE_PIECE_BYTES = 65536;
 // Clients remembered by the request-rate limits; one whose bucket has filled again is forgotten.
 constexpr size_t MAX_RATE_SOURCES = 16384;
 // What a 429 asks the client to wait (its Retry-After).
@@ -44,6 +46,7 @@ struct WebShared {
                 it = it->second <= now ? refused_until.erase(it) : std::next(it);
             }
         }
+        ++counts.rate_limited;
         if (refused_until.size() < MAX_RATE_SOURCES) {
             refused_until[address] = now + RETRY_AFTER;
         }
@@ -59,12 +62,14 @@ struct WebShared {
             }
             return false;
         }
+        ++counts.rate_limited;
         return true;
     }
     void Evict(ConnectionSlots::Id id);
 
     WebServer::Answer answer;
     WebLimits limits;
+    WebCounts counts;
     ConnectionSlots slots;
     RateLimiter address_rate;
     RateLimiter subnet_rate;
@@ -150,16 +155,21 @@ private:
         }
         WebAnswer answer = shared_->answer(head_.is_get(), head_.target());
         bool keep_alive = head_.keep_alive() && ++served_ < MAX_REQUESTS_PER_CONNECTION;
-        Write(answer.status, answer.content_type, std::move(answer.body), keep_alive);
+        if (!answer.shared) {
+            answer.shared = std::make_shared<const std::string>(std::move(answer.body));
+        }
+        Write(answer.status, answer.content_type, std::move(answer.shared), keep_alive);
     }
 
     // Answers and ends the connection.
     void Refuse(unsigned status, const char* text) {
         shared_->slots.SetWaiting(slot_, false);
-        Write(status, "text/plain; charset=utf-8", text, false);
+        Write(status, "text/plain; charset=utf-8", std::make_shared<const std::string>(text), false);
     }
 
-    void Write(unsigned status, const char* content_type, std::string body, bool keep_alive) {
+    void Write(unsigned status, const char* content_type, SharedBody body, bool keep_alive) {
+        ++shared_->counts.responses[status];
+        body_ = std::move(body);
         response_ = {};
         response_.version(head_.version());
         response_.result(status);
@@ -169,11 +179,15 @@ private:
         if (status == 429) {
             response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
         }
-        response_.body() = std::move(body);
+        response_.body() = {body_->data(), body_->size()};
         response_.keep_alive(keep_alive);
         response_.prepare_payload();
         stream_.expires_after(shared_->limits.timeout);
-        http::async_write(stream_, response_,
+        // A large answer (the API's whole list is megabytes) goes out in pieces, so the other clients' requests are
+        // served between them instead of after the whole of it.
+        serializer_.emplace(response_);
+        serializer_->limit(WRITE_PIECE_BYTES);
+        http::async_write(stream_, *serializer_,
                           [self = shared_from_this()](beast::error_code ec, size_t) { self->OnWrite(ec); });
     }
 
@@ -196,7 +210,9 @@ private:
     beast::flat_static_buffer<MAX_HEAD_BYTES> buffer_;
     RequestHeadReader head_;
     Clock::time_point deadline_{};
-    http::response<http::string_body> response_;
+    SharedBody body_; // what response_ holds a view of
+    http::response<http::span_body<const char>> response_;
+    std::optional<http::response_serializer<http::span_body<const char>>> serializer_;
     uint32_t address_;
     ConnectionSlots::Id slot_;
     std::shared_ptr<WebShared> shared_;
@@ -247,6 +263,10 @@ void WebServer::Close() {
     beast::error_code ignored;
     retry_.cancel();
     acceptor_.close(ignored);
+}
+
+const WebCounts& WebServer::counts() const {
+    return shared_->counts;
 }
 
 ServerAddress WebServer::local() const {

@@ -8,7 +8,9 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +25,12 @@ using asio::ip::tcp;
 
 struct WebShared;
 
+// Since the start.
+struct WebCounts {
+    std::map<unsigned, uint64_t> responses; // by status code
+    uint64_t rate_limited = 0;              // requests answered 429, and connections closed at the door after one
+};
+
 class WebServer {
 public:
     using Answer = std::function<WebAnswer(bool is_get, std::string_view target)>;
@@ -33,6 +41,7 @@ public:
     bool Open(const ServerAddress& local, std::string* error);
     void Close();
     ServerAddress local() const;
+    const WebCounts& counts() const;
 
 private:
     void Accept();

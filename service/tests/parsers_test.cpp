@@ -2,6 +2,7 @@
 // texts and its command line; and the small tables that ration it: rate limits and connection slots.
 #include <gtest/gtest.h>
 
+#include "answer_cache.h"
 #include "check_reply.h"
 #include "connection_slots.h"
 #include "master_datagram.h"
@@ -41,7 +42,7 @@ TEST(MasterDatagram, CommandsAreWholeWordsWithOrWithoutThePrefix) {
     }
 }
 
-TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGame) {
+TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayers) {
     for (const std::string reply : {"\xff\xff\xff\xffprint\n\\gamename\\ctf\n", "\xff\xff\xff\xffprint"}) {
         EXPECT_TRUE(IsStatusReply(Bytes(reply), reply.size())) << reply;
     }
@@ -52,15 +53,31 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGame) {
     const struct {
         std::string reply;
         const char* gamename;
+        std::string hostname;
+        std::string players; // "name/frags/ping;" each
     } REPLIES[] = {
-        {"\xff\xff\xff\xffprint\n\\hostname\\X\\GameName\\Lithium\n0 1 \"p\"\n", "Lithium"},
-        {"\xff\xff\xff\xffprint\n\\hostname\\X\n", "default"},
-        {std::string("\xff\xff\xff\xffprint\n\\gamename\\caf\xe9\0ctf\n", 29), "caf\xe9"},
-        {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr},
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\\GameName\\Lithium\\mapname\\q2dm1\n0 1 \"p\"\n-3 999 \"q r\"\n",
+         "Lithium", "X", "p/0/1;q r/-3/999;"},
+        {"\xff\xff\xff\xffprint\n\\hostname\\X\n", "default", "X", ""},
+        {std::string("\xff\xff\xff\xffprint\n\\gamename\\caf\xe9\0ctf\n", 29), "caf\xe9", "", ""},
+        {"\xff\xff\xff\xffprint\n\\gamename\\" + std::string(100, 'g') + "\n", nullptr, "", ""},
+        // Hostile names come through as the server's bytes; the web side escapes them.
+        {"\xff\xff\xff\xffprint\n\\hostname\\<script>alert(1)</script>\n5 50 \"\x01\x1b[31m\xff\xc3\"\n"
+         "7 60 \"" +
+             std::string(40, 'n') + "\"\n",
+         "default", "<script>alert(1)</script>", "\x01\x1b[31m\xff\xc3/5/50;" + std::string(31, 'n') + "/7/60;"},
     };
     for (const auto& r : REPLIES) {
-        std::string gamename = reader.GameName(Bytes(r.reply), r.reply.size());
-        EXPECT_EQ(gamename, r.gamename ? r.gamename : std::string(63, 'g'));
+        ServerStatus status = reader.Read(Bytes(r.reply), r.reply.size());
+        EXPECT_EQ(status.gamename, r.gamename ? r.gamename : std::string(63, 'g'));
+        EXPECT_EQ(status.hostname, r.hostname);
+        std::string players;
+        for (size_t i = 0; i < status.players.size(); ++i) {
+            PlayerList::Player player = status.players[i];
+            players +=
+                std::string(player.name) + "/" + std::to_string(player.frags) + "/" + std::to_string(player.ping) + ";";
+        }
+        EXPECT_EQ(players, r.players) << r.reply;
     }
 }
 
@@ -134,31 +151,47 @@ TEST(StateFile, RoundTripsAndSkipsOnlyTheDamagedLines) {
     EXPECT_EQ(read.damage, "line 3: more than 1 servers");
 }
 
-TEST(WebRoutes, TheListTargetIsModAndRawTwoInAnyOrder) {
+TEST(WebRoutes, TheListTargetIsModAndRawTwoInAnyOrderAndThePageAndTheApiTakeTheirOwnParameters) {
     const struct {
         const char* target;
         bool list;
         const char* mod;
+        unsigned status; // its answer, with no server listed
     } CASES[] = {
-        {"/?mod=ctf&raw=2", true, "ctf"},
-        {"/?raw=2&mod=ctf", true, "ctf"},
-        {"/?mod=&raw=2", true, ""},
-        {"/?raw=2", true, ""},
-        {"/?mod=a%20b&raw=2", true, "a%20b"},
-        {"/?mod=ctf", false, ""},
-        {"/?mod=ctf&raw=1", false, ""},
-        {"/?mod=ctf&raw=2&x=1", false, ""},
-        {"/?mod=a&mod=b&raw=2", false, ""},
-        {"/list?mod=ctf&raw=2", false, ""},
-        {"/", false, ""},
-        {"/?mod=ctf&raw=2&", false, ""},
+        {"/?mod=ctf&raw=2", true, "ctf", 200},
+        {"/?raw=2&mod=ctf", true, "ctf", 200},
+        {"/?mod=&raw=2", true, "", 200},
+        {"/?raw=2", true, "", 200},
+        {"/?mod=a%20b&raw=2", true, "a%20b", 200},
+        {"/?mod=ctf", false, "", 200}, // the page
+        {"/?mod=ctf&raw=1", false, "", 404},
+        {"/?mod=ctf&raw=2&x=1", false, "", 404},
+        {"/?mod=a&mod=b&raw=2", false, "", 404},
+        {"/list?mod=ctf&raw=2", false, "", 404},
+        {"/", false, "", 200},
+        {"/?mod=ctf&raw=2&", false, "", 404},
+        {"/?sort=players&mod=a%3Cb&page=3", false, "", 200},
+        {"/?sort=ping", false, "", 404},
+        {"/?page=0", false, "", 404},
+        {"/?page=2x", false, "", 404},
+        {"/?mod=a&mod=b", false, "", 404},
+        {"/api/servers", false, "", 200},
+        {"/api/servers?mod=ctf", false, "", 200},
+        {"/api/servers?sort=map", false, "", 404},
+        {"/api/servers/", false, "", 404},
+        {"/api/health", false, "", 200},
+        {"/metrics", false, "", 404}, // only on its own address
     };
+    ServerStore store({}, {}, [](const std::string&) {});
+    FiltersText filters;
+    AnswerCache answers(std::chrono::seconds(1));
     for (const auto& c : CASES) {
         std::string mod = "unset";
         EXPECT_EQ(ParseListTarget(c.target, &mod), c.list) << c.target;
         if (c.list) {
             EXPECT_EQ(mod, c.mod) << c.target;
         }
+        EXPECT_EQ(AnswerRequest(true, c.target, store, BuiltInMods(), &filters, &answers).status, c.status) << c.target;
     }
 }
 
@@ -199,6 +232,8 @@ TEST(Options, DefaultsAndEveryOption) {
     EXPECT_EQ(FormatAddress(defaults.http), "0.0.0.0:80");
     EXPECT_EQ(FormatAddress(defaults.udp), "0.0.0.0:27900");
     EXPECT_EQ(defaults.timing.expire, std::chrono::seconds(900));
+    EXPECT_EQ(defaults.timing.recheck, std::chrono::seconds(60));
+    EXPECT_FALSE(defaults.metrics) << "off unless asked for";
 
     const char* all[] = {"skerrow-master",
                          "--http",
@@ -214,15 +249,22 @@ TEST(Options, DefaultsAndEveryOption) {
                          "--state",
                          "state.txt",
                          "--expire",
-                         "60"};
+                         "60",
+                         "--recheck",
+                         "30",
+                         "--metrics",
+                         "127.0.0.1:9100"};
     ServiceOptions options;
-    ASSERT_TRUE(ParseOptions(15, all, &options, &error)) << error;
+    ASSERT_TRUE(ParseOptions(19, all, &options, &error)) << error;
     EXPECT_EQ(FormatAddress(options.http), "127.0.0.1:8080");
     ASSERT_EQ(options.upstreams.size(), 2u);
     EXPECT_EQ(options.upstreams[0].host, "m.example.net");
     EXPECT_EQ(options.upstreams[0].port, "27900");
     EXPECT_EQ(options.state_path, "state.txt");
     EXPECT_EQ(options.timing.expire, std::chrono::seconds(60));
+    EXPECT_EQ(options.timing.recheck, std::chrono::seconds(30));
+    ASSERT_TRUE(options.metrics);
+    EXPECT_EQ(FormatAddress(*options.metrics), "127.0.0.1:9100");
 
     const std::vector<std::vector<const char*>> WRONG = {
         {"--http", "localhost:80"},
@@ -231,6 +273,8 @@ TEST(Options, DefaultsAndEveryOption) {
         {"--upstream", "h:0"},
         {"--expire", "0"},
         {"--expire", "5s"},
+        {"--recheck", "0"},
+        {"--metrics", "localhost:9100"},
         {"--bogus", "1"},
         {"--state"},
         {"stray"},

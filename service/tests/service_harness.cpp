@@ -8,6 +8,7 @@
 #include <boost/asio/post.hpp>
 
 #include <algorithm>
+#include <cstdio>
 
 ServiceOptions TestOptions() {
     ServiceOptions options;
@@ -16,6 +17,7 @@ ServiceOptions TestOptions() {
     options.timing.retry_after = milliseconds(100);
     options.timing.recheck = std::chrono::seconds(2);
     options.web.timeout = milliseconds(500);
+    options.metrics = ServerAddress{0x7F000001, 0};
     // The tests poll the list often from one address; the test of the limits sets its own.
     options.web.per_address = {1e6, 1e6};
     options.web.per_subnet = {1e6, 1e6};
@@ -31,6 +33,7 @@ RunningService::RunningService(ServiceOptions options) {
     if (started_) {
         http_ = master_->http_address();
         udp_ = master_->udp_address();
+        metrics_ = master_->metrics_address();
         thread_ = std::thread([this] { io_.run(); });
     }
 }
@@ -64,6 +67,26 @@ std::string RunningService::AwaitLog(const std::string& text, milliseconds timeo
         },
         timeout);
     return found;
+}
+
+std::string Validated(const std::string& kind, const std::string& text) {
+    char path[] = "/tmp/skerrow-master-web-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        return "FAILED: cannot write " + std::string(path);
+    }
+    close(fd);
+    // Debian's own Python, whose packages (python3-jsonschema, python3-prometheus-client) the setup installs.
+    std::string command = "/usr/bin/python3 " SKERROW_MASTER_TEST_DIR "/validate_web.py " + kind + " " + path + " 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t count = 0; pipe && (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        output.append(buffer, count);
+    }
+    int status = pipe ? pclose(pipe) : -1;
+    unlink(path);
+    return status == 0 ? output : "FAILED: " + output;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {

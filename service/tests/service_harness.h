@@ -26,6 +26,7 @@ public:
     const std::string& error() const { return error_; }
     ServerAddress http() const { return http_; }
     ServerAddress udp() const { return udp_; }
+    ServerAddress metrics() const { return metrics_; }
     // Ends it as SIGTERM does and waits until it has.
     void Stop();
     std::vector<std::string> Log() const;
@@ -42,7 +43,12 @@ private:
     std::string error_;
     ServerAddress http_;
     ServerAddress udp_;
+    ServerAddress metrics_;
 };
+
+// What a real parser makes of the service's web output (service/tests/validate_web.py: html, servers, health or
+// metrics): the texts, names or samples it printed, a line each; "FAILED: " and why when the parser refused it.
+std::string Validated(const std::string& kind, const std::string& text);
 
 // Polls the condition every few milliseconds until it holds or the timeout passes; returns its last value.
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = milliseconds(5000));

@@ -1,6 +1,7 @@
 // The server store on a clock of its own: what lists a server, what keeps it listed, what drops it.
 #include "server_store.h"
 
+#include "server_page.h"
 #include "web_routes.h"
 
 #include <gtest/gtest.h>
@@ -87,12 +88,20 @@ TEST_F(StoreTest, ACandidateThatNeverAnswersIsAskedThreeTimesAndForgotten) {
 
 TEST_F(StoreTest, AListedServerIsCheckedAgainAndDroppedOnlyAfterTheExpiryWithoutAnswers) {
     ListServer(SERVER, "ctf");
+    // Its rounds come at its own moment of the 10 s cycle: the first after 5 to 15 s, then every 10 s.
+    int waited = 0;
+    for (; SendChecks() == 0 && waited < 20; ++waited) {
+        Pass(seconds(1));
+    }
+    EXPECT_GE(waited, 5);
+    EXPECT_LE(waited, 15);
+    ASSERT_TRUE(store_.TakeReply(SERVER, "CTF", now_));
+    EXPECT_EQ(log_.back(), "gamename 10.0.0.1:27910 ctf -> CTF");
     Pass(seconds(9));
     EXPECT_EQ(SendChecks(), 0);
     Pass(seconds(1));
-    EXPECT_EQ(SendChecks(), 1) << "the round after the re-check interval";
+    ASSERT_EQ(SendChecks(), 1) << "the round after the re-check interval";
     ASSERT_TRUE(store_.TakeReply(SERVER, "CTF", now_));
-    EXPECT_EQ(log_.back(), "gamename 10.0.0.1:27910 ctf -> CTF");
 
     // From now on it stays silent: listed through the failed rounds until 60 s after its last answer.
     for (int second = 1; second < 60; ++second) {
@@ -103,6 +112,32 @@ TEST_F(StoreTest, AListedServerIsCheckedAgainAndDroppedOnlyAfterTheExpiryWithout
     Pass(seconds(1));
     EXPECT_EQ(store_.listed(), 0u);
     EXPECT_EQ(log_.back(), "unlisted 10.0.0.1:27910: no answer for the expiry time");
+}
+
+TEST_F(StoreTest, ServersListedTogetherAreCheckedAgainAtASteadyPace) {
+    // 600 servers answer at the same moment (after a restart, say): their re-checks spread over the 10 s cycle.
+    for (uint32_t i = 1; i <= 600; ++i) {
+        store_.Offer({0x0A000000 + i, 27910}, now_);
+    }
+    auto answer_all = [&] {
+        int sent = 0;
+        while (std::optional<ServerAddress> next = store_.NextCheck(now_)) {
+            EXPECT_TRUE(store_.TakeReply(*next, "ctf", now_));
+            ++sent;
+        }
+        return sent;
+    };
+    ASSERT_EQ(answer_all(), 600);
+    int checked = 0, busiest = 0;
+    for (int second = 0; second < 20; ++second) {
+        Pass(seconds(1));
+        int sent = answer_all();
+        checked += sent;
+        busiest = std::max(busiest, sent);
+    }
+    EXPECT_EQ(store_.listed(), 600u);
+    EXPECT_GE(checked, 600) << "each at least once in 20 s";
+    EXPECT_LE(busiest, 100) << "60 a second on average, never all at once";
 }
 
 TEST_F(StoreTest, AHeartbeatOfAListedServerStartsARoundOnlyWhenTheLastOneIsOldEnough) {
@@ -149,6 +184,40 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
     ListServer({0x0A000004, 4}, "lithium");
     EXPECT_EQ(filters.Get(store_, {}, now_ + milliseconds(999)), "CTF\nCTF\naction\naction\n");
     EXPECT_EQ(filters.Get(store_, {}, now_ + seconds(1)), "CTF\nCTF\naction\naction\nlithium\nlithium\n");
+
+    // The page (and the API) are made from a picture taken again once an answer or the list has changed, at most
+    // every period, and each answer once per picture; the page sorts by its column, the most players first.
+    AnswerCache answers(seconds(2));
+    int built = 0;
+    auto page = [&](PageSort sort, Clock::time_point when) {
+        PageQuery query{"ctf", sort, 1};
+        return *answers.Get(store_, PageKey(query), when, [&](const ListPicture& picture) {
+            ++built;
+            return BuildServerPage(picture, query);
+        });
+    };
+    std::string before = page(PageSort::Players, now_);
+    EXPECT_EQ(page(PageSort::Players, now_ + seconds(9)), before);
+    EXPECT_EQ(built, 1) << "nothing changed: one answer for every request";
+    Pass(seconds(15)); // their re-checks are due: one and a half intervals at the latest
+    SendChecks();
+    ServerStatus busy;
+    busy.gamename = "ctf";
+    busy.hostname = "Busy";
+    busy.players.Add("p1", 1, 10);
+    busy.players.Add("p2", 2, 20);
+    ASSERT_TRUE(store_.TakeReply(b, busy, now_));
+    std::string after = page(PageSort::Players, now_);
+    EXPECT_EQ(built, 2);
+    EXPECT_LT(after.find(">Busy<"), after.find(">10.0.0.1:1<")) << after;
+    EXPECT_NE(after.find("p2 <small>2 frags, 20 ms</small>"), std::string::npos) << after;
+    ASSERT_TRUE(store_.TakeReply(a, "CTF", now_));
+    EXPECT_EQ(page(PageSort::Players, now_ + seconds(1)), after) << "within the period: the same picture";
+    page(PageSort::Players, now_ + seconds(2));
+    EXPECT_EQ(built, 3) << "a new picture once the period has passed";
+    std::string by_address = page(PageSort::Address, now_ + seconds(2));
+    EXPECT_EQ(built, 4);
+    EXPECT_LT(by_address.find(">10.0.0.1:1<"), by_address.find(">Busy<"));
 }
 
 TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
@@ -189,7 +258,7 @@ TEST_F(StoreTest, ChecksOfKnownServersGoFirstThenNewCandidatesNewestFirstThenRet
     ListServer(known, "ctf");
     store_.Offer(retried, now_);
     ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
-    Pass(seconds(10)); // the known server's round is due, the candidate's retry too
+    Pass(seconds(15)); // the known server's round is due (within one and a half intervals), the candidate's retry too
     store_.Offer(fresh, now_);
     store_.Offer(fresher, now_);
     EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(known));
