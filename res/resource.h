@@ -53,6 +53,7 @@
 #define IDC_CONFIG_QUERY_RATE 1027
 #define IDC_CONFIG_GOOD_PING 1028
 #define IDC_CONFIG_MASTERS 1030
+#define IDC_CONFIG_SEARCH_LAN 1044
 
 // Server info dialog controls
 #define IDC_INFO_LIST 1040
