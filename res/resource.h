@@ -44,6 +44,10 @@
 #define IDA_MAIN 173
 #define IDI_RECENT 174
 #define IDI_FAVOURITE_RECENT 175
+#define IDI_LAN 176
+#define IDI_LAN_FAVOURITE 177
+#define IDI_LAN_RECENT 178
+#define IDI_LAN_FAVOURITE_RECENT 179
 
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109
