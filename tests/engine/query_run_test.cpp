@@ -664,9 +664,9 @@ TEST_F(QueryRunTest, TheLanIsSearchedBesideTheMastersAndAServerBothNameIsShownOn
     StartServersAt({"127.0.0.2:27910", "127.0.0.1:0", "127.0.0.5:27911", "127.0.0.9:27912"});
     const uint32_t slash30 = 0xfcffffff; // 255.255.255.252 in network byte order
     std::vector<LocalNetwork> networks = {
-        {0x0100007f, slash30, Server(0).addr},          // 127.0.0.0/30
-        {0x0600007f, slash30, Server(2).addr},          // 127.0.0.4/30
-        {0x0100000a, 0x000000ff, Server(3).addr},        // 10.0.0.1/8: the server that answers lies outside it
+        {0x0100007f, slash30, Server(0).addr},    // 127.0.0.0/30
+        {0x0600007f, slash30, Server(2).addr},    // 127.0.0.4/30
+        {0x0100000a, 0x000000ff, Server(3).addr}, // 10.0.0.1/8: the server that answers lies outside it
     };
     RunSnapshot snapshot = Snapshot(100000);
     snapshot.lanNetworks = [&] { return networks; };

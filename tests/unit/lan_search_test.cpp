@@ -74,7 +74,7 @@ TEST(LocalNetworks, AreMadeFromContiguousMasksWithRoomForHostsEachOnce) {
     EXPECT_TRUE(AddLocalNetwork(Addr(10, 1, 2, 3), Addr(255, 255, 240, 0), networks));
     ASSERT_EQ(networks.size(), 2u);
     EXPECT_EQ(networks[1].broadcast, Addr(10, 1, 15, 255));
-    EXPECT_FALSE(AddLocalNetwork(Addr(10, 0, 0, 1), Addr(255, 0, 255, 0), networks));   // not leading ones
+    EXPECT_FALSE(AddLocalNetwork(Addr(10, 0, 0, 1), Addr(255, 0, 255, 0), networks));     // not leading ones
     EXPECT_FALSE(AddLocalNetwork(Addr(10, 0, 0, 1), Addr(255, 255, 255, 254), networks)); // a /31 link
     EXPECT_FALSE(AddLocalNetwork(Addr(10, 0, 0, 1), Addr(255, 255, 255, 255), networks)); // a host route
     EXPECT_EQ(networks.size(), 2u);
@@ -122,21 +122,20 @@ TEST(LanSearch, AHostileOrStrayAnswerIsIgnoredAndNoNetworkSendsNothing) {
     ScriptedSocket socket;
     std::vector<LocalNetwork> networks = Networks({{Addr(192, 168, 1, 20), Addr(255, 255, 255, 0)}});
     socket.waiting = {
-        {ReceiveStatus::Datagram, REPLY, Addr(203, 0, 113, 5), 27910},       // from outside the network
-        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 255), 27910},     // "from" the broadcast address
-        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 31), 27915},      // from a port not asked
-        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 31), 53},         // nor this one
-        {ReceiveStatus::Datagram, "", Addr(192, 168, 1, 32), 27910},         // empty
+        {ReceiveStatus::Datagram, REPLY, Addr(203, 0, 113, 5), 27910},                   // from outside the network
+        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 255), 27910},                 // "from" the broadcast address
+        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 31), 27915},                  // from a port not asked
+        {ReceiveStatus::Datagram, REPLY, Addr(192, 168, 1, 31), 53},                     // nor this one
+        {ReceiveStatus::Datagram, "", Addr(192, 168, 1, 32), 27910},                     // empty
         {ReceiveStatus::Datagram, "\xff\xff\xff\xffprin", Addr(192, 168, 1, 33), 27910}, // cut short
         {ReceiveStatus::Datagram, "\xff\xff\xff\xffservers \x01\x02\x03\x04\x6d\x06", Addr(192, 168, 1, 34), 27910},
         {ReceiveStatus::Datagram, std::string(5000, 'x'), Addr(192, 168, 1, 35), 27910}, // longer than any reply
-        {ReceiveStatus::Skipped, "", 0, 0},                                   // a port-unreachable report
+        {ReceiveStatus::Skipped, "", 0, 0},                                              // a port-unreachable report
         {ReceiveStatus::Datagram, REPLY + std::string(1, '\0') + "junk", Addr(192, 168, 1, 36), 27912},
     };
     std::vector<ListEntry> taken;
-    LanSearchCount count = SearchLan(networks, socket, [&](const unsigned char* entry, size_t) {
-        taken.push_back(ReadListEntry(entry));
-    });
+    LanSearchCount count =
+        SearchLan(networks, socket, [&](const unsigned char* entry, size_t) { taken.push_back(ReadListEntry(entry)); });
     ASSERT_EQ(taken.size(), 1u) << "only the status reply from a host of the network, from a game's port";
     EXPECT_EQ(taken[0].addr, Addr(192, 168, 1, 36));
     EXPECT_EQ(taken[0].port, 27912);

@@ -697,12 +697,6 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     EXPECT_EQ(info.address, u"10.0.0.1:27910");
     EXPECT_NE(std::find(info.sources.begin(), info.sources.end(), u"LAN"), info.sources.end())
         << "the server info says where it came from";
-    MarkFavouriteRows(App());
-    RECT list{};
-    GetWindowRect(App().hServerList, &list);
-    SavePicture(L"lan.bmp", [&](const ScreenPicture& picture) {
-        return picture.Count(list, RGB(0x5C, 0xE0, 0x5C)) > 0; // the LAN mark's screens
-    });
     choose(0);
     EXPECT_EQ(ListRowCount(App().hServerList), 3);
     EXPECT_EQ(StatusPartText(2), L"3 Servers");

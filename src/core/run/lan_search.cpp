@@ -38,7 +38,8 @@ LanSearchCount SearchLan(const std::vector<LocalNetwork>& networks, DatagramSock
     uint32_t start = RunClockMs();
     for (;;) {
         uint32_t waited = ElapsedMs(start, RunClockMs());
-        if (waited >= LAN_LISTEN_MS || socket.WaitReadableFor(LAN_LISTEN_MS - waited) != DatagramSocket::Wait::Readable) {
+        if (waited >= LAN_LISTEN_MS ||
+            socket.WaitReadableFor(LAN_LISTEN_MS - waited) != DatagramSocket::Wait::Readable) {
             return count;
         }
         for (;;) {

@@ -19,8 +19,8 @@ constexpr uint32_t LAN_LISTEN_MS = 1000;
 constexpr size_t LAN_MAX_SERVERS = 1024;
 
 struct LanSearchCount {
-    int sent = 0;      // broadcasts sent
-    size_t taken = 0;  // servers taken
+    int sent = 0;       // broadcasts sent
+    size_t taken = 0;   // servers taken
     size_t ignored = 0; // datagrams ignored: from outside the networks or their ports, not a status reply, a repeat
 };
 

@@ -46,7 +46,7 @@ public:
 
     // Starts a worker per master, and one for the LAN; one that cannot be had fails its master at once.
     void Start();
-    // The run is aborted: downloads are cancelled and classic masters stop waiting. Any thread.
+    // The run is aborted: downloads are cancelled, and classic masters and the LAN search stop waiting. Any thread.
     void Interrupt();
 
     // Whether the inbox changed since the last take. Any thread; cheap.

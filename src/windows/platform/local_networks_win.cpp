@@ -38,9 +38,9 @@ std::vector<LocalNetwork> ListBroadcastNetworks() {
     ULONG result = ERROR_BUFFER_OVERFLOW;
     for (int tries = 0; tries < ADAPTERS_TRIES && result == ERROR_BUFFER_OVERFLOW; ++tries) {
         buffer.assign(size, 0);
-        result = GetAdaptersAddresses(AF_INET,
-                                      GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                                      nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+        result =
+            GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                 nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (result != NO_ERROR) {
         return networks;

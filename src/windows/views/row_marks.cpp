@@ -14,7 +14,7 @@ namespace {
 constexpr int FAVOURITE_OVERLAY = 1;
 constexpr int RECENT_OVERLAY = 2;
 constexpr int LAN_OVERLAY = 4;
-constexpr int MARK_IMAGES[] = {IMAGE_FAVOURITE, IMAGE_RECENT,        IMAGE_FAVOURITE_RECENT,    IMAGE_LAN,
+constexpr int MARK_IMAGES[] = {IMAGE_FAVOURITE,     IMAGE_RECENT,     IMAGE_FAVOURITE_RECENT,    IMAGE_LAN,
                                IMAGE_LAN_FAVOURITE, IMAGE_LAN_RECENT, IMAGE_LAN_FAVOURITE_RECENT};
 
 } // namespace
