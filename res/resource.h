@@ -44,6 +44,10 @@
 #define IDA_MAIN 173
 #define IDI_RECENT 174
 #define IDI_FAVOURITE_RECENT 175
+#define IDI_LAN 176
+#define IDI_LAN_FAVOURITE 177
+#define IDI_LAN_RECENT 178
+#define IDI_LAN_FAVOURITE_RECENT 179
 
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109
@@ -53,6 +57,7 @@
 #define IDC_CONFIG_QUERY_RATE 1027
 #define IDC_CONFIG_GOOD_PING 1028
 #define IDC_CONFIG_MASTERS 1030
+#define IDC_CONFIG_SEARCH_LAN 1044
 
 // Server info dialog controls
 #define IDC_INFO_LIST 1040

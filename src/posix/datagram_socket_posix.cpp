@@ -33,6 +33,11 @@ public:
         return sent < 0 ? errno : 0;
     }
 
+    int AllowBroadcast() override {
+        int on = 1;
+        return setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : errno;
+    }
+
     ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr, uint16_t& port) override {
         sockaddr_in from{};
         socklen_t fromSize = sizeof from;

@@ -12,6 +12,7 @@
 
 #include "find_window.h"
 #include "game_drive.h"
+#include "picture.h"
 #include "remote_controls.h"
 #include "simulator_client.h"
 #include "simulator_masters.h"
@@ -27,6 +28,7 @@ constexpr int SHOW_FULL_ID = 1028;
 constexpr int SHOW_EMPTY_ID = 1029;
 constexpr int MOD_FILTER_ID = 1031;
 constexpr int SEARCH_ID = 1037;
+constexpr int SHOW_ID = 1043;
 constexpr const wchar_t* SETTINGS_KEY = L"SOFTWARE\\Corvell\\Skerrow";
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
@@ -803,6 +805,61 @@ TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIs
     EXPECT_EQ(SortedNames(window), std::vector<std::wstring>{L"Favourite Only"});
     EXPECT_TRUE(SimLogOf("http").empty()) << "no web master: no filter list asked for";
     EXPECT_EQ(SendDlgItemMessageW(window, MOD_FILTER_ID, CB_GETCOUNT, 0, 0), 13) << "(No Filter) and 12 built-in mods";
+    CloseProgram(program, window);
+}
+
+// Games on a real LAN: scripts/lib/lan-check runs this inside a network namespace of its own, with a veth pair and
+// 10.77.0.1/24 on one end, where a simulator server listens on every address as game servers do. The program's
+// broadcast reaches it there; the web master lists a server on loopback and (as 0.0.0.0, which is never queried) the
+// LAN's.
+TEST(Program, FindsAGameOnTheLanMarksItAndShowsItUnderLan) {
+    char network[32] = "";
+    if (GetEnvironmentVariableA("SKERROW_LAN_NETWORK", network, sizeof network) == 0) {
+        GTEST_SKIP() << "needs a network that can broadcast and nothing else on its ports: run scripts/lib/lan-check";
+    }
+    ASSERT_EQ(
+        SimLoad(ServerSection(27920, "Listed") +
+                "[server]\naddress = 0.0.0.0:27911\nhostname = LAN Party\nmaxclients = 8\nplayer = 3 9 \"Ann\"\n"),
+        "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 2 of 2 servers responded.");
+    EXPECT_EQ(SortedNames(window), (std::vector<std::wstring>{L"LAN Party", L"Listed"}));
+    HWND list = GetDlgItem(window, SERVER_LIST_ID);
+    int row = RowOf(window, L"LAN Party");
+    ASSERT_GE(row, 0);
+    std::wstring address = std::wstring(network, network + strlen(network)) + L":27911";
+    bool addressShown = false;
+    for (int column = 1; column < 10; ++column) {
+        addressShown = addressShown || RemoteListItemText(list, row, column) == address;
+    }
+    EXPECT_TRUE(addressShown) << "it answered from its address on the LAN";
+    auto overlay = [list](int at) {
+        return static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, at, LVIS_OVERLAYMASK)) >> 8;
+    };
+    EXPECT_EQ(overlay(row), 4u) << "the LAN's mark";
+    EXPECT_EQ(overlay(RowOf(window, L"Listed")), 0u);
+    SelectRemoteListRow(list, row);
+
+    RECT area{};
+    GetWindowRect(list, &area);
+    ScreenPicture picture;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(50)) {
+        picture = CaptureWindow(window);
+        if (picture.Count(area, RGB(0x5C, 0xE0, 0x5C)) > 0) { // the mark's screens
+            break;
+        }
+    }
+    EXPECT_GT(picture.Count(area, RGB(0x5C, 0xE0, 0x5C)), 0) << "the mark is drawn";
+    CreateDirectoryW(L"screenshots", nullptr);
+    EXPECT_TRUE(WriteBitmap(picture, L"screenshots\\lan-mark.bmp"));
+
+    HWND show = GetDlgItem(window, SHOW_ID);
+    SendMessageW(show, CB_SETCURSEL, 3, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(SHOW_ID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(show));
+    EXPECT_EQ(ListedNames(list), std::vector<std::wstring>{L"LAN Party"});
+    EXPECT_EQ(RemoteStatusText(GetDlgItem(window, STATUS_BAR_ID), 2), L"1 of 2 Servers");
     CloseProgram(program, window);
 }
 

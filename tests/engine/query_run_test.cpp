@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -229,9 +230,13 @@ bool Contains(const std::string& text, const std::string& part) {
 class QueryRunTest : public testing::Test {
 protected:
     void StartServers(int count, const std::string& keys = "") {
+        StartServersAt(std::vector<std::string>(static_cast<size_t>(count), "127.0.0.1:0"), keys);
+    }
+    // One server at each address (a port 0: the system picks).
+    void StartServersAt(const std::vector<std::string>& addresses, const std::string& keys = "") {
         std::string text = "[master]\n";
-        for (int i = 0; i < count; ++i) {
-            text += "[server]\naddress = 127.0.0.1:0\nhostname = Host " + std::to_string(i) +
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            text += "[server]\naddress = " + addresses[i] + "\nhostname = Host " + std::to_string(i) +
                     "\nplayer = 1 20 \"p\"\n" + keys;
         }
         Scenario scenario;
@@ -281,6 +286,13 @@ protected:
         return [this](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
             body = body_;
             return true;
+        };
+    }
+
+    // A web master that is never reached.
+    static ListFetcher FailingFetcher() {
+        return [](const std::u16string&, const MasterEntry&, std::vector<unsigned char>&, DownloadCancel&) {
+            return false;
         };
     }
 
@@ -644,6 +656,93 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     std::string closing = offline.texts.back();
     EXPECT_TRUE(Contains(closing, "Failed to download server list from 127.0.0.1.")) << closing;
     EXPECT_TRUE(Contains(closing, "Failed to download server list from localhost:8080.")) << closing;
+}
+
+// On loopback nothing broadcasts to a server bound to its own address, so each made-up network's "broadcast" address
+// is a server's own: the search sends to it as to a broadcast address, and takes whom the network holds.
+TEST_F(QueryRunTest, TheLanIsSearchedBesideTheMastersAndAServerBothNameIsShownOnceWithBothSources) {
+    StartServersAt({"127.0.0.2:27910", "127.0.0.1:0", "127.0.0.5:27911", "127.0.0.9:27912"});
+    const uint32_t slash30 = 0xfcffffff; // 255.255.255.252 in network byte order
+    std::vector<LocalNetwork> networks = {
+        {0x0100007f, slash30, Server(0).addr},    // 127.0.0.0/30
+        {0x0600007f, slash30, Server(2).addr},    // 127.0.0.4/30
+        {0x0100000a, 0x000000ff, Server(3).addr}, // 10.0.0.1/8: the server that answers lies outside it
+    };
+    RunSnapshot snapshot = Snapshot(100000);
+    snapshot.lanNetworks = [&] { return networks; };
+    std::vector<unsigned char> web = Entries(0, 2);
+    MemoryStore store;
+    Taker taker;
+    RunHandle run(
+        snapshot,
+        [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
+            body = web;
+            return true;
+        },
+        store.Store(), taker.Wake());
+    ASSERT_TRUE(taker.TakeUntilEnd(run));
+    ASSERT_TRUE(taker.shown);
+    ASSERT_EQ(taker.shown->size(), 3u) << "the master's two servers and the one only the LAN found";
+    EXPECT_EQ(taker.texts.back(), "Completed. 3 of 3 servers responded.");
+    std::vector<SourceSet> sources(4, 0);
+    for (size_t i = 0; i < taker.shown->size(); ++i) {
+        const ServerRecord& record = (*taker.shown)[i];
+        sources[ServerIndex(record)] = record.sources.load();
+        EXPECT_EQ(record.answered, 1);
+    }
+    EXPECT_EQ(sources[0], MasterSource(0) | SOURCE_LAN);
+    EXPECT_EQ(sources[1], MasterSource(0)) << "no LAN server: it is not on a port the search asks";
+    EXPECT_EQ(sources[2], SOURCE_LAN);
+    EXPECT_EQ(sources[3], 0u) << "its answer came from outside the networks searched";
+    RememberedList list;
+    ASSERT_EQ(DecodeRememberedList(store.file.data(), store.file.size(), u"", &list), RememberedFault::None);
+    EXPECT_EQ(list.entries, web) << "the LAN's servers are no master's to remember";
+
+    // The LAN alone finds servers while the master fails: they are queried and the failure is said at the end.
+    Taker lanOnly;
+    RunHandle failing(snapshot, FailingFetcher(), RememberedStore{}, lanOnly.Wake());
+    ASSERT_TRUE(lanOnly.TakeUntilEnd(failing));
+    ASSERT_TRUE(lanOnly.shown);
+    EXPECT_EQ(lanOnly.shown->size(), 2u);
+    EXPECT_EQ(lanOnly.texts.back(),
+              "Completed. 2 of 2 servers responded. Failed to download server list from 127.0.0.1.");
+}
+
+// The search for real: the status query broadcast on this machine's networks as the system lists them, and answered
+// by servers that listen on every address, as game servers do. It needs a network of its own, which
+// scripts/lib/lan-check makes (a veth pair with 10.77.0.1/24 in a network namespace) before it runs this test.
+TEST_F(QueryRunTest, ServersOnARealLocalNetworkAnswerTheBroadcast) {
+    const char* network = std::getenv("SKERROW_LAN_NETWORK");
+    if (!network) {
+        GTEST_SKIP() << "needs a network that can broadcast and nothing else on its ports: run scripts/lib/lan-check";
+    }
+    std::vector<LocalNetwork> networks = ListBroadcastNetworks();
+    ASSERT_EQ(networks.size(), 1u) << "only the namespace's own network: loopback cannot broadcast";
+    in_addr expected{};
+    ASSERT_EQ(inet_pton(AF_INET, network, &expected), 1) << network;
+    EXPECT_EQ(networks[0].addr, expected.s_addr);
+    EXPECT_EQ(networks[0].broadcast, AddressFromOctets(OctetsOfAddress(expected.s_addr) | 0xff)) << "a /24";
+
+    StartServersAt({"0.0.0.0:27910", "0.0.0.0:27914", "0.0.0.0:27915"});
+    RunSnapshot snapshot = Snapshot(100000);
+    snapshot.lanNetworks = ListBroadcastNetworks;
+    Taker taker;
+    RunHandle run(snapshot, FailingFetcher(), RememberedStore{}, taker.Wake());
+    ASSERT_TRUE(taker.TakeUntilEnd(run));
+    ASSERT_TRUE(taker.shown);
+    ASSERT_EQ(taker.shown->size(), 2u) << "the servers on 27910 and 27914; none asked on 27915";
+    std::set<uint16_t> ports;
+    for (size_t i = 0; i < taker.shown->size(); ++i) {
+        const ServerRecord& record = (*taker.shown)[i];
+        EXPECT_EQ(record.addr, expected.s_addr) << "they answer from the machine's address on the network";
+        EXPECT_EQ(record.sources.load(), SOURCE_LAN);
+        EXPECT_EQ(record.answered, 1);
+        ports.insert(record.port);
+    }
+    EXPECT_EQ(ports, (std::set<uint16_t>{27910, 27914}));
+    EXPECT_EQ(taker.hostnames, (std::set<std::string>{"Host 0", "Host 1"}));
+    EXPECT_EQ(taker.texts.back(),
+              "Completed. 2 of 2 servers responded. Failed to download server list from 127.0.0.1.");
 }
 
 } // namespace

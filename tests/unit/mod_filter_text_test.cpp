@@ -96,6 +96,9 @@ TEST(ModFilterRule, OnlyServersNamedByNoWebMasterAreMatchedByTheirGame) {
         {u"default", MasterSource(1), GAMENAME_ABSENT, false},
         {u"Default", SOURCE_FAVOURITE, u"DEFAULT", true}, // a server that names its game "DEFAULT"
         {u"baseq2", MasterSource(1), u"baseq2", true},
+        {u"ctf", SOURCE_LAN, u"CTF", true}, // a LAN server by its reply's game, as a classic master's
+        {u"ctf", SOURCE_LAN, u"action", false},
+        {u"ctf", SOURCE_LAN | MasterSource(2), u"action", true},
     };
     for (size_t i = 0; i < sizeof CASES / sizeof CASES[0]; ++i) {
         const auto& c = CASES[i];

@@ -274,10 +274,11 @@ TEST(ServersReply, FindsTheWholeEntriesAfterTheHeader) {
 TEST(SourceLines, NamesEachSourceMastersFirstInIndexOrder) {
     const std::vector<std::u16string> names = {u"http://127.0.0.1", u"master.example.net"};
     EXPECT_EQ(SourceLines(MasterSource(0), names), (std::vector<std::u16string>{u"Master: http://127.0.0.1"}));
-    EXPECT_EQ(
-        SourceLines(SOURCE_RECENT | SOURCE_REMEMBERED | MasterSource(11) | SOURCE_FAVOURITE | MasterSource(1), names),
-        (std::vector<std::u16string>{u"Master: master.example.net", u"Master 12", u"Favourite", u"Remembered list",
-                                     u"Recently played"}));
+    EXPECT_EQ(SourceLines(SOURCE_LAN | SOURCE_RECENT | SOURCE_REMEMBERED | MasterSource(11) | SOURCE_FAVOURITE |
+                              MasterSource(1),
+                          names),
+              (std::vector<std::u16string>{u"Master: master.example.net", u"Master 12", u"Favourite",
+                                           u"Remembered list", u"Recently played", u"LAN"}));
     EXPECT_TRUE(SourceLines(0, names).empty());
     EXPECT_TRUE(SourceLines(SourceSet{1} << 31, {}).empty()); // no source has that bit
 }

@@ -321,7 +321,7 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
     SetFirstStart(settings);
     EncodeSettings(settings, FakeStore::Write, &store);
     Strings expected = EARLIER_VALUES;
-    expected.insert(expected.end(), {u"-Master Servers", u"-Favourite Servers"});
+    expected.insert(expected.end(), {u"-Master Servers", u"-Favourite Servers", u"-Search LAN"});
     EXPECT_EQ(store.calls, expected) << "the values of earlier releases, in their order, and only deletions after them";
     EXPECT_EQ(store.values.count(u"Master Servers") + store.values.count(u"Favourite Servers"), 0u);
 
@@ -333,13 +333,26 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
     store.calls.clear();
     EncodeSettings(settings, FakeStore::Write, &store);
     expected = EARLIER_VALUES;
-    expected.insert(expected.end(), {u"Master Servers", u"Favourite Servers"});
+    expected.insert(expected.end(), {u"Master Servers", u"Favourite Servers", u"-Search LAN"});
     EXPECT_EQ(store.calls, expected);
     EXPECT_EQ(store.values[u"Master Servers"],
               std::make_pair(STORED_TYPE_MULTI_TEXT, EncodeStoredMultiText({u"http://m.example:8080", u"q2.example"})));
     Settings read = store.Read();
     EXPECT_EQ(MasterTexts(read.config.masters), (Strings{u"http://m.example:8080", u"q2.example"}));
     EXPECT_EQ(FormatFavourites(read.favourites), FormatFavourites(settings.favourites));
+    EXPECT_TRUE(read.config.searchLan);
+
+    // The LAN search is stored only while it is off, as the number 0; anything else stored leaves it on.
+    settings.config.searchLan = false;
+    EncodeSettings(settings, FakeStore::Write, &store);
+    EXPECT_EQ(store.values[u"Search LAN"], std::make_pair(STORED_TYPE_NUMBER, std::vector<unsigned char>{0, 0, 0, 0}));
+    EXPECT_FALSE(store.Read().config.searchLan);
+    store.values[u"Search LAN"] = {STORED_TYPE_TEXT, {0, 0}};
+    EXPECT_TRUE(store.Read().config.searchLan);
+    store.values[u"Search LAN"] = {STORED_TYPE_NUMBER, {0, 0}};
+    EXPECT_TRUE(store.Read().config.searchLan) << "a number of the wrong size is not read";
+    store.values[u"Search LAN"] = {STORED_TYPE_NUMBER, {7, 0, 0, 0}};
+    EXPECT_TRUE(store.Read().config.searchLan);
 }
 
 } // namespace

@@ -159,6 +159,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         {IDC_CONFIG_GOOD_PING, L"Edit", L"", {198, 45, 68, 14}, edit | ES_NUMBER},
         {0xFFFF, L"Static", L"Medium ping value", {198, 64, 72, 8}, label},
         {IDC_CONFIG_MEDIUM_PING, L"Edit", L"", {198, 73, 68, 14}, edit | ES_NUMBER},
+        {IDC_CONFIG_SEARCH_LAN, L"Button", L"Search the LAN", {198, 96, 68, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
         {0xFFFF, L"Static", L"Master Servers (one per line)", {7, 140, 259, 8}, label},
         {IDC_CONFIG_MASTERS,
          L"Edit",
@@ -177,7 +178,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         wchar_t className[32];
         GetClassNameW(control, className, 32);
         EXPECT_STREQ(className, want.className);
-        if (want.id == 0xFFFF || want.id == IDOK) {
+        if (want.id == 0xFFFF || want.id == IDOK || want.id == IDC_CONFIG_SEARCH_LAN) {
             EXPECT_EQ(WindowText(control), want.text);
         }
         // Position and size are converted to pixels each on its own, as the dialog manager does.
@@ -199,6 +200,11 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         placed.push_back(actual);
         if (want.id == 0xFFFF) {
             EXPECT_LE(TextWidth(control), ClientWidth(control)) << "the label is cut";
+        }
+        if (want.id == IDC_CONFIG_SEARCH_LAN) {
+            EXPECT_LE(TextWidth(control) + GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE),
+                      ClientWidth(control))
+                << "the check box's text is cut";
         }
         if (want.id == IDC_CONFIG_MASTERS) {
             EXPECT_LE(TextWidth(control, L"http://master.quake2.example.net:27900"), ClientWidth(control))
@@ -228,7 +234,9 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
     bool savedPicture = false;
+    UINT searchLanShown = BST_INDETERMINATE;
     bool closed = UseConfigDialog([&](HWND dialog) {
+        searchLanShown = IsDlgButtonChecked(dialog, IDC_CONFIG_SEARCH_LAN);
         for (int id : {IDC_CONFIG_GAME_DIR, IDC_CONFIG_GAME_EXE, IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING,
                        IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_BUDDIES, IDC_CONFIG_MASTERS}) {
             shown.push_back(FieldText(dialog, id));
@@ -247,9 +255,12 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
         SetField(dialog, IDC_CONFIG_MEDIUM_PING, L"180");
         SetField(dialog, IDC_CONFIG_BUDDIES, L"carol\r\ndave\r\n");
         SetField(dialog, IDC_CONFIG_MASTERS, L"  q2master.example.org:27950\r\n\r\n");
+        SendMessageW(GetDlgItem(dialog, IDC_CONFIG_SEARCH_LAN), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(closed);
+    EXPECT_EQ(searchLanShown, static_cast<UINT>(BST_CHECKED)) << "the LAN is searched by default";
+    EXPECT_FALSE(App().config.searchLan) << "a click turned it off";
     EXPECT_EQ(shown,
               (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice",
                                          L"http://master.example.net:8080\r\nq2master.example.org"}));

@@ -147,7 +147,8 @@ void ExpectImagesOfTheDrawnSize(UINT dpi) {
     EXPECT_EQ(width, cell.width);
     EXPECT_EQ(height, cell.height);
     for (int icon : {IDI_COMPUTER, IDI_PING_GOOD, IDI_PING_MEDIUM, IDI_PING_BAD, IDI_OS_LINUX, IDI_OS_WINDOWS,
-                     IDI_OS_FREEBSD, IDI_OS_APPLE, IDI_FAVOURITE, IDI_RECENT, IDI_FAVOURITE_RECENT, IDI_PLAYER}) {
+                     IDI_OS_FREEBSD, IDI_OS_APPLE, IDI_FAVOURITE, IDI_RECENT, IDI_FAVOURITE_RECENT, IDI_LAN,
+                     IDI_LAN_FAVOURITE, IDI_LAN_RECENT, IDI_LAN_FAVOURITE_RECENT, IDI_PLAYER}) {
         std::vector<std::pair<int, int>> sizes = IconImageSizes(icon);
         EXPECT_NE(std::find(sizes.begin(), sizes.end(), std::make_pair(cell.width, cell.height)), sizes.end())
             << "icon " << icon << " has no " << cell.width << "x" << cell.height << " image for " << dpi << " DPI";

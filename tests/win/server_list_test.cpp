@@ -21,6 +21,8 @@
 #include "windows/state/app_state.h"
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
+#include "windows/dialogs/server_info_dialog.h"
+#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 #include "windows/views/show_choice.h"
 
@@ -106,8 +108,9 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     };
     int cx = 0, cy = 0;
     ASSERT_NE(images(App().hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 11)
-        << "eight icons, the favourites' star, the history's clock and both together";
+    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 15)
+        << "eight icons, the favourites' star, the history's clock, both together, and the LAN's mark alone and with "
+           "each of them";
     ImageList_GetIconSize(images(App().hServerList), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);
@@ -632,10 +635,13 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
         SendMessageW(box, CB_SETCURSEL, entry, 0);
         SendMessageW(App().hMainDlg, WM_COMMAND, MAKEWPARAM(IDC_SHOW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
     };
+    wchar_t recent[64] = L"";
+    SendMessageW(box, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(recent));
+    EXPECT_EQ(std::wstring(recent), L"Recently played");
     wchar_t last[64] = L"";
-    SendMessageW(box, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(last));
-    EXPECT_EQ(std::wstring(last), L"Recently played");
-    EXPECT_EQ(SendMessageW(box, CB_GETCOUNT, 0, 0), 3);
+    SendMessageW(box, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(last));
+    EXPECT_EQ(std::wstring(last), L"LAN");
+    EXPECT_EQ(SendMessageW(box, CB_GETCOUNT, 0, 0), 4);
     EXPECT_EQ(SendMessageW(box, CB_GETCURSEL, 0, 0), 0) << "All servers";
 
     FeedSearchFixture();
@@ -672,6 +678,25 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     FollowShowChoice(App());
     EXPECT_EQ(Hosts(), Texts{L"Quiet"});
     EXPECT_EQ(StatusPartText(2), L"1 of 3 Servers");
+
+    // "LAN": the servers that answered the run's broadcast, whatever else named them, with the search too.
+    ShownServer(App(), 0).sources |= SOURCE_LAN;
+    ShownServer(App(), 2).sources |= SOURCE_LAN | MasterSource(0);
+    choose(3);
+    EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"Quiet"}));
+    EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
+    Type(L"zoe");
+    EXPECT_EQ(Hosts(), Texts{L"Friday Night"});
+    Type(L"");
+    // Their rows carry the LAN's mark; Quiet's with the favourite's star and the history's clock.
+    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 0)), static_cast<UINT>(INDEXTOOVERLAYMASK(4)));
+    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 2)), static_cast<UINT>(INDEXTOOVERLAYMASK(7)));
+    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 1)), static_cast<UINT>(INDEXTOOVERLAYMASK(1)));
+    ServerInfo info;
+    ASSERT_TRUE(ReadRowServerInfo(App(), 0, info));
+    EXPECT_EQ(info.address, u"10.0.0.1:27910");
+    EXPECT_NE(std::find(info.sources.begin(), info.sources.end(), u"LAN"), info.sources.end())
+        << "the server info says where it came from";
     choose(0);
     EXPECT_EQ(ListRowCount(App().hServerList), 3);
     EXPECT_EQ(StatusPartText(2), L"3 Servers");

@@ -216,6 +216,7 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &App().config.masters[0]), MasterFault::None);
     ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &App().config.masters[1]), MasterFault::None);
     ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &App().favourites);
+    App().config.searchLan = false;
     SendDlgItemMessageW(App().hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(App().hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
     RECT placed = WindowRectOf(App().hMainDlg);
@@ -244,15 +245,21 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     StoredValue favourites = ReadStored(L"Favourite Servers");
     EXPECT_EQ(favourites.type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(favourites.Text(), MultiText({L"10.0.0.1:27910", L"192.168.1.20:27911"}));
+    EXPECT_FALSE(App().config.searchLan);
+    StoredValue searchLan = ReadStored(L"Search LAN");
+    EXPECT_EQ(searchLan.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(searchLan.Number(), 0);
 
     // "(No Filter)" is remembered as the empty directory; lists emptied are no longer stored.
     SelectFilter(L"(No Filter)");
     App().config.masters.clear();
     App().favourites.clear();
+    App().config.searchLan = true;
     ASSERT_EQ(CloseMainWindow(), 0);
     EXPECT_EQ(ReadStored(L"Last Used Mod Filter").Text(), std::wstring(1, L'\0'));
     EXPECT_FALSE(ReadStored(L"Master Servers").present);
     EXPECT_FALSE(ReadStored(L"Favourite Servers").present);
+    EXPECT_FALSE(ReadStored(L"Search LAN").present) << "turned on again: no longer stored";
 }
 
 TEST_F(SettingsStoreTest, AWindowMaximisedAtExitOpensNormalAtItsSavedPlace) {

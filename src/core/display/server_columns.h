@@ -44,6 +44,10 @@ enum ServerImage : int {
     IMAGE_FAVOURITE, // drawn only as an overlay on a favourite's row icon
     IMAGE_RECENT,    // the same on the row of a server played on lately
     IMAGE_FAVOURITE_RECENT,
+    IMAGE_LAN, // the same on the row of a server that answered on the LAN, alone and with the others
+    IMAGE_LAN_FAVOURITE,
+    IMAGE_LAN_RECENT,
+    IMAGE_LAN_FAVOURITE_RECENT,
 };
 
 // The first column whose kind is FIELD_PING: the default sort column.

@@ -23,5 +23,8 @@ std::vector<std::u16string> SourceLines(SourceSet sources, const std::vector<std
     if (sources & SOURCE_RECENT) {
         lines.push_back(u"Recently played");
     }
+    if (sources & SOURCE_LAN) {
+        lines.push_back(u"LAN");
+    }
     return lines;
 }

@@ -21,6 +21,9 @@ public:
     // error code.
     virtual int SendTo(uint32_t addr, uint16_t port, const void* data, size_t size) = 0;
 
+    // Lets the socket send to broadcast addresses. 0 on success, else the system's error code.
+    virtual int AllowBroadcast() = 0;
+
     // Reads one waiting datagram, never blocking. A datagram longer than `capacity` is Skipped.
     virtual ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr,
                                       uint16_t& port) = 0;

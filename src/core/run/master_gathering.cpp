@@ -1,6 +1,7 @@
 #include "core/run/master_gathering.h"
 
 #include "core/protocol/list_entry.h"
+#include "core/run/lan_search.h"
 #include "core/run/run_texts.h"
 #include "core/run/udp_master.h"
 #include "core/worker/worker.h"
@@ -10,12 +11,15 @@ namespace {
 // A classic master's answers are small; the system's default buffer would do, this leaves room for a split list
 // that comes in a burst.
 constexpr int MASTER_RECEIVE_BUFFER_BYTES = 1024 * 1024;
+// Room for the answers of every server of a busy LAN party at once.
+constexpr int LAN_RECEIVE_BUFFER_BYTES = 256 * 1024;
 
 } // namespace
 
 MasterGathering::MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
-                                 std::shared_ptr<WakeSignal> wake)
+                                 std::shared_ptr<WakeSignal> wake, LocalNetworkLister lanNetworks)
     : masters_(std::move(masters)), modDir_(std::move(modDir)), fetch_(std::move(fetch)), wake_(std::move(wake)),
+      lanNetworks_(std::move(lanNetworks)), sources_(masters_.size() + (lanNetworks_ ? 1 : 0)),
       sockets_(masters_.size()), socketErrors_(masters_.size(), 0), cancels_(masters_.size()) {}
 
 void MasterGathering::Start() {
@@ -32,6 +36,15 @@ void MasterGathering::Start() {
             End(master, false, UdpMasterFailedText(MasterStatusName(masters_[i]), {UdpMasterEnd::SendFailed, error}));
         }
     }
+    if (!lanNetworks_) {
+        return;
+    }
+    int error = 0;
+    lanSocket_ = OpenDatagramSocket(LAN_RECEIVE_BUFFER_BYTES, error);
+    std::shared_ptr<MasterGathering> self = shared_from_this();
+    if (!StartWorker([self] { self->SearchLocalNetworks(); }, &error)) {
+        End(LAN_SEARCH, false, std::u16string());
+    }
 }
 
 void MasterGathering::Interrupt() {
@@ -40,6 +53,9 @@ void MasterGathering::Interrupt() {
             sockets_[i]->Interrupt();
         }
         cancels_[i].Cancel();
+    }
+    if (lanSocket_) {
+        lanSocket_->Interrupt();
     }
 }
 
@@ -54,7 +70,7 @@ bool MasterGathering::Take(std::vector<MasterArrival>& arrivals, std::vector<Mas
         ends.push_back(std::move(end));
     }
     ends_.clear();
-    return ended_ == masters_.size();
+    return ended_ == sources_;
 }
 
 void MasterGathering::Ask(int master) {
@@ -74,7 +90,7 @@ void MasterGathering::AskWeb(int master) {
         End(master, false, cancel.Cancelled() ? std::u16string() : DownloadFailedText(MasterStatusName(entry)));
         return;
     }
-    Deliver(master, body.data(), body.size());
+    Deliver(MasterSource(master), body.data(), body.size());
     End(master, true, std::u16string());
 }
 
@@ -84,17 +100,27 @@ void MasterGathering::AskUdp(int master) {
     UdpMasterResult result{UdpMasterEnd::SendFailed, socketErrors_[static_cast<size_t>(master)]};
     if (socket) {
         result = AskUdpMaster(entry, *socket, [this, master](const unsigned char* entries, size_t length) {
-            Deliver(master, entries, length);
+            Deliver(MasterSource(master), entries, length);
         });
     }
     End(master, result.end == UdpMasterEnd::Answered, UdpMasterFailedText(MasterStatusName(entry), result));
 }
 
-void MasterGathering::Deliver(int master, const unsigned char* entries, size_t length) {
+// The LAN is searched quietly: no network that can broadcast, or no socket for it, and the run goes on as if there
+// were no LAN search at all.
+void MasterGathering::SearchLocalNetworks() {
+    if (lanSocket_ && lanSocket_->AllowBroadcast() == 0) {
+        SearchLan(lanNetworks_(), *lanSocket_,
+                  [this](const unsigned char* entry, size_t length) { Deliver(SOURCE_LAN, entry, length); });
+    }
+    End(LAN_SEARCH, false, std::u16string());
+}
+
+void MasterGathering::Deliver(SourceSet source, const unsigned char* entries, size_t length) {
     length -= length % LIST_ENTRY_SIZE;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        arrivals_.push_back(MasterArrival{master, std::vector<unsigned char>(entries, entries + length)});
+        arrivals_.push_back(MasterArrival{source, std::vector<unsigned char>(entries, entries + length)});
         pending_.store(true, std::memory_order_release);
     }
     wake_->Set();

@@ -13,14 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "core/protocol/source_set.h"
 #include "core/run/datagram_socket.h"
+#include "core/run/local_networks.h"
 #include "core/run/run_snapshot.h"
 
-// Entries from one master: a web master's whole list, or one datagram of a classic master's.
+// Entries from one master: a web master's whole list, or one datagram of a classic master's; or a server that
+// answered on the LAN.
 struct MasterArrival {
-    int master;
+    SourceSet source;
     std::vector<unsigned char> entries;
 };
+
+// The LAN search's number where a master's index goes: it is no master, and never counts as one that answered.
+constexpr int LAN_SEARCH = -1;
 
 // A master that is done: it answered, or `failure` says why not (empty when the run was aborted).
 struct MasterEnd {
@@ -31,15 +37,16 @@ struct MasterEnd {
 
 class MasterGathering : public std::enable_shared_from_this<MasterGathering> {
 public:
-    // `wake` is set after every change of the inbox.
+    // `wake` is set after every change of the inbox. With `lanNetworks`, the LAN is searched too (SearchLan) on
+    // the networks it lists, as one more source.
     MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
-                    std::shared_ptr<WakeSignal> wake);
+                    std::shared_ptr<WakeSignal> wake, LocalNetworkLister lanNetworks = nullptr);
     MasterGathering(const MasterGathering&) = delete;
     MasterGathering& operator=(const MasterGathering&) = delete;
 
-    // Starts a worker per master; one that cannot be had fails its master at once.
+    // Starts a worker per master, and one for the LAN; one that cannot be had fails its master at once.
     void Start();
-    // The run is aborted: downloads are cancelled and classic masters stop waiting. Any thread.
+    // The run is aborted: downloads are cancelled, and classic masters and the LAN search stop waiting. Any thread.
     void Interrupt();
 
     // Whether the inbox changed since the last take. Any thread; cheap.
@@ -51,18 +58,22 @@ private:
     void Ask(int master);
     void AskWeb(int master);
     void AskUdp(int master);
-    void Deliver(int master, const unsigned char* entries, size_t length);
+    void SearchLocalNetworks();
+    void Deliver(SourceSet source, const unsigned char* entries, size_t length);
     void End(int master, bool answered, std::u16string failure);
 
     const std::vector<MasterEntry> masters_;
     const std::u16string modDir_;
     const ListFetcher fetch_;
     const std::shared_ptr<WakeSignal> wake_;
+    const LocalNetworkLister lanNetworks_;
+    const size_t sources_; // the masters, and the LAN search when there is one
     // One per master, made before the workers start: a classic master's socket (null for a web master, or when
     // none could be had) and a web master's cancel.
     std::vector<std::unique_ptr<DatagramSocket>> sockets_;
     std::vector<int> socketErrors_;
     std::vector<DownloadCancel> cancels_;
+    std::unique_ptr<DatagramSocket> lanSocket_; // made before the LAN worker starts; null when none could be had
 
     std::mutex mutex_;
     std::vector<MasterArrival> arrivals_; // under mutex_

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/protocol/master_entry.h"
+#include "core/run/local_networks.h"
 #include "core/settings/favourites.h"
 #include "core/text/ansi_decoder.h"
 
@@ -19,6 +20,7 @@ struct RunSnapshot {
     std::vector<FavouriteServer> favourites; // queried in every run, whatever the masters answer
     std::vector<FavouriteServer> recent;     // the servers played on lately: queried in every run too
     AnsiDecoder decodeAnsi = nullptr;
+    LocalNetworkLister lanNetworks; // the networks the LAN is searched on; none: the LAN is not searched
 };
 
 // Ends a web master's download at once when the run is aborted or its window closes: the download hands it what

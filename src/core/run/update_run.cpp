@@ -29,7 +29,8 @@ void UpdateRun::Abort() {
 void UpdateRun::Main() {
     // The run's first line is shown at once: the answer to the click, never dropped for the lines after it.
     channel_.PushStatus(FetchingText(snapshot_.masters), true);
-    gathering_ = std::make_shared<MasterGathering>(snapshot_.masters, snapshot_.modDir, fetch_, progress_);
+    gathering_ = std::make_shared<MasterGathering>(snapshot_.masters, snapshot_.modDir, fetch_, progress_,
+                                                   snapshot_.lanNetworks);
     gathering_->Start();
     MergeFavourites();
     // Until the first servers come, every master is done, or the run is aborted.
@@ -120,7 +121,7 @@ bool UpdateRun::TakeArrivals() {
         ShowTable();
     }
     for (const MasterArrival& arrival : arrivals) {
-        Merge(arrival.entries.data(), arrival.entries.size(), MasterSource(arrival.master));
+        Merge(arrival.entries.data(), arrival.entries.size(), arrival.source);
     }
     if (over) {
         gatheringOver_ = true;

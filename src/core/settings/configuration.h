@@ -20,6 +20,7 @@ struct Configuration {
     int32_t goodPing;                 // the ping dot's thresholds, in milliseconds
     int32_t mediumPing;
     std::vector<MasterEntry> masters; // the masters the user set, in order; none: the build's default
+    bool searchLan = true;            // each run also looks for servers on the local networks
 };
 
 constexpr int32_t DEFAULT_PACKETS_PER_SECOND = 10;

@@ -149,6 +149,10 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
     settings.modFilterText = ReadWideText(lookup, context, u"Mod Filters");
     settings.config.masters = ReadMasters(lookup, context);
     ParseFavourites(ReadStrings(lookup, context, u"Favourite Servers"), &settings.favourites);
+    // Stored only when turned off: a number 0 turns it off, anything else leaves it on.
+    int32_t searchLan = 1;
+    ReadNumber(lookup, context, u"Search LAN", searchLan);
+    settings.config.searchLan = searchLan != 0;
     ValidateConfiguration(settings.config);
 }
 
@@ -175,4 +179,9 @@ void EncodeSettings(const Settings& settings, StoredValueWriter write, void* con
     }
     WriteStrings(write, context, u"Master Servers", masters);
     WriteStrings(write, context, u"Favourite Servers", FormatFavourites(settings.favourites));
+    if (settings.config.searchLan) {
+        write(context, u"Search LAN", STORED_TYPE_NUMBER, nullptr, 0);
+    } else {
+        WriteNumber(write, context, u"Search LAN", 0);
+    }
 }

@@ -53,5 +53,6 @@ using StoredValueWriter = void (*)(void* context, const char16_t* name, uint32_t
 
 // Every setting in its stored form, in the order they have always been written, with the format version 2; the
 // placement only when there is one. Then the masters (none set: the build's default) and the favourites, each
-// written when there are any and deleted when there are none.
+// written when there are any and deleted when there are none; then "Search LAN", a number 0 when the user turned
+// the LAN search off, deleted while it is on.
 void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context);

@@ -32,6 +32,9 @@ RunSnapshot TakeSnapshot(AppState& app) {
         snapshot.recent.push_back({server.addr, server.port});
     }
     snapshot.decodeAnsi = DecodeAnsi;
+    if (app.config.searchLan) {
+        snapshot.lanNetworks = ListBroadcastNetworks;
+    }
     return snapshot;
 }
 

@@ -19,6 +19,7 @@ void FillFields(HWND dialog, const Configuration& config) {
     SetDlgItemInt(dialog, IDC_CONFIG_MEDIUM_PING, static_cast<UINT>(config.mediumPing), TRUE);
     SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, AsWide(config.buddyText.c_str()));
     SetDlgItemTextW(dialog, IDC_CONFIG_MASTERS, AsWide(FormatMasterListText(MastersToAsk(config)).c_str()));
+    CheckDlgButton(dialog, IDC_CONFIG_SEARCH_LAN, config.searchLan ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // Empty or not a number: 0, which validation turns into the default.
@@ -104,6 +105,7 @@ bool ReadConfigFields(HWND dialog, Configuration& config, std::u16string* error)
     config.goodPing = ReadNumberField(dialog, IDC_CONFIG_GOOD_PING);
     config.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
     config.buddyText = ReadLongField(dialog, IDC_CONFIG_BUDDIES);
+    config.searchLan = IsDlgButtonChecked(dialog, IDC_CONFIG_SEARCH_LAN) == BST_CHECKED;
     ValidateConfiguration(config);
     return true;
 }

@@ -27,6 +27,13 @@ public:
                    : 0;
     }
 
+    int AllowBroadcast() override {
+        BOOL on = TRUE;
+        return setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0
+                   ? 0
+                   : WSAGetLastError();
+    }
+
     ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr, uint16_t& port) override {
         sockaddr_in from{};
         int fromSize = sizeof from;

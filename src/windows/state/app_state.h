@@ -104,7 +104,7 @@ struct AppState {
     // Finding a game: the search box's text as the list was last filtered by it, the main window's keys, and how
     // many servers the mod filter and the Full/Empty boxes list, of which shownServers are shown.
     ServerSearch search;
-    int32_t showChoice; // the "Show" choice: SHOW_ALL, SHOW_FAVOURITES or SHOW_RECENT (windows/views/search_rows.h)
+    int32_t showChoice;                      // the "Show" choice: a SHOW_ value (windows/views/search_rows.h)
     std::vector<std::u16string> searchTexts; // by table index: the record's places folded, once searched; or empty
     HACCEL hKeys;
     int32_t listedServers;

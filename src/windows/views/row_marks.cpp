@@ -9,17 +9,21 @@
 
 namespace {
 
-// Overlay numbers: a row shows one overlay at a time, so a server that is both has an image of its own.
+// Overlay numbers: a row shows one overlay at a time, so each mix of the marks has an image of its own. The overlay
+// is a sum: 1 for a favourite, 2 for a server played on lately, 4 for one that answered on the LAN.
 constexpr int FAVOURITE_OVERLAY = 1;
 constexpr int RECENT_OVERLAY = 2;
-constexpr int FAVOURITE_RECENT_OVERLAY = 3;
+constexpr int LAN_OVERLAY = 4;
+constexpr int MARK_IMAGES[] = {IMAGE_FAVOURITE,     IMAGE_RECENT,     IMAGE_FAVOURITE_RECENT,    IMAGE_LAN,
+                               IMAGE_LAN_FAVOURITE, IMAGE_LAN_RECENT, IMAGE_LAN_FAVOURITE_RECENT};
 
 } // namespace
 
 void SetRowMarkOverlays(HIMAGELIST serverImages) {
-    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE, FAVOURITE_OVERLAY);
-    ImageList_SetOverlayImage(serverImages, IMAGE_RECENT, RECENT_OVERLAY);
-    ImageList_SetOverlayImage(serverImages, IMAGE_FAVOURITE_RECENT, FAVOURITE_RECENT_OVERLAY);
+    int overlay = 1;
+    for (int image : MARK_IMAGES) {
+        ImageList_SetOverlayImage(serverImages, image, overlay++);
+    }
 }
 
 void MarkFavouriteRows(AppState& app) {
@@ -39,9 +43,7 @@ void MarkFavouriteRows(AppState& app) {
 UINT RowMarkState(AppState& app, const ServerRecord& record) {
     bool favourite = IsFavourite(app.favourites, record.addr, record.port);
     bool recent = FindRecent(app.recentServers, record.addr, record.port) != nullptr;
-    int overlay = favourite && recent ? FAVOURITE_RECENT_OVERLAY
-                  : favourite         ? FAVOURITE_OVERLAY
-                  : recent            ? RECENT_OVERLAY
-                                      : 0;
+    bool lan = (record.sources.load(std::memory_order_relaxed) & SOURCE_LAN) != 0;
+    int overlay = (favourite ? FAVOURITE_OVERLAY : 0) + (recent ? RECENT_OVERLAY : 0) + (lan ? LAN_OVERLAY : 0);
     return INDEXTOOVERLAYMASK(overlay);
 }

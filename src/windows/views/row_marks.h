@@ -1,5 +1,5 @@
-// The marks on a server row's icon: the favourites' star, the history's clock, or both, drawn as overlays of the
-// server list's image list. Win32 side; user interface thread only.
+// The marks on a server row's icon: the favourites' star, the history's clock, the LAN's screens, or a mix of them,
+// drawn as overlays of the server list's image list. Win32 side; user interface thread only.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +9,13 @@
 
 struct AppState;
 
-// Makes the server list's mark images its overlays 1 to 3.
+// Makes the server list's mark images its overlays 1 to 7.
 void SetRowMarkOverlays(HIMAGELIST serverImages);
 
 // Marks each row whose server is among the favourites or the history with its overlay, and unmarks the others. Rows
 // are marked as they are listed; this is for a change of either.
 void MarkFavouriteRows(AppState& app);
 
-// The row state (LVIS_OVERLAYMASK) that marks the server's row: a favourite's, a recently played server's, both or
-// none.
+// The row state (LVIS_OVERLAYMASK) that marks the server's row: a favourite's, a recently played server's, one that
+// answered on the LAN, a mix of them or none.
 UINT RowMarkState(AppState& app, const ServerRecord& record);

@@ -34,6 +34,8 @@ bool ShowsUnderChoice(const AppState& app, const ServerRecord& record) {
         return IsFavourite(app.favourites, record.addr, record.port);
     case SHOW_RECENT:
         return FindRecent(app.recentServers, record.addr, record.port) != nullptr;
+    case SHOW_LAN:
+        return (record.sources.load(std::memory_order_relaxed) & SOURCE_LAN) != 0;
     default:
         return true;
     }

@@ -19,6 +19,7 @@ bool IsFound(AppState& app, int32_t index);
 constexpr int32_t SHOW_ALL = 0;
 constexpr int32_t SHOW_FAVOURITES = 1;
 constexpr int32_t SHOW_RECENT = 2;
+constexpr int32_t SHOW_LAN = 3;
 
 // Whether the "Show" choice shows the server.
 bool ShowsUnderChoice(const AppState& app, const ServerRecord& record);

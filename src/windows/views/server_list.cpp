@@ -23,9 +23,10 @@ namespace {
 constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES;
 
 // The server list's images in ServerImage order.
-constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,  IDI_PING_GOOD,  IDI_PING_MEDIUM,     IDI_PING_BAD,
-                                      IDI_OS_LINUX,  IDI_OS_WINDOWS, IDI_OS_FREEBSD,      IDI_OS_APPLE,
-                                      IDI_FAVOURITE, IDI_RECENT,     IDI_FAVOURITE_RECENT};
+constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,      IDI_PING_GOOD,  IDI_PING_MEDIUM,         IDI_PING_BAD,
+                                      IDI_OS_LINUX,      IDI_OS_WINDOWS, IDI_OS_FREEBSD,          IDI_OS_APPLE,
+                                      IDI_FAVOURITE,     IDI_RECENT,     IDI_FAVOURITE_RECENT,    IDI_LAN,
+                                      IDI_LAN_FAVOURITE, IDI_LAN_RECENT, IDI_LAN_FAVOURITE_RECENT};
 
 bool InsertColumn(HWND list, int index, const char16_t* title, int width) {
     LVCOLUMNW column{};

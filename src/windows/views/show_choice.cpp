@@ -8,7 +8,7 @@
 namespace {
 
 // In SHOW_ order: an entry's index is its choice.
-constexpr const wchar_t* SHOW_TEXTS[] = {L"All servers", L"Favourites", L"Recently played"};
+constexpr const wchar_t* SHOW_TEXTS[] = {L"All servers", L"Favourites", L"Recently played", L"LAN"};
 
 HWND ShowBox(AppState& app) {
     return GetDlgItem(app.hMainDlg, IDC_SHOW);
@@ -26,7 +26,7 @@ void InitShowChoice(AppState& app) {
 
 void OnShowChoiceChanged(AppState& app) {
     auto chosen = static_cast<int32_t>(SendMessageW(ShowBox(app), CB_GETCURSEL, 0, 0));
-    if (chosen < SHOW_ALL || chosen > SHOW_RECENT || chosen == app.showChoice) {
+    if (chosen < SHOW_ALL || chosen > SHOW_LAN || chosen == app.showChoice) {
         return;
     }
     app.showChoice = chosen;

@@ -1,6 +1,7 @@
-// The "Show" choice beside the mod filter (control 1043): all servers, the favourites, or the servers played on
-// lately. It combines with the search box, the mod filter and the Full/Empty boxes; it starts at "All servers" in
-// every run of the program and is not stored. Win32 side; user interface thread only.
+// The "Show" choice beside the mod filter (control 1043): all servers, the favourites, the servers played on
+// lately, or the servers that answered on the LAN. It combines with the search box, the mod filter and the Full/Empty
+// boxes; it starts at "All servers" in every run of the program and is not stored. Win32 side; user interface thread
+// only.
 #pragma once
 
 #include "windows/views/search_rows.h"
