@@ -2,7 +2,7 @@
 # Usage: cmake -DOBJDUMP=... -DPROGRAM=skerrow.exe -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
 set(SYSTEM_DLLS kernel32.dll user32.dll gdi32.dll comctl32.dll advapi32.dll ws2_32.dll winhttp.dll winmm.dll
-    msvcrt.dll shell32.dll ole32.dll)
+    msvcrt.dll shell32.dll ole32.dll iphlpapi.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
