@@ -28,6 +28,8 @@
 #include <thread>
 #include <vector>
 
+#include "latin1.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -73,17 +75,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     return true;
-}
-
-// Latin-1 stands in for the system's ANSI code page.
-void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
-    size_t i = 0;
-    for (; i + 1 < size && text[i]; ++i) {
-        dest[i] = static_cast<unsigned char>(text[i]);
-    }
-    if (size > 0) {
-        dest[i] = 0;
-    }
 }
 
 // The web master's list over plain HTTP/1.0 on a dotted-quad host: the path the program asks, the body kept up to
@@ -197,8 +188,8 @@ int main(int argc, char** argv) {
     }
     RunSnapshot snapshot;
     snapshot.packetsPerSecond = options.packetsPerSecond;
-    snapshot.masters = {MasterEntry{MasterKind::Web, std::u16string(options.masterHost.begin(), options.masterHost.end()),
-                                    options.masterPort}};
+    snapshot.masters = {MasterEntry{
+        MasterKind::Web, std::u16string(options.masterHost.begin(), options.masterHost.end()), options.masterPort}};
     snapshot.decodeAnsi = DecodeLatin1;
     MemoryStore store;
     Taker taker;

@@ -26,22 +26,12 @@
 #include "core/run/udp_master.h"
 #include "core/settings/remembered_list.h"
 #include "engine.h"
+#include "latin1.h"
 
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
-
-// Latin-1 stands in for the system's ANSI code page.
-void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
-    size_t i = 0;
-    for (; i + 1 < size && text[i]; ++i) {
-        dest[i] = static_cast<unsigned char>(text[i]);
-    }
-    if (size > 0) {
-        dest[i] = 0;
-    }
-}
 
 std::string Narrow(const std::u16string& text) {
     return std::string(text.begin(), text.end());

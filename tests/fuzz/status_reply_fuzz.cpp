@@ -9,19 +9,12 @@
 
 #include "core/protocol/info_pairs.h"
 #include "core/protocol/status_reply.h"
+#include "latin1.h"
 #include "require.h"
 
 namespace {
 
 constexpr size_t MAX_DATAGRAM = 4096;
-
-void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
-    size_t i = 0;
-    for (; text[i] && i + 1 < size; ++i) {
-        dest[i] = static_cast<unsigned char>(text[i]);
-    }
-    dest[i] = 0;
-}
 
 template <size_t N> void RequireTerminated(const char16_t (&text)[N]) {
     Require(std::char_traits<char16_t>::find(text, N, u'\0') != nullptr);

@@ -10,16 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "latin1.h"
 
-// Each byte as the code unit of the same value, like Windows code page 1252 for ASCII and Latin-1 letters.
-void DecodeLatin1(const char* text, char16_t* dest, size_t size) {
-    size_t i = 0;
-    for (; text[i] && i + 1 < size; ++i) {
-        dest[i] = static_cast<unsigned char>(text[i]);
-    }
-    dest[i] = 0;
-}
+namespace {
 
 std::u16string U16(const std::string& narrow) {
     std::u16string wide;

@@ -99,17 +99,8 @@ protected:
 };
 
 // How wide the control's text, or another, is in its own font, in pixels.
-int TextWidth(HWND control, std::wstring text = {}) {
-    if (text.empty()) {
-        text = WindowText(control);
-    }
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx;
+int TextWidth(HWND control, const std::wstring& text = {}) {
+    return TextWidthIn(control, text.empty() ? WindowText(control) : text);
 }
 
 int ClientWidth(HWND control) {

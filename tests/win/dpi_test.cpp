@@ -27,12 +27,6 @@ namespace {
 
 using DpiTest = OpenWindowTest;
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = L"";
-    GetWindowTextW(window, text, 256);
-    return text;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = L"";
     GetClassNameW(window, name, 64);
@@ -44,16 +38,6 @@ RECT RectIn(HWND parent, HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-int TextWidthIn(HWND control, const std::wstring& text) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx;
 }
 
 bool IsGroupBox(HWND control) {
@@ -91,7 +75,7 @@ void ExpectLaidOutCleanly(HWND dialog, const char* name, UINT dpi) {
     ASSERT_FALSE(controls.empty()) << name;
     for (HWND control : controls) {
         std::string label(name);
-        std::wstring text = TextOf(control);
+        std::wstring text = WindowText(control);
         label += " \"" + std::string(text.begin(), text.end()) + "\" (" + std::to_string(GetDlgCtrlID(control)) + ")";
         RECT rect = RectIn(dialog, control);
         label += " at (" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ")-(" +

@@ -219,6 +219,16 @@ std::wstring WindowText(HWND window) {
     return text.data();
 }
 
+int TextWidthIn(HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
 std::wstring StatusPartText(int part) {
     LRESULT length = LOWORD(SendMessageW(App().hStatusBar, SB_GETTEXTLENGTHW, part, 0));
     std::vector<wchar_t> text(length + 1);

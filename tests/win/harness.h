@@ -71,4 +71,6 @@ void RecordStatusLine();
 const std::vector<std::wstring>& RecordedStatusLines();
 
 std::wstring WindowText(HWND window);
+// How wide the text is in the control's own font, in pixels.
+int TextWidthIn(HWND control, const std::wstring& text);
 std::wstring StatusPartText(int part);
