@@ -1,10 +1,15 @@
 #include "core/display/server_columns.h"
+#include "core/display/server_rows.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -139,6 +144,34 @@ TEST_F(CompareServerRecordsTest, AddressesSortByOctetsThenPort) {
     EXPECT_EQ(Compare(1 | SORT_REVERSED), 1);
     b->port = 27910;
     EXPECT_EQ(Compare(1), 0);
+}
+
+TEST(ServerRows, ListedOneByOneTheyStandWhereAStableSortPutsThemAndSayWhere) {
+    // Keys with many ties; the rows grow far past the vector's first capacities.
+    std::mt19937 random(11);
+    std::vector<int> keys(3000);
+    for (int& key : keys) {
+        key = static_cast<int>(random() % 40);
+    }
+    auto compare = [&](int32_t a, int32_t b) { return keys[static_cast<size_t>(a)] - keys[static_cast<size_t>(b)]; };
+    ServerRows rows;
+    for (int32_t index = 0; index < static_cast<int32_t>(keys.size()); ++index) {
+        int32_t row = rows.InsertSorted(index, compare);
+        ASSERT_EQ(rows.IndexAt(row), index);
+        ASSERT_EQ(rows.RowOf(index), row);
+    }
+    std::vector<int32_t> sorted(keys.size());
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int32_t a, int32_t b) { return compare(a, b) < 0; });
+    EXPECT_EQ(rows.Indices(), sorted);
+
+    rows.Assign({5, 4, 3, 2, 1, 0});
+    rows.Sort(
+        [&](int32_t a, int32_t b) { return keys[static_cast<size_t>(a)] / 100 - keys[static_cast<size_t>(b)] / 100; });
+    EXPECT_EQ(rows.Indices(), (std::vector<int32_t>{5, 4, 3, 2, 1, 0})); // all equal: the order stays
+    EXPECT_EQ(rows.IndexAt(-1), -1);
+    EXPECT_EQ(rows.IndexAt(6), -1);
+    EXPECT_EQ(rows.RowOf(6), -1);
 }
 
 TEST(FormatServerCell, CutsToTheBufferAndLeavesUnknownColumnsAlone) {

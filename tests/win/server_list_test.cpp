@@ -375,11 +375,11 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }
 
-TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
-    LoadServerTable(3);
-    FeedServer(0, Server("a", 2));
-    FeedServer(1, Server("b", 3));
-    FeedServer(2, Server("c", 0));
+TEST_F(ServerListTest, TheSelectionStaysWithItsServerUntilTheBoxesRebuildTheList) {
+    LoadServerTable(5);
+    FeedServer(0, Server("alpha", 2), 30);
+    FeedServer(1, Server("bravo", 3), 40);
+    FeedServer(2, Server("charlie", 0), 50);
     auto select = [](int row) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -387,17 +387,48 @@ TEST_F(ServerListTest, RefilterKeepsTheSelectionUnlessItRebuilds) {
         SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     };
     auto selected = [] { return static_cast<int>(SendMessageW(App().hServerList, LVM_GETSELECTEDCOUNT, 0, 0)); };
+    // The selected row's host, the focused row's host, and the players the player list shows.
+    auto marked = [] {
+        auto row = [](UINT flag) {
+            return static_cast<int>(SendMessageW(App().hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), flag));
+        };
+        return ListItemText(App().hServerList, row(LVNI_SELECTED), HOST) + L"|" +
+               ListItemText(App().hServerList, row(LVNI_FOCUSED), HOST) + L"|" +
+               std::to_wstring(ListRowCount(App().hPlayerList));
+    };
     select(1);
-    ASSERT_EQ(selected(), 1);
+    ASSERT_EQ(marked(), L"bravo|bravo|3");
+
+    // Rows listed above it, a sort and a search move it with its server; the player list stays.
+    FeedServer(3, Server("delta", 1), 10);
+    FeedServer(4, Server("echo", 1), 90);
+    EXPECT_EQ(marked(), L"bravo|bravo|3");
+    ClickServerColumn(HOST);
+    ClickServerColumn(HOST);
+    EXPECT_EQ(ListColumn(App().hServerList, HOST),
+              (std::vector<std::wstring>{L"echo", L"delta", L"charlie", L"bravo", L"alpha"}));
+    EXPECT_EQ(marked(), L"bravo|bravo|3");
+    SetWindowTextW(GetDlgItem(App().hMainDlg, IDC_SEARCH), L"rav");
+    EXPECT_EQ(ListColumn(App().hServerList, HOST), (std::vector<std::wstring>{L"bravo"}));
+    EXPECT_EQ(marked(), L"bravo|bravo|3");
+    SetWindowTextW(GetDlgItem(App().hMainDlg, IDC_SEARCH), L"");
+    EXPECT_EQ(marked(), L"bravo|bravo|3");
+    EXPECT_EQ(selected(), 1);
+
+    // Typing in the list goes to the next host name that begins with the typed text.
+    SendMessageW(App().hServerList, WM_CHAR, L'D', 1);
+    EXPECT_EQ(marked(), L"delta|delta|1");
+    select(3); // "bravo" again
 
     SetCheckBox(IDC_SHOW_FULL, false); // no server is full: nothing changes
-    EXPECT_EQ(selected(), 1);
-    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(marked(), L"bravo|bravo|3");
+    EXPECT_EQ(ListRowCount(App().hServerList), 5);
 
-    SetCheckBox(IDC_SHOW_EMPTY, false); // "c" goes: the list is rebuilt
-    EXPECT_EQ(ListRowCount(App().hServerList), 2);
+    SetCheckBox(IDC_SHOW_EMPTY, false); // "charlie" goes: the list is rebuilt
+    EXPECT_EQ(ListRowCount(App().hServerList), 4);
     EXPECT_EQ(selected(), 0);
-    EXPECT_EQ(StatusPartText(2), L"2 Servers");
+    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
+    EXPECT_EQ(StatusPartText(2), L"4 Servers");
 }
 
 TEST_F(ServerListTest, SizeChangesSetTheRuledWidths) {
@@ -443,16 +474,16 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
     request.item.mask = LVIF_TEXT;
     request.item.pszText = text;
     request.item.cchTextMax = ARRAYSIZE(text);
-    for (auto [subItem, data] : {std::pair{7, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
+    for (auto [subItem, row] : {std::pair{7, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
         request.item.iSubItem = subItem;
-        request.item.lParam = data;
+        request.item.iItem = row;
         SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
         EXPECT_STREQ(text, L"keep");
     }
     // A short buffer gets the cut, terminated text.
     ShownServer(App(), 0).hostname[0] = u'L';
     request.item.iSubItem = HOST;
-    request.item.lParam = 0;
+    request.item.iItem = 0;
     request.item.cchTextMax = 2;
     SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_SERVER_LIST, reinterpret_cast<LPARAM>(&request));
     EXPECT_STREQ(text, L"L");
@@ -512,8 +543,8 @@ protected:
     }
 
     static int SelectedPlayerRow() {
-        return static_cast<int>(SendMessageW(App().hPlayerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                             MAKELPARAM(LVNI_SELECTED, 0)));
+        return static_cast<int>(
+            SendMessageW(App().hPlayerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
     }
 };
 
@@ -645,7 +676,9 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     EXPECT_EQ(SendMessageW(box, CB_GETCURSEL, 0, 0), 0) << "All servers";
 
     FeedSearchFixture();
-    auto at = [](int record) { return std::make_pair(ShownServer(App(), record).addr, ShownServer(App(), record).port); };
+    auto at = [](int record) {
+        return std::make_pair(ShownServer(App(), record).addr, ShownServer(App(), record).port);
+    };
     AddFavourite(&App().favourites, at(1).first, at(1).second);
     AddFavourite(&App().favourites, at(2).first, at(2).second);
     NoteJoin(&App().recentServers, at(0).first, at(0).second, 1796813332);
@@ -668,9 +701,8 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     GetComboBoxInfo(box, &combo);
     RECT dropped{};
     GetWindowRect(combo.hwndList, &dropped);
-    SavePicture(L"show.bmp", [&](const ScreenPicture& picture) {
-        return picture.Count(dropped, GetSysColor(COLOR_HIGHLIGHT)) > 0;
-    });
+    SavePicture(L"show.bmp",
+                [&](const ScreenPicture& picture) { return picture.Count(dropped, GetSysColor(COLOR_HIGHLIGHT)) > 0; });
     SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
 
     // A server leaves the history (as the server menu's "Remove from History" does): its row goes.

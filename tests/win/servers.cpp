@@ -164,6 +164,9 @@ int ListItemImage(HWND list, int item, int subItem) {
 }
 
 LPARAM ListItemData(HWND list, int item) {
+    if (list == App().hServerList) {
+        return RowServerIndex(App(), item); // the list holds no data of its own
+    }
     LVITEMW request{};
     request.mask = LVIF_PARAM;
     request.iItem = item;

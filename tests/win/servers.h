@@ -60,6 +60,7 @@ int ListRowCount(HWND list);
 int ServerRow(int record);
 std::wstring ListItemText(HWND list, int item, int subItem);
 int ListItemImage(HWND list, int item, int subItem);
+// The row's item data; for the server list, the table index the row shows.
 LPARAM ListItemData(HWND list, int item);
 // One column's texts, top to bottom.
 std::vector<std::wstring> ListColumn(HWND list, int subItem);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/display/server_rows.h"
 #include "core/display/server_search.h"
 #include "core/protocol/master_entry.h"
 #include "core/run/run_handle.h"
@@ -57,10 +58,12 @@ struct AppState {
     UINT dpi;
     HFONT rescaledFont;
 
-    int32_t shownServers; // rows in the server list
-    int32_t shownPlayers; // players of the listed servers
-    int32_t listDirty;    // a server was listed since the list was last repainted
-    bool listRedrawHeld;  // the server list's redrawing is off while rows are listed
+    ServerRows serverRows; // what the server list's rows show, in their order
+    int32_t shownServers;  // rows in the server list
+    int32_t shownPlayers;  // players of the listed servers
+    int32_t listDirty;     // a server was listed since the list was last repainted
+    bool listRedrawHeld;   // the server list's redrawing is off while rows are listed
+    bool followingRows;    // the list's selection is moving after its server, which the player list already shows
     bool listRepaintTimerSet;
     DWORD listLastRepaint;
     int32_t showFull; // the Full and Empty boxes, as the list was last filtered
@@ -123,4 +126,10 @@ SourceSet ShownWebMasterSources(const AppState& app);
 // A record of the shown table, 0 <= index < app.serverCount.
 inline ServerRecord& ShownServer(AppState& app, int64_t index) {
     return (*app.table)[static_cast<size_t>(index)];
+}
+
+// The table index a row of the server list shows, or -1 when the list has no such row.
+inline int32_t RowServerIndex(const AppState& app, int64_t row) {
+    int32_t index = app.serverRows.IndexAt(row);
+    return index < app.serverCount ? index : -1;
 }

@@ -20,9 +20,8 @@ size_t BuddyCount(AppState& app) {
 bool IsHighlightedRow(AppState& app, HWND list, int row) {
     LPARAM data = 0;
     if (list == app.hServerList) {
-        // A row whose table was rebuilt under it is drawn plainly.
-        return ReadListItemData(list, row, data) && data >= 0 && data < app.serverCount &&
-               ServerHasBuddy(app, ShownServer(app, data));
+        int32_t index = RowServerIndex(app, row);
+        return index >= 0 && ServerHasBuddy(app, ShownServer(app, index));
     }
     if (list == app.hPlayerList) {
         return ReadListItemData(list, row, data) && data != 0 &&

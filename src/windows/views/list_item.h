@@ -1,4 +1,4 @@
-// Reading a list view row's item data, shared by the views. Win32 side.
+// Reading a list view's rows, shared by the views. Win32 side.
 #pragma once
 
 #include <windows.h>
@@ -14,4 +14,17 @@ inline bool ReadListItemData(HWND list, int row, LPARAM& data) {
     }
     data = item.lParam;
     return true;
+}
+
+// The selected row of a single-selection list, or -1. It is nearly always the focused row; asking the list for the
+// selected row otherwise walks every row before it.
+inline int SelectedListRow(HWND list) {
+    auto focused = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused >= 0 && SendMessageW(list, LVM_GETITEMSTATE, focused, LVIS_SELECTED) != 0) {
+        return focused;
+    }
+    if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
+        return -1;
+    }
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }

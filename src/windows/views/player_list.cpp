@@ -11,17 +11,9 @@
 
 namespace {
 
-// The server list's first selected row's table index, or -1 when there is none or it is not in the table.
+// The server list's selected row's table index, or -1 when there is none.
 int32_t SelectedServerIndex(AppState& app) {
-    auto row = static_cast<int>(
-        SendMessageW(app.hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
-    if (row < 0) {
-        return -1;
-    }
-    LPARAM index = -1;
-    ReadListItemData(app.hServerList, row, index);
-    // The table may have been rebuilt under the row.
-    return index >= 0 && index < app.serverCount ? static_cast<int32_t>(index) : -1;
+    return RowServerIndex(app, SelectedListRow(app.hServerList));
 }
 
 bool InsertPlayerItem(AppState& app, int position, PlayerRecord* player) {
@@ -49,7 +41,9 @@ void OnPlayerColumnClick(AppState& app, const NMLISTVIEW* click) {
 } // namespace
 
 void FillPlayerList(AppState& app) {
-    SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    if (SendMessageW(app.hPlayerList, LVM_GETITEMCOUNT, 0, 0) > 0) { // an empty list would still be repainted
+        SendMessageW(app.hPlayerList, LVM_DELETEALLITEMS, 0, 0);
+    }
     int32_t index = SelectedServerIndex(app);
     if (index < 0) {
         return;

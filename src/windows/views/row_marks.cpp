@@ -5,7 +5,6 @@
 #include "core/display/server_columns.h"
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
-#include "windows/views/list_item.h"
 
 namespace {
 
@@ -27,16 +26,9 @@ void SetRowMarkOverlays(HIMAGELIST serverImages) {
 }
 
 void MarkFavouriteRows(AppState& app) {
-    int rows = app.hServerList ? static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int row = 0; row < rows; ++row) {
-        LPARAM index = -1;
-        if (!ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
-            continue;
-        }
-        LVITEMW item{};
-        item.state = RowMarkState(app, ShownServer(app, index));
-        item.stateMask = LVIS_OVERLAYMASK;
-        SendMessageW(app.hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    // The list asks for each row's marks as it paints it.
+    if (app.hServerList) {
+        InvalidateRect(app.hServerList, nullptr, FALSE);
     }
 }
 

@@ -12,8 +12,7 @@ struct AppState;
 // Makes the server list's mark images its overlays 1 to 7.
 void SetRowMarkOverlays(HIMAGELIST serverImages);
 
-// Marks each row whose server is among the favourites or the history with its overlay, and unmarks the others. Rows
-// are marked as they are listed; this is for a change of either.
+// Shows a change of the favourites or the history on the rows: each row's marks are asked for as it is painted.
 void MarkFavouriteRows(AppState& app);
 
 // The row state (LVIS_OVERLAYMASK) that marks the server's row: a favourite's, a recently played server's, one that

@@ -8,8 +8,8 @@ struct AppState;
 // Bounds what the box takes.
 void InitSearchBox(AppState& app);
 
-// The rows follow a change of what is found: the search or the "Show" choice. Those that no longer pass go and those
-// that newly pass come, or the list is filled again when that is less work.
+// The rows follow a change of what is found: the search or the "Show" choice. The selected server stays selected
+// while it is still found.
 void ApplyFinding(AppState& app);
 
 // EN_CHANGE: filters the server list by the box's text, when it makes another search than the list's.

@@ -8,7 +8,6 @@
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
 #include "windows/platform/wide.h"
-#include "windows/views/list_item.h"
 
 bool IsFound(AppState& app, int32_t index) {
     if (!ShowsUnderChoice(app, ShownServer(app, index))) {
@@ -66,9 +65,8 @@ void SelectMatchedPlayer(AppState& app, const ServerRecord& record) {
 }
 
 void GetSearchInfoTip(AppState& app, NMLVGETINFOTIPW* tip) {
-    LPARAM index = -1;
-    if (!app.search.Active() || !tip->pszText || tip->cchTextMax <= 0 ||
-        !ReadListItemData(app.hServerList, tip->iItem, index) || index < 0 || index >= app.serverCount) {
+    int32_t index = RowServerIndex(app, tip->iItem);
+    if (!app.search.Active() || !tip->pszText || tip->cchTextMax <= 0 || index < 0) {
         return;
     }
     const ServerRecord& record = ShownServer(app, index);

@@ -9,6 +9,7 @@
 #include "core/display/mod_filter_rule.h"
 #include "core/display/server_columns.h"
 #include "core/text/address.h"
+#include "core/text/case_fold.h"
 #include "resource.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
@@ -52,19 +53,6 @@ void AddIcon(AppState& app, HIMAGELIST images, int iconId, PixelSize cell) {
     DestroyIcon(icon);
 }
 
-// Appends a row for table index `index`; the list asks for its text when it paints.
-bool InsertServerItem(AppState& app, int position, int32_t index) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
-    item.iItem = position;
-    item.pszText = LPSTR_TEXTCALLBACKW;
-    item.iImage = OsIconFromVersion(ShownServer(app, index).version);
-    item.lParam = index;
-    item.state = RowMarkState(app, ShownServer(app, index));
-    item.stateMask = LVIS_OVERLAYMASK;
-    return SendMessageW(app.hServerList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != -1;
-}
-
 // Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
 // bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and
 // repainted at most every LIST_REPAINT_MS, never in a run's first LIST_REPAINT_MS, and at once at the run's end. What
@@ -92,42 +80,105 @@ void CALLBACK OnRepaintTimer(HWND window, UINT, UINT_PTR, DWORD) {
     }
 }
 
-LPARAM RowData(AppState& app, int row) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageW(app.hServerList, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    return item.lParam;
+// Negative, zero or positive as the server of table index a sorts before, with or after b's.
+auto ServerOrderOf(AppState& app, int32_t sortValue) {
+    return [&app, sortValue](int32_t a, int32_t b) {
+        ServerOrder order{&app, sortValue};
+        return CompareServers(a, b, reinterpret_cast<LPARAM>(&order));
+    };
 }
 
-// Where a new row for table index `index` keeps the sorted list in order: after every row that sorts equal to it,
-// which is where appending it and sorting the whole list again (the list's sort is stable) would put it. A binary
-// search, so listing a reply costs a few comparisons instead of a sort of every row.
-int SortedRowFor(AppState& app, int32_t index) {
-    int low = 0;
-    int high = static_cast<int>(SendMessageW(app.hServerList, LVM_GETITEMCOUNT, 0, 0));
-    while (low < high) {
-        int middle = low + (high - low) / 2;
-        ServerOrder order{&app, app.sortColumn};
-        if (CompareServers(index, RowData(app, middle), reinterpret_cast<LPARAM>(&order)) < 0) {
-            high = middle;
-        } else {
-            low = middle + 1;
-        }
+// The list view keeps its selection and focus by row and knows nothing of what a row shows: when rows come, go or
+// move, the program moves both after their servers.
+struct MarkedRows {
+    int selected;
+    int focused;
+};
+
+MarkedRows ReadMarkedRows(HWND list) {
+    return {SelectedListRow(list),
+            static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED))};
+}
+
+void SetRowState(HWND list, int row, UINT state, UINT mask) {
+    LVITEMW item{};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// Gives the list the rows' count, then its selection and focus on the rows `to` (-1: none). Moving them does not
+// refill the player list: it shows the same server, or its caller refills it.
+void ShowRowCount(AppState& app, MarkedRows to, DWORD countFlags) {
+    HWND list = app.hServerList;
+    app.followingRows = true;
+    // Setting the count redraws the scroll bar at once, a third of a keystroke's time under Wine.
+    if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != app.serverRows.Count()) {
+        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(app.serverRows.Count()), countFlags);
     }
-    return low;
+    MarkedRows now = ReadMarkedRows(list);
+    if (now.selected != to.selected) {
+        // With a single selection, selecting one row lets the other go.
+        SetRowState(list, to.selected >= 0 ? to.selected : now.selected, to.selected >= 0 ? LVIS_SELECTED : 0,
+                    LVIS_SELECTED);
+    }
+    if (now.focused != to.focused) {
+        SetRowState(list, to.focused >= 0 ? to.focused : now.focused, to.focused >= 0 ? LVIS_FOCUSED : 0, LVIS_FOCUSED);
+    }
+    app.followingRows = false;
+}
+
+// The rows of the servers that `from` marked, after the rows were put in another order or made again.
+MarkedRows RowsOfMarkedServers(AppState& app, const std::vector<int32_t>& before, MarkedRows from) {
+    auto rowNow = [&](int row) {
+        return row >= 0 && row < static_cast<int>(before.size())
+                   ? app.serverRows.RowOf(before[static_cast<size_t>(row)])
+                   : -1;
+    };
+    return {rowNow(from.selected), rowNow(from.focused)};
 }
 
 void SortServerList(AppState& app, int32_t sortValue) {
-    ServerOrder order{&app, sortValue};
-    SendMessageW(app.hServerList, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
-                 reinterpret_cast<LPARAM>(CompareServers));
+    MarkedRows from = ReadMarkedRows(app.hServerList);
+    std::vector<int32_t> before = app.serverRows.Indices();
+    app.serverRows.Sort(ServerOrderOf(app, sortValue));
+    ShowRowCount(app, RowsOfMarkedServers(app, before, from), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    InvalidateRect(app.hServerList, nullptr, FALSE);
 }
 
 void OnColumnClick(AppState& app, const NMLISTVIEW* click) {
     int32_t sortValue = NextSortValue(click->iSubItem, app.sortColumn);
     SortServerList(app, sortValue);
     app.sortColumn = sortValue;
+}
+
+// Typing in the list moves to the next row whose host name begins with the typed text, ignoring case, as in a list
+// that holds its own rows.
+int FindRowByHostName(AppState& app, const NMLVFINDITEMW& find) {
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) {
+        return -1;
+    }
+    std::u16string typed, hostname;
+    AppendFolded(AsU16(find.lvfi.psz), typed);
+    bool partial = (find.lvfi.flags & LVFI_PARTIAL) != 0;
+    int rows = app.serverRows.Count();
+    int start = find.iStart >= 0 && find.iStart < rows ? find.iStart : 0;
+    for (int step = 0; step < rows; ++step) {
+        int row = (start + step) % rows;
+        if (row < start && !(find.lvfi.flags & LVFI_WRAP)) {
+            break;
+        }
+        const ServerRecord* record = RowServerRecord(app, row);
+        if (!record) {
+            continue;
+        }
+        hostname.clear();
+        AppendFolded(record->hostname, hostname);
+        if (partial ? hostname.compare(0, typed.size(), typed) == 0 : hostname == typed) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 bool IsChecked(AppState& app, int id) {
@@ -148,6 +199,8 @@ HWND InitListViews(AppState& app) {
     HWND serverList = GetDlgItem(app.hMainDlg, IDC_SERVER_LIST);
     int width = ClientWidth(serverList);
     SendMessageW(serverList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLE);
+    // The rows hold no state of their own but for selection and focus: their marks come with their text.
+    SendMessageW(serverList, LVM_SETCALLBACKMASK, LVIS_OVERLAYMASK, 0);
     for (int i = 0; i < SERVER_COLUMN_COUNT; ++i) {
         const ColumnSpec& column = ServerColumns[i];
         if (!InsertColumn(serverList, i, column.title, InitialColumnWidth(column.widthPercent, width))) {
@@ -200,14 +253,25 @@ int CreateImageLists(AppState& app, HWND serverList, UINT dpi) {
 
 void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request) {
     LVITEMW& item = request->item;
-    if (item.iSubItem < 0 || item.iSubItem >= SERVER_COLUMN_COUNT || item.lParam < 0 ||
-        item.lParam >= app.serverCount) {
+    int32_t index = RowServerIndex(app, item.iItem);
+    if (item.iSubItem < 0 || item.iSubItem >= SERVER_COLUMN_COUNT || index < 0) {
         return;
     }
-    const ServerRecord& record = ShownServer(app, item.lParam);
+    const ServerRecord& record = ShownServer(app, index);
+    if (item.iSubItem == 0) {
+        item.mask |= LVIF_IMAGE;
+        item.iImage = OsIconFromVersion(record.version);
+        if (item.mask & LVIF_STATE) { // the list asks for the marks (its callback mask) and keeps the rest itself
+            item.state = (item.state & ~LVIS_OVERLAYMASK) | (RowMarkState(app, record) & item.stateMask);
+        }
+    }
     if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
         item.mask |= LVIF_IMAGE;
         item.iImage = PingImage(record.ping, app.config.goodPing, app.config.mediumPing);
+    } else if (item.iSubItem != 0) {
+        // The list draws sub-item images, and a cell that names none would get the first.
+        item.mask |= LVIF_IMAGE;
+        item.iImage = I_IMAGENONE;
     }
     // Only a request for text carries a buffer to write into.
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
@@ -246,31 +310,37 @@ void RefilterServerList(AppState& app, bool searchChanged) {
         return;
     }
 
-    // Without redrawing while the rows go and come back: a visible list otherwise updates its scroll bar for
-    // every row inserted.
-    SendMessageW(app.hServerList, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
+    MarkedRows from = ReadMarkedRows(app.hServerList);
+    std::vector<int32_t> before = app.serverRows.Indices();
+    std::vector<int32_t> rows;
     app.shownPlayers = 0;
-    app.shownServers = 0;
     app.listedServers = 0;
     for (int32_t i = 0; i < app.serverCount; ++i) {
         const ServerRecord& record = ShownServer(app, i);
-        app.listedServers += record.delivered && IsListed(app, record);
-        if (record.delivered && IsListed(app, record) && IsFound(app, i) && InsertServerItem(app, i, i)) {
-            app.shownPlayers += record.playerCount;
-            ++app.shownServers;
+        if (record.delivered && IsListed(app, record)) {
+            ++app.listedServers;
+            if (IsFound(app, i)) {
+                rows.push_back(i);
+                app.shownPlayers += record.playerCount;
+            }
         }
     }
-    SendMessageW(app.hServerList, WM_SETREDRAW, TRUE, 0);
-    app.listRedrawHeld = false;
+    app.serverRows.Assign(std::move(rows));
+    app.serverRows.Sort(ServerOrderOf(app, app.sortColumn));
+    app.shownServers = app.serverRows.Count();
+    // A search keeps the selected server while it finds it, and keeps it in view; the Full and Empty boxes start
+    // the list again from its top with nothing selected.
+    MarkedRows to = searchChanged ? RowsOfMarkedServers(app, before, from) : MarkedRows{-1, -1};
+    LetListRedraw(app);
     app.listDirty = 0;
-    // Nothing is selected after the rebuild, so the player list shows no one.
+    ShowRowCount(app, to, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    int inView = to.selected >= 0 ? to.selected : 0;
+    if (inView < app.shownServers) {
+        SendMessageW(app.hServerList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(inView), FALSE);
+    }
+    InvalidateRect(app.hServerList, nullptr, FALSE);
     FillPlayerList(app);
     UpdateStatusCounts(app);
-    SortServerList(app, app.sortColumn);
-    if (app.shownServers > 0) {
-        SendMessageW(app.hServerList, LVM_REDRAWITEMS, 0, app.shownServers - 1);
-    }
 }
 
 int ResizeColumns(AppState& app, int clientWidth) {
@@ -298,8 +368,14 @@ INT_PTR OnServerListViewNotify(AppState& app, NMHDR* header) {
         OnColumnClick(app, reinterpret_cast<NMLISTVIEW*>(header));
         break;
     case LVN_ITEMCHANGED:
-        FillPlayerList(app);
+        if (!app.followingRows) {
+            FillPlayerList(app);
+        }
         break;
+    case LVN_ODFINDITEMW:
+        SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT,
+                          FindRowByHostName(app, *reinterpret_cast<NMLVFINDITEMW*>(header)));
+        return TRUE;
     case LVN_GETINFOTIPW:
         GetSearchInfoTip(app, reinterpret_cast<NMLVGETINFOTIPW*>(header));
         break;
@@ -324,11 +400,13 @@ void ListDeliveredReplies(AppState& app, const std::vector<int32_t>& indices) {
 
 void ListServerRow(AppState& app, int32_t index) {
     HoldListRedraw(app);
-    if (InsertServerItem(app, SortedRowFor(app, index), index)) {
-        app.listDirty = 1;
-        ++app.shownServers;
-        app.shownPlayers += ShownServer(app, index).playerCount;
-    }
+    MarkedRows from = ReadMarkedRows(app.hServerList);
+    int row = app.serverRows.InsertSorted(index, ServerOrderOf(app, app.sortColumn));
+    auto moved = [row](int marked) { return marked >= row ? marked + 1 : marked; };
+    ShowRowCount(app, {moved(from.selected), moved(from.focused)}, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    app.listDirty = 1;
+    ++app.shownServers;
+    app.shownPlayers += ShownServer(app, index).playerCount;
 }
 
 void RepaintServerList(AppState& app) {
@@ -359,6 +437,7 @@ void RepaintServerListWhenDue(AppState& app) {
 }
 
 void EmptyServerLists(AppState& app) {
+    app.serverRows.Clear();
     if (app.hServerList) {
         SendMessageW(app.hServerList, LVM_DELETEALLITEMS, 0, 0);
         app.listLastRepaint = GetTickCount(); // a new table: its run's first rows wait for a whole interval
@@ -372,11 +451,8 @@ void EmptyServerLists(AppState& app) {
 }
 
 const ServerRecord* RowServerRecord(AppState& app, int row) {
-    LPARAM index = 0;
-    if (row < 0 || !ReadListItemData(app.hServerList, row, index) || index < 0 || index >= app.serverCount) {
-        return nullptr;
-    }
-    return &ShownServer(app, index);
+    int32_t index = RowServerIndex(app, row);
+    return index >= 0 ? &ShownServer(app, index) : nullptr;
 }
 
 bool ReadRowServerAddress(AppState& app, int row, wchar_t* address, size_t size) {

@@ -1,5 +1,8 @@
 // The server list view (control 1017) and the columns of the player list (1018): creation, image lists, cell
 // text, sorting, the Full/Empty filters and column widths. Win32 side; user interface thread only.
+//
+// The server list holds no rows of its own (an owner-data list view): AppState.serverRows says which server each row
+// shows, the list asks for each cell as it paints, and only the selection and focus are the list's.
 #pragma once
 
 #include <windows.h>
@@ -20,20 +23,22 @@ HWND InitListViews(AppState& app);
 // list's one at the window's DPI, and attaches them, letting go of those they replace. Returns 1.
 int CreateImageLists(AppState& app, HWND serverList, UINT dpi);
 
-// LVN_GETDISPINFOW from the server list: the cell's text, and the ping column's dot.
+// LVN_GETDISPINFOW from the server list: the cell's text, the row's icon and marks, and the ping column's dot.
 void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request);
 
-// What LVM_SORTITEMS hands CompareServers: the state whose table the rows index, and a sortColumn value.
+// What CompareServers is handed with two table indices: the state whose table they index, and a sortColumn value.
 struct ServerOrder {
     const AppState* app;
     int32_t sortValue;
 };
 
-// LVM_SORTITEMS callback: item data are table indices, the sort value the address of a ServerOrder.
+// The rows' order, in the shape of an LVM_SORTITEMS callback: the data are table indices, the sort value the
+// address of a ServerOrder.
 int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM order);
 
 // Re-applies the Full/Empty check boxes and the search to the list; does nothing when the same number of servers
-// passes, unless the search has changed.
+// passes, unless the search has changed. A changed search keeps the selected server when it still shows; the boxes
+// leave nothing selected.
 void RefilterServerList(AppState& app, bool searchChanged = false);
 
 // Column widths of both lists for the main dialog's new client width. Returns 0.
