@@ -72,6 +72,7 @@ SearchMatch MatchServer(const ServerRecord& record, const ServerSearch& search) 
 
 std::u16string SearchTextOf(const ServerRecord& record) {
     std::u16string text;
+    text.reserve(256);
     ForEachPlace(record, [&](uint32_t, std::u16string_view place) {
         text += PLACE_SEPARATOR;
         AppendFolded(place, text);

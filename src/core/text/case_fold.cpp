@@ -37,17 +37,29 @@ char32_t FoldCase(char32_t c) {
 }
 
 void AppendFolded(std::u16string_view text, std::u16string& out) {
+    // Written in place: a folded code point takes as many units as the one it folds in every table Unicode has
+    // published; one that would take more is kept as it is.
+    size_t start = out.size();
+    out.resize(start + text.size());
+    char16_t* dest = out.data() + start;
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t unit = text[i];
         if (unit < 0x80) {
-            out += unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+            *dest++ = unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
         } else if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            char32_t folded = FoldCase(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));
-            out += static_cast<char16_t>(0xD800 + ((folded - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((folded - 0x10000) & 0x3FF));
+            char32_t point = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00);
+            char32_t folded = FoldCase(point);
+            if (folded < 0x10000) {
+                *dest++ = static_cast<char16_t>(folded);
+            } else {
+                *dest++ = static_cast<char16_t>(0xD800 + ((folded - 0x10000) >> 10));
+                *dest++ = static_cast<char16_t>(0xDC00 + ((folded - 0x10000) & 0x3FF));
+            }
             ++i;
         } else {
-            out += static_cast<char16_t>(FoldCase(unit));
+            char32_t folded = FoldCase(unit);
+            *dest++ = folded < 0x10000 ? static_cast<char16_t>(folded) : unit;
         }
     }
+    out.resize(static_cast<size_t>(dest - out.data()));
 }

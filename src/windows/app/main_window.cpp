@@ -25,6 +25,7 @@
 #include "windows/views/mod_filter_box.h"
 #include "windows/views/player_list.h"
 #include "windows/views/search_box.h"
+#include "windows/views/search_rows.h"
 #include "windows/views/server_list.h"
 #include "windows/views/show_choice.h"
 #include "windows/views/sizer.h"
@@ -132,6 +133,8 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
     case IDC_SEARCH:
         if (HIWORD(wParam) == EN_CHANGE) {
             OnSearchTextChanged(app);
+        } else if (HIWORD(wParam) == EN_SETFOCUS) {
+            PrepareSearchTexts(app);
         }
         break;
     case IDC_SHOW:

@@ -16,6 +16,10 @@ bool IsFound(AppState& app, int32_t index) {
     if (!app.search.Active()) {
         return true;
     }
+    return SearchTextHolds(SearchTextFor(app, index), app.search);
+}
+
+const std::u16string& SearchTextFor(AppState& app, int32_t index) {
     if (app.searchTexts.size() < static_cast<size_t>(app.serverCount)) {
         app.searchTexts.resize(static_cast<size_t>(app.serverCount));
     }
@@ -24,7 +28,15 @@ bool IsFound(AppState& app, int32_t index) {
     if (text.empty()) {
         text = SearchTextOf(ShownServer(app, index));
     }
-    return SearchTextHolds(text, app.search);
+    return text;
+}
+
+void PrepareSearchTexts(AppState& app) {
+    for (int32_t i = 0; i < app.serverCount; ++i) {
+        if (ShownServer(app, i).delivered) {
+            SearchTextFor(app, i);
+        }
+    }
 }
 
 bool ShowsUnderChoice(const AppState& app, const ServerRecord& record) {

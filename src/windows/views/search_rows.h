@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "core/protocol/server_record.h"
 
 struct AppState;
@@ -14,6 +16,13 @@ struct AppState;
 // search text; every record while the choice is "All servers" and there is no search. Each record's places are
 // folded once a table (searchTexts), so a keystroke costs a look through each.
 bool IsFound(AppState& app, int32_t index);
+
+// The delivered record's places folded for the search, made at its first search.
+const std::u16string& SearchTextFor(AppState& app, int32_t index);
+
+// Folds the places of every delivered record that has not been searched yet, when the search box takes the focus:
+// the first keystroke then costs what every other one does.
+void PrepareSearchTexts(AppState& app);
 
 // The "Show" choices, in the box's order (windows/views/show_choice.h).
 constexpr int32_t SHOW_ALL = 0;
