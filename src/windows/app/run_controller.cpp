@@ -89,8 +89,10 @@ ReportTaken TakeRunReport(AppState& app) {
         ShowRunStatus(app, text);
     }
     if (report.ended) {
-        // Whatever the run left waiting is shown before the controls say it is over.
+        // Whatever the run left waiting is shown before the controls say it is over, with the marks of rows
+        // listed before a later source named their server too (a LAN answer for a server a master listed).
         UpdateStatusCounts(app);
+        app.listDirty = 1;
         RepaintServerList(app);
         FlushStatus(app);
         app.run.reset();
