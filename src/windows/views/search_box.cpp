@@ -33,14 +33,18 @@ void OnSearchTextChanged(AppState& app) {
     if (search.folded == app.search.folded) {
         return; // a control character, or a change of case that folds the same
     }
+    bool wasActive = app.search.Active();
     app.search = std::move(search);
     // The rows' tips say why they matched, and the player list shows the player who matched even while the server
-    // list has the focus; both only while there is a search.
-    SendMessageW(app.hServerList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP,
-                 app.search.Active() ? LVS_EX_INFOTIP : 0);
-    LONG_PTR style = GetWindowLongPtrW(app.hPlayerList, GWL_STYLE);
-    SetWindowLongPtrW(app.hPlayerList, GWL_STYLE,
-                      app.search.Active() ? style | LVS_SHOWSELALWAYS : style & ~LONG_PTR{LVS_SHOWSELALWAYS});
+    // list has the focus; both only while there is a search. A change of style repaints the whole list, so only a
+    // search that begins or ends changes them.
+    if (app.search.Active() != wasActive) {
+        SendMessageW(app.hServerList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP,
+                     app.search.Active() ? LVS_EX_INFOTIP : 0);
+        LONG_PTR style = GetWindowLongPtrW(app.hPlayerList, GWL_STYLE);
+        SetWindowLongPtrW(app.hPlayerList, GWL_STYLE,
+                          app.search.Active() ? style | LVS_SHOWSELALWAYS : style & ~LONG_PTR{LVS_SHOWSELALWAYS});
+    }
     ApplyFinding(app);
 }
 

@@ -138,6 +138,27 @@ MarkedRows RowsOfMarkedServers(AppState& app, const std::vector<int32_t>& before
     return {rowNow(from.selected), rowNow(from.focused)};
 }
 
+// Repaints the rows in view that show another server than they did (`before`, when the list's top row was
+// `topBefore`): a keystroke that leaves the rows in view as they were paints none of them.
+void RedrawChangedRows(AppState& app, const std::vector<int32_t>& before, int topBefore) {
+    HWND list = app.hServerList;
+    auto top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    auto page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // and the row cut at the foot
+    int first = -1, last = -1;
+    for (int row = top; row < top + page; ++row) {
+        int32_t was = row < static_cast<int>(before.size()) ? before[static_cast<size_t>(row)] : -1;
+        if (was != app.serverRows.IndexAt(row)) {
+            first = first < 0 ? row : first;
+            last = row;
+        }
+    }
+    if (top != topBefore || last >= app.serverRows.Count()) {
+        InvalidateRect(list, nullptr, FALSE); // moved, or rows gone from the foot of the view
+    } else if (first >= 0) {
+        SendMessageW(list, LVM_REDRAWITEMS, static_cast<WPARAM>(first), last);
+    }
+}
+
 void SortServerList(AppState& app, int32_t sortValue) {
     MarkedRows from = ReadMarkedRows(app.hServerList);
     std::vector<int32_t> before = app.serverRows.Indices();
@@ -312,6 +333,7 @@ void RefilterServerList(AppState& app, bool searchChanged) {
 
     MarkedRows from = ReadMarkedRows(app.hServerList);
     std::vector<int32_t> before = app.serverRows.Indices();
+    auto topBefore = static_cast<int>(SendMessageW(app.hServerList, LVM_GETTOPINDEX, 0, 0));
     std::vector<int32_t> rows;
     app.shownPlayers = 0;
     app.listedServers = 0;
@@ -338,7 +360,7 @@ void RefilterServerList(AppState& app, bool searchChanged) {
     if (inView < app.shownServers) {
         SendMessageW(app.hServerList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(inView), FALSE);
     }
-    InvalidateRect(app.hServerList, nullptr, FALSE);
+    RedrawChangedRows(app, before, topBefore);
     FillPlayerList(app);
     UpdateStatusCounts(app);
 }
