@@ -583,6 +583,12 @@ TEST_F(ServerSearchTest, TypingShowsOnlyWhatMatchesAndSaysWhy) {
     Type(L"10.0.0.3:");
     EXPECT_EQ(Hosts(), Texts{L"Quiet"});
     EXPECT_EQ(TipOfRow(0), L"Matched in: address");
+    UpdateWindow(App().hServerList);
+    Type(L"10.0.0.3:2"); // the same server in the same row
+    EXPECT_FALSE(GetUpdateRect(App().hServerList, nullptr, FALSE))
+        << "a row that shows what it showed is not repainted";
+    Type(L"q2dm1");
+    EXPECT_TRUE(GetUpdateRect(App().hServerList, nullptr, FALSE));
     Type(L"BASE1");
     EXPECT_EQ(TipOfRow(0), L"Matched in: map");
 
