@@ -108,13 +108,15 @@ void SetRowState(HWND list, int row, UINT state, UINT mask) {
 }
 
 // Gives the list the rows' count, then its selection and focus on the rows `to` (-1: none). Moving them does not
-// refill the player list: it shows the same server, or its caller refills it.
-void ShowRowCount(AppState& app, MarkedRows to, DWORD countFlags) {
+// refill the player list: it shows the same server, or its caller refills it. Neither scrolls nor repaints: the
+// callers know which rows changed.
+void ShowRowCount(AppState& app, MarkedRows to) {
     HWND list = app.hServerList;
     app.followingRows = true;
     // Setting the count redraws the scroll bar at once, a third of a keystroke's time under Wine.
     if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != app.serverRows.Count()) {
-        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(app.serverRows.Count()), countFlags);
+        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(app.serverRows.Count()),
+                     LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     }
     MarkedRows now = ReadMarkedRows(list);
     if (now.selected != to.selected) {
@@ -163,7 +165,7 @@ void SortServerList(AppState& app, int32_t sortValue) {
     MarkedRows from = ReadMarkedRows(app.hServerList);
     std::vector<int32_t> before = app.serverRows.Indices();
     app.serverRows.Sort(ServerOrderOf(app, sortValue));
-    ShowRowCount(app, RowsOfMarkedServers(app, before, from), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    ShowRowCount(app, RowsOfMarkedServers(app, before, from));
     InvalidateRect(app.hServerList, nullptr, FALSE);
 }
 
@@ -279,12 +281,12 @@ void GetServerDispInfo(AppState& app, NMLVDISPINFOW* request) {
         return;
     }
     const ServerRecord& record = ShownServer(app, index);
-    if (item.iSubItem == 0) {
-        item.mask |= LVIF_IMAGE;
+    // The list also asks a row for its state alone (the marks, its callback mask); the icon only when it wants it.
+    if (item.iSubItem == 0 && (item.mask & LVIF_IMAGE)) {
         item.iImage = OsIconFromVersion(record.version);
-        if (item.mask & LVIF_STATE) { // the list asks for the marks (its callback mask) and keeps the rest itself
-            item.state = (item.state & ~LVIS_OVERLAYMASK) | (RowMarkState(app, record) & item.stateMask);
-        }
+    }
+    if (item.iSubItem == 0 && (item.mask & LVIF_STATE)) { // the list keeps the rest of the state itself
+        item.state = (item.state & ~LVIS_OVERLAYMASK) | (RowMarkState(app, record) & item.stateMask);
     }
     if (ServerColumns[item.iSubItem].kind == FIELD_PING) {
         item.mask |= LVIF_IMAGE;
@@ -355,7 +357,7 @@ void RefilterServerList(AppState& app, bool searchChanged) {
     MarkedRows to = searchChanged ? RowsOfMarkedServers(app, before, from) : MarkedRows{-1, -1};
     LetListRedraw(app);
     app.listDirty = 0;
-    ShowRowCount(app, to, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    ShowRowCount(app, to);
     int inView = to.selected >= 0 ? to.selected : 0;
     if (inView < app.shownServers) {
         SendMessageW(app.hServerList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(inView), FALSE);
@@ -425,7 +427,7 @@ void ListServerRow(AppState& app, int32_t index) {
     MarkedRows from = ReadMarkedRows(app.hServerList);
     int row = app.serverRows.InsertSorted(index, ServerOrderOf(app, app.sortColumn));
     auto moved = [row](int marked) { return marked >= row ? marked + 1 : marked; };
-    ShowRowCount(app, {moved(from.selected), moved(from.focused)}, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    ShowRowCount(app, {moved(from.selected), moved(from.focused)});
     app.listDirty = 1;
     ++app.shownServers;
     app.shownPlayers += ShownServer(app, index).playerCount;
