@@ -32,6 +32,28 @@ constexpr int SHOW_ID = 1043;
 constexpr const wchar_t* SETTINGS_KEY = L"SOFTWARE\\Corvell\\Skerrow";
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
+// A first start's settings, but for the LAN search: it broadcasts on every network of the machine that can, so it is
+// on only inside a LAN check's own network namespace, whose network is the test's. A key that holds a value is no
+// first start, so both Full and Empty boxes are checked as a first start shows them.
+void ForgetProgramSettings() {
+    ForgetSettings(SETTINGS_KEY);
+    if (!OnALanOfItsOwn()) {
+        const DWORD off = 0;
+        const DWORD checked = 1;
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Search LAN", REG_DWORD, &off, sizeof off);
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Empty Servers", REG_DWORD, &checked, sizeof checked);
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Full Servers", REG_DWORD, &checked, sizeof checked);
+    }
+}
+
+// The first test starts from those settings too, and the last leaves none behind.
+class ProgramSettings : public testing::Environment {
+public:
+    void SetUp() override { ForgetProgramSettings(); }
+    void TearDown() override { ForgetSettings(SETTINGS_KEY); }
+};
+const testing::Environment* const programSettings = testing::AddGlobalTestEnvironment(new ProgramSettings);
+
 std::wstring ProgramPath() {
     // skerrow.exe is built into the same folder as this test.
     wchar_t path[MAX_PATH];
@@ -200,7 +222,7 @@ std::string LastListRequest() {
 }
 
 TEST(Program, ComesBackAfterARestartAsItWasLeft) {
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
     std::vector<std::wstring> byName;
     ASSERT_EQ(SimLoad(ServersForSorting(byName)), "OK");
     RECT placed{};
@@ -246,7 +268,7 @@ TEST(Program, ComesBackAfterARestartAsItWasLeft) {
     EXPECT_EQ(ListedNames(GetDlgItem(window, SERVER_LIST_ID)), byName);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
 }
 
 std::wstring SavedText(const wchar_t* name) {
@@ -260,7 +282,7 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     ASSERT_TRUE(GameDriveReady()) << "the Wine prefix needs G: as a fixed drive and Z: as another kind";
     ASSERT_TRUE(ClearGameDrive());
     ASSERT_TRUE(PutTestGame(L"G:\\Games\\Quake2\\quake2.exe"));
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
     ASSERT_EQ(SimLoad("[server]\naddress = 127.0.0.1:27930\nhostname = Join Me\nmaxclients = 8\n"), "OK");
 
     RunningProgram program;
@@ -289,12 +311,12 @@ TEST(Program, DoubleClickingAServerStartsTheGameConnectedToItAndEnds) {
     // The join is in the history, with its time.
     wchar_t history[256] = L"";
     DWORD size = sizeof history;
-    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Recent Servers", RRF_RT_REG_MULTI_SZ, nullptr, history,
-                           &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Recent Servers", RRF_RT_REG_MULTI_SZ, nullptr, history, &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(history).substr(0, 16), L"127.0.0.1:27930 ");
     EXPECT_EQ(std::wstring(history).size(), 36u) << "and a time: YYYY-MM-DDTHH:MM:SSZ";
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
     ClearGameDrive();
 }
 
@@ -372,7 +394,7 @@ std::set<std::wstring> ListedNameSet(HWND window) {
 }
 
 TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTheFilterBox) {
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
     std::string scenario = std::string(SERVICE_OWNS_PORT_80) + HEARTBEATS_TO_SERVICE;
     const char* servers[][3] = {{"Flag One", "ctf", ""},
                                 {"Flag Two", "ctf", ""},
@@ -416,7 +438,7 @@ TEST(MasterService, ListsServersKnownOnlyThroughTheirHeartbeatsWithTheirModsInTh
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
-    ForgetSettings(SETTINGS_KEY);
+    ForgetProgramSettings();
 }
 
 // Several masters, favourites and the remembered list. The service's master port takes three list queries from one
@@ -508,7 +530,7 @@ public:
 
 private:
     static void Clear() {
-        ForgetSettings(SETTINGS_KEY);
+        ForgetProgramSettings();
         for (const std::wstring& path : RememberedLists()) {
             DeleteFileW(path.c_str());
         }
@@ -799,7 +821,8 @@ TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIs
     std::wstring closing = AwaitCompletion(window);
     std::string shown(closing.begin(), closing.end());
     EXPECT_EQ(closing.rfind(L"Completed. 1 of 1 servers responded. ", 0), 0u) << shown;
-    for (const wchar_t* failed : {L"Can't find master master.invalid:27900.", L"No answer from master 127.0.0.1:27999."}) {
+    for (const wchar_t* failed :
+         {L"Can't find master master.invalid:27900.", L"No answer from master 127.0.0.1:27999."}) {
         EXPECT_NE(closing.find(failed), std::wstring::npos) << shown;
     }
     EXPECT_EQ(SortedNames(window), std::vector<std::wstring>{L"Favourite Only"});

@@ -40,7 +40,9 @@ HWND OpenWindow(const char* scenario) {
     statusLines.clear();
     SimLoad(scenario);
     const wchar_t* textBefore = nullptr; // a new window has no text of its own before its start-up
-    mainWindow = CreateMainWindow(GetModuleHandleW(nullptr));
+    // The LAN search goes on as on a first start, over no network: it would broadcast on the machine's own.
+    LocalNetworkLister noNetworks = [] { return std::vector<LocalNetwork>(); };
+    mainWindow = CreateMainWindow(GetModuleHandleW(nullptr), OnALanOfItsOwn() ? ListBroadcastNetworks : noNetworks);
     if (!mainWindow || !WaitForIdle()) {
         return nullptr;
     }

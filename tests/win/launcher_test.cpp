@@ -237,8 +237,8 @@ protected:
         ASSERT_NE(OpenMainWindow(), nullptr);
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
-        // Record 0 is 192.168.0.1:80, record 1 is 10.0.0.2:80.
-        LoadServerTable({192, 168, 0, 1, 0, 80, 10, 0, 0, 2, 0, 80});
+        // Record 0 is 127.0.3.2:80, record 1 is 127.0.3.1:80: addresses on loopback, where nothing answers.
+        LoadServerTable({127, 0, 3, 2, 0, 80, 127, 0, 3, 1, 0, 80});
         FeedServer(0, TestServer{});
         FeedServer(1, TestServer{});
         ASSERT_EQ(ListRowCount(App().hServerList), 2);
@@ -285,7 +285,7 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
                                             L"Trying to find quake2.exe on G:\\...", L"Starting Quake II..."}));
 
     LaunchRecord record = AwaitLaunchRecord(L"G:\\Games\\Quake2\\");
-    EXPECT_EQ(record.commandLine, L"\"G:\\Games\\Quake2\\\\quake2.exe\" +connect \"192.168.0.1:80\"");
+    EXPECT_EQ(record.commandLine, L"\"G:\\Games\\Quake2\\\\quake2.exe\" +connect \"127.0.3.2:80\"");
     EXPECT_EQ(record.currentDir, L"G:\\Games\\Quake2");
 
     EXPECT_EQ(CloseMainWindow(), 0);
@@ -515,14 +515,14 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     ClientToScreen(App().hServerList, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
     EXPECT_EQ(menu.topLeft.y, click.y);
-    EXPECT_EQ(ClipboardText(), L"10.0.0.2:80");
+    EXPECT_EQ(ClipboardText(), L"127.0.3.1:80");
     EXPECT_TRUE(IsWindow(App().hMainDlg));
 
     // Dismissed: nothing happens.
     MenuChooser dismissed(-1);
     RightClickList(App().hServerList, PointInRow(ServerRow(0)));
     EXPECT_EQ(dismissed.Shown().size(), 1u);
-    EXPECT_EQ(ClipboardText(), L"10.0.0.2:80");
+    EXPECT_EQ(ClipboardText(), L"127.0.3.1:80");
     EXPECT_TRUE(IsWindow(App().hMainDlg));
 }
 
@@ -545,7 +545,7 @@ std::wstring StoredFavourites() {
 
 TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAtOnce) {
     const int ADD = 4, REMOVE = 5;
-    const std::wstring TEN_0_0_2 = MultiText({L"10.0.0.2:80"});
+    const std::wstring LOOPBACK_3_1 = MultiText({L"127.0.3.1:80"});
     struct Step {
         int record;          // whose row is right-clicked
         int position;        // the item chosen
@@ -554,11 +554,11 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
         std::wstring stored; // the value in the key, while the window is still open
     };
     const Step steps[] = {
-        {1, ADD, {L"Remove from Favourites"}, {0, 1}, TEN_0_0_2},
-        {1, ADD, {L"Add to Favourites"}, {0, 1}, TEN_0_0_2}, // greyed: nothing happens
-        {0, REMOVE, {L"Remove from Favourites"}, {0, 1}, TEN_0_0_2},
-        {0, ADD, {L"Remove from Favourites"}, {1, 1}, MultiText({L"10.0.0.2:80", L"192.168.0.1:80"})},
-        {1, REMOVE, {L"Add to Favourites"}, {1, 0}, MultiText({L"192.168.0.1:80"})},
+        {1, ADD, {L"Remove from Favourites"}, {0, 1}, LOOPBACK_3_1},
+        {1, ADD, {L"Add to Favourites"}, {0, 1}, LOOPBACK_3_1}, // greyed: nothing happens
+        {0, REMOVE, {L"Remove from Favourites"}, {0, 1}, LOOPBACK_3_1},
+        {0, ADD, {L"Remove from Favourites"}, {1, 1}, MultiText({L"127.0.3.1:80", L"127.0.3.2:80"})},
+        {1, REMOVE, {L"Add to Favourites"}, {1, 0}, MultiText({L"127.0.3.2:80"})},
         {0, REMOVE, {L"Add to Favourites"}, {0, 0}, L"(none)"},
     };
     EXPECT_EQ(StoredFavourites(), L"(none)");
@@ -576,7 +576,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
 
     // Rows listed later are marked as they come: a new table with the same servers, and a refilter's rebuild.
     ASSERT_TRUE(AddFavourite(&App().favourites, ShownServer(App(), 1).addr, ShownServer(App(), 1).port));
-    LoadServerTable({192, 168, 0, 1, 0, 80, 10, 0, 0, 2, 0, 80});
+    LoadServerTable({127, 0, 3, 2, 0, 80, 127, 0, 3, 1, 0, 80});
     FeedServer(0, TestServer{});
     FeedServer(1, TestServer{});
     EXPECT_EQ(RowOverlay(ServerRow(0)), 0u);
@@ -596,7 +596,8 @@ TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
 
     EXPECT_EQ(menus.Shown().size(), 1u);
     EXPECT_FALSE(IsWindow(App().hMainDlg));
-    EXPECT_EQ(AwaitLaunchRecord(L"G:\\Quake2\\").commandLine, L"\"G:\\Quake2\\\\quake2.exe\" +connect \"10.0.0.2:80\"");
+    EXPECT_EQ(AwaitLaunchRecord(L"G:\\Quake2\\").commandLine,
+              L"\"G:\\Quake2\\\\quake2.exe\" +connect \"127.0.3.1:80\"");
 }
 
 // The stored history's strings; none when there is no such value.
@@ -629,7 +630,7 @@ TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCa
     ASSERT_EQ(stored.size(), 1u);
     std::vector<RecentServer> joined;
     ASSERT_EQ(ParseRecentServers({std::u16string(stored[0].begin(), stored[0].end())}, &joined), 0u);
-    EXPECT_EQ(stored[0].substr(0, 12), L"10.0.0.2:80 ");
+    EXPECT_EQ(stored[0].substr(0, 13), L"127.0.3.1:80 ");
     EXPECT_GE(joined[0].joinedAt, before);
     EXPECT_LE(joined[0].joinedAt, static_cast<int64_t>(std::time(nullptr)));
     CloseMainWindow();

@@ -215,7 +215,7 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     App().config.masters.resize(2);
     ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &App().config.masters[0]), MasterFault::None);
     ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &App().config.masters[1]), MasterFault::None);
-    ParseFavourites({u"10.0.0.1:27910", u"192.168.1.20:27911"}, &App().favourites);
+    ParseFavourites({u"127.0.2.1:27910", u"127.0.2.20:27911"}, &App().favourites);
     App().config.searchLan = false;
     SendDlgItemMessageW(App().hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(App().hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
@@ -238,13 +238,13 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     EXPECT_TRUE(SameRect(WindowRectOf(App().hMainDlg), placed));
     EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://LocalHost", L"127.0.0.1:27950"}));
-    EXPECT_EQ(FavouriteTexts(), (std::vector<std::wstring>{L"10.0.0.1:27910", L"192.168.1.20:27911"}));
+    EXPECT_EQ(FavouriteTexts(), (std::vector<std::wstring>{L"127.0.2.1:27910", L"127.0.2.20:27911"}));
     StoredValue masters = ReadStored(L"Master Servers");
     EXPECT_EQ(masters.type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(masters.Text(), MultiText({L"http://LocalHost", L"127.0.0.1:27950"}));
     StoredValue favourites = ReadStored(L"Favourite Servers");
     EXPECT_EQ(favourites.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(favourites.Text(), MultiText({L"10.0.0.1:27910", L"192.168.1.20:27911"}));
+    EXPECT_EQ(favourites.Text(), MultiText({L"127.0.2.1:27910", L"127.0.2.20:27911"}));
     EXPECT_FALSE(App().config.searchLan);
     StoredValue searchLan = ReadStored(L"Search LAN");
     EXPECT_EQ(searchLan.type, static_cast<DWORD>(REG_DWORD));
@@ -312,7 +312,7 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     // Whatever is not a master or a favourite, or repeats one, is left out; a text value is no list at all.
     StoreStrings(L"Master Servers", {L"ftp://x", L"http://localhost", L"HTTP://LOCALHOST:80", L"127.0.0.1:0",
                                      L"127.0.0.1:27950", L" 127.0.0.2"});
-    StoreStrings(L"Favourite Servers", {L"10.0.0.1", L"10.0.0.2:27910", L"10.0.0.2:27910", L"host:27910"});
+    StoreStrings(L"Favourite Servers", {L"127.0.2.1", L"127.0.2.2:27910", L"127.0.2.2:27910", L"host:27910"});
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
     EXPECT_STREQ(AsWide(App().config.gameDir), L"");
@@ -323,7 +323,7 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     EXPECT_EQ(App().config.goodPing, 100);
     EXPECT_EQ(App().config.buddyText, u"");
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));
-    EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"10.0.0.2:27910"});
+    EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"127.0.2.2:27910"});
     EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
 
     // An odd byte count: the last byte makes no character.

@@ -9,6 +9,12 @@
 
 #include "core/settings/default_masters.h"
 
+// Whether the test runs inside a LAN check's network namespace (scripts/lib/lan-check), whose network is the test's
+// own: the one place the program's LAN search may broadcast.
+inline bool OnALanOfItsOwn() {
+    return GetEnvironmentVariableW(L"SKERROW_LAN_NETWORK", nullptr, 0) > 0;
+}
+
 inline bool BuildAsksTheSimulator() {
     return std::u16string(SKERROW_DEFAULT_MASTERS) == u"http://127.0.0.1";
 }

@@ -243,9 +243,10 @@ void InitApplication() {
     InitCommonControlsEx(&controls);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+HWND CreateMainWindow(HINSTANCE instance, LocalNetworkLister localNetworks) {
     auto app = std::make_shared<AppState>();
     app->hInstance = instance;
+    app->localNetworks = std::move(localNetworks);
     // The dialog takes its holder over in WM_INITDIALOG, before start-up runs, and deletes it at its end.
     auto* holder = new std::shared_ptr<AppState>(app);
     HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc,

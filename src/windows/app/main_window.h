@@ -3,14 +3,18 @@
 
 #include <windows.h>
 
+#include "core/run/local_networks.h"
+
 struct AppState;
 
 // What the process needs before the main dialog: the common control classes.
 void InitApplication();
 
 // Creates the main dialog with a state of its own (start-up runs inside its WM_INITDIALOG) and gives it the
-// program's icon. Returns the dialog, or null when it could not be created.
-HWND CreateMainWindow(HINSTANCE instance);
+// program's icon. Its update runs search the LAN on the networks `localNetworks` lists: the system's in the program,
+// none in tests that must not broadcast on the machine's own. Returns the dialog, or null when it could not be
+// created.
+HWND CreateMainWindow(HINSTANCE instance, LocalNetworkLister localNetworks = ListBroadcastNetworks);
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

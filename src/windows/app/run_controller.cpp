@@ -33,7 +33,7 @@ RunSnapshot TakeSnapshot(AppState& app) {
     }
     snapshot.decodeAnsi = DecodeAnsi;
     if (app.config.searchLan) {
-        snapshot.lanNetworks = ListBroadcastNetworks;
+        snapshot.lanNetworks = app.localNetworks;
     }
     return snapshot;
 }

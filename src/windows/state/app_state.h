@@ -17,6 +17,7 @@
 #include "core/display/server_rows.h"
 #include "core/display/server_search.h"
 #include "core/protocol/master_entry.h"
+#include "core/run/local_networks.h"
 #include "core/run/run_handle.h"
 #include "core/run/server_table.h"
 #include "core/settings/favourites.h"
@@ -73,8 +74,10 @@ struct AppState {
     BuddyName* buddies;        // heap; the parsed buddy entries, buddyCount of them in use
     int32_t buddyCount;
 
-    // The update run in progress, from the click that starts it to the report that ends it.
+    // The update run in progress, from the click that starts it to the report that ends it, and who lists the
+    // networks a run searches the LAN on.
     std::unique_ptr<RunHandle> run;
+    LocalNetworkLister localNetworks;
     int32_t updateRunning;
     // The start-up download of the mod filter list (windows/app/mod_filter_download.h) and the search for the game
     // (windows/launch/game_search.h), while they run.
