@@ -79,22 +79,22 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // The web master's list over plain HTTP/1.0 on a dotted-quad host: the path the program asks, the body kept up to
 // the program's cap. An abort of the run ends the transfer.
-bool FetchList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
-               DownloadCancel& cancel) {
+ListDownload FetchList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
+                       DownloadCancel& cancel) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(master.port);
     std::string host(master.host.begin(), master.host.end());
     if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        return false;
+        return ListDownload::Failed;
     }
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
-        return false;
+        return ListDownload::Failed;
     }
     if (!cancel.Arm([fd] { shutdown(fd, SHUT_RDWR); })) {
         close(fd);
-        return false;
+        return ListDownload::Failed;
     }
     std::string request =
         "GET /?mod=" + std::string(modDir.begin(), modDir.end()) + "&raw=2 HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
@@ -111,13 +111,13 @@ bool FetchList(const std::u16string& modDir, const MasterEntry& master, std::vec
     size_t head = answer.find("\r\n\r\n");
     bool ok = answer.compare(0, 7, "HTTP/1.") == 0 && answer.compare(8, 5, " 200 ") == 0;
     if (!sent || got < 0 || head == std::string::npos || !ok || cancel.Cancelled()) {
-        return false;
+        return ListDownload::Failed;
     }
     body.assign(answer.begin() + static_cast<std::ptrdiff_t>(head + 4), answer.end());
     if (body.size() > BODY_CAP) {
         body.resize(BODY_CAP);
     }
-    return true;
+    return ListDownload::Listed;
 }
 
 // The remembered list kept in memory: the run builds and hands over its file as in the program, which writes it out.

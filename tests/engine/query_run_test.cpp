@@ -275,14 +275,14 @@ protected:
     ListFetcher Fetcher() {
         return [this](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
             body = body_;
-            return true;
+            return ListDownload::Listed;
         };
     }
 
     // A web master that is never reached.
     static ListFetcher FailingFetcher() {
         return [](const std::u16string&, const MasterEntry&, std::vector<unsigned char>&, DownloadCancel&) {
-            return false;
+            return ListDownload::Failed;
         };
     }
 
@@ -447,7 +447,7 @@ TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingF
         }
         cancel.Disarm();
         ++fetchersDone; // nothing of this test is touched after this
-        return false;
+        return ListDownload::Failed;
     };
     RunSnapshot snapshot = Snapshot(10);
     snapshot.masters.push_back(MasterEntry{MasterKind::Web, u"127.0.0.1", 8080});
@@ -493,7 +493,7 @@ TEST_F(QueryRunTest, AListLongerThanARunHoldsIsCutAndTheLineSaysSo) {
         Snapshot(10),
         [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& list, DownloadCancel&) {
             list = body;
-            return true;
+            return ListDownload::Listed;
         },
         RememberedStore{}, taker.Wake());
     taker.StartTaking(run);
@@ -536,7 +536,7 @@ TEST_F(QueryRunTest, EveryMasterIsAskedAtOnceTheirServersMergedAndAFailedOneName
         [&](const std::u16string&, const MasterEntry& master, std::vector<unsigned char>& body, DownloadCancel&) {
             EXPECT_EQ(master.kind, MasterKind::Web);
             body = web;
-            return true;
+            return ListDownload::Listed;
         },
         RememberedStore{}, taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
@@ -579,7 +579,7 @@ TEST_F(QueryRunTest, ASlowMasterDoesNotHoldBackTheServersOfTheOthers) {
             }
             EXPECT_GE(QueriesLogged(), 10u);
             body = web;
-            return true;
+            return ListDownload::Listed;
         },
         RememberedStore{}, taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(run));
@@ -594,7 +594,7 @@ TEST_F(QueryRunTest, WhenEveryMasterFailsTheRememberedListAndTheFavouritesAreQue
     bool masterUp = true;
     auto fetcher = [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
         body = web;
-        return masterUp;
+        return masterUp ? ListDownload::Listed : ListDownload::Failed;
     };
     RunSnapshot snapshot = Snapshot(100000);
     snapshot.favourites = {Server(11)};
@@ -667,7 +667,7 @@ TEST_F(QueryRunTest, TheLanIsSearchedBesideTheMastersAndAServerBothNameIsShownOn
         snapshot,
         [&](const std::u16string&, const MasterEntry&, std::vector<unsigned char>& body, DownloadCancel&) {
             body = web;
-            return true;
+            return ListDownload::Listed;
         },
         store.Store(), taker.Wake());
     ASSERT_TRUE(taker.TakeUntilEnd(run));

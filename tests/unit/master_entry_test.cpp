@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/run/address_index.h"
-#include "core/settings/default_masters.h"
+#include "core/settings/build_defaults.h"
 
 namespace {
 
@@ -35,6 +35,13 @@ TEST(MasterEntry, ReadsWebAndUdpMastersWithTheirDefaultPorts) {
         {u"q2-master.a1.example", MasterKind::Udp, u"q2-master.a1.example", 27900, u"q2-master.a1.example"},
         {u"1.2.3.4.example:1", MasterKind::Udp, u"1.2.3.4.example", 1, u"1.2.3.4.example:1"},
         {u"http://0.0.0.0:65535", MasterKind::Web, u"0.0.0.0", 65535, u"http://0.0.0.0:65535"},
+        {u"http://master.example.net/", MasterKind::Web, u"master.example.net", 80, u"http://master.example.net"},
+        // A path names a list URL, kept as written; a query alone gets its path.
+        {u"http://q2servers.com/?raw=2", MasterKind::WebList, u"q2servers.com", 80, u"http://q2servers.com/?raw=2"},
+        {u"http://Lists.example:8080?raw=2&g=1", MasterKind::WebList, u"Lists.example", 8080,
+         u"http://Lists.example:8080/?raw=2&g=1"},
+        {u"http://192.0.2.1/q2/All%20Servers.bin?x=(1);y=$:@~!*'+,", MasterKind::WebList, u"192.0.2.1", 80,
+         u"http://192.0.2.1/q2/All%20Servers.bin?x=(1);y=$:@~!*'+,"},
     };
     for (const auto& c : CASES) {
         MasterEntry entry{};
@@ -65,8 +72,16 @@ TEST(MasterEntry, RejectsAnythingElseWithItsReason) {
         {u"master.example.net\r", MasterFault::Space},
         {u"https://master.example.net", MasterFault::Scheme},
         {u"://master.example.net", MasterFault::Scheme},
-        {u"http://master.example.net/", MasterFault::Path},
         {u"master.example.net/list", MasterFault::Path},
+        {u"master.example.net?x", MasterFault::Path},
+        {u"http://master.example.net/#top", MasterFault::PathCharacter},
+        {u"http://master.example.net/\"list\"", MasterFault::PathCharacter},
+        {u"http://master.example.net/a\\b", MasterFault::PathCharacter},
+        {u"http://master.example.net/%4", MasterFault::PathCharacter},
+        {u"http://master.example.net/%zz", MasterFault::PathCharacter},
+        {u"http://master.example.net/b\u00fccher", MasterFault::PathCharacter},
+        {u"http://master.example.net/" + std::u16string(1024, u'a'), MasterFault::PathLength},
+        {u"http://master.example.net:x/list", MasterFault::Port},
         {u"http:/master.example.net", MasterFault::Path},
         {u"[::1]:27900", MasterFault::Ipv6},
         {u"fe80::1", MasterFault::Ipv6},
@@ -131,12 +146,12 @@ TEST(MasterListText, NamesTheFirstBadLineAndKeepsWhatWasThere) {
          u"Line 2: \"ftp://x\" is not a master: only http:// web masters and HOST[:PORT] UDP masters are supported."},
         {u"\n\n  master.example.net:99999  ",
          u"Line 3: \"master.example.net:99999\" is not a master: the port is a number from 1 to 65535."},
-        {u"http://" + std::u16string(60, u'a') + u"/",
-         u"Line 1: \"http://" + std::u16string(33, u'a') +
-             u"...\" is not a master: a master is written http://HOST[:PORT] or HOST[:PORT], without a path."},
+        {std::u16string(60, u'a') + u"/list",
+         u"Line 1: \"" + std::u16string(40, u'a') +
+             u"...\" is not a master: a classic master is written HOST[:PORT], without a path."},
         {u"http://" + std::u16string(32, u'a') + u"\U0001F600/",
          u"Line 1: \"http://" + std::u16string(32, u'a') +
-             u"...\" is not a master: a master is written http://HOST[:PORT] or HOST[:PORT], without a path."},
+             u"...\" is not a master: a host name has only letters, digits, hyphens and dots."},
         {many + u"ma.example\nlast.example", u"Line 18: at most 16 masters can be asked."},
     };
     for (const auto& c : CASES) {
@@ -151,6 +166,44 @@ TEST(MasterListText, NamesTheFirstBadLineAndKeepsWhatWasThere) {
     std::u16string error;
     EXPECT_TRUE(ParseMasterListText(many, &entries, &error)) << "exactly the most is fine";
     EXPECT_EQ(entries.size(), static_cast<size_t>(MAX_MASTERS));
+}
+
+TEST(MasterEntry, AListUrlIsItsOwnMasterAndARedirectLeadsToHttpOnly) {
+    MasterEntry list{}, other{}, service{};
+    ASSERT_EQ(ParseMasterEntry(u"http://q2servers.com/?raw=2", &list), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"http://Q2SERVERS.com/?raw=1", &other), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"http://q2servers.com", &service), MasterFault::None);
+    EXPECT_FALSE(IsSameMaster(list, other)) << "the path counts, with its case";
+    EXPECT_FALSE(IsSameMaster(list, service)) << "a master web service is another master";
+    other.path = list.path;
+    EXPECT_TRUE(IsSameMaster(list, other)) << "the host's case does not count";
+
+    const struct {
+        const char16_t* location;
+        const char16_t* to; // as formatted; null: not followed
+    } CASES[] = {
+        {u"/list?raw=2", u"http://q2servers.com/list?raw=2"},
+        {u"/", u"http://q2servers.com/"},
+        {u"HTTP://mirror.example:8080/q2?raw=2", u"http://mirror.example:8080/q2?raw=2"},
+        {u"http://mirror.example", u"http://mirror.example/"},
+        {u"https://q2servers.com/?raw=2", nullptr},
+        {u"ftp://q2servers.com/list", nullptr},
+        {u"//mirror.example/list", nullptr},
+        {u"list?raw=2", nullptr},
+        {u"/a list", nullptr},
+        {u"http://mirror.example:0/", nullptr},
+        {u"", nullptr},
+    };
+    for (const auto& c : CASES) {
+        MasterEntry to{MasterKind::Udp, u"kept", 1};
+        EXPECT_EQ(FollowRedirect(list, c.location, &to), c.to != nullptr) << Narrow(c.location);
+        if (c.to) {
+            EXPECT_EQ(to.kind, MasterKind::WebList) << Narrow(c.location);
+            EXPECT_EQ(FormatMasterEntry(to), c.to) << Narrow(c.location);
+        } else {
+            EXPECT_EQ(to.host, u"kept") << Narrow(c.location);
+        }
+    }
 }
 
 // The build's default list (CMake's SKERROW_MASTERS, or its web master alone) is one the program reads.

@@ -278,8 +278,11 @@ TEST(StoredMultiText, TheSettingsTakeEachStoredMasterAndFavouriteOnceAndNothingT
         {{u"http://127.0.0.1", u"master.example.net:27950"}, {u"http://127.0.0.1", u"master.example.net:27950"}},
         // Written by hand: the default port and scheme case are read, and shown as the program writes them.
         {{u"HTTP://Web.example:80", u"q2.example:27900"}, {u"http://Web.example", u"q2.example"}},
-        {{u"ftp://x", u" http://a", u"http://a/list", u"a b", u"http://b", u"http://B", u"b", u"[::1]:27900"},
+        {{u"ftp://x", u" http://a", u"http://a/#list", u"a b", u"http://b", u"http://B", u"b", u"[::1]:27900"},
          {u"http://b", u"b"}},
+        // A list URL, read back with its path; the same one with its host in another case is a repeat.
+        {{u"http://q2servers.com/?raw=2", u"http://Q2SERVERS.com/?raw=2", u"http://q2servers.com"},
+         {u"http://q2servers.com/?raw=2", u"http://q2servers.com"}},
         {seventeen, Strings(seventeen.begin(), seventeen.begin() + 16)},
         {{u"bad!", u"http://"}, {}},
     };
@@ -359,11 +362,13 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
 
 TEST(FoldCase, FoldsByUnicodesSimpleFoldingBeyondAscii) {
     const std::pair<char32_t, char32_t> cases[] = {
-        {U'A', U'a'},        {U'z', U'z'},         {U'@', U'@'},          {U'\u00C4', U'\u00E4'}, // Ä
-        {U'\u03A3', U'\u03C3'}, {U'\u03C2', U'\u03C3'}, {U'\u0416', U'\u0436'}, // Σ and final ς to σ; Ж
-        {U'\u212A', U'k'},      {U'\U00010400', U'\U00010428'},              // the Kelvin sign; Deseret
-        {U'\u00DF', U'\u00DF'}, {U'\u0130', U'\u0130'}, // ß and İ fold only in full or Turkic folding
-        {0xD800, 0xD800}, {0x110000, 0x110000}, // no code point: as it is
+        {U'A', U'a'},           {U'z', U'z'},
+        {U'@', U'@'},           {U'\u00C4', U'\u00E4'}, // Ä
+        {U'\u03A3', U'\u03C3'}, {U'\u03C2', U'\u03C3'},
+        {U'\u0416', U'\u0436'},                                 // Σ and final ς to σ; Ж
+        {U'\u212A', U'k'},      {U'\U00010400', U'\U00010428'}, // the Kelvin sign; Deseret
+        {U'\u00DF', U'\u00DF'}, {U'\u0130', U'\u0130'},         // ß and İ fold only in full or Turkic folding
+        {0xD800, 0xD800},       {0x110000, 0x110000},           // no code point: as it is
     };
     for (const auto& [from, to] : cases) {
         EXPECT_EQ(FoldCase(from), to) << std::hex << static_cast<uint32_t>(from);

@@ -343,8 +343,11 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
     }));
     ASSERT_EQ(attempts.size(), 2u);
     for (const Attempt& attempt : attempts) {
-        EXPECT_EQ(attempt.message, L"Line 2: \"ftp://master.example\" is not a master: " +
-                                       std::wstring(AsWide(MasterFaultText(MasterFault::Scheme))) + L".");
+        const std::wstring said = L"Line 2: \"ftp://master.example\" is not a master: " +
+                                  std::wstring(AsWide(MasterFaultText(MasterFault::Scheme))) + L".\n\n";
+        EXPECT_EQ(attempt.message.substr(0, said.size()), said);
+        EXPECT_NE(attempt.message.find(L"\nhttp://HOST[:PORT]/PATH[?QUERY]\n"), std::wstring::npos)
+            << "and how each kind of line is asked";
         EXPECT_TRUE(attempt.stayed);
         EXPECT_TRUE(attempt.boxFocused);
         EXPECT_EQ(attempt.gameExe, L"quake2.exe") << "nothing is applied";
@@ -382,6 +385,10 @@ TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsN
         {L"  \t\r\n\r\n", true, {}, L""},
         {L"\r\n " + std::wstring(AsWide(defaults.c_str())) + L"\t\r\n", true, {}, L""},
         {L"b.example\r\nhttp://a.example:8080\r\nB.EXAMPLE:27900", true, {u"b.example", u"http://a.example:8080"}, L""},
+        {L"http://q2servers.com/?raw=2\r\nhttp://q2servers.com/",
+         true,
+         {u"http://q2servers.com/?raw=2", u"http://q2servers.com"},
+         L""},
         {std::wstring(AsWide(defaults.c_str())) + L"\r\nb.example", true, defaultsAndOne, L""},
         {L"http://a.example\r\nhttp://[::1]\r\n", false, {u"keep.example"}, L"Line 2: "},
         {seventeen, false, {u"keep.example"}, L"Line 17: at most 16 masters"},
@@ -440,9 +447,10 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
     const std::vector<Case> cases = {
         {L"G:\\Games", L"q2.exe", L"15", L"G:\\Games\\", L"q2.exe", 15, 15, 15},
         {L"G:\\Games\\", L"q2.exe", L"-7", L"G:\\Games\\", L"q2.exe", 1, 100, 200},
-        {L"", L"", L"", L"", L"quake2.exe", 10, 100, 200},
-        {L"", L"", L"ab12", L"", L"quake2.exe", 10, 100, 200},
-        {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258), 10, 100, 200},
+        {L"", L"", L"", L"", L"quake2.exe", DEFAULT_PACKETS_PER_SECOND, 100, 200},
+        {L"", L"", L"ab12", L"", L"quake2.exe", DEFAULT_PACKETS_PER_SECOND, 100, 200},
+        {longText, longText, L"99999999999", longText.substr(0, 258) + L"\\", longText.substr(0, 258),
+         DEFAULT_PACKETS_PER_SECOND, 100, 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.dirField));

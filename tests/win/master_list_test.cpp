@@ -11,6 +11,7 @@
 #include "harness.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "windows/platform/master_http.h"
 #include "windows/platform/server_list_download.h"
 #include "windows/state/app_state.h"
 #include "windows/views/mod_filter_box.h"
@@ -21,19 +22,19 @@ const wchar_t FAILURE_TEXT[] = L"Failed to download server list from 127.0.0.1."
 
 class MasterListTest : public OpenWindowTest {
 protected:
-    // Loads the scenario and downloads once for the selected mod filter, as a run does; the body's bytes stay in
-    // body_.
-    int Fetch(const std::string& scenario) {
+    // Loads the scenario and downloads once for the selected mod filter from the master (the simulator's web
+    // service, by default), as a run does; the body's bytes stay in body_.
+    ListDownload Fetch(const std::string& scenario, const char16_t* master = u"http://127.0.0.1") {
         EXPECT_EQ(SimLoad(scenario), "OK");
         wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
         RequestedModFilterDir(App(), dir, MOD_FILTER_DIR_TEXT_SIZE);
         body_.assign(3, 0xEE);
         DownloadCancel cancel;
-        MasterEntry simulator;
-        EXPECT_EQ(ParseMasterEntry(u"http://127.0.0.1", &simulator), MasterFault::None);
-        bool fetched = FetchServerList(reinterpret_cast<const char16_t*>(dir), simulator, body_, cancel);
+        MasterEntry entry;
+        EXPECT_EQ(ParseMasterEntry(master, &entry), MasterFault::None);
+        ListDownload end = FetchServerList(reinterpret_cast<const char16_t*>(dir), entry, body_, cancel);
         length_ = static_cast<uint32_t>(body_.size());
-        return fetched ? 0 : 1;
+        return end;
     }
 
     std::string RequestTarget() {
@@ -52,7 +53,7 @@ const char* TWO_MODS = "[server]\naddress = 127.0.0.1:27910\nmod = ctf\n"
 
 TEST_F(MasterListTest, AsksForTheSelectedModWithItsUserAgentAndNoCache) {
     SetModFilters({{L"(No Filter)", L""}, {L"Capture The Flag", L"ctf"}, {L"Action Quake II", L"action"}}, 1);
-    ASSERT_EQ(Fetch(TWO_MODS), 0);
+    ASSERT_EQ(Fetch(TWO_MODS), ListDownload::Listed);
 
     std::vector<std::string> requests = SimLogOf("http");
     ASSERT_EQ(requests.size(), 1u);
@@ -90,7 +91,7 @@ TEST_F(MasterListTest, NoFilterAnEmptyBoxOrNoSelectionAskForTheirMod) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
         SetModFilters(c.filters, c.selected);
-        ASSERT_EQ(Fetch(TWO_MODS), 0);
+        ASSERT_EQ(Fetch(TWO_MODS), ListDownload::Listed);
         EXPECT_EQ(RequestTarget(), c.target);
         EXPECT_EQ(length_, c.length);
     }
@@ -98,12 +99,12 @@ TEST_F(MasterListTest, NoFilterAnEmptyBoxOrNoSelectionAskForTheirMod) {
 
 TEST_F(MasterListTest, GameDirectoriesAreInsertedWithoutEncoding) {
     SetModFilters({{L"Ampersand", L"a&b"}, {L"Spaced", L"my mod"}}, 0);
-    ASSERT_EQ(Fetch(TWO_MODS), 0);
+    ASSERT_EQ(Fetch(TWO_MODS), ListDownload::Listed);
     EXPECT_EQ(RequestTarget(), "/?mod=a&b&raw=2");
 
     // WinHTTP itself escapes a space, which would otherwise end the request line early.
     SetModFilters({{L"Ampersand", L"a&b"}, {L"Spaced", L"my mod"}}, 1);
-    ASSERT_EQ(Fetch(TWO_MODS), 0);
+    ASSERT_EQ(Fetch(TWO_MODS), ListDownload::Listed);
     EXPECT_EQ(RequestTarget(), "/?mod=my%20mod&raw=2");
 }
 
@@ -124,7 +125,7 @@ TEST_F(MasterListTest, StoresBodiesUpToTheCapChunkByChunk) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
-        ASSERT_EQ(Fetch(c.scenario), 0);
+        ASSERT_EQ(Fetch(c.scenario), ListDownload::Listed);
         EXPECT_EQ(length_, c.stored);
         if (c.stored >= 12) {
             EXPECT_EQ(std::vector<unsigned char>(body_.begin(), body_.begin() + 12), FIRST_TWO_ENTRIES);
@@ -134,7 +135,7 @@ TEST_F(MasterListTest, StoresBodiesUpToTheCapChunkByChunk) {
     // Sent at once, a longer body still comes in pieces of which WinHTTP announces at most what has arrived (on
     // loopback under Wine, less than 64 KiB), so how much is kept depends on the transport; it is always a
     // prefix of whole pieces, below the cap.
-    ASSERT_EQ(Fetch("[master]\nbody_size = 70000\n"), 0);
+    ASSERT_EQ(Fetch("[master]\nbody_size = 70000\n"), ListDownload::Listed);
     EXPECT_LT(length_, 65535u);
     for (uint32_t i = 0; i + 6 <= length_; i += 6 * 997) {
         uint32_t entry = i / 6 + 1;
@@ -158,10 +159,101 @@ TEST_F(MasterListTest, AnythingButStatus200OrARefusedConnectionFails) {
     for (const char* scenario : scenarios) {
         SCOPED_TRACE(scenario);
         ForgetRememberedLists();
-        EXPECT_EQ(Fetch(scenario), 1);
+        EXPECT_EQ(Fetch(scenario), ListDownload::Failed);
         ASSERT_TRUE(RunUpdateToEnd());
         EXPECT_EQ(StatusPartText(0), FAILURE_TEXT);
     }
+}
+
+// A list URL is fetched exactly as written, whatever the mod filter, and follows at most three redirects, each to
+// an http:// URL (or a path of the same host); a redirect to anything else is a failure of its own.
+TEST_F(MasterListTest, AListUrlIsFetchedAsWrittenAndFollowsThreeRedirectsToHttpOnly) {
+    SetModFilters({{L"(No Filter)", L""}, {L"Capture The Flag", L"ctf"}}, 1);
+    ASSERT_EQ(Fetch(TWO_MODS, u"http://127.0.0.1/?raw=2"), ListDownload::Listed);
+    EXPECT_EQ(RequestTarget(), "/?raw=2") << "no mod, whatever the filter";
+    EXPECT_EQ(length_, 18u) << "every listed server";
+
+    const std::string hops = std::string(TWO_MODS) + "[redirect]\nfrom = /a\nto = /b?x=1\nstatus = 301\n"
+                                                     "[redirect]\nfrom = /b?x=1\nto = http://localhost/c\n"
+                                                     "[redirect]\nfrom = /c\nto = /?raw=2\nstatus = 307\n";
+    ASSERT_EQ(Fetch(hops, u"http://127.0.0.1/a"), ListDownload::Listed);
+    std::vector<std::string> targets;
+    for (const std::string& line : SimLogOf("http")) {
+        targets.push_back(SimLogField(line, "target"));
+    }
+    EXPECT_EQ(targets, (std::vector<std::string>{"/a", "/b?x=1", "/c", "/?raw=2"}));
+    EXPECT_EQ(length_, 18u);
+
+    const struct {
+        const char16_t* url;
+        std::string redirects;
+        ListDownload end;
+    } cases[] = {
+        {u"http://127.0.0.1/z", hops + "[redirect]\nfrom = /z\nto = /a\n", ListDownload::TooManyRedirects},
+        {u"http://127.0.0.1/s", "[redirect]\nfrom = /s\nto = https://127.0.0.1/?raw=2\n", ListDownload::BadRedirect},
+        {u"http://127.0.0.1/f", "[redirect]\nfrom = /f\nto = ftp://127.0.0.1/list\n", ListDownload::BadRedirect},
+        {u"http://127.0.0.1/r", "[redirect]\nfrom = /r\nto = list?raw=2\n", ListDownload::BadRedirect},
+        {u"http://127.0.0.1/q", "[redirect]\nfrom = /q\nto = \"/a b\"\n", ListDownload::BadRedirect},
+        {u"http://127.0.0.1/nowhere", "", ListDownload::Failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.redirects);
+        EXPECT_EQ(Fetch(c.redirects, c.url), c.end);
+        EXPECT_EQ(length_, 0u);
+    }
+    EXPECT_EQ(Fetch("", u"http://no-such-host.invalid/?raw=2"), ListDownload::Unresolved);
+}
+
+// A web site's page is no list, from a list URL or a master web service: told by its type, or by how it begins
+// after white space. A first "<" alone is an address byte.
+TEST_F(MasterListTest, AWebPageIsNoList) {
+    const struct {
+        const char* scenario;
+        ListDownload end;
+    } cases[] = {
+        {"[master]\nbody = \"\\x01\\x02\\x03\\x04\\x6d\\x06\"\ncontent_type = text/HTML; charset=utf-8\n",
+         ListDownload::WebPage},
+        {"[master]\nbody = \" \\r\\n\\t<!DOCTYPE html><title>Servers</title>\"\n", ListDownload::WebPage},
+        {"[master]\nbody = \"<HTML>\\n<body></body>\"\n", ListDownload::WebPage},
+        {"[master]\nbody = \"<\\x01\\x02\\x03\\x6d\\x06\"\n", ListDownload::Listed}, // 60.1.2.3:27910
+        {"[master]\nbody = \"<!doc\"\n", ListDownload::Listed}, // not a doctype, and cut to no entry
+    };
+    for (const char16_t* master : {u"http://127.0.0.1", u"http://127.0.0.1/?raw=2"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.scenario);
+            EXPECT_EQ(Fetch(c.scenario, master), c.end);
+        }
+    }
+    // A run says which source failed and keeps the table it shows.
+    ASSERT_EQ(SimLoad(TWO_MODS), "OK");
+    ASSERT_TRUE(RunUpdateToEnd());
+    ASSERT_EQ(App().serverCount, 3);
+    App().config.masters.resize(1);
+    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().config.masters[0]), MasterFault::None);
+    ASSERT_EQ(SimLoad(cases[1].scenario), "OK");
+    ForgetRememberedLists(); // else the servers the first run remembered are queried instead
+    ASSERT_TRUE(RunUpdateToEnd());
+    EXPECT_EQ(StatusPartText(0), L"Failed to download server list from 127.0.0.1/?raw=2: it answered with a web page.");
+    EXPECT_EQ(App().serverCount, 3) << "the table shown stays";
+}
+
+// A list that trickles in is given up once its time is up, as a failure of its own; the run's cancel stays unset.
+TEST_F(MasterListTest, AListThatTricklesPastItsTimeEndsThere) {
+    std::string chunks = "6";
+    for (int i = 1; i < 100; ++i) {
+        chunks += ",6";
+    }
+    ASSERT_EQ(SimLoad("[master]\nbody_size = 600\nchunks = " + chunks + "\nchunk_delay_ms = 200\n"), "OK");
+    MasterEntry list;
+    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &list), MasterFault::None);
+    std::vector<unsigned char> body(MASTER_BODY_CAP);
+    MasterBody download{body.data(), MASTER_BODY_CAP, false, false, 0};
+    DownloadCancel cancel;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(DownloadFromMaster(list, L"/?raw=2", download, DownloadRules{LIST_URL_MAX_REDIRECTS, 1000}, &cancel),
+              ListDownload::TooSlow);
+    EXPECT_LT(GetTickCount() - start, 10000u) << "the trickle would have taken 20 s";
+    EXPECT_FALSE(cancel.Cancelled());
 }
 
 } // namespace

@@ -108,10 +108,12 @@ TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequests
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(SimLogField(requests[0], "target"), "/?mod=ffa&raw=2");
 
-    // A first start with classic masters only (a release) downloads no list: its empty box gets the built-in mods.
+    // A first start with list URLs and classic masters only (a release) downloads no list: its empty box gets the
+    // built-in mods.
     SendDlgItemMessageW(App().hMainDlg, IDC_MOD_FILTER, CB_RESETCONTENT, 0, 0);
-    App().config.masters.resize(1);
+    App().config.masters.resize(2);
     ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27901", &App().config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().config.masters[1]), MasterFault::None);
     StartFilterDownload(App());
     EXPECT_EQ(App().filterDownload, nullptr);
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
@@ -196,9 +198,14 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     EXPECT_EQ(SelectedEntry(), L"Duel");
     EXPECT_FALSE(App().updateRunning);
 
-    // A failed download, or one cut off before its announced length, changes nothing.
-    for (const char* failure : {"status = 404\n", "close_after = 12\n"}) {
-        SimLoad(std::string("[master]\n[filters]\ntext = \"Other\\nother\\nMore\\nmore\\n\"\n") + failure);
+    // A failed download, one cut off before its announced length, or a web site's page (told by its type, or by
+    // how it begins), changes nothing.
+    for (const char* failure :
+         {"text = \"Other\\nother\\nMore\\nmore\\n\"\nstatus = 404\n",
+          "text = \"Other\\nother\\nMore\\nmore\\n\"\nclose_after = 12\n",
+          "text = \"Other\\nother\\nMore\\nmore\\n\"\ncontent_type = text/html\n",
+          "text = \"\\n <!doctype html>\\n<title>Q2</title>\\n\"\n", "text = \"<html>\\n<body>\\n\"\n"}) {
+        SimLoad(std::string("[master]\n[filters]\n") + failure);
         ASSERT_TRUE(DownloadFilters());
         EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"})) << failure;
         EXPECT_STREQ(App().modFilterText, L"Duel\ntdm\nFlags\nctf\n");

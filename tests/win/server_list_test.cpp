@@ -343,11 +343,12 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
 }
 
 TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
-    // The run asked a web master (per mod) and a classic master (every mod) for "ctf".
+    // The run asked a web master (per mod), a classic master and a list URL (every mod) for "ctf".
     App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
-                          MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT}};
+                          MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT},
+                          MasterEntry{MasterKind::WebList, u"127.0.0.1", WEB_MASTER_PORT, u"/?raw=2"}};
     App().tableModDir = u"ctf";
-    LoadServerTable(6);
+    LoadServerTable(8);
     struct Case {
         SourceSet sources;
         const char* mod;
@@ -357,12 +358,13 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
         {MasterSource(1), "ctf", true},       {MasterSource(1), "action", false},
         {SOURCE_FAVOURITE, "CTF", true}, // game directories compare ignoring case
         {SOURCE_REMEMBERED, "baseq2", false}, {MasterSource(1) | MasterSource(0), "action", true},
+        {MasterSource(2), "ctf", true},       {MasterSource(2), "action", false},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         ShownServer(App(), i).sources = cases[i].sources;
         FeedServer(i, Server("Host " + std::to_string(i), 1, 8, "q2dm1", cases[i].mod));
     }
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(ServerRow(i) >= 0, cases[i].listed) << i;
     }
     EXPECT_EQ(ListDisagreesWithTable(), "");
@@ -371,7 +373,7 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
     App().tableModDir.clear();
     SetCheckBox(IDC_SHOW_EMPTY, false);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(App().hServerList), 6);
+    EXPECT_EQ(ListRowCount(App().hServerList), 8);
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }
 

@@ -148,7 +148,7 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
     EXPECT_EQ(App().showEmpty, 1);
     EXPECT_EQ(App().showFull, 1);
     EXPECT_STREQ(AsWide(App().config.gameExe), L"quake2.exe");
-    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
     EXPECT_EQ(App().config.goodPing, 100);
     EXPECT_EQ(App().config.mediumPing, 200);
     EXPECT_EQ(App().sortColumn, 6);
@@ -288,7 +288,7 @@ TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
     MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 16);
     EXPECT_STREQ(AsWide(App().config.buddyText.c_str()), expected);
     // Stored zeros are covered by the defaults.
-    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
     EXPECT_EQ(App().config.goodPing, 100);
     EXPECT_EQ(App().config.mediumPing, 200);
     ASSERT_EQ(CloseMainWindow(), 0);
@@ -319,7 +319,7 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     EXPECT_STREQ(AsWide(App().config.gameExe), L"q2x.exe");
     EXPECT_STREQ(App().lastModFilter, L"");
     EXPECT_EQ(SelectedFilter(), L"(No Filter)");
-    EXPECT_EQ(App().config.packetsPerSecond, 10);
+    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
     EXPECT_EQ(App().config.goodPing, 100);
     EXPECT_EQ(App().config.buddyText, u"");
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));

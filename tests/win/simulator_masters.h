@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "core/settings/default_masters.h"
+#include "core/settings/build_defaults.h"
 
 // Whether the test runs inside a LAN check's network namespace (scripts/lib/lan-check), whose network is the test's
 // own: the one place the program's LAN search may broadcast.

@@ -110,7 +110,8 @@ struct Request {
 struct MasterService::Answer {
     int status = 404;
     std::string body = "not found\n";
-    const char* type = "text/plain";
+    std::string type = "text/plain";
+    std::string location; // for a redirect
     HttpAnswer how;
 };
 
@@ -157,7 +158,10 @@ struct MasterService::Callbacks {
         if (!response) {
             return MHD_NO;
         }
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type);
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type.c_str());
+        if (!answer.location.empty()) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, answer.location.c_str());
+        }
         MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
         MHD_destroy_response(response);
         return result;
@@ -168,6 +172,7 @@ std::shared_ptr<const MasterContent> MakeMasterContent(const Scenario& scenario)
     auto content = std::make_shared<MasterContent>();
     content->master = scenario.master;
     content->filters = scenario.filters;
+    content->redirects = scenario.redirects;
     for (const ServerConfig& server : scenario.servers) {
         if (server.listed) {
             MasterContent::Entry entry{server.mod, {}};
@@ -189,6 +194,14 @@ MasterService::Answer MasterService::Route(const std::string& method, const std:
     std::string_view query = question == std::string_view::npos ? std::string_view() : whole.substr(question + 1);
     std::shared_ptr<const MasterContent> content = Content();
 
+    for (const RedirectConfig& redirect : content->redirects) {
+        if (redirect.from == target) {
+            answer.status = redirect.status;
+            answer.location = redirect.to;
+            answer.body = "moved\n";
+            return answer;
+        }
+    }
     if (path == "/" && QueryValue(query, "raw") == std::string_view("2")) {
         answer.how = content->master;
         answer.type = "application/octet-stream";
@@ -213,6 +226,9 @@ MasterService::Answer MasterService::Route(const std::string& method, const std:
         return answer;
     }
     answer.status = answer.how.status;
+    if (answer.how.content_type) {
+        answer.type = *answer.how.content_type;
+    }
     return answer;
 }
 

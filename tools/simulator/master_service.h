@@ -22,6 +22,7 @@ struct MasterContent {
     HttpAnswer master;
     HttpAnswer filters;
     std::vector<Entry> listed; // in scenario order
+    std::vector<RedirectConfig> redirects;
 };
 
 std::shared_ptr<const MasterContent> MakeMasterContent(const Scenario& scenario);

@@ -192,7 +192,27 @@ bool SetHttpKey(HttpAnswer* answer, bool master, std::string_view key, std::stri
     if (master && key == "refuse") {
         return ParseBool(value, &answer->refuse, why);
     }
+    if (key == "content_type") {
+        answer->content_type = value;
+        return true;
+    }
     *why = "unknown key \"" + std::string(key) + "\" in [" + (master ? "master" : "filters") + "]";
+    return false;
+}
+
+bool SetRedirectKey(RedirectConfig* redirect, std::string_view key, std::string_view raw, std::string* why) {
+    std::string value;
+    if (!DecodeValue(raw, &value, why)) {
+        return false;
+    }
+    if (key == "from" || key == "to") {
+        (key == "from" ? redirect->from : redirect->to) = value;
+        return true;
+    }
+    if (key == "status") {
+        return ParseNumber(std::string_view(value), 300, 399, &redirect->status, why);
+    }
+    *why = "unknown key \"" + std::string(key) + "\" in [redirect]";
     return false;
 }
 
@@ -349,7 +369,7 @@ bool SetUdpMasterKey(UdpMasterConfig* master, bool* has_address, std::string_vie
     return false;
 }
 
-enum class Section { None, Master, Filters, Heartbeat, Server, UdpMaster };
+enum class Section { None, Master, Filters, Heartbeat, Server, UdpMaster, Redirect };
 
 } // namespace
 
@@ -362,8 +382,12 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
         *error = "line " + std::to_string(line) + ": " + why;
         return false;
     };
-    // A [server] or [udp_master] section needs its address before the next section begins.
+    // A [server] or [udp_master] section needs its address before the next section begins, a [redirect] both ends.
     auto check_complete = [&] {
+        if (section == Section::Redirect &&
+            (scenario.redirects.back().from.empty() || scenario.redirects.back().to.empty())) {
+            return fail(scenario.redirects.back().line, "[redirect] without from and to");
+        }
         if (has_address) {
             return true;
         }
@@ -398,6 +422,10 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
                 scenario.servers.emplace_back();
                 scenario.servers.back().line = number;
                 has_address = false;
+            } else if (line == "[redirect]") {
+                section = Section::Redirect;
+                scenario.redirects.emplace_back();
+                scenario.redirects.back().line = number;
             } else if (line == "[udp_master]") {
                 section = Section::UdpMaster;
                 scenario.udp_masters.emplace_back();
@@ -435,6 +463,9 @@ bool ParseScenario(std::string_view text, Scenario* out, std::string* error) {
         case Section::UdpMaster:
             ok = SetUdpMasterKey(&scenario.udp_masters.back(), &has_address, key, value, &why);
             break;
+        case Section::Redirect:
+            ok = SetRedirectKey(&scenario.redirects.back(), key, value, &why);
+            break;
         }
         if (!ok) {
             return fail(number, why);
@@ -465,5 +496,8 @@ void MergeScenario(Scenario* into, Scenario from) {
     }
     for (UdpMasterConfig& master : from.udp_masters) {
         into->udp_masters.push_back(std::move(master));
+    }
+    for (RedirectConfig& redirect : from.redirects) {
+        into->redirects.push_back(std::move(redirect));
     }
 }

@@ -14,13 +14,23 @@
 // How one HTTP resource answers.
 struct HttpAnswer {
     int status = 200;
-    std::optional<std::string> body;   // replaces the generated body
-    std::optional<size_t> body_size;   // a body of made-up entries cut to this many bytes
-    int delay_ms = 0;                  // before the headers
-    std::vector<size_t> chunks;        // the body in pieces of these sizes (the rest in one last piece)
-    int chunk_delay_ms = 0;            // between pieces
-    std::optional<size_t> close_after; // drop the connection after this many body bytes
-    bool refuse = false;               // no listener at all (master only)
+    std::optional<std::string> body;         // replaces the generated body
+    std::optional<size_t> body_size;         // a body of made-up entries cut to this many bytes
+    int delay_ms = 0;                        // before the headers
+    std::vector<size_t> chunks;              // the body in pieces of these sizes (the rest in one last piece)
+    int chunk_delay_ms = 0;                  // between pieces
+    std::optional<size_t> close_after;       // drop the connection after this many body bytes
+    bool refuse = false;                     // no listener at all (master only)
+    std::optional<std::string> content_type; // in place of the resource's own
+};
+
+// A request target the web service answers with a redirect.
+struct RedirectConfig {
+    std::string from; // the target exactly, path and query
+    std::string to;   // the Location
+    int status = 302;
+
+    int line = 0; // of its [redirect] header
 };
 
 struct Player {
@@ -81,6 +91,7 @@ struct Scenario {
     HeartbeatConfig heartbeat;
     std::vector<ServerConfig> servers;
     std::vector<UdpMasterConfig> udp_masters;
+    std::vector<RedirectConfig> redirects;
     bool has_master = false;
     bool has_filters = false;
     bool has_heartbeat = false;
@@ -89,6 +100,6 @@ struct Scenario {
 // Reads a scenario; on failure returns false with "line N: what is wrong" in *error.
 bool ParseScenario(std::string_view text, Scenario* out, std::string* error);
 
-// Adds the servers and UDP masters of another scenario; its [master], [filters] and [heartbeat] sections, where
-// given, replace ours.
+// Adds the servers, UDP masters and redirects of another scenario; its [master], [filters] and [heartbeat] sections,
+// where given, replace ours.
 void MergeScenario(Scenario* into, Scenario from);

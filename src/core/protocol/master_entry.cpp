@@ -62,6 +62,32 @@ MasterFault CheckHost(std::u16string_view host) {
     return HasValidLabels(host) ? MasterFault::None : MasterFault::HostLabel;
 }
 
+bool IsHexDigit(char16_t c) {
+    return IsDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// A URL's path and query (RFC 3986's pchar, "/" and "?"): unreserved and sub-delimiting characters, ':' and '@',
+// and %XX escapes.
+MasterFault CheckPath(std::u16string_view path) {
+    if (path.size() > MAX_LIST_PATH_LENGTH) {
+        return MasterFault::PathLength;
+    }
+    constexpr std::u16string_view OTHERS = u"-._~!$&'()*+,;=:@/?";
+    for (size_t i = 0; i < path.size(); ++i) {
+        char16_t c = path[i];
+        if (c == u'%') {
+            if (i + 2 >= path.size() || !IsHexDigit(path[i + 1]) || !IsHexDigit(path[i + 2])) {
+                return MasterFault::PathCharacter;
+            }
+            i += 2;
+        } else if (!IsDigit(c) && !(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z') &&
+                   OTHERS.find(c) == std::u16string_view::npos) {
+            return MasterFault::PathCharacter;
+        }
+    }
+    return MasterFault::None;
+}
+
 // The line without spaces and tabs at either end.
 std::u16string_view Trimmed(std::u16string_view line) {
     size_t first = line.find_first_not_of(u" \t");
@@ -95,6 +121,7 @@ MasterFault ParseMasterEntry(std::u16string_view text, MasterEntry* entry) {
         }
     }
     MasterKind kind = MasterKind::Udp;
+    std::u16string path;
     size_t schemeEnd = text.find(u"://");
     if (schemeEnd != std::u16string_view::npos) {
         if (!EqualsIgnoringAsciiCase(text.substr(0, schemeEnd + 3), WEB_SCHEME)) {
@@ -102,8 +129,21 @@ MasterFault ParseMasterEntry(std::u16string_view text, MasterEntry* entry) {
         }
         kind = MasterKind::Web;
         text.remove_prefix(schemeEnd + 3);
-    }
-    if (text.find_first_of(u"/?#") != std::u16string_view::npos) {
+        // The path and query: none, or the bare "/", is the master web service; anything more, a list URL.
+        size_t pathStart = text.find_first_of(u"/?#");
+        if (pathStart != std::u16string_view::npos) {
+            std::u16string_view rest = text.substr(pathStart);
+            text = text.substr(0, pathStart);
+            MasterFault pathFault = CheckPath(rest);
+            if (pathFault != MasterFault::None) {
+                return pathFault;
+            }
+            if (rest != u"/") {
+                kind = MasterKind::WebList;
+                path = rest.front() == u'?' ? u"/" + std::u16string(rest) : std::u16string(rest);
+            }
+        }
+    } else if (text.find_first_of(u"/?#") != std::u16string_view::npos) {
         return MasterFault::Path;
     }
     size_t colon = text.find(u':');
@@ -116,11 +156,11 @@ MasterFault ParseMasterEntry(std::u16string_view text, MasterEntry* entry) {
     if (hostFault != MasterFault::None) {
         return hostFault;
     }
-    uint16_t port = kind == MasterKind::Web ? WEB_MASTER_PORT : UDP_MASTER_PORT;
+    uint16_t port = kind == MasterKind::Udp ? UDP_MASTER_PORT : WEB_MASTER_PORT;
     if (colon != std::u16string_view::npos && !ParsePort(text.substr(colon + 1), &port)) {
         return MasterFault::Port;
     }
-    *entry = {kind, std::u16string(host), port};
+    *entry = {kind, std::u16string(host), port, std::move(path)};
     return MasterFault::None;
 }
 
@@ -135,7 +175,11 @@ const char16_t* MasterFaultText(MasterFault fault) {
     case MasterFault::Scheme:
         return u"only http:// web masters and HOST[:PORT] UDP masters are supported";
     case MasterFault::Path:
-        return u"a master is written http://HOST[:PORT] or HOST[:PORT], without a path";
+        return u"a classic master is written HOST[:PORT], without a path";
+    case MasterFault::PathCharacter:
+        return u"a URL's path has only letters, digits, %XX escapes and the characters -._~!$&'()*+,;=:@/?";
+    case MasterFault::PathLength:
+        return u"the URL's path is longer than 1024 characters";
     case MasterFault::Ipv6:
         return u"IPv6 addresses are not supported";
     case MasterFault::NoHost:
@@ -156,16 +200,39 @@ const char16_t* MasterFaultText(MasterFault fault) {
 }
 
 std::u16string FormatMasterEntry(const MasterEntry& entry) {
-    bool web = entry.kind == MasterKind::Web;
+    bool web = entry.kind != MasterKind::Udp;
     std::u16string text = web ? std::u16string(WEB_SCHEME) + entry.host : entry.host;
     if (entry.port != (web ? WEB_MASTER_PORT : UDP_MASTER_PORT)) {
         text += fmt::format(u":{}", entry.port);
     }
-    return text;
+    return text + entry.path;
 }
 
 bool IsSameMaster(const MasterEntry& a, const MasterEntry& b) {
-    return a.kind == b.kind && a.port == b.port && EqualsIgnoringAsciiCase(a.host, b.host);
+    return a.kind == b.kind && a.port == b.port && a.path == b.path && EqualsIgnoringAsciiCase(a.host, b.host);
+}
+
+bool FollowRedirect(const MasterEntry& from, std::u16string_view location, MasterEntry* to) {
+    MasterEntry next = from;
+    bool sameHost = !location.empty() && location[0] == u'/' && (location.size() == 1 || location[1] != u'/');
+    if (sameHost) {
+        if (CheckPath(location) != MasterFault::None) {
+            return false;
+        }
+        next.path = location;
+    } else {
+        bool http = location.size() >= WEB_SCHEME.size() &&
+                    EqualsIgnoringAsciiCase(location.substr(0, WEB_SCHEME.size()), WEB_SCHEME);
+        if (!http || ParseMasterEntry(location, &next) != MasterFault::None) {
+            return false;
+        }
+        if (next.path.empty()) {
+            next.path = u"/";
+        }
+    }
+    next.kind = MasterKind::WebList;
+    *to = std::move(next);
+    return true;
 }
 
 bool ParseMasterListText(std::u16string_view text, std::vector<MasterEntry>* entries, std::u16string* error) {

@@ -74,10 +74,10 @@ bool MasterGathering::Take(std::vector<MasterArrival>& arrivals, std::vector<Mas
 }
 
 void MasterGathering::Ask(int master) {
-    if (masters_[static_cast<size_t>(master)].kind == MasterKind::Web) {
-        AskWeb(master);
-    } else {
+    if (masters_[static_cast<size_t>(master)].kind == MasterKind::Udp) {
         AskUdp(master);
+    } else {
+        AskWeb(master);
     }
 }
 
@@ -85,9 +85,10 @@ void MasterGathering::AskWeb(int master) {
     const MasterEntry& entry = masters_[static_cast<size_t>(master)];
     DownloadCancel& cancel = cancels_[static_cast<size_t>(master)];
     std::vector<unsigned char> body;
-    if (!fetch_ || !fetch_(modDir_, entry, body, cancel)) {
+    ListDownload download = fetch_ ? fetch_(modDir_, entry, body, cancel) : ListDownload::Failed;
+    if (download != ListDownload::Listed) {
         // An aborted run names no master's failure: the closing line says it was aborted.
-        End(master, false, cancel.Cancelled() ? std::u16string() : DownloadFailedText(MasterStatusName(entry)));
+        End(master, false, cancel.Cancelled() ? std::u16string() : DownloadFailedText(entry, download));
         return;
     }
     Deliver(MasterSource(master), body.data(), body.size());

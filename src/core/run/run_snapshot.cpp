@@ -2,7 +2,7 @@
 
 bool DownloadCancel::Arm(std::function<void()> cancel) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) {
+    if (cancelled_ || expired_) {
         return false;
     }
     cancel_ = std::move(cancel);
@@ -17,13 +17,28 @@ void DownloadCancel::Disarm() {
 void DownloadCancel::Cancel() {
     std::lock_guard<std::mutex> lock(mutex_);
     cancelled_ = true;
-    if (cancel_) {
-        cancel_();
-        cancel_ = nullptr;
-    }
+    EndTransfer();
 }
 
 bool DownloadCancel::Cancelled() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return cancelled_;
+}
+
+void DownloadCancel::Expire() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expired_ = true;
+    EndTransfer();
+}
+
+bool DownloadCancel::Expired() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return expired_;
+}
+
+void DownloadCancel::EndTransfer() {
+    if (cancel_) {
+        cancel_();
+        cancel_ = nullptr;
+    }
 }

@@ -23,29 +23,50 @@ struct RunSnapshot {
     LocalNetworkLister lanNetworks; // the networks the LAN is searched on; none: the LAN is not searched
 };
 
-// Ends a web master's download at once when the run is aborted or its window closes: the download hands it what
-// ends its transfer for as long as the transfer runs.
+// Ends a web master's download at once when the run is aborted or its window closes, or when the download's own
+// time is up: the download hands it what ends its transfer for as long as the transfer runs.
 class DownloadCancel {
 public:
-    // The transfer has begun; `cancel` ends it from any thread. False when the run is cancelled already: the
-    // download gives up at once.
+    // The transfer has begun; `cancel` ends it from any thread. False when the run is cancelled or the time is up
+    // already: the download gives up at once.
     bool Arm(std::function<void()> cancel);
     // The transfer is over: `cancel` is not called once this has returned.
     void Disarm();
     // Any thread.
     void Cancel();
     bool Cancelled() const;
+    // The download's time is up: its transfer ends as a cancel ends it, but the run goes on. Any thread.
+    void Expire();
+    bool Expired() const;
 
 private:
+    void EndTransfer(); // under mutex_
+
     mutable std::mutex mutex_;
     std::function<void()> cancel_; // under mutex_, which is held while it runs
     bool cancelled_ = false;       // under mutex_
+    bool expired_ = false;         // under mutex_
 };
 
-// Downloads a web master's list for the mod filter `modDir` into `body`; false when the download failed or was
-// cancelled. Called on a thread of the run's, one per web master.
-using ListFetcher = std::function<bool(const std::u16string& modDir, const MasterEntry& master,
-                                       std::vector<unsigned char>& body, DownloadCancel& cancel)>;
+// A list URL's download follows at most this many redirects, to http:// URLs only, and ends within this time.
+constexpr int LIST_URL_MAX_REDIRECTS = 3;
+constexpr uint32_t LIST_URL_DEADLINE_MS = 30000;
+
+// How a list's download ended.
+enum class ListDownload {
+    Listed,           // the body is the list
+    Failed,           // no list: no connection, a status other than 200, a body cut short, or cancelled
+    Unresolved,       // the host name has no address
+    WebPage,          // the answer was a web page, not list entries
+    BadRedirect,      // redirected to a URL other than http://
+    TooManyRedirects, // redirected more often than a list URL may be
+    TooSlow,          // the whole list did not come within a list URL's time
+};
+
+// Downloads a web master's list for the mod filter `modDir`, or a list URL's list, into `body`. Called on a thread of
+// the run's, one per web master and list URL.
+using ListFetcher = std::function<ListDownload(const std::u16string& modDir, const MasterEntry& master,
+                                               std::vector<unsigned char>& body, DownloadCancel& cancel)>;
 
 // The remembered list's file for a mod filter: `recall` reads its bytes (false when there is none or it cannot be
 // read), `remember` replaces it whole or not at all. Called on the run's controller thread.

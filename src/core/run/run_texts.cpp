@@ -7,10 +7,10 @@
 #include "core/text/text.h"
 
 std::u16string MasterStatusName(const MasterEntry& master) {
-    if (master.kind == MasterKind::Web && master.port == WEB_MASTER_PORT) {
-        return master.host;
+    if (master.kind != MasterKind::Udp && master.port == WEB_MASTER_PORT) {
+        return master.host + master.path;
     }
-    return fmt::format(u"{}:{}", master.host, master.port);
+    return fmt::format(u"{}:{}{}", master.host, master.port, master.path);
 }
 
 std::u16string FetchingText(const std::vector<MasterEntry>& masters) {
@@ -20,8 +20,33 @@ std::u16string FetchingText(const std::vector<MasterEntry>& masters) {
     return fmt::format(u"Fetching server lists from {} masters...", masters.size());
 }
 
-std::u16string DownloadFailedText(const std::u16string& masterName) {
-    return fmt::format(u"Failed to download server list from {}.", masterName);
+std::u16string DownloadFailedText(const MasterEntry& master, ListDownload end) {
+    std::u16string why;
+    switch (end) {
+    case ListDownload::Unresolved:
+        why = u"its host name is not found";
+        break;
+    case ListDownload::WebPage:
+        why = u"it answered with a web page";
+        break;
+    case ListDownload::BadRedirect:
+        why = u"it redirects to a URL that is not http://";
+        break;
+    case ListDownload::TooManyRedirects:
+        why = fmt::format(u"it redirects more than {} times", LIST_URL_MAX_REDIRECTS);
+        break;
+    case ListDownload::TooSlow:
+        why = fmt::format(u"the list did not come within {} seconds", LIST_URL_DEADLINE_MS / 1000);
+        break;
+    case ListDownload::Listed:
+    case ListDownload::Failed:
+        break;
+    }
+    // A master web service's failure is said as it always was.
+    if (why.empty() || master.kind != MasterKind::WebList) {
+        return fmt::format(u"Failed to download server list from {}.", MasterStatusName(master));
+    }
+    return fmt::format(u"Failed to download server list from {}: {}.", MasterStatusName(master), why);
 }
 
 std::u16string UdpMasterFailedText(const std::u16string& masterName, UdpMasterResult result) {

@@ -7,15 +7,17 @@
 
 #include "core/protocol/master_entry.h"
 #include "core/protocol/server_record.h"
+#include "core/run/run_snapshot.h"
 #include "core/run/udp_master.h"
 
 // A master as the status line names it: a web master by its host (and port, when not 80), a classic master by its
-// host and port.
+// host and port, a list URL by its host (and port) and path.
 std::u16string MasterStatusName(const MasterEntry& master);
 
 // The run's first line: the one master it asks, or how many.
 std::u16string FetchingText(const std::vector<MasterEntry>& masters);
-std::u16string DownloadFailedText(const std::u16string& masterName);
+// A web master's or a list URL's download that gave no list; a list URL's says why.
+std::u16string DownloadFailedText(const MasterEntry& master, ListDownload end);
 // A classic master that gave no list; empty for UdpMasterEnd::Answered and Interrupted.
 std::u16string UdpMasterFailedText(const std::u16string& masterName, UdpMasterResult result);
 // The first query to a server, or a later one (`attempt` counts from 1).

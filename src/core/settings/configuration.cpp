@@ -1,6 +1,6 @@
 #include "core/settings/configuration.h"
 
-#include "core/settings/default_masters.h"
+#include "core/settings/build_defaults.h"
 #include "core/text/text.h"
 
 void ValidateConfiguration(Configuration& config) {

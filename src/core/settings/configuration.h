@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/protocol/master_entry.h"
+#include "core/settings/build_defaults.h"
 
 constexpr int PATH_TEXT_SIZE = 260;
 
@@ -23,7 +24,8 @@ struct Configuration {
     bool searchLan = true;            // each run also looks for servers on the local networks
 };
 
-constexpr int32_t DEFAULT_PACKETS_PER_SECOND = 10;
+// The build's first-start rate: 10 in development and test builds, a release's from its preset.
+constexpr int32_t DEFAULT_PACKETS_PER_SECOND = SKERROW_DEFAULT_PACKETS_PER_SECOND;
 constexpr int32_t DEFAULT_GOOD_PING = 100;
 constexpr int32_t DEFAULT_MEDIUM_PING = 200;
 

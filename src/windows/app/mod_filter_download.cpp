@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/protocol/web_page.h"
 #include "core/run/run_snapshot.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
@@ -54,7 +55,12 @@ void Download(const std::shared_ptr<FilterDownload>& download) {
     // Only the first 8,191 bytes are kept, and nothing is read beyond them; a cut list would replace the whole stored
     // one, so a body that ends short of its announced length counts as failed.
     MasterBody filters{body, FILTER_BODY_SIZE - 1, true, true, 0};
-    if (!DownloadFromMaster(download->master, L"/filters", filters, &download->cancel)) {
+    if (DownloadFromMaster(download->master, L"/filters", filters, MASTER_SERVICE_RULES, &download->cancel) !=
+        ListDownload::Listed) {
+        return;
+    }
+    // A web site's page is no filter list: the box keeps what it has, and nothing is stored.
+    if (IsWebPage(filters.contentType, body, filters.length)) {
         return;
     }
     body[filters.length] = 0;

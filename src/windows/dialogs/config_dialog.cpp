@@ -1,6 +1,7 @@
 #include "windows/dialogs/config_dialog.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "resource.h"
@@ -10,6 +11,14 @@ namespace {
 
 // A path field keeps at most this many characters; the one left in the buffer takes the trailing backslash.
 constexpr int PATH_FIELD_LIMIT = PATH_TEXT_SIZE - 1;
+// Said after a line that is no master: how each kind of line is asked.
+constexpr const wchar_t* MASTER_FORMS = L"Each line is one of:\n\n"
+                                        L"http://HOST[:PORT]\n"
+                                        L"        a master web service, asked per mod\n"
+                                        L"http://HOST[:PORT]/PATH[?QUERY]\n"
+                                        L"        a list of servers, fetched as written\n"
+                                        L"HOST[:PORT]\n"
+                                        L"        a classic master, asked over UDP";
 
 void FillFields(HWND dialog, const Configuration& config) {
     SetDlgItemTextW(dialog, IDC_CONFIG_GAME_DIR, AsWide(config.gameDir));
@@ -57,7 +66,8 @@ BOOL OnOk(HWND dialog) {
     auto* config = reinterpret_cast<Configuration*>(GetWindowLongPtrW(dialog, DWLP_USER));
     std::u16string error;
     if (config && !ReadConfigFields(dialog, *config, &error)) {
-        MessageBoxW(dialog, AsWide(error.c_str()), L"Master Servers", MB_OK | MB_ICONWARNING);
+        std::wstring text = std::wstring(AsWide(error.c_str())) + L"\n\n" + MASTER_FORMS;
+        MessageBoxW(dialog, text.c_str(), L"Master Servers", MB_OK | MB_ICONWARNING);
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_CONFIG_MASTERS)), TRUE);
         return TRUE;
     }

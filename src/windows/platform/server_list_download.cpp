@@ -1,5 +1,6 @@
 #include "windows/platform/server_list_download.h"
 
+#include "core/protocol/web_page.h"
 #include "windows/platform/master_http.h"
 #include "windows/platform/wide.h"
 
@@ -7,12 +8,21 @@ std::wstring ServerListPath(const std::u16string& modDir) {
     return L"/?mod=" + std::wstring(AsWide(modDir.c_str())) + L"&raw=2";
 }
 
-bool FetchServerList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
-                     DownloadCancel& cancel) {
+ListDownload FetchServerList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
+                             DownloadCancel& cancel) {
     body.assign(MASTER_BODY_CAP, 0);
     // A chunk that would bring the body to MASTER_BODY_CAP + 1 bytes or more ends it there, as a success.
     MasterBody download{body.data(), MASTER_BODY_CAP, false, false, 0};
-    bool downloaded = DownloadFromMaster(master, ServerListPath(modDir).c_str(), download, &cancel);
+    // A list URL is fetched exactly as written, under the rules for any web site; a master web service is asked for
+    // the mod filter's list.
+    bool listUrl = master.kind == MasterKind::WebList;
+    ListDownload end =
+        listUrl ? DownloadFromMaster(master, AsWide(master.path.c_str()), download, LIST_URL_RULES, &cancel)
+                : DownloadFromMaster(master, ServerListPath(modDir).c_str(), download, MASTER_SERVICE_RULES, &cancel);
     body.resize(download.length);
-    return downloaded;
+    if (end == ListDownload::Listed && IsWebPage(download.contentType, body.data(), body.size())) {
+        body.clear();
+        return ListDownload::WebPage;
+    }
+    return end;
 }

@@ -143,6 +143,9 @@ TEST(ScenarioParse, ReportsTheLineOfTheFirstError) {
         {"[udp_master]\naddress = 1.2.3.4:1\nreply_from = 65536\n",
          "line 3: expected a whole number from 1 to 65535, not \"65536\""},
         {"[udp_master]\naddress = 1.2.3.4:1\nmod = ctf\n", "line 3: unknown key \"mod\" in [udp_master]"},
+        {"[redirect]\nfrom = /a\n[master]\n", "line 1: [redirect] without from and to"},
+        {"[redirect]\nfrom = /a\nto = /b\nstatus = 200\n",
+         "line 4: expected a whole number from 300 to 399, not \"200\""},
     };
     for (const auto& example : cases) {
         Scenario scenario;
