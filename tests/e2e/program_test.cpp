@@ -831,6 +831,38 @@ TEST(Program, WithNoMasterReachableTheFavouritesAreQueriedAndEveryFailedMasterIs
     CloseProgram(program, window);
 }
 
+// A release's source, a list URL: asked exactly as written at start-up and for every mod filter, never for the
+// filter list, so the box holds the built-in mods and a filter picks the servers by the game their replies name.
+TEST(Program, AListUrlIsAskedAsWrittenAndTheModFilterPicksItsServersByTheirGame) {
+    MasterSettings settings({L"http://127.0.0.1/?raw=2"});
+    ASSERT_TRUE(settings.Written());
+    ASSERT_EQ(SimLoad("[server]\naddress = 127.0.0.1:27910\nhostname = Flags\ngamename = ctf\n"
+                      "[server]\naddress = 127.0.0.1:27911\nhostname = Actions\ngamename = action\nmod = action\n"
+                      "[server]\naddress = 127.0.0.1:27912\nhostname = More Flags\ngamename = CTF\n"),
+              "OK");
+    RunningProgram program;
+    HWND window = program.AwaitWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 3 of 3 servers responded.");
+    EXPECT_EQ(SendDlgItemMessageW(window, MOD_FILTER_ID, CB_GETCOUNT, 0, 0), 13) << "(No Filter) and 12 built-in mods";
+
+    HWND box = GetDlgItem(window, MOD_FILTER_ID);
+    ASSERT_NE(SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"CTF")), CB_ERR);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(MOD_FILTER_ID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    // The first run's closing line still shows until the new run's first text: its end is seen by its rows.
+    const std::vector<std::wstring> flags = {L"Flags", L"More Flags"};
+    for (DWORD start = GetTickCount(); SortedNames(window) != flags && GetTickCount() - start < 10000; Sleep(20)) {
+    }
+    EXPECT_EQ(SortedNames(window), flags);
+    EXPECT_EQ(AwaitCompletion(window), L"Completed. 3 of 3 servers responded.");
+    std::vector<std::string> targets;
+    for (const std::string& line : SimLogOf("http")) {
+        targets.push_back(SimLogField(line, "target"));
+    }
+    EXPECT_EQ(targets, (std::vector<std::string>{"/?raw=2", "/?raw=2"})) << "no /filters, no mod";
+    CloseProgram(program, window);
+}
+
 // Games on a real LAN: scripts/lib/lan-check runs this inside a network namespace of its own, with a veth pair and
 // 10.77.0.1/24 on one end, where a simulator server listens on every address as game servers do. The program's
 // broadcast reaches it there; the web master lists a server on loopback and (as 0.0.0.0, which is never queried) the
