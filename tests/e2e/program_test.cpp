@@ -34,15 +34,15 @@ constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 
 // A first start's settings, but for the LAN search: it broadcasts on every network of the machine that can, so it is
 // on only inside a LAN check's own network namespace, whose network is the test's. A key that holds a value is no
-// first start, so both Full and Empty boxes are checked as a first start shows them.
+// first start, so both Full and Empty boxes are checked as a first start shows them, there as here.
 void ForgetProgramSettings() {
     ForgetSettings(SETTINGS_KEY);
+    const DWORD checked = 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Empty Servers", REG_DWORD, &checked, sizeof checked);
+    RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Full Servers", REG_DWORD, &checked, sizeof checked);
     if (!OnALanOfItsOwn()) {
         const DWORD off = 0;
-        const DWORD checked = 1;
         RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Search LAN", REG_DWORD, &off, sizeof off);
-        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Empty Servers", REG_DWORD, &checked, sizeof checked);
-        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Show Full Servers", REG_DWORD, &checked, sizeof checked);
     }
 }
 
