@@ -2,10 +2,11 @@
 // machine-readable line per fact for scripts/bench: how long each run takes, how long the user interface thread goes
 // without answering, the pings the records keep, and the process's peak memory.
 //
-// skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain]
-//   Opens the window on a first start with "Packets Per Second" = N (the start-up run is run 0, cold), then clicks
-//   Update K more times (default 1). --pings prints every record's ping after the last run. --plain times the runs
-//   with nothing else running: the baseline that shows what the probe costs.
+// skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain] [--masters ENTRY]
+//   Opens the window on a first start with "Packets Per Second" = N (0: none stored, the build's own first-start
+//   rate) and "Master Servers" = ENTRY when given (the start-up run is run 0, cold, timed from the window's
+//   creation), then clicks Update K more times (default 1). --pings prints every record's ping after the last run.
+//   --plain times the runs with nothing else running: the baseline that shows what the probe costs.
 //
 // Nothing hooks or subclasses the program's windows while a run is timed. The main thread is the program's user
 // interface thread, as in the real program: it clicks Update and runs the message loop until the run has ended. A
@@ -174,6 +175,7 @@ struct Options {
     int runs = 1;
     bool pings = false;
     bool plain = false;
+    std::wstring masters; // stored as "Master Servers" when not empty
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -189,23 +191,29 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.packetsPerSecond = atoi(argv[++i]);
         } else if (i + 1 < argc && flag == "--runs") {
             options.runs = atoi(argv[++i]);
+        } else if (i + 1 < argc && flag == "--masters") {
+            std::string entry = argv[++i];
+            options.masters.assign(entry.begin(), entry.end());
         } else {
-            fprintf(stderr, "usage: skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain]\n");
+            fprintf(stderr,
+                    "usage: skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain] [--masters ENTRY]\n");
             return false;
         }
     }
     return true;
 }
 
-// A first start, but with the rate the run is to use.
-void WriteFirstStartSettings(int packetsPerSecond) {
+// A first start, but with the rate the run is to use (none: the build's own) and the masters given.
+void WriteFirstStartSettings(const Options& options) {
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        DWORD value = static_cast<DWORD>(packetsPerSecond);
-        RegSetValueExW(key, L"Packets Per Second", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-        RegCloseKey(key);
+    if (options.packetsPerSecond > 0) {
+        DWORD value = static_cast<DWORD>(options.packetsPerSecond);
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Packets Per Second", REG_DWORD, &value, sizeof value);
+    }
+    if (!options.masters.empty()) {
+        std::wstring strings = options.masters + L'\0' + L'\0';
+        RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Master Servers", REG_MULTI_SZ, strings.c_str(),
+                        static_cast<DWORD>(strings.size() * sizeof(wchar_t)));
     }
 }
 
@@ -242,14 +250,14 @@ CpuTimes ReadCpuTimes() {
     return times;
 }
 
-// One run: clicks Update (run 0: the window's own start-up run, already going) and serves the window until the run
-// has ended; then prints what it measured.
-bool TimeRun(const Options& options, int index, bool withProbe) {
+// One run: clicks Update (run 0: the window's own start-up run, already going since `since`, the window's creation)
+// and serves the window until the run has ended; then prints what it measured.
+bool TimeRun(const Options& options, int index, bool withProbe, double since = 0) {
     CpuTimes cpuStart = ReadCpuTimes();
     if (withProbe) {
         StartProbe();
     }
-    double clicked = NowMs();
+    double clicked = index > 0 ? NowMs() : since;
     if (index > 0) {
         SendDlgItemMessageW(State().hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
     }
@@ -299,7 +307,7 @@ int main(int argc, char** argv) {
     }
     QueryPerformanceFrequency(&frequency);
     InitApplication();
-    WriteFirstStartSettings(options.packetsPerSecond);
+    WriteFirstStartSettings(options);
     PrintMemory(options.label.c_str(), "before-window");
 
     probe.idle = CreateEventW(nullptr, TRUE, TRUE, nullptr);
@@ -307,13 +315,14 @@ int main(int argc, char** argv) {
 
     // Run 0 is the start-up run, which the window starts itself beside the filter download: reported, but not used
     // for the results. Nothing watches the window's messages: the downloaded filter text shows the download's end.
+    double created = NowMs();
     mainWindow = CreateMainWindow(GetModuleHandleW(nullptr));
     if (!mainWindow) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
     }
     InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), State().hStatusBar);
-    if (!TimeRun(options, 0, false)) {
+    if (!TimeRun(options, 0, false, created)) {
         return 1;
     }
     PumpUntil([] { return State().modFilterText != nullptr; }, FILTERS_TIMEOUT_MS);
