@@ -164,7 +164,7 @@ public:
             if (report.table) {
                 shown = std::move(report.table);
             }
-            if (report.ended) {
+            if (report.end) {
                 return true;
             }
         }

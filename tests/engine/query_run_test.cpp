@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/run/run_status.h"
 #include "core/run/server_table.h"
 #include "core/run/udp_master.h"
 #include "core/settings/remembered_list.h"
@@ -58,7 +59,7 @@ public:
                 wake_.wait_for(lock, milliseconds(20), [this] { return woken_; });
                 woken_ = false;
             }
-            if (Apply(run.Take())) {
+            if (Apply(run.Take(), RunStatus(run.Masters()))) {
                 return true;
             }
         }
@@ -75,13 +76,19 @@ public:
         thread_.join();
     }
 
-    bool Apply(RunReport report) {
+    // Takes a report as the window does: the table, the replies, and the texts the status line would say.
+    bool Apply(RunReport report, const RunStatus& status) {
         if (report.table) {
             ++tables;
             shown = report.table;
             delivered.clear();
         }
-        for (int32_t index : report.replies) {
+        for (const RunEvent& event : report.events) {
+            const auto* answered = std::get_if<run_event::Answered>(&event);
+            if (!answered) {
+                continue;
+            }
+            int32_t index = answered->index;
             if (!shown || static_cast<size_t>(index) >= shown->size()) {
                 ADD_FAILURE() << "a reply outside the table shown: " << index;
                 continue;
@@ -93,10 +100,10 @@ public:
             hostnames.insert(Narrow(record.hostname));
         }
         std::lock_guard<std::mutex> lock(textsMutex_);
-        for (StatusText& text : report.texts) {
+        for (StatusText& text : status.Texts(report, shown.get())) {
             texts.push_back(Narrow(text.text));
         }
-        return report.ended;
+        return report.end.has_value();
     }
 
     bool Said(const std::string& text) {

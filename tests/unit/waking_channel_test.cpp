@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/run/run_channel.h"
+#include "core/run/run_status.h"
+#include "core/text/text.h"
 
 namespace {
 
@@ -84,27 +86,37 @@ TEST(WakingChannel, DetachingWaitsForAWakeUpUnderWay) {
     EXPECT_EQ(calls, 1);
 }
 
-// The run's channel keeps a flood of texts shown at the bar's rate down to its latest two, and never drops a text
-// shown at once.
-TEST(RunChannel, KeepsTheLatestRatedTextsAndEveryTextShownAtOnce) {
+// A take's texts are those the status line would show: of a flood at the bar's rate only the latest one or two are
+// made (a third drops the older two), every text shown at once is kept, in order, and the channel wakes the taker
+// for those, the table and the end.
+TEST(RunChannel, ATakesTextsKeepTheLatestRatedOnesAndEveryOneShownAtOnce) {
     int wakes = 0;
     RunChannel channel([&] { ++wakes; });
-    channel.PushStatus(u"first", true);
-    for (int i = 0; i < 5; ++i) {
-        channel.PushStatus(u"rated " + std::u16string(1, static_cast<char16_t>(u'0' + i)));
+    channel.Push(run_event::Fetching{}, true);
+    for (uint16_t port = 1; port <= 5; ++port) {
+        channel.Push(run_event::Query{0x0100007F, port, 1});
     }
-    channel.PushReply(3, u"found");
-    channel.PushStatus(u"closing", true);
-    channel.PushEnd();
+    channel.Push(run_event::PassBegan{2}); // says nothing
+    channel.Push(run_event::Answered{0});
+    RunEnd end;
+    end.queried = true;
+    end.responded = 1;
+    end.total = 5;
+    channel.PushEnd(end);
     RunReport report = channel.Take();
+
+    ServerTable table;
+    ASSERT_TRUE(table.Append(0x0100007F, 27910, 0));
+    table[0].playerCount = 2;
+    TextCopy(table[0].hostname, LONG_INFO_SIZE, u"Flags");
     std::vector<std::u16string> texts;
-    for (const StatusText& text : report.texts) {
+    for (const StatusText& text : RunStatus({MasterEntry{MasterKind::Web, u"127.0.0.1", 80}}).Texts(report, &table)) {
         texts.push_back(text.text);
     }
-    EXPECT_EQ(texts, (std::vector<std::u16string>{u"first", u"rated 4", u"found", u"closing"}));
-    EXPECT_EQ(report.replies, std::vector<int32_t>{3});
-    EXPECT_TRUE(report.ended);
-    EXPECT_EQ(wakes, 3) << "the first push, the closing line and the end";
+    EXPECT_EQ(texts,
+              (std::vector<std::u16string>{u"Fetching 127.0.0.1 server list...", u"Querying 127.0.0.1:5...",
+                                           u"Found 2 players on 'Flags'", u"Completed. 1 of 5 servers responded."}));
+    EXPECT_EQ(wakes, 2) << "the first push and the end";
     EXPECT_TRUE(channel.Take().Empty());
 }
 

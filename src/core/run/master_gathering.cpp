@@ -2,7 +2,6 @@
 
 #include "core/protocol/list_entry.h"
 #include "core/run/lan_search.h"
-#include "core/run/run_texts.h"
 #include "core/run/udp_master.h"
 #include "core/worker/worker.h"
 
@@ -33,7 +32,11 @@ void MasterGathering::Start() {
         std::shared_ptr<MasterGathering> self = shared_from_this();
         int error = 0;
         if (!StartWorker([self, master] { self->Ask(master); }, &error)) {
-            End(master, false, UdpMasterFailedText(MasterStatusName(masters_[i]), {UdpMasterEnd::SendFailed, error}));
+            SourceResult failed;
+            failed.source = master;
+            failed.udp = {UdpMasterEnd::SendFailed, error};
+            failed.download = ListDownload::Failed;
+            End(failed);
         }
     }
     if (!lanNetworks_) {
@@ -43,7 +46,10 @@ void MasterGathering::Start() {
     lanSocket_ = OpenDatagramSocket(LAN_RECEIVE_BUFFER_BYTES, error);
     std::shared_ptr<MasterGathering> self = shared_from_this();
     if (!StartWorker([self] { self->SearchLocalNetworks(); }, &error)) {
-        End(LAN_SEARCH, false, std::u16string());
+        SourceResult lan;
+        lan.source = SOURCE_INDEX_LAN;
+        lan.listed = true;
+        End(lan);
     }
 }
 
@@ -85,14 +91,16 @@ void MasterGathering::AskWeb(int master) {
     const MasterEntry& entry = masters_[static_cast<size_t>(master)];
     DownloadCancel& cancel = cancels_[static_cast<size_t>(master)];
     std::vector<unsigned char> body;
-    ListDownload download = fetch_ ? fetch_(modDir_, entry, body, cancel) : ListDownload::Failed;
-    if (download != ListDownload::Listed) {
-        // An aborted run names no master's failure: the closing line says it was aborted.
-        End(master, false, cancel.Cancelled() ? std::u16string() : DownloadFailedText(entry, download));
-        return;
+    SourceResult result;
+    result.source = master;
+    result.download = fetch_ ? fetch_(modDir_, entry, body, cancel) : ListDownload::Failed;
+    result.listed = result.download == ListDownload::Listed;
+    // An aborted run names no master's failure: the closing line says it was aborted.
+    result.interrupted = !result.listed && cancel.Cancelled();
+    if (result.listed) {
+        Deliver(MasterSource(master), body.data(), body.size());
     }
-    Deliver(MasterSource(master), body.data(), body.size());
-    End(master, true, std::u16string());
+    End(result);
 }
 
 void MasterGathering::AskUdp(int master) {
@@ -104,7 +112,12 @@ void MasterGathering::AskUdp(int master) {
             Deliver(MasterSource(master), entries, length);
         });
     }
-    End(master, result.end == UdpMasterEnd::Answered, UdpMasterFailedText(MasterStatusName(entry), result));
+    SourceResult ended;
+    ended.source = master;
+    ended.udp = result;
+    ended.listed = result.end == UdpMasterEnd::Answered;
+    ended.interrupted = result.end == UdpMasterEnd::Interrupted;
+    End(ended);
 }
 
 // The LAN is searched quietly: no network that can broadcast, or no socket for it, and the run goes on as if there
@@ -114,7 +127,10 @@ void MasterGathering::SearchLocalNetworks() {
         SearchLan(lanNetworks_(), *lanSocket_,
                   [this](const unsigned char* entry, size_t length) { Deliver(SOURCE_LAN, entry, length); });
     }
-    End(LAN_SEARCH, false, std::u16string());
+    SourceResult lan;
+    lan.source = SOURCE_INDEX_LAN;
+    lan.listed = true;
+    End(lan);
 }
 
 void MasterGathering::Deliver(SourceSet source, const unsigned char* entries, size_t length) {
@@ -127,10 +143,10 @@ void MasterGathering::Deliver(SourceSet source, const unsigned char* entries, si
     wake_->Set();
 }
 
-void MasterGathering::End(int master, bool answered, std::u16string failure) {
+void MasterGathering::End(SourceResult result) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        ends_.push_back(MasterEnd{master, answered, std::move(failure)});
+        ends_.push_back(MasterEnd{std::move(result)});
         ++ended_;
         pending_.store(true, std::memory_order_release);
     }

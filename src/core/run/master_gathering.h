@@ -16,6 +16,7 @@
 #include "core/protocol/source_set.h"
 #include "core/run/datagram_socket.h"
 #include "core/run/local_networks.h"
+#include "core/run/run_events.h"
 #include "core/run/run_snapshot.h"
 
 // Entries from one master: a web master's whole list, or one datagram of a classic master's; or a server that
@@ -25,14 +26,10 @@ struct MasterArrival {
     std::vector<unsigned char> entries;
 };
 
-// The LAN search's number where a master's index goes: it is no master, and never counts as one that answered.
-constexpr int LAN_SEARCH = -1;
-
-// A master that is done: it answered, or `failure` says why not (empty when the run was aborted).
+// A master that is done, or the LAN search (SOURCE_INDEX_LAN, which never counts as a master that answered): how
+// it ended, without the servers it named and the time, which the run's controller adds.
 struct MasterEnd {
-    int master;
-    bool answered;
-    std::u16string failure;
+    SourceResult result;
 };
 
 class MasterGathering : public std::enable_shared_from_this<MasterGathering> {
@@ -60,7 +57,7 @@ private:
     void AskUdp(int master);
     void SearchLocalNetworks();
     void Deliver(SourceSet source, const unsigned char* entries, size_t length);
-    void End(int master, bool answered, std::u16string failure);
+    void End(SourceResult result);
 
     const std::vector<MasterEntry> masters_;
     const std::u16string modDir_;

@@ -5,7 +5,6 @@
 
 #include "core/protocol/status_reply.h"
 #include "core/run/query_pacing.h"
-#include "core/run/run_texts.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ bool QueryEngine::Run(const QuerySources& sources) {
     int error = 0;
     socket_ = OpenDatagramSocket(RECEIVE_BUFFER_BYTES, error);
     if (!socket_) {
-        channel_.PushStatus(SendFailedText(error), true);
+        channel_.Push(run_event::SendFailed{error, true}, true);
         return false;
     }
     FineTimerScope fineTimer;
@@ -68,13 +67,14 @@ void QueryEngine::RunPasses(const QuerySources& sources) {
 // asked. Returns false when the run was aborted or is out of memory.
 bool QueryEngine::RunPass(const QuerySources& sources, int32_t attemptsBelow) {
     PacingClock pacing(RunClockMs(), pacingMs_);
+    bool began = false;
     for (size_t index = 0;; ++index) {
         sources.takeArrivals();
         if (index >= table_.Size()) {
             break;
         }
         bool sent = false;
-        if (!QueryIfDue(index, attemptsBelow, &sent)) {
+        if (!QueryIfDue(index, attemptsBelow, &sent, &began)) {
             return false;
         }
         // An abort is looked for once a query has gone out: paced in the wait before the next, unpaced at once.
@@ -87,7 +87,7 @@ bool QueryEngine::RunPass(const QuerySources& sources, int32_t attemptsBelow) {
 }
 
 // The table is not locked for the send: the receiver never waits for a system call of this thread.
-bool QueryEngine::QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent) {
+bool QueryEngine::QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent, bool* passBegan) {
     QueryClaim claim;
     for (;;) {
         claim = table_.ClaimQuery(index, attemptsBelow, RunClockMs());
@@ -107,10 +107,14 @@ bool QueryEngine::QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent) {
     if (!*sent) {
         return true;
     }
-    channel_.PushStatus(QueryText(claim.addr, claim.port, claim.attempt));
+    if (!*passBegan) {
+        *passBegan = true;
+        channel_.Push(run_event::PassBegan{claim.attempt});
+    }
+    channel_.Push(run_event::Query{claim.addr, claim.port, claim.attempt});
     int error = socket_->SendTo(claim.addr, claim.port, STATUS_QUERY, STATUS_QUERY_SIZE);
     if (error != 0) {
-        channel_.PushStatus(SendFailedText(error));
+        channel_.Push(run_event::SendFailed{error, false});
         table_.QueryNotSent(index);
     }
     return true;
@@ -169,7 +173,7 @@ void QueryEngine::Receive() {
             datagram[length] = 0;
             ParseStatusText(datagram, static_cast<int>(length), decode_, *record);
             record->ping = ElapsedMs(queryTime, reading.arrival);
-            channel_.PushReply(index, FoundText(*record));
+            channel_.Push(run_event::Answered{index});
         }
     }
 }

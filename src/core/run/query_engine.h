@@ -48,8 +48,9 @@ private:
 
     void RunPasses(const QuerySources& sources);
     bool RunPass(const QuerySources& sources, int32_t attemptsBelow);
-    // Sends the query of server `index` if it is due; false when the run was aborted or is out of memory.
-    bool QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent);
+    // Sends the query of server `index` if it is due (the pass's first query says the pass began); false when the
+    // run was aborted or is out of memory.
+    bool QueryIfDue(size_t index, int32_t attemptsBelow, bool* sent, bool* passBegan);
     WaitEnd Await(uint32_t timeoutMs, const QuerySources* sources);
     void Receive();
 

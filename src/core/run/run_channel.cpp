@@ -1,43 +1,21 @@
 #include "core/run/run_channel.h"
 
-void RunChannel::Queue::KeepText(std::u16string text, bool atOnce) {
-    std::vector<StatusText>& texts = report.texts;
-    if (atOnce) {
-        ratedTexts = 0;
-    } else if (ratedTexts == RATED_TEXTS_KEPT) {
-        texts.erase(texts.end() - static_cast<std::ptrdiff_t>(ratedTexts), texts.end());
-        ratedTexts = 0;
-    }
-    texts.push_back(StatusText{std::move(text), atOnce});
-    if (!atOnce) {
-        ++ratedTexts;
-    }
-}
-
-void RunChannel::PushStatus(std::u16string text, bool atOnce) {
-    channel_.Push([&](Queue& queue) { queue.KeepText(std::move(text), atOnce); }, atOnce);
-}
-
-void RunChannel::PushReply(int32_t index, std::u16string text) {
-    channel_.Push([&](Queue& queue) {
-        queue.report.replies.push_back(index);
-        queue.KeepText(std::move(text), false);
-    });
+void RunChannel::Push(RunEvent event, bool atOnce) {
+    channel_.Push([&](RunReport& queued) { queued.events.push_back(std::move(event)); }, atOnce);
 }
 
 void RunChannel::PushTable(std::shared_ptr<ServerTable> table) {
-    channel_.Push([&](Queue& queue) { queue.report.table = std::move(table); }, true);
+    channel_.Push([&](RunReport& queued) { queued.table = std::move(table); }, true);
 }
 
-void RunChannel::PushEnd() {
-    channel_.Push([](Queue& queue) { queue.report.ended = true; }, true);
+void RunChannel::PushEnd(RunEnd end) {
+    channel_.Push([&](RunReport& queued) { queued.end = std::move(end); }, true);
 }
 
 RunReport RunChannel::Take() {
-    return channel_.Take([](Queue& queue, bool& found) {
+    return channel_.Take([](RunReport& queued, bool& found) {
         RunReport taken;
-        std::swap(taken, queue.report);
-        queue.ratedTexts = 0;
+        std::swap(taken, queued);
         found = !taken.Empty();
         return taken;
     });

@@ -32,3 +32,7 @@ bool RunHandle::Finished() const {
 RunReport RunHandle::Take() {
     return run_->Channel().Take();
 }
+
+const std::vector<MasterEntry>& RunHandle::Masters() const {
+    return run_->Masters();
+}

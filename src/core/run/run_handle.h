@@ -35,6 +35,8 @@ public:
 
     // Everything reported since the last take.
     RunReport Take();
+    // The masters the run asks, in its order (a source index names one of them).
+    const std::vector<MasterEntry>& Masters() const;
 
 private:
     std::shared_ptr<UpdateRun> run_;

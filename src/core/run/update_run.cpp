@@ -5,7 +5,6 @@
 #include "core/protocol/list_entry.h"
 #include "core/run/query_engine.h"
 #include "core/run/query_pacing.h"
-#include "core/run/run_texts.h"
 #include "core/settings/remembered_list.h"
 
 namespace {
@@ -19,7 +18,26 @@ constexpr uint32_t GATHER_WAIT_MS = 100;
 UpdateRun::UpdateRun(RunSnapshot snapshot, ListFetcher fetch, RememberedStore remembered, std::function<void()> wake)
     : snapshot_(std::move(snapshot)), fetch_(std::move(fetch)), remembered_(std::move(remembered)),
       channel_(std::move(wake)), progress_(MakeWakeSignal()),
-      table_(MAX_RUN_SERVERS, PacingIntervalMs(snapshot_.packetsPerSecond) == 0, *progress_) {}
+      table_(MAX_RUN_SERVERS, PacingIntervalMs(snapshot_.packetsPerSecond) == 0, *progress_),
+      named_(snapshot_.masters.size() + 1, 0) {}
+
+namespace {
+
+int64_t Now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+// The index of the master whose bit `source` is; past every master's for any other.
+size_t MasterIndexOf(SourceSet source) {
+    for (int index = 0; index < MAX_MASTERS; ++index) {
+        if (source == MasterSource(index)) {
+            return static_cast<size_t>(index);
+        }
+    }
+    return static_cast<size_t>(MAX_MASTERS);
+}
+
+} // namespace
 
 void UpdateRun::Abort() {
     aborted_ = true;
@@ -28,7 +46,7 @@ void UpdateRun::Abort() {
 
 void UpdateRun::Main() {
     // The run's first line is shown at once: the answer to the click, never dropped for the lines after it.
-    channel_.PushStatus(FetchingText(snapshot_.masters), true);
+    channel_.Push(run_event::Fetching{}, true);
     gathering_ = std::make_shared<MasterGathering>(snapshot_.masters, snapshot_.modDir, fetch_, progress_,
                                                    snapshot_.lanNetworks);
     gathering_->Start();
@@ -50,22 +68,24 @@ void UpdateRun::Main() {
     bool aborted = aborted_;
     // Masters still going when the passes ended (an aborted run's) stop, and nobody waits for them.
     gathering_->Interrupt();
+    RunEnd end;
+    end.socketFailed = true; // the engine said why
     if (queried) {
         if (!aborted && masterAnswered_ && gatheringOver_) {
             Remember();
         }
-        channel_.PushStatus(ClosingLine(aborted, engine.OutOfMemory()), true);
+        end = ClosingFacts(aborted, engine.OutOfMemory());
     }
-    Finish();
+    Finish(std::move(end));
 }
 
 // Favourites and the servers played on lately are queried in every run, so the table is shown with them at once.
 void UpdateRun::MergeFavourites() {
-    MergeServers(snapshot_.favourites, SOURCE_FAVOURITE);
-    MergeServers(snapshot_.recent, SOURCE_RECENT);
+    MergeServers(snapshot_.favourites, SOURCE_FAVOURITE, SOURCE_INDEX_FAVOURITES);
+    MergeServers(snapshot_.recent, SOURCE_RECENT, SOURCE_INDEX_RECENT);
 }
 
-void UpdateRun::MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source) {
+void UpdateRun::MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source, int32_t sourceIndex) {
     if (servers.empty()) {
         return;
     }
@@ -74,7 +94,14 @@ void UpdateRun::MergeServers(const std::vector<FavouriteServer>& servers, Source
         WriteListEntry({servers[i].addr, servers[i].port}, &entries[i * LIST_ENTRY_SIZE]);
     }
     ShowTable();
-    Merge(entries.data(), entries.size(), source);
+    MergeCount count = table_.Merge(entries.data(), entries.size(), source);
+    SourceResult listed;
+    listed.source = sourceIndex;
+    listed.listed = true;
+    listed.named = servers.size() - count.unqueryable;
+    listed.at = Now();
+    channel_.Push(run_event::SourceEnded{listed});
+    NoteRefused(count);
 }
 
 // The table shown so far goes at the window as soon as the new one comes; it is shown before the first server is
@@ -85,19 +112,34 @@ void UpdateRun::ShowTable() {
     }
     tableShown_ = true;
     channel_.PushTable(table_.Records());
-    channel_.PushStatus(u"Querying servers...");
+    channel_.Push(run_event::Listing{});
+}
+
+void UpdateRun::NoteRefused(const MergeCount& count) {
+    if (count.refused > 0 && !tooMany_) {
+        tooMany_ = true;
+        channel_.Push(run_event::TooManyServers{MAX_RUN_SERVERS});
+    }
 }
 
 void UpdateRun::Merge(const unsigned char* entries, size_t length, SourceSet source) {
     MergeCount count = table_.Merge(entries, length, source);
-    if (count.refused > 0 && !tooMany_) {
-        tooMany_ = true;
-        channel_.PushStatus(TooManyServersText(MAX_RUN_SERVERS));
+    size_t slot = source == SOURCE_LAN ? snapshot_.masters.size() : MasterIndexOf(source);
+    if (slot < named_.size()) {
+        named_[slot] += length / LIST_ENTRY_SIZE - count.unqueryable;
     }
+    NoteRefused(count);
+}
+
+void UpdateRun::EndSource(SourceResult result) {
+    size_t slot = result.source == SOURCE_INDEX_LAN ? snapshot_.masters.size() : static_cast<size_t>(result.source);
+    result.named = slot < named_.size() ? named_[slot] : 0;
+    result.at = Now();
+    channel_.Push(run_event::SourceEnded{std::move(result)});
 }
 
 // Takes what the masters sent since the last look: failures are said, servers merged (the table is shown with the
-// first of them). Returns whether the table grew.
+// first of them), and the masters that listed said done with what they named. Returns whether the table grew.
 bool UpdateRun::TakeArrivals() {
     if (aborted_) {
         gathering_->Interrupt();
@@ -109,11 +151,11 @@ bool UpdateRun::TakeArrivals() {
     std::vector<MasterEnd> ends;
     bool over = gathering_->Take(arrivals, ends);
     for (const MasterEnd& end : ends) {
-        if (end.answered) {
+        if (end.result.listed && end.result.source != SOURCE_INDEX_LAN) {
             masterAnswered_ = true;
-        } else if (!end.failure.empty()) {
-            failures_.push_back(end.failure);
-            channel_.PushStatus(end.failure);
+        } else if (!end.result.listed && !end.result.interrupted) {
+            failures_.push_back(end.result);
+            EndSource(end.result);
         }
     }
     size_t before = table_.Size();
@@ -122,6 +164,11 @@ bool UpdateRun::TakeArrivals() {
     }
     for (const MasterArrival& arrival : arrivals) {
         Merge(arrival.entries.data(), arrival.entries.size(), arrival.source);
+    }
+    for (const MasterEnd& end : ends) {
+        if (end.result.listed || end.result.interrupted) {
+            EndSource(end.result);
+        }
     }
     if (over) {
         gatheringOver_ = true;
@@ -142,16 +189,23 @@ void UpdateRun::FallBackWhenNoMasterAnswered() {
     }
     RememberedList list;
     RememberedFault fault = DecodeRememberedList(file.data(), file.size(), snapshot_.modDir, &list);
+    SourceResult remembered;
+    remembered.source = SOURCE_INDEX_REMEMBERED;
+    remembered.at = Now();
     if (fault != RememberedFault::None) {
-        rememberedFault_ = RememberedIgnoredText(RememberedFaultText(fault));
-        channel_.PushStatus(rememberedFault_);
+        rememberedFault_ = RememberedFaultText(fault);
+        remembered.rememberedFault = rememberedFault_;
+        channel_.Push(run_event::SourceEnded{remembered});
         return;
     }
     ShowTable();
     usedRemembered_ = true;
     rememberedAt_ = list.rememberedAt;
-    channel_.PushStatus(RememberedUsedText(list.entries.size() / LIST_ENTRY_SIZE, rememberedAt_));
-    Merge(list.entries.data(), list.entries.size(), SOURCE_REMEMBERED);
+    remembered.listed = true;
+    remembered.rememberedAt = rememberedAt_;
+    remembered.named = list.entries.size() / LIST_ENTRY_SIZE;
+    channel_.Push(run_event::SourceEnded{remembered});
+    NoteRefused(table_.Merge(list.entries.data(), list.entries.size(), SOURCE_REMEMBERED));
 }
 
 // After a run in which a master answered, its masters' servers are kept for this mod filter.
@@ -167,53 +221,35 @@ void UpdateRun::Remember() {
 }
 
 // No source gave a server: the run ends as it always has when its master failed, the shown table left in place.
-// Where several masters failed, the last line names each of them, so that none is lost behind the next.
 void UpdateRun::EndWithoutServers() {
-    std::u16string failed = failures_.empty() ? std::u16string() : failures_.back();
-    if (failures_.size() > 1) {
-        failed = failures_.front();
-        for (size_t i = 1; i < failures_.size(); ++i) {
-            failed += u" " + failures_[i];
-        }
-    }
-    if (aborted_) {
-        channel_.PushStatus(AbortedBeforeServersText(), true);
-    } else if (!rememberedFault_.empty()) {
-        // The masters' failures, and why the list was not used.
-        channel_.PushStatus(failed.empty() ? rememberedFault_ : failed + u" " + rememberedFault_);
-    } else if (failures_.size() > 1) {
-        channel_.PushStatus(failed);
-    }
-    Finish();
+    RunEnd end;
+    end.aborted = aborted_;
+    end.failures = failures_;
+    end.rememberedFault = rememberedFault_;
+    Finish(std::move(end));
 }
 
-// Counted once the receiver has ended, and pushed after every accepted reply, so the line and the rows tell the same
-// story. A master that failed while other sources gave servers is named after the count, and so is a remembered
-// list that was not used, and servers the run could not hold.
-std::u16string UpdateRun::ClosingLine(bool aborted, bool outOfMemory) {
-    int32_t total = static_cast<int32_t>(table_.Size());
-    std::u16string closing = ClosingText(aborted, table_.Answered(), total);
-    if (usedRemembered_) {
-        closing = RememberedClosingText(closing, rememberedAt_);
-    } else {
-        for (const std::u16string& failure : failures_) {
-            closing += u" " + failure;
-        }
-        if (!rememberedFault_.empty()) {
-            closing += u" " + rememberedFault_;
-        }
-    }
-    if (outOfMemory) {
-        closing += u" " + TooManyServersText(table_.Records()->size());
-    } else if (tooMany_) {
-        closing += u" " + TooManyServersText(MAX_RUN_SERVERS);
-    }
-    return closing;
+// Counted once the receiver has ended, after every accepted reply, so the line and the rows tell the same story.
+RunEnd UpdateRun::ClosingFacts(bool aborted, bool outOfMemory) {
+    RunEnd end;
+    end.queried = true;
+    end.aborted = aborted;
+    end.responded = table_.Answered();
+    end.total = static_cast<int32_t>(table_.Size());
+    end.failures = failures_;
+    end.usedRemembered = usedRemembered_;
+    end.rememberedAt = rememberedAt_;
+    end.rememberedFault = rememberedFault_;
+    end.outOfMemory = outOfMemory;
+    end.recordsMade = table_.Records()->size();
+    end.tooMany = tooMany_;
+    end.limit = MAX_RUN_SERVERS;
+    return end;
 }
 
 // The end is pushed before the run counts as finished, so that nothing of the run calls out after a waiter has seen
 // it finish.
-void UpdateRun::Finish() {
-    channel_.PushEnd();
+void UpdateRun::Finish(RunEnd end) {
+    channel_.PushEnd(std::move(end));
     finished_ = true;
 }

@@ -1,7 +1,8 @@
 // An update run: gathers the servers of every master at once (and the favourites, and the remembered list when no
 // master answers), shows its table as soon as the first servers come, asks every server for its status
-// (core/run/query_engine.h), remembers the masters' servers and closes with the count. Portable (no Win32): the same
-// code runs in the program and natively under ThreadSanitizer.
+// (core/run/query_engine.h), remembers the masters' servers and ends with the facts of its closing line. It tells
+// the window what happens as events (core/run/run_events.h) and formats no text. Portable (no Win32): the same code
+// runs in the program and natively under ThreadSanitizer.
 //
 // A run owns itself: it starts from an immutable snapshot, runs on a worker of its own (core/worker/worker.h) that
 // holds it, and reports only through its channel. Its threads never touch a window or anything of the program's.
@@ -34,7 +35,7 @@ public:
     // The controller's whole life, on the run's worker; the run's end is its last report.
     void Main();
     // No worker could be had: the run ends without having begun.
-    void EndUnstarted() { Finish(); }
+    void EndUnstarted() { Finish(RunEnd{}); }
 
     // Asks the run to end at its next step: downloads are cancelled and its closing line says "Aborted". Any thread.
     void Abort();
@@ -43,18 +44,22 @@ public:
     bool Finished() const { return finished_; }
 
     RunChannel& Channel() { return channel_; }
+    const std::vector<MasterEntry>& Masters() const { return snapshot_.masters; }
 
 private:
     bool TakeArrivals();
+    // Merges entries of a master or the LAN, counting what each named.
     void Merge(const unsigned char* entries, size_t length, SourceSet source);
+    void NoteRefused(const MergeCount& count);
     void MergeFavourites();
-    void MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source);
+    void MergeServers(const std::vector<FavouriteServer>& servers, SourceSet source, int32_t sourceIndex);
     void ShowTable();
+    void EndSource(SourceResult result);
     void FallBackWhenNoMasterAnswered();
     void Remember();
     void EndWithoutServers();
-    std::u16string ClosingLine(bool aborted, bool outOfMemory);
-    void Finish();
+    RunEnd ClosingFacts(bool aborted, bool outOfMemory);
+    void Finish(RunEnd end);
 
     const RunSnapshot snapshot_;
     const ListFetcher fetch_;
@@ -71,8 +76,9 @@ private:
     bool gatheringOver_ = false;
     bool masterAnswered_ = false;
     bool tooMany_ = false;
-    std::vector<std::u16string> failures_; // the failures of the masters that failed, as the status line said them
-    std::u16string rememberedFault_;       // why the remembered list was not used, when it was there
+    std::vector<size_t> named_;          // by master index, then the LAN: servers each named so far
+    std::vector<SourceResult> failures_; // the sources that failed, in the order they ended
+    std::u16string rememberedFault_;     // why the remembered list was not used (its fault), when it was there
     bool usedRemembered_ = false;
     int64_t rememberedAt_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "windows/app/run_controller.h"
 
+#include "core/run/run_status.h"
 #include "core/text/format.h"
 
 #include "windows/state/app_state.h"
@@ -83,12 +84,18 @@ ReportTaken TakeRunReport(AppState& app) {
         // The table grows as masters answer; every record a reply below names is in it by now.
         app.serverCount = static_cast<int32_t>(app.table->size());
     }
-    ListDeliveredReplies(app, report.replies);
+    std::vector<int32_t> replies;
+    for (const RunEvent& event : report.events) {
+        if (const auto* answered = std::get_if<run_event::Answered>(&event)) {
+            replies.push_back(answered->index);
+        }
+    }
+    ListDeliveredReplies(app, replies);
     RepaintServerListWhenDue(app);
-    for (const StatusText& text : report.texts) {
+    for (const StatusText& text : RunStatus(app.runMasters).Texts(report, app.table.get())) {
         ShowRunStatus(app, text);
     }
-    if (report.ended) {
+    if (report.end) {
         // Whatever the run left waiting is shown before the controls say it is over, with the marks of rows
         // listed before a later source named their server too (a LAN answer for a server a master listed).
         UpdateStatusCounts(app);

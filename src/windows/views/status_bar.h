@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "core/run/run_channel.h"
+#include "core/run/run_status.h"
 #include "windows/state/app_state.h"
 
 constexpr DWORD STATUS_INTERVAL_MS = 50;
