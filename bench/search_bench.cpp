@@ -5,6 +5,7 @@
 // filter_ms: the box's change handled (the list refiltered, counts shown); paint_ms: that and the list painted.
 //
 // skerrow_bench_search [--servers N] [--players P]
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -18,9 +19,8 @@
 
 #include "resource.h"
 #include "windows/app/main_window.h"
-#include "windows/app/run_controller.h"
-#include "windows/state/app_state.h"
-#include "windows/views/server_list.h"
+#include "windows/app/main_window_views.h"
+#include "windows/app/main_window_state.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ void Fill(char16_t* field, size_t size, const std::u16string& text) {
     field[length] = 0;
 }
 
-void FillTable(AppState& app, int servers, int players) {
+void FillTable(MainWindowState& app, int servers, int players) {
     static const char16_t* const MAPS[] = {u"q2dm1", u"q2dm2", u"q2dm3", u"q2dm8", u"base1", u"city3", u"ztn2dm1"};
     static const char16_t* const MODS[] = {u"baseq2", u"ctf", u"action", u"rocketarena", u"lithium"};
     auto table = std::make_shared<ServerTable>();
@@ -96,12 +96,12 @@ void FillTable(AppState& app, int servers, int players) {
         record.answered = 1;
         delivered.push_back(i);
     }
-    ListDeliveredReplies(app, delivered);
-    RepaintServerList(app);
+    ListDeliveredReplies(app.servers, ListInputs(app), delivered);
+    RepaintServerList(app.servers);
 }
 
 // Types `text` one keystroke at a time (each keystroke is the box's text so far), then takes it back the same way.
-void TypeAndTakeBack(AppState& app, const std::u16string& text, int& key) {
+void TypeAndTakeBack(MainWindowState& app, const std::u16string& text, int& key) {
     HWND box = GetDlgItem(app.hMainDlg, IDC_SEARCH);
     std::vector<std::u16string> steps;
     for (size_t length = 1; length <= text.size(); ++length) {
@@ -120,7 +120,7 @@ void TypeAndTakeBack(AppState& app, const std::u16string& text, int& key) {
         double painted = NowMs();
         std::string shown(step.begin(), step.end()); // the texts typed here are ASCII
         std::printf("search key=%d text=\"%s\" rows=%d filter_ms=%.2f paint_ms=%.2f\n", key++, shown.c_str(),
-                    app.shownServers, filtered - start, painted - start);
+                    app.servers.shownServers, filtered - start, painted - start);
     }
 }
 
@@ -145,15 +145,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skerrow_bench_search: the main window could not be created\n");
         return 1;
     }
-    AppState& app = *MainWindowState(window);
+    MainWindowState& app = *MainWindowStateOf(window);
     // The start-up run asks a master that nobody serves here; the table is the bench's own once it has ended.
-    if (!PumpUntil([&] { return !app.updateRunning; }, STARTUP_TIMEOUT_MS)) {
+    if (!PumpUntil([&] { return !app.session.run.running; }, STARTUP_TIMEOUT_MS)) {
         std::fprintf(stderr, "skerrow_bench_search: the start-up run did not end\n");
         return 1;
     }
     double start = NowMs();
     FillTable(app, servers, players);
-    std::printf("search what=listed servers=%d players=%d ms=%.1f\n", app.shownServers, players, NowMs() - start);
+    std::printf("search what=listed servers=%d players=%d ms=%.1f\n", app.servers.shownServers, players,
+                NowMs() - start);
     // The user comes to the box first (Ctrl+F or a click), which readies the search.
     start = NowMs();
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_FIND, 0), 0);

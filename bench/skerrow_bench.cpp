@@ -27,9 +27,9 @@
 #include "core/text/address.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
+#include "windows/app/main_window_state.h"
 #include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -69,8 +69,8 @@ ProbeState probe;
 
 // The main window under test, and its state.
 HWND mainWindow = nullptr;
-AppState& State() {
-    return *MainWindowState(mainWindow);
+MainWindowState& State() {
+    return *MainWindowStateOf(mainWindow);
 }
 
 void ReadStatusLine(wchar_t (&text)[STATUS_TEXT_SIZE]) {
@@ -261,7 +261,7 @@ bool TimeRun(const Options& options, int index, bool withProbe, double since = 0
     if (index > 0) {
         SendDlgItemMessageW(State().hMainDlg, IDC_UPDATE, BM_CLICK, 0, 0);
     }
-    bool ended = PumpUntil([] { return State().updateRunning == 0; }, RUN_TIMEOUT_MS);
+    bool ended = PumpUntil([] { return State().session.run.running == 0; }, RUN_TIMEOUT_MS);
     double idle = NowMs();
     std::vector<double> stalls = withProbe ? StopProbe() : std::vector<double>{};
     if (!ended) {
@@ -270,13 +270,13 @@ bool TimeRun(const Options& options, int index, bool withProbe, double since = 0
     }
     CpuTimes cpu = ReadCpuTimes();
     int32_t answered = 0, queries = 0;
-    for (int32_t i = 0; i < State().serverCount; ++i) {
-        answered += ShownServer(State(), i).answered != 0;
-        queries += ShownServer(State(), i).attempts;
+    for (int32_t i = 0; i < State().session.shown.count; ++i) {
+        answered += State().session.shown.At(i).answered != 0;
+        queries += State().session.shown.At(i).attempts;
     }
     printf("run label=%s index=%d pps=%d probe=%d servers=%d answered=%d queries=%d total_ms=%.3f",
-           options.label.c_str(), index, State().config.packetsPerSecond, withProbe, State().serverCount, answered,
-           queries, idle - clicked);
+           options.label.c_str(), index, State().session.config.packetsPerSecond, withProbe,
+           State().session.shown.count, answered, queries, idle - clicked);
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
                "probes=%zu closing=\"%ls\"",
@@ -289,8 +289,8 @@ bool TimeRun(const Options& options, int index, bool withProbe, double since = 0
 }
 
 void PrintPings(const Options& options) {
-    for (int32_t i = 0; i < State().serverCount; ++i) {
-        const ServerRecord& record = ShownServer(State(), i);
+    for (int32_t i = 0; i < State().session.shown.count; ++i) {
+        const ServerRecord& record = State().session.shown.At(i);
         std::u16string quad = DottedQuad(record.addr);
         printf("ping label=%s index=%d server=%s:%u answered=%d ping=%u\n", options.label.c_str(), i,
                std::string(quad.begin(), quad.end()).c_str(), record.port, record.answered, record.ping);
@@ -321,11 +321,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
     }
-    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), State().hStatusBar);
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), State().status.bar);
     if (!TimeRun(options, 0, false, created)) {
         return 1;
     }
-    PumpUntil([] { return State().modFilterText != nullptr; }, FILTERS_TIMEOUT_MS);
+    PumpUntil([] { return State().modFilters.text.has_value(); }, FILTERS_TIMEOUT_MS);
 
     for (int run = 1; run <= options.runs; ++run) {
         PumpUntil([] { return false; }, SETTLE_MS);

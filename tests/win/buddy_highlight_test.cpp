@@ -12,7 +12,6 @@
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
-#include "windows/state/app_state.h"
 #include "windows/views/buddy_highlight.h"
 #include "windows/views/server_list.h"
 
@@ -45,7 +44,7 @@ protected:
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED;
         state.state = LVIS_SELECTED;
-        SendMessageW(App().hServerList, LVM_SETITEMSTATE, ServerRow(record), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(App().servers.list, LVM_SETITEMSTATE, ServerRow(record), reinterpret_cast<LPARAM>(&state));
     }
 
     // Sends NM_CUSTOMDRAW from the list to the main dialog as the list does; returns what the list receives.
@@ -70,7 +69,7 @@ protected:
 
 TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
     COLORREF background;
-    for (HWND list : {App().hServerList, App().hPlayerList}) {
+    for (HWND list : {App().servers.list, App().players.list}) {
         EXPECT_EQ(CustomDraw(list, CDDS_PREPAINT, 0, background), CDRF_NOTIFYITEMDRAW);
         EXPECT_EQ(CustomDraw(list, CDDS_ITEMPOSTPAINT, 0, background), CDRF_DODEFAULT);
         EXPECT_EQ(CustomDraw(list, CDDS_POSTPAINT, 0, background), CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT);
@@ -80,41 +79,43 @@ TEST_F(BuddyHighlightTest, CustomDrawAnswersEachStageAndColoursOnlyBuddyRows) {
 
     for (DWORD stage : {DWORD{CDDS_ITEMPREPAINT}, DWORD{CDDS_ITEMPREPAINT | CDDS_SUBITEM}}) {
         for (int record = 0; record < 3; ++record) {
-            EXPECT_EQ(CustomDraw(App().hServerList, stage, ServerRow(record), background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().servers.list, stage, ServerRow(record), background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, record == 1 ? UNTOUCHED : BUDDY_HIGHLIGHT) << "server " << record;
         }
         SelectServer(1);
         for (int row = 0; row < 3; ++row) {
-            EXPECT_EQ(CustomDraw(App().hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().players.list, stage, row, background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, UNTOUCHED) << "Bobby, xBOBx and dave are no buddies";
         }
         SelectServer(0);
         for (int row = 0; row < 3; ++row) {
-            EXPECT_EQ(CustomDraw(App().hPlayerList, stage, row, background), CDRF_NOTIFYPOSTPAINT);
+            EXPECT_EQ(CustomDraw(App().players.list, stage, row, background), CDRF_NOTIFYPOSTPAINT);
             EXPECT_EQ(background, row == 1 ? BUDDY_HIGHLIGHT : UNTOUCHED) << "player row " << row;
         }
         // Rows the list does not have, and a row whose table was rebuilt under it, are drawn plainly.
-        EXPECT_EQ(CustomDraw(App().hPlayerList, stage, 3, background), CDRF_NOTIFYPOSTPAINT);
+        EXPECT_EQ(CustomDraw(App().players.list, stage, 3, background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
-        App().serverCount = 2;
-        EXPECT_EQ(CustomDraw(App().hServerList, stage, ServerRow(2), background), CDRF_NOTIFYPOSTPAINT);
+        App().session.shown.count = 2;
+        EXPECT_EQ(CustomDraw(App().servers.list, stage, ServerRow(2), background), CDRF_NOTIFYPOSTPAINT);
         EXPECT_EQ(background, UNTOUCHED);
-        App().serverCount = 3;
+        App().session.shown.count = 3;
     }
 
     NMLVCUSTOMDRAW other{};
     other.nmcd.hdr.code = NM_CLICK;
     other.nmcd.dwDrawStage = CDDS_PREPAINT;
-    EXPECT_EQ(OnListCustomDraw(App(), App().hServerList, &other), 0);
+    EXPECT_EQ(OnListCustomDraw(&other, [](int) { return true; }), 0) << "not a custom draw";
+    // Any other control's custom draw is not the lists': the dialog leaves it alone.
     other.nmcd.hdr.code = NM_CUSTOMDRAW;
+    other.nmcd.hdr.idFrom = IDC_UPDATE;
     other.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     other.clrTextBk = UNTOUCHED;
-    EXPECT_EQ(OnListCustomDraw(App(), App().hMainDlg, &other), CDRF_NOTIFYPOSTPAINT) << "any other window: no test";
+    EXPECT_EQ(SendMessageW(App().hMainDlg, WM_NOTIFY, IDC_UPDATE, reinterpret_cast<LPARAM>(&other)), FALSE);
     EXPECT_EQ(other.clrTextBk, UNTOUCHED);
 
     SetBuddyText(L"");
-    EXPECT_EQ(App().buddyCount, 0);
-    EXPECT_EQ(CustomDraw(App().hServerList, CDDS_ITEMPREPAINT, ServerRow(0), background), CDRF_NOTIFYPOSTPAINT);
+    EXPECT_TRUE(App().buddies.names.empty());
+    EXPECT_EQ(CustomDraw(App().servers.list, CDDS_ITEMPREPAINT, ServerRow(0), background), CDRF_NOTIFYPOSTPAINT);
     EXPECT_EQ(background, UNTOUCHED) << "an empty buddy list highlights nothing";
 }
 
@@ -122,10 +123,10 @@ TEST_F(BuddyHighlightTest, TheStoredBuddyListIsParsedAtStart) {
     SetBuddyText(L"bob\r\n\r\n  \rKaren with a very long name that is cut\n");
     CloseMainWindow();
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    ASSERT_EQ(App().buddyCount, 3);
-    EXPECT_EQ(std::u16string(App().buddies[0].text), u"bob");
-    EXPECT_EQ(std::u16string(App().buddies[1].text), u"  ");
-    EXPECT_EQ(std::u16string(App().buddies[2].text), u"Karen with a very long name tha");
+    ASSERT_EQ(App().buddies.names.size(), 3u);
+    EXPECT_EQ(std::u16string(App().buddies.names[0].text), u"bob");
+    EXPECT_EQ(std::u16string(App().buddies.names[1].text), u"  ");
+    EXPECT_EQ(std::u16string(App().buddies.names[2].text), u"Karen with a very long name tha");
 }
 
 // The yellow pixels of a row as the list paints itself.
@@ -139,21 +140,21 @@ int YellowPixels(HWND list, const ScreenPicture& picture, int row) {
 }
 
 TEST_F(BuddyHighlightTest, PaintedListsShowBuddyRowsOnYellow) {
-    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
-    App().playerViewDetails = 1;
+    SendMessageW(App().players.list, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    App().players.details = true;
     SelectServer(0);
     // The selection's own colour would cover the row; the server rows are compared unselected.
     SetFocus(GetDlgItem(App().hMainDlg, IDC_UPDATE));
-    RepaintServerList(App()); // as the run's end does: the list's redrawing was held while rows were listed
+    RepaintServerList(App().servers); // as the run's end does: the list's redrawing was held while rows were listed
     RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
-    ScreenPicture servers = PrintedClient(App().hServerList);
-    ScreenPicture players = PrintedClient(App().hPlayerList);
-    EXPECT_GT(YellowPixels(App().hServerList, servers, ServerRow(2)), 200);
-    EXPECT_EQ(YellowPixels(App().hServerList, servers, ServerRow(1)), 0);
-    EXPECT_GT(YellowPixels(App().hPlayerList, players, 1), 200) << "xbobx";
-    EXPECT_EQ(YellowPixels(App().hPlayerList, players, 0), 0);
-    EXPECT_EQ(YellowPixels(App().hPlayerList, players, 2), 0);
+    ScreenPicture servers = PrintedClient(App().servers.list);
+    ScreenPicture players = PrintedClient(App().players.list);
+    EXPECT_GT(YellowPixels(App().servers.list, servers, ServerRow(2)), 200);
+    EXPECT_EQ(YellowPixels(App().servers.list, servers, ServerRow(1)), 0);
+    EXPECT_GT(YellowPixels(App().players.list, players, 1), 200) << "xbobx";
+    EXPECT_EQ(YellowPixels(App().players.list, players, 0), 0);
+    EXPECT_EQ(YellowPixels(App().players.list, players, 2), 0);
 
     CreateDirectoryW(L"screenshots", nullptr);
     EXPECT_TRUE(WriteBitmap(CaptureWindow(App().hMainDlg), L"screenshots\\buddies.bmp"));

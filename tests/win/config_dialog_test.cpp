@@ -20,7 +20,6 @@
 #include "windows/dialogs/config_dialog.h"
 #include "windows/platform/settings_store.h"
 #include "windows/platform/wide.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -73,7 +72,7 @@ protected:
     // The dialog made from its template with the current configuration, without running it modally, for the cases
     // of reading its fields and applying them.
     HWND Modeless() {
-        values_ = App().config;
+        values_ = App().session.config;
         modeless_ = CreateDialogParamW(App().hInstance, MAKEINTRESOURCEW(IDD_CONFIG), App().hMainDlg, ConfigDlgProc,
                                        reinterpret_cast<LPARAM>(&values_));
         return modeless_;
@@ -82,7 +81,7 @@ protected:
     // What closing the dialog and the Config button's end do with its fields; false, applying nothing, when the
     // dialog would stay open with `error` shown.
     bool Apply(HWND dialog, std::u16string* error = nullptr) {
-        values_ = App().config;
+        values_ = App().session.config;
         std::u16string message;
         if (!ReadConfigFields(dialog, values_, &message)) {
             if (error) {
@@ -213,15 +212,15 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
 }
 
 TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
-    wcscpy(AsWide(App().config.gameDir), L"G:\\Games\\Quake2\\");
-    wcscpy(AsWide(App().config.gameExe), L"q2.exe");
-    App().config.packetsPerSecond = 25;
-    App().config.goodPing = -80;
-    App().config.mediumPing = 160;
+    wcscpy(AsWide(App().session.config.gameDir), L"G:\\Games\\Quake2\\");
+    wcscpy(AsWide(App().session.config.gameExe), L"q2.exe");
+    App().session.config.packetsPerSecond = 25;
+    App().session.config.goodPing = -80;
+    App().session.config.mediumPing = 160;
     SetBuddyText(L"bob\r\nalice");
-    App().config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"http://master.example.net:8080", &App().config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"q2master.example.org", &App().config.masters[1]), MasterFault::None);
+    App().session.config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"http://master.example.net:8080", &App().session.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"q2master.example.org", &App().session.config.masters[1]), MasterFault::None);
     std::vector<std::wstring> shown;
     HWND focused = nullptr;
     bool savedPicture = false;
@@ -251,23 +250,23 @@ TEST_F(ConfigDialogTest, OpensWithTheCurrentValuesAndOkAppliesTheEdits) {
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(searchLanShown, static_cast<UINT>(BST_CHECKED)) << "the LAN is searched by default";
-    EXPECT_FALSE(App().config.searchLan) << "a click turned it off";
+    EXPECT_FALSE(App().session.config.searchLan) << "a click turned it off";
     EXPECT_EQ(shown,
               (std::vector<std::wstring>{L"G:\\Games\\Quake2\\", L"q2.exe", L"25", L"-80", L"160", L"bob\r\nalice",
                                          L"http://master.example.net:8080\r\nq2master.example.org"}));
     EXPECT_NE(focused, nullptr) << "focus starts in Game Path";
     EXPECT_TRUE(savedPicture);
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Other\\");
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"quake2.exe");
-    EXPECT_EQ(App().config.packetsPerSecond, 50);
-    EXPECT_EQ(App().config.goodPing, 90);
-    EXPECT_EQ(App().config.mediumPing, 180);
-    EXPECT_EQ(App().config.buddyText, u"carol\r\ndave\r\n");
-    ASSERT_EQ(App().buddyCount, 2);
-    EXPECT_EQ(std::u16string(App().buddies[0].text), u"carol");
-    EXPECT_EQ(std::u16string(App().buddies[1].text), u"dave");
-    ASSERT_EQ(App().config.masters.size(), 1u);
-    EXPECT_EQ(FormatMasterEntry(App().config.masters[0]), u"q2master.example.org:27950");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"G:\\Other\\");
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"quake2.exe");
+    EXPECT_EQ(App().session.config.packetsPerSecond, 50);
+    EXPECT_EQ(App().session.config.goodPing, 90);
+    EXPECT_EQ(App().session.config.mediumPing, 180);
+    EXPECT_EQ(App().session.config.buddyText, u"carol\r\ndave\r\n");
+    ASSERT_EQ(App().buddies.names.size(), 2u);
+    EXPECT_EQ(std::u16string(App().buddies.names[0].text), u"carol");
+    EXPECT_EQ(std::u16string(App().buddies.names[1].text), u"dave");
+    ASSERT_EQ(App().session.config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(App().session.config.masters[0]), u"q2master.example.org:27950");
 }
 
 TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
@@ -278,20 +277,21 @@ TEST_F(ConfigDialogTest, EnterAndTheCloseBoxApplyAndEscapeDoesNothing) {
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Escaped");
         PostKey(field, VK_ESCAPE);
         stayedAfterEscape = !AwaitWindowGone(dialog, 300);
-        dirAfterEscape = AsWide(App().config.gameDir);
+        dirAfterEscape = AsWide(App().session.config.gameDir);
         SetField(dialog, IDC_CONFIG_GAME_DIR, L"G:\\Entered");
         PostKey(field, VK_RETURN);
     }));
     EXPECT_TRUE(stayedAfterEscape);
     EXPECT_EQ(dirAfterEscape, L"");
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Entered\\");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"G:\\Entered\\");
 
     EXPECT_TRUE(UseConfigDialog([](HWND dialog) {
         SetField(dialog, IDC_CONFIG_GAME_EXE, L"closed.exe");
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }));
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"closed.exe");
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Entered\\") << "reopened with the applied value, kept as it was";
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"closed.exe");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"G:\\Entered\\")
+        << "reopened with the applied value, kept as it was";
 }
 
 // The message box the dialog shows over itself: its text once it is up (and its picture in screenshots/), after which
@@ -335,7 +335,7 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
             gui.cbSize = sizeof gui;
             GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
             attempt.boxFocused = gui.hwndFocus == GetDlgItem(dialog, IDC_CONFIG_MASTERS);
-            attempt.gameExe = AsWide(App().config.gameExe);
+            attempt.gameExe = AsWide(App().session.config.gameExe);
             attempts.push_back(attempt);
         }
         SetField(dialog, IDC_CONFIG_MASTERS, L"http://ok.example");
@@ -352,9 +352,9 @@ TEST_F(ConfigDialogTest, AMasterThatIsNotOneIsShownAndKeepsTheDialogOpenWithTheB
         EXPECT_TRUE(attempt.boxFocused);
         EXPECT_EQ(attempt.gameExe, L"quake2.exe") << "nothing is applied";
     }
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"changed.exe");
-    ASSERT_EQ(App().config.masters.size(), 1u);
-    EXPECT_EQ(FormatMasterEntry(App().config.masters[0]), u"http://ok.example");
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"changed.exe");
+    ASSERT_EQ(App().session.config.masters.size(), 1u);
+    EXPECT_EQ(FormatMasterEntry(App().session.config.masters[0]), u"http://ok.example");
 }
 
 TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsNone) {
@@ -395,13 +395,13 @@ TEST_F(ConfigDialogTest, TheMastersAreReadOnePerLineAndTheBuildsDefaultIsKeptAsN
     };
     for (const auto& c : CASES) {
         SCOPED_TRACE(testing::PrintToString(c.text));
-        App().config.masters.resize(1);
-        ASSERT_EQ(ParseMasterEntry(u"keep.example", &App().config.masters[0]), MasterFault::None);
+        App().session.config.masters.resize(1);
+        ASSERT_EQ(ParseMasterEntry(u"keep.example", &App().session.config.masters[0]), MasterFault::None);
         SetField(dialog, IDC_CONFIG_MASTERS, c.text);
         std::u16string error;
         EXPECT_EQ(Apply(dialog, &error), c.read);
         Texts masters;
-        for (const MasterEntry& entry : App().config.masters) {
+        for (const MasterEntry& entry : App().session.config.masters) {
             masters.push_back(FormatMasterEntry(entry));
         }
         if (c.read) {
@@ -460,11 +460,11 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
             SetField(dialog, id, c.numberField);
         }
         Apply(dialog);
-        EXPECT_EQ(std::wstring(AsWide(App().config.gameDir)), c.gameDir);
-        EXPECT_EQ(std::wstring(AsWide(App().config.gameExe)), c.gameExe);
-        EXPECT_EQ(App().config.packetsPerSecond, c.rate);
-        EXPECT_EQ(App().config.goodPing, c.goodPing);
-        EXPECT_EQ(App().config.mediumPing, c.mediumPing);
+        EXPECT_EQ(std::wstring(AsWide(App().session.config.gameDir)), c.gameDir);
+        EXPECT_EQ(std::wstring(AsWide(App().session.config.gameExe)), c.gameExe);
+        EXPECT_EQ(App().session.config.packetsPerSecond, c.rate);
+        EXPECT_EQ(App().session.config.goodPing, c.goodPing);
+        EXPECT_EQ(App().session.config.mediumPing, c.mediumPing);
     }
 }
 
@@ -481,11 +481,11 @@ TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns)
     other.players = {{5, 50, "dave"}};
     FeedServer(1, other);
     int selectedRow = ServerRow(0);
-    ListView_SetItemState(App().hServerList, selectedRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ASSERT_EQ(ListRowCount(App().hPlayerList), 4);
-    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    ListView_SetItemState(App().servers.list, selectedRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ASSERT_EQ(ListRowCount(App().players.list), 4);
+    SendMessageW(App().players.list, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ScreenPicture before = PrintedClient(App().hServerList);
+    ScreenPicture before = PrintedClient(App().servers.list);
     EXPECT_EQ(before.Count(before.area, YELLOW), 0);
 
     HWND dialog = Modeless();
@@ -493,20 +493,20 @@ TEST_F(ConfigDialogTest, ANewBuddyIsHighlightedInBothListsBeforeApplyingReturns)
     SetField(dialog, IDC_CONFIG_BUDDIES, L"zed\r\ndave");
     Apply(dialog);
     // Painted already: nothing of either list is left waiting for a paint.
-    EXPECT_FALSE(GetUpdateRect(App().hServerList, nullptr, FALSE));
-    EXPECT_FALSE(GetUpdateRect(App().hPlayerList, nullptr, FALSE));
-    ASSERT_EQ(App().buddyCount, 2);
-    ScreenPicture servers = PrintedClient(App().hServerList);
-    ScreenPicture players = PrintedClient(App().hPlayerList);
+    EXPECT_FALSE(GetUpdateRect(App().servers.list, nullptr, FALSE));
+    EXPECT_FALSE(GetUpdateRect(App().players.list, nullptr, FALSE));
+    ASSERT_EQ(App().buddies.names.size(), 2u);
+    ScreenPicture servers = PrintedClient(App().servers.list);
+    ScreenPicture players = PrintedClient(App().players.list);
     RECT otherRow{};
     otherRow.left = LVIR_BOUNDS;
-    SendMessageW(App().hServerList, LVM_GETITEMRECT, 1 - selectedRow, reinterpret_cast<LPARAM>(&otherRow));
-    MapWindowPoints(App().hServerList, nullptr, reinterpret_cast<POINT*>(&otherRow), 2);
+    SendMessageW(App().servers.list, LVM_GETITEMRECT, 1 - selectedRow, reinterpret_cast<LPARAM>(&otherRow));
+    MapWindowPoints(App().servers.list, nullptr, reinterpret_cast<POINT*>(&otherRow), 2);
     EXPECT_GT(servers.Count(otherRow, YELLOW), 200);
     RECT daveRow{};
     daveRow.left = LVIR_BOUNDS;
-    SendMessageW(App().hPlayerList, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&daveRow));
-    MapWindowPoints(App().hPlayerList, nullptr, reinterpret_cast<POINT*>(&daveRow), 2);
+    SendMessageW(App().players.list, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&daveRow));
+    MapWindowPoints(App().players.list, nullptr, reinterpret_cast<POINT*>(&daveRow), 2);
     EXPECT_GT(players.Count(daveRow, YELLOW), 200);
     EXPECT_EQ(players.Count(players.area, YELLOW), players.Count(daveRow, YELLOW)) << "only dave's row";
 }

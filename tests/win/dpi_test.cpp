@@ -21,7 +21,6 @@
 #include "windows/dialogs/config_dialog.h"
 #include "windows/dialogs/server_info_dialog.h"
 #include "windows/platform/display_dpi.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -126,7 +125,7 @@ void ExpectImagesOfTheDrawnSize(UINT dpi) {
     int width = 0;
     int height = 0;
     ImageList_GetIconSize(
-        reinterpret_cast<HIMAGELIST>(SendMessageW(App().hServerList, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &width,
+        reinterpret_cast<HIMAGELIST>(SendMessageW(App().servers.list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &width,
         &height);
     EXPECT_EQ(width, cell.width);
     EXPECT_EQ(height, cell.height);
@@ -141,7 +140,7 @@ void ExpectImagesOfTheDrawnSize(UINT dpi) {
     std::vector<std::pair<int, int>> sizes = IconImageSizes(IDI_STATUS);
     EXPECT_NE(std::find(sizes.begin(), sizes.end(), std::make_pair(status.width, status.height)), sizes.end());
     ICONINFO info{};
-    auto shown = reinterpret_cast<HICON>(SendMessageW(App().hStatusBar, SB_GETICON, 0, 0));
+    auto shown = reinterpret_cast<HICON>(SendMessageW(App().status.bar, SB_GETICON, 0, 0));
     ASSERT_TRUE(shown && GetIconInfo(shown, &info));
     BITMAP mask{};
     GetObjectW(info.hbmMask, sizeof mask, &mask);
@@ -173,14 +172,14 @@ std::string ServersToShow() {
 TEST_F(DpiTest, TheMainWindowAndItsDialogsFitAtTheDisplaysDpiWithImagesOfTheirSize) {
     CloseMainWindow();
     ASSERT_NE(OpenMainWindow(ServersToShow().c_str()), nullptr);
-    ListView_SetItemState(App().hServerList, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(App().servers.list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     UINT dpi = SystemDpi();
     EXPECT_EQ(App().dpi, dpi);
     ExpectLaidOutCleanly(App().hMainDlg, "main window", dpi);
     ExpectImagesOfTheDrawnSize(dpi);
     SaveShot(App().hMainDlg, L"main");
 
-    Configuration config = App().config;
+    Configuration config = App().session.config;
     HWND configDialog = CreateDialogParamW(App().hInstance, MAKEINTRESOURCEW(IDD_CONFIG), App().hMainDlg, ConfigDlgProc,
                                            reinterpret_cast<LPARAM>(&config));
     ASSERT_NE(configDialog, nullptr);
@@ -219,14 +218,14 @@ LONG FontHeight(HWND control) {
 // images, minimum size and the user's column widths scale, labels still fit, and the size it stores means the same.
 // Moved back, everything is where it was.
 TEST_F(DpiTest, AChangeOfDpiLaysTheMainWindowOutForItAndBack) {
-    AppState& app = App();
+    MainWindowState& app = App();
     HWND window = app.hMainDlg;
     UINT dpi = app.dpi;
     UINT other = dpi == 96 ? 144 : 96;
-    SendMessageW(app.hServerList, LVM_SETCOLUMNWIDTH, 0, 123); // the user's own width
+    SendMessageW(app.servers.list, LVM_SETCOLUMNWIDTH, 0, 123); // the user's own width
     HWND update = GetDlgItem(window, IDC_UPDATE);
     RECT button = RectIn(window, update);
-    RECT list = RectIn(window, app.hServerList); // its top left corner stays where it is as the window grows
+    RECT list = RectIn(window, app.servers.list); // its top left corner stays where it is as the window grows
     RECT placed;
     GetWindowRect(window, &placed);
     int minWidth = MinTrackWidth(window);
@@ -242,12 +241,12 @@ TEST_F(DpiTest, AChangeOfDpiLaysTheMainWindowOutForItAndBack) {
     RECT scaledButton = RectIn(window, update);
     EXPECT_NEAR(scaledButton.right - scaledButton.left, ScaleBetweenDpi(button.right - button.left, dpi, other), 2);
     EXPECT_NEAR(scaledButton.bottom - scaledButton.top, ScaleBetweenDpi(button.bottom - button.top, dpi, other), 2);
-    RECT scaledList = RectIn(window, app.hServerList);
+    RECT scaledList = RectIn(window, app.servers.list);
     EXPECT_NEAR(scaledList.left, ScaleBetweenDpi(list.left, dpi, other), 1);
     EXPECT_NEAR(scaledList.top, ScaleBetweenDpi(list.top, dpi, other), 1);
     // The dialog's font at its size in points, as the dialog manager makes it at that DPI.
     EXPECT_EQ(FontHeight(update), ScaleBetweenDpi(ScaleBetweenDpi(fontHeight, dpi, 72), 72, other));
-    EXPECT_EQ(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, 0, 0), ScaleBetweenDpi(123, dpi, other));
+    EXPECT_EQ(SendMessageW(app.servers.list, LVM_GETCOLUMNWIDTH, 0, 0), ScaleBetweenDpi(123, dpi, other));
     EXPECT_EQ(MinTrackWidth(window), ScaleBetweenDpi(minWidth, dpi, other));
     ExpectImagesOfTheDrawnSize(other);
     ExpectLaidOutCleanly(window, "main window after the change", other);
@@ -263,7 +262,7 @@ TEST_F(DpiTest, AChangeOfDpiLaysTheMainWindowOutForItAndBack) {
     EXPECT_NEAR(back.right, button.right, 2);
     EXPECT_NEAR(back.bottom, button.bottom, 2);
     EXPECT_EQ(FontHeight(update), fontHeight);
-    EXPECT_NEAR(SendMessageW(app.hServerList, LVM_GETCOLUMNWIDTH, 0, 0), 123, 1);
+    EXPECT_NEAR(SendMessageW(app.servers.list, LVM_GETCOLUMNWIDTH, 0, 0), 123, 1);
     EXPECT_EQ(MinTrackWidth(window), minWidth);
     ExpectImagesOfTheDrawnSize(dpi);
 }

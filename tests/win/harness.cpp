@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "resource.h"
@@ -14,7 +15,6 @@
 #include "windows/app/main_window.h"
 #include "windows/platform/remembered_file.h"
 #include "windows/platform/settings_store.h"
-#include "windows/state/app_state.h"
 #include "windows/views/buddy_highlight.h"
 
 namespace {
@@ -22,14 +22,14 @@ namespace {
 int quitCode = -1;
 // The main dialog the test opened, and a state of the tests' own for those that open none.
 HWND mainWindow = nullptr;
-std::unique_ptr<AppState> windowless;
+std::unique_ptr<MainWindowState> windowless;
 std::vector<std::wstring> statusLines;
 // The start-up filter download has ended: the simulator answered it, and an answer of 200 has reached the dialog,
-// which keeps the new text (a new block) and refills the box. A failed download touches nothing after its request.
-bool FilterDownloadEnded(const wchar_t* textBefore) {
+// which keeps the new text and refills the box. A failed download touches nothing after its request.
+bool FilterDownloadEnded() {
     for (const std::string& line : SimLogOf("http")) {
         if (SimLogField(line, "target") == "/filters") {
-            return SimLogField(line, "status") != "200" || App().modFilterText != textBefore;
+            return SimLogField(line, "status") != "200" || App().modFilters.text.has_value();
         }
     }
     return false;
@@ -39,7 +39,6 @@ HWND OpenWindow(const char* scenario) {
     quitCode = -1;
     statusLines.clear();
     SimLoad(scenario);
-    const wchar_t* textBefore = nullptr; // a new window has no text of its own before its start-up
     // The LAN search goes on as on a first start, over no network: it would broadcast on the machine's own.
     LocalNetworkLister noNetworks = [] { return std::vector<LocalNetwork>(); };
     mainWindow = CreateMainWindow(GetModuleHandleW(nullptr), OnALanOfItsOwn() ? ListBroadcastNetworks : noNetworks);
@@ -47,10 +46,10 @@ HWND OpenWindow(const char* scenario) {
         return nullptr;
     }
     // The filter list comes from the first web master; with none listed there is no download to wait for.
-    std::vector<MasterEntry> masters = MastersToAsk(App().config);
+    std::vector<MasterEntry> masters = MastersToAsk(App().session.config);
     bool fromWeb = std::any_of(masters.begin(), masters.end(),
                                [](const MasterEntry& master) { return master.kind == MasterKind::Web; });
-    bool started = !fromWeb || PumpUntil([&] { return FilterDownloadEnded(textBefore); });
+    bool started = !fromWeb || PumpUntil([&] { return FilterDownloadEnded(); });
     return started ? mainWindow : nullptr;
 }
 
@@ -114,8 +113,8 @@ std::wstring MultiText(const std::vector<std::wstring>& strings) {
 
 int CloseMainWindow() {
     if (IsWindow(mainWindow)) {
-        if (App().updateRunning && App().run) {
-            App().run->Abort();
+        if (App().session.run.running && App().session.run.handle) {
+            App().session.run.handle->Abort();
             WaitForIdle();
         }
         // The window's state goes with it.
@@ -129,12 +128,12 @@ int CloseMainWindow() {
     return quitCode;
 }
 
-AppState& App() {
-    if (AppState* state = IsWindow(mainWindow) ? MainWindowState(mainWindow) : nullptr) {
+MainWindowState& App() {
+    if (MainWindowState* state = IsWindow(mainWindow) ? MainWindowStateOf(mainWindow) : nullptr) {
         return *state;
     }
     if (!windowless) {
-        windowless = std::make_unique<AppState>();
+        windowless = std::make_unique<MainWindowState>();
     }
     return *windowless;
 }
@@ -166,7 +165,7 @@ void ClickUpdate() {
 }
 
 bool WaitForIdle(DWORD timeoutMs) {
-    return PumpUntil([] { return App().updateRunning == 0; }, timeoutMs);
+    return PumpUntil([] { return !App().session.run.running; }, timeoutMs);
 }
 
 bool RunUpdateToEnd(DWORD timeoutMs) {
@@ -177,16 +176,10 @@ bool RunUpdateToEnd(DWORD timeoutMs) {
 void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& filters, int selected) {
     HWND box = GetDlgItem(App().hMainDlg, IDC_MOD_FILTER);
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
-    for (int i = 0; i < App().modFilterCount; ++i) {
-        HeapFree(GetProcessHeap(), 0, App().modFilterDirs[i]);
-        App().modFilterDirs[i] = nullptr;
-    }
-    App().modFilterCount = 0;
+    App().modFilters.dirs.clear();
     for (const auto& [name, dir] : filters) {
-        int index = App().modFilterCount++;
-        size_t bytes = (dir.size() + 1) * sizeof(wchar_t);
-        App().modFilterDirs[index] = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-        CopyMemory(App().modFilterDirs[index], dir.c_str(), bytes);
+        auto index = static_cast<LPARAM>(App().modFilters.dirs.size());
+        App().modFilters.dirs.emplace_back(dir.begin(), dir.end());
         LRESULT item = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         SendMessageW(box, CB_SETITEMDATA, item, index);
     }
@@ -201,17 +194,22 @@ void SetModFilters(const std::vector<std::pair<std::wstring, std::wstring>>& fil
 }
 
 void SetBuddyText(const std::wstring& text) {
-    App().config.buddyText.assign(text.begin(), text.end());
-    ParseBuddyList(App());
+    App().session.config.buddyText.assign(text.begin(), text.end());
+    ParseBuddyList(App().buddies, App().session.config.buddyText);
 }
 
 void RecordStatusLine() {
     statusLines.clear();
-    SetWindowSubclass(App().hStatusBar, StatusRecorder, 1, 0);
+    SetWindowSubclass(App().status.bar, StatusRecorder, 1, 0);
 }
 
 const std::vector<std::wstring>& RecordedStatusLines() {
     return statusLines;
+}
+
+std::wstring ModFilterText() {
+    const std::optional<std::u16string>& text = App().modFilters.text;
+    return text ? std::wstring(text->begin(), text->end()) : L"<none>";
 }
 
 std::wstring WindowText(HWND window) {
@@ -232,9 +230,9 @@ int TextWidthIn(HWND control, const std::wstring& text) {
 }
 
 std::wstring StatusPartText(int part) {
-    LRESULT length = LOWORD(SendMessageW(App().hStatusBar, SB_GETTEXTLENGTHW, part, 0));
+    LRESULT length = LOWORD(SendMessageW(App().status.bar, SB_GETTEXTLENGTHW, part, 0));
     std::vector<wchar_t> text(length + 1);
-    SendMessageW(App().hStatusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    SendMessageW(App().status.bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
     return text.data();
 }
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-struct AppState;
+#include "windows/app/main_window_state.h"
 
 // A scenario whose master list is empty: the start-up run ends at once with 0 of 0 servers.
 constexpr const char* EMPTY_MASTER = "[master]\n";
@@ -35,7 +35,7 @@ int CloseMainWindow();
 
 // The state of the main dialog the test opened while it exists; else a state of the tests' own, as a window holds
 // it before its start-up, made afresh after each CloseMainWindow.
-AppState& App();
+MainWindowState& App();
 
 // A test with the main dialog open on a first start against the empty master list, and closed after it.
 class OpenWindowTest : public testing::Test {
@@ -71,6 +71,8 @@ void RecordStatusLine();
 const std::vector<std::wstring>& RecordedStatusLines();
 
 std::wstring WindowText(HWND window);
+// The mod filter text the window keeps, as wide text; "<none>" before any is set.
+std::wstring ModFilterText();
 // How wide the text is in the control's own font, in pixels.
 int TextWidthIn(HWND control, const std::wstring& text);
 std::wstring StatusPartText(int part);

@@ -20,7 +20,6 @@
 #include "servers.h"
 #include "simulator_client.h"
 #include "windows/platform/wide.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -56,7 +55,7 @@ protected:
 
     static void Open(const std::string& scenario = EMPTY_MASTER) {
         ASSERT_NE(OpenMainWindow(scenario.c_str()), nullptr);
-        App().config.packetsPerSecond = 1000;
+        App().session.config.packetsPerSecond = 1000;
     }
 
     static void RunToEnd(const std::string& scenario) {
@@ -170,14 +169,15 @@ TEST_F(HostileNetworkTest, AFloodOfStraysAmidTheRunChangesNoRecord) {
     }
     ASSERT_TRUE(WaitForIdle(20000));
     ExpectSoundEnd(L"Completed. 3 of 5 servers responded.");
-    ASSERT_EQ(App().serverCount, 5);
+    ASSERT_EQ(App().session.shown.count, 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(Text(ShownServer(App(), i).hostname), i == 2 || i == 4 ? L"" : L"Host " + std::to_wstring(27910 + i))
+        EXPECT_EQ(Text(App().session.shown.At(i).hostname),
+                  i == 2 || i == 4 ? L"" : L"Host " + std::to_wstring(27910 + i))
             << i;
     }
-    EXPECT_EQ(ShownServer(App(), 1).attempts, 3);
-    EXPECT_EQ(ShownServer(App(), 2).attempts, 3);
-    EXPECT_EQ(ShownServer(App(), 4).attempts, 3);
+    EXPECT_EQ(App().session.shown.At(1).attempts, 3);
+    EXPECT_EQ(App().session.shown.At(2).attempts, 3);
+    EXPECT_EQ(App().session.shown.At(4).attempts, 3);
 }
 
 TEST_F(HostileNetworkTest, MalformedRepliesAreReadWithinTheirLimits) {
@@ -214,10 +214,10 @@ TEST_F(HostileNetworkTest, MalformedRepliesAreReadWithinTheirLimits) {
     }
     RunToEnd(scenario);
     ExpectSoundEnd(L"Completed. 4 of 4 servers responded.");
-    ASSERT_EQ(App().serverCount, 4);
+    ASSERT_EQ(App().session.shown.count, 4);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].what);
-        const ServerRecord& record = ShownServer(App(), i);
+        const ServerRecord& record = App().session.shown.At(i);
         EXPECT_EQ(record.attempts, 1);
         EXPECT_EQ(Text(record.hostname), cases[i].hostname);
         EXPECT_EQ(Text(record.mapname), cases[i].mapname);
@@ -236,8 +236,8 @@ TEST_F(HostileNetworkTest, AFailingOrStallingMasterKeepsThePictureAndAnOverlongL
         entries += Entry(27910) + Entry(27911);
     }
     Open(ScenarioServer(27910) + ScenarioServer(27911));
-    ASSERT_EQ(ListRowCount(App().hServerList), 2);
-    const ServerTable* table = App().table.get();
+    ASSERT_EQ(ListRowCount(App().servers.list), 2);
+    const ServerTable* table = App().session.shown.table.get();
     ForgetRememberedLists();
 
     const char* failures[] = {
@@ -256,9 +256,9 @@ TEST_F(HostileNetworkTest, AFailingOrStallingMasterKeepsThePictureAndAnOverlongL
         }
         RunToEnd(master + servers);
         ExpectSoundEnd(FAILURE_TEXT);
-        EXPECT_EQ(ListRowCount(App().hServerList), 2);
-        EXPECT_EQ(App().table.get(), table);
-        EXPECT_EQ(App().serverCount, 2);
+        EXPECT_EQ(ListRowCount(App().servers.list), 2);
+        EXPECT_EQ(App().session.shown.table.get(), table);
+        EXPECT_EQ(App().session.shown.count, 2);
     }
 
     // A master that stalls without sending a byte. Meanwhile the window answers, and an Abort pressed during the
@@ -272,7 +272,7 @@ TEST_F(HostileNetworkTest, AFailingOrStallingMasterKeepsThePictureAndAnOverlongL
     ASSERT_TRUE(WaitForIdle(5000));
     EXPECT_EQ(StatusPartText(0), L"Aborted.");
     EXPECT_TRUE(SimLogOf("query").empty());
-    EXPECT_EQ(App().table.get(), table);
+    EXPECT_EQ(App().session.shown.table.get(), table);
 
     // Over 64 KiB, the same three servers over and over: what is kept of it still names each of them once.
     std::string longList;
@@ -293,23 +293,23 @@ TEST_F(HostileNetworkTest, AMasterThatNeverAnswersHoldsNeitherTheRunNorTheWindow
     ASSERT_NE(listener, INVALID_SOCKET);
     MasterEntry hung{MasterKind::Web, u"127.0.0.1", port};
     MasterEntry good{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT};
-    App().config.masters = {hung, good};
+    App().session.config.masters = {hung, good};
 
     ASSERT_EQ(SimLoad("[master]\n" + ScenarioServer(27910) + ScenarioServer(27911)), "OK");
     ClickUpdate();
-    ASSERT_TRUE(PumpUntil([] { return ListRowCount(App().hServerList) == 2; }));
-    EXPECT_TRUE(App().updateRunning) << "the run waits for the master that does not answer";
+    ASSERT_TRUE(PumpUntil([] { return ListRowCount(App().servers.list) == 2; }));
+    EXPECT_TRUE(App().session.run.running) << "the run waits for the master that does not answer";
     ClickUpdate();
     ASSERT_TRUE(WaitForIdle(5000));
     ExpectSoundEnd(L"Aborted. 2 of 2 servers responded.");
 
-    App().config.masters = {good};
+    App().session.config.masters = {good};
     ASSERT_TRUE(RunUpdateToEnd());
     ExpectSoundEnd(L"Completed. 2 of 2 servers responded.");
 
-    App().config.masters = {hung, good};
+    App().session.config.masters = {hung, good};
     ClickUpdate();
-    ASSERT_TRUE(PumpUntil([] { return ListRowCount(App().hServerList) == 2; }));
+    ASSERT_TRUE(PumpUntil([] { return ListRowCount(App().servers.list) == 2; }));
     HWND dialog = App().hMainDlg;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(dialog));

@@ -29,8 +29,6 @@
 #include "windows/platform/settings_store.h"
 #include "windows/platform/wide.h"
 #include "windows/state/app_messages.h"
-#include "windows/state/app_state.h"
-#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 
 namespace {
@@ -117,7 +115,7 @@ TreeRun SearchTree(std::vector<bool> answers, const wchar_t* directory = GAME_DR
 
 // Pumps until the search the join started has ended and the join has gone on (or the program has ended).
 bool AwaitSearchEnd(DWORD timeoutMs = 30000) {
-    return PumpUntil([] { return !IsWindow(App().hMainDlg) || !GameSearchRunning(App()); }, timeoutMs);
+    return PumpUntil([] { return !IsWindow(App().hMainDlg) || !(App().session.gameSearch != nullptr); }, timeoutMs);
 }
 
 // Takes only messages sent from other threads (a run's worker sends its steps) until the condition holds or the time
@@ -137,7 +135,7 @@ bool TakeSentMessagesUntil(const std::function<bool()>& condition, DWORD timeout
 
 // Until the search's worker has stopped at a find: its report waits, queued, for this thread to ask about it.
 bool AwaitQueuedFind() {
-    return TakeSentMessagesUntil([] { return GameSearchStoppedAtFind(App()); });
+    return TakeSentMessagesUntil([] { return GameSearchStoppedAtFind(App().session.gameSearch); });
 }
 
 // Whether the main dialog answers a message from another thread (what Windows asks to tell a hung window) while
@@ -159,7 +157,7 @@ bool AnswersAnotherThread() {
 
 // Esc as the program's message loop sees it: through IsDialogMessage. Only the keys are taken from the queue.
 void PressEsc() {
-    PostKey(App().hServerList, VK_ESCAPE);
+    PostKey(App().servers.list, VK_ESCAPE);
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
         if (!IsDialogMessageW(App().hMainDlg, &message)) {
@@ -241,7 +239,7 @@ protected:
         LoadServerTable({127, 0, 3, 2, 0, 80, 127, 0, 3, 1, 0, 80});
         FeedServer(0, TestServer{});
         FeedServer(1, TestServer{});
-        ASSERT_EQ(ListRowCount(App().hServerList), 2);
+        ASSERT_EQ(ListRowCount(App().servers.list), 2);
         RecordStatusLine();
     }
     void TearDown() override {
@@ -253,16 +251,16 @@ protected:
     static POINT PointInRow(int row) {
         RECT rect{};
         rect.left = LVIR_LABEL;
-        SendMessageW(App().hServerList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        SendMessageW(App().servers.list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
         return {rect.left + 5, (rect.top + rect.bottom) / 2};
     }
     static POINT PointBesideTheRows() {
         RECT client;
-        GetClientRect(App().hServerList, &client);
+        GetClientRect(App().servers.list, &client);
         return {client.right / 2, client.bottom - 4};
     }
     static void DoubleClick(POINT point) {
-        SendMessageW(App().hServerList, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+        SendMessageW(App().servers.list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y));
     }
 
     wchar_t startDir_[MAX_PATH]{};
@@ -290,7 +288,7 @@ TEST_F(LauncherTest, DoubleClickFindsTheGameStartsItConnectingAndEndsTheProgram)
 
     EXPECT_EQ(CloseMainWindow(), 0);
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"G:\\Games\\Quake2\\") << "the found directory is saved";
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"G:\\Games\\Quake2\\") << "the found directory is saved";
 }
 
 TEST_F(LauncherTest, TheSearchAsksAboutEachFindInListingOrderUntilOneIsAccepted) {
@@ -328,7 +326,7 @@ TEST_F(LauncherTest, DecliningEveryFindEndsInTheCantFindBox) {
     EXPECT_EQ(RecordedStatusLines(),
               (Texts{L"Trying to find quake2.exe on C:\\...", L"Trying to find quake2.exe on G:\\...",
                      L"Couldn't find a Quake II executable!"}));
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"");
     EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
 }
 
@@ -351,8 +349,8 @@ TEST_F(LauncherTest, AGameThatIsMissingOrCannotStartIsReportedAndTheProgramStays
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.caption)));
-        wcscpy(AsWide(App().config.gameDir), c.gameDir);
-        wcscpy(AsWide(App().config.gameExe), c.gameExe);
+        wcscpy(AsWide(App().session.config.gameDir), c.gameDir);
+        wcscpy(AsWide(App().session.config.gameExe), c.gameExe);
         RecordStatusLine();
         MessageBoxAnswerer boxes({IDOK});
         DoubleClick(PointInRow(ServerRow(1)));
@@ -363,7 +361,7 @@ TEST_F(LauncherTest, AGameThatIsMissingOrCannotStartIsReportedAndTheProgramStays
         EXPECT_EQ(box.text.substr(0, c.textStart.size()), c.textStart);
         EXPECT_EQ(box.text.size() > c.textStart.size(), c.gameExe == std::wstring(L"Quake2"));
         EXPECT_EQ(RecordedStatusLines(), (Texts{L"Starting Quake II...", c.status}));
-        EXPECT_STREQ(AsWide(App().config.gameDir), c.gameDir);
+        EXPECT_STREQ(AsWide(App().session.config.gameDir), c.gameDir);
     }
 }
 
@@ -405,7 +403,7 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
         RecordStatusLine();
         MessageBoxAnswerer boxes;
         DoubleClick(PointInRow(ServerRow(0)));
-        EXPECT_TRUE(GameSearchRunning(App())) << "the join returns while the search runs";
+        EXPECT_TRUE((App().session.gameSearch != nullptr)) << "the join returns while the search runs";
         EXPECT_EQ(WindowText(update), L"Stop");
         EXPECT_FALSE(IsWindowEnabled(config));
         ASSERT_TRUE(AwaitQueuedFind());
@@ -423,7 +421,7 @@ TEST_F(LauncherTest, TheWindowAnswersDuringTheSearchAndEscOrStopEndsIt) {
         EXPECT_TRUE(IsWindowEnabled(update));
         EXPECT_TRUE(IsWindowEnabled(config));
         EXPECT_TRUE(IsWindow(App().hMainDlg));
-        EXPECT_STREQ(AsWide(App().config.gameDir), L"");
+        EXPECT_STREQ(AsWide(App().session.config.gameDir), L"");
         EXPECT_FALSE(Launched(L"G:\\Games\\Quake2\\"));
     }
 }
@@ -436,13 +434,13 @@ TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
     HWND config = GetDlgItem(App().hMainDlg, IDC_CONFIG);
     MessageBoxAnswerer boxes;
     ClickUpdate();
-    ASSERT_TRUE(App().updateRunning);
+    ASSERT_TRUE(App().session.run.running);
     DoubleClick(PointInRow(ServerRow(0)));
     EXPECT_EQ(WindowText(update), L"Stop");
     ASSERT_TRUE(AwaitQueuedFind());
     // The run's reports and the timers that take them are served; the search's wake-up stays queued.
     DWORD start = GetTickCount();
-    while (App().updateRunning && GetTickCount() - start < 30000) {
+    while (App().session.run.running && GetTickCount() - start < 30000) {
         MSG message;
         while (PeekMessageW(&message, nullptr, WM_APP_RUN_REPORT, WM_APP_RUN_REPORT, PM_REMOVE) ||
                PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
@@ -450,7 +448,7 @@ TEST_F(LauncherTest, AnUpdateRunEndingDuringTheSearchLeavesStopInPlace) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE | QS_TIMER);
     }
-    ASSERT_FALSE(App().updateRunning) << "the run has ended";
+    ASSERT_FALSE(App().session.run.running) << "the run has ended";
 
     EXPECT_EQ(WindowText(update), L"Stop");
     EXPECT_TRUE(IsWindowEnabled(update));
@@ -484,7 +482,7 @@ TEST_F(LauncherTest, ClosingTheProgramDuringTheSearchLeavesNothingBehind) {
 TEST_F(LauncherTest, ClicksBesideTheRowsDoNothing) {
     MenuChooser menus(-1);
     MessageBoxAnswerer boxes;
-    RightClickList(App().hServerList, PointBesideTheRows());
+    RightClickList(App().servers.list, PointBesideTheRows());
     DoubleClick(PointBesideTheRows());
 
     EXPECT_TRUE(menus.Shown().empty());
@@ -500,7 +498,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
     {
         // Gone before the next menu, which only the dismissing watcher may answer.
         MenuChooser menus(1);
-        RightClickList(App().hServerList, click);
+        RightClickList(App().servers.list, click);
         shown = menus.Shown();
     }
     ASSERT_EQ(shown.size(), 1u);
@@ -512,7 +510,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
                                                                       {L"Add to Favourites", 4},
                                                                       {L"Remove from Favourites", 5}}));
     EXPECT_EQ(menu.greyed, Texts{L"Remove from Favourites"});
-    ClientToScreen(App().hServerList, &click);
+    ClientToScreen(App().servers.list, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
     EXPECT_EQ(menu.topLeft.y, click.y);
     EXPECT_EQ(ClipboardText(), L"127.0.3.1:80");
@@ -520,7 +518,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
 
     // Dismissed: nothing happens.
     MenuChooser dismissed(-1);
-    RightClickList(App().hServerList, PointInRow(ServerRow(0)));
+    RightClickList(App().servers.list, PointInRow(ServerRow(0)));
     EXPECT_EQ(dismissed.Shown().size(), 1u);
     EXPECT_EQ(ClipboardText(), L"127.0.3.1:80");
     EXPECT_TRUE(IsWindow(App().hMainDlg));
@@ -528,7 +526,7 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
 
 // The row's overlay image: 0 for none, 1 for the favourites' star.
 UINT RowOverlay(int row) {
-    return static_cast<UINT>(SendMessageW(App().hServerList, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
+    return static_cast<UINT>(SendMessageW(App().servers.list, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
 }
 
 // The stored favourites value as its text, terminators included; "(none)" when there is no such value.
@@ -565,7 +563,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << "record " << step.record << " item " << step.position);
         MenuChooser menus(step.position);
-        RightClickList(App().hServerList, PointInRow(ServerRow(step.record)));
+        RightClickList(App().servers.list, PointInRow(ServerRow(step.record)));
         std::vector<ShownMenu> shown = menus.Shown();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].greyed, step.greyed);
@@ -575,7 +573,8 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     }
 
     // Rows listed later are marked as they come: a new table with the same servers, and a refilter's rebuild.
-    ASSERT_TRUE(AddFavourite(&App().favourites, ShownServer(App(), 1).addr, ShownServer(App(), 1).port));
+    ASSERT_TRUE(
+        AddFavourite(&App().session.lists.favourites, App().session.shown.At(1).addr, App().session.shown.At(1).port));
     LoadServerTable({127, 0, 3, 2, 0, 80, 127, 0, 3, 1, 0, 80});
     FeedServer(0, TestServer{});
     FeedServer(1, TestServer{});
@@ -583,16 +582,16 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
     EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
     SetCheckBox(IDC_SHOW_EMPTY, false);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    ASSERT_EQ(ListRowCount(App().hServerList), 2);
+    ASSERT_EQ(ListRowCount(App().servers.list), 2);
     EXPECT_EQ(RowOverlay(ServerRow(0)), 0u);
     EXPECT_EQ(RowOverlay(ServerRow(1)), 1u);
 }
 
 TEST_F(LauncherTest, ConnectInTheContextMenuJoinsTheClickedServer) {
     ASSERT_TRUE(PutTestGame(L"G:\\Quake2\\quake2.exe"));
-    wcscpy(AsWide(App().config.gameDir), L"G:\\Quake2\\");
+    wcscpy(AsWide(App().session.config.gameDir), L"G:\\Quake2\\");
     MenuChooser menus(0);
-    RightClickList(App().hServerList, PointInRow(ServerRow(1)));
+    RightClickList(App().servers.list, PointInRow(ServerRow(1)));
 
     EXPECT_EQ(menus.Shown().size(), 1u);
     EXPECT_FALSE(IsWindow(App().hMainDlg));
@@ -618,11 +617,11 @@ Texts StoredHistory() {
 
 TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCanBeForgotten) {
     ASSERT_TRUE(PutTestGame(L"G:\\Quake2\\quake2.exe"));
-    wcscpy(AsWide(App().config.gameDir), L"G:\\Quake2\\");
+    wcscpy(AsWide(App().session.config.gameDir), L"G:\\Quake2\\");
     int64_t before = static_cast<int64_t>(std::time(nullptr));
     {
         MenuChooser connect(0);
-        RightClickList(App().hServerList, PointInRow(ServerRow(1)));
+        RightClickList(App().servers.list, PointInRow(ServerRow(1)));
     }
     ASSERT_FALSE(IsWindow(App().hMainDlg));
     // Stored at once, before the program ends: the server and the time of the join.
@@ -643,15 +642,15 @@ TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCa
                               static_cast<DWORD>(value.size() * sizeof(wchar_t))),
               ERROR_SUCCESS);
     ASSERT_NE(ReopenMainWindow((std::string(EMPTY_MASTER) + ScenarioServer(27910)).c_str()), nullptr);
-    EXPECT_EQ(App().recentServers.size(), 2u);
+    EXPECT_EQ(App().session.lists.recent.size(), 2u);
     EXPECT_GE(QueriesTo(27910), 1u);
-    ASSERT_EQ(ListRowCount(App().hServerList), 1);
-    EXPECT_EQ(ListItemText(App().hServerList, 0, 0), L"Host 27910");
+    ASSERT_EQ(ListRowCount(App().servers.list), 1);
+    EXPECT_EQ(ListItemText(App().servers.list, 0, 0), L"Host 27910");
     EXPECT_EQ(RowOverlay(0), 2u);
     // A picture of the mark for people to look at: screenshots/history.bmp, like the other tests' pictures.
     RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT list;
-    GetWindowRect(App().hServerList, &list);
+    GetWindowRect(App().servers.list, &list);
     ScreenPicture picture;
     PumpUntil(
         [&] {
@@ -663,12 +662,13 @@ TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCa
     std::wstring folder = std::wstring(startDir_) + L"\\screenshots";
     CreateDirectoryW(folder.c_str(), nullptr);
     EXPECT_TRUE(WriteBitmap(picture, (folder + L"\\history.bmp").c_str()));
-    AddFavourite(&App().favourites, ShownServer(App(), 0).addr, ShownServer(App(), 0).port);
-    MarkFavouriteRows(App());
+    AddFavourite(&App().session.lists.favourites, App().session.shown.At(0).addr, App().session.shown.At(0).port);
+    RemarkServerRows(App().servers);
     EXPECT_EQ(RowOverlay(0), 3u) << "a favourite played on lately has both marks";
 
-    ServerInfo info;
-    ASSERT_TRUE(ReadRowServerInfo(App(), 0, info));
+    const ServerRecord* row0 = RowServerRecord(App().servers, App().session.shown, 0);
+    ASSERT_NE(row0, nullptr);
+    ServerInfo info = ServerInfoOf(*row0, App().session.shown, App().session.lists);
     ASSERT_EQ(info.sources.size(), 3u);
     EXPECT_EQ(info.sources[1], u"Recently played");
     TIME_ZONE_INFORMATION zone{};
@@ -680,23 +680,23 @@ TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCa
 
     // "Remove from History" forgets it at once; the favourite's star stays.
     MenuChooser remove(6);
-    RightClickList(App().hServerList, PointInRow(0));
+    RightClickList(App().servers.list, PointInRow(0));
     ASSERT_EQ(remove.Shown().size(), 1u);
     EXPECT_EQ(remove.Shown()[0].items.back().first, L"Remove from History");
     EXPECT_EQ(RowOverlay(0), 1u);
     EXPECT_EQ(StoredHistory(), Texts{stored[0]});
-    EXPECT_EQ(FindRecent(App().recentServers, ShownServer(App(), 0).addr, 27910), nullptr);
+    EXPECT_EQ(FindRecent(App().session.lists.recent, App().session.shown.At(0).addr, 27910), nullptr);
 }
 
 TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereWhenItOpened) {
     // Named by the web master, a classic master and the favourites.
-    App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
-                          MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
+    App().session.shown.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+                                   MasterEntry{MasterKind::Udp, u"master.example.net", UDP_MASTER_PORT + 1}};
     LoadServerTable({10, 0, 0, 3, 0x6D, 0x06});
-    ShownServer(App(), 0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
+    App().session.shown.At(0).sources = MasterSource(0) | MasterSource(1) | SOURCE_FAVOURITE;
     FeedReply(0, "\xff\xff\xff\xffprint\n\\mapname\\q2dm1\\hostname\\Caf\xe9\\cheats\\0\\mapname\\q2dm2\\motd\n"
                  "3 40 \"Ann\"\n");
-    ASSERT_EQ(ListRowCount(App().hServerList), 1);
+    ASSERT_EQ(ListRowCount(App().servers.list), 1);
     const wchar_t* title = L"Server Info - 10.0.0.3:27910";
 
     struct Shown {
@@ -770,7 +770,7 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
     });
     {
         MenuChooser menus(2);
-        RightClickList(App().hServerList, PointInRow(0));
+        RightClickList(App().servers.list, PointInRow(0));
         EXPECT_EQ(menus.Shown().size(), 1u);
     }
     EXPECT_EQ(closer.Shown(), std::vector<bool>{true}) << "the dialog opened, and Esc closed it";

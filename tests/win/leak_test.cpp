@@ -13,7 +13,6 @@
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -88,7 +87,7 @@ TEST(Leaks, RunsWithClicksAndResizesLeakNoHandlesOrWindowObjects) {
                               ScenarioSection(27912, "maxclients = 8\n") + ScenarioServer(27913, "delay_ms = 300\n"))
                                  .c_str()),
               nullptr);
-    App().config.packetsPerSecond = 1000;
+    App().session.config.packetsPerSecond = 1000;
     RECT frame;
     GetWindowRect(App().hMainDlg, &frame);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;

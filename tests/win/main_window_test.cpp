@@ -13,13 +13,13 @@
 
 #include "core/version.h"
 #include "harness.h"
+#include "windows/app/main_window_views.h"
 #include "picture.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
 #include "windows/dialogs/about_box.h"
 #include "windows/platform/remembered_file.h"
-#include "windows/state/app_state.h"
 #include "windows/views/status_bar.h"
 
 namespace {
@@ -208,18 +208,18 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndPosition) {
 }
 
 TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirstTexts) {
-    ASSERT_NE(App().hStatusBar, nullptr);
-    EXPECT_EQ(GetDlgItem(App().hMainDlg, IDC_STATUS_BAR), App().hStatusBar);
+    ASSERT_NE(App().status.bar, nullptr);
+    EXPECT_EQ(GetDlgItem(App().hMainDlg, IDC_STATUS_BAR), App().status.bar);
     wchar_t className[64];
-    GetClassNameW(App().hStatusBar, className, 64);
+    GetClassNameW(App().status.bar, className, 64);
     EXPECT_STREQ(className, L"msctls_statusbar32");
-    EXPECT_TRUE(IsWindowVisible(App().hStatusBar));
+    EXPECT_TRUE(IsWindowVisible(App().status.bar));
 
     RECT client;
     GetClientRect(App().hMainDlg, &client);
     int width = client.right;
     int edges[4] = {};
-    ASSERT_EQ(SendMessageW(App().hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
+    ASSERT_EQ(SendMessageW(App().status.bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
     EXPECT_EQ(edges[0], width * 40 / 70);
     EXPECT_EQ(edges[1], edges[0] + width * 15 / 70);
     EXPECT_EQ(edges[2], edges[1] + width * 15 / 70);
@@ -232,7 +232,7 @@ TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirst
     const SIZE iconSizes[3] = {{14, 14}, {16, 14}, {16, 14}};
     for (int part = 0; part < 3; ++part) {
         SCOPED_TRACE(part);
-        auto icon = reinterpret_cast<HICON>(SendMessageW(App().hStatusBar, SB_GETICON, part, 0));
+        auto icon = reinterpret_cast<HICON>(SendMessageW(App().status.bar, SB_GETICON, part, 0));
         ASSERT_NE(icon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -246,12 +246,12 @@ TEST_F(MainWindowTest, StatusBarHasThreePartsFromTheClientWidthWithIconsAndFirst
 }
 
 TEST_F(MainWindowTest, SetStatusShowsTheTextAsItIsAndCutsAt1023Characters) {
-    SetStatus(App(), L"100% of {braces} stay");
+    SetStatus(App().status, L"100% of {braces} stay");
     EXPECT_EQ(StatusPartText(0), L"100% of {braces} stay");
 
     std::wstring longText(1500, L'x');
     longText[1022] = L'y';
-    SetStatus(App(), longText.c_str());
+    SetStatus(App().status, longText.c_str());
     std::wstring shown = StatusPartText(0);
     EXPECT_EQ(shown.size(), 1023u);
     EXPECT_EQ(shown, longText.substr(0, 1023));
@@ -259,16 +259,16 @@ TEST_F(MainWindowTest, SetStatusShowsTheTextAsItIsAndCutsAt1023Characters) {
 
 TEST_F(MainWindowTest, ARunsTextsAreShownAtTheBarsRateAndItsClosingLineAtOnce) {
     RecordStatusLine();
-    ShowRunStatus(App(), {u"Querying 10.0.0.1:27910...", false});
-    ShowRunStatus(App(), {u"Found 3 players on 'Far Away'", false});
+    ShowRunStatus(App().status, {u"Querying 10.0.0.1:27910...", false});
+    ShowRunStatus(App().status, {u"Found 3 players on 'Far Away'", false});
     EXPECT_TRUE(PumpUntil([] { return StatusPartText(0) == L"Found 3 players on 'Far Away'"; }));
     EXPECT_EQ(RecordedStatusLines(),
               (std::vector<std::wstring>{L"Querying 10.0.0.1:27910...", L"Found 3 players on 'Far Away'"}));
 
     // A closing line is shown before the call returns, after what still waits.
     RecordStatusLine();
-    ShowRunStatus(App(), {u"Retrying 10.0.0.1:27910 (attempt 3)...", false});
-    ShowRunStatus(App(), {u"Completed. 0 of 1 servers responded.", true});
+    ShowRunStatus(App().status, {u"Retrying 10.0.0.1:27910 (attempt 3)...", false});
+    ShowRunStatus(App().status, {u"Completed. 0 of 1 servers responded.", true});
     EXPECT_EQ(RecordedStatusLines(), (std::vector<std::wstring>{L"Retrying 10.0.0.1:27910 (attempt 3)...",
                                                                 L"Completed. 0 of 1 servers responded."}));
 }
@@ -276,9 +276,9 @@ TEST_F(MainWindowTest, ARunsTextsAreShownAtTheBarsRateAndItsClosingLineAtOnce) {
 TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
     // The status line's text area, right of its icon, in screen coordinates.
     RECT part{};
-    SendMessageW(App().hStatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+    SendMessageW(App().status.bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
     part.left += 24;
-    MapWindowPoints(App().hStatusBar, nullptr, reinterpret_cast<POINT*>(&part), 2);
+    MapWindowPoints(App().status.bar, nullptr, reinterpret_cast<POINT*>(&part), 2);
     auto textPixels = [&part] {
         ScreenPicture picture = CaptureWindow(App().hMainDlg);
         IntersectRect(&part, &part, &picture.area);
@@ -287,47 +287,47 @@ TEST_F(MainWindowTest, AStreamOfStatusTextsEndsWithTheLastOneOnScreen) {
     for (const char16_t* last : {u"WWWWWWWWWWWWWWWWWWWWWWWW", u""}) {
         for (int i = 0; i < 300; ++i) {
             ShowRunStatus(
-                App(),
+                App().status,
                 {u"Querying 10.0." + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".1:27910...", false});
         }
-        ShowRunStatus(App(), {last, false});
+        ShowRunStatus(App().status, {last, false});
         EXPECT_TRUE(PumpUntil([&] { return (textPixels() > 0) == (*last != 0); }, 2000));
     }
 }
 
 TEST_F(MainWindowTest, SetStatusWithoutAStatusBarChangesNothing) {
-    HWND bar = App().hStatusBar;
+    HWND bar = App().status.bar;
     std::wstring before = StatusPartText(0);
-    App().hStatusBar = nullptr;
-    SetStatus(App(), L"not shown");
-    App().hStatusBar = bar;
+    App().status.bar = nullptr;
+    SetStatus(App().status, L"not shown");
+    App().status.bar = bar;
     EXPECT_EQ(StatusPartText(0), before);
 }
 
 TEST_F(MainWindowTest, CountsAreSingularOnlyForExactlyOne) {
-    App().shownPlayers = 1;
-    App().shownServers = 0;
-    UpdateStatusCounts(App());
+    App().servers.shownPlayers = 1;
+    App().servers.shownServers = 0;
+    ShowCounts(App());
     EXPECT_EQ(StatusPartText(1), L"1 Player");
     EXPECT_EQ(StatusPartText(2), L"0 Servers");
 
-    App().shownPlayers = 2;
-    App().shownServers = 1;
-    UpdateStatusCounts(App());
+    App().servers.shownPlayers = 2;
+    App().servers.shownServers = 1;
+    ShowCounts(App());
     EXPECT_EQ(StatusPartText(1), L"2 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
 
-    App().shownPlayers = 0;
-    App().shownServers = 2;
-    UpdateStatusCounts(App());
+    App().servers.shownPlayers = 0;
+    App().servers.shownServers = 2;
+    ShowCounts(App());
     EXPECT_EQ(StatusPartText(1), L"0 Players");
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
 }
 
 TEST_F(MainWindowTest, TheStartUpRunLeavesNothingGoing) {
-    EXPECT_EQ(App().run, nullptr);
-    EXPECT_EQ(App().updateRunning, 0);
-    EXPECT_EQ(App().serverCount, 0);
+    EXPECT_EQ(App().session.run.handle, nullptr);
+    EXPECT_EQ(App().session.run.running, 0);
+    EXPECT_EQ(App().session.shown.count, 0);
     EXPECT_EQ(StatusPartText(0), L"Completed. 0 of 0 servers responded.");
 }
 

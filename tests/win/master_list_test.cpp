@@ -13,7 +13,6 @@
 #include "simulator_client.h"
 #include "windows/platform/master_http.h"
 #include "windows/platform/server_list_download.h"
-#include "windows/state/app_state.h"
 #include "windows/views/mod_filter_box.h"
 
 namespace {
@@ -26,13 +25,12 @@ protected:
     // service, by default), as a run does; the body's bytes stay in body_.
     ListDownload Fetch(const std::string& scenario, const char16_t* master = u"http://127.0.0.1") {
         EXPECT_EQ(SimLoad(scenario), "OK");
-        wchar_t dir[MOD_FILTER_DIR_TEXT_SIZE];
-        RequestedModFilterDir(App(), dir, MOD_FILTER_DIR_TEXT_SIZE);
+        std::u16string dir = RequestedModFilterDir(App().modFilters);
         body_.assign(3, 0xEE);
         DownloadCancel cancel;
         MasterEntry entry;
         EXPECT_EQ(ParseMasterEntry(master, &entry), MasterFault::None);
-        ListDownload end = FetchServerList(reinterpret_cast<const char16_t*>(dir), entry, body_, cancel);
+        ListDownload end = FetchServerList(dir, entry, body_, cancel);
         length_ = static_cast<uint32_t>(body_.size());
         return end;
     }
@@ -227,14 +225,14 @@ TEST_F(MasterListTest, AWebPageIsNoList) {
     // A run says which source failed and keeps the table it shows.
     ASSERT_EQ(SimLoad(TWO_MODS), "OK");
     ASSERT_TRUE(RunUpdateToEnd());
-    ASSERT_EQ(App().serverCount, 3);
-    App().config.masters.resize(1);
-    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().config.masters[0]), MasterFault::None);
+    ASSERT_EQ(App().session.shown.count, 3);
+    App().session.config.masters.resize(1);
+    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().session.config.masters[0]), MasterFault::None);
     ASSERT_EQ(SimLoad(cases[1].scenario), "OK");
     ForgetRememberedLists(); // else the servers the first run remembered are queried instead
     ASSERT_TRUE(RunUpdateToEnd());
     EXPECT_EQ(StatusPartText(0), L"Failed to download server list from 127.0.0.1/?raw=2: it answered with a web page.");
-    EXPECT_EQ(App().serverCount, 3) << "the table shown stays";
+    EXPECT_EQ(App().session.shown.count, 3) << "the table shown stays";
 }
 
 // A list that trickles in is given up once its time is up, as a failure of its own; the run's cancel stays unset.

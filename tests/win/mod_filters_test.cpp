@@ -17,7 +17,7 @@
 #include "simulator_client.h"
 #include "windows/app/mod_filter_download.h"
 #include "windows/platform/settings_store.h"
-#include "windows/state/app_state.h"
+#include "windows/platform/wide.h"
 #include "windows/views/mod_filter_box.h"
 
 namespace {
@@ -38,24 +38,29 @@ std::wstring SelectedEntry() {
 // The game directory behind the selected entry, as the server list request reads it.
 std::wstring SelectedDir() {
     LRESULT index = SendMessageW(Box(), CB_GETITEMDATA, SendMessageW(Box(), CB_GETCURSEL, 0, 0), 0);
-    return index >= 0 && index < App().modFilterCount ? App().modFilterDirs[index] : L"<bad item data>";
+    const std::vector<std::u16string>& dirs = App().modFilters.dirs;
+    if (index < 0 || static_cast<size_t>(index) >= dirs.size()) {
+        return L"<bad item data>";
+    }
+    return std::wstring(dirs[static_cast<size_t>(index)].begin(), dirs[static_cast<size_t>(index)].end());
 }
 
 void SetFilterText(const std::wstring& text) {
-    if (App().modFilterText) {
-        HeapFree(GetProcessHeap(), 0, App().modFilterText);
-    }
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    App().modFilterText = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    CopyMemory(App().modFilterText, text.c_str(), bytes);
+    App().modFilters.text = std::u16string(text.begin(), text.end());
 }
 
 // Fills an empty box from `text` as at start-up, with `remembered` as the last used filter.
 void FillFresh(const std::wstring& text, const wchar_t* remembered) {
     SendMessageW(Box(), CB_RESETCONTENT, 0, 0);
-    wcscpy(App().lastModFilter, remembered);
+    App().modFilters.lastUsed = AsU16(remembered);
     SetFilterText(text);
-    FillModFilters(App());
+    FillModFilters(App().modFilters);
+}
+
+// The start-up download of the filter list, as the window starts it with its masters.
+void StartFilters() {
+    StartFilterDownload(App().hMainDlg, MastersToAsk(App().session.config), App().session.filterDownload,
+                        App().modFilters);
 }
 
 // A text value of the settings key; empty when it cannot be read.
@@ -78,8 +83,8 @@ size_t FilterAnswers() {
 // has taken the text, or for a failed download a moment more, serving the window's messages meanwhile.
 bool DownloadFilters() {
     size_t before = FilterAnswers();
-    StartFilterDownload(App());
-    if (!PumpUntil([&] { return FilterAnswers() > before && !App().filterDownload; })) {
+    StartFilters();
+    if (!PumpUntil([&] { return FilterAnswers() > before && !App().session.filterDownload; })) {
         // A failed download reports nothing: what it might still change would show within this time.
         return PumpUntil([] { return false; }, 300), FilterAnswers() > before;
     }
@@ -93,16 +98,16 @@ protected:
 
 TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequestsFfa) {
     ASSERT_NE(OpenMainWindow(), nullptr);
-    ASSERT_NE(App().modFilterText, nullptr);
-    EXPECT_STREQ(App().modFilterText, L"");
+    ASSERT_TRUE(App().modFilters.text.has_value());
+    EXPECT_EQ(ModFilterText(), L"");
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
-    EXPECT_EQ(App().modFilterCount, 13);
-    EXPECT_FALSE(App().updateRunning) << "a refill never starts a run";
+    EXPECT_EQ(static_cast<int>(App().modFilters.dirs.size()), 13);
+    EXPECT_FALSE(App().session.run.running) << "a refill never starts a run";
 
     SimLoad("[master]\n");
     UserSelects(L"Deathmatch");
-    EXPECT_TRUE(App().updateRunning);
+    EXPECT_TRUE(App().session.run.running);
     ASSERT_TRUE(WaitForIdle());
     std::vector<std::string> requests = SimLogOf("http");
     ASSERT_EQ(requests.size(), 1u);
@@ -111,11 +116,11 @@ TEST_F(ModFiltersTest, AnEmptyFilterListGivesTheBuiltInListAndDeathmatchRequests
     // A first start with list URLs and classic masters only (a release) downloads no list: its empty box gets the
     // built-in mods.
     SendDlgItemMessageW(App().hMainDlg, IDC_MOD_FILTER, CB_RESETCONTENT, 0, 0);
-    App().config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27901", &App().config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().config.masters[1]), MasterFault::None);
-    StartFilterDownload(App());
-    EXPECT_EQ(App().filterDownload, nullptr);
+    App().session.config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27901", &App().session.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"http://127.0.0.1/?raw=2", &App().session.config.masters[1]), MasterFault::None);
+    StartFilters();
+    EXPECT_EQ(App().session.filterDownload, nullptr);
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
     EXPECT_EQ(SimLogOf("http").size(), 1u) << "nothing asked for";
@@ -140,12 +145,12 @@ TEST_F(ModFiltersTest, TheRememberedDirectoryIsSelectedByItsEntryWhereverTheBoxS
     UserSelects(L"CTF");
     ASSERT_TRUE(WaitForIdle());
     SetFilterText(L"Capture\nctf\n");
-    FillModFilters(App());
+    FillModFilters(App().modFilters);
     EXPECT_EQ(SelectedEntry(), L"Capture");
     SetFilterText(L"Jump\njump\n");
-    FillModFilters(App());
+    FillModFilters(App().modFilters);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
-    EXPECT_FALSE(App().updateRunning) << "a refill never starts a run";
+    EXPECT_FALSE(App().session.run.running) << "a refill never starts a run";
 }
 
 TEST_F(ModFiltersTest, OddTextsFallBackToTheBuiltInListAndLineFeedsAloneGiveNoFilterOnly) {
@@ -153,7 +158,7 @@ TEST_F(ModFiltersTest, OddTextsFallBackToTheBuiltInListAndLineFeedsAloneGiveNoFi
     FillFresh(L"CTF\nctf\nJump", L"ctf");
     EXPECT_EQ(BoxEntries(), BUILT_IN_ORDER);
     EXPECT_EQ(SelectedEntry(), L"(No Filter)") << "the built-in list never reselects";
-    EXPECT_STREQ(App().modFilterText, L"CTF\nctf\nJump") << "the rejected text is kept";
+    EXPECT_EQ(ModFilterText(), L"CTF\nctf\nJump") << "the rejected text is kept";
 
     FillFresh(L"\n\n", L"");
     EXPECT_EQ(BoxEntries(), std::vector<std::wstring>{L"(No Filter)"});
@@ -171,7 +176,7 @@ TEST_F(ModFiltersTest, PairsPastTheSixtyThirdAreLeftOut) {
         text += L"Mod " + std::to_wstring(100 + i) + L"\nmod" + std::to_wstring(i) + L"\n";
     }
     FillFresh(text, L"mod62");
-    EXPECT_EQ(App().modFilterCount, MOD_FILTER_CAPACITY);
+    EXPECT_EQ(static_cast<int>(App().modFilters.dirs.size()), MOD_FILTER_CAPACITY);
     EXPECT_EQ(BoxEntries().size(), 64u);
     EXPECT_EQ(BoxEntries().back(), L"Mod 162");
     EXPECT_EQ(SelectedDir(), L"mod62");
@@ -183,7 +188,7 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     ASSERT_NE(OpenMainWindow(
                   "[master]\n[filters]\ntext = \"TDM / Duel \\xe2\\x80\\x93 K\\xc3\\xb6ln\\ntdm\\nCTF\\nctf\\n\"\n"),
               nullptr);
-    EXPECT_STREQ(App().modFilterText, L"TDM / Duel \u2013 K\u00f6ln\ntdm\nCTF\nctf\n");
+    EXPECT_EQ(ModFilterText(), L"TDM / Duel \u2013 K\u00f6ln\ntdm\nCTF\nctf\n");
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"CTF", L"TDM / Duel \u2013 K\u00f6ln"}));
     EXPECT_EQ(SelectedEntry(), L"(No Filter)");
     std::vector<std::string> requests = SimLogOf("http");
@@ -196,7 +201,7 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
     ASSERT_TRUE(DownloadFilters());
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"}));
     EXPECT_EQ(SelectedEntry(), L"Duel");
-    EXPECT_FALSE(App().updateRunning);
+    EXPECT_FALSE(App().session.run.running);
 
     // A failed download, one cut off before its announced length, or a web site's page (told by its type, or by
     // how it begins), changes nothing.
@@ -208,7 +213,7 @@ TEST_F(ModFiltersTest, TheDownloadedListIsDecodedFromUtf8AndKeepsTheSelection) {
         SimLoad(std::string("[master]\n[filters]\n") + failure);
         ASSERT_TRUE(DownloadFilters());
         EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Duel", L"Flags"})) << failure;
-        EXPECT_STREQ(App().modFilterText, L"Duel\ntdm\nFlags\nctf\n");
+        EXPECT_EQ(ModFilterText(), L"Duel\ntdm\nFlags\nctf\n");
     }
 }
 
@@ -217,8 +222,8 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
     std::string longDir(9000, 'd');
     SimLoad("[master]\n[filters]\ntext = \"Long\\n" + longDir + "\\nShort\\nshort\\n\"\n");
     ASSERT_TRUE(DownloadFilters());
-    ASSERT_EQ(wcslen(App().modFilterText), 8191u);
-    EXPECT_EQ(std::wstring(App().modFilterText), L"Long\n" + std::wstring(8186, L'd'));
+    ASSERT_EQ(ModFilterText().size(), 8191u);
+    EXPECT_EQ(ModFilterText(), L"Long\n" + std::wstring(8186, L'd'));
     EXPECT_EQ(BoxEntries(), (std::vector<std::wstring>{L"(No Filter)", L"Long"}));
 
     // Cut inside a display name: its directory is lost, so the count of lines turns odd.
@@ -251,13 +256,13 @@ TEST_F(ModFiltersTest, ABodyPastEightKilobytesIsCutAndAnOddCutFallsBack) {
         }
         closesocket(client);
     });
-    App().config.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", port}};
-    StartFilterDownload(App());
-    EXPECT_TRUE(PumpUntil([] { return !App().filterDownload; }, 20000));
+    App().session.config.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", port}};
+    StartFilters();
+    EXPECT_TRUE(PumpUntil([] { return !App().session.filterDownload; }, 20000));
     endless.join();
     closesocket(listener);
-    ASSERT_EQ(wcslen(App().modFilterText), 8191u);
-    EXPECT_EQ(std::wstring(App().modFilterText), L"Endless\nendless\n" + std::wstring(8191 - 16, L'x'));
+    ASSERT_EQ(ModFilterText().size(), 8191u);
+    EXPECT_EQ(ModFilterText(), L"Endless\nendless\n" + std::wstring(8191 - 16, L'x'));
     EXPECT_LT(sent, ENDLESS_CAP / 4) << "read no further than it keeps";
 }
 
@@ -273,7 +278,7 @@ TEST_F(ModFiltersTest, SavingStoresTheSelectedGameDirectory) {
 TEST_F(ModFiltersTest, ADownloadEndingAfterTheWindowIsGoneLeavesTheSavedTextAlone) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\n\"\n"), nullptr);
     SimLoad("[master]\n[filters]\ndelay_ms = 300\ntext = \"Later\\nlater\\n\"\n");
-    StartFilterDownload(App());
+    StartFilters();
     DestroyWindow(App().hMainDlg); // saves the settings, and cancels the download
     // Past the answer's delay: a download that was not cancelled in time has ended by now, its text gone nowhere.
     PumpUntil([] { return false; }, 600);

@@ -11,7 +11,6 @@
 #include "harness.h"
 #include "resource.h"
 #include "servers.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -43,81 +42,82 @@ protected:
     static void SelectServer(int record) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(App().hServerList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-        for (int row = 0; record >= 0 && row < ListRowCount(App().hServerList); ++row) {
-            if (ListItemData(App().hServerList, row) == record) {
+        SendMessageW(App().servers.list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+        for (int row = 0; record >= 0 && row < ListRowCount(App().servers.list); ++row) {
+            if (ListItemData(App().servers.list, row) == record) {
                 state.state = LVIS_SELECTED | LVIS_FOCUSED;
-                SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+                SendMessageW(App().servers.list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
             }
         }
     }
 
-    static Texts Names() { return ListColumn(App().hPlayerList, NAME); }
+    static Texts Names() { return ListColumn(App().players.list, NAME); }
 
-    static int View() { return static_cast<int>(SendMessageW(App().hPlayerList, LVM_GETVIEW, 0, 0)); }
+    static int View() { return static_cast<int>(SendMessageW(App().players.list, LVM_GETVIEW, 0, 0)); }
 
     // A right click on the list's empty area below the rows, as the mouse makes it.
     static void RightClickPlayerList() {
         RECT client;
-        GetClientRect(App().hPlayerList, &client);
-        RightClickList(App().hPlayerList, {client.right / 2, client.bottom - 4});
+        GetClientRect(App().players.list, &client);
+        RightClickList(App().players.list, {client.right / 2, client.bottom - 4});
         PumpUntil([] { return false; }, 50);
     }
 };
 
 TEST_F(PlayerListTest, SelectingAServerListsItsPlayersInReplyOrder) {
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
+    EXPECT_EQ(ListRowCount(App().players.list), 0);
     SelectServer(0);
     EXPECT_EQ(Names(), (Texts{L"bob", L"Zed", L"alice", L"Bob"}));
-    EXPECT_EQ(ListColumn(App().hPlayerList, SCORE), (Texts{L"5", L"12", L"-3", L"12"}));
-    EXPECT_EQ(ListColumn(App().hPlayerList, PING), (Texts{L"80", L"30", L"200", L"10"}));
+    EXPECT_EQ(ListColumn(App().players.list, SCORE), (Texts{L"5", L"12", L"-3", L"12"}));
+    EXPECT_EQ(ListColumn(App().players.list, PING), (Texts{L"80", L"30", L"200", L"10"}));
     for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(ListItemData(App().hPlayerList, row), reinterpret_cast<LPARAM>(&ShownServer(App(), 0).players[row]));
-        EXPECT_EQ(SendMessageW(App().hPlayerList, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED), 0);
-        EXPECT_EQ(ListItemImage(App().hPlayerList, row, 0), 0);
+        EXPECT_EQ(ListItemData(App().players.list, row),
+                  reinterpret_cast<LPARAM>(&App().session.shown.At(0).players[row]));
+        EXPECT_EQ(SendMessageW(App().players.list, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED), 0);
+        EXPECT_EQ(ListItemImage(App().players.list, row, 0), 0);
     }
     SelectServer(1);
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0) << "a server without players";
+    EXPECT_EQ(ListRowCount(App().players.list), 0) << "a server without players";
     SelectServer(2);
     EXPECT_EQ(Names(), Texts{L"solo"});
     SelectServer(-1);
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0) << "no server selected";
+    EXPECT_EQ(ListRowCount(App().players.list), 0) << "no server selected";
 }
 
 TEST_F(PlayerListTest, NoPlayerRowOutlivesItsServerRecord) {
     SelectServer(2);
     ASSERT_EQ(Names(), Texts{L"solo"});
     // The table shrinks under the selected row, which still names record 2.
-    App().serverCount = 2;
+    App().session.shown.count = 2;
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED;
     int row =
-        static_cast<int>(SendMessageW(App().hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        static_cast<int>(SendMessageW(App().servers.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    SendMessageW(App().servers.list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     item.state = LVIS_SELECTED;
-    SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
-    App().serverCount = 3;
+    SendMessageW(App().servers.list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(ListRowCount(App().players.list), 0);
+    App().session.shown.count = 3;
 
     // A new table empties the list before the old one is released.
     SelectServer(0);
-    ASSERT_EQ(ListRowCount(App().hPlayerList), 4);
+    ASSERT_EQ(ListRowCount(App().players.list), 4);
     LoadServerTable(1);
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
-    EXPECT_EQ(ListRowCount(App().hServerList), 0);
+    EXPECT_EQ(ListRowCount(App().players.list), 0);
+    EXPECT_EQ(ListRowCount(App().servers.list), 0);
 }
 
 TEST_F(PlayerListTest, HeaderClicksSortTheSameWayEveryTimeAndARefillRestoresReplyOrder) {
     SelectServer(0);
-    auto click = [](int column) { ClickListColumn(App().hPlayerList, column); };
+    auto click = [](int column) { ClickListColumn(App().players.list, column); };
     click(NAME);
     EXPECT_EQ(Names(), (Texts{L"Bob", L"Zed", L"alice", L"bob"})) << "upper case before lower case";
     click(NAME);
     EXPECT_EQ(Names(), (Texts{L"Bob", L"Zed", L"alice", L"bob"})) << "no reversed order";
     click(SCORE);
-    EXPECT_EQ(ListColumn(App().hPlayerList, SCORE), (Texts{L"12", L"12", L"5", L"-3"}));
+    EXPECT_EQ(ListColumn(App().players.list, SCORE), (Texts{L"12", L"12", L"5", L"-3"}));
     click(PING);
-    EXPECT_EQ(ListColumn(App().hPlayerList, PING), (Texts{L"10", L"30", L"80", L"200"}));
+    EXPECT_EQ(ListColumn(App().players.list, PING), (Texts{L"10", L"30", L"80", L"200"}));
 
     SelectServer(2);
     SelectServer(0);
@@ -126,28 +126,28 @@ TEST_F(PlayerListTest, HeaderClicksSortTheSameWayEveryTimeAndARefillRestoresRepl
 
 TEST_F(PlayerListTest, RightClicksSwitchViewsAndTheChoiceSurvivesARestart) {
     EXPECT_EQ(View(), LV_VIEW_LIST) << "the template's list mode at a first start";
-    ASSERT_EQ(App().canSetView, 1);
+    ASSERT_EQ(App().players.canSetView, 1);
     RightClickPlayerList();
     EXPECT_EQ(View(), LV_VIEW_DETAILS);
-    EXPECT_EQ(App().playerViewDetails, 1);
+    EXPECT_EQ(App().players.details, 1);
     RightClickPlayerList();
     EXPECT_EQ(View(), LV_VIEW_SMALLICON) << "the way back from details";
-    EXPECT_EQ(App().playerViewDetails, 0);
+    EXPECT_EQ(App().players.details, 0);
     RightClickPlayerList();
     EXPECT_EQ(View(), LV_VIEW_DETAILS);
 
     CloseMainWindow();
     ASSERT_NE(ReopenMainWindow(), nullptr);
-    EXPECT_EQ(App().playerViewDetails, 1);
+    EXPECT_EQ(App().players.details, 1);
     EXPECT_EQ(View(), LV_VIEW_DETAILS) << "details at once";
     RightClickPlayerList();
     EXPECT_EQ(View(), LV_VIEW_SMALLICON);
-    EXPECT_EQ(App().playerViewDetails, 0);
+    EXPECT_EQ(App().players.details, 0);
 
-    App().canSetView = 0;
+    App().players.canSetView = 0;
     RightClickPlayerList();
     EXPECT_EQ(View(), LV_VIEW_SMALLICON) << "no switching before Windows XP";
-    EXPECT_EQ(App().playerViewDetails, 0);
+    EXPECT_EQ(App().players.details, 0);
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include "harness.h"
 #include "servers.h"
 #include "simulator_client.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ protected:
     // Loads the scenario and runs an update at the given rate to its end; returns the closing status line.
     std::wstring Run(const std::string& scenario, int packetsPerSecond) {
         EXPECT_EQ(SimLoad(scenario), "OK");
-        App().config.packetsPerSecond = packetsPerSecond;
+        App().session.config.packetsPerSecond = packetsPerSecond;
         RecordStatusLine();
         EXPECT_TRUE(RunUpdateToEnd());
         return StatusPartText(0);
@@ -43,7 +42,7 @@ protected:
     // Starts a run and returns once the simulator has seen `queries` queries, leaving the run going.
     void StartAndAwaitQueries(const std::string& scenario, int packetsPerSecond, size_t queries) {
         ASSERT_EQ(SimLoad(scenario), "OK");
-        App().config.packetsPerSecond = packetsPerSecond;
+        App().session.config.packetsPerSecond = packetsPerSecond;
         RecordStatusLine();
         ClickUpdate();
         ASSERT_TRUE(PumpUntil([queries] { return SimLogOf("query").size() >= queries; }));
@@ -79,7 +78,7 @@ TEST_F(QueryEngineTest, QueriesArePacedAtTheConfiguredRate) {
     queries = SimLogOf("query");
     ASSERT_EQ(queries.size(), 10u) << "every server answered its first query";
     EXPECT_LT(SimLogTime(queries.back()) - SimLogTime(queries.front()), 90000);
-    EXPECT_EQ(ListRowCount(App().hServerList), 10);
+    EXPECT_EQ(ListRowCount(App().servers.list), 10);
     EXPECT_EQ(StatusPartText(2), L"10 Servers");
     EXPECT_EQ(StatusPartText(1), L"10 Players");
 }
@@ -97,8 +96,8 @@ TEST_F(QueryEngineTest, PingsRunFromQueryToArrivalEvenWhileTheWindowIsBusy) {
     EXPECT_EQ(StatusPartText(0), L"Completed. 8 of 8 servers responded.");
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_GE(ShownServer(App(), i).ping, static_cast<uint32_t>(delays[i]));
-        EXPECT_LT(ShownServer(App(), i).ping, static_cast<uint32_t>(delays[i] + 100));
+        EXPECT_GE(App().session.shown.At(i).ping, static_cast<uint32_t>(delays[i]));
+        EXPECT_LT(App().session.shown.At(i).ping, static_cast<uint32_t>(delays[i] + 100));
     }
 }
 
@@ -113,10 +112,10 @@ TEST_F(QueryEngineTest, ASilentServerIsAskedThreeTimesThenTheRunCloses) {
     ASSERT_NE(third, lines.end());
     EXPECT_TRUE(first < second && second < third);
     EXPECT_EQ(QueriesTo(27910), 3u);
-    EXPECT_EQ(ShownServer(App(), 0).attempts, 3);
+    EXPECT_EQ(App().session.shown.At(0).attempts, 3);
 
     // The run, with its socket and threads, is gone once it has ended.
-    EXPECT_EQ(App().run, nullptr);
+    EXPECT_EQ(App().session.run.handle, nullptr);
     EXPECT_TRUE(PumpUntil([threadsBefore] { return ThreadsOfThisProcess() <= threadsBefore; }, 2000));
 }
 
@@ -128,8 +127,8 @@ TEST_F(QueryEngineTest, AFailedSendIsReportedAndRetriedLikeASilence) {
     const Lines& lines = RecordedStatusLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Can't send: error 10013"), 3);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Retrying 127.255.255.255:27910 (attempt 3)..."), 1);
-    ASSERT_EQ(App().serverCount, 1);
-    EXPECT_EQ(ShownServer(App(), 0).attempts, 3);
+    ASSERT_EQ(App().session.shown.count, 1);
+    EXPECT_EQ(App().session.shown.At(0).attempts, 3);
 }
 
 TEST_F(QueryEngineTest, AbortDuringAPacingWaitEndsTheRunAtOnce) {
@@ -150,13 +149,13 @@ TEST_F(QueryEngineTest, AbortDuringAGraceWaitSendsOneMoreQuery) {
 // table shown as it was; the next Update works as ever.
 TEST_F(QueryEngineTest, AbortDuringTheDownloadEndsTheRunAtOnceAndAsksNoServer) {
     ASSERT_EQ(SimLoad("[master]\ndelay_ms = 800\n" + ScenarioServers(2, "silent = 1\n")), "OK");
-    App().config.packetsPerSecond = 1000;
-    std::shared_ptr<ServerTable> shown = App().table;
+    App().session.config.packetsPerSecond = 1000;
+    std::shared_ptr<ServerTable> shown = App().session.shown.table;
     ClickUpdate();
     ASSERT_TRUE(PumpUntil([] { return !SimLogOf("http").empty(); }));
     EXPECT_EQ(AbortAndAwaitEnd(), L"Aborted.");
     EXPECT_TRUE(SimLogOf("query").empty());
-    EXPECT_EQ(App().table, shown);
+    EXPECT_EQ(App().session.shown.table, shown);
     EXPECT_EQ(Run(ScenarioServers(2, "silent = 1\n"), 1000), L"Completed. 0 of 2 servers responded.");
 }
 
@@ -164,22 +163,22 @@ TEST_F(QueryEngineTest, AReplyDuringTheLastGraceWaitIsCounted) {
     EXPECT_EQ(Run(ScenarioServer(27910, "answer_from = 3\ndelay_ms = 300\n"), 1000),
               L"Completed. 1 of 1 servers responded.");
     EXPECT_EQ(QueriesTo(27910), 3u);
-    EXPECT_EQ(ListRowCount(App().hServerList), 1);
+    EXPECT_EQ(ListRowCount(App().servers.list), 1);
 }
 
 TEST_F(QueryEngineTest, StrayRepeatedEmptyAndOversizeDatagramsChangeNothing) {
     std::string scenario = ScenarioServer(27910, "duplicates = 3\n") + ScenarioServer(27911, "reply_port = 27950\n") +
                            ScenarioServer(27912, "oversize = 1\n") + ScenarioServer(27913, "raw = \"\"\n");
     EXPECT_EQ(Run(scenario, 1000), L"Completed. 1 of 4 servers responded.");
-    EXPECT_EQ(ListRowCount(App().hServerList), 1);
+    EXPECT_EQ(ListRowCount(App().servers.list), 1);
     EXPECT_EQ(StatusPartText(1), L"1 Player");
-    ASSERT_EQ(App().serverCount, 4);
-    EXPECT_EQ(ShownServer(App(), 0).attempts, 1);
+    ASSERT_EQ(App().session.shown.count, 4);
+    EXPECT_EQ(App().session.shown.At(0).attempts, 1);
     for (int i = 1; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(ShownServer(App(), i).answered, 0);
-        EXPECT_EQ(ShownServer(App(), i).attempts, 3);
-        EXPECT_EQ(ShownServer(App(), i).hostname[0], 0);
+        EXPECT_EQ(App().session.shown.At(i).answered, 0);
+        EXPECT_EQ(App().session.shown.At(i).attempts, 3);
+        EXPECT_EQ(App().session.shown.At(i).hostname[0], 0);
     }
     EXPECT_FALSE(SimLogOf("reply").empty());
 }

@@ -13,7 +13,6 @@
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -31,8 +30,8 @@ void ToggleCheckBox(int id) {
 // eight slots).
 bool ListMatchesTable(std::string& why) {
     why = ListDisagreesWithTable();
-    for (int row = 0; why.empty() && row < ListRowCount(App().hServerList); ++row) {
-        if (ShownServer(App(), ListItemData(App().hServerList, row)).maxClients != 8) {
+    for (int row = 0; why.empty() && row < ListRowCount(App().servers.list); ++row) {
+        if (App().session.shown.At(ListItemData(App().servers.list, row)).maxClients != 8) {
             why = "row " + std::to_string(row) + " lists a server half filled";
         }
     }
@@ -54,13 +53,13 @@ TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
     ASSERT_EQ(SimLoad(scenario), "OK");
     // Paced, so that replies keep arriving while the boxes are clicked: three seconds of them, for a busy machine
     // where a click and its refilter take a while.
-    App().config.packetsPerSecond = 20;
+    App().session.config.packetsPerSecond = 20;
     ClickUpdate();
 
     std::string why;
     int clicks = 0;
     bool consistent = true;
-    while (consistent && App().updateRunning) {
+    while (consistent && App().session.run.running) {
         ToggleCheckBox((clicks % 3 == 0) ? IDC_SHOW_EMPTY : IDC_SHOW_FULL);
         ++clicks;
         consistent = ListMatchesTable(why);
@@ -77,7 +76,7 @@ TEST(ReplyRace, RefiltersDuringParsingNeverShowHalfFilledOrDoubledRows) {
 
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(App().hServerList), SERVER_COUNT);
+    EXPECT_EQ(ListRowCount(App().servers.list), SERVER_COUNT);
     EXPECT_TRUE(ListMatchesTable(why)) << why;
     CloseMainWindow();
 }

@@ -14,7 +14,6 @@
 #include "resource.h"
 #include "servers.h"
 #include "windows/state/app_messages.h"
-#include "windows/state/app_state.h"
 #include "windows/views/server_list.h"
 
 namespace {
@@ -30,8 +29,8 @@ RECT ScreenRectOfIcon(int row, int subItem) {
     RECT rect{};
     rect.top = subItem;
     rect.left = LVIR_ICON;
-    SendMessageW(App().hServerList, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
-    MapWindowPoints(App().hServerList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    SendMessageW(App().servers.list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    MapWindowPoints(App().servers.list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
 
@@ -39,8 +38,8 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     ASSERT_NE(OpenMainWindow(), nullptr);
     SetCheckBox(IDC_SHOW_FULL, true);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    App().config.goodPing = 100;
-    App().config.mediumPing = 200;
+    App().session.config.goodPing = 100;
+    App().session.config.mediumPing = 200;
 
     struct Sample {
         const char* host;
@@ -67,7 +66,7 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     LoadServerTable(count);
     const int favourites[] = {1, 5}; // an old Windows server and an Apple one
     for (int i : favourites) {
-        AddFavourite(&App().favourites, ShownServer(App(), i).addr, ShownServer(App(), i).port);
+        AddFavourite(&App().session.lists.favourites, App().session.shown.At(i).addr, App().session.shown.At(i).port);
     }
     for (int i = 0; i < count; ++i) {
         TestServer server;
@@ -81,15 +80,15 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
             server.players.push_back({p * 3, 40 + p, "player" + std::to_string(p)});
         }
         FeedServer(i, server, samples[i].ping);
-        ShownServer(App(), i).ping = samples[i].ping; // exactly, whatever the clock did meanwhile
+        App().session.shown.At(i).ping = samples[i].ping; // exactly, whatever the clock did meanwhile
     }
     // Pings were set exactly after listing: sort again (a click reverses, the next one restores the plain order).
     ClickServerColumn(PING_COLUMN_INDEX);
     ClickServerColumn(PING_COLUMN_INDEX);
-    RepaintServerList(App()); // as the run's end does: the list's redrawing was held while rows were listed
+    RepaintServerList(App().servers); // as the run's end does: the list's redrawing was held while rows were listed
     RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
-    ASSERT_EQ(ListRowCount(App().hServerList), count);
+    ASSERT_EQ(ListRowCount(App().servers.list), count);
     EXPECT_EQ(StatusPartText(1), L"57 Players");
     EXPECT_EQ(StatusPartText(2), L"12 Servers");
 
@@ -109,9 +108,9 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
     // Rows in ping order, each ping cell showing its dot in the colour its threshold gives.
     uint32_t previous = 0;
     RECT list;
-    GetWindowRect(App().hServerList, &list);
+    GetWindowRect(App().servers.list, &list);
     for (int row = 0; row < count; ++row) {
-        const ServerRecord& record = ShownServer(App(), ListItemData(App().hServerList, row));
+        const ServerRecord& record = App().session.shown.At(ListItemData(App().servers.list, row));
         EXPECT_GE(record.ping, previous);
         previous = record.ping;
         RECT dot = ScreenRectOfIcon(row, PING_COLUMN_INDEX);
@@ -120,7 +119,7 @@ TEST(ServerListScreenshot, ShowsIconsFavouritesPingDotsAndCountsSortedByPing) {
         }
         // The star over the row's icon marks exactly the favourites.
         int star = picture.Count(ScreenRectOfIcon(row, 0), STAR_GOLD);
-        if (IsFavourite(App().favourites, record.addr, record.port)) {
+        if (IsFavourite(App().session.lists.favourites, record.addr, record.port)) {
             EXPECT_GT(star, 10) << "row " << row;
         } else {
             EXPECT_EQ(star, 0) << "row " << row;

@@ -12,21 +12,32 @@
 #include <vector>
 
 #include "core/run/server_table.h"
+#include "core/display/server_columns.h"
 #include "harness.h"
+#include "windows/app/main_window_views.h"
 #include "picture.h"
 #include "resource.h"
 #include "servers.h"
 #include "windows/state/app_messages.h"
 #include "windows/app/main_window.h"
-#include "windows/state/app_state.h"
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
 #include "windows/dialogs/server_info_dialog.h"
-#include "windows/views/row_marks.h"
 #include "windows/views/server_list.h"
 #include "windows/views/show_choice.h"
 
 namespace {
+
+// A list view that sorts its own rows with the records' order, to hold the server list's against.
+struct ReferenceOrder {
+    const ShownTable* shown;
+    int32_t sortValue;
+};
+
+int CALLBACK CompareByValue(LPARAM first, LPARAM second, LPARAM order) {
+    const auto& by = *reinterpret_cast<const ReferenceOrder*>(order);
+    return CompareServerRecords(by.shown->At(first), by.shown->At(second), by.sortValue);
+}
 
 using Texts = std::vector<std::wstring>;
 
@@ -39,9 +50,9 @@ protected:
         OpenWindowTest::SetUp();
         SetCheckBox(IDC_SHOW_FULL, true);
         SetCheckBox(IDC_SHOW_EMPTY, true);
-        ASSERT_NE(App().hServerList, nullptr);
-        App().config.goodPing = 100;
-        App().config.mediumPing = 200;
+        ASSERT_NE(App().servers.list, nullptr);
+        App().session.config.goodPing = 100;
+        App().session.config.mediumPing = 200;
     }
 
     static TestServer Server(const std::string& host, int players, int maxClients = 8, const std::string& map = "q2dm1",
@@ -66,12 +77,12 @@ protected:
         FeedServer(3, Server("charlie", 0, 8, "q2dm2", "Action", 1), 20);
     }
 
-    static Texts Hosts() { return ListColumn(App().hServerList, HOST); }
+    static Texts Hosts() { return ListColumn(App().servers.list, HOST); }
 };
 
 TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
-    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
-    EXPECT_EQ(SendMessageW(App().hPlayerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(SendMessageW(App().servers.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(SendMessageW(App().players.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
 
     auto titles = [](HWND list, int count) {
         Texts result;
@@ -86,19 +97,19 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
         }
         return result;
     };
-    EXPECT_EQ(titles(App().hServerList, 7),
+    EXPECT_EQ(titles(App().servers.list, 7),
               (Texts{L"Host Name", L"IP Address", L"Map", L"Players", L"AC", L"Mod", L"Ping"}));
-    EXPECT_EQ(titles(App().hPlayerList, 3), (Texts{L"Name", L"Score", L"Ping"}));
-    HWND header = reinterpret_cast<HWND>(SendMessageW(App().hServerList, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(titles(App().players.list, 3), (Texts{L"Name", L"Score", L"Ping"}));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(App().servers.list, LVM_GETHEADER, 0, 0));
     EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
 
     // The creation widths come from each list's own client width less 16.
     RECT client;
-    GetClientRect(App().hServerList, &client);
+    GetClientRect(App().servers.list, &client);
     float span = static_cast<float>(client.right - 16);
     const int percents[] = {30, 20, 10, 10, 5, 15, 10};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETCOLUMNWIDTH, i, 0),
+        EXPECT_EQ(SendMessageW(App().servers.list, LVM_GETCOLUMNWIDTH, i, 0),
                   static_cast<int>(percents[i] / 100.0f * span))
             << i;
     }
@@ -107,18 +118,18 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
         return reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     };
     int cx = 0, cy = 0;
-    ASSERT_NE(images(App().hServerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().hServerList)), 15)
+    ASSERT_NE(images(App().servers.list), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(App().servers.list)), 15)
         << "eight icons, the favourites' star, the history's clock, both together, and the LAN's mark alone and with "
            "each of them";
-    ImageList_GetIconSize(images(App().hServerList), &cx, &cy);
+    ImageList_GetIconSize(images(App().servers.list), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);
-    ASSERT_NE(images(App().hPlayerList), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().hPlayerList)), 1);
+    ASSERT_NE(images(App().players.list), nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images(App().players.list)), 1);
 
-    EXPECT_EQ(App().sortColumn, PING);
-    EXPECT_NE(App().hStatusBar, nullptr);
+    EXPECT_EQ(App().servers.sortColumn, PING);
+    EXPECT_NE(App().status.bar, nullptr);
 }
 
 TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
@@ -127,20 +138,20 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     server.version = "8.71pre x86_64 Dec  7 2026 Linux";
     FeedServer(1, server, 42);
 
-    ASSERT_EQ(ListRowCount(App().hServerList), 1);
-    EXPECT_EQ(ListItemData(App().hServerList, 0), 1);
-    EXPECT_EQ(ListItemText(App().hServerList, 0, HOST), L"Real Test");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, ADDRESS), L"10.0.0.2:27910");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, MAP), L"test");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, PLAYERS), L"3 / 16");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, AC), L"2");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, MOD), L"baseq2");
-    EXPECT_EQ(ListItemText(App().hServerList, 0, PING), std::to_wstring(ShownServer(App(), 1).ping));
-    EXPECT_GE(ShownServer(App(), 1).ping, 42u);
-    EXPECT_LT(ShownServer(App(), 1).ping, 60u);
-    EXPECT_EQ(ListItemImage(App().hServerList, 0, HOST), 4); // the penguin
+    ASSERT_EQ(ListRowCount(App().servers.list), 1);
+    EXPECT_EQ(ListItemData(App().servers.list, 0), 1);
+    EXPECT_EQ(ListItemText(App().servers.list, 0, HOST), L"Real Test");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, ADDRESS), L"10.0.0.2:27910");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, MAP), L"test");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, PLAYERS), L"3 / 16");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, AC), L"2");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, MOD), L"baseq2");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, PING), std::to_wstring(App().session.shown.At(1).ping));
+    EXPECT_GE(App().session.shown.At(1).ping, 42u);
+    EXPECT_LT(App().session.shown.At(1).ping, 60u);
+    EXPECT_EQ(ListItemImage(App().servers.list, 0, HOST), 4); // the penguin
 
-    EXPECT_EQ(ShownServer(App(), 1).answered, 1);
+    EXPECT_EQ(App().session.shown.At(1).answered, 1);
     EXPECT_EQ(RunStatusOf(1), L"Found 3 players on 'Real Test'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"1 Server");
@@ -149,7 +160,7 @@ TEST_F(ServerListTest, AReplyBecomesARowWithItsCellsIconAndStatus) {
     SetCheckBox(IDC_SHOW_FULL, false);
     FeedServer(0, Server("Solo", 1, 1));
     EXPECT_EQ(RunStatusOf(0), L"Found 1 player on 'Solo'");
-    EXPECT_EQ(ListRowCount(App().hServerList), 1);
+    EXPECT_EQ(ListRowCount(App().servers.list), 1);
     FeedServer(2, Server("Nobody", 0));
     EXPECT_EQ(RunStatusOf(2), L"Found 0 players on 'Nobody'");
     EXPECT_EQ(StatusPartText(1), L"3 Players");
@@ -162,7 +173,7 @@ TEST_F(ServerListTest, RepliesAreReadInTheAnsiCodePage) {
     }
     LoadServerTable(1);
     FeedServer(0, Server("Caf\xe9 \x80 \xab\xbb", 0));
-    EXPECT_EQ(ListItemText(App().hServerList, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
+    EXPECT_EQ(ListItemText(App().servers.list, 0, HOST), L"Caf\u00e9 \u20ac \u00ab\u00bb");
     EXPECT_EQ(RunStatusOf(0), L"Found 0 players on 'Caf\u00e9 \u20ac \u00ab\u00bb'");
 }
 
@@ -174,15 +185,15 @@ TEST_F(ServerListTest, PingDotFollowsTheThresholdsAtEveryRequest) {
         int image;
     } cases[] = {{0, 1}, {100, 1}, {101, 2}, {200, 2}, {201, 3}};
     for (const Case& c : cases) {
-        ShownServer(App(), 0).ping = c.ping;
-        EXPECT_EQ(ListItemImage(App().hServerList, 0, PING), c.image) << c.ping;
-        EXPECT_EQ(ListItemText(App().hServerList, 0, PING), std::to_wstring(c.ping));
+        App().session.shown.At(0).ping = c.ping;
+        EXPECT_EQ(ListItemImage(App().servers.list, 0, PING), c.image) << c.ping;
+        EXPECT_EQ(ListItemText(App().servers.list, 0, PING), std::to_wstring(c.ping));
     }
-    App().config.mediumPing = 50; // below good: everything above good is red
-    ShownServer(App(), 0).ping = 101;
-    EXPECT_EQ(ListItemImage(App().hServerList, 0, PING), 3);
+    App().session.config.mediumPing = 50; // below good: everything above good is red
+    App().session.shown.At(0).ping = 101;
+    EXPECT_EQ(ListItemImage(App().servers.list, 0, PING), 3);
     // Other columns keep the row's own icon.
-    EXPECT_EQ(ListItemImage(App().hServerList, 0, HOST), 5);
+    EXPECT_EQ(ListItemImage(App().servers.list, 0, HOST), 5);
 }
 
 TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
@@ -191,25 +202,26 @@ TEST_F(ServerListTest, HeaderClicksSortAndReverse) {
 
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
-    EXPECT_EQ(App().sortColumn, HOST);
+    EXPECT_EQ(App().servers.sortColumn, HOST);
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
-    EXPECT_EQ(App().sortColumn, HOST | SORT_REVERSED_BIT);
+    EXPECT_EQ(App().servers.sortColumn, HOST | SORT_REVERSED_BIT);
     ClickServerColumn(HOST);
     EXPECT_EQ(Hosts(), (Texts{L"Alpha", L"bravo", L"charlie"}));
 
     ClickServerColumn(PLAYERS); // fullest first
-    EXPECT_EQ(ListColumn(App().hServerList, PLAYERS), (Texts{L"7 / 8", L"2 / 8", L"0 / 8"}));
+    EXPECT_EQ(ListColumn(App().servers.list, PLAYERS), (Texts{L"7 / 8", L"2 / 8", L"0 / 8"}));
     ClickServerColumn(MAP);
-    EXPECT_EQ(ListColumn(App().hServerList, MAP), (Texts{L"Q2DM1", L"q2dm2", L"q2dm3"}));
+    EXPECT_EQ(ListColumn(App().servers.list, MAP), (Texts{L"Q2DM1", L"q2dm2", L"q2dm3"}));
     ClickServerColumn(AC);
-    EXPECT_EQ(ListColumn(App().hServerList, AC), (Texts{L"0", L"1", L"2"}));
+    EXPECT_EQ(ListColumn(App().servers.list, AC), (Texts{L"0", L"1", L"2"}));
     ClickServerColumn(MOD);
-    EXPECT_EQ(ListColumn(App().hServerList, MOD), (Texts{L"Action", L"baseq2", L"ctf"}));
+    EXPECT_EQ(ListColumn(App().servers.list, MOD), (Texts{L"Action", L"baseq2", L"ctf"}));
     ClickServerColumn(MOD);
-    EXPECT_EQ(ListColumn(App().hServerList, MOD), (Texts{L"ctf", L"baseq2", L"Action"}));
+    EXPECT_EQ(ListColumn(App().servers.list, MOD), (Texts{L"ctf", L"baseq2", L"Action"}));
     ClickServerColumn(ADDRESS);
-    EXPECT_EQ(ListColumn(App().hServerList, ADDRESS), (Texts{L"10.0.0.1:27910", L"10.0.0.3:27910", L"10.0.0.4:27910"}));
+    EXPECT_EQ(ListColumn(App().servers.list, ADDRESS),
+              (Texts{L"10.0.0.1:27910", L"10.0.0.3:27910", L"10.0.0.4:27910"}));
     ClickServerColumn(PING);
     EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"}));
     ClickServerColumn(PING);
@@ -237,7 +249,7 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
     };
     for (int sortValue : {HOST, ADDRESS, MAP, PLAYERS, AC, MOD, PING, HOST | SORT_REVERSED_BIT,
                           ADDRESS | SORT_REVERSED_BIT, PING | SORT_REVERSED_BIT}) {
-        App().sortColumn = sortValue;
+        App().servers.sortColumn = sortValue;
         std::vector<int> order(COUNT);
         std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), random);
@@ -258,10 +270,10 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
                     DeliverFedReplies(); // a batch of one
                 }
             }
-            EXPECT_EQ(ListRowCount(App().hServerList), batch ? 0 : COUNT);
+            EXPECT_EQ(ListRowCount(App().servers.list), batch ? 0 : COUNT);
             DeliverFedReplies();
             if (batch) {
-                EXPECT_EQ(rowsOf(App().hServerList), oneByOne);
+                EXPECT_EQ(rowsOf(App().servers.list), oneByOne);
                 EXPECT_EQ((Texts{StatusPartText(1), StatusPartText(2)}), counts);
                 continue;
             }
@@ -272,10 +284,10 @@ TEST_F(ServerListTest, RowsListedOneByOneOrInABatchStandWhereASortAfterEachReply
                 item.lParam = index;
                 SendMessageW(reference, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
             }
-            ServerOrder byValue{&App(), sortValue};
+            ReferenceOrder byValue{&App().session.shown, sortValue};
             SendMessageW(reference, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&byValue),
-                         reinterpret_cast<LPARAM>(CompareServers));
-            oneByOne = rowsOf(App().hServerList);
+                         reinterpret_cast<LPARAM>(CompareByValue));
+            oneByOne = rowsOf(App().servers.list);
             counts = {StatusPartText(1), StatusPartText(2)};
             ASSERT_EQ(oneByOne.size(), static_cast<size_t>(COUNT));
             EXPECT_EQ(oneByOne, rowsOf(reference));
@@ -293,13 +305,13 @@ TEST_F(ServerListTest, AddressesSortAsNumbersThenPorts) {
         FeedServer(i, Server("s", 1));
     }
     ClickServerColumn(ADDRESS);
-    EXPECT_EQ(ListColumn(App().hServerList, ADDRESS),
+    EXPECT_EQ(ListColumn(App().servers.list, ADDRESS),
               (Texts{L"9.9.9.9:80", L"10.0.0.2:27910", L"10.0.0.2:27911", L"10.0.0.10:27910"}));
 }
 
 TEST_F(ServerListTest, ASortValueNamingNoColumnSortsByPing) {
     for (int stored : {7, 0x4007, 0x8003, -1}) {
-        App().sortColumn = stored;
+        App().servers.sortColumn = stored;
         FeedSortFixture();
         EXPECT_EQ(Hosts(), (Texts{L"charlie", L"bravo", L"Alpha"})) << stored;
     }
@@ -315,7 +327,7 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     FeedServer(2, Server("some", 3));
     FeedServer(3, Server("zero slots", 0, 0));
     FeedServer(4, Server("over", 9));
-    EXPECT_EQ(ListRowCount(App().hServerList), 5);
+    EXPECT_EQ(ListRowCount(App().servers.list), 5);
 
     struct Case {
         bool full, empty;
@@ -330,24 +342,24 @@ TEST_F(ServerListTest, FullAndEmptyBoxesFilterTheRows) {
     for (const Case& c : cases) {
         SetCheckBox(IDC_SHOW_FULL, c.full);
         SetCheckBox(IDC_SHOW_EMPTY, c.empty);
-        EXPECT_EQ(App().showFull, c.full);
-        EXPECT_EQ(App().showEmpty, c.empty);
+        EXPECT_EQ(App().servers.showFull, c.full);
+        EXPECT_EQ(App().servers.showEmpty, c.empty);
         Texts hosts = Hosts();
         std::sort(hosts.begin(), hosts.end());
         Texts expected = c.hosts;
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(hosts, expected);
-        EXPECT_EQ(App().shownServers, static_cast<int>(expected.size()));
+        EXPECT_EQ(App().servers.shownServers, static_cast<int>(expected.size()));
         EXPECT_EQ(StatusPartText(1), c.players);
     }
 }
 
 TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunIt) {
     // The run asked a web master (per mod), a classic master and a list URL (every mod) for "ctf".
-    App().tableMasters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
-                          MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT},
-                          MasterEntry{MasterKind::WebList, u"127.0.0.1", WEB_MASTER_PORT, u"/?raw=2"}};
-    App().tableModDir = u"ctf";
+    App().session.shown.masters = {MasterEntry{MasterKind::Web, u"127.0.0.1", WEB_MASTER_PORT},
+                                   MasterEntry{MasterKind::Udp, u"127.0.0.1", UDP_MASTER_PORT},
+                                   MasterEntry{MasterKind::WebList, u"127.0.0.1", WEB_MASTER_PORT, u"/?raw=2"}};
+    App().session.shown.modDir = u"ctf";
     LoadServerTable(8);
     struct Case {
         SourceSet sources;
@@ -361,7 +373,7 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
         {MasterSource(2), "ctf", true},       {MasterSource(2), "action", false},
     };
     for (int i = 0; i < 8; ++i) {
-        ShownServer(App(), i).sources = cases[i].sources;
+        App().session.shown.At(i).sources = cases[i].sources;
         FeedServer(i, Server("Host " + std::to_string(i), 1, 8, "q2dm1", cases[i].mod));
     }
     for (int i = 0; i < 8; ++i) {
@@ -370,10 +382,10 @@ TEST_F(ServerListTest, UnderAModFilterServersOfEveryModAreListedOnlyWhenTheyRunI
     EXPECT_EQ(ListDisagreesWithTable(), "");
 
     // "(No Filter)" lists them all.
-    App().tableModDir.clear();
+    App().session.shown.modDir.clear();
     SetCheckBox(IDC_SHOW_EMPTY, false);
     SetCheckBox(IDC_SHOW_EMPTY, true);
-    EXPECT_EQ(ListRowCount(App().hServerList), 8);
+    EXPECT_EQ(ListRowCount(App().servers.list), 8);
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }
 
@@ -386,17 +398,17 @@ TEST_F(ServerListTest, TheSelectionStaysWithItsServerUntilTheBoxesRebuildTheList
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(App().hServerList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(App().servers.list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     };
-    auto selected = [] { return static_cast<int>(SendMessageW(App().hServerList, LVM_GETSELECTEDCOUNT, 0, 0)); };
+    auto selected = [] { return static_cast<int>(SendMessageW(App().servers.list, LVM_GETSELECTEDCOUNT, 0, 0)); };
     // The selected row's host, the focused row's host, and the players the player list shows.
     auto marked = [] {
         auto row = [](UINT flag) {
-            return static_cast<int>(SendMessageW(App().hServerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), flag));
+            return static_cast<int>(SendMessageW(App().servers.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), flag));
         };
-        return ListItemText(App().hServerList, row(LVNI_SELECTED), HOST) + L"|" +
-               ListItemText(App().hServerList, row(LVNI_FOCUSED), HOST) + L"|" +
-               std::to_wstring(ListRowCount(App().hPlayerList));
+        return ListItemText(App().servers.list, row(LVNI_SELECTED), HOST) + L"|" +
+               ListItemText(App().servers.list, row(LVNI_FOCUSED), HOST) + L"|" +
+               std::to_wstring(ListRowCount(App().players.list));
     };
     select(1);
     ASSERT_EQ(marked(), L"bravo|bravo|3");
@@ -407,29 +419,29 @@ TEST_F(ServerListTest, TheSelectionStaysWithItsServerUntilTheBoxesRebuildTheList
     EXPECT_EQ(marked(), L"bravo|bravo|3");
     ClickServerColumn(HOST);
     ClickServerColumn(HOST);
-    EXPECT_EQ(ListColumn(App().hServerList, HOST),
+    EXPECT_EQ(ListColumn(App().servers.list, HOST),
               (std::vector<std::wstring>{L"echo", L"delta", L"charlie", L"bravo", L"alpha"}));
     EXPECT_EQ(marked(), L"bravo|bravo|3");
     SetWindowTextW(GetDlgItem(App().hMainDlg, IDC_SEARCH), L"rav");
-    EXPECT_EQ(ListColumn(App().hServerList, HOST), (std::vector<std::wstring>{L"bravo"}));
+    EXPECT_EQ(ListColumn(App().servers.list, HOST), (std::vector<std::wstring>{L"bravo"}));
     EXPECT_EQ(marked(), L"bravo|bravo|3");
     SetWindowTextW(GetDlgItem(App().hMainDlg, IDC_SEARCH), L"");
     EXPECT_EQ(marked(), L"bravo|bravo|3");
     EXPECT_EQ(selected(), 1);
 
     // Typing in the list goes to the next host name that begins with the typed text.
-    SendMessageW(App().hServerList, WM_CHAR, L'D', 1);
+    SendMessageW(App().servers.list, WM_CHAR, L'D', 1);
     EXPECT_EQ(marked(), L"delta|delta|1");
     select(3); // "bravo" again
 
     SetCheckBox(IDC_SHOW_FULL, false); // no server is full: nothing changes
     EXPECT_EQ(marked(), L"bravo|bravo|3");
-    EXPECT_EQ(ListRowCount(App().hServerList), 5);
+    EXPECT_EQ(ListRowCount(App().servers.list), 5);
 
     SetCheckBox(IDC_SHOW_EMPTY, false); // "charlie" goes: the list is rebuilt
-    EXPECT_EQ(ListRowCount(App().hServerList), 4);
+    EXPECT_EQ(ListRowCount(App().servers.list), 4);
     EXPECT_EQ(selected(), 0);
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
+    EXPECT_EQ(ListRowCount(App().players.list), 0);
     EXPECT_EQ(StatusPartText(2), L"4 Servers");
 }
 
@@ -446,23 +458,23 @@ TEST_F(ServerListTest, SizeChangesSetTheRuledWidths) {
     };
 
     // The details view, as the player list shows it when playerViewDetails is set.
-    App().playerViewDetails = 1;
-    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    App().players.details = 1;
+    SendMessageW(App().players.list, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     resize(686);
-    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>{191, 127, 63, 63, 31, 95, 63}));
-    EXPECT_EQ(widths(App().hPlayerList, 3), (std::vector<int>{138, 69, 69}));
+    EXPECT_EQ(widths(App().servers.list, 7), (std::vector<int>{191, 127, 63, 63, 31, 95, 63}));
+    EXPECT_EQ(widths(App().players.list, 3), (std::vector<int>{138, 69, 69}));
     resize(1000);
-    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>{282, 188, 94, 94, 47, 141, 94}));
-    EXPECT_EQ(widths(App().hPlayerList, 3), (std::vector<int>{205, 102, 102}));
+    EXPECT_EQ(widths(App().servers.list, 7), (std::vector<int>{282, 188, 94, 94, 47, 141, 94}));
+    EXPECT_EQ(widths(App().players.list, 3), (std::vector<int>{205, 102, 102}));
 
     // The list view of the template: one width for all its columns.
-    App().playerViewDetails = 0;
-    SendMessageW(App().hPlayerList, LVM_SETVIEW, LV_VIEW_LIST, 0);
+    App().players.details = 0;
+    SendMessageW(App().players.list, LVM_SETVIEW, LV_VIEW_LIST, 0);
     resize(686);
-    EXPECT_EQ(widths(App().hPlayerList, 1), (std::vector<int>{91}));
+    EXPECT_EQ(widths(App().players.list, 1), (std::vector<int>{91}));
 
     resize(0); // minimised: no negative widths
-    EXPECT_EQ(widths(App().hServerList, 7), (std::vector<int>(7, 0)));
+    EXPECT_EQ(widths(App().servers.list, 7), (std::vector<int>(7, 0)));
 }
 
 TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
@@ -470,7 +482,7 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
     FeedServer(0, Server("x", 1));
     wchar_t text[8] = L"keep";
     NMLVDISPINFOW request{};
-    request.hdr.hwndFrom = App().hServerList;
+    request.hdr.hwndFrom = App().servers.list;
     request.hdr.idFrom = IDC_SERVER_LIST;
     request.hdr.code = LVN_GETDISPINFOW;
     request.item.mask = LVIF_TEXT;
@@ -483,7 +495,7 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
         EXPECT_STREQ(text, L"keep");
     }
     // A short buffer gets the cut, terminated text.
-    ShownServer(App(), 0).hostname[0] = u'L';
+    App().session.shown.At(0).hostname[0] = u'L';
     request.item.iSubItem = HOST;
     request.item.iItem = 0;
     request.item.cchTextMax = 2;
@@ -493,16 +505,16 @@ TEST_F(ServerListTest, DisplayRequestsOutsideTheTableLeaveTheBufferAlone) {
 
 TEST_F(ServerListTest, ARebuiltTableTakesItsRowsAlong) {
     FeedSortFixture();
-    ASSERT_EQ(ListRowCount(App().hServerList), 3);
+    ASSERT_EQ(ListRowCount(App().servers.list), 3);
     LoadServerTable(2);
-    EXPECT_EQ(App().serverCount, 2);
-    EXPECT_EQ(ListRowCount(App().hServerList), 0);
-    EXPECT_EQ(App().shownServers, 0);
-    EXPECT_EQ(App().shownPlayers, 0);
+    EXPECT_EQ(App().session.shown.count, 2);
+    EXPECT_EQ(ListRowCount(App().servers.list), 0);
+    EXPECT_EQ(App().servers.shownServers, 0);
+    EXPECT_EQ(App().servers.shownPlayers, 0);
 
     // A refilter now finds nothing answered.
     SetCheckBox(IDC_SHOW_FULL, false);
-    EXPECT_EQ(ListRowCount(App().hServerList), 0);
+    EXPECT_EQ(ListRowCount(App().servers.list), 0);
 }
 
 } // namespace
@@ -526,7 +538,7 @@ protected:
     static std::wstring TipOfRow(int row) {
         wchar_t text[INFOTIPSIZE] = L"unchanged";
         NMLVGETINFOTIPW tip{};
-        tip.hdr = {App().hServerList, IDC_SERVER_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+        tip.hdr = {App().servers.list, IDC_SERVER_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
         tip.pszText = text;
         tip.cchTextMax = INFOTIPSIZE;
         tip.iItem = row;
@@ -536,7 +548,7 @@ protected:
 
     // A picture for people to look at, screenshots/NAME, once Wine has put what `shown` looks for on the screen.
     static void SavePicture(const wchar_t* name, const std::function<bool(const ScreenPicture&)>& shown) {
-        RepaintServerList(App());
+        RepaintServerList(App().servers);
         RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ScreenPicture picture;
         PumpUntil([&] { return shown(picture = CaptureWindow(App().hMainDlg)); }, 2000);
@@ -546,61 +558,61 @@ protected:
 
     static int SelectedPlayerRow() {
         return static_cast<int>(
-            SendMessageW(App().hPlayerList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
+            SendMessageW(App().players.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
     }
 };
 
 TEST_F(ServerSearchTest, TypingShowsOnlyWhatMatchesAndSaysWhy) {
     FeedSearchFixture();
-    ASSERT_EQ(ListRowCount(App().hServerList), 3);
+    ASSERT_EQ(ListRowCount(App().servers.list), 3);
 
     Type(L"\x00E4ngstr");
     EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"\x00C4NGSTR\x00D6M Arena"})) << "ignoring case beyond ASCII";
     EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
     EXPECT_EQ(StatusPartText(1), L"5 Players");
     EXPECT_EQ(ListDisagreesWithTable(), "");
-    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22 | LVS_EX_INFOTIP);
-    EXPECT_NE(GetWindowLongPtrW(App().hPlayerList, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
+    EXPECT_EQ(SendMessageW(App().servers.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22 | LVS_EX_INFOTIP);
+    EXPECT_NE(GetWindowLongPtrW(App().players.list, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
     EXPECT_EQ(TipOfRow(0), L"Matched in: player \"\x00C4ngstr\x00F6m\"");
     EXPECT_EQ(TipOfRow(1), L"Matched in: host name");
 
     // Selecting the server that a player's name found selects that player.
-    ListView_SetItemState(App().hServerList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ASSERT_EQ(ListRowCount(App().hPlayerList), 3);
+    ListView_SetItemState(App().servers.list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ASSERT_EQ(ListRowCount(App().players.list), 3);
     EXPECT_EQ(SelectedPlayerRow(), 1);
-    EXPECT_EQ(ListItemText(App().hPlayerList, SelectedPlayerRow(), 0), L"\x00C4ngstr\x00F6m");
+    EXPECT_EQ(ListItemText(App().players.list, SelectedPlayerRow(), 0), L"\x00C4ngstr\x00F6m");
     EXPECT_EQ(StatusPartText(0), TipOfRow(0)) << "the status line says why too";
     RECT list, bar;
-    GetWindowRect(App().hServerList, &list);
-    GetWindowRect(App().hStatusBar, &bar);
+    GetWindowRect(App().servers.list, &list);
+    GetWindowRect(App().status.bar, &bar);
     SavePicture(L"search.bmp", [&](const ScreenPicture& picture) {
         return picture.Count(list, GetSysColor(COLOR_HIGHLIGHT)) > 0 && picture.Count(bar, RGB(0, 0, 0)) > 0;
     });
-    ListView_SetItemState(App().hServerList, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(App().servers.list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EXPECT_EQ(SelectedPlayerRow(), -1) << "a host name match selects no one";
 
     Type(L"127.0.0.1:2791");
-    EXPECT_EQ(ListRowCount(App().hServerList), 0) << "the table's servers are on 10.0.0.x";
+    EXPECT_EQ(ListRowCount(App().servers.list), 0) << "the table's servers are on 10.0.0.x";
     EXPECT_EQ(StatusPartText(2), L"0 of 3 Servers");
     Type(L"10.0.0.3:");
     EXPECT_EQ(Hosts(), Texts{L"Quiet"});
     EXPECT_EQ(TipOfRow(0), L"Matched in: address");
-    UpdateWindow(App().hServerList);
+    UpdateWindow(App().servers.list);
     Type(L"10.0.0.3:2"); // the same server in the same row
-    EXPECT_FALSE(GetUpdateRect(App().hServerList, nullptr, FALSE))
+    EXPECT_FALSE(GetUpdateRect(App().servers.list, nullptr, FALSE))
         << "a row that shows what it showed is not repainted";
     Type(L"q2dm1");
-    EXPECT_TRUE(GetUpdateRect(App().hServerList, nullptr, FALSE));
+    EXPECT_TRUE(GetUpdateRect(App().servers.list, nullptr, FALSE));
     Type(L"BASE1");
     EXPECT_EQ(TipOfRow(0), L"Matched in: map");
 
     // Esc empties the box: every server again, the counts and the list's style as they were.
     SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(WindowText(Box()), L"");
-    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(ListRowCount(App().servers.list), 3);
     EXPECT_EQ(StatusPartText(2), L"3 Servers");
-    EXPECT_EQ(SendMessageW(App().hServerList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
-    EXPECT_EQ(GetWindowLongPtrW(App().hPlayerList, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
+    EXPECT_EQ(SendMessageW(App().servers.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x22);
+    EXPECT_EQ(GetWindowLongPtrW(App().players.list, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
     EXPECT_EQ(TipOfRow(0), L"unchanged") << "no tip without a search";
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }
@@ -636,21 +648,21 @@ TEST_F(ServerSearchTest, OddTextCtrlFAndEscHaveAClearOutcome) {
     FeedSearchFixture();
     // Pasted text longer than the box takes, and control characters (core's tests take odd text further).
     Type(std::wstring(5000, L'q'));
-    EXPECT_EQ(ListRowCount(App().hServerList), 0);
+    EXPECT_EQ(ListRowCount(App().servers.list), 0);
     Type(L"\tZ\x0001o\re");
     EXPECT_EQ(Hosts(), Texts{L"Friday Night"}) << "control characters are left out";
     Type(L"\t\t");
-    EXPECT_EQ(ListRowCount(App().hServerList), 3) << "nothing but control characters is no search";
+    EXPECT_EQ(ListRowCount(App().servers.list), 3) << "nothing but control characters is no search";
     EXPECT_EQ(StatusPartText(2), L"3 Servers");
 
     // Ctrl+F, as the message loop hands it over, focuses the box with its text selected.
     Type(L"Quiet");
-    SetFocus(App().hServerList);
+    SetFocus(App().servers.list);
     BYTE keys[256] = {};
     GetKeyboardState(keys);
     keys[VK_CONTROL] = 0x80;
     SetKeyboardState(keys);
-    MSG press{App().hServerList, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
+    MSG press{App().servers.list, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
     EXPECT_TRUE(TranslateMainWindowKeys(App().hMainDlg, &press));
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
@@ -659,13 +671,13 @@ TEST_F(ServerSearchTest, OddTextCtrlFAndEscHaveAClearOutcome) {
     SendMessageW(Box(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 5u);
-    MSG plain{App().hServerList, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
+    MSG plain{App().servers.list, WM_KEYDOWN, 'F', 0x00210001, 0, {}};
     EXPECT_FALSE(TranslateMainWindowKeys(App().hMainDlg, &plain)) << "F alone is typed";
 
     SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(ListRowCount(App().servers.list), 3);
     SendMessageW(App().hMainDlg, WM_COMMAND, IDCANCEL, 0); // an empty box stays so
-    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(ListRowCount(App().servers.list), 3);
 }
 
 TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
@@ -685,12 +697,12 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
 
     FeedSearchFixture();
     auto at = [](int record) {
-        return std::make_pair(ShownServer(App(), record).addr, ShownServer(App(), record).port);
+        return std::make_pair(App().session.shown.At(record).addr, App().session.shown.At(record).port);
     };
-    AddFavourite(&App().favourites, at(1).first, at(1).second);
-    AddFavourite(&App().favourites, at(2).first, at(2).second);
-    NoteJoin(&App().recentServers, at(0).first, at(0).second, 1796813332);
-    NoteJoin(&App().recentServers, at(2).first, at(2).second, 1796813332);
+    AddFavourite(&App().session.lists.favourites, at(1).first, at(1).second);
+    AddFavourite(&App().session.lists.favourites, at(2).first, at(2).second);
+    NoteJoin(&App().session.lists.recent, at(0).first, at(0).second, 1796813332);
+    NoteJoin(&App().session.lists.recent, at(2).first, at(2).second, 1796813332);
 
     choose(1);
     EXPECT_EQ(Hosts(), (Texts{L"\x00C4NGSTR\x00D6M Arena", L"Quiet"}));
@@ -714,14 +726,14 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
 
     // A server leaves the history (as the server menu's "Remove from History" does): its row goes.
-    ForgetRecent(&App().recentServers, at(0).first, at(0).second);
-    FollowShowChoice(App());
+    ForgetRecent(&App().session.lists.recent, at(0).first, at(0).second);
+    OnServerListsChanged(App());
     EXPECT_EQ(Hosts(), Texts{L"Quiet"});
     EXPECT_EQ(StatusPartText(2), L"1 of 3 Servers");
 
     // "LAN": the servers that answered the run's broadcast, whatever else named them, with the search too.
-    ShownServer(App(), 0).sources |= SOURCE_LAN;
-    ShownServer(App(), 2).sources |= SOURCE_LAN | MasterSource(0);
+    App().session.shown.At(0).sources |= SOURCE_LAN;
+    App().session.shown.At(2).sources |= SOURCE_LAN | MasterSource(0);
     choose(3);
     EXPECT_EQ(Hosts(), (Texts{L"Friday Night", L"Quiet"}));
     EXPECT_EQ(StatusPartText(2), L"2 of 3 Servers");
@@ -729,16 +741,17 @@ TEST_F(ServerSearchTest, TheShowChoiceCombinesWithTheSearchAndTheOtherFilters) {
     EXPECT_EQ(Hosts(), Texts{L"Friday Night"});
     Type(L"");
     // Their rows carry the LAN's mark; Quiet's with the favourite's star and the history's clock.
-    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 0)), static_cast<UINT>(INDEXTOOVERLAYMASK(4)));
-    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 2)), static_cast<UINT>(INDEXTOOVERLAYMASK(7)));
-    EXPECT_EQ(RowMarkState(App(), ShownServer(App(), 1)), static_cast<UINT>(INDEXTOOVERLAYMASK(1)));
-    ServerInfo info;
-    ASSERT_TRUE(ReadRowServerInfo(App(), 0, info));
+    EXPECT_EQ(ServerMarks(App().session.lists, App().session.shown.At(0)), 4);
+    EXPECT_EQ(ServerMarks(App().session.lists, App().session.shown.At(2)), 7);
+    EXPECT_EQ(ServerMarks(App().session.lists, App().session.shown.At(1)), 1);
+    const ServerRecord* row0 = RowServerRecord(App().servers, App().session.shown, 0);
+    ASSERT_NE(row0, nullptr);
+    ServerInfo info = ServerInfoOf(*row0, App().session.shown, App().session.lists);
     EXPECT_EQ(info.address, u"10.0.0.1:27910");
     EXPECT_NE(std::find(info.sources.begin(), info.sources.end(), u"LAN"), info.sources.end())
         << "the server info says where it came from";
     choose(0);
-    EXPECT_EQ(ListRowCount(App().hServerList), 3);
+    EXPECT_EQ(ListRowCount(App().servers.list), 3);
     EXPECT_EQ(StatusPartText(2), L"3 Servers");
     EXPECT_EQ(ListDisagreesWithTable(), "");
 }

@@ -9,8 +9,7 @@
 #include "core/run/server_table.h"
 #include "harness.h"
 #include "servers.h"
-#include "windows/app/run_controller.h"
-#include "windows/state/app_state.h"
+#include "windows/app/main_window_views.h"
 
 namespace {
 
@@ -28,18 +27,18 @@ const std::vector<unsigned char> THREE_ENTRIES_TWO_SERVERS = {
 
 TEST_F(ServerTableTest, AShownTableIsLetGoWhenAnotherReplacesIt) {
     ShowServerTable(App(), Build(THREE_ENTRIES_TWO_SERVERS));
-    ASSERT_EQ(App().serverCount, 2);
-    ShownServer(App(), 0).answered = 1;
-    std::weak_ptr<ServerTable> first = App().table;
+    ASSERT_EQ(App().session.shown.count, 2);
+    App().session.shown.At(0).answered = 1;
+    std::weak_ptr<ServerTable> first = App().session.shown.table;
 
     ShowServerTable(App(), Build({10, 0, 0, 1, 0x6D, 0x06}));
     EXPECT_TRUE(first.expired()) << "the window held the only reference";
-    ASSERT_EQ(App().serverCount, 1);
-    EXPECT_EQ(ShownServer(App(), 0).answered, 0) << "nothing of the previous run survives";
+    ASSERT_EQ(App().session.shown.count, 1);
+    EXPECT_EQ(App().session.shown.At(0).answered, 0) << "nothing of the previous run survives";
 
     ShowServerTable(App(), nullptr);
-    EXPECT_EQ(App().table, nullptr);
-    EXPECT_EQ(App().serverCount, 0);
+    EXPECT_EQ(App().session.shown.table, nullptr);
+    EXPECT_EQ(App().session.shown.count, 0);
 }
 
 } // namespace

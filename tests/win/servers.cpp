@@ -20,10 +20,9 @@
 #include "harness.h"
 #include "resource.h"
 #include "simulator_client.h"
-#include "windows/app/run_controller.h"
+#include "windows/app/main_window_views.h"
 #include "windows/platform/ansi_decoder.h"
-#include "windows/state/app_state.h"
-#include "windows/views/search_rows.h"
+#include "windows/state/finding.h"
 #include "windows/views/server_list.h"
 #include "windows/views/status_bar.h"
 
@@ -96,7 +95,7 @@ void LoadServerTable(const std::vector<unsigned char>& body) {
 void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) {
     std::vector<char> datagram(reply.begin(), reply.end());
     datagram.push_back(0);
-    ServerRecord& record = ShownServer(App(), index);
+    ServerRecord& record = App().session.shown.At(index);
     record.answered = 1;
     ParseStatusText(datagram.data(), static_cast<int>(reply.size()), DecodeAnsi, record);
     record.queryTime = timeGetTime() - pingMs;
@@ -108,14 +107,14 @@ void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) 
 }
 
 void DeliverFedReplies() {
-    ListDeliveredReplies(App(), fedReplies);
+    ListDeliveredReplies(App().servers, ListInputs(App()), fedReplies);
     fedReplies.clear();
-    RepaintServerListWhenDue(App());
-    UpdateStatusCounts(App());
+    RepaintServerListWhenDue(App().servers);
+    ShowCounts(App());
 }
 
 std::wstring RunStatusOf(int index) {
-    std::u16string text = FoundText(ShownServer(App(), index));
+    std::u16string text = FoundText(App().session.shown.At(index));
     return std::wstring(text.begin(), text.end());
 }
 
@@ -135,8 +134,8 @@ int ListRowCount(HWND list) {
 }
 
 int ServerRow(int record) {
-    for (int row = 0; row < ListRowCount(App().hServerList); ++row) {
-        if (ListItemData(App().hServerList, row) == record) {
+    for (int row = 0; row < ListRowCount(App().servers.list); ++row) {
+        if (ListItemData(App().servers.list, row) == record) {
             return row;
         }
     }
@@ -164,8 +163,8 @@ int ListItemImage(HWND list, int item, int subItem) {
 }
 
 LPARAM ListItemData(HWND list, int item) {
-    if (list == App().hServerList) {
-        return RowServerIndex(App(), item); // the list holds no data of its own
+    if (list == App().servers.list) {
+        return RowServerIndex(App().servers, App().session.shown, item); // the list holds no data of its own
     }
     LVITEMW request{};
     request.mask = LVIF_PARAM;
@@ -205,61 +204,62 @@ bool AnswersFromAnotherThread(HWND window) {
 // answers, a server list that agrees with the table, and status bar counts and a closing line that agree with it.
 void ExpectSoundEnd(const std::wstring& status) {
     EXPECT_EQ(StatusPartText(0), status);
-    EXPECT_EQ(App().updateRunning, 0);
+    EXPECT_FALSE(App().session.run.running);
     ASSERT_TRUE(IsWindow(App().hMainDlg));
     EXPECT_TRUE(AnswersFromAnotherThread(App().hMainDlg));
     EXPECT_EQ(ListDisagreesWithTable(), "");
-    EXPECT_EQ(StatusPartText(2), FindingNarrows(App()) ? std::to_wstring(App().shownServers) + L" of " +
-                                                             CountText(App().listedServers, L"Server")
-                                                       : CountText(App().shownServers, L"Server"));
-    EXPECT_EQ(StatusPartText(1), CountText(App().shownPlayers, L"Player"));
+    EXPECT_EQ(StatusPartText(2), App().finding.Narrows() ? std::to_wstring(App().servers.shownServers) + L" of " +
+                                                               CountText(App().servers.listedServers, L"Server")
+                                                         : CountText(App().servers.shownServers, L"Server"));
+    EXPECT_EQ(StatusPartText(1), CountText(App().servers.shownPlayers, L"Player"));
 
     int answered = 0;
-    for (int i = 0; i < App().serverCount; ++i) {
-        answered += ShownServer(App(), i).answered != 0;
+    for (int i = 0; i < App().session.shown.count; ++i) {
+        answered += App().session.shown.At(i).answered != 0;
     }
     int responded = -1, total = -1;
     if (std::swscanf(status.c_str(), L"%*l[A-Za-z]. %d of %d servers responded.", &responded, &total) == 2) {
         EXPECT_EQ(responded, answered);
-        EXPECT_EQ(total, App().serverCount);
+        EXPECT_EQ(total, App().session.shown.count);
     }
 }
 
 std::string ListDisagreesWithTable() {
     auto listable = [](const ServerRecord& record) {
-        return record.delivered && (App().showFull || record.playerCount < record.maxClients) &&
-               (App().showEmpty || record.playerCount != 0) &&
-               ShowsUnderModFilter(App().tableModDir.c_str(), record.sources, ShownWebMasterSources(App()),
-                                   record.gamename);
+        return record.delivered && (App().servers.showFull || record.playerCount < record.maxClients) &&
+               (App().servers.showEmpty || record.playerCount != 0) &&
+               ShowsUnderModFilter(App().session.shown.modDir.c_str(), record.sources,
+                                   App().session.shown.WebMasterSources(), record.gamename);
     };
     auto shown = [&](const ServerRecord& record) {
-        return listable(record) && ShowsUnderChoice(App(), record) && ServerMatches(record, App().search);
+        return listable(record) && ShowsUnderChoice(App().finding, App().session.lists, record) &&
+               ServerMatches(record, App().finding.search);
     };
     std::set<LPARAM> listed;
     int players = 0;
-    int rows = ListRowCount(App().hServerList);
+    int rows = ListRowCount(App().servers.list);
     for (int row = 0; row < rows; ++row) {
-        LPARAM index = ListItemData(App().hServerList, row);
-        if (index < 0 || index >= App().serverCount || !shown(ShownServer(App(), index)) ||
+        LPARAM index = ListItemData(App().servers.list, row);
+        if (index < 0 || index >= App().session.shown.count || !shown(App().session.shown.At(index)) ||
             !listed.insert(index).second) {
             return "row " + std::to_string(row) + " names record " + std::to_string(index) +
                    ", which is outside the table, not to be listed, or listed twice";
         }
-        players += ShownServer(App(), index).playerCount;
+        players += App().session.shown.At(index).playerCount;
     }
     int shouldList = 0, shouldCount = 0;
-    for (int i = 0; i < App().serverCount; ++i) {
-        shouldList += shown(ShownServer(App(), i));
-        shouldCount += listable(ShownServer(App(), i));
+    for (int i = 0; i < App().session.shown.count; ++i) {
+        shouldList += shown(App().session.shown.At(i));
+        shouldCount += listable(App().session.shown.At(i));
     }
-    if (App().listedServers != shouldCount) {
-        return "counted " + std::to_string(App().listedServers) + " servers listed before the search, not " +
+    if (App().servers.listedServers != shouldCount) {
+        return "counted " + std::to_string(App().servers.listedServers) + " servers listed before the search, not " +
                std::to_string(shouldCount);
     }
-    if (rows != shouldList || App().shownServers != rows || App().shownPlayers != players) {
+    if (rows != shouldList || App().servers.shownServers != rows || App().servers.shownPlayers != players) {
         return std::to_string(rows) + " rows with " + std::to_string(players) + " players for " +
-               std::to_string(shouldList) + " servers to list; counted " + std::to_string(App().shownServers) +
-               " rows and " + std::to_string(App().shownPlayers) + " players";
+               std::to_string(shouldList) + " servers to list; counted " + std::to_string(App().servers.shownServers) +
+               " rows and " + std::to_string(App().servers.shownPlayers) + " players";
     }
     return "";
 }
@@ -283,7 +283,7 @@ void ClickListColumn(HWND list, int column) {
 }
 
 void ClickServerColumn(int column) {
-    ClickListColumn(App().hServerList, column);
+    ClickListColumn(App().servers.list, column);
 }
 
 SOCKET ListenOnLoopback(uint16_t* port) {

@@ -12,7 +12,6 @@
 #include "resource.h"
 #include "windows/platform/settings_store.h"
 #include "windows/platform/wide.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -84,7 +83,7 @@ std::vector<std::wstring> StoredNames() {
 
 std::vector<std::wstring> MasterTexts() {
     std::vector<std::wstring> texts;
-    for (const MasterEntry& entry : App().config.masters) {
+    for (const MasterEntry& entry : App().session.config.masters) {
         texts.push_back(AsWide(FormatMasterEntry(entry).c_str()));
     }
     return texts;
@@ -92,7 +91,7 @@ std::vector<std::wstring> MasterTexts() {
 
 std::vector<std::wstring> FavouriteTexts() {
     std::vector<std::wstring> texts;
-    for (const std::u16string& text : FormatFavourites(App().favourites)) {
+    for (const std::u16string& text : FormatFavourites(App().session.lists.favourites)) {
         texts.push_back(AsWide(text.c_str()));
     }
     return texts;
@@ -145,14 +144,14 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
     EXPECT_FALSE(ReadStored(L"Version").present) << "loading never creates the key";
     EXPECT_TRUE(Checked(IDC_SHOW_EMPTY));
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
-    EXPECT_EQ(App().showEmpty, 1);
-    EXPECT_EQ(App().showFull, 1);
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"quake2.exe");
-    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
-    EXPECT_EQ(App().config.goodPing, 100);
-    EXPECT_EQ(App().config.mediumPing, 200);
-    EXPECT_EQ(App().sortColumn, 6);
-    EXPECT_EQ(App().config.buddyText, u"");
+    EXPECT_EQ(App().servers.showEmpty, 1);
+    EXPECT_EQ(App().servers.showFull, 1);
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"quake2.exe");
+    EXPECT_EQ(App().session.config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
+    EXPECT_EQ(App().session.config.goodPing, 100);
+    EXPECT_EQ(App().session.config.mediumPing, 200);
+    EXPECT_EQ(App().servers.sortColumn, 6);
+    EXPECT_EQ(App().session.config.buddyText, u"");
     RECT created = WindowRectOf(App().hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
@@ -202,39 +201,39 @@ TEST_F(SettingsStoreTest, AFirstStartUsesTheDefaultsAndWritesEveryValueWithItsTy
 TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     ASSERT_NE(OpenMainWindow("[master]\n[filters]\ntext = \"CTF\\nctf\\nJump\\njump\\n\"\n"), nullptr);
     SelectFilter(L"Jump");
-    wcscpy(AsWide(App().config.gameDir), L"C:\\Games\\Quake2\\");
-    wcscpy(AsWide(App().config.gameExe), L"q2.exe");
-    App().config.packetsPerSecond = 25;
-    App().config.goodPing = 55;
-    App().config.mediumPing = 155;
-    App().playerViewDetails = 1;
-    App().sortColumn = 0x4002;
-    App().config.buddyText = u"bob\r\nK\u00f6ln";
+    wcscpy(AsWide(App().session.config.gameDir), L"C:\\Games\\Quake2\\");
+    wcscpy(AsWide(App().session.config.gameExe), L"q2.exe");
+    App().session.config.packetsPerSecond = 25;
+    App().session.config.goodPing = 55;
+    App().session.config.mediumPing = 155;
+    App().players.details = 1;
+    App().servers.sortColumn = 0x4002;
+    App().session.config.buddyText = u"bob\r\nK\u00f6ln";
     // Masters the start-up run can reach: the simulator's web service by another name, and a port no master
     // answers on.
-    App().config.masters.resize(2);
-    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &App().config.masters[0]), MasterFault::None);
-    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &App().config.masters[1]), MasterFault::None);
-    ParseFavourites({u"127.0.2.1:27910", u"127.0.2.20:27911"}, &App().favourites);
-    App().config.searchLan = false;
+    App().session.config.masters.resize(2);
+    ASSERT_EQ(ParseMasterEntry(u"HTTP://LocalHost:80", &App().session.config.masters[0]), MasterFault::None);
+    ASSERT_EQ(ParseMasterEntry(u"127.0.0.1:27950", &App().session.config.masters[1]), MasterFault::None);
+    ParseFavourites({u"127.0.2.1:27910", u"127.0.2.20:27911"}, &App().session.lists.favourites);
+    App().session.config.searchLan = false;
     SendDlgItemMessageW(App().hMainDlg, IDC_SHOW_EMPTY, BM_CLICK, 0, 0);
     SetWindowPos(App().hMainDlg, nullptr, 40, 30, 900, 600, SWP_NOZORDER);
     RECT placed = WindowRectOf(App().hMainDlg);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"C:\\Games\\Quake2\\");
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"q2.exe");
-    EXPECT_EQ(App().config.packetsPerSecond, 25);
-    EXPECT_EQ(App().config.goodPing, 55);
-    EXPECT_EQ(App().config.mediumPing, 155);
-    EXPECT_EQ(App().playerViewDetails, 1);
-    EXPECT_EQ(App().sortColumn, 0x4002);
-    EXPECT_EQ(App().config.buddyText, u"bob\r\nK\u00f6ln");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"C:\\Games\\Quake2\\");
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"q2.exe");
+    EXPECT_EQ(App().session.config.packetsPerSecond, 25);
+    EXPECT_EQ(App().session.config.goodPing, 55);
+    EXPECT_EQ(App().session.config.mediumPing, 155);
+    EXPECT_EQ(App().players.details, 1);
+    EXPECT_EQ(App().servers.sortColumn, 0x4002);
+    EXPECT_EQ(App().session.config.buddyText, u"bob\r\nK\u00f6ln");
     EXPECT_FALSE(Checked(IDC_SHOW_EMPTY));
     EXPECT_TRUE(Checked(IDC_SHOW_FULL));
     EXPECT_EQ(SelectedFilter(), L"Jump");
-    EXPECT_STREQ(App().modFilterText, L"CTF\nctf\nJump\njump\n");
+    EXPECT_EQ(ModFilterText(), L"CTF\nctf\nJump\njump\n");
     EXPECT_TRUE(SameRect(WindowRectOf(App().hMainDlg), placed));
     EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://LocalHost", L"127.0.0.1:27950"}));
@@ -245,16 +244,16 @@ TEST_F(SettingsStoreTest, EverySettingComesBackAtTheNextStart) {
     StoredValue favourites = ReadStored(L"Favourite Servers");
     EXPECT_EQ(favourites.type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(favourites.Text(), MultiText({L"127.0.2.1:27910", L"127.0.2.20:27911"}));
-    EXPECT_FALSE(App().config.searchLan);
+    EXPECT_FALSE(App().session.config.searchLan);
     StoredValue searchLan = ReadStored(L"Search LAN");
     EXPECT_EQ(searchLan.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(searchLan.Number(), 0);
 
     // "(No Filter)" is remembered as the empty directory; lists emptied are no longer stored.
     SelectFilter(L"(No Filter)");
-    App().config.masters.clear();
-    App().favourites.clear();
-    App().config.searchLan = true;
+    App().session.config.masters.clear();
+    App().session.lists.favourites.clear();
+    App().session.config.searchLan = true;
     ASSERT_EQ(CloseMainWindow(), 0);
     EXPECT_EQ(ReadStored(L"Last Used Mod Filter").Text(), std::wstring(1, L'\0'));
     EXPECT_FALSE(ReadStored(L"Master Servers").present);
@@ -286,11 +285,11 @@ TEST_F(SettingsStoreTest, AnOlderKeysAnsiBuddyListIsConvertedAndSavedAsUtf16) {
 
     wchar_t expected[16] = {};
     MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 16);
-    EXPECT_STREQ(AsWide(App().config.buddyText.c_str()), expected);
+    EXPECT_STREQ(AsWide(App().session.config.buddyText.c_str()), expected);
     // Stored zeros are covered by the defaults.
-    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
-    EXPECT_EQ(App().config.goodPing, 100);
-    EXPECT_EQ(App().config.mediumPing, 200);
+    EXPECT_EQ(App().session.config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
+    EXPECT_EQ(App().session.config.goodPing, 100);
+    EXPECT_EQ(App().session.config.mediumPing, 200);
     ASSERT_EQ(CloseMainWindow(), 0);
 
     EXPECT_EQ(ReadStored(L"Version").Number(), 2);
@@ -315,13 +314,13 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     StoreStrings(L"Favourite Servers", {L"127.0.2.1", L"127.0.2.2:27910", L"127.0.2.2:27910", L"host:27910"});
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
 
-    EXPECT_STREQ(AsWide(App().config.gameDir), L"");
-    EXPECT_STREQ(AsWide(App().config.gameExe), L"q2x.exe");
-    EXPECT_STREQ(App().lastModFilter, L"");
+    EXPECT_STREQ(AsWide(App().session.config.gameDir), L"");
+    EXPECT_STREQ(AsWide(App().session.config.gameExe), L"q2x.exe");
+    EXPECT_EQ(App().modFilters.lastUsed, u"");
     EXPECT_EQ(SelectedFilter(), L"(No Filter)");
-    EXPECT_EQ(App().config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
-    EXPECT_EQ(App().config.goodPing, 100);
-    EXPECT_EQ(App().config.buddyText, u"");
+    EXPECT_EQ(App().session.config.packetsPerSecond, DEFAULT_PACKETS_PER_SECOND);
+    EXPECT_EQ(App().session.config.goodPing, 100);
+    EXPECT_EQ(App().session.config.buddyText, u"");
     EXPECT_EQ(MasterTexts(), (std::vector<std::wstring>{L"http://localhost", L"127.0.0.1:27950"}));
     EXPECT_EQ(FavouriteTexts(), std::vector<std::wstring>{L"127.0.2.2:27910"});
     EXPECT_TRUE(IsWindowVisible(App().hMainDlg));
@@ -332,8 +331,8 @@ TEST_F(SettingsStoreTest, ValuesThatDoNotFitTheirFieldsAreIgnoredAndUnterminated
     Store(L"Mod Filters", REG_SZ, odd, sizeof odd);
     StoreText(L"Master Servers", L"http://a.example");
     ASSERT_NE(ReopenMainWindow(FILTERS_DOWN), nullptr);
-    EXPECT_STREQ(App().modFilterText, L"CTF\nctf");
-    EXPECT_TRUE(App().config.masters.empty());
+    EXPECT_EQ(ModFilterText(), L"CTF\nctf");
+    EXPECT_TRUE(App().session.config.masters.empty());
 }
 
 TEST_F(SettingsStoreTest, AKeyThatCannotBeWrittenDoesNotKeepTheProgramFromEnding) {

@@ -16,7 +16,6 @@
 #include "simulator_client.h"
 #include "windows/platform/remembered_file.h"
 #include "windows/platform/wide.h"
-#include "windows/state/app_state.h"
 
 namespace {
 
@@ -43,8 +42,8 @@ Controls ControlsNow() {
             enabled(IDC_UPDATE),
             enabled(IDC_CONFIG),
             enabled(IDC_MOD_FILTER),
-            App().updateRunning,
-            App().run != nullptr && App().run->Aborted()};
+            App().session.run.running,
+            App().session.run.handle != nullptr && App().session.run.handle->Aborted()};
 }
 
 const Controls IDLE = {L"Update", true, true, true, 0, false};
@@ -61,7 +60,7 @@ class UpdateRunTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(OpenMainWindow(TWO_SERVERS), nullptr);
-        App().config.packetsPerSecond = 1000;
+        App().session.config.packetsPerSecond = 1000;
     }
     void TearDown() override { CloseMainWindow(); }
 };
@@ -73,13 +72,13 @@ TEST_F(UpdateRunTest, StartUpRunsOnceAndListsEveryServer) {
                             [](const std::string& line) { return SimLogField(line, "target") != "/filters"; }),
               1);
     EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
-    EXPECT_EQ(ListRowCount(App().hServerList), 2);
+    EXPECT_EQ(ListRowCount(App().servers.list), 2);
     EXPECT_EQ(ControlsNow(), IDLE);
 
     // The rows are on the screen: the list redraws once the run is over, whatever it held back while listing.
     RECT row{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageW(App().hServerList, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
-    MapWindowPoints(App().hServerList, nullptr, reinterpret_cast<POINT*>(&row), 2);
+    SendMessageW(App().servers.list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    MapWindowPoints(App().servers.list, nullptr, reinterpret_cast<POINT*>(&row), 2);
     EXPECT_TRUE(PumpUntil([&row] {
         ScreenPicture picture = CaptureWindow(App().hMainDlg);
         IntersectRect(&row, &row, &picture.area);
@@ -104,8 +103,8 @@ TEST_F(UpdateRunTest, ButtonGoesFromUpdateToAbortToDisabledAndBack) {
 }
 
 TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
-    ServerTable* table = App().table.get();
-    ASSERT_EQ(ListRowCount(App().hServerList), 2);
+    ServerTable* table = App().session.shown.table.get();
+    ASSERT_EQ(ListRowCount(App().servers.list), 2);
 
     // A download that fails, and one aborted while it is still going, leave the picture as it was. (No remembered
     // list stands in for the failed master.)
@@ -119,16 +118,16 @@ TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ(ControlsNow(), IDLE);
     EXPECT_EQ(StatusPartText(0), L"Aborted.");
-    EXPECT_EQ(ListRowCount(App().hServerList), 2);
+    EXPECT_EQ(ListRowCount(App().servers.list), 2);
     EXPECT_EQ(StatusPartText(1), L"3 Players");
     EXPECT_EQ(StatusPartText(2), L"2 Servers");
-    EXPECT_EQ(App().table.get(), table);
-    EXPECT_EQ(App().serverCount, 2);
+    EXPECT_EQ(App().session.shown.table.get(), table);
+    EXPECT_EQ(App().session.shown.count, 2);
 
     ASSERT_EQ(SimLoad(TWO_SERVERS), "OK");
     ASSERT_TRUE(RunUpdateToEnd());
     EXPECT_EQ(StatusPartText(0), L"Completed. 2 of 2 servers responded.");
-    EXPECT_EQ(ListRowCount(App().hServerList), 2);
+    EXPECT_EQ(ListRowCount(App().servers.list), 2);
 
     // That run remembered its list in a file: a failed download that nobody aborts queries it instead.
     std::wstring file = RememberedListFolder() + AsWide(RememberedListFileName(u"").c_str());
@@ -140,15 +139,15 @@ TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
                                       0),
               0u)
         << StatusPartText(0);
-    EXPECT_EQ(ListRowCount(App().hServerList), 2);
+    EXPECT_EQ(ListRowCount(App().servers.list), 2);
 }
 
 TEST_F(UpdateRunTest, AnEmptyListEmptiesBothListsAndTheCounts) {
     ASSERT_EQ(SimLoad(EMPTY_MASTER), "OK");
     RecordStatusLine();
     ASSERT_TRUE(RunUpdateToEnd());
-    EXPECT_EQ(ListRowCount(App().hServerList), 0);
-    EXPECT_EQ(ListRowCount(App().hPlayerList), 0);
+    EXPECT_EQ(ListRowCount(App().servers.list), 0);
+    EXPECT_EQ(ListRowCount(App().players.list), 0);
     EXPECT_EQ(StatusPartText(1), L"0 Players");
     EXPECT_EQ(StatusPartText(2), L"0 Servers");
     // Texts a few milliseconds apart may pass unseen, but none overtakes another and the closing one stays.

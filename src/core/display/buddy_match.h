@@ -1,5 +1,5 @@
 // Buddy names: splitting the typed buddy list into entries and matching player names against them. Portable (no
-// Win32); the highlighting code calls these with AppState's entries.
+// Win32); the buddy list view (windows/views/buddy_highlight.h) calls these with its entries.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,8 @@
 #include "windows/app/main_window.h"
 
-#include "windows/state/app_state.h"
+#include "windows/app/main_window_state.h"
+
+#include <winsock2.h>
 
 #include <commctrl.h>
 
@@ -10,26 +12,19 @@
 #include "resource.h"
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
+#include "windows/app/main_window_views.h"
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
-#include "windows/app/server_menu.h"
 #include "windows/dialogs/about_box.h"
-#include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/recent_store.h"
 #include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
-#include "windows/views/buddy_highlight.h"
 #include "windows/views/main_anchors.h"
-#include "windows/views/mod_filter_box.h"
-#include "windows/views/player_list.h"
 #include "windows/views/search_box.h"
-#include "windows/views/search_rows.h"
-#include "windows/views/server_list.h"
 #include "windows/views/show_choice.h"
 #include "windows/views/sizer.h"
-#include "windows/views/status_bar.h"
 
 // The main dialog is where the program's modules meet: it owns the window's state, and its procedure routes each
 // message to a handler, which hands the state to the modules that do the work. No module below calls another
@@ -40,11 +35,7 @@ constexpr LONG MAIN_MIN_TRACK_WIDTH = 694; // at 96 DPI
 constexpr LONG MAIN_MIN_TRACK_HEIGHT = 447;
 // Not in the headers of the oldest Windows the program runs on.
 constexpr UINT MESSAGE_DPI_CHANGED = 0x02E0;
-// How long the user interface thread lets replies gather between takes while they stream in.
-constexpr UINT TAKE_INTERVAL_MS = 20;
-constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
-
-void SetWindowIcon(AppState& app, WPARAM which, int width, int height) {
+void SetWindowIcon(MainWindowState& app, WPARAM which, int width, int height) {
     HANDLE icon = LoadImageW(app.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0);
     if (icon) {
         if (auto old = reinterpret_cast<HICON>(
@@ -56,7 +47,7 @@ void SetWindowIcon(AppState& app, WPARAM which, int width, int height) {
 
 // The caption's icon and the large one that the task bar and the task switcher show, at the window's DPI: the system
 // metrics are the system DPI's.
-void SetWindowIcons(AppState& app) {
+void SetWindowIcons(MainWindowState& app) {
     UINT systemDpi = SystemDpi();
     SetWindowIcon(app, ICON_SMALL, ScaleBetweenDpi(GetSystemMetrics(SM_CXSMICON), systemDpi, app.dpi),
                   ScaleBetweenDpi(GetSystemMetrics(SM_CYSMICON), systemDpi, app.dpi));
@@ -65,9 +56,9 @@ void SetWindowIcons(AppState& app) {
 }
 
 BOOL OnInitDialog(HWND window, LPARAM lParam) {
-    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(lParam);
+    auto* holder = reinterpret_cast<std::shared_ptr<MainWindowState>*>(lParam);
     SetWindowLongPtrW(window, DWLP_USER, lParam);
-    std::shared_ptr<AppState> app = *holder;
+    std::shared_ptr<MainWindowState> app = *holder;
     app->hMainDlg = window;
     app->dpi = WindowDpi(window);
     OwnDialogDpiChanges(window);
@@ -78,39 +69,40 @@ BOOL OnInitDialog(HWND window, LPARAM lParam) {
 // Settings are saved first, as the window is; then the window lets its background work go without waiting for it:
 // a run still going is aborted and finishes on its own, and Winsock goes only when no run uses it any more (else
 // with the process).
-BOOL OnDestroy(AppState& app) {
-    EndGameSearchForExit(app);
+BOOL OnDestroy(MainWindowState& app) {
+    Session& session = app.session;
+    EndGameSearchForExit(session.gameSearch);
     SaveSettings(GatherSettings(app));
-    bool runEnded = !app.run || app.run->Finished();
-    app.run.reset();
-    app.updateRunning = 0;
-    EndFilterDownload(app);
+    bool runEnded = !session.run.handle || session.run.handle->Finished();
+    EndUpdateRun(session.run);
+    EndFilterDownload(session.filterDownload);
     if (runEnded) {
         WSACleanup();
     }
+    ForgetServerList(app.servers);
+    ForgetStatusBar(app.status);
+    app.players.list = nullptr;
+    app.modFilters.box = nullptr;
     app.hMainDlg = nullptr;
-    app.hServerList = nullptr;
-    app.hPlayerList = nullptr;
-    app.hStatusBar = nullptr;
     PostQuitMessage(0);
     return FALSE;
 }
 
 // The dialog is gone: it lets its state go, which ends with the last handler still holding it.
 BOOL OnNcDestroy(HWND window) {
-    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(SetWindowLongPtrW(window, DWLP_USER, 0));
+    auto* holder = reinterpret_cast<std::shared_ptr<MainWindowState>*>(SetWindowLongPtrW(window, DWLP_USER, 0));
     delete holder;
     return FALSE;
 }
 
-BOOL OnGetMinMaxInfo(AppState& app, LPARAM lParam) {
+BOOL OnGetMinMaxInfo(MainWindowState& app, LPARAM lParam) {
     auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
     info->ptMinTrackSize.x = ScaleToDpi(MAIN_MIN_TRACK_WIDTH, app.dpi);
     info->ptMinTrackSize.y = ScaleToDpi(MAIN_MIN_TRACK_HEIGHT, app.dpi);
     return FALSE;
 }
 
-BOOL OnCommand(AppState& app, WPARAM wParam) {
+BOOL OnCommand(MainWindowState& app, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_EXIT:
         // The window goes at once; a run still going is aborted as it goes.
@@ -118,23 +110,23 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
         break;
     case IDC_UPDATE:
         // While the game is searched for, Update reads "Stop".
-        if (!StopGameSearch(app)) {
+        if (!StopSearchingGame(app)) {
             ToggleUpdate(app);
         }
         break;
     case IDCANCEL: // Esc: ends the game search, or else empties the search box
-        if (!StopGameSearch(app)) {
-            ClearSearchBox(app);
+        if (!StopSearchingGame(app)) {
+            ClearSearch(app);
         }
         break;
     case IDC_FIND:
-        FocusSearchBox(app);
+        FocusSearchBox(app.hMainDlg, GetDlgItem(app.hMainDlg, IDC_SEARCH));
         break;
     case IDC_SEARCH:
         if (HIWORD(wParam) == EN_CHANGE) {
             OnSearchTextChanged(app);
         } else if (HIWORD(wParam) == EN_SETFOCUS) {
-            PrepareSearchTexts(app);
+            PrepareSearchTexts(app.finding, app.session.shown);
         }
         break;
     case IDC_SHOW:
@@ -153,84 +145,28 @@ BOOL OnCommand(AppState& app, WPARAM wParam) {
     case IDC_SHOW_FULL:
     case IDC_SHOW_EMPTY:
         if (HIWORD(wParam) == BN_CLICKED) {
-            RefilterServerList(app);
+            RefilterServers(app, false);
         }
         break;
     }
     return FALSE;
 }
 
-// Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
-BOOL ReturnResult(AppState& app, LONG_PTR result) {
-    SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
-INT_PTR OnServerListNotify(AppState& app, NMHDR* header) {
-    switch (header->code) {
-    case NM_RCLICK:
-        // The settings are written at exit; the favourites also at once, so that a crash does not lose them.
-        if (ShowServerMenu(app, *reinterpret_cast<NMITEMACTIVATE*>(header))) {
-            SaveSettings(GatherSettings(app));
-        }
-        FollowShowChoice(app); // the favourites or the history may have changed
-        return FALSE;
-    case NM_DBLCLK:
-        ConnectToServer(app, *reinterpret_cast<NMITEMACTIVATE*>(header));
-        return FALSE;
-    }
-    return OnServerListViewNotify(app, header);
-}
-
-INT_PTR OnNotify(AppState& app, LPARAM lParam) {
-    auto* header = reinterpret_cast<NMHDR*>(lParam);
-    HWND list = header->idFrom == IDC_SERVER_LIST   ? app.hServerList
-                : header->idFrom == IDC_PLAYER_LIST ? app.hPlayerList
-                                                    : nullptr;
-    if (!list) {
-        return FALSE;
-    }
-    if (header->code == NM_CUSTOMDRAW) {
-        return ReturnResult(app, OnListCustomDraw(app, list, reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
-    }
-    if (header->code == LVN_DELETEALLITEMS) {
-        // No LVN_DELETEITEM for each row, as nothing is kept per row: for a list of ten thousand servers those
-        // notifications held this thread for a third of a second.
-        return ReturnResult(app, TRUE);
-    }
-    return list == app.hServerList ? OnServerListNotify(app, header) : OnPlayerListNotify(app, header);
-}
-
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
 // The run's reports become rows and status texts. While they keep coming this thread comes back for more every
-// TAKE_INTERVAL_MS by itself; at the run's end, a game search still going keeps its controls.
-void OnRunReport(AppState& app) {
-    switch (TakeRunReport(app)) {
-    case ReportTaken::More:
-        SetTimer(app.hMainDlg, TAKE_TIMER_ID, TAKE_INTERVAL_MS, OnTakeTimer);
-        break;
-    case ReportTaken::Ended:
-        KeepSearchControls(app);
-        break;
-    case ReportTaken::Nothing:
-        break;
+// TAKE_INTERVAL_MS by itself.
+void OnRunReport(MainWindowState& app) {
+    app.takes.Done();
+    if (TakeRunReport(app) == ReportTaken::More) {
+        app.takes.Schedule(app.hMainDlg, OnTakeTimer);
     }
 }
 
-void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD) {
-    KillTimer(window, id);
-    if (AppState* app = MainWindowState(window)) {
+void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    if (MainWindowState* app = MainWindowStateOf(window)) {
+        app->takes.TimerEnded(window);
         OnRunReport(*app);
-    }
-}
-
-// The search's reports: the drive it searches, a find to ask the user about, and its end, which goes on with the
-// join it was started for.
-void OnGameSearchReport(AppState& app) {
-    GameSearchEnd end;
-    if (TakeGameSearchReports(app, end)) {
-        OnGameSearchEnded(app, end);
     }
 }
 
@@ -244,11 +180,11 @@ void InitApplication() {
 }
 
 HWND CreateMainWindow(HINSTANCE instance, LocalNetworkLister localNetworks) {
-    auto app = std::make_shared<AppState>();
+    auto app = std::make_shared<MainWindowState>();
     app->hInstance = instance;
-    app->localNetworks = std::move(localNetworks);
+    app->session.localNetworks = std::move(localNetworks);
     // The dialog takes its holder over in WM_INITDIALOG, before start-up runs, and deletes it at its end.
-    auto* holder = new std::shared_ptr<AppState>(app);
+    auto* holder = new std::shared_ptr<MainWindowState>(app);
     HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc,
                                      reinterpret_cast<LPARAM>(holder));
     if (!window) {
@@ -265,12 +201,12 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_INITDIALOG) {
         return OnInitDialog(window, lParam);
     }
-    auto* holder = reinterpret_cast<std::shared_ptr<AppState>*>(GetWindowLongPtrW(window, DWLP_USER));
+    auto* holder = reinterpret_cast<std::shared_ptr<MainWindowState>*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!holder) {
         return FALSE;
     }
-    std::shared_ptr<AppState> state = *holder;
-    AppState& app = *state;
+    std::shared_ptr<MainWindowState> state = *holder;
+    MainWindowState& app = *state;
     switch (message) {
     case WM_CREATE:
         return TRUE;
@@ -284,7 +220,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(app, lParam);
     case MESSAGE_DPI_CHANGED:
-        RescaleMainWindow(app, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        RescaleMainWindow(RescaledWindow{app.hMainDlg, app.dpi, app.rescaledFont, app.servers, app.players, app.status},
+                          LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         SetWindowIcons(app);
         return TRUE;
     case WM_COMMAND:
@@ -296,29 +233,31 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         return FALSE;
     case WM_SIZE:
-        return ResizeColumns(app, LOWORD(lParam));
+        // A size change can arrive before the lists exist.
+        if (app.servers.list && app.players.list) {
+            ResizeServerColumns(app.servers, LOWORD(lParam));
+            ResizePlayerColumns(app.players, LOWORD(lParam));
+        }
+        return FALSE;
     case WM_NOTIFY:
-        return OnNotify(app, lParam);
+        return OnListNotify(app, reinterpret_cast<NMHDR*>(lParam));
     case WM_APP_RUN_REPORT:
         OnRunReport(app);
         return TRUE;
     case WM_APP_FILTER_REPORT:
-        TakeFilterDownload(app);
+        TakeFilterDownload(app.session.filterDownload, app.modFilters);
         return TRUE;
     case WM_APP_GAME_SEARCH_REPORT:
-        OnGameSearchReport(app);
+        TakeGameSearch(app);
         return TRUE;
     }
     return FALSE;
 }
 
-void InitMainWindow(AppState& app) {
+void InitMainWindow(MainWindowState& app) {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExW(&version);
-
-    // List view modes can be switched from Windows XP (5.1) on.
-    app.canSetView = version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
 
     WSADATA winsock;
     if (WSAStartup(MAKEWORD(1, 1), &winsock) != 0) {
@@ -327,23 +266,23 @@ void InitMainWindow(AppState& app) {
         return;
     }
 
-    app.serverCount = 0;
-
-    app.hServerList = InitListViews(app);
-    InitSearchBox(app);
-    InitShowChoice(app);
+    // List view modes can be switched from Windows XP (5.1) on.
+    bool canSetView = version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
+    InitServerList(app.servers, app.hMainDlg, app.hInstance, app.dpi);
+    InitPlayerList(app.players, app.hMainDlg, app.hInstance, app.dpi, canSetView);
+    CreateStatusBar(app.status, app.hMainDlg, app.hInstance, app.dpi);
+    app.modFilters.box = GetDlgItem(app.hMainDlg, IDC_MOD_FILTER);
+    InitSearchBox(GetDlgItem(app.hMainDlg, IDC_SEARCH));
+    InitShowChoice(GetDlgItem(app.hMainDlg, IDC_SHOW), app.finding);
     app.hKeys = LoadAcceleratorsW(app.hInstance, MAKEINTRESOURCEW(IDA_MAIN));
     SizerInstall(app.hMainDlg, MainAnchors);
     Settings settings{};
-    settings.sortColumn = app.sortColumn; // by ping, unless a stored order says otherwise
+    settings.sortColumn = app.servers.sortColumn; // by ping, unless a stored order says otherwise
     if (!LoadSettings(settings)) {
         SetFirstStart(settings);
     }
     ApplySettings(app, settings);
-    app.recentServers = LoadRecentServers();
-    if (app.playerViewDetails && app.canSetView) {
-        SendMessageW(app.hPlayerList, LVM_SETVIEW, LV_VIEW_DETAILS, 0);
-    }
+    app.session.lists.recent = LoadRecentServers();
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     AddAboutItem(app.hMainDlg);
@@ -352,10 +291,15 @@ void InitMainWindow(AppState& app) {
 
     ToggleUpdate(app);
     // The filter list is fetched once per start, beside the first update run.
-    StartFilterDownload(app);
+    StartFilterDownload(app.hMainDlg, MastersToAsk(app.session.config), app.session.filterDownload, app.modFilters);
 }
 
 bool TranslateMainWindowKeys(HWND mainDialog, MSG* message) {
-    AppState* app = MainWindowState(mainDialog);
+    MainWindowState* app = MainWindowStateOf(mainDialog);
     return app && app->hKeys && TranslateAcceleratorW(mainDialog, app->hKeys, message);
+}
+
+MainWindowState* MainWindowStateOf(HWND mainDialog) {
+    auto* holder = reinterpret_cast<std::shared_ptr<MainWindowState>*>(GetWindowLongPtrW(mainDialog, DWLP_USER));
+    return holder ? holder->get() : nullptr;
 }

@@ -5,7 +5,7 @@
 
 #include "core/run/local_networks.h"
 
-struct AppState;
+struct MainWindowState;
 
 // What the process needs before the main dialog: the common control classes.
 void InitApplication();
@@ -19,7 +19,7 @@ HWND CreateMainWindow(HINSTANCE instance, LocalNetworkLister localNetworks = Lis
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Start-up, run inside WM_INITDIALOG. Posts quit with code 1 and stops when Windows Sockets cannot be had.
-void InitMainWindow(AppState& app);
+void InitMainWindow(MainWindowState& app);
 
 // The main window's keys (Ctrl+F) for a message the loop took: true when it was one, sent to the window as its
 // command, and the loop is done with the message.

@@ -1,16 +1,12 @@
 #include "windows/app/main_window_dpi.h"
 
-#include "windows/state/app_state.h"
-
 #include <commctrl.h>
 
 #include <vector>
 
 #include "core/display/dpi_scale.h"
 #include "resource.h"
-#include "windows/views/server_list.h"
 #include "windows/views/sizer.h"
-#include "windows/views/status_bar.h"
 
 namespace {
 
@@ -75,44 +71,42 @@ BOOL CALLBACK RescaleControl(HWND control, LPARAM lParam) {
 
 } // namespace
 
-void RescaleMainWindow(AppState& app, UINT newDpi, const RECT& suggested) {
-    UINT oldDpi = app.dpi;
+void RescaleMainWindow(RescaledWindow window, UINT newDpi, const RECT& suggested) {
+    UINT oldDpi = window.dpi;
     if (newDpi == oldDpi || newDpi == 0) {
-        SetWindowPos(app.hMainDlg, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+        SetWindowPos(window.dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                      suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
-    std::vector<int> serverWidths = ColumnWidths(app.hServerList);
-    std::vector<int> playerWidths = ColumnWidths(app.hPlayerList);
+    std::vector<int> serverWidths = ColumnWidths(window.servers.list);
+    std::vector<int> playerWidths = ColumnWidths(window.players.list);
 
-    HFONT font = ScaledFont(app.hServerList, oldDpi, newDpi);
+    HFONT font = ScaledFont(window.servers.list, oldDpi, newDpi);
     RECT client;
-    GetClientRect(app.hMainDlg, &client);
-    SendMessageW(app.hMainDlg, WM_SETREDRAW, FALSE, 0);
-    ControlRescale rescale{app.hMainDlg, oldDpi, newDpi, font};
-    EnumChildWindows(app.hMainDlg, RescaleControl, reinterpret_cast<LPARAM>(&rescale));
+    GetClientRect(window.dialog, &client);
+    SendMessageW(window.dialog, WM_SETREDRAW, FALSE, 0);
+    ControlRescale rescale{window.dialog, oldDpi, newDpi, font};
+    EnumChildWindows(window.dialog, RescaleControl, reinterpret_cast<LPARAM>(&rescale));
     if (font) {
-        if (app.rescaledFont) {
-            DeleteObject(app.rescaledFont);
-        }
-        app.rescaledFont = font;
+        window.font = std::make_unique<GdiHandle>(font);
     }
     // The controls now stand as they would in a client area of the old size scaled; the new window's size moves them
     // on from there.
     SizerRescale(
-        app.hMainDlg, oldDpi, newDpi,
+        window.dialog, oldDpi, newDpi,
         SizerSize{ScaleBetweenDpi(client.right, oldDpi, newDpi), ScaleBetweenDpi(client.bottom, oldDpi, newDpi)});
-    CreateImageLists(app, app.hServerList, newDpi);
-    SetStatusIcons(app, newDpi);
-    ScaleStatusParts(app, oldDpi, newDpi);
-    app.dpi = newDpi;
+    CreateServerImages(window.servers, newDpi);
+    CreatePlayerImages(window.players, newDpi);
+    SetStatusIcons(window.status, newDpi);
+    ScaleStatusParts(window.status, oldDpi, newDpi);
+    window.dpi = newDpi;
 
-    SetWindowPos(app.hMainDlg, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+    SetWindowPos(window.dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     // The size change set the columns from the window's width; the user's own widths are kept, scaled.
-    SetColumnWidths(app.hServerList, serverWidths, oldDpi, newDpi);
-    SetColumnWidths(app.hPlayerList, playerWidths, oldDpi, newDpi);
-    SendMessageW(app.hStatusBar, WM_SIZE, 0, 0);
-    SendMessageW(app.hMainDlg, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(app.hMainDlg, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    SetColumnWidths(window.servers.list, serverWidths, oldDpi, newDpi);
+    SetColumnWidths(window.players.list, playerWidths, oldDpi, newDpi);
+    SendMessageW(window.status.bar, WM_SIZE, 0, 0);
+    SendMessageW(window.dialog, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window.dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }

@@ -5,7 +5,22 @@
 
 #include <windows.h>
 
-struct AppState;
+#include <memory>
+
+#include "windows/platform/win_holders.h"
+#include "windows/views/player_list.h"
+#include "windows/views/server_list.h"
+#include "windows/views/status_bar.h"
+
+// What a change of DPI lays out again, and what it keeps: the DPI the window is laid out for and the font it made.
+struct RescaledWindow {
+    HWND dialog;
+    UINT& dpi;
+    std::unique_ptr<GdiHandle>& font;
+    ServerListView& servers;
+    PlayerListView& players;
+    StatusLine& status;
+};
 
 // `suggested` is the window rectangle the system proposes for the new DPI.
-void RescaleMainWindow(AppState& app, UINT newDpi, const RECT& suggested);
+void RescaleMainWindow(RescaledWindow window, UINT newDpi, const RECT& suggested);

@@ -1,26 +1,17 @@
 #include "windows/app/main_window_settings.h"
 
-#include "windows/state/app_state.h"
-
-#include <strsafe.h>
+#include "windows/app/main_window_state.h"
 
 #include <cstring>
 
 #include "core/display/dpi_scale.h"
 #include "resource.h"
-#include "windows/platform/wide.h"
-#include "windows/views/buddy_highlight.h"
-#include "windows/views/mod_filter_box.h"
 
 namespace {
 
 static_assert(sizeof(WINDOWPLACEMENT) == PLACEMENT_SIZE, "the stored placement is the 44-byte structure");
 
-std::u16string TextOf(const wchar_t* text) {
-    return text ? std::u16string(AsU16(text)) : std::u16string();
-}
-
-void CheckBox(AppState& app, int id) {
+void CheckBox(MainWindowState& app, int id) {
     SendDlgItemMessageW(app.hMainDlg, id, BM_SETCHECK, BST_CHECKED, 0);
 }
 
@@ -34,7 +25,7 @@ RECT RectOf(const AnchorRect& rect) {
 
 // The saved normal position and size (the size kept at 96 DPI, so it means the same at any DPI), applied to the still
 // hidden window without showing it; a saved maximised or minimised state is not restored.
-void ApplyWindowPlacement(AppState& app, const Settings& settings) {
+void ApplyWindowPlacement(MainWindowState& app, const Settings& settings) {
     if (!settings.hasPlacement) {
         return;
     }
@@ -49,40 +40,38 @@ void ApplyWindowPlacement(AppState& app, const Settings& settings) {
 
 } // namespace
 
-void ApplySettings(AppState& app, Settings settings) {
-    app.config = settings.config;
-    app.playerViewDetails = settings.playerViewDetails;
-    app.sortColumn = settings.sortColumn;
-    app.showEmpty = settings.showEmpty;
-    app.showFull = settings.showFull;
-    app.favourites = settings.favourites;
-    if (app.showEmpty) {
+void ApplySettings(MainWindowState& app, Settings settings) {
+    app.session.config = settings.config;
+    ShowPlayerView(app.players, settings.playerViewDetails != 0);
+    app.servers.sortColumn = settings.sortColumn;
+    app.servers.showEmpty = settings.showEmpty != 0;
+    app.servers.showFull = settings.showFull != 0;
+    app.session.lists.favourites = settings.favourites;
+    if (app.servers.showEmpty) {
         CheckBox(app, IDC_SHOW_EMPTY);
     }
-    if (app.showFull) {
+    if (app.servers.showFull) {
         CheckBox(app, IDC_SHOW_FULL);
     }
-    StringCchCopyW(app.lastModFilter, MOD_DIR_SIZE, AsWide(settings.lastModFilter.c_str()));
+    app.modFilters.lastUsed = settings.lastModFilter.substr(0, MOD_DIR_SIZE - 1);
     ApplyWindowPlacement(app, settings);
 
     if (settings.hasModFilterText) {
-        SetModFilterText(app, settings.modFilterText);
+        SetModFilterText(app.modFilters, settings.modFilterText);
     }
-    ParseBuddyList(app);
+    ParseBuddyList(app.buddies, app.session.config.buddyText);
 }
 
-Settings GatherSettings(AppState& app) {
+Settings GatherSettings(MainWindowState& app) {
     Settings settings{};
-    settings.config = app.config;
-    wchar_t selectedDir[MOD_FILTER_DIR_TEXT_SIZE];
-    SelectedModFilterDir(app, selectedDir, MOD_FILTER_DIR_TEXT_SIZE);
-    settings.lastModFilter = AsU16(selectedDir);
-    settings.modFilterText = TextOf(app.modFilterText);
-    settings.playerViewDetails = app.playerViewDetails;
-    settings.sortColumn = app.sortColumn;
+    settings.config = app.session.config;
+    settings.lastModFilter = SelectedModFilterDir(app.modFilters);
+    settings.modFilterText = app.modFilters.text.value_or(std::u16string());
+    settings.playerViewDetails = app.players.details ? 1 : 0;
+    settings.sortColumn = app.servers.sortColumn;
     settings.showEmpty = SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    settings.showFull = app.showFull;
-    settings.favourites = app.favourites;
+    settings.showFull = app.servers.showFull ? 1 : 0;
+    settings.favourites = app.session.lists.favourites;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     settings.hasPlacement = GetWindowPlacement(app.hMainDlg, &placement) != 0;
@@ -91,14 +80,15 @@ Settings GatherSettings(AppState& app) {
     return settings;
 }
 
-void EditConfiguration(AppState& app) {
-    Configuration config = app.config;
+void EditConfiguration(MainWindowState& app) {
+    Configuration config = app.session.config;
     RunConfigDialog(app.hMainDlg, config);
     ApplyConfiguration(app, config);
 }
 
-void ApplyConfiguration(AppState& app, const Configuration& config) {
-    app.config = config;
-    ParseBuddyList(app);
-    RepaintBuddyRows(app);
+void ApplyConfiguration(MainWindowState& app, const Configuration& config) {
+    app.session.config = config;
+    ParseBuddyList(app.buddies, config.buddyText);
+    RepaintBuddyRows(app.servers.list);
+    RepaintBuddyRows(app.players.list);
 }

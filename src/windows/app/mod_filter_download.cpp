@@ -9,11 +9,8 @@
 #include "core/run/run_snapshot.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
-#include "resource.h"
 #include "windows/platform/master_http.h"
 #include "windows/state/app_messages.h"
-#include "windows/state/app_state.h"
-#include "windows/views/mod_filter_box.h"
 
 namespace {
 
@@ -77,31 +74,31 @@ void Download(const std::shared_ptr<FilterDownload>& download) {
 
 } // namespace
 
-void StartFilterDownload(AppState& app) {
-    for (const MasterEntry& master : MastersToAsk(app.config)) {
+void StartFilterDownload(HWND dialog, const std::vector<MasterEntry>& masters,
+                         std::shared_ptr<FilterDownload>& download, ModFilterBox& filters) {
+    for (const MasterEntry& master : masters) {
         if (master.kind != MasterKind::Web) {
             continue;
         }
-        HWND dialog = app.hMainDlg;
-        auto download =
+        auto started =
             std::make_shared<FilterDownload>(master, [dialog] { PostMessageW(dialog, WM_APP_FILTER_REPORT, 0, 0); });
-        if (StartWorker([download] { Download(download); })) {
-            app.filterDownload = std::move(download);
+        if (StartWorker([started] { Download(started); })) {
+            download = std::move(started);
         }
         return;
     }
-    // Only classic masters: no list will come. A box that no stored text filled shows the built-in mods, with
-    // "(No Filter)" chosen, rather than staying empty.
-    if (SendDlgItemMessageW(app.hMainDlg, IDC_MOD_FILTER, CB_GETCOUNT, 0, 0) <= 0) {
-        SetModFilterText(app, std::u16string());
+    // List URLs and classic masters only: no list will come. A box that no stored text filled shows the built-in
+    // mods, with "(No Filter)" chosen, rather than staying empty.
+    if (ModFilterBoxEmpty(filters)) {
+        SetModFilterText(filters, std::u16string());
     }
 }
 
-void TakeFilterDownload(AppState& app) {
-    if (!app.filterDownload) {
+void TakeFilterDownload(std::shared_ptr<FilterDownload>& download, ModFilterBox& filters) {
+    if (!download) {
         return;
     }
-    FilterText taken = app.filterDownload->channel.Take([](FilterText& queued, bool& found) {
+    FilterText taken = download->channel.Take([](FilterText& queued, bool& found) {
         FilterText text = std::move(queued);
         queued = FilterText{};
         found = text.arrived;
@@ -110,14 +107,14 @@ void TakeFilterDownload(AppState& app) {
     if (!taken.arrived) {
         return;
     }
-    app.filterDownload.reset();
-    SetModFilterText(app, taken.text);
+    download.reset();
+    SetModFilterText(filters, std::move(taken.text));
 }
 
-void EndFilterDownload(AppState& app) {
-    if (app.filterDownload) {
-        app.filterDownload->cancel.Cancel();
-        app.filterDownload->channel.Detach();
-        app.filterDownload.reset();
+void EndFilterDownload(std::shared_ptr<FilterDownload>& download) {
+    if (download) {
+        download->cancel.Cancel();
+        download->channel.Detach();
+        download.reset();
     }
 }

@@ -1,32 +1,23 @@
-// Update runs on the window's side: the Update/Abort switch, the run's snapshot, and its reports applied to what
-// the window shows. Win32 side; user interface thread only. The run itself is core/run/run_handle.h.
+// Update runs on the window's side: a run started from the session's snapshot and the mod filter box's choice,
+// aborted, taken from, and let go. Win32 side; user interface thread only. The run itself is core/run/run_handle.h;
+// what its reports mean for the lists and the status line, the main window applies (windows/app/main_window_views.h).
 #pragma once
 
 #include <windows.h>
 
-#include <memory>
-#include <string>
-#include <vector>
+#include "core/run/run_channel.h"
+#include "windows/app/session.h"
+#include "windows/views/mod_filter_box.h"
 
-#include "core/run/server_table.h"
+// Starts a run for the selected mod filter, which wakes `dialog` with WM_APP_RUN_REPORT as it reports. False, with
+// the system's error and no run, when no worker could be had.
+bool StartUpdateRun(HWND dialog, Session& session, const ModFilterBox& filters, DWORD* error);
 
-struct AppState;
+// Asks the run in progress to end at its next step; its closing line then says "Aborted".
+void AbortUpdateRun(RunState& run);
 
-// With no run in progress starts one (Update reads "Abort", Config and the mod filter box are disabled); during a
-// run asks it to abort (the Abort button is disabled until the run ends).
-void ToggleUpdate(AppState& app);
+// Everything the run has reported since the last take (nothing without a run).
+RunReport TakeRunReport(RunState& run);
 
-// What a take found: nothing (a wake-up of a run already ended), something (the caller comes back for more a
-// moment later: the run does not wake it again until a take finds nothing), or the run's end.
-enum class ReportTaken { Nothing, More, Ended };
-
-// WM_APP_RUN_REPORT: takes everything the run has reported and applies it: the table released or shown, replies
-// listed, status texts, and the run's end.
-ReportTaken TakeRunReport(AppState& app);
-
-// Shows `table` from now on (null: none), its records not yet listed; both lists are emptied first, since their
-// rows refer into the table shown so far.
-void ShowServerTable(AppState& app, std::shared_ptr<ServerTable> table);
-
-// Puts the controls back and ends the run; the run's last report calls it.
-void EndUpdateRun(AppState& app);
+// The run has ended, or is let go (the window ends): a run still going is aborted and finishes on its own.
+void EndUpdateRun(RunState& run);

@@ -1,11 +1,12 @@
 // The server list's context menu: join the server, copy its address, show its info, or add it to or remove it from
-// the favourites. Win32 side; user interface thread only.
+// the favourites or the history. Win32 side; user interface thread only.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-struct AppState;
+#include "windows/launch/game_launcher.h"
+#include "windows/state/shown_table.h"
 
 // The menu's commands.
 constexpr UINT SERVER_MENU_CONNECT = 1;
@@ -15,7 +16,15 @@ constexpr UINT SERVER_MENU_ADD_FAVOURITE = 4;
 constexpr UINT SERVER_MENU_REMOVE_FAVOURITE = 5;
 constexpr UINT SERVER_MENU_REMOVE_RECENT = 6;
 
-// NM_RCLICK on the server list: the menu at the clicked point; nothing beside the rows (item -1). Of the two
-// favourites commands, the one that does not apply to the server is greyed. Returns true when the favourites
-// changed (the rows are marked again already), for the caller to save them.
-bool ShowServerMenu(AppState& app, const NMITEMACTIVATE& activation);
+// What a command changed, for the main window to pass on: the favourites (to be saved and marked), the history (saved
+// already, to be marked).
+struct ServerMenuChange {
+    bool favourites = false;
+    bool history = false;
+};
+
+// NM_RCLICK on the server list, at the clicked point of its row, which shows `record` of `shown`: the menu, then its
+// command carried out (a join with `join`, which lists the favourites and the history too). Of the two favourites
+// commands, the one that does not apply to the server is greyed.
+ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
+                                JoinHost join);

@@ -12,15 +12,13 @@
 #include "windows/platform/ansi_decoder.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/wide.h"
-#include "windows/state/app_state.h"
-#include "windows/views/server_list.h"
 #include "windows/views/sizer.h"
 
 namespace {
 
 // "Last joined ..." for a server of the history, in the local time of the join (the time zone's rule for that day).
-void AddLastJoined(AppState& app, const ServerRecord& record, std::vector<std::u16string>& lines) {
-    const RecentServer* recent = FindRecent(app.recentServers, record.addr, record.port);
+void AddLastJoined(const ServerLists& lists, const ServerRecord& record, std::vector<std::u16string>& lines) {
+    const RecentServer* recent = FindRecent(lists.recent, record.addr, record.port);
     if (!recent) {
         return;
     }
@@ -104,18 +102,15 @@ void OnInitDialog(HWND dialog, const ServerInfo& info) {
 
 } // namespace
 
-bool ReadRowServerInfo(AppState& app, int row, ServerInfo& info) {
-    const ServerRecord* record = RowServerRecord(app, row);
-    if (!record) {
-        return false;
-    }
+ServerInfo ServerInfoOf(const ServerRecord& record, const ShownTable& shown, const ServerLists& lists) {
+    ServerInfo info;
     char16_t address[INFO_ADDRESS_SIZE];
-    FormatServerAddress(address, INFO_ADDRESS_SIZE, record->addr, record->port);
+    FormatServerAddress(address, INFO_ADDRESS_SIZE, record.addr, record.port);
     info.address = address;
-    info.pairs = ReadInfoPairs(record->infoText, DecodeAnsi);
-    info.sources = SourceLines(record->sources.load(std::memory_order_relaxed), ShownMasterNames(app));
-    AddLastJoined(app, *record, info.sources);
-    return true;
+    info.pairs = ReadInfoPairs(record.infoText, DecodeAnsi);
+    info.sources = SourceLines(record.sources.load(std::memory_order_relaxed), shown.MasterNames());
+    AddLastJoined(lists, record, info.sources);
+    return info;
 }
 
 void RunServerInfoDialog(HWND owner, const ServerInfo& info) {

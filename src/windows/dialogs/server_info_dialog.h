@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/protocol/info_pairs.h"
-
-struct AppState;
+#include "windows/state/server_lists.h"
+#include "windows/state/shown_table.h"
 
 // What the dialog shows, decoded: a copy taken from the record when the menu opens, so a table replaced while the
 // menu or the dialog is open changes nothing of it.
@@ -19,8 +19,8 @@ struct ServerInfo {
     std::vector<std::u16string> sources; // SourceLines of the record
 };
 
-// The server info of a row of the server list; false when the list has no such row.
-bool ReadRowServerInfo(AppState& app, int row, ServerInfo& info);
+// The server info of a record of the shown table, with "Last joined ..." for a server of the history.
+ServerInfo ServerInfoOf(const ServerRecord& record, const ShownTable& shown, const ServerLists& lists);
 
 // Runs the dialog modally over `owner`; Close (also Enter), Escape and the close box end it.
 void RunServerInfoDialog(HWND owner, const ServerInfo& info);

@@ -1,7 +1,5 @@
 #include "windows/launch/game_launcher.h"
 
-#include "windows/state/app_state.h"
-
 #include <strsafe.h>
 
 #include <ctime>
@@ -12,44 +10,43 @@
 #include "windows/launch/game_search.h"
 #include "windows/platform/recent_store.h"
 #include "windows/platform/wide.h"
-#include "windows/views/list_item.h"
 #include "windows/views/status_bar.h"
 
 namespace {
 
 // The joined server goes first in the history, stored at once: the program ends next.
-void RememberJoin(AppState& app, const wchar_t* address) {
+void RememberJoin(ServerLists& lists, const wchar_t* address) {
     uint32_t addr = 0;
     uint16_t port = 0;
     if (ParseServerAddress(AsU16(address), &addr, &port) &&
-        NoteJoin(&app.recentServers, addr, port, static_cast<int64_t>(std::time(nullptr)))) {
-        SaveRecentServers(app.recentServers);
+        NoteJoin(&lists.recent, addr, port, static_cast<int64_t>(std::time(nullptr)))) {
+        SaveRecentServers(lists.recent);
     }
 }
 
 constexpr size_t COMMAND_LINE_SIZE = 512;
 constexpr size_t MESSAGE_TEXT_SIZE = 512;
 
-void ReportGameNotFound(AppState& app) {
-    SetStatus(app, L"Couldn't find a Quake II executable!");
-    MessageBoxW(app.hMainDlg,
+void ReportGameNotFound(JoinHost host) {
+    SetStatus(host.status, L"Couldn't find a Quake II executable!");
+    MessageBoxW(host.dialog,
                 L"Unable to find your Quake II executable!\r\n\r\nYou can't join a server until you have specified "
                 L"where Quake II is on your system.\n\nTry setting the executable name manually in the config if you "
                 L"have a different executable name.",
                 L"Can't find Quake II", MB_OK | MB_ICONWARNING);
 }
 
-void ReportExecutableMissing(AppState& app, const wchar_t* executablePath) {
-    SetStatus(app, fmt::format(L"Couldn't find {}! Check your config.", AsWide(app.config.gameExe)).c_str());
+void ReportExecutableMissing(JoinHost host, const wchar_t* executablePath) {
+    SetStatus(host.status, fmt::format(L"Couldn't find {}! Check your config.", AsWide(host.config.gameExe)).c_str());
     wchar_t text[MESSAGE_TEXT_SIZE];
     FormatInto(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't find a Quake II executable:\r\n\r\n\t{}: File Not Found",
                executablePath);
-    MessageBoxW(app.hMainDlg, text, L"Couldn't find Quake II", MB_OK | MB_ICONWARNING);
+    MessageBoxW(host.dialog, text, L"Couldn't find Quake II", MB_OK | MB_ICONWARNING);
 }
 
 // The program stays when the game cannot be started, so the user is not left with neither.
-void ReportStartFailure(AppState& app, const wchar_t* executablePath, DWORD error) {
-    SetStatus(app, fmt::format(L"Couldn't start {}!", AsWide(app.config.gameExe)).c_str());
+void ReportStartFailure(JoinHost host, const wchar_t* executablePath, DWORD error) {
+    SetStatus(host.status, fmt::format(L"Couldn't start {}!", AsWide(host.config.gameExe)).c_str());
     wchar_t reason[MESSAGE_TEXT_SIZE] = L"";
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
                                   MESSAGE_TEXT_SIZE, nullptr);
@@ -60,71 +57,64 @@ void ReportStartFailure(AppState& app, const wchar_t* executablePath, DWORD erro
     wchar_t text[MESSAGE_TEXT_SIZE];
     FormatInto(text, MESSAGE_TEXT_SIZE, L"Error: Couldn't start Quake II:\r\n\r\n\t{}: {}", executablePath,
                static_cast<const wchar_t*>(reason));
-    MessageBoxW(app.hMainDlg, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
+    MessageBoxW(host.dialog, text, L"Couldn't start Quake II", MB_OK | MB_ICONWARNING);
 }
 
 // Starts the game in gameDir connecting to `address`, and ends the program.
-void StartGame(AppState& app, const wchar_t* address) {
-    SetStatus(app, L"Starting Quake II...");
+void StartGame(JoinHost host, const wchar_t* address) {
+    SetStatus(host.status, L"Starting Quake II...");
     wchar_t workingDir[PATH_TEXT_SIZE];
-    StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(app.config.gameDir));
+    StringCchCopyW(workingDir, PATH_TEXT_SIZE, AsWide(host.config.gameDir));
     // gameDir ends in a backslash, so the path has two in a row there, which the file system takes as one.
     wchar_t executablePath[PATH_TEXT_SIZE];
     bool pathFits = FormatInto(executablePath, PATH_TEXT_SIZE, L"{}\\{}", static_cast<const wchar_t*>(workingDir),
-                               AsWide(app.config.gameExe));
+                               AsWide(host.config.gameExe));
     // A cut path could name some other file; it is reported as not found.
     if (!pathFits || GetFileAttributesW(executablePath) == INVALID_FILE_ATTRIBUTES) {
-        ReportExecutableMissing(app, executablePath);
+        ReportExecutableMissing(host, executablePath);
         return;
     }
 
     SetCurrentDirectoryW(workingDir);
     wchar_t commandLine[COMMAND_LINE_SIZE];
     FormatInto(commandLine, COMMAND_LINE_SIZE, L"\"{}\\{}\" +connect \"{}\"", static_cast<const wchar_t*>(workingDir),
-               AsWide(app.config.gameExe), address);
+               AsWide(host.config.gameExe), address);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION game{};
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, workingDir,
                         &startup, &game)) {
-        ReportStartFailure(app, executablePath, GetLastError());
+        ReportStartFailure(host, executablePath, GetLastError());
         return;
     }
     CloseHandle(game.hThread);
     CloseHandle(game.hProcess);
-    RememberJoin(app, address);
-    DestroyWindow(app.hMainDlg);
+    RememberJoin(host.lists, address);
+    DestroyWindow(host.dialog);
 }
 
 } // namespace
 
-void ConnectToServer(AppState& app, const NMITEMACTIVATE& activation) {
-    wchar_t address[JOIN_ADDRESS_SIZE];
-    if (activation.iItem != -1 && ReadRowServerAddress(app, activation.iItem, address, JOIN_ADDRESS_SIZE)) {
-        JoinServer(app, address);
-    }
-}
-
-void JoinServer(AppState& app, const wchar_t* address) {
-    if (app.config.gameDir[0] != 0) {
-        StartGame(app, address);
+void JoinServer(JoinHost host, const wchar_t* address) {
+    if (host.config.gameDir[0] != 0) {
+        StartGame(host, address);
     } else {
         // A second request during a search is dropped: the first one's server is joined.
-        StartGameSearch(app, AsWide(app.config.gameExe), address);
+        StartGameSearch(GameSearchHost{host.dialog, host.search, host.status}, AsWide(host.config.gameExe), address);
     }
 }
 
-void OnGameSearchEnded(AppState& app, const GameSearchEnd& end) {
+void OnGameSearchEnded(JoinHost host, const GameSearchEnd& end) {
     switch (end.outcome) {
     case GameSearchOutcome::Accepted:
-        StringCchCopyW(AsWide(app.config.gameDir), PATH_TEXT_SIZE, end.gameDir);
-        StartGame(app, end.address);
+        StringCchCopyW(AsWide(host.config.gameDir), PATH_TEXT_SIZE, end.gameDir);
+        StartGame(host, end.address);
         break;
     case GameSearchOutcome::NotFound:
-        ReportGameNotFound(app);
+        ReportGameNotFound(host);
         break;
     case GameSearchOutcome::Stopped:
-        SetStatus(app, fmt::format(L"Stopped searching for {}.", AsWide(app.config.gameExe)).c_str());
+        SetStatus(host.status, fmt::format(L"Stopped searching for {}.", AsWide(host.config.gameExe)).c_str());
         break;
     case GameSearchOutcome::Failed:
         break;

@@ -9,16 +9,13 @@
 #include "core/text/format.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
-#include "resource.h"
 #include "windows/launch/game_locator.h"
 #include "windows/state/app_messages.h"
-#include "windows/state/app_state.h"
 #include "windows/views/status_bar.h"
 
 namespace {
 
 constexpr size_t QUESTION_TEXT_SIZE = 512;
-constexpr size_t BUTTON_TEXT_SIZE = 32;
 
 // One step of the walk as a worker reports it: DriveStarted with the drive entered, or the step it stopped at.
 struct SearchReport {
@@ -58,14 +55,6 @@ bool StartWalking(const std::shared_ptr<SearchWork>& work, int* error) {
     return StartWorker([work] { Walk(work); }, error);
 }
 
-// How the controls were before the search took them: given back at its end.
-struct SavedControls {
-    wchar_t updateText[BUTTON_TEXT_SIZE];
-    BOOL updateEnabled;
-    BOOL configEnabled;
-    BOOL modFilterEnabled;
-};
-
 } // namespace
 
 // The window's side of a running search.
@@ -73,7 +62,6 @@ struct GameSearch {
     std::shared_ptr<SearchWork> work;
     wchar_t gameExe[PATH_TEXT_SIZE];
     wchar_t address[JOIN_ADDRESS_SIZE];
-    SavedControls controls;
 };
 
 namespace {
@@ -85,82 +73,55 @@ bool AskAboutFind(HWND dialog, const wchar_t* gameExe, const wchar_t* directory)
     return MessageBoxW(dialog, question, L"Quake II Location", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-// Update becomes the search's Stop button; Config and the mod filter box, which would change what the search and
-// its join use or start an update run, wait for its end.
-void TakeControls(HWND dialog, SavedControls& saved) {
-    GetDlgItemTextW(dialog, IDC_UPDATE, saved.updateText, BUTTON_TEXT_SIZE);
-    saved.updateEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_UPDATE));
-    saved.configEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG));
-    saved.modFilterEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_MOD_FILTER));
-    SetDlgItemTextW(dialog, IDC_UPDATE, L"Stop");
-    EnableWindow(GetDlgItem(dialog, IDC_UPDATE), TRUE);
-    EnableWindow(GetDlgItem(dialog, IDC_CONFIG), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_MOD_FILTER), FALSE);
+void ReportNoWorker(StatusLine& status, const wchar_t* gameExe, int error) {
+    SetStatus(status, fmt::format(L"Couldn't start the search for {}: error {}", gameExe, error).c_str());
 }
 
-void GiveBackControls(HWND dialog, const SavedControls& saved) {
-    SetDlgItemTextW(dialog, IDC_UPDATE, saved.updateText);
-    EnableWindow(GetDlgItem(dialog, IDC_UPDATE), saved.updateEnabled);
-    EnableWindow(GetDlgItem(dialog, IDC_CONFIG), saved.configEnabled);
-    EnableWindow(GetDlgItem(dialog, IDC_MOD_FILTER), saved.modFilterEnabled);
-}
-
-void ReportNoWorker(AppState& app, const wchar_t* gameExe, int error) {
-    SetStatus(app, fmt::format(L"Couldn't start the search for {}: error {}", gameExe, error).c_str());
-}
-
-// The search is over: the controls go back, and the window forgets it.
-bool EndSearch(AppState& app, GameSearchOutcome outcome, const wchar_t* gameDir, GameSearchEnd& end) {
-    const GameSearch& search = *app.gameSearch;
+// The search is over: the window forgets it.
+bool EndSearch(GameSearchHost host, GameSearchOutcome outcome, const wchar_t* gameDir, GameSearchEnd& end) {
     end.outcome = outcome;
     StringCchCopyW(end.gameDir, PATH_TEXT_SIZE, gameDir);
-    StringCchCopyW(end.address, JOIN_ADDRESS_SIZE, search.address);
-    GiveBackControls(app.hMainDlg, search.controls);
-    app.gameSearch.reset();
+    StringCchCopyW(end.address, JOIN_ADDRESS_SIZE, host.search->address);
+    host.search.reset();
     return true;
 }
 
 } // namespace
 
-bool StartGameSearch(AppState& app, const wchar_t* gameExe, const wchar_t* address) {
-    if (app.gameSearch) {
+bool StartGameSearch(GameSearchHost host, const wchar_t* gameExe, const wchar_t* address) {
+    if (host.search) {
         return false;
     }
     auto search = std::make_shared<GameSearch>();
-    HWND dialog = app.hMainDlg;
+    HWND dialog = host.dialog;
     search->work =
         std::make_shared<SearchWork>(gameExe, [dialog] { PostMessageW(dialog, WM_APP_GAME_SEARCH_REPORT, 0, 0); });
     StringCchCopyW(search->gameExe, PATH_TEXT_SIZE, gameExe);
     StringCchCopyW(search->address, JOIN_ADDRESS_SIZE, address);
     int error = 0;
     if (!StartWalking(search->work, &error)) {
-        ReportNoWorker(app, gameExe, error);
+        ReportNoWorker(host.status, gameExe, error);
         return false;
     }
-    TakeControls(dialog, search->controls);
-    app.gameSearch = std::move(search);
+    host.search = std::move(search);
     return true;
 }
 
-bool StopGameSearch(AppState& app) {
-    if (!app.gameSearch) {
+bool StopGameSearch(const std::shared_ptr<GameSearch>& search) {
+    if (!search) {
         return false;
     }
-    app.gameSearch->work->stop = true;
+    search->work->stop = true;
     return true;
 }
 
-bool GameSearchRunning(const AppState& app) {
-    return app.gameSearch != nullptr;
+bool GameSearchStoppedAtFind(const std::shared_ptr<GameSearch>& search) {
+    return search && search->work->atFind;
 }
 
-bool GameSearchStoppedAtFind(const AppState& app) {
-    return app.gameSearch && app.gameSearch->work->atFind;
-}
-
-bool TakeGameSearchReports(AppState& app, GameSearchEnd& end) {
+bool TakeGameSearchReports(GameSearchHost host, GameSearchEnd& end) {
     // Kept here: the question box lets messages through, and the window may end the search meanwhile.
-    std::shared_ptr<GameSearch> search = app.gameSearch;
+    std::shared_ptr<GameSearch> search = host.search;
     if (!search) {
         return false;
     }
@@ -174,51 +135,46 @@ bool TakeGameSearchReports(AppState& app, GameSearchEnd& end) {
     for (const SearchReport& report : reports) {
         switch (report.step) {
         case WalkStep::DriveStarted:
-            SetStatus(app, fmt::format(L"Trying to find {} on {}...", static_cast<const wchar_t*>(search->gameExe),
-                                       work.walk.Root(report.drive))
-                               .c_str());
+            SetStatus(host.status,
+                      fmt::format(L"Trying to find {} on {}...", static_cast<const wchar_t*>(search->gameExe),
+                                  work.walk.Root(report.drive))
+                          .c_str());
             break;
         case WalkStep::Found: {
             if (work.stop) {
-                return EndSearch(app, GameSearchOutcome::Stopped, L"", end);
+                return EndSearch(host, GameSearchOutcome::Stopped, L"", end);
             }
             std::wstring directory = work.walk.FoundDirectory();
-            bool accepted = AskAboutFind(app.hMainDlg, search->gameExe, directory.c_str());
-            if (app.gameSearch != search) {
+            bool accepted = AskAboutFind(host.dialog, search->gameExe, directory.c_str());
+            if (host.search != search) {
                 return false; // the window has ended it
             }
             if (accepted) {
-                return EndSearch(app, GameSearchOutcome::Accepted, directory.c_str(), end);
+                return EndSearch(host, GameSearchOutcome::Accepted, directory.c_str(), end);
             }
             int error = 0;
             if (work.stop) {
-                return EndSearch(app, GameSearchOutcome::Stopped, L"", end);
+                return EndSearch(host, GameSearchOutcome::Stopped, L"", end);
             }
             if (!StartWalking(search->work, &error)) {
-                ReportNoWorker(app, search->gameExe, error);
-                return EndSearch(app, GameSearchOutcome::Failed, L"", end);
+                ReportNoWorker(host.status, search->gameExe, error);
+                return EndSearch(host, GameSearchOutcome::Failed, L"", end);
             }
             break;
         }
         case WalkStep::Ended:
-            return EndSearch(app, GameSearchOutcome::NotFound, L"", end);
+            return EndSearch(host, GameSearchOutcome::NotFound, L"", end);
         case WalkStep::Stopped:
-            return EndSearch(app, GameSearchOutcome::Stopped, L"", end);
+            return EndSearch(host, GameSearchOutcome::Stopped, L"", end);
         }
     }
     return false;
 }
 
-void KeepSearchControls(AppState& app) {
-    if (app.gameSearch) {
-        TakeControls(app.hMainDlg, app.gameSearch->controls);
-    }
-}
-
-void EndGameSearchForExit(AppState& app) {
-    if (app.gameSearch) {
-        app.gameSearch->work->stop = true;
-        app.gameSearch->work->channel.Detach();
-        app.gameSearch.reset();
+void EndGameSearchForExit(std::shared_ptr<GameSearch>& search) {
+    if (search) {
+        search->work->stop = true;
+        search->work->channel.Detach();
+        search.reset();
     }
 }

@@ -9,10 +9,21 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "core/settings/settings.h"
 #include "windows/views/server_list.h"
+#include "windows/views/status_bar.h"
 
-struct AppState;
+struct GameSearch;
+
+// Where a search lives and what it tells: the window woken by its reports, its place in the window's state (null
+// while none runs), and the status line that names each drive it enters.
+struct GameSearchHost {
+    HWND dialog;
+    std::shared_ptr<GameSearch>& search;
+    StatusLine& status;
+};
 
 // Failed: a worker could not be had to walk on after a declined find (the status line says so).
 enum class GameSearchOutcome { NotFound, Accepted, Stopped, Failed };
@@ -24,26 +35,22 @@ struct GameSearchEnd {
     wchar_t address[JOIN_ADDRESS_SIZE];
 };
 
-// Starts searching the fixed drives, C: to Z: in order, for `gameExe`, to join `address` once found. While it runs,
-// Update reads "Stop" and stops it, and Config and the mod filter box are disabled. Returns false and changes
-// nothing when a search is already running; reports in the status line when no worker could be started.
-bool StartGameSearch(AppState& app, const wchar_t* gameExe, const wchar_t* address);
+// Starts searching the fixed drives, C: to Z: in order, for `gameExe`, to join `address` once found (while it runs,
+// the window's Update button stops it). Returns false and changes nothing when a search is already running; reports
+// in the status line when no worker could be started.
+bool StartGameSearch(GameSearchHost host, const wchar_t* gameExe, const wchar_t* address);
 
 // Asks the running search to stop (Esc, the Stop button); it ends with Stopped. False when none is running.
-bool StopGameSearch(AppState& app);
+bool StopGameSearch(const std::shared_ptr<GameSearch>& search);
 
-bool GameSearchRunning(const AppState& app);
 // Whether the running search's worker has stopped at a find, which waits, maybe still unseen in the channel, for the
 // user's answer.
-bool GameSearchStoppedAtFind(const AppState& app);
+bool GameSearchStoppedAtFind(const std::shared_ptr<GameSearch>& search);
 
 // WM_APP_GAME_SEARCH_REPORT: the status line names each drive entered, and each find is asked about (none once the
-// search is stopped). True, with `end` filled and the controls given back, when the search has ended.
-bool TakeGameSearchReports(AppState& app, GameSearchEnd& end);
-
-// The end of an update run has put the controls back as for no run: the running search, if any, takes them again.
-void KeepSearchControls(AppState& app);
+// search is stopped). True, with `end` filled and the search let go, when the search has ended.
+bool TakeGameSearchReports(GameSearchHost host, GameSearchEnd& end);
 
 // The window's end: the running search is asked to stop and let go. Its worker, if one walks, ends on its own at its
 // next step.
-void EndGameSearchForExit(AppState& app);
+void EndGameSearchForExit(std::shared_ptr<GameSearch>& search);

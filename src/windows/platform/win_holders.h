@@ -1,5 +1,5 @@
 // Owners of Win32 resources that release them when they go out of scope: a process-heap block, a kernel handle, a
-// WinHTTP handle. Win32 side only; for clean-up that every path out of a function must do.
+// WinHTTP handle, a GDI object. Win32 side only; for clean-up that every path out of a function must do.
 #pragma once
 
 #include <windows.h>
@@ -53,3 +53,4 @@ private:
 
 using WinHttpHandle = ClosingHandle<HINTERNET, WinHttpCloseHandle>;
 using KernelHandle = ClosingHandle<HANDLE, CloseHandle>;
+using GdiHandle = ClosingHandle<HGDIOBJ, DeleteObject>;

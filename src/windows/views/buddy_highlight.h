@@ -5,25 +5,32 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "core/protocol/server_record.h"
+#include <functional>
+#include <string>
+#include <vector>
 
-struct AppState;
+#include "core/display/buddy_match.h"
+#include "core/protocol/server_record.h"
 
 // The text background of highlighted rows: yellow.
 constexpr COLORREF BUDDY_HIGHLIGHT = 0x0000FFFF;
 
-// Rebuilds buddies and buddyCount from buddyText.
-void ParseBuddyList(AppState& app);
+struct BuddyList {
+    std::vector<BuddyName> names;
+};
 
-// 1 when the name matches a buddy entry, else 0.
-int IsBuddy(AppState& app, const wchar_t* name);
+// Rebuilds the entries from the buddy list as typed, one name or pattern per line.
+void ParseBuddyList(BuddyList& buddies, const std::u16string& text);
 
-// Repaints both lists now, so the rows of changed buddies show it before this returns.
-void RepaintBuddyRows(AppState& app);
+// Whether the name matches a buddy entry.
+bool IsBuddy(const BuddyList& buddies, const char16_t* name);
 
-// 1 when one of the server's players is a buddy, else 0.
-int ServerHasBuddy(AppState& app, const ServerRecord& record);
+// Whether one of the server's players is a buddy.
+bool ServerHasBuddy(const BuddyList& buddies, const ServerRecord& record);
+
+// Repaints the list's rows now, so the rows of changed buddies show it before this returns.
+void RepaintBuddyRows(HWND list);
 
 // NM_CUSTOMDRAW from either list: the custom-draw result, with the row's text background set to BUDDY_HIGHLIGHT
-// when its server has a buddy (server list) or its player is one (player list).
-LRESULT OnListCustomDraw(AppState& app, HWND list, NMLVCUSTOMDRAW* draw);
+// where `highlighted(row)` says so.
+LRESULT OnListCustomDraw(NMLVCUSTOMDRAW* draw, const std::function<bool(int row)>& highlighted);

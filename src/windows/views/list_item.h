@@ -1,4 +1,4 @@
-// Reading a list view's rows, shared by the views. Win32 side.
+// Making a list view's columns and reading its rows, shared by the views. Win32 side.
 #pragma once
 
 #include <windows.h>
@@ -27,4 +27,15 @@ inline int SelectedListRow(HWND list) {
         return -1;
     }
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// Inserts a left-aligned column of that title and width at `index`; false when the list refuses it.
+inline bool InsertListColumn(HWND list, int index, const wchar_t* title, int width) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
+    column.fmt = LVCFMT_LEFT;
+    column.pszText = const_cast<wchar_t*>(title);
+    column.iSubItem = index;
+    column.cx = width;
+    return SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) != -1;
 }

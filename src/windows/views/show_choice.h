@@ -4,15 +4,12 @@
 // only.
 #pragma once
 
-#include "windows/views/search_rows.h"
+#include <windows.h>
 
-struct AppState;
+#include "windows/state/finding.h"
 
 // Fills the box with its choices, "All servers" chosen.
-void InitShowChoice(AppState& app);
+void InitShowChoice(HWND box, Finding& finding);
 
-// CBN_SELCHANGE: the list shows what the new choice shows.
-void OnShowChoiceChanged(AppState& app);
-
-// The favourites or the history changed: under a choice of either, the rows follow.
-void FollowShowChoice(AppState& app);
+// CBN_SELCHANGE: takes the new choice; returns whether it changed.
+bool ReadShowChoice(HWND box, Finding& finding);

@@ -1,0 +1,16 @@
+#include "windows/state/server_lists.h"
+
+namespace {
+
+constexpr int FAVOURITE_MARK = 1;
+constexpr int RECENT_MARK = 2;
+constexpr int LAN_MARK = 4;
+
+} // namespace
+
+int ServerMarks(const ServerLists& lists, const ServerRecord& record) {
+    bool favourite = IsFavourite(lists.favourites, record.addr, record.port);
+    bool recent = FindRecent(lists.recent, record.addr, record.port) != nullptr;
+    bool lan = (record.sources.load(std::memory_order_relaxed) & SOURCE_LAN) != 0;
+    return (favourite ? FAVOURITE_MARK : 0) + (recent ? RECENT_MARK : 0) + (lan ? LAN_MARK : 0);
+}
