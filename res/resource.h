@@ -5,6 +5,7 @@
 #define IDD_CONFIG 164
 #define IDD_MAIN 165
 #define IDD_SERVER_INFO 166
+#define IDD_SOURCES 167
 
 // Icons
 #define IDI_APP 132
@@ -63,6 +64,9 @@
 #define IDC_INFO_LIST 1040
 #define IDC_INFO_SOURCES_LABEL 1041
 #define IDC_INFO_SOURCES 1042
+
+// Sources dialog controls
+#define IDC_SOURCES_LIST 1045
 
 // The status bar is created at run time.
 #define IDC_STATUS_BAR 140

@@ -11,6 +11,10 @@
 #include "harness.h"
 #include "resource.h"
 #include "simulator_client.h"
+#include "core/run/source_report.h"
+#include "picture.h"
+#include "servers.h"
+#include "windows/dialogs/sources_dialog.h"
 #include "windows/platform/master_http.h"
 #include "windows/platform/server_list_download.h"
 #include "windows/views/mod_filter_box.h"
@@ -148,16 +152,19 @@ TEST_F(MasterListTest, StoresBodiesUpToTheCapChunkByChunk) {
 }
 
 TEST_F(MasterListTest, AnythingButStatus200OrARefusedConnectionFails) {
-    const char* scenarios[] = {
-        "[master]\nstatus = 204\n",
-        "[master]\nstatus = 404\nbody_size = 12\n",
-        "[master]\nstatus = 500\nbody_size = 12\n",
-        "[master]\nrefuse = 1\n",
+    const struct {
+        const char* scenario;
+        ListDownload end;
+    } cases[] = {
+        {"[master]\nstatus = 204\n", ListDownload::Failed},
+        {"[master]\nstatus = 404\nbody_size = 12\n", ListDownload::Failed},
+        {"[master]\nstatus = 500\nbody_size = 12\n", ListDownload::Failed},
+        {"[master]\nrefuse = 1\n", ListDownload::Refused},
     };
-    for (const char* scenario : scenarios) {
+    for (const auto& [scenario, end] : cases) {
         SCOPED_TRACE(scenario);
         ForgetRememberedLists();
-        EXPECT_EQ(Fetch(scenario), ListDownload::Failed);
+        EXPECT_EQ(Fetch(scenario), end);
         ASSERT_TRUE(RunUpdateToEnd());
         EXPECT_EQ(StatusPartText(0), FAILURE_TEXT);
     }
@@ -252,6 +259,62 @@ TEST_F(MasterListTest, AListThatTricklesPastItsTimeEndsThere) {
               ListDownload::TooSlow);
     EXPECT_LT(GetTickCount() - start, 10000u) << "the trickle would have taken 20 s";
     EXPECT_FALSE(cancel.Cancelled());
+}
+
+// After a run, the Sources window lists each source of it: what it is, what it gave or why not, and when. The
+// window's LAN search went over no network here.
+TEST_F(MasterListTest, TheSourcesWindowSaysWhatEachSourceOfTheLastRunGave) {
+    const char16_t* masters[] = {u"http://127.0.0.1", u"127.0.0.1:27999", u"http://127.0.0.1/?raw=2",
+                                 u"http://127.0.0.1:9/?raw=2"};
+    App().session.config.masters.clear();
+    for (const char16_t* text : masters) {
+        MasterEntry entry;
+        ASSERT_EQ(ParseMasterEntry(text, &entry), MasterFault::None);
+        App().session.config.masters.push_back(entry);
+    }
+    ParseFavourites({u"127.0.0.1:27912"}, &App().session.lists.favourites);
+    ASSERT_EQ(SimLoad(TWO_MODS), "OK");
+    ASSERT_TRUE(RunUpdateToEnd());
+    const RunState& run = App().session.run;
+    std::vector<SourceRow> rows = SourceRows(run.masters, run.sources, run.running);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SOURCES), App().hMainDlg,
+                                     SourcesDlgProc, reinterpret_cast<LPARAM>(&rows));
+    ASSERT_NE(dialog, nullptr);
+    HWND list = GetDlgItem(dialog, IDC_SOURCES_LIST);
+    using Texts = std::vector<std::wstring>;
+    EXPECT_EQ(ListColumn(list, 0), (Texts{L"http://127.0.0.1", L"127.0.0.1:27999", L"http://127.0.0.1/?raw=2",
+                                          L"http://127.0.0.1:9/?raw=2", L"Local networks", L"Favourites"}));
+    EXPECT_EQ(ListColumn(list, 1),
+              (Texts{L"Master web service", L"Classic master", L"List URL", L"List URL", L"LAN search", L"Your list"}));
+    EXPECT_EQ(ListColumn(list, 3), (Texts{L"Listed 3 servers", L"No answer", L"Listed 3 servers",
+                                          L"Refused the connection", L"Found none", L"Queried 1 server"}));
+    for (const std::wstring& when : ListColumn(list, 2)) {
+        int hours = -1, minutes = -1, seconds = -1;
+        EXPECT_EQ(swscanf(when.c_str(), L"%2d:%2d:%2d", &hours, &minutes, &seconds), 3)
+            << std::string(when.begin(), when.end());
+    }
+    // Close stands below the list, inside the dialog.
+    auto rectIn = [dialog](int id) {
+        RECT rect{};
+        GetWindowRect(GetDlgItem(dialog, id), &rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_LE(rectIn(IDC_SOURCES_LIST).bottom, rectIn(IDCANCEL).top);
+    EXPECT_LE(rectIn(IDCANCEL).bottom, client.bottom);
+    ShowWindow(dialog, SW_SHOW);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    CreateDirectoryW(L"screenshots", nullptr);
+    EXPECT_TRUE(WriteBitmap(SettledCapture(dialog), L"screenshots\\sources.bmp"));
+    DestroyWindow(dialog);
+
+    // The window opens it from its system menu, before "About Skerrow".
+    HMENU menu = GetSystemMenu(App().hMainDlg, FALSE);
+    int about = GetMenuItemCount(menu) - 1;
+    ASSERT_GT(about, 0);
+    EXPECT_EQ(GetMenuItemID(menu, about - 1), SYSTEM_MENU_SOURCES);
 }
 
 } // namespace

@@ -55,7 +55,8 @@ constexpr uint32_t LIST_URL_DEADLINE_MS = 30000;
 // How a list's download ended.
 enum class ListDownload {
     Listed,           // the body is the list
-    Failed,           // no list: no connection, a status other than 200, a body cut short, or cancelled
+    Failed,           // no list: a status other than 200, a dropped connection, a body cut short, or cancelled
+    Refused,          // no connection could be made
     Unresolved,       // the host name has no address
     WebPage,          // the answer was a web page, not list entries
     BadRedirect,      // redirected to a URL other than http://

@@ -26,6 +26,9 @@ std::u16string DownloadFailedText(const MasterEntry& master, ListDownload end) {
     case ListDownload::Unresolved:
         why = u"its host name is not found";
         break;
+    case ListDownload::Refused:
+        why = u"it refused the connection";
+        break;
     case ListDownload::WebPage:
         why = u"it answered with a web page";
         break;

@@ -16,6 +16,7 @@
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
 #include "windows/dialogs/about_box.h"
+#include "windows/dialogs/sources_dialog.h"
 #include "windows/launch/game_search.h"
 #include "windows/platform/display_dpi.h"
 #include "windows/platform/recent_store.h"
@@ -231,6 +232,11 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             ShowAboutBox(app.hMainDlg);
             return TRUE;
         }
+        if ((wParam & 0xFFF0) == SYSTEM_MENU_SOURCES) {
+            const RunState& run = app.session.run;
+            RunSourcesDialog(app.hMainDlg, SourceRows(run.masters, run.sources, run.running));
+            return TRUE;
+        }
         return FALSE;
     case WM_SIZE:
         // A size change can arrive before the lists exist.
@@ -286,6 +292,7 @@ void InitMainWindow(MainWindowState& app) {
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     AddAboutItem(app.hMainDlg);
+    AddSourcesItem(app.hMainDlg);
     ShowWindow(app.hMainDlg, SW_SHOWNORMAL);
     UpdateWindow(app.hMainDlg);
 

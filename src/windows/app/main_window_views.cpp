@@ -227,6 +227,8 @@ ReportTaken TakeRunReport(MainWindowState& app) {
     for (const RunEvent& event : report.events) {
         if (const auto* answered = std::get_if<run_event::Answered>(&event)) {
             replies.push_back(answered->index);
+        } else if (const auto* ended = std::get_if<run_event::SourceEnded>(&event)) {
+            session.run.sources.push_back(ended->result);
         }
     }
     ListDeliveredReplies(app.servers, ListInputs(app), replies);

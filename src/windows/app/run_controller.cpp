@@ -30,6 +30,7 @@ bool StartUpdateRun(HWND dialog, Session& session, const ModFilterBox& filters, 
     RunSnapshot snapshot = TakeSnapshot(session, filters);
     run.masters = snapshot.masters;
     run.modDir = snapshot.modDir;
+    run.sources.clear();
     run.aborting = false;
     run.handle = std::make_unique<RunHandle>(std::move(snapshot), FetchServerList, RememberedListFiles(),
                                              [dialog] { PostMessageW(dialog, WM_APP_RUN_REPORT, 0, 0); });

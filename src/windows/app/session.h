@@ -8,6 +8,7 @@
 
 #include "core/protocol/master_entry.h"
 #include "core/run/local_networks.h"
+#include "core/run/run_events.h"
 #include "core/run/run_handle.h"
 #include "core/settings/configuration.h"
 #include "windows/state/server_lists.h"
@@ -24,6 +25,8 @@ struct RunState {
     bool aborting = false; // Abort was clicked: the button waits for the run's end
     std::vector<MasterEntry> masters;
     std::u16string modDir;
+    // How its sources ended, as their events came: kept after its end for the Sources window.
+    std::vector<SourceResult> sources;
 };
 
 struct Session {

@@ -122,8 +122,10 @@ struct Answer {
 Answer Exchange(HINTERNET request, bool followsRedirects, MasterBody& body) {
     Answer answer;
     if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
-        answer.end =
-            GetLastError() == ERROR_WINHTTP_NAME_NOT_RESOLVED ? ListDownload::Unresolved : ListDownload::Failed;
+        DWORD error = GetLastError();
+        answer.end = error == ERROR_WINHTTP_NAME_NOT_RESOLVED ? ListDownload::Unresolved
+                     : error == ERROR_WINHTTP_CANNOT_CONNECT  ? ListDownload::Refused
+                                                              : ListDownload::Failed;
         return answer;
     }
     if (!WinHttpReceiveResponse(request, nullptr)) {
