@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/settings/built_in_mods.h"
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/built_in_mods.h"
+#include "core/mods/mod_filter_text.h"
 #include "core/text/ascii_case.h"
 
 namespace {

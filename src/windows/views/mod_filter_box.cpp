@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "core/settings/built_in_mods.h"
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/built_in_mods.h"
+#include "core/mods/mod_filter_text.h"
 #include "resource.h"
 #include "windows/platform/wide.h"
 
