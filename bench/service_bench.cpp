@@ -43,6 +43,8 @@
 #include "loopback_client.h"
 #include "server_address.h"
 
+using namespace skerrow_master; // the service's own client side
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -6,6 +6,8 @@
 #include "core/protocol/status_reply.h"
 #include "master_datagram.h"
 
+namespace skerrow_master {
+
 namespace {
 
 constexpr std::chrono::milliseconds TICK(10);
@@ -75,3 +77,5 @@ uint64_t Checker::TakeDropped() {
     dropped_ = 0;
     return dropped;
 }
+
+} // namespace skerrow_master

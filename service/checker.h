@@ -12,6 +12,8 @@
 #include "datagram_socket.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 class Checker {
 public:
     // Returns whether it took the datagram.
@@ -47,3 +49,5 @@ private:
     uint64_t taken_ = 0;
     uint64_t dropped_ = 0;
 };
+
+} // namespace skerrow_master

@@ -2,6 +2,8 @@
 
 #include <boost/asio/socket_base.hpp>
 
+namespace skerrow_master {
+
 namespace {
 
 // Reads per wake-up at most, so a flood on one socket leaves the others and the web list their turn.
@@ -81,3 +83,5 @@ void DatagramSocket::Drain() {
         }
     }
 }
+
+} // namespace skerrow_master

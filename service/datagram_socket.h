@@ -12,6 +12,8 @@
 
 #include "server_address.h"
 
+namespace skerrow_master {
+
 namespace asio = boost::asio;
 using asio::ip::udp;
 
@@ -39,3 +41,5 @@ private:
 
 udp::endpoint ToEndpoint(const ServerAddress& address);
 ServerAddress FromEndpoint(const udp::endpoint& endpoint);
+
+} // namespace skerrow_master

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+namespace skerrow_master {
+
 // Owned jointly by the writer and its thread, which may outlive it when the reader never takes the last lines.
 struct LogWriter::Shared {
     int fd;
@@ -127,3 +129,5 @@ LogSink LogWriter::Sink() {
     // The sink holds the queue, not the writer: a line logged after the writer has ended is counted as dropped.
     return [shared = shared_](const std::string& line) { Queue(shared.get(), line); };
 }
+
+} // namespace skerrow_master

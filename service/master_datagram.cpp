@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace skerrow_master {
+
 const char ACK_DATAGRAM[] = "\xff\xff\xff\xff"
                             "ack";
 
@@ -70,3 +72,5 @@ bool ParseServersReply(const unsigned char* data, size_t size, std::vector<Serve
     }
     return true;
 }
+
+} // namespace skerrow_master

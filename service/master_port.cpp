@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace skerrow_master {
+
 namespace {
 
 // Per source address. A host may run as many servers as the store takes from one address (128), each sending a
@@ -120,3 +122,5 @@ void MasterPort::AnswerQuery(const ServerAddress& from) {
     std::string reply = BuildServersReply(store_->ListedAddresses());
     socket_.SendTo(from, reply.data(), reply.size());
 }
+
+} // namespace skerrow_master

@@ -13,6 +13,8 @@
 #include "rate_limiter.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 // Datagrams by what became of them, since start or since the last TakeCounts.
 struct MasterPortCounts {
     uint64_t heartbeats = 0;
@@ -56,3 +58,5 @@ private:
     RateLimiter all_acks_limit_;
     MasterPortCounts counts_;
 };
+
+} // namespace skerrow_master

@@ -7,6 +7,8 @@
 
 #include "core/version.h"
 
+namespace skerrow_master {
+
 namespace {
 
 struct Labelled {
@@ -86,3 +88,5 @@ uint64_t ResidentBytes() {
     std::fclose(statm);
     return read == 2 ? static_cast<uint64_t>(pages_resident) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
+
+} // namespace skerrow_master

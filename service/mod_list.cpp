@@ -9,6 +9,8 @@
 #include "core/mods/mod_filter_text.h"
 #include "core/text/ascii_case.h"
 
+namespace skerrow_master {
+
 namespace {
 
 // A gamename comes from any server: only printable ASCII goes into the list, and none of the characters that would
@@ -119,3 +121,5 @@ std::string BuildModText(const std::vector<ModPair>& configured, const std::vect
     }
     return text;
 }
+
+} // namespace skerrow_master

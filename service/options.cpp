@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace skerrow_master {
+
 // One line an option, so the manual page (skerrow-master.8) is made from this text at build time.
 const char USAGE[] =
     "usage: skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--metrics ADDR:PORT] [--upstream HOST:PORT]...\n"
@@ -96,3 +98,5 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, st
     error->clear();
     return true;
 }
+
+} // namespace skerrow_master

@@ -12,6 +12,8 @@
 #include "server_store.h"
 #include "web_limits.h"
 
+namespace skerrow_master {
+
 struct Upstream {
     std::string host; // a name or a dotted quad
     std::string port;
@@ -42,3 +44,5 @@ extern const char USAGE[];
 // Fills *options from the arguments; false with the reason in *error for anything it cannot take. --help is left to
 // the caller, as is --version.
 bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error);
+
+} // namespace skerrow_master

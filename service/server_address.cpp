@@ -4,6 +4,8 @@
 
 #include <charconv>
 
+namespace skerrow_master {
+
 std::string FormatAddress(const ServerAddress& address) {
     return std::to_string(address.host >> 24) + "." + std::to_string(address.host >> 16 & 0xFF) + "." +
            std::to_string(address.host >> 8 & 0xFF) + "." + std::to_string(address.host & 0xFF) + ":" +
@@ -27,3 +29,5 @@ bool ParseAddress(std::string_view text, ServerAddress* address) {
     *address = {ntohl(host.s_addr), static_cast<uint16_t>(port)};
     return true;
 }
+
+} // namespace skerrow_master

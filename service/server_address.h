@@ -9,6 +9,8 @@
 
 #include "core/protocol/list_entry.h"
 
+namespace skerrow_master {
+
 struct ServerAddress {
     uint32_t host = 0; // host byte order
     uint16_t port = 0;
@@ -44,7 +46,7 @@ inline void AppendListEntry(std::string* body, const ServerAddress& address) {
 // could otherwise aim our checks at port 0, "this network" or multicast, reserved and broadcast space.
 inline bool IsQueryableServer(const ServerAddress& address) {
     const ListEntry entry = ToListEntry(address);
-    return IsQueryableServer(entry.addr, entry.port);
+    return ::IsQueryableServer(entry.addr, entry.port);
 }
 
 // Whether the address is one of the internet's: not "this network", loopback, private (10/8, 172.16/12,
@@ -72,3 +74,5 @@ std::string FormatAddress(const ServerAddress& address);
 // Reads exactly a dotted quad, a colon and a decimal port (0 to 65535), as the command line and the state file
 // write them.
 bool ParseAddress(std::string_view text, ServerAddress* address);
+
+} // namespace skerrow_master

@@ -5,6 +5,8 @@
 #include "core/version.h"
 #include "web_text.h"
 
+namespace skerrow_master {
+
 namespace {
 
 void AppendTime(std::string* json, int64_t seconds) {
@@ -78,3 +80,5 @@ std::string BuildHealthJson(size_t listed) {
     return std::string("{\"status\":\"up\",\"version\":\"") + SKERROW_VERSION +
            "\",\"servers\":" + std::to_string(listed) + "}\n";
 }
+
+} // namespace skerrow_master

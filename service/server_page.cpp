@@ -8,6 +8,8 @@
 #include "core/text/ascii_case.h"
 #include "web_text.h"
 
+namespace skerrow_master {
+
 namespace {
 
 struct Column {
@@ -25,7 +27,8 @@ const Column COLUMNS[] = {
 const char STYLE[] =
     "body{font:15px/1.35 system-ui,sans-serif;margin:0 auto;max-width:72em;padding:.5em;color:#111;background:#fff}"
     "h1{font-size:1.3em;margin:.3em 0}p{margin:.4em 0}table{border-collapse:collapse;width:100%}"
-    "th,td{text-align:left;padding:.25em .4em;vertical-align:top}th{background:#ddd;white-space:nowrap}th a{color:inherit}"
+    "th,td{text-align:left;padding:.25em .4em;vertical-align:top}th{background:#ddd;white-space:nowrap}th "
+    "a{color:inherit}"
     "tr.s{border-top:1px solid #bbb}tr.s td{font-weight:600}td.n{white-space:nowrap}"
     "tr.p td{padding:0 .4em .5em 1.5em;font-size:.9em;color:#333}tr.p span{display:inline-block;margin-right:1.2em}"
     "small{color:#666}.mods span{margin-right:1em;white-space:nowrap}"
@@ -223,3 +226,5 @@ std::string BuildServerPage(const ListPicture& picture, const PageQuery& query) 
     html += "</p>\n<p><small>JSON: <a href=\"/api/servers\">/api/servers</a></small></p>\n</body></html>\n";
     return html;
 }
+
+} // namespace skerrow_master

@@ -5,6 +5,8 @@
 
 #include "core/text/ascii_case.h"
 
+namespace skerrow_master {
+
 ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
     : limits_(limits), timing_(timing), log_(std::move(log)) {
     // A live server is asked several times before it could expire, so one lost round never drops it.
@@ -375,3 +377,5 @@ StoreCounts ServerStore::TakeCounts() {
     counts_ = {};
     return taken;
 }
+
+} // namespace skerrow_master

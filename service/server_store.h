@@ -29,6 +29,8 @@
 #include "server_status.h"
 #include "state_file.h"
 
+namespace skerrow_master {
+
 using Clock = std::chrono::steady_clock;
 
 struct StoreLimits {
@@ -178,3 +180,5 @@ private:
     uint64_t answer_version_ = 0;
     StoreCounts counts_;
 };
+
+} // namespace skerrow_master

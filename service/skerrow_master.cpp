@@ -4,6 +4,8 @@
 
 #include "metrics.h"
 
+namespace skerrow_master {
+
 namespace {
 
 constexpr std::chrono::milliseconds SWEEP_PERIOD(100);
@@ -236,3 +238,5 @@ std::string SkerrowMaster::Metrics() {
     figures.resident_bytes = ResidentBytes();
     return FormatMetrics(figures);
 }
+
+} // namespace skerrow_master

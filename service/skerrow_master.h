@@ -23,6 +23,8 @@
 #include "upstreams.h"
 #include "web_server.h"
 
+namespace skerrow_master {
+
 class SkerrowMaster {
 public:
     SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log);
@@ -72,3 +74,5 @@ private:
     // The servers the state file held at start: no shorter list replaces it until the restored ones are checked.
     size_t restored_held_ = 0;
 };
+
+} // namespace skerrow_master

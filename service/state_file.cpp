@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace skerrow_master {
+
 namespace {
 
 const char HEADER[] = "skerrow-master state 1";
@@ -182,3 +184,5 @@ bool WriteStateFile(const std::string& path, const std::string& text, std::strin
     }
     return ok;
 }
+
+} // namespace skerrow_master

@@ -2,6 +2,8 @@
 
 #include "master_datagram.h"
 
+namespace skerrow_master {
+
 Upstreams::Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval,
                      Clock::duration answer_window, ServerStore* store, Checker* checker, LogSink log)
     : timer_(io), resolver_(io), interval_(interval), answer_window_(answer_window), store_(store), checker_(checker),
@@ -85,3 +87,5 @@ bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, siz
     }
     return false;
 }
+
+} // namespace skerrow_master

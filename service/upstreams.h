@@ -15,6 +15,8 @@
 #include "options.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 class Upstreams {
 public:
     // answer_window: how long after our query an answer is taken.
@@ -45,3 +47,5 @@ private:
     Checker* checker_;
     LogSink log_;
 };
+
+} // namespace skerrow_master

@@ -11,6 +11,8 @@
 #include "rate_limiter.h"
 #include "request_head.h"
 
+namespace skerrow_master {
+
 namespace beast = boost::beast;
 namespace http = beast::http;
 
@@ -307,3 +309,5 @@ void WebServer::Accept() {
         Accept();
     });
 }
+
+} // namespace skerrow_master

@@ -20,6 +20,8 @@
 #include "web_limits.h"
 #include "web_routes.h"
 
+namespace skerrow_master {
+
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
@@ -52,3 +54,5 @@ private:
     LogSink log_;
     std::chrono::steady_clock::time_point last_error_logged_{};
 };
+
+} // namespace skerrow_master

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace skerrow_master {
+
 sockaddr_in ToSockaddr(const ServerAddress& address) {
     sockaddr_in out{};
     out.sin_family = AF_INET;
@@ -77,3 +79,5 @@ HttpReply HttpExchange(const ServerAddress& server, const std::string& request, 
 HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source) {
     return HttpExchange(server, "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n", source);
 }
+
+} // namespace skerrow_master

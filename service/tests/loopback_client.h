@@ -8,6 +8,8 @@
 
 #include "server_address.h"
 
+namespace skerrow_master {
+
 sockaddr_in ToSockaddr(const ServerAddress& address);
 
 // Sends one datagram from the UDP socket with any local source address (on loopback: any 127.x.y.z), the socket's
@@ -28,3 +30,5 @@ HttpReply HttpExchange(const ServerAddress& server, const std::string& request, 
 
 // One GET on a connection of its own (Connection: close), read to the end.
 HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source = 0);
+
+} // namespace skerrow_master

@@ -12,6 +12,8 @@
 #include "state_file.h"
 #include "web_routes.h"
 
+namespace skerrow_master {
+
 namespace {
 
 const unsigned char* Bytes(const std::string& text) {
@@ -386,3 +388,5 @@ TEST(ConnectionSlots, CapsPerAddressAndNetworkThenTheOldestWaitingOfTheBusiestNe
 }
 
 } // namespace
+
+} // namespace skerrow_master

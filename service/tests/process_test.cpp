@@ -18,6 +18,8 @@
 
 extern char** environ;
 
+namespace skerrow_master {
+
 namespace {
 
 class Program {
@@ -196,3 +198,5 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
 }
 
 } // namespace
+
+} // namespace skerrow_master

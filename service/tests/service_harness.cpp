@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace skerrow_master {
+
 ServiceOptions TestOptions() {
     ServiceOptions options;
     options.http = {0x7F000001, 0};
@@ -143,3 +145,5 @@ std::vector<std::pair<ServerAddress, std::string>> UdpPeer::Receive(milliseconds
     }
     return datagrams;
 }
+
+} // namespace skerrow_master

@@ -12,6 +12,8 @@
 #include "loopback_client.h"
 #include "skerrow_master.h"
 
+namespace skerrow_master {
+
 using std::chrono::milliseconds;
 
 // Loopback, ports 0, and timings short enough for a test.
@@ -65,7 +67,7 @@ public:
     void Send(const ServerAddress& to, const std::string& datagram) const;
     // Sent from this peer's port but another loopback address, as a forged source would.
     void SendFrom(uint32_t source, const ServerAddress& to, const std::string& datagram) const {
-        ::SendFrom(fd_, source, to, datagram);
+        skerrow_master::SendFrom(fd_, source, to, datagram);
     }
     // The datagrams that arrive until `quiet` passes without one; each with its sender.
     std::vector<std::pair<ServerAddress, std::string>> Receive(milliseconds quiet = milliseconds(300)) const;
@@ -74,3 +76,5 @@ private:
     int fd_ = -1;
     ServerAddress address_;
 };
+
+} // namespace skerrow_master

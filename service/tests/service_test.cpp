@@ -15,6 +15,8 @@
 #include "engine.h"
 #include "master_datagram.h"
 
+namespace skerrow_master {
+
 namespace {
 
 const std::string QSTAT_QUERY("query\n\0", 7);
@@ -380,3 +382,5 @@ TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
 }
 
 } // namespace
+
+} // namespace skerrow_master

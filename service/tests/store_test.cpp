@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace skerrow_master {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -317,3 +319,5 @@ TEST_F(LimitedStoreTest, FullTablesForgetTheOldestCandidateButNeverAListedServer
 }
 
 } // namespace
+
+} // namespace skerrow_master

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <map>
 
+namespace skerrow_master {
+
 namespace {
 
 const std::string STATUS_QUERY_BYTES("\xff\xff\xff\xffstatus\n\0", 12);
@@ -235,3 +237,5 @@ TEST(Service, AClientThatHammersIsRateLimitedByAddressAndByNetworkAndOthersAreNo
 }
 
 } // namespace
+
+} // namespace skerrow_master

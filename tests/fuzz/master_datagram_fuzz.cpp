@@ -12,6 +12,8 @@
 #include "master_datagram.h"
 #include "require.h"
 
+using namespace skerrow_master; // the service's datagrams, beside the browser's own reader
+
 namespace {
 
 void CheckMerge(const unsigned char* entries, size_t length, const std::vector<ServerAddress>& servers) {

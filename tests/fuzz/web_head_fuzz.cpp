@@ -18,6 +18,8 @@
 #include "require.h"
 #include "web_server.h"
 
+using namespace skerrow_master; // the service's web side under test
+
 namespace {
 
 // Every piece handed over at once, as one read would.
