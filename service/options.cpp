@@ -52,7 +52,7 @@ bool TakeSeconds(const std::string& value, std::chrono::seconds* seconds) {
 bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions* options, std::string* error) {
     bool ok = true;
     if (flag == "--http" || flag == "--udp" || flag == "--metrics") {
-        ServerAddress address;
+        ListEntry address;
         ok = ParseAddress(value, &address);
         (flag == "--http" ? options->http : flag == "--udp" ? options->udp : options->metrics.emplace()) = address;
         *error = flag + " takes an address a.b.c.d:port, not \"" + value + "\"";

@@ -20,9 +20,9 @@ struct Upstream {
 };
 
 struct ServiceOptions {
-    ServerAddress http{0, 80};
-    ServerAddress udp{0, 27900};
-    std::optional<ServerAddress> metrics; // none: no metrics
+    ListEntry http{0, 80};
+    ListEntry udp{0, 27900};
+    std::optional<ListEntry> metrics; // none: no metrics
     std::vector<Upstream> upstreams;
     std::string mods_path;  // empty: the browser's built-in list
     std::string state_path; // empty: no state file

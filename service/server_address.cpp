@@ -6,13 +6,14 @@
 
 namespace skerrow_master {
 
-std::string FormatAddress(const ServerAddress& address) {
-    return std::to_string(address.host >> 24) + "." + std::to_string(address.host >> 16 & 0xFF) + "." +
-           std::to_string(address.host >> 8 & 0xFF) + "." + std::to_string(address.host & 0xFF) + ":" +
+std::string FormatAddress(const ListEntry& address) {
+    const uint32_t octets = OctetsOfAddress(address.addr);
+    return std::to_string(octets >> 24) + "." + std::to_string(octets >> 16 & 0xFF) + "." +
+           std::to_string(octets >> 8 & 0xFF) + "." + std::to_string(octets & 0xFF) + ":" +
            std::to_string(address.port);
 }
 
-bool ParseAddress(std::string_view text, ServerAddress* address) {
+bool ParseAddress(std::string_view text, ListEntry* address) {
     size_t colon = text.rfind(':');
     if (colon == std::string_view::npos || colon > INET_ADDRSTRLEN) {
         return false;
@@ -26,7 +27,7 @@ bool ParseAddress(std::string_view text, ServerAddress* address) {
         inet_pton(AF_INET, std::string(text.substr(0, colon)).c_str(), &host) != 1) {
         return false;
     }
-    *address = {ntohl(host.s_addr), static_cast<uint16_t>(port)};
+    *address = {host.s_addr, static_cast<uint16_t>(port)};
     return true;
 }
 

@@ -67,7 +67,7 @@ bool SkerrowMaster::Start(std::string* error) {
         saver_.reset();
         return false;
     }
-    checker_.set_other_handler([this](const ServerAddress& from, const unsigned char* data, size_t size) {
+    checker_.set_other_handler([this](const ListEntry& from, const unsigned char* data, size_t size) {
         return upstreams_.Handle(from, data, size);
     });
     upstreams_.Start();
@@ -86,7 +86,7 @@ bool SkerrowMaster::Start(std::string* error) {
 bool SkerrowMaster::OpenSockets(std::string* error) {
     // Checks leave from the master port's address, on a port of their own: replies then never mix with the
     // heartbeats and queries of strangers.
-    ServerAddress checks_from{options_.udp.host, 0};
+    ListEntry checks_from{options_.udp.addr, 0};
     if (web_.Open(options_.http, error) && master_port_.Open(options_.udp, error) &&
         checker_.Open(checks_from, error) && (!options_.metrics || metrics_.Open(*options_.metrics, error))) {
         return true;

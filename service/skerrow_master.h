@@ -36,9 +36,9 @@ public:
     // How many log lines were dropped since the start, for the metrics.
     void set_log_dropped(std::function<uint64_t()> count) { log_dropped_ = std::move(count); }
 
-    ServerAddress http_address() const { return web_.local(); }
-    ServerAddress udp_address() const { return master_port_.local(); }
-    ServerAddress metrics_address() const { return metrics_.local(); }
+    ListEntry http_address() const { return web_.local(); }
+    ListEntry udp_address() const { return master_port_.local(); }
+    ListEntry metrics_address() const { return metrics_.local(); }
 
 private:
     bool OpenSockets(std::string* error);

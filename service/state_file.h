@@ -18,7 +18,7 @@
 namespace skerrow_master {
 
 struct SavedServer {
-    ServerAddress address;
+    ListEntry address;
     int64_t last_answer = 0; // seconds since 1970
     std::string gamename;    // 1 to 63 bytes, none of them a line feed or a zero byte
 };

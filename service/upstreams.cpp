@@ -56,22 +56,22 @@ void Upstreams::Ask(size_t index) {
         });
 }
 
-bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+bool Upstreams::Handle(const ListEntry& from, const unsigned char* data, size_t size) {
     Clock::time_point now = Clock::now();
     for (const Master& master : masters_) {
         if (master.resolved.port == 0 || !(master.resolved == from) || now - master.asked > answer_window_) {
             continue;
         }
-        std::vector<ServerAddress> servers;
+        std::vector<ListEntry> servers;
         if (!ParseServersReply(data, size, &servers)) {
             return false;
         }
         // A master on our own host or network may list servers there; one on the internet may not.
-        bool local_master = !IsPublicAddress(master.resolved.host);
+        bool local_master = !IsPublicAddress(master.resolved.addr);
         size_t added = 0;
         size_t ignored = 0;
-        for (const ServerAddress& server : servers) {
-            if (!local_master && !IsPublicAddress(server.host)) {
+        for (const ListEntry& server : servers) {
+            if (!local_master && !IsPublicAddress(server.addr)) {
                 ++ignored;
                 continue;
             }

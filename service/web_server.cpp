@@ -241,9 +241,9 @@ WebServer::WebServer(asio::io_context& io, Answer answer, const WebLimits& limit
 
 WebServer::~WebServer() = default;
 
-bool WebServer::Open(const ServerAddress& local, std::string* error) {
+bool WebServer::Open(const ListEntry& local, std::string* error) {
     beast::error_code ec;
-    tcp::endpoint endpoint(asio::ip::address_v4(local.host), local.port);
+    tcp::endpoint endpoint(asio::ip::address_v4(OctetsOfAddress(local.addr)), local.port);
     acceptor_.open(endpoint.protocol(), ec);
     if (!ec) {
         acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
@@ -271,10 +271,10 @@ const WebCounts& WebServer::counts() const {
     return shared_->counts;
 }
 
-ServerAddress WebServer::local() const {
+ListEntry WebServer::local() const {
     beast::error_code ec;
     tcp::endpoint endpoint = acceptor_.local_endpoint(ec);
-    return {endpoint.address().to_v4().to_uint(), endpoint.port()};
+    return FromOctets(endpoint.address().to_v4().to_uint(), endpoint.port());
 }
 
 void WebServer::Accept() {

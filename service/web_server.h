@@ -40,9 +40,9 @@ public:
     WebServer(asio::io_context& io, Answer answer, const WebLimits& limits, LogSink log);
     ~WebServer();
 
-    bool Open(const ServerAddress& local, std::string* error);
+    bool Open(const ListEntry& local, std::string* error);
     void Close();
-    ServerAddress local() const;
+    ListEntry local() const;
     const WebCounts& counts() const;
 
 private:

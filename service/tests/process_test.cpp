@@ -84,7 +84,7 @@ TEST(Process, EndsCleanlyOnSigtermAndSigint) {
         ASSERT_EQ(started.compare(0, 23, "started: http 127.0.0.1"), 0) << started;
         // The list is served once it says it has started.
         size_t port_at = started.find(':', 20) + 1;
-        ServerAddress http{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at)))};
+        ListEntry http = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at))));
         EXPECT_EQ(HttpGet(http, "/?mod=&raw=2").status, 200);
         program.Signal(number);
         EXPECT_EQ(program.NextLine(), number == SIGTERM ? "ending on SIGTERM\n" : "ending on SIGINT\n");
@@ -126,9 +126,9 @@ TEST(Process, KeepsServingWhileNobodyReadsItsLog) {
     std::string started = program.NextLine();
     ASSERT_EQ(started.compare(0, 23, "started: http 127.0.0.1"), 0) << started;
     size_t port_at = started.find(':', 20) + 1;
-    ServerAddress http{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at)))};
+    ListEntry http = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at))));
     size_t udp_at = started.find("udp 127.0.0.1:") + 14;
-    ServerAddress udp{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(udp_at)))};
+    ListEntry udp = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(udp_at))));
 
     // 150 servers on addresses of their own, each listed with a line of the log.
     std::vector<std::unique_ptr<UdpPeer>> servers;

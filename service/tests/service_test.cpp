@@ -25,7 +25,7 @@ const std::string STATUS_QUERY_BYTES("\xff\xff\xff\xffstatus\n\0", 12);
 // The simulator's game servers on loopback ports the system picks, heartbeating to the service; no web service.
 class SimulatedServers {
 public:
-    explicit SimulatedServers(const std::string& servers, const ServerAddress& master) : engine_(&log_) {
+    explicit SimulatedServers(const std::string& servers, const ListEntry& master) : engine_(&log_) {
         Scenario scenario;
         std::string text = "[master]\nrefuse = 1\n[heartbeat]\nmaster = " + FormatAddress(master) + "\n" + servers;
         EXPECT_TRUE(ParseScenario(text, &scenario, &error_)) << error_;
@@ -242,7 +242,7 @@ TEST(Service, RepliesToOneSlash24AreBoundedInBytes) {
     std::string state = testing::TempDir() + "skerrow-master-many.txt";
     std::string text = "skerrow-master state 1\n";
     for (uint32_t i = 1; i <= 10000; ++i) {
-        text += FormatAddress({0x7F090000 + i, 27910}) + " " + std::to_string(std::time(nullptr)) + " ctf\n";
+        text += FormatAddress(FromOctets(0x7F090000 + i, 27910)) + " " + std::to_string(std::time(nullptr)) + " ctf\n";
     }
     WriteFile(state, text + "end 10000\n");
     ServiceOptions options = TestOptions();
@@ -317,7 +317,7 @@ TEST(Service, KeepsItsListAcrossARestartAndSkipsOnlyWhatIsDamaged) {
     for (uint32_t i = 1; i <= 300; ++i) {
         long long heard = std::time(nullptr) - (i > 200 ? 100000 : 0);
         text += i == 151 ? "127.9.0.151:27910 soon ctf\n"
-                         : FormatAddress({0x7F090000 + i, 27910}) + " " + std::to_string(heard) + " ctf\n";
+                         : FormatAddress(FromOctets(0x7F090000 + i, 27910)) + " " + std::to_string(heard) + " ctf\n";
     }
     text += "end 300\n";
     WriteFile(state, text);
@@ -358,8 +358,8 @@ TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
     RunningService service(options);
     ASSERT_TRUE(service.started()) << service.error();
     UdpPeer nowhere; // a master may list a server that is gone: it never answers
-    SimulatedServers servers(Server("ctf", "heartbeat = 0\n"), {0x7F000001, 9});
-    ServerAddress real;
+    SimulatedServers servers(Server("ctf", "heartbeat = 0\n"), FromOctets(0x7F000001, 9));
+    ListEntry real;
     ASSERT_TRUE(ParseAddress(servers.Address(0), &real));
 
     auto asked = upstream.Receive();
