@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "core/text/format.h"
+
 namespace skerrow_master {
 
 // Owned jointly by the writer and its thread, which may outlive it when the reader never takes the last lines.
@@ -74,7 +76,7 @@ void RunWriter(std::shared_ptr<LogWriter::Shared> shared) {
 }
 
 std::string DroppedLine(size_t dropped) {
-    return Stamped(std::to_string(dropped) + " log lines dropped: standard error was not being read");
+    return Stamped(fmt::format("{} log lines dropped: standard error was not being read", dropped));
 }
 
 void Queue(LogWriter::Shared* shared, const std::string& line) {

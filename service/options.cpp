@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/text/format.h"
+
 namespace skerrow_master {
 
 // One line an option, so the manual page (skerrow-master.8) is made from this text at build time.
@@ -35,7 +37,7 @@ bool TakeUpstream(const std::string& value, std::vector<Upstream>* upstreams) {
     if (result != std::errc() || stop != end || port == 0 || port > 65535) {
         return false;
     }
-    upstreams->push_back({value.substr(0, colon), std::to_string(port)});
+    upstreams->push_back({value.substr(0, colon), fmt::to_string(port)});
     return true;
 }
 

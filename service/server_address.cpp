@@ -4,13 +4,14 @@
 
 #include <charconv>
 
+#include "core/text/format.h"
+
 namespace skerrow_master {
 
 std::string FormatAddress(const ListEntry& address) {
     const uint32_t octets = OctetsOfAddress(address.addr);
-    return std::to_string(octets >> 24) + "." + std::to_string(octets >> 16 & 0xFF) + "." +
-           std::to_string(octets >> 8 & 0xFF) + "." + std::to_string(octets & 0xFF) + ":" +
-           std::to_string(address.port);
+    return fmt::format("{}.{}.{}.{}:{}", octets >> 24, octets >> 16 & 0xFF, octets >> 8 & 0xFF, octets & 0xFF,
+                       address.port);
 }
 
 bool ParseAddress(std::string_view text, ListEntry* address) {

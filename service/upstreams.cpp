@@ -1,5 +1,6 @@
 #include "upstreams.h"
 
+#include "core/text/format.h"
 #include "master_datagram.h"
 
 namespace skerrow_master {
@@ -46,7 +47,7 @@ void Upstreams::Ask(size_t index) {
             std::string name = master.name.host + ":" + master.name.port;
             if (ec || results.empty()) {
                 if (ec != asio::error::operation_aborted) {
-                    log_("upstream " + name + ": cannot resolve: " + (ec ? ec.message() : "no address"));
+                    log_(fmt::format("upstream {}: cannot resolve: {}", name, ec ? ec.message() : "no address"));
                 }
                 return;
             }
@@ -77,9 +78,8 @@ bool Upstreams::Handle(const ListEntry& from, const unsigned char* data, size_t 
             }
             added += store_->Offer(server, now) == OfferResult::Added ? 1 : 0;
         }
-        log_("upstream " + master.name.host + ":" + master.name.port + ": " + std::to_string(servers.size()) +
-             " servers, " + std::to_string(added) + " new" +
-             (ignored ? ", " + std::to_string(ignored) + " ignored (not public addresses)" : ""));
+        log_(fmt::format("upstream {}:{}: {} servers, {} new{}", master.name.host, master.name.port, servers.size(),
+                         added, ignored ? fmt::format(", {} ignored (not public addresses)", ignored) : ""));
         if (store_->HasChecksDue()) {
             checker_->Wake();
         }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "connection_slots.h"
+#include "core/text/format.h"
 #include "rate_limiter.h"
 #include "request_head.h"
 
@@ -179,7 +180,7 @@ private:
         response_.set(http::field::content_type, content_type);
         response_.set(http::field::cache_control, "no-cache");
         if (status == 429) {
-            response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
+            response_.set(http::field::retry_after, fmt::to_string(RETRY_AFTER.count()));
         }
         response_.body() = {body_->data(), body_->size()};
         response_.keep_alive(keep_alive);

@@ -5,6 +5,7 @@
 #include "answer_cache.h"
 #include "check_reply.h"
 #include "connection_slots.h"
+#include "core/text/format.h"
 #include "master_datagram.h"
 #include "mod_list.h"
 #include "options.h"
@@ -76,8 +77,7 @@ TEST(CheckReply, AStatusReplyStartsWithPrintAndALineFeedAndNamesItsGameAndPlayer
         std::string players;
         for (size_t i = 0; i < status.players.size(); ++i) {
             PlayerList::Player player = status.players[i];
-            players +=
-                std::string(player.name) + "/" + std::to_string(player.frags) + "/" + std::to_string(player.ping) + ";";
+            players += fmt::format("{}/{}/{};", player.name, player.frags, player.ping);
         }
         EXPECT_EQ(players, r.players) << r.reply;
     }
@@ -214,7 +214,7 @@ TEST(ModList, ConfiguredPairsThenTheSeenDirectoriesTheyLack) {
 TEST(ModList, NeverMoreThanTheBrowserTakes) {
     std::vector<std::string> seen;
     for (int i = 0; i < 100; ++i) {
-        seen.push_back("mod" + std::to_string(i));
+        seen.push_back(fmt::format("mod{}", i));
     }
     std::vector<ModPair> pairs;
     ASSERT_TRUE(ParseModText(BuildModText(BuiltInMods(), seen), &pairs));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text/format.h"
 #include "log.h"
 #include "service_harness.h"
 
@@ -162,7 +163,7 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
     {
         LogWriter writer(fds[1], 8);
         for (int i = 0; i < 500; ++i) {
-            writer.Write("line " + std::to_string(i)); // returns at once, though nobody reads
+            writer.Write(fmt::format("line {}", i)); // returns at once, though nobody reads
         }
         // Now a reader comes: what was queued arrives, then the count of what was not, then what follows.
         std::string text;
@@ -185,7 +186,7 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
             if (count_end != std::string::npos) {
                 dropped += std::stoul(line.substr(0, count_end));
             } else if (line != "after") {
-                EXPECT_EQ(line, "line " + std::to_string(kept + dropped)) << "in order, none twice";
+                EXPECT_EQ(line, fmt::format("line {}", kept + dropped)) << "in order, none twice";
                 ++kept;
             }
         }

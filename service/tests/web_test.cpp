@@ -11,6 +11,8 @@
 #include <fstream>
 #include <map>
 
+#include "core/text/format.h"
+
 namespace skerrow_master {
 
 namespace {
@@ -111,7 +113,7 @@ TEST(Service, ARequestHeadIsCappedInBytesAndFieldsHoweverItArrives) {
     auto head = [](size_t fields, size_t value_bytes) {
         std::string text = "GET /filters HTTP/1.1\r\nHost: master\r\nConnection: close\r\n";
         for (size_t i = 0; i < fields; ++i) {
-            text += "X-" + std::to_string(i) + ": " + std::string(value_bytes, 'v') + "\r\n";
+            text += fmt::format("X-{}: {}\r\n", i, std::string(value_bytes, 'v'));
         }
         return text + "\r\n";
     };
