@@ -43,6 +43,8 @@
 #include "loopback_client.h"
 #include "server_address.h"
 
+using namespace skerrow_master; // the service's own client side
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -57,7 +59,7 @@ uint32_t NextClientAddress() {
     return 0x7F400001 | (next++ % 16384) << 8;
 }
 
-long ListedCount(const ServerAddress& http) {
+long ListedCount(const ListEntry& http) {
     HttpReply reply = HttpGet(http, "/?mod=&raw=2", NextClientAddress());
     return reply.status == 200 ? static_cast<long>(reply.body.size() / LIST_ENTRY_SIZE) : -1;
 }
@@ -68,7 +70,7 @@ uint64_t MonotonicMicros() {
     return static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
 }
 
-int Cold(const ServerAddress& http, long expect, const std::string& sim_log) {
+int Cold(const ListEntry& http, long expect, const std::string& sim_log) {
     auto deadline = Clock::now() + std::chrono::seconds(120);
     long listed = 0;
     while ((listed = ListedCount(http)) < expect && Clock::now() < deadline) {
@@ -109,7 +111,7 @@ private:
     std::vector<double>* times_;
 };
 
-int Latency(const ServerAddress& http, int requests, const std::string& mod) {
+int Latency(const ListEntry& http, int requests, const std::string& mod) {
     std::vector<double> times;
     long length = 0;
     for (int i = 0; i < requests; ++i) {
@@ -148,9 +150,9 @@ struct SocketQueue {
     uint64_t drops = 0;
 };
 
-SocketQueue ReadQueue(const ServerAddress& udp) {
+SocketQueue ReadQueue(const ListEntry& udp) {
     char local[32];
-    std::snprintf(local, sizeof local, "%08X:%04X", htonl(udp.host), udp.port);
+    std::snprintf(local, sizeof local, "%08X:%04X", udp.addr, udp.port);
     std::ifstream table("/proc/net/udp");
     std::string line;
     std::getline(table, line);
@@ -178,7 +180,7 @@ public:
     Sources(uint32_t first, size_t count, bool spread) {
         for (size_t i = 0; i < count; ++i) {
             int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            sockaddr_in local = ToSockaddr({spread ? first + static_cast<uint32_t>(i) : first, 0});
+            sockaddr_in local = ToSockaddr(FromOctets(spread ? first + static_cast<uint32_t>(i) : first, 0));
             if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) {
                 fds_.push_back(fd);
             } else {
@@ -193,18 +195,18 @@ public:
     }
     size_t size() const { return fds_.size(); }
 
-    void SendAll(const ServerAddress& to, const std::string& datagram) const {
+    void SendAll(const ListEntry& to, const std::string& datagram) const {
         sockaddr_in address = ToSockaddr(to);
         for (int fd : fds_) {
             sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
         }
     }
     // One datagram from the source at `index`; *address gets the source's address.
-    void SendOne(size_t index, const ServerAddress& to, const std::string& datagram, ServerAddress* address) const {
+    void SendOne(size_t index, const ListEntry& to, const std::string& datagram, ListEntry* address) const {
         sockaddr_in local{};
         socklen_t size = sizeof local;
         getsockname(fds_[index], reinterpret_cast<sockaddr*>(&local), &size);
-        *address = {ntohl(local.sin_addr.s_addr), ntohs(local.sin_port)};
+        *address = {local.sin_addr.s_addr, ntohs(local.sin_port)};
         sockaddr_in remote = ToSockaddr(to);
         sendto(fds_[index], datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
     }
@@ -245,7 +247,7 @@ const std::string HEARTBEAT = "\xff\xff\xff\xffheartbeat\n\\gamename\\bench\\hos
 
 // Sends `rounds` heartbeats from every source, each round once the service has read the last, and reports what the
 // service's CPU did with them.
-void MeasureIntake(const char* name, const Sources& sources, int rounds, const ServerAddress& udp, int pid) {
+void MeasureIntake(const char* name, const Sources& sources, int rounds, const ListEntry& udp, int pid) {
     SocketQueue before = ReadQueue(udp);
     uint64_t cpu = CpuNanos(pid);
     auto start = Clock::now();
@@ -265,7 +267,7 @@ void MeasureIntake(const char* name, const Sources& sources, int rounds, const S
                 wall * 1000);
 }
 
-int Intake(const ServerAddress& http, const ServerAddress& udp, int pid) {
+int Intake(const ListEntry& http, const ListEntry& udp, int pid) {
     // 4,096 servers, each on an address of its own in 127.2.0.0/16, so no source limit applies.
     Sources servers(0x7F020001, 4096, true);
     uint64_t cpu = CpuNanos(pid);
@@ -301,7 +303,7 @@ struct Sampled {
     std::vector<double> times_ms;
 };
 
-Sampled AskEvery20Ms(const ServerAddress& http, const std::string& target, Clock::time_point end) {
+Sampled AskEvery20Ms(const ListEntry& http, const std::string& target, Clock::time_point end) {
     Sampled sampled;
     for (auto next = Clock::now(); next < end; next += std::chrono::milliseconds(20)) {
         std::this_thread::sleep_until(next);
@@ -318,7 +320,7 @@ bool IsOpen(int fd) {
     return poll(&ready, 1, 0) == 0;
 }
 
-int Slots(const ServerAddress& http, double seconds, int pid) {
+int Slots(const ListEntry& http, double seconds, int pid) {
     constexpr int ADDRESSES = 20, EACH = 30;
     auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::vector<int> slow(ADDRESSES * EACH, -1);
@@ -391,7 +393,7 @@ int FiltersOnce(int fd) {
     return answer.compare(0, 9, "HTTP/1.1 ") == 0 ? std::stoi(answer.substr(9, 3)) : 0;
 }
 
-int Filters(const ServerAddress& http, const ServerAddress& udp, double seconds) {
+int Filters(const ListEntry& http, const ListEntry& udp, double seconds) {
     constexpr int CONNECTIONS = 32;
     auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::atomic<long> ok{0}, limited{0}, connects{0};
@@ -460,11 +462,11 @@ class Spoofer {
 public:
     Spoofer() {
         fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in local = ToSockaddr({0x7F000001, 0});
+        sockaddr_in local = ToSockaddr(FromOctets(0x7F000001, 0));
         bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
     }
     ~Spoofer() { close(fd_); }
-    bool Send(uint32_t source, const ServerAddress& to, const std::string& datagram) const {
+    bool Send(uint32_t source, const ListEntry& to, const std::string& datagram) const {
         return SendFrom(fd_, source, to, datagram);
     }
 
@@ -472,7 +474,7 @@ private:
     int fd_ = -1;
 };
 
-bool IsListed(const ServerAddress& http, const ServerAddress& server) {
+bool IsListed(const ListEntry& http, const ListEntry& server) {
     HttpReply reply = HttpGet(http, "/?mod=&raw=2");
     std::string entry;
     AppendListEntry(&entry, server);
@@ -486,15 +488,15 @@ bool IsListed(const ServerAddress& http, const ServerAddress& server) {
 
 // A flood of first heartbeats from ever new addresses (127.16.0.1 upwards), at `rate` a second, while real servers
 // on 127.5.0.x heartbeat once each and answer their checks.
-int Spoofed(const ServerAddress& http, const ServerAddress& udp, int rate) {
+int Spoofed(const ListEntry& http, const ListEntry& udp, int rate) {
     constexpr int REAL_SERVERS = 8;
     const auto WARM_UP = std::chrono::seconds(4);
     const auto GIVE_UP = std::chrono::seconds(15);
     Spoofer spoofer;
     Sources real(0x7F050001, REAL_SERVERS, true);
-    std::vector<ServerAddress> addresses;
+    std::vector<ListEntry> addresses;
     for (int i = 0; i < REAL_SERVERS; ++i) {
-        addresses.push_back({0x7F050001 + static_cast<uint32_t>(i), 0});
+        addresses.push_back(FromOctets(0x7F050001 + static_cast<uint32_t>(i), 0));
     }
     std::vector<Clock::time_point> beat(REAL_SERVERS), listed(REAL_SERVERS);
     auto start = Clock::now();
@@ -541,7 +543,7 @@ int Spoofed(const ServerAddress& http, const ServerAddress& udp, int rate) {
 
 // One burst of queries from `count` distinct addresses (127.32.0.1 upwards), then a query from a new address every
 // 250 ms until one is answered.
-int QueryBurst(const ServerAddress& udp, int count) {
+int QueryBurst(const ListEntry& udp, int count) {
     const std::string QUERY("query\n\0", 7);
     Spoofer spoofer;
     SocketQueue before = ReadQueue(udp);
@@ -584,7 +586,7 @@ int main(int argc, char** argv) {
         options[argv[i]] = argv[i + 1];
     }
     std::string command = argc > 1 ? argv[1] : "";
-    ServerAddress http, udp;
+    ListEntry http, udp;
     bool ok = ParseAddress(options["--http"], &http);
     if (ok && command == "cold") {
         return Cold(http, std::stol(options["--expect"]), options["--sim-log"]);

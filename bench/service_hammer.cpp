@@ -20,6 +20,8 @@
 #include "loopback_client.h"
 #include "server_address.h"
 
+using namespace skerrow_master; // the service's own client side
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -44,7 +46,7 @@ double Percentile(std::vector<double>* times, double share) {
     return (*times)[std::min(times->size() - 1, static_cast<size_t>(share * times->size()))];
 }
 
-void Hammer(const ServerAddress& http, Clock::time_point end, uint32_t network, Tally* tally) {
+void Hammer(const ListEntry& http, Clock::time_point end, uint32_t network, Tally* tally) {
     for (uint32_t i = 0; !stopping && Clock::now() < end; ++i) {
         uint32_t source = 0x7FC80001 + (network << 8) + i % 16;
         bool page = i % 2 == 0;
@@ -68,7 +70,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         options[argv[i]] = argv[i + 1];
     }
-    ServerAddress http;
+    ListEntry http;
     if (!ParseAddress(options["--http"], &http)) {
         std::fputs("usage: service_hammer --http A:P [--seconds S] [--threads N]\n", stderr);
         return 64;

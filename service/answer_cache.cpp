@@ -4,6 +4,8 @@
 
 #include "core/text/ascii_case.h"
 
+namespace skerrow_master {
+
 namespace {
 
 // Pages for every mod, sort order and page number could be asked for: beyond this many, the answers start over.
@@ -45,3 +47,5 @@ std::vector<const ListedServer*> ServersOf(const ListPicture& picture, std::stri
     }
     return servers;
 }
+
+} // namespace skerrow_master

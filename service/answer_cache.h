@@ -15,6 +15,8 @@
 
 #include "server_store.h"
 
+namespace skerrow_master {
+
 struct ListPicture {
     std::vector<ListedServer> servers;
     Clock::time_point taken{};
@@ -48,3 +50,5 @@ private:
     bool valid_ = false;
     std::unordered_map<std::string, SharedBody> answers_;
 };
+
+} // namespace skerrow_master

@@ -4,6 +4,8 @@
 
 #include "core/protocol/status_reply.h"
 
+namespace skerrow_master {
+
 namespace {
 
 // Each byte becomes one code unit, so narrowing the gamename back gives the server's own bytes.
@@ -57,3 +59,5 @@ ServerStatus ReplyReader::Read(const unsigned char* data, size_t size) {
     }
     return status;
 }
+
+} // namespace skerrow_master

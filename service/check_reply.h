@@ -7,7 +7,9 @@
 
 #include "server_status.h"
 
-struct ServerRecord;
+struct ServerRecord; // the browser's (core/protocol/server_record.h)
+
+namespace skerrow_master {
 
 // Whether a datagram is a status reply: 0xFF 0xFF 0xFF 0xFF and "print", then a line feed or nothing.
 bool IsStatusReply(const unsigned char* data, size_t size);
@@ -25,3 +27,5 @@ public:
 private:
     std::unique_ptr<ServerRecord> record_;
 };
+
+} // namespace skerrow_master

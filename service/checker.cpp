@@ -6,6 +6,8 @@
 #include "core/protocol/status_reply.h"
 #include "master_datagram.h"
 
+namespace skerrow_master {
+
 namespace {
 
 constexpr std::chrono::milliseconds TICK(10);
@@ -15,9 +17,9 @@ constexpr std::chrono::milliseconds TICK(10);
 Checker::Checker(asio::io_context& io, ServerStore* store, int checks_per_second)
     : socket_(io), pace_(io), store_(store), per_tick_(static_cast<size_t>(std::max(1, checks_per_second / 100))) {}
 
-bool Checker::Open(const ServerAddress& local, std::string* error) {
+bool Checker::Open(const ListEntry& local, std::string* error) {
     return socket_.Open(
-        local, [this](const ServerAddress& from, const unsigned char* data, size_t size) { Handle(from, data, size); },
+        local, [this](const ListEntry& from, const unsigned char* data, size_t size) { Handle(from, data, size); },
         error);
 }
 
@@ -46,7 +48,7 @@ void Checker::Tick() {
     Clock::time_point now = Clock::now();
     last_tick_ = now;
     for (size_t i = 0; i < per_tick_; ++i) {
-        std::optional<ServerAddress> next = store_->NextCheck(now);
+        std::optional<ListEntry> next = store_->NextCheck(now);
         if (!next) {
             break;
         }
@@ -59,7 +61,7 @@ void Checker::Tick() {
     }
 }
 
-void Checker::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+void Checker::Handle(const ListEntry& from, const unsigned char* data, size_t size) {
     if (size <= MAX_DATAGRAM_BYTES && store_->Awaiting(from) && IsStatusReply(data, size)) {
         store_->TakeReply(from, reader_.Read(data, size), Clock::now());
         ++taken_;
@@ -75,3 +77,5 @@ uint64_t Checker::TakeDropped() {
     dropped_ = 0;
     return dropped;
 }
+
+} // namespace skerrow_master

@@ -12,20 +12,22 @@
 #include "datagram_socket.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 class Checker {
 public:
     // Returns whether it took the datagram.
-    using OtherHandler = std::function<bool(const ServerAddress& from, const unsigned char* data, size_t size)>;
+    using OtherHandler = std::function<bool(const ListEntry& from, const unsigned char* data, size_t size)>;
 
     Checker(asio::io_context& io, ServerStore* store, int checks_per_second);
 
-    bool Open(const ServerAddress& local, std::string* error);
+    bool Open(const ListEntry& local, std::string* error);
     void set_other_handler(OtherHandler handler) { other_ = std::move(handler); }
     void Close();
     // Checks are due: start sending if not sending already.
     void Wake();
-    bool SendTo(const ServerAddress& to, const void* data, size_t size) { return socket_.SendTo(to, data, size); }
-    ServerAddress local() const { return socket_.local(); }
+    bool SendTo(const ListEntry& to, const void* data, size_t size) { return socket_.SendTo(to, data, size); }
+    ListEntry local() const { return socket_.local(); }
 
     uint64_t sent() const { return sent_; }
     uint64_t taken() const { return taken_; }
@@ -33,7 +35,7 @@ public:
 
 private:
     void Tick();
-    void Handle(const ServerAddress& from, const unsigned char* data, size_t size);
+    void Handle(const ListEntry& from, const unsigned char* data, size_t size);
 
     DatagramSocket socket_;
     asio::steady_timer pace_;
@@ -47,3 +49,5 @@ private:
     uint64_t taken_ = 0;
     uint64_t dropped_ = 0;
 };
+
+} // namespace skerrow_master

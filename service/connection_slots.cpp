@@ -1,5 +1,7 @@
 #include "connection_slots.h"
 
+namespace skerrow_master {
+
 namespace {
 
 uint32_t Subnet(uint32_t address) {
@@ -72,3 +74,5 @@ void ConnectionSlots::Release(Id id) {
     Decrement(&per_subnet_, Subnet(it->second.address));
     slots_.erase(it);
 }
+
+} // namespace skerrow_master

@@ -11,6 +11,8 @@
 
 #include "web_limits.h"
 
+namespace skerrow_master {
+
 class ConnectionSlots {
 public:
     using Id = uint64_t; // never 0; a later connection has a larger one
@@ -42,3 +44,5 @@ private:
     std::unordered_map<uint32_t, size_t> per_subnet_;
     Id next_ = 1;
 };
+
+} // namespace skerrow_master

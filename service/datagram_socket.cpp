@@ -2,6 +2,8 @@
 
 #include <boost/asio/socket_base.hpp>
 
+namespace skerrow_master {
+
 namespace {
 
 // Reads per wake-up at most, so a flood on one socket leaves the others and the web list their turn.
@@ -12,15 +14,15 @@ constexpr int RECEIVE_BUFFER_BYTES = 8 << 20;
 
 } // namespace
 
-udp::endpoint ToEndpoint(const ServerAddress& address) {
-    return udp::endpoint(asio::ip::address_v4(address.host), address.port);
+udp::endpoint ToEndpoint(const ListEntry& address) {
+    return udp::endpoint(asio::ip::address_v4(OctetsOfAddress(address.addr)), address.port);
 }
 
-ServerAddress FromEndpoint(const udp::endpoint& endpoint) {
-    return {endpoint.address().is_v4() ? endpoint.address().to_v4().to_uint() : 0, endpoint.port()};
+ListEntry FromEndpoint(const udp::endpoint& endpoint) {
+    return FromOctets(endpoint.address().is_v4() ? endpoint.address().to_v4().to_uint() : 0, endpoint.port());
 }
 
-bool DatagramSocket::Open(const ServerAddress& local, Handler handler, std::string* error) {
+bool DatagramSocket::Open(const ListEntry& local, Handler handler, std::string* error) {
     boost::system::error_code ec;
     socket_.open(udp::v4(), ec);
     if (!ec) {
@@ -46,12 +48,12 @@ void DatagramSocket::Close() {
     socket_.close(ec);
 }
 
-ServerAddress DatagramSocket::local() const {
+ListEntry DatagramSocket::local() const {
     boost::system::error_code ec;
     return FromEndpoint(socket_.local_endpoint(ec));
 }
 
-bool DatagramSocket::SendTo(const ServerAddress& to, const void* data, size_t size) {
+bool DatagramSocket::SendTo(const ListEntry& to, const void* data, size_t size) {
     boost::system::error_code ec;
     socket_.send_to(asio::buffer(data, size), ToEndpoint(to), 0, ec);
     return !ec;
@@ -81,3 +83,5 @@ void DatagramSocket::Drain() {
         }
     }
 }
+
+} // namespace skerrow_master

@@ -12,21 +12,23 @@
 
 #include "server_address.h"
 
+namespace skerrow_master {
+
 namespace asio = boost::asio;
 using asio::ip::udp;
 
 class DatagramSocket {
 public:
     // The datagram may be larger than the service reads (up to 65,536 bytes arrive whole): the handler decides.
-    using Handler = std::function<void(const ServerAddress& from, const unsigned char* data, size_t size)>;
+    using Handler = std::function<void(const ListEntry& from, const unsigned char* data, size_t size)>;
 
     explicit DatagramSocket(asio::io_context& io) : socket_(io) {}
 
     // Binds the socket and hands every datagram that arrives to the handler.
-    bool Open(const ServerAddress& local, Handler handler, std::string* error);
+    bool Open(const ListEntry& local, Handler handler, std::string* error);
     void Close();
-    bool SendTo(const ServerAddress& to, const void* data, size_t size);
-    ServerAddress local() const;
+    bool SendTo(const ListEntry& to, const void* data, size_t size);
+    ListEntry local() const;
 
 private:
     void Wait();
@@ -37,5 +39,7 @@ private:
     Handler handler_;
 };
 
-udp::endpoint ToEndpoint(const ServerAddress& address);
-ServerAddress FromEndpoint(const udp::endpoint& endpoint);
+udp::endpoint ToEndpoint(const ListEntry& address);
+ListEntry FromEndpoint(const udp::endpoint& endpoint);
+
+} // namespace skerrow_master

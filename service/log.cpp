@@ -11,6 +11,10 @@
 #include <mutex>
 #include <thread>
 
+#include "core/text/format.h"
+
+namespace skerrow_master {
+
 // Owned jointly by the writer and its thread, which may outlive it when the reader never takes the last lines.
 struct LogWriter::Shared {
     int fd;
@@ -72,7 +76,7 @@ void RunWriter(std::shared_ptr<LogWriter::Shared> shared) {
 }
 
 std::string DroppedLine(size_t dropped) {
-    return Stamped(std::to_string(dropped) + " log lines dropped: standard error was not being read");
+    return Stamped(fmt::format("{} log lines dropped: standard error was not being read", dropped));
 }
 
 void Queue(LogWriter::Shared* shared, const std::string& line) {
@@ -127,3 +131,5 @@ LogSink LogWriter::Sink() {
     // The sink holds the queue, not the writer: a line logged after the writer has ended is counted as dropped.
     return [shared = shared_](const std::string& line) { Queue(shared.get(), line); };
 }
+
+} // namespace skerrow_master

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace skerrow_master {
+
 using LogSink = std::function<void(const std::string& line)>;
 
 // "2026-12-07T15:36:45Z <line>" to a descriptor (the daemon's standard error), written by a thread of its own from
@@ -32,3 +34,5 @@ public:
 private:
     std::shared_ptr<Shared> shared_;
 };
+
+} // namespace skerrow_master

@@ -32,7 +32,7 @@ void RaiseDescriptorLimit() {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(USAGE, stdout);
+            std::fputs(skerrow_master::USAGE, stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -40,25 +40,25 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    ServiceOptions options;
+    skerrow_master::ServiceOptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "skerrow-master: %s\n%s", error.c_str(), USAGE);
+    if (!skerrow_master::ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "skerrow-master: %s\n%s", error.c_str(), skerrow_master::USAGE);
         return 64;
     }
     RaiseDescriptorLimit();
     signal(SIGPIPE, SIG_IGN);
 
-    asio::io_context io(1);
-    LogWriter writer(STDERR_FILENO, MAX_QUEUED_LOG_LINES);
-    LogSink log = writer.Sink();
-    SkerrowMaster master(io, std::move(options), log);
+    boost::asio::io_context io(1);
+    skerrow_master::LogWriter writer(STDERR_FILENO, MAX_QUEUED_LOG_LINES);
+    skerrow_master::LogSink log = writer.Sink();
+    skerrow_master::SkerrowMaster master(io, std::move(options), log);
     master.set_log_dropped([&writer] { return writer.dropped(); });
     if (!master.Start(&error)) {
         log("cannot start: " + error);
         return 1;
     }
-    asio::signal_set ending(io, SIGINT, SIGTERM);
+    boost::asio::signal_set ending(io, SIGINT, SIGTERM);
     ending.async_wait([&](const boost::system::error_code& ec, int signal_number) {
         if (!ec) {
             log(std::string("ending on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));

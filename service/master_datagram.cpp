@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace skerrow_master {
+
 const char ACK_DATAGRAM[] = "\xff\xff\xff\xff"
                             "ack";
 
@@ -49,7 +51,7 @@ MasterCommand ParseMasterCommand(const unsigned char* data, size_t size) {
     return MasterCommand::Unknown;
 }
 
-std::string BuildServersReply(const std::vector<ServerAddress>& servers) {
+std::string BuildServersReply(const std::vector<ListEntry>& servers) {
     std::string reply(reinterpret_cast<const char*>(SERVERS_REPLY_HEADER), SERVERS_REPLY_HEADER_SIZE);
     size_t count = servers.size() < MAX_SERVERS_REPLY_ENTRIES ? servers.size() : MAX_SERVERS_REPLY_ENTRIES;
     reply.reserve(SERVERS_REPLY_HEADER_SIZE + count * LIST_ENTRY_SIZE);
@@ -59,14 +61,16 @@ std::string BuildServersReply(const std::vector<ServerAddress>& servers) {
     return reply;
 }
 
-bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ServerAddress>* servers) {
+bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ListEntry>* servers) {
     const unsigned char* entries = nullptr;
     size_t length = 0;
     if (!FindServersReplyEntries(data, size, &entries, &length)) {
         return false;
     }
     for (size_t offset = 0; offset < length; offset += LIST_ENTRY_SIZE) {
-        servers->push_back(FromListEntry(ReadListEntry(entries + offset)));
+        servers->push_back(ReadListEntry(entries + offset));
     }
     return true;
 }
+
+} // namespace skerrow_master

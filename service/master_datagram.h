@@ -19,6 +19,8 @@
 #include "core/protocol/servers_reply.h"
 #include "server_address.h"
 
+namespace skerrow_master {
+
 enum class MasterCommand { Unknown, Heartbeat, Shutdown, Ping, Query };
 
 // The largest datagram the service reads on either of its UDP sockets; a real server keeps to 1,400 bytes, and the
@@ -34,9 +36,11 @@ constexpr size_t ACK_DATAGRAM_BYTES = 7;
 MasterCommand ParseMasterCommand(const unsigned char* data, size_t size);
 
 // The `servers` reply: the header, then the entries, as many as one datagram holds.
-std::string BuildServersReply(const std::vector<ServerAddress>& servers);
+std::string BuildServersReply(const std::vector<ListEntry>& servers);
 
-// The entries of a `servers` reply from an upstream master, read by the browser's reader (core/protocol/servers_reply.h): its
-// header is required; a trailing fragment of 1 to 5 bytes is not an entry. Returns false for a datagram without the
-// header.
-bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ServerAddress>* servers);
+// The entries of a `servers` reply from an upstream master, read by the browser's reader
+// (core/protocol/servers_reply.h): its header is required; a trailing fragment of 1 to 5 bytes is not an entry. Returns
+// false for a datagram without the header.
+bool ParseServersReply(const unsigned char* data, size_t size, std::vector<ListEntry>* servers);
+
+} // namespace skerrow_master

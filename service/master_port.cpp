@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace skerrow_master {
+
 namespace {
 
 // Per source address. A host may run as many servers as the store takes from one address (128), each sending a
@@ -26,8 +28,13 @@ constexpr size_t MAX_SUBNETS = 4096;
 constexpr double ALL_ACKS_BURST = 200;
 constexpr double ALL_ACKS_PER_SECOND = 200;
 
-uint32_t Subnet(uint32_t host) {
-    return host >> 8;
+// The rate limits' key for a source: its address as the number of its octets, so a /24 is that number shifted.
+uint32_t Source(const ListEntry& from) {
+    return OctetsOfAddress(from.addr);
+}
+
+uint32_t Subnet(uint32_t source) {
+    return source >> 8;
 }
 
 } // namespace
@@ -51,9 +58,9 @@ MasterPort::MasterPort(asio::io_context& io, ServerStore* store, size_t max_sour
       subnet_reply_limit_(SUBNET_REPLY_BURST, SUBNET_REPLY_PER_SECOND, MAX_SUBNETS),
       all_acks_limit_(ALL_ACKS_BURST, ALL_ACKS_PER_SECOND, 1) {}
 
-bool MasterPort::Open(const ServerAddress& local, std::string* error) {
+bool MasterPort::Open(const ListEntry& local, std::string* error) {
     return socket_.Open(
-        local, [this](const ServerAddress& from, const unsigned char* data, size_t size) { Handle(from, data, size); },
+        local, [this](const ListEntry& from, const unsigned char* data, size_t size) { Handle(from, data, size); },
         error);
 }
 
@@ -63,7 +70,7 @@ MasterPortCounts MasterPort::TakeCounts() {
     return taken;
 }
 
-void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+void MasterPort::Handle(const ListEntry& from, const unsigned char* data, size_t size) {
     if (size > MAX_DATAGRAM_BYTES) {
         ++counts_.oversize;
         return;
@@ -78,7 +85,7 @@ void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, si
         AnswerQuery(from);
         return;
     }
-    if (!server_limit_.Allow(from.host, now)) {
+    if (!server_limit_.Allow(Source(from), now)) {
         ++counts_.rate_limited;
         return;
     }
@@ -103,20 +110,22 @@ void MasterPort::Handle(const ServerAddress& from, const unsigned char* data, si
     }
 }
 
-void MasterPort::AnswerQuery(const ServerAddress& from) {
+void MasterPort::AnswerQuery(const ListEntry& from) {
     Clock::time_point now = Clock::now();
     // Nothing is spent unless all three allow the reply, so a source refused by one keeps what the others gave it;
     // the size is known before the reply is built, so a refused query costs no list.
     size_t bytes = SERVERS_REPLY_HEADER_SIZE + std::min(store_->listed(), MAX_SERVERS_REPLY_ENTRIES) * LIST_ENTRY_SIZE;
-    if (!query_limit_.Has(from.host, now) || !all_queries_limit_.Has(0, now) ||
-        !subnet_reply_limit_.Allow(Subnet(from.host), now, static_cast<double>(bytes))) {
+    if (!query_limit_.Has(Source(from), now) || !all_queries_limit_.Has(0, now) ||
+        !subnet_reply_limit_.Allow(Subnet(Source(from)), now, static_cast<double>(bytes))) {
         ++counts_.rate_limited;
         ++counts_.queries_refused;
         return;
     }
-    query_limit_.Allow(from.host, now);
+    query_limit_.Allow(Source(from), now);
     all_queries_limit_.Allow(0, now);
     ++counts_.queries;
     std::string reply = BuildServersReply(store_->ListedAddresses());
     socket_.SendTo(from, reply.data(), reply.size());
 }
+
+} // namespace skerrow_master

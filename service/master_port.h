@@ -13,6 +13,8 @@
 #include "rate_limiter.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 // Datagrams by what became of them, since start or since the last TakeCounts.
 struct MasterPortCounts {
     uint64_t heartbeats = 0;
@@ -35,16 +37,16 @@ public:
     // check.
     MasterPort(asio::io_context& io, ServerStore* store, size_t max_sources, std::function<void()> checks_due);
 
-    bool Open(const ServerAddress& local, std::string* error);
+    bool Open(const ListEntry& local, std::string* error);
     void Close() { socket_.Close(); }
-    ServerAddress local() const { return socket_.local(); }
+    ListEntry local() const { return socket_.local(); }
     MasterPortCounts TakeCounts();
     // Since the last TakeCounts.
     const MasterPortCounts& counts() const { return counts_; }
 
 private:
-    void Handle(const ServerAddress& from, const unsigned char* data, size_t size);
-    void AnswerQuery(const ServerAddress& from);
+    void Handle(const ListEntry& from, const unsigned char* data, size_t size);
+    void AnswerQuery(const ListEntry& from);
 
     DatagramSocket socket_;
     ServerStore* store_;
@@ -56,3 +58,5 @@ private:
     RateLimiter all_acks_limit_;
     MasterPortCounts counts_;
 };
+
+} // namespace skerrow_master

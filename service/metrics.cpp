@@ -4,8 +4,12 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 
+#include "core/text/format.h"
 #include "core/version.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -25,14 +29,18 @@ public:
     void Add(const char* name, const char* help, const char* label, std::initializer_list<Labelled> samples) {
         Head(name, "counter", help);
         for (const Labelled& sample : samples) {
-            Sample(name, std::string(label) + "=\"" + sample.label + "\"", sample.value);
+            Sample(name, fmt::format("{}=\"{}\"", label, sample.label), sample.value);
         }
     }
     void Head(const char* name, const char* type, const char* help) {
-        text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+        fmt::format_to(std::back_inserter(text_), "# HELP {0} {1}\n# TYPE {0} {2}\n", name, help, type);
     }
     void Sample(const char* name, const std::string& labels, uint64_t value) {
-        text_ += name + (labels.empty() ? "" : "{" + labels + "}") + " " + std::to_string(value) + "\n";
+        if (labels.empty()) {
+            fmt::format_to(std::back_inserter(text_), "{} {}\n", name, value);
+        } else {
+            fmt::format_to(std::back_inserter(text_), "{}{{{}}} {}\n", name, labels, value);
+        }
     }
     std::string Take() { return std::move(text_); }
 
@@ -47,7 +55,7 @@ std::string FormatMetrics(const MetricsFigures& figures) {
     const StoreCounts& c = figures.candidates_dropped;
     Exposition out;
     out.Add("skerrow_master_build_info", "gauge", "The running version.", 1,
-            std::string("version=\"") + SKERROW_VERSION + "\"");
+            fmt::format("version=\"{}\"", SKERROW_VERSION));
     out.Add("skerrow_master_servers_listed", "gauge", "Servers listed: they answered a check.", figures.listed);
     out.Add("skerrow_master_server_candidates", "gauge", "Servers announced or named upstream, not yet answering.",
             figures.candidates);
@@ -63,7 +71,7 @@ std::string FormatMetrics(const MetricsFigures& figures) {
             {{"answered", d.queries}, {"refused", d.queries_refused}});
     out.Head("skerrow_master_http_responses_total", "counter", "Responses of the web list, by status code.");
     for (const auto& [code, count] : figures.web.responses) {
-        out.Sample("skerrow_master_http_responses_total", "code=\"" + std::to_string(code) + "\"", count);
+        out.Sample("skerrow_master_http_responses_total", fmt::format("code=\"{}\"", code), count);
     }
     out.Add("skerrow_master_rate_limited_total", "Requests and datagrams refused by a rate limit.", "port",
             {{"http", figures.web.rate_limited}, {"udp", d.rate_limited}});
@@ -86,3 +94,5 @@ uint64_t ResidentBytes() {
     std::fclose(statm);
     return read == 2 ? static_cast<uint64_t>(pages_resident) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
+
+} // namespace skerrow_master

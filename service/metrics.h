@@ -10,6 +10,8 @@
 #include "server_store.h"
 #include "web_server.h"
 
+namespace skerrow_master {
+
 // Counts are since the start.
 struct MetricsFigures {
     size_t listed = 0;
@@ -28,3 +30,5 @@ struct MetricsFigures {
 std::string FormatMetrics(const MetricsFigures& figures);
 // This process's resident memory, from /proc; 0 when it cannot be read.
 uint64_t ResidentBytes();
+
+} // namespace skerrow_master

@@ -5,9 +5,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/settings/built_in_mods.h"
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/built_in_mods.h"
+#include "core/mods/mod_filter_text.h"
 #include "core/text/ascii_case.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -119,3 +121,5 @@ std::string BuildModText(const std::vector<ModPair>& configured, const std::vect
     }
     return text;
 }
+
+} // namespace skerrow_master

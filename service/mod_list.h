@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace skerrow_master {
+
 struct ModPair {
     std::string name;
     std::string dir;
@@ -28,3 +30,5 @@ bool ReadModsFile(const std::string& path, std::vector<ModPair>* pairs, std::str
 // The configured pairs, then each of `seen` that no configured directory equals (ignoring ASCII case) and that a
 // request path can carry, while the limits allow.
 std::string BuildModText(const std::vector<ModPair>& configured, const std::vector<std::string>& seen);
+
+} // namespace skerrow_master

@@ -2,6 +2,10 @@
 
 #include <charconv>
 
+#include "core/text/format.h"
+
+namespace skerrow_master {
+
 // One line an option, so the manual page (skerrow-master.8) is made from this text at build time.
 const char USAGE[] =
     "usage: skerrow-master [--http ADDR:PORT] [--udp ADDR:PORT] [--metrics ADDR:PORT] [--upstream HOST:PORT]...\n"
@@ -33,7 +37,7 @@ bool TakeUpstream(const std::string& value, std::vector<Upstream>* upstreams) {
     if (result != std::errc() || stop != end || port == 0 || port > 65535) {
         return false;
     }
-    upstreams->push_back({value.substr(0, colon), std::to_string(port)});
+    upstreams->push_back({value.substr(0, colon), fmt::to_string(port)});
     return true;
 }
 
@@ -50,7 +54,7 @@ bool TakeSeconds(const std::string& value, std::chrono::seconds* seconds) {
 bool TakeValue(const std::string& flag, const std::string& value, ServiceOptions* options, std::string* error) {
     bool ok = true;
     if (flag == "--http" || flag == "--udp" || flag == "--metrics") {
-        ServerAddress address;
+        ListEntry address;
         ok = ParseAddress(value, &address);
         (flag == "--http" ? options->http : flag == "--udp" ? options->udp : options->metrics.emplace()) = address;
         *error = flag + " takes an address a.b.c.d:port, not \"" + value + "\"";
@@ -96,3 +100,5 @@ bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, st
     error->clear();
     return true;
 }
+
+} // namespace skerrow_master

@@ -12,15 +12,17 @@
 #include "server_store.h"
 #include "web_limits.h"
 
+namespace skerrow_master {
+
 struct Upstream {
     std::string host; // a name or a dotted quad
     std::string port;
 };
 
 struct ServiceOptions {
-    ServerAddress http{0, 80};
-    ServerAddress udp{0, 27900};
-    std::optional<ServerAddress> metrics; // none: no metrics
+    ListEntry http{0, 80};
+    ListEntry udp{0, 27900};
+    std::optional<ListEntry> metrics; // none: no metrics
     std::vector<Upstream> upstreams;
     std::string mods_path;  // empty: the browser's built-in list
     std::string state_path; // empty: no state file
@@ -42,3 +44,5 @@ extern const char USAGE[];
 // Fills *options from the arguments; false with the reason in *error for anything it cannot take. --help is left to
 // the caller, as is --version.
 bool ParseOptions(int argc, const char* const* argv, ServiceOptions* options, std::string* error);
+
+} // namespace skerrow_master

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace skerrow_master {
+
 namespace {
 
 // A full table is swept at most this often, so a flood of new sources does not make every newcomer a sweep.
@@ -49,3 +51,5 @@ bool RateLimiter::Allow(uint32_t source, Clock::time_point now, double cost) {
     bucket.tokens -= cost;
     return true;
 }
+
+} // namespace skerrow_master

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+namespace skerrow_master {
+
 class RateLimiter {
 public:
     using Clock = std::chrono::steady_clock;
@@ -38,3 +40,5 @@ private:
     std::unordered_map<uint32_t, Bucket> buckets_;
     Clock::time_point last_prune_{};
 };
+
+} // namespace skerrow_master

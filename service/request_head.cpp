@@ -3,6 +3,8 @@
 #include <boost/beast/http/basic_parser.hpp>
 #include <boost/beast/http/error.hpp>
 
+namespace skerrow_master {
+
 namespace http = boost::beast::http;
 using boost::beast::error_code;
 using boost::beast::string_view;
@@ -77,3 +79,5 @@ HeadStatus RequestHeadReader::Put(std::string_view bytes, size_t* taken) {
 bool RequestHeadReader::keep_alive() const {
     return parser_->keep_alive();
 }
+
+} // namespace skerrow_master

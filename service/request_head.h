@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace skerrow_master {
+
 constexpr size_t MAX_HEAD_BYTES = 8192;
 constexpr size_t MAX_HEAD_FIELDS = 64;
 
@@ -47,3 +49,5 @@ private:
     std::string target_;
     unsigned version_ = 11;
 };
+
+} // namespace skerrow_master

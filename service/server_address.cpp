@@ -4,13 +4,17 @@
 
 #include <charconv>
 
-std::string FormatAddress(const ServerAddress& address) {
-    return std::to_string(address.host >> 24) + "." + std::to_string(address.host >> 16 & 0xFF) + "." +
-           std::to_string(address.host >> 8 & 0xFF) + "." + std::to_string(address.host & 0xFF) + ":" +
-           std::to_string(address.port);
+#include "core/text/format.h"
+
+namespace skerrow_master {
+
+std::string FormatAddress(const ListEntry& address) {
+    const uint32_t octets = OctetsOfAddress(address.addr);
+    return fmt::format("{}.{}.{}.{}:{}", octets >> 24, octets >> 16 & 0xFF, octets >> 8 & 0xFF, octets & 0xFF,
+                       address.port);
 }
 
-bool ParseAddress(std::string_view text, ServerAddress* address) {
+bool ParseAddress(std::string_view text, ListEntry* address) {
     size_t colon = text.rfind(':');
     if (colon == std::string_view::npos || colon > INET_ADDRSTRLEN) {
         return false;
@@ -24,6 +28,8 @@ bool ParseAddress(std::string_view text, ServerAddress* address) {
         inet_pton(AF_INET, std::string(text.substr(0, colon)).c_str(), &host) != 1) {
         return false;
     }
-    *address = {ntohl(host.s_addr), static_cast<uint16_t>(port)};
+    *address = {host.s_addr, static_cast<uint16_t>(port)};
     return true;
 }
+
+} // namespace skerrow_master

@@ -1,9 +1,13 @@
 #include "server_api.h"
 
 #include <ctime>
+#include <iterator>
 
+#include "core/text/format.h"
 #include "core/version.h"
 #include "web_text.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -18,14 +22,15 @@ void AppendTime(std::string* json, int64_t seconds) {
 
 void AppendServer(std::string* json, const ListPicture& picture, const ListedServer& server) {
     const ServerStatus& status = *server.status;
-    *json += "{\"address\":\"" + FormatAddress(server.address) + "\",\"hostname\":";
+    fmt::format_to(std::back_inserter(*json), "{{\"address\":\"{}\",\"hostname\":", FormatAddress(server.address));
     AppendJsonString(json, status.hostname);
     *json += ",\"map\":";
     AppendJsonString(json, status.mapname);
     *json += ",\"mod\":";
     AppendJsonString(json, status.gamename);
-    *json += ",\"player_count\":" + std::to_string(status.players.size()) +
-             ",\"max_players\":" + std::to_string(status.max_players) + ",\"last_checked\":";
+    fmt::format_to(std::back_inserter(*json),
+                   ",\"player_count\":{},\"max_players\":{},\"last_checked\":", status.players.size(),
+                   status.max_players);
     AppendTime(json, picture.WallSeconds(server.last_answer));
     *json += ",\"last_heard\":";
     if (server.last_heartbeat == Clock::time_point{}) {
@@ -38,7 +43,7 @@ void AppendServer(std::string* json, const ListPicture& picture, const ListedSer
         PlayerList::Player player = status.players[i];
         *json += i ? ",{\"name\":" : "{\"name\":";
         AppendJsonString(json, player.name);
-        *json += ",\"frags\":" + std::to_string(player.frags) + ",\"ping\":" + std::to_string(player.ping) + "}";
+        fmt::format_to(std::back_inserter(*json), ",\"frags\":{},\"ping\":{}}}", player.frags, player.ping);
     }
     *json += "]}";
 }
@@ -65,7 +70,7 @@ std::string BuildServersJson(const ListPicture& picture, std::string_view mod) {
     json.reserve(size);
     json += "{\"generated\":";
     AppendTime(&json, picture.taken_seconds);
-    json += ",\"count\":" + std::to_string(servers.size()) + ",\"servers\":[";
+    fmt::format_to(std::back_inserter(json), ",\"count\":{},\"servers\":[", servers.size());
     for (size_t i = 0; i < servers.size(); ++i) {
         json += i ? ",\n" : "\n";
         AppendServer(&json, picture, *servers[i]);
@@ -75,6 +80,7 @@ std::string BuildServersJson(const ListPicture& picture, std::string_view mod) {
 }
 
 std::string BuildHealthJson(size_t listed) {
-    return std::string("{\"status\":\"up\",\"version\":\"") + SKERROW_VERSION +
-           "\",\"servers\":" + std::to_string(listed) + "}\n";
+    return fmt::format("{{\"status\":\"up\",\"version\":\"{}\",\"servers\":{}}}\n", SKERROW_VERSION, listed);
 }
+
+} // namespace skerrow_master

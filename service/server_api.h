@@ -9,5 +9,9 @@
 
 #include "answer_cache.h"
 
+namespace skerrow_master {
+
 std::string BuildServersJson(const ListPicture& picture, std::string_view mod);
 std::string BuildHealthJson(size_t listed);
+
+} // namespace skerrow_master

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <map>
 #include <tuple>
 
 #include "core/text/ascii_case.h"
+#include "core/text/format.h"
 #include "web_text.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -25,7 +29,8 @@ const Column COLUMNS[] = {
 const char STYLE[] =
     "body{font:15px/1.35 system-ui,sans-serif;margin:0 auto;max-width:72em;padding:.5em;color:#111;background:#fff}"
     "h1{font-size:1.3em;margin:.3em 0}p{margin:.4em 0}table{border-collapse:collapse;width:100%}"
-    "th,td{text-align:left;padding:.25em .4em;vertical-align:top}th{background:#ddd;white-space:nowrap}th a{color:inherit}"
+    "th,td{text-align:left;padding:.25em .4em;vertical-align:top}th{background:#ddd;white-space:nowrap}th "
+    "a{color:inherit}"
     "tr.s{border-top:1px solid #bbb}tr.s td{font-weight:600}td.n{white-space:nowrap}"
     "tr.p td{padding:0 .4em .5em 1.5em;font-size:.9em;color:#333}tr.p span{display:inline-block;margin-right:1.2em}"
     "small{color:#666}.mods span{margin-right:1em;white-space:nowrap}"
@@ -44,7 +49,7 @@ std::string Link(const PageQuery& query) {
         }
     }
     if (query.page > 1) {
-        link += "&page=" + std::to_string(query.page);
+        link += fmt::format("&page={}", query.page);
     }
     return link;
 }
@@ -52,9 +57,9 @@ std::string Link(const PageQuery& query) {
 std::string AgeText(int64_t seconds) {
     seconds = std::max<int64_t>(0, seconds);
     if (seconds < 120) {
-        return std::to_string(seconds) + " s";
+        return fmt::format("{} s", seconds);
     }
-    return seconds < 7200 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds / 3600) + " h";
+    return seconds < 7200 ? fmt::format("{} min", seconds / 60) : fmt::format("{} h", seconds / 3600);
 }
 
 std::string UtcText(int64_t seconds) {
@@ -114,15 +119,16 @@ void AppendModLinks(std::string* html, const ListPicture& picture, const PageQue
         entry.first = entry.second == 0 ? server.status->gamename : entry.first;
         ++entry.second;
     }
-    *html += "<p class=\"mods\">Mods: <span><a href=\"/\">all</a> <small>" + std::to_string(picture.servers.size()) +
-             "</small></span>";
+    fmt::format_to(std::back_inserter(*html),
+                   "<p class=\"mods\">Mods: <span><a href=\"/\">all</a> <small>{}</small></span>",
+                   picture.servers.size());
     for (const auto& [folded, entry] : mods) {
         PageQuery other{entry.first, query.sort, 1};
         *html += " <span><a href=\"";
         AppendHtml(html, Link(other));
         *html += "\">";
         AppendHtml(html, entry.first);
-        *html += "</a> <small>" + std::to_string(entry.second) + "</small></span>";
+        fmt::format_to(std::back_inserter(*html), "</a> <small>{}</small></span>", entry.second);
     }
     *html += "</p>\n";
 }
@@ -131,14 +137,14 @@ void AppendServer(std::string* html, const ListPicture& picture, const ListedSer
     const ServerStatus& status = *server.status;
     *html += "<tr class=\"s\"><td>";
     AppendHtml(html, status.hostname);
-    *html += "</td><td class=\"n a\">" + FormatAddress(server.address) + "</td><td>";
+    fmt::format_to(std::back_inserter(*html), "</td><td class=\"n a\">{}</td><td>", FormatAddress(server.address));
     AppendHtml(html, status.mapname);
-    *html += "</td><td class=\"n\">" + std::to_string(status.players.size()) + "/" +
-             std::to_string(status.max_players) + "</td><td>";
+    fmt::format_to(std::back_inserter(*html), "</td><td class=\"n\">{}/{}</td><td>", status.players.size(),
+                   status.max_players);
     AppendHtml(html, status.gamename);
-    *html += "</td><td class=\"n\">" +
-             AgeText(picture.WallSeconds(picture.taken) - picture.WallSeconds(server.last_answer)) +
-             " ago</td></tr>\n<tr class=\"p\"><td colspan=\"6\">";
+    fmt::format_to(std::back_inserter(*html),
+                   "</td><td class=\"n\">{} ago</td></tr>\n<tr class=\"p\"><td colspan=\"6\">",
+                   AgeText(picture.WallSeconds(picture.taken) - picture.WallSeconds(server.last_answer)));
     if (status.players.empty()) {
         *html += "<small>no players</small>";
     }
@@ -146,8 +152,7 @@ void AppendServer(std::string* html, const ListPicture& picture, const ListedSer
         PlayerList::Player player = status.players[i];
         *html += "<span>";
         AppendHtml(html, player.name);
-        *html +=
-            " <small>" + std::to_string(player.frags) + " frags, " + std::to_string(player.ping) + " ms</small></span>";
+        fmt::format_to(std::back_inserter(*html), " <small>{} frags, {} ms</small></span>", player.frags, player.ping);
     }
     *html += "</td></tr>\n";
 }
@@ -194,18 +199,20 @@ std::string BuildServerPage(const ListPicture& picture, const PageQuery& query) 
     html += STYLE;
     html += "</style></head><body>\n<h1>Quake II servers</h1>\n";
     AppendModLinks(&html, picture, query);
-    html += "<p>" + std::to_string(servers.size()) + " servers, " + std::to_string(players) + " players";
+    fmt::format_to(std::back_inserter(html), "<p>{} servers, {} players", servers.size(), players);
     if (!query.mod.empty()) {
         html += " of ";
         AppendHtml(&html, query.mod);
     }
-    html += "; players as of each server's latest check. Page " + std::to_string(page) + " of " +
-            std::to_string(pages) + ", made " + UtcText(picture.taken_seconds) + ".</p>\n<table><thead><tr>";
+    fmt::format_to(std::back_inserter(html),
+                   "; players as of each server's latest check. Page {} of {}, made {}.</p>\n<table><thead><tr>", page,
+                   pages, UtcText(picture.taken_seconds));
     for (const Column& column : COLUMNS) {
         PageQuery sorted{query.mod, column.sort, 1};
         html += std::string(column.sort == PageSort::Address ? "<th class=\"a\">" : "<th>") + "<a href=\"";
         AppendHtml(&html, Link(sorted));
-        html += "\">" + std::string(column.title) + (column.sort == query.sort ? " ▾" : "") + "</a></th>";
+        fmt::format_to(std::back_inserter(html), "\">{}{}</a></th>", column.title,
+                       column.sort == query.sort ? " ▾" : "");
     }
     html += "</tr></thead><tbody>\n";
     for (size_t i = (page - 1) * SERVERS_PER_PAGE; i < std::min(servers.size(), page * SERVERS_PER_PAGE); ++i) {
@@ -223,3 +230,5 @@ std::string BuildServerPage(const ListPicture& picture, const PageQuery& query) 
     html += "</p>\n<p><small>JSON: <a href=\"/api/servers\">/api/servers</a></small></p>\n</body></html>\n";
     return html;
 }
+
+} // namespace skerrow_master

@@ -9,6 +9,8 @@
 
 #include "answer_cache.h"
 
+namespace skerrow_master {
+
 constexpr size_t SERVERS_PER_PAGE = 100;
 
 enum class PageSort { Players, Name, Address, Map, Mod, Checked };
@@ -24,3 +26,5 @@ bool TakePageParameter(std::string_view name, std::string_view value, PageQuery*
 // What tells one page from another in the answer cache.
 std::string PageKey(const PageQuery& query);
 std::string BuildServerPage(const ListPicture& picture, const PageQuery& query);
+
+} // namespace skerrow_master

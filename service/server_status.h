@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace skerrow_master {
+
 // The players of an answer, packed: their names one after another in one string, so a full server costs a few
 // hundred bytes instead of an allocation a player (10,922 servers of 16 players are 175,000 players).
 class PlayerList {
@@ -56,3 +58,5 @@ struct ServerStatus {
     int32_t max_players = 0;
     PlayerList players; // at most 64, names of at most 31 bytes
 };
+
+} // namespace skerrow_master

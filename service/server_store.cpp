@@ -5,17 +5,19 @@
 
 #include "core/text/ascii_case.h"
 
+namespace skerrow_master {
+
 ServerStore::ServerStore(StoreLimits limits, CheckTiming timing, Log log)
     : limits_(limits), timing_(timing), log_(std::move(log)) {
     // A live server is asked several times before it could expire, so one lost round never drops it.
     timing_.recheck = std::min(timing_.recheck, timing_.expire / 3);
 }
 
-OfferResult ServerStore::Admit(const ServerAddress& address) {
+OfferResult ServerStore::Admit(const ListEntry& address) {
     if (!IsQueryableServer(address)) {
         return OfferResult::Uncheckable;
     }
-    auto it = per_address_.find(address.host);
+    auto it = per_address_.find(address.addr);
     if (it != per_address_.end() && it->second >= limits_.max_per_address) {
         return OfferResult::AddressFull;
     }
@@ -27,12 +29,12 @@ OfferResult ServerStore::Admit(const ServerAddress& address) {
     return OfferResult::Added;
 }
 
-ServerStore::Server& ServerStore::Insert(const ServerAddress& address) {
-    ++per_address_[address.host];
+ServerStore::Server& ServerStore::Insert(const ListEntry& address) {
+    ++per_address_[address.addr];
     return servers_[AddressKey(address)];
 }
 
-ServerStore::Server& ServerStore::InsertCandidate(const ServerAddress& address) {
+ServerStore::Server& ServerStore::InsertCandidate(const ListEntry& address) {
     // Entries of candidates that have gone or answered are dropped once they outnumber the live ones.
     if (arrivals_.size() > 2 * candidates() + 64) {
         std::deque<std::pair<uint64_t, uint32_t>> live;
@@ -77,12 +79,12 @@ bool ServerStore::HasChecksDue() const {
 }
 
 ServerStore::Table::iterator ServerStore::Remove(Table::iterator it, const char* why) {
-    ServerAddress address = AddressFromKey(it->first);
+    ListEntry address = AddressFromKey(it->first);
     if (it->second.listed) {
         Unlist(&it->second);
         log_("unlisted " + FormatAddress(address) + ": " + why);
     }
-    auto count = per_address_.find(address.host);
+    auto count = per_address_.find(address.addr);
     if (count != per_address_.end() && --count->second == 0) {
         per_address_.erase(count);
     }
@@ -124,7 +126,7 @@ const std::string& ServerStore::GameName(const Server& server) {
     return server.status ? server.status->gamename : none;
 }
 
-void ServerStore::List(const ServerAddress& address, Server* server, std::shared_ptr<const ServerStatus> status,
+void ServerStore::List(const ListEntry& address, Server* server, std::shared_ptr<const ServerStatus> status,
                        bool restored) {
     const std::string& gamename = status->gamename;
     bool changed = true;
@@ -150,7 +152,7 @@ void ServerStore::Unlist(Server* server) {
     ++list_version_;
 }
 
-OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point now) {
+OfferResult ServerStore::Offer(const ListEntry& address, Clock::time_point now) {
     uint64_t key = AddressKey(address);
     auto it = servers_.find(key);
     if (it != servers_.end()) {
@@ -172,7 +174,7 @@ OfferResult ServerStore::Offer(const ServerAddress& address, Clock::time_point n
     return admitted;
 }
 
-void ServerStore::Shutdown(const ServerAddress& address, Clock::time_point now) {
+void ServerStore::Shutdown(const ListEntry& address, Clock::time_point now) {
     uint64_t key = AddressKey(address);
     auto it = servers_.find(key);
     if (it == servers_.end() || !it->second.listed) {
@@ -211,7 +213,7 @@ RestoreCounts ServerStore::Restore(const std::vector<SavedServer>& saved, Clock:
     return counts;
 }
 
-std::optional<ServerAddress> ServerStore::NextCheck(Clock::time_point now) {
+std::optional<ListEntry> ServerStore::NextCheck(Clock::time_point now) {
     for (std::deque<uint64_t>* due = due_; due != due_ + PRIORITIES;) {
         if (due->empty()) {
             ++due;
@@ -235,12 +237,12 @@ std::optional<ServerAddress> ServerStore::NextCheck(Clock::time_point now) {
     return std::nullopt;
 }
 
-bool ServerStore::Awaiting(const ServerAddress& address) const {
+bool ServerStore::Awaiting(const ListEntry& address) const {
     auto it = servers_.find(AddressKey(address));
     return it != servers_.end() && it->second.awaiting;
 }
 
-bool ServerStore::TakeReply(const ServerAddress& address, ServerStatus status, Clock::time_point now) {
+bool ServerStore::TakeReply(const ListEntry& address, ServerStatus status, Clock::time_point now) {
     auto it = servers_.find(AddressKey(address));
     if (it == servers_.end() || !it->second.awaiting) {
         return false;
@@ -316,8 +318,8 @@ void ServerStore::AppendList(std::string_view mod, size_t max_entries, std::stri
     }
 }
 
-std::vector<ServerAddress> ServerStore::ListedAddresses() const {
-    std::vector<ServerAddress> addresses;
+std::vector<ListEntry> ServerStore::ListedAddresses() const {
+    std::vector<ListEntry> addresses;
     addresses.reserve(listed_);
     for (const auto& [key, server] : servers_) {
         if (server.listed) {
@@ -375,3 +377,5 @@ StoreCounts ServerStore::TakeCounts() {
     counts_ = {};
     return taken;
 }
+
+} // namespace skerrow_master

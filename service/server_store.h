@@ -29,6 +29,8 @@
 #include "server_status.h"
 #include "state_file.h"
 
+namespace skerrow_master {
+
 using Clock = std::chrono::steady_clock;
 
 struct StoreLimits {
@@ -57,7 +59,7 @@ struct StoreCounts {
 
 // A listed server as the web page and the API show it.
 struct ListedServer {
-    ServerAddress address;
+    ListEntry address;
     std::shared_ptr<const ServerStatus> status; // its latest answer; a restored server's holds only its gamename
     Clock::time_point last_answer;
     Clock::time_point last_heartbeat; // the epoch when none came since the start
@@ -76,9 +78,9 @@ public:
     ServerStore(StoreLimits limits, CheckTiming timing, Log log);
 
     // A heartbeat or an upstream entry. A known listed server starts a round when its last one is old enough.
-    OfferResult Offer(const ServerAddress& address, Clock::time_point now);
+    OfferResult Offer(const ListEntry& address, Clock::time_point now);
     // The server says it is leaving: it is unlisted at once and checked once more, in case the shutdown was forged.
-    void Shutdown(const ServerAddress& address, Clock::time_point now);
+    void Shutdown(const ListEntry& address, Clock::time_point now);
     // Listed servers from the state file, all checked at once: listed again with their saved age (a stamp later than
     // now counts as now), or, when older than the expiry (a clock that jumped while the service was down, say),
     // as candidates. Those over the limits are left out.
@@ -87,13 +89,13 @@ public:
     size_t restore_pending() const { return restore_pending_; }
 
     // The next server to send a status query to, marked as awaiting its reply; none when nothing is due.
-    std::optional<ServerAddress> NextCheck(Clock::time_point now);
+    std::optional<ListEntry> NextCheck(Clock::time_point now);
     bool HasChecksDue() const;
-    bool Awaiting(const ServerAddress& address) const;
+    bool Awaiting(const ListEntry& address) const;
     // A status reply from exactly this address and port; taken only while a check of it awaits its answer. The
     // reply's players are kept for the web page and the API until the next answer.
-    bool TakeReply(const ServerAddress& address, ServerStatus status, Clock::time_point now);
-    bool TakeReply(const ServerAddress& address, std::string_view gamename, Clock::time_point now) {
+    bool TakeReply(const ListEntry& address, ServerStatus status, Clock::time_point now);
+    bool TakeReply(const ListEntry& address, std::string_view gamename, Clock::time_point now) {
         ServerStatus status;
         status.gamename = std::string(gamename);
         return TakeReply(address, std::move(status), now);
@@ -104,7 +106,7 @@ public:
     // The 6-byte entries of the listed servers whose gamename equals `mod` (ignoring ASCII case; every listed
     // server for an empty mod), at most max_entries.
     void AppendList(std::string_view mod, size_t max_entries, std::string* body) const;
-    std::vector<ServerAddress> ListedAddresses() const;
+    std::vector<ListEntry> ListedAddresses() const;
     std::vector<ListedServer> Listed() const;
     // The gamenames of the listed servers, once each regardless of case, in byte order.
     std::vector<std::string> ListedGameNames() const;
@@ -145,15 +147,15 @@ private:
     // Which queue a due check waits in, first served first.
     enum Priority { KNOWN, NEW, RETRY, PRIORITIES };
 
-    OfferResult Admit(const ServerAddress& address);
-    Server& Insert(const ServerAddress& address);
-    Server& InsertCandidate(const ServerAddress& address);
+    OfferResult Admit(const ListEntry& address);
+    Server& Insert(const ListEntry& address);
+    Server& InsertCandidate(const ListEntry& address);
     bool EvictOldestCandidate();
     void SettleRestore(Server* server);
     Table::iterator Remove(Table::iterator it, const char* why);
     void StartRound(uint64_t key, Server* server, Clock::time_point now);
     void Enqueue(uint64_t key, Server* server);
-    void List(const ServerAddress& address, Server* server, std::shared_ptr<const ServerStatus> status, bool restored);
+    void List(const ListEntry& address, Server* server, std::shared_ptr<const ServerStatus> status, bool restored);
     static const std::string& GameName(const Server& server);
     void Unlist(Server* server);
     // When a listed server's next round starts after one that ended now: at the server's own moment of the re-check
@@ -178,3 +180,5 @@ private:
     uint64_t answer_version_ = 0;
     StoreCounts counts_;
 };
+
+} // namespace skerrow_master

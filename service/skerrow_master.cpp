@@ -2,7 +2,10 @@
 
 #include <ctime>
 
+#include "core/text/format.h"
 #include "metrics.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -21,10 +24,10 @@ int64_t SecondsSince1970() {
 }
 
 std::string CountsText(const MasterPortCounts& counts) {
-    return std::to_string(counts.heartbeats) + " heartbeats, " + std::to_string(counts.shutdowns) + " shutdowns, " +
-           std::to_string(counts.pings) + " pings, " + std::to_string(counts.queries) + " queries; dropped " +
-           std::to_string(counts.malformed) + " malformed, " + std::to_string(counts.oversize) + " oversize, " +
-           std::to_string(counts.rate_limited) + " rate-limited";
+    return fmt::format("{} heartbeats, {} shutdowns, {} pings, {} queries; dropped {} malformed, {} oversize, {} "
+                       "rate-limited",
+                       counts.heartbeats, counts.shutdowns, counts.pings, counts.queries, counts.malformed,
+                       counts.oversize, counts.rate_limited);
 }
 
 } // namespace
@@ -65,7 +68,7 @@ bool SkerrowMaster::Start(std::string* error) {
         saver_.reset();
         return false;
     }
-    checker_.set_other_handler([this](const ServerAddress& from, const unsigned char* data, size_t size) {
+    checker_.set_other_handler([this](const ListEntry& from, const unsigned char* data, size_t size) {
         return upstreams_.Handle(from, data, size);
     });
     upstreams_.Start();
@@ -73,18 +76,18 @@ bool SkerrowMaster::Start(std::string* error) {
     Every(&sweep_timer_, SWEEP_PERIOD, &SkerrowMaster::Sweep);
     Every(&save_timer_, SAVE_CHECK_PERIOD, &SkerrowMaster::SaveIfDue);
     Every(&summary_timer_, SUMMARY_PERIOD, &SkerrowMaster::Summarize);
-    log_("started: http " + FormatAddress(web_.local()) + ", udp " + FormatAddress(master_port_.local()) +
-         ", checks from " + FormatAddress(checker_.local()) + ", " + std::to_string(mods_.size()) + " mods from " +
-         (options_.mods_path.empty() ? std::string("the built-in list") : options_.mods_path) + ", expiry " +
-         std::to_string(options_.expire.count()) + " s, re-check " + std::to_string(options_.recheck.count()) + " s" +
-         (options_.metrics ? ", metrics " + FormatAddress(metrics_.local()) : std::string()));
+    log_(fmt::format("started: http {}, udp {}, checks from {}, {} mods from {}, expiry {} s, re-check {} s{}",
+                     FormatAddress(web_.local()), FormatAddress(master_port_.local()), FormatAddress(checker_.local()),
+                     mods_.size(), options_.mods_path.empty() ? "the built-in list" : options_.mods_path,
+                     options_.expire.count(), options_.recheck.count(),
+                     options_.metrics ? ", metrics " + FormatAddress(metrics_.local()) : ""));
     return true;
 }
 
 bool SkerrowMaster::OpenSockets(std::string* error) {
     // Checks leave from the master port's address, on a port of their own: replies then never mix with the
     // heartbeats and queries of strangers.
-    ServerAddress checks_from{options_.udp.host, 0};
+    ListEntry checks_from{options_.udp.addr, 0};
     if (web_.Open(options_.http, error) && master_port_.Open(options_.udp, error) &&
         checker_.Open(checks_from, error) && (!options_.metrics || metrics_.Open(*options_.metrics, error))) {
         return true;
@@ -116,13 +119,13 @@ bool SkerrowMaster::RestoreState(std::string* error) {
     case StateLoad::Loaded: {
         RestoreCounts taken = store_.Restore(contents.servers, Clock::now(), SecondsSince1970());
         restored_held_ = contents.held;
-        std::string line = name + std::to_string(taken.listed + taken.candidates) + " of " +
-                           std::to_string(contents.servers.size()) + " servers restored, checking them again";
+        std::string line = fmt::format("{}{} of {} servers restored, checking them again", name,
+                                       taken.listed + taken.candidates, contents.servers.size());
         if (taken.candidates > 0) {
-            line += "; " + std::to_string(taken.candidates) + " older than the expiry are listed once they answer";
+            line += fmt::format("; {} older than the expiry are listed once they answer", taken.candidates);
         }
         if (!contents.damage.empty()) {
-            line += "; damaged (" + contents.damage + "), " + std::to_string(contents.damaged) + " lines skipped";
+            line += fmt::format("; damaged ({}), {} lines skipped", contents.damage, contents.damaged);
         }
         log_(line);
         break;
@@ -142,9 +145,8 @@ void SkerrowMaster::SaveState(bool at_exit) {
     // Until the restored servers have had their checks, a shorter list would only lose servers that may answer.
     if (store_.listed() < restored_held_) {
         if (at_exit) {
-            log_("state not saved (at exit): " + std::to_string(store_.restore_pending()) +
-                 " restored servers are not checked yet; " + options_.state_path + " keeps its " +
-                 std::to_string(restored_held_));
+            log_(fmt::format("state not saved (at exit): {} restored servers are not checked yet; {} keeps its {}",
+                             store_.restore_pending(), options_.state_path, restored_held_));
         }
         return;
     }
@@ -193,10 +195,10 @@ void SkerrowMaster::Summarize() {
     if (counts.Handled() + counts.Dropped() + store.refused + store.unverified + store.evicted + stray == 0) {
         return;
     }
-    log_("last minute: " + CountsText(counts) + "; " + std::to_string(stray) + " stray datagrams on the check port; " +
-         std::to_string(store.refused) + " candidates refused, " + std::to_string(store.evicted) +
-         " pushed out by newer ones, " + std::to_string(store.unverified) + " never answered; " +
-         std::to_string(store_.listed()) + " listed, " + std::to_string(store_.candidates()) + " candidates");
+    log_(fmt::format("last minute: {}; {} stray datagrams on the check port; {} candidates refused, {} pushed out by "
+                     "newer ones, {} never answered; {} listed, {} candidates",
+                     CountsText(counts), stray, store.refused, store.evicted, store.unverified, store_.listed(),
+                     store_.candidates()));
 }
 
 void SkerrowMaster::Stop() {
@@ -213,8 +215,8 @@ void SkerrowMaster::Stop() {
         saver_->Finish();
     }
     total_.Add(master_port_.TakeCounts());
-    log_("stopped: " + std::to_string(store_.listed()) + " listed; since start " + CountsText(total_) + "; " +
-         std::to_string(checker_.sent()) + " checks sent, " + std::to_string(checker_.taken()) + " answered");
+    log_(fmt::format("stopped: {} listed; since start {}; {} checks sent, {} answered", store_.listed(),
+                     CountsText(total_), checker_.sent(), checker_.taken()));
 }
 
 std::string SkerrowMaster::Metrics() {
@@ -236,3 +238,5 @@ std::string SkerrowMaster::Metrics() {
     figures.resident_bytes = ResidentBytes();
     return FormatMetrics(figures);
 }
+
+} // namespace skerrow_master

@@ -23,6 +23,8 @@
 #include "upstreams.h"
 #include "web_server.h"
 
+namespace skerrow_master {
+
 class SkerrowMaster {
 public:
     SkerrowMaster(asio::io_context& io, ServiceOptions options, LogSink log);
@@ -34,9 +36,9 @@ public:
     // How many log lines were dropped since the start, for the metrics.
     void set_log_dropped(std::function<uint64_t()> count) { log_dropped_ = std::move(count); }
 
-    ServerAddress http_address() const { return web_.local(); }
-    ServerAddress udp_address() const { return master_port_.local(); }
-    ServerAddress metrics_address() const { return metrics_.local(); }
+    ListEntry http_address() const { return web_.local(); }
+    ListEntry udp_address() const { return master_port_.local(); }
+    ListEntry metrics_address() const { return metrics_.local(); }
 
 private:
     bool OpenSockets(std::string* error);
@@ -72,3 +74,5 @@ private:
     // The servers the state file held at start: no shorter list replaces it until the restored ones are checked.
     size_t restored_held_ = 0;
 };
+
+} // namespace skerrow_master

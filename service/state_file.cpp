@@ -9,6 +9,11 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#include "core/text/format.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -64,9 +69,11 @@ bool IsSavableGameName(std::string_view gamename) {
 std::string FormatState(const std::vector<SavedServer>& servers) {
     std::string text = std::string(HEADER) + "\n";
     for (const SavedServer& server : servers) {
-        text += FormatAddress(server.address) + " " + std::to_string(server.last_answer) + " " + server.gamename + "\n";
+        fmt::format_to(std::back_inserter(text), "{} {} {}\n", FormatAddress(server.address), server.last_answer,
+                       server.gamename);
     }
-    return text + TRAILER + std::to_string(servers.size()) + "\n";
+    fmt::format_to(std::back_inserter(text), "{}{}\n", TRAILER, servers.size());
+    return text;
 }
 
 bool ParseState(std::string_view text, size_t max_servers, StateContents* contents, std::string* error) {
@@ -78,7 +85,7 @@ bool ParseState(std::string_view text, size_t max_servers, StateContents* conten
     }
     size_t lines = 0;
     for (size_t number = 2; NextLine(&text, &line); ++number) {
-        std::string where = "line " + std::to_string(number) + ": ";
+        std::string where = fmt::format("line {}: ", number);
         if (line.compare(0, sizeof TRAILER - 1, TRAILER) == 0) {
             size_t count = 0;
             if (!ParseWhole(line.substr(sizeof TRAILER - 1), &count) || count != lines) {
@@ -94,7 +101,7 @@ bool ParseState(std::string_view text, size_t max_servers, StateContents* conten
         ++lines;
         SavedServer server;
         if (contents->servers.size() == max_servers) {
-            NoteDamage(contents, where + "more than " + std::to_string(max_servers) + " servers");
+            NoteDamage(contents, fmt::format("{}more than {} servers", where, max_servers));
             ++contents->damaged;
         } else if (!ParseServerLine(line, &server)) {
             NoteDamage(contents, where + "not a server");
@@ -182,3 +189,5 @@ bool WriteStateFile(const std::string& path, const std::string& text, std::strin
     }
     return ok;
 }
+
+} // namespace skerrow_master

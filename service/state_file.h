@@ -15,8 +15,10 @@
 
 #include "server_address.h"
 
+namespace skerrow_master {
+
 struct SavedServer {
-    ServerAddress address;
+    ListEntry address;
     int64_t last_answer = 0; // seconds since 1970
     std::string gamename;    // 1 to 63 bytes, none of them a line feed or a zero byte
 };
@@ -47,3 +49,5 @@ StateLoad ReadStateFile(const std::string& path, size_t max_servers, StateConten
 // Writes the text to a fresh PATH.tmp, flushes it to disk and renames it over PATH, so the file is always whole.
 // *error names the file that failed: PATH.tmp while writing it, PATH when it cannot be replaced.
 bool WriteStateFile(const std::string& path, const std::string& text, std::string* error);
+
+} // namespace skerrow_master

@@ -1,5 +1,7 @@
 #include "state_saver.h"
 
+namespace skerrow_master {
+
 StateSaver::StateSaver(std::string path, LogSink log)
     : path_(std::move(path)), log_(std::move(log)), thread_([this] { Run(); }) {}
 
@@ -40,3 +42,5 @@ void StateSaver::Run() {
         lock.lock();
     }
 }
+
+} // namespace skerrow_master

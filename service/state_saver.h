@@ -14,6 +14,8 @@
 #include "log.h"
 #include "state_file.h"
 
+namespace skerrow_master {
+
 class StateSaver {
 public:
     // The log is called from the saver's thread.
@@ -49,3 +51,5 @@ private:
     std::atomic<uint64_t> failed_{0};
     std::thread thread_;
 };
+
+} // namespace skerrow_master

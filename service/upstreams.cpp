@@ -1,6 +1,9 @@
 #include "upstreams.h"
 
+#include "core/text/format.h"
 #include "master_datagram.h"
+
+namespace skerrow_master {
 
 Upstreams::Upstreams(asio::io_context& io, std::vector<Upstream> upstreams, std::chrono::seconds interval,
                      Clock::duration answer_window, ServerStore* store, Checker* checker, LogSink log)
@@ -44,7 +47,7 @@ void Upstreams::Ask(size_t index) {
             std::string name = master.name.host + ":" + master.name.port;
             if (ec || results.empty()) {
                 if (ec != asio::error::operation_aborted) {
-                    log_("upstream " + name + ": cannot resolve: " + (ec ? ec.message() : "no address"));
+                    log_(fmt::format("upstream {}: cannot resolve: {}", name, ec ? ec.message() : "no address"));
                 }
                 return;
             }
@@ -54,30 +57,29 @@ void Upstreams::Ask(size_t index) {
         });
 }
 
-bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, size_t size) {
+bool Upstreams::Handle(const ListEntry& from, const unsigned char* data, size_t size) {
     Clock::time_point now = Clock::now();
     for (const Master& master : masters_) {
         if (master.resolved.port == 0 || !(master.resolved == from) || now - master.asked > answer_window_) {
             continue;
         }
-        std::vector<ServerAddress> servers;
+        std::vector<ListEntry> servers;
         if (!ParseServersReply(data, size, &servers)) {
             return false;
         }
         // A master on our own host or network may list servers there; one on the internet may not.
-        bool local_master = !IsPublicAddress(master.resolved.host);
+        bool local_master = !IsPublicAddress(master.resolved.addr);
         size_t added = 0;
         size_t ignored = 0;
-        for (const ServerAddress& server : servers) {
-            if (!local_master && !IsPublicAddress(server.host)) {
+        for (const ListEntry& server : servers) {
+            if (!local_master && !IsPublicAddress(server.addr)) {
                 ++ignored;
                 continue;
             }
             added += store_->Offer(server, now) == OfferResult::Added ? 1 : 0;
         }
-        log_("upstream " + master.name.host + ":" + master.name.port + ": " + std::to_string(servers.size()) +
-             " servers, " + std::to_string(added) + " new" +
-             (ignored ? ", " + std::to_string(ignored) + " ignored (not public addresses)" : ""));
+        log_(fmt::format("upstream {}:{}: {} servers, {} new{}", master.name.host, master.name.port, servers.size(),
+                         added, ignored ? fmt::format(", {} ignored (not public addresses)", ignored) : ""));
         if (store_->HasChecksDue()) {
             checker_->Wake();
         }
@@ -85,3 +87,5 @@ bool Upstreams::Handle(const ServerAddress& from, const unsigned char* data, siz
     }
     return false;
 }
+
+} // namespace skerrow_master

@@ -15,6 +15,8 @@
 #include "options.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 class Upstreams {
 public:
     // answer_window: how long after our query an answer is taken.
@@ -24,7 +26,7 @@ public:
     void Start();
     void Stop();
     // The checker's handler for datagrams that are not status replies it awaits.
-    bool Handle(const ServerAddress& from, const unsigned char* data, size_t size);
+    bool Handle(const ListEntry& from, const unsigned char* data, size_t size);
 
 private:
     void AskAll();
@@ -32,7 +34,7 @@ private:
 
     struct Master {
         Upstream name;
-        ServerAddress resolved; // port 0 until the name resolves
+        ListEntry resolved; // port 0 until the name resolves
         Clock::time_point asked{};
     };
 
@@ -45,3 +47,5 @@ private:
     Checker* checker_;
     LogSink log_;
 };
+
+} // namespace skerrow_master

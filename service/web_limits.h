@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstddef>
 
+namespace skerrow_master {
+
 struct SlotLimits {
     size_t total = 512;
     size_t per_address = 16;
@@ -23,3 +25,5 @@ struct WebLimits {
     RequestRate per_address{60, 20};
     RequestRate per_subnet{240, 80};
 };
+
+} // namespace skerrow_master

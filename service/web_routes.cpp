@@ -7,6 +7,8 @@
 #include "core/text/ascii_case.h"
 #include "web_text.h"
 
+namespace skerrow_master {
+
 bool ParseListTarget(std::string_view target, std::string* mod) {
     if (target.substr(0, 2) != "/?") {
         return false;
@@ -126,3 +128,5 @@ WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore&
     }
     return answer;
 }
+
+} // namespace skerrow_master

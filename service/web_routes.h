@@ -11,6 +11,8 @@
 #include "mod_list.h"
 #include "server_store.h"
 
+namespace skerrow_master {
+
 // The browser decodes at most this many entries (65,532 bytes).
 constexpr size_t MAX_WEB_LIST_ENTRIES = 10922;
 
@@ -46,3 +48,5 @@ bool MatchTarget(std::string_view target, std::string_view path,
 
 WebAnswer AnswerRequest(bool is_get, std::string_view target, const ServerStore& store,
                         const std::vector<ModPair>& mods, FiltersText* filters, AnswerCache* answers);
+
+} // namespace skerrow_master

@@ -8,8 +8,11 @@
 #include <unordered_map>
 
 #include "connection_slots.h"
+#include "core/text/format.h"
 #include "rate_limiter.h"
 #include "request_head.h"
+
+namespace skerrow_master {
 
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -177,7 +180,7 @@ private:
         response_.set(http::field::content_type, content_type);
         response_.set(http::field::cache_control, "no-cache");
         if (status == 429) {
-            response_.set(http::field::retry_after, std::to_string(RETRY_AFTER.count()));
+            response_.set(http::field::retry_after, fmt::to_string(RETRY_AFTER.count()));
         }
         response_.body() = {body_->data(), body_->size()};
         response_.keep_alive(keep_alive);
@@ -239,9 +242,9 @@ WebServer::WebServer(asio::io_context& io, Answer answer, const WebLimits& limit
 
 WebServer::~WebServer() = default;
 
-bool WebServer::Open(const ServerAddress& local, std::string* error) {
+bool WebServer::Open(const ListEntry& local, std::string* error) {
     beast::error_code ec;
-    tcp::endpoint endpoint(asio::ip::address_v4(local.host), local.port);
+    tcp::endpoint endpoint(asio::ip::address_v4(OctetsOfAddress(local.addr)), local.port);
     acceptor_.open(endpoint.protocol(), ec);
     if (!ec) {
         acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
@@ -269,10 +272,10 @@ const WebCounts& WebServer::counts() const {
     return shared_->counts;
 }
 
-ServerAddress WebServer::local() const {
+ListEntry WebServer::local() const {
     beast::error_code ec;
     tcp::endpoint endpoint = acceptor_.local_endpoint(ec);
-    return {endpoint.address().to_v4().to_uint(), endpoint.port()};
+    return FromOctets(endpoint.address().to_v4().to_uint(), endpoint.port());
 }
 
 void WebServer::Accept() {
@@ -307,3 +310,5 @@ void WebServer::Accept() {
         Accept();
     });
 }
+
+} // namespace skerrow_master

@@ -20,6 +20,8 @@
 #include "web_limits.h"
 #include "web_routes.h"
 
+namespace skerrow_master {
+
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
@@ -38,9 +40,9 @@ public:
     WebServer(asio::io_context& io, Answer answer, const WebLimits& limits, LogSink log);
     ~WebServer();
 
-    bool Open(const ServerAddress& local, std::string* error);
+    bool Open(const ListEntry& local, std::string* error);
     void Close();
-    ServerAddress local() const;
+    ListEntry local() const;
     const WebCounts& counts() const;
 
 private:
@@ -52,3 +54,5 @@ private:
     LogSink log_;
     std::chrono::steady_clock::time_point last_error_logged_{};
 };
+
+} // namespace skerrow_master

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace skerrow_master {
+
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
@@ -140,3 +142,5 @@ std::string PercentDecoded(std::string_view text) {
     }
     return bytes;
 }
+
+} // namespace skerrow_master

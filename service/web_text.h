@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace skerrow_master {
+
 // Escaped for HTML text and quoted attribute values; control characters and bytes Windows-1252 leaves undefined
 // become U+FFFD.
 void AppendHtml(std::string* out, std::string_view bytes);
@@ -21,3 +23,5 @@ size_t JsonStringSize(std::string_view bytes);
 void AppendPercentEncoded(std::string* out, std::string_view bytes);
 // A query value as it came in a link: %XX as its byte and + as a space; a broken escape stays as it is.
 std::string PercentDecoded(std::string_view text);
+
+} // namespace skerrow_master

@@ -6,15 +6,17 @@
 
 #include <cstring>
 
-sockaddr_in ToSockaddr(const ServerAddress& address) {
+namespace skerrow_master {
+
+sockaddr_in ToSockaddr(const ListEntry& address) {
     sockaddr_in out{};
     out.sin_family = AF_INET;
-    out.sin_addr.s_addr = htonl(address.host);
+    out.sin_addr.s_addr = address.addr;
     out.sin_port = htons(address.port);
     return out;
 }
 
-bool SendFrom(int fd, uint32_t source, const ServerAddress& to, const std::string& datagram) {
+bool SendFrom(int fd, uint32_t source, const ListEntry& to, const std::string& datagram) {
     sockaddr_in address = ToSockaddr(to);
     iovec data{const_cast<char*>(datagram.data()), datagram.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
@@ -35,9 +37,9 @@ bool SendFrom(int fd, uint32_t source, const ServerAddress& to, const std::strin
     return sendmsg(fd, &message, 0) >= 0;
 }
 
-int ConnectFrom(const ServerAddress& server, uint32_t source) {
+int ConnectFrom(const ListEntry& server, uint32_t source) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local = ToSockaddr({source, 0});
+    sockaddr_in local = ToSockaddr(FromOctets(source, 0));
     sockaddr_in address = ToSockaddr(server);
     if (fd >= 0 && (source == 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) &&
         connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
@@ -49,7 +51,7 @@ int ConnectFrom(const ServerAddress& server, uint32_t source) {
     return -1;
 }
 
-HttpReply HttpExchange(const ServerAddress& server, const std::string& request, uint32_t source) {
+HttpReply HttpExchange(const ListEntry& server, const std::string& request, uint32_t source) {
     int fd = ConnectFrom(server, source);
     std::string response;
     if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
@@ -74,6 +76,8 @@ HttpReply HttpExchange(const ServerAddress& server, const std::string& request, 
     return reply;
 }
 
-HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source) {
+HttpReply HttpGet(const ListEntry& server, const std::string& target, uint32_t source) {
     return HttpExchange(server, "GET " + target + " HTTP/1.1\r\nHost: master\r\nConnection: close\r\n\r\n", source);
 }
+
+} // namespace skerrow_master

@@ -8,11 +8,13 @@
 
 #include "server_address.h"
 
-sockaddr_in ToSockaddr(const ServerAddress& address);
+namespace skerrow_master {
+
+sockaddr_in ToSockaddr(const ListEntry& address);
 
 // Sends one datagram from the UDP socket with any local source address (on loopback: any 127.x.y.z), the socket's
 // port, as a forged source would; false when the socket cannot take it now.
-bool SendFrom(int fd, uint32_t source, const ServerAddress& to, const std::string& datagram);
+bool SendFrom(int fd, uint32_t source, const ListEntry& to, const std::string& datagram);
 
 struct HttpReply {
     int status = 0; // 0: no answer
@@ -21,10 +23,12 @@ struct HttpReply {
 
 // A TCP connection to the server from the source address (0: any loopback address the system picks), or -1. Any
 // 127.x.y.z is this machine, so tests and benchmarks play many clients from one process.
-int ConnectFrom(const ServerAddress& server, uint32_t source);
+int ConnectFrom(const ListEntry& server, uint32_t source);
 
 // Sends the bytes on a connection of its own and reads the answer until the server closes it (10 s at most).
-HttpReply HttpExchange(const ServerAddress& server, const std::string& request, uint32_t source = 0);
+HttpReply HttpExchange(const ListEntry& server, const std::string& request, uint32_t source = 0);
 
 // One GET on a connection of its own (Connection: close), read to the end.
-HttpReply HttpGet(const ServerAddress& server, const std::string& target, uint32_t source = 0);
+HttpReply HttpGet(const ListEntry& server, const std::string& target, uint32_t source = 0);
+
+} // namespace skerrow_master

@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "core/text/format.h"
 #include "log.h"
 #include "service_harness.h"
 
 extern char** environ;
+
+namespace skerrow_master {
 
 namespace {
 
@@ -82,7 +85,7 @@ TEST(Process, EndsCleanlyOnSigtermAndSigint) {
         ASSERT_EQ(started.compare(0, 23, "started: http 127.0.0.1"), 0) << started;
         // The list is served once it says it has started.
         size_t port_at = started.find(':', 20) + 1;
-        ServerAddress http{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at)))};
+        ListEntry http = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at))));
         EXPECT_EQ(HttpGet(http, "/?mod=&raw=2").status, 200);
         program.Signal(number);
         EXPECT_EQ(program.NextLine(), number == SIGTERM ? "ending on SIGTERM\n" : "ending on SIGINT\n");
@@ -124,9 +127,9 @@ TEST(Process, KeepsServingWhileNobodyReadsItsLog) {
     std::string started = program.NextLine();
     ASSERT_EQ(started.compare(0, 23, "started: http 127.0.0.1"), 0) << started;
     size_t port_at = started.find(':', 20) + 1;
-    ServerAddress http{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at)))};
+    ListEntry http = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(port_at))));
     size_t udp_at = started.find("udp 127.0.0.1:") + 14;
-    ServerAddress udp{0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(udp_at)))};
+    ListEntry udp = FromOctets(0x7F000001, static_cast<uint16_t>(std::stoi(started.substr(udp_at))));
 
     // 150 servers on addresses of their own, each listed with a line of the log.
     std::vector<std::unique_ptr<UdpPeer>> servers;
@@ -160,7 +163,7 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
     {
         LogWriter writer(fds[1], 8);
         for (int i = 0; i < 500; ++i) {
-            writer.Write("line " + std::to_string(i)); // returns at once, though nobody reads
+            writer.Write(fmt::format("line {}", i)); // returns at once, though nobody reads
         }
         // Now a reader comes: what was queued arrives, then the count of what was not, then what follows.
         std::string text;
@@ -183,7 +186,7 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
             if (count_end != std::string::npos) {
                 dropped += std::stoul(line.substr(0, count_end));
             } else if (line != "after") {
-                EXPECT_EQ(line, "line " + std::to_string(kept + dropped)) << "in order, none twice";
+                EXPECT_EQ(line, fmt::format("line {}", kept + dropped)) << "in order, none twice";
                 ++kept;
             }
         }
@@ -196,3 +199,5 @@ TEST(Process, LogLinesBeyondTheQueueAreDroppedAndCounted) {
 }
 
 } // namespace
+
+} // namespace skerrow_master

@@ -10,14 +10,16 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace skerrow_master {
+
 ServiceOptions TestOptions() {
     ServiceOptions options;
-    options.http = {0x7F000001, 0};
-    options.udp = {0x7F000001, 0};
+    options.http = FromOctets(0x7F000001, 0);
+    options.udp = FromOctets(0x7F000001, 0);
     options.timing.retry_after = milliseconds(100);
     options.timing.recheck = std::chrono::seconds(2);
     options.web.timeout = milliseconds(500);
-    options.metrics = ServerAddress{0x7F000001, 0};
+    options.metrics = FromOctets(0x7F000001, 0);
     // The tests poll the list often from one address; the test of the limits sets its own.
     options.web.per_address = {1e6, 1e6};
     options.web.per_subnet = {1e6, 1e6};
@@ -100,12 +102,12 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
     return true;
 }
 
-std::vector<std::string> ListedFor(const ServerAddress& http, const std::string& mod) {
+std::vector<std::string> ListedFor(const ListEntry& http, const std::string& mod) {
     HttpReply reply = HttpGet(http, "/?mod=" + mod + "&raw=2");
     std::vector<std::string> listed;
     for (size_t offset = 0; offset + LIST_ENTRY_SIZE <= reply.body.size(); offset += LIST_ENTRY_SIZE) {
-        listed.push_back(FormatAddress(
-            FromListEntry(ReadListEntry(reinterpret_cast<const unsigned char*>(reply.body.data() + offset)))));
+        listed.push_back(
+            FormatAddress(ReadListEntry(reinterpret_cast<const unsigned char*>(reply.body.data() + offset))));
     }
     std::sort(listed.begin(), listed.end());
     return listed;
@@ -113,11 +115,11 @@ std::vector<std::string> ListedFor(const ServerAddress& http, const std::string&
 
 UdpPeer::UdpPeer(uint32_t host, uint16_t port) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local = ToSockaddr({host, port});
+    sockaddr_in local = ToSockaddr(FromOctets(host, port));
     socklen_t size = sizeof local;
     if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
         getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) == 0) {
-        address_ = {ntohl(local.sin_addr.s_addr), ntohs(local.sin_port)};
+        address_ = {local.sin_addr.s_addr, ntohs(local.sin_port)};
     }
 }
 
@@ -125,21 +127,23 @@ UdpPeer::~UdpPeer() {
     close(fd_);
 }
 
-void UdpPeer::Send(const ServerAddress& to, const std::string& datagram) const {
+void UdpPeer::Send(const ListEntry& to, const std::string& datagram) const {
     sockaddr_in address = ToSockaddr(to);
     sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 
-std::vector<std::pair<ServerAddress, std::string>> UdpPeer::Receive(milliseconds quiet) const {
-    std::vector<std::pair<ServerAddress, std::string>> datagrams;
+std::vector<std::pair<ListEntry, std::string>> UdpPeer::Receive(milliseconds quiet) const {
+    std::vector<std::pair<ListEntry, std::string>> datagrams;
     pollfd ready{fd_, POLLIN, 0};
     std::vector<char> buffer(65536);
     while (poll(&ready, 1, static_cast<int>(quiet.count())) == 1) {
         sockaddr_in from{};
         socklen_t size = sizeof from;
         ssize_t count = recvfrom(fd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &size);
-        datagrams.emplace_back(ServerAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)},
+        datagrams.emplace_back(ListEntry{from.sin_addr.s_addr, ntohs(from.sin_port)},
                                std::string(buffer.data(), static_cast<size_t>(count > 0 ? count : 0)));
     }
     return datagrams;
 }
+
+} // namespace skerrow_master

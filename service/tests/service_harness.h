@@ -12,6 +12,8 @@
 #include "loopback_client.h"
 #include "skerrow_master.h"
 
+namespace skerrow_master {
+
 using std::chrono::milliseconds;
 
 // Loopback, ports 0, and timings short enough for a test.
@@ -24,9 +26,9 @@ public:
 
     bool started() const { return started_; }
     const std::string& error() const { return error_; }
-    ServerAddress http() const { return http_; }
-    ServerAddress udp() const { return udp_; }
-    ServerAddress metrics() const { return metrics_; }
+    ListEntry http() const { return http_; }
+    ListEntry udp() const { return udp_; }
+    ListEntry metrics() const { return metrics_; }
     // Ends it as SIGTERM does and waits until it has.
     void Stop();
     std::vector<std::string> Log() const;
@@ -41,9 +43,9 @@ private:
     std::vector<std::string> log_;
     bool started_ = false;
     std::string error_;
-    ServerAddress http_;
-    ServerAddress udp_;
-    ServerAddress metrics_;
+    ListEntry http_;
+    ListEntry udp_;
+    ListEntry metrics_;
 };
 
 // What a real parser makes of the service's web output (service/tests/validate_web.py: html, servers, health or
@@ -54,23 +56,25 @@ std::string Validated(const std::string& kind, const std::string& text);
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = milliseconds(5000));
 
 // The web list's entries for a mod, as a set of "a.b.c.d:port".
-std::vector<std::string> ListedFor(const ServerAddress& http, const std::string& mod);
+std::vector<std::string> ListedFor(const ListEntry& http, const std::string& mod);
 
 // A UDP socket on loopback for the test's side of the master protocol.
 class UdpPeer {
 public:
     explicit UdpPeer(uint32_t host = 0x7F000001, uint16_t port = 0);
     ~UdpPeer();
-    ServerAddress address() const { return address_; }
-    void Send(const ServerAddress& to, const std::string& datagram) const;
+    ListEntry address() const { return address_; }
+    void Send(const ListEntry& to, const std::string& datagram) const;
     // Sent from this peer's port but another loopback address, as a forged source would.
-    void SendFrom(uint32_t source, const ServerAddress& to, const std::string& datagram) const {
-        ::SendFrom(fd_, source, to, datagram);
+    void SendFrom(uint32_t source, const ListEntry& to, const std::string& datagram) const {
+        skerrow_master::SendFrom(fd_, source, to, datagram);
     }
     // The datagrams that arrive until `quiet` passes without one; each with its sender.
-    std::vector<std::pair<ServerAddress, std::string>> Receive(milliseconds quiet = milliseconds(300)) const;
+    std::vector<std::pair<ListEntry, std::string>> Receive(milliseconds quiet = milliseconds(300)) const;
 
 private:
     int fd_ = -1;
-    ServerAddress address_;
+    ListEntry address_;
 };
+
+} // namespace skerrow_master

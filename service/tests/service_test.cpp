@@ -12,8 +12,11 @@
 #include <ctime>
 #include <thread>
 
+#include "core/text/format.h"
 #include "engine.h"
 #include "master_datagram.h"
+
+namespace skerrow_master {
 
 namespace {
 
@@ -23,7 +26,7 @@ const std::string STATUS_QUERY_BYTES("\xff\xff\xff\xffstatus\n\0", 12);
 // The simulator's game servers on loopback ports the system picks, heartbeating to the service; no web service.
 class SimulatedServers {
 public:
-    explicit SimulatedServers(const std::string& servers, const ServerAddress& master) : engine_(&log_) {
+    explicit SimulatedServers(const std::string& servers, const ListEntry& master) : engine_(&log_) {
         Scenario scenario;
         std::string text = "[master]\nrefuse = 1\n[heartbeat]\nmaster = " + FormatAddress(master) + "\n" + servers;
         EXPECT_TRUE(ParseScenario(text, &scenario, &error_)) << error_;
@@ -119,7 +122,7 @@ TEST(Service, HostileDatagramsListNothingAndLeaveItServing) {
     UdpPeer server;
     std::string heartbeat = "\xff\xff\xff\xffheartbeat\n\\gamename\\action\\hostname\\Crowded\n";
     for (int i = 0; i < 200; ++i) {
-        heartbeat += std::to_string(i) + " 50 \"player " + std::to_string(i) + "\"\n";
+        heartbeat += fmt::format("{0} 50 \"player {0}\"\n", i);
     }
     server.Send(service.udp(), heartbeat);
     auto checks = server.Receive(milliseconds(50)); // before the check is sent again
@@ -240,7 +243,7 @@ TEST(Service, RepliesToOneSlash24AreBoundedInBytes) {
     std::string state = testing::TempDir() + "skerrow-master-many.txt";
     std::string text = "skerrow-master state 1\n";
     for (uint32_t i = 1; i <= 10000; ++i) {
-        text += FormatAddress({0x7F090000 + i, 27910}) + " " + std::to_string(std::time(nullptr)) + " ctf\n";
+        text += fmt::format("{} {} ctf\n", FormatAddress(FromOctets(0x7F090000 + i, 27910)), std::time(nullptr));
     }
     WriteFile(state, text + "end 10000\n");
     ServiceOptions options = TestOptions();
@@ -315,7 +318,7 @@ TEST(Service, KeepsItsListAcrossARestartAndSkipsOnlyWhatIsDamaged) {
     for (uint32_t i = 1; i <= 300; ++i) {
         long long heard = std::time(nullptr) - (i > 200 ? 100000 : 0);
         text += i == 151 ? "127.9.0.151:27910 soon ctf\n"
-                         : FormatAddress({0x7F090000 + i, 27910}) + " " + std::to_string(heard) + " ctf\n";
+                         : fmt::format("{} {} ctf\n", FormatAddress(FromOctets(0x7F090000 + i, 27910)), heard);
     }
     text += "end 300\n";
     WriteFile(state, text);
@@ -351,13 +354,13 @@ TEST(Service, KeepsItsListAcrossARestartAndSkipsOnlyWhatIsDamaged) {
 TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
     UdpPeer upstream;
     ServiceOptions options = TestOptions();
-    options.upstreams.push_back({"127.0.0.1", std::to_string(upstream.address().port)});
+    options.upstreams.push_back({"127.0.0.1", fmt::to_string(upstream.address().port)});
     options.upstream_answer_window = milliseconds(1000);
     RunningService service(options);
     ASSERT_TRUE(service.started()) << service.error();
     UdpPeer nowhere; // a master may list a server that is gone: it never answers
-    SimulatedServers servers(Server("ctf", "heartbeat = 0\n"), {0x7F000001, 9});
-    ServerAddress real;
+    SimulatedServers servers(Server("ctf", "heartbeat = 0\n"), FromOctets(0x7F000001, 9));
+    ListEntry real;
     ASSERT_TRUE(ParseAddress(servers.Address(0), &real));
 
     auto asked = upstream.Receive();
@@ -365,8 +368,7 @@ TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].second, QSTAT_QUERY);
     upstream.Send(asked[0].first, BuildServersReply({real, nowhere.address()}));
-    EXPECT_NE(service.AwaitLog("upstream 127.0.0.1:" + std::to_string(upstream.address().port) + ": 2 servers, 2 new"),
-              "");
+    EXPECT_NE(service.AwaitLog(fmt::format("upstream 127.0.0.1:{}: 2 servers, 2 new", upstream.address().port)), "");
     ASSERT_TRUE(WaitUntil([&] { return ListedFor(service.http(), "ctf").size() == 1; }));
     EXPECT_EQ(ListedFor(service.http(), "ctf"), std::vector<std::string>{servers.Address(0)});
     EXPECT_EQ(nowhere.Receive().size(), 3u) << "asked three times, never listed";
@@ -380,3 +382,5 @@ TEST(Service, TakesCandidatesFromAnUpstreamMasterAndChecksThem) {
 }
 
 } // namespace
+
+} // namespace skerrow_master

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+namespace skerrow_master {
+
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-const ServerAddress SERVER{0x0A000001, 27910}; // 10.0.0.1:27910
+const ListEntry SERVER = FromOctets(0x0A000001, 27910); // 10.0.0.1:27910
 
 CheckTiming FastTiming() {
     CheckTiming timing;
@@ -45,7 +47,7 @@ protected:
         store_.AppendList(mod, 10922, &body);
         return body;
     }
-    void ListServer(const ServerAddress& address, const char* gamename) {
+    void ListServer(const ListEntry& address, const char* gamename) {
         store_.Offer(address, now_);
         SendChecks();
         ASSERT_TRUE(store_.TakeReply(address, gamename, now_));
@@ -56,7 +58,7 @@ protected:
     ServerStore store_;
 };
 
-std::string Entry(const ServerAddress& address) {
+std::string Entry(const ListEntry& address) {
     std::string body;
     AppendListEntry(&body, address);
     return body;
@@ -66,7 +68,7 @@ TEST_F(StoreTest, AHeartbeatListsTheServerOnlyOnceItAnswersTheCheck) {
     EXPECT_EQ(store_.Offer(SERVER, now_), OfferResult::Added);
     EXPECT_EQ(List(), "") << "a candidate is not listed";
     EXPECT_FALSE(store_.TakeReply(SERVER, "ctf", now_)) << "no check sent yet: the reply is not ours";
-    ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(SERVER));
+    ASSERT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(SERVER));
     EXPECT_TRUE(store_.TakeReply(SERVER, "ctf", now_));
     EXPECT_EQ(List(), Entry(SERVER));
     EXPECT_FALSE(store_.TakeReply(SERVER, "ctf", now_)) << "one reply per check";
@@ -117,11 +119,11 @@ TEST_F(StoreTest, AListedServerIsCheckedAgainAndDroppedOnlyAfterTheExpiryWithout
 TEST_F(StoreTest, ServersListedTogetherAreCheckedAgainAtASteadyPace) {
     // 600 servers answer at the same moment (after a restart, say): their re-checks spread over the 10 s cycle.
     for (uint32_t i = 1; i <= 600; ++i) {
-        store_.Offer({0x0A000000 + i, 27910}, now_);
+        store_.Offer(FromOctets(0x0A000000 + i, 27910), now_);
     }
     auto answer_all = [&] {
         int sent = 0;
-        while (std::optional<ServerAddress> next = store_.NextCheck(now_)) {
+        while (std::optional<ListEntry> next = store_.NextCheck(now_)) {
             EXPECT_TRUE(store_.TakeReply(*next, "ctf", now_));
             ++sent;
         }
@@ -165,7 +167,7 @@ TEST_F(StoreTest, AShutdownUnlistsAtOnceAndAServerThatStillAnswersComesBack) {
 }
 
 TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
-    const ServerAddress a{0x0A000001, 1}, b{0x0A000002, 2}, c{0x0A000003, 3};
+    const ListEntry a = FromOctets(0x0A000001, 1), b = FromOctets(0x0A000002, 2), c = FromOctets(0x0A000003, 3);
     ListServer(a, "CTF");
     ListServer(b, "ctf");
     ListServer(c, "action");
@@ -181,7 +183,7 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
     // The filters answer is built again once the list has changed, at most once a second.
     FiltersText filters;
     EXPECT_EQ(filters.Get(store_, {}, now_), "CTF\nCTF\naction\naction\n");
-    ListServer({0x0A000004, 4}, "lithium");
+    ListServer(FromOctets(0x0A000004, 4), "lithium");
     EXPECT_EQ(filters.Get(store_, {}, now_ + milliseconds(999)), "CTF\nCTF\naction\naction\n");
     EXPECT_EQ(filters.Get(store_, {}, now_ + seconds(1)), "CTF\nCTF\naction\naction\nlithium\nlithium\n");
 
@@ -223,10 +225,11 @@ TEST_F(StoreTest, TheListIsFilteredByGamenameIgnoringCaseAndCut) {
 TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
     const int64_t now_seconds = 2000000000;
     std::vector<SavedServer> saved = {
-        {{0x0A000001, 1}, now_seconds - 30, "ctf"},
-        {{0x0A000002, 2}, now_seconds - 60, "ctf"},     // as old as the expiry: listed only if it answers
-        {{0x0A000003, 3}, now_seconds + 500, "action"}, // from a clock that ran ahead: counts as now, no later
-        {{0x0A000004, 4}, now_seconds - 5000, "tdm"},   // a clock that jumped while the service was down
+        {FromOctets(0x0A000001, 1), now_seconds - 30, "ctf"},
+        {FromOctets(0x0A000002, 2), now_seconds - 60, "ctf"}, // as old as the expiry: listed only if it answers
+        {FromOctets(0x0A000003, 3), now_seconds + 500,
+         "action"},                                             // from a clock that ran ahead: counts as now, no later
+        {FromOctets(0x0A000004, 4), now_seconds - 5000, "tdm"}, // a clock that jumped while the service was down
     };
     RestoreCounts taken = store_.Restore(saved, now_, now_seconds);
     EXPECT_EQ(taken.listed, 2u);
@@ -234,7 +237,7 @@ TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
     EXPECT_EQ(store_.listed(), 2u);
     EXPECT_EQ(store_.restore_pending(), 4u);
     EXPECT_EQ(SendChecks(), 4);
-    ASSERT_TRUE(store_.TakeReply({0x0A000004, 4}, "tdm", now_));
+    ASSERT_TRUE(store_.TakeReply(FromOctets(0x0A000004, 4), "tdm", now_));
     EXPECT_EQ(store_.listed(), 3u);
     EXPECT_EQ(store_.restore_pending(), 3u);
     for (int pass = 0; pass < 10; ++pass) { // the others' rounds end unanswered
@@ -254,28 +257,29 @@ TEST_F(StoreTest, RestoredServersAreListedWithTheirAgeAndCheckedAtOnce) {
 }
 
 TEST_F(StoreTest, ChecksOfKnownServersGoFirstThenNewCandidatesNewestFirstThenRetries) {
-    const ServerAddress known{0x0A000001, 1}, retried{0x0A000002, 2}, fresh{0x0A000003, 3}, fresher{0x0A000004, 4};
+    const ListEntry known = FromOctets(0x0A000001, 1), retried = FromOctets(0x0A000002, 2),
+                    fresh = FromOctets(0x0A000003, 3), fresher = FromOctets(0x0A000004, 4);
     ListServer(known, "ctf");
     store_.Offer(retried, now_);
-    ASSERT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
+    ASSERT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(retried));
     Pass(seconds(15)); // the known server's round is due (within one and a half intervals), the candidate's retry too
     store_.Offer(fresh, now_);
     store_.Offer(fresher, now_);
-    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(known));
-    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresher));
-    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(fresh));
-    EXPECT_EQ(store_.NextCheck(now_), std::optional<ServerAddress>(retried));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(known));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(fresher));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(fresh));
+    EXPECT_EQ(store_.NextCheck(now_), std::optional<ListEntry>(retried));
     EXPECT_FALSE(store_.HasChecksDue());
 }
 
 TEST_F(StoreTest, UncheckableAddressesAreNeverAsked) {
-    for (ServerAddress address : {ServerAddress{0x0A000001, 0}, ServerAddress{0x00000001, 27910},
-                                  ServerAddress{0xE0000001, 27910}, ServerAddress{0xFFFFFFFF, 27910}}) {
+    for (ListEntry address : {FromOctets(0x0A000001, 0), FromOctets(0x00000001, 27910), FromOctets(0xE0000001, 27910),
+                              FromOctets(0xFFFFFFFF, 27910)}) {
         EXPECT_EQ(store_.Offer(address, now_), OfferResult::Uncheckable) << FormatAddress(address);
     }
     EXPECT_FALSE(store_.HasChecksDue());
     // The edges just inside are asked.
-    for (ServerAddress address : {ServerAddress{0x01000000, 1}, ServerAddress{0xDFFFFFFF, 65535}}) {
+    for (ListEntry address : {FromOctets(0x01000000, 1), FromOctets(0xDFFFFFFF, 65535)}) {
         EXPECT_EQ(store_.Offer(address, now_), OfferResult::Added) << FormatAddress(address);
     }
 }
@@ -287,33 +291,37 @@ protected:
 
 TEST_F(LimitedStoreTest, FullTablesForgetTheOldestCandidateButNeverAListedServer) {
     for (uint16_t port = 1; port <= 3; ++port) {
-        EXPECT_EQ(store_.Offer({0x0A000001, port}, now_), OfferResult::Added);
+        EXPECT_EQ(store_.Offer(FromOctets(0x0A000001, port), now_), OfferResult::Added);
     }
-    EXPECT_EQ(store_.Offer({0x0A000001, 4}, now_), OfferResult::AddressFull);
-    EXPECT_EQ(store_.Offer({0x0A000002, 1}, now_), OfferResult::Added);
-    EXPECT_EQ(store_.Offer({0x0A000003, 1}, now_), OfferResult::Added) << "four waiting: the oldest makes room";
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000001, 4), now_), OfferResult::AddressFull);
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000002, 1), now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000003, 1), now_), OfferResult::Added)
+        << "four waiting: the oldest makes room";
     EXPECT_EQ(store_.candidates(), 4u);
     EXPECT_EQ(SendChecks(), 4) << "10.0.0.1:1 is no longer asked";
-    EXPECT_FALSE(store_.TakeReply({0x0A000001, 1}, "ctf", now_));
-    ASSERT_TRUE(store_.TakeReply({0x0A000001, 2}, "ctf", now_));
-    ASSERT_TRUE(store_.TakeReply({0x0A000001, 3}, "ctf", now_));
-    EXPECT_EQ(store_.Offer({0x0A000003, 2}, now_), OfferResult::Added);
-    EXPECT_EQ(store_.Offer({0x0A000004, 1}, now_), OfferResult::Added);
-    EXPECT_EQ(store_.Offer({0x0A000005, 1}, now_), OfferResult::Added) << "six in all: again the oldest candidate goes";
-    EXPECT_EQ(store_.Offer({0x0A000002, 1}, now_), OfferResult::Added) << "it was the one forgotten";
+    EXPECT_FALSE(store_.TakeReply(FromOctets(0x0A000001, 1), "ctf", now_));
+    ASSERT_TRUE(store_.TakeReply(FromOctets(0x0A000001, 2), "ctf", now_));
+    ASSERT_TRUE(store_.TakeReply(FromOctets(0x0A000001, 3), "ctf", now_));
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000003, 2), now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000004, 1), now_), OfferResult::Added);
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000005, 1), now_), OfferResult::Added)
+        << "six in all: again the oldest candidate goes";
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000002, 1), now_), OfferResult::Added) << "it was the one forgotten";
     EXPECT_EQ(store_.listed() + store_.candidates(), 6u);
 
     // Only listed servers left: nothing may make room for a newcomer.
     SendChecks();
-    for (ServerAddress address : {ServerAddress{0x0A000002, 1}, ServerAddress{0x0A000003, 2},
-                                  ServerAddress{0x0A000004, 1}, ServerAddress{0x0A000005, 1}}) {
+    for (ListEntry address :
+         {FromOctets(0x0A000002, 1), FromOctets(0x0A000003, 2), FromOctets(0x0A000004, 1), FromOctets(0x0A000005, 1)}) {
         EXPECT_TRUE(store_.TakeReply(address, "ctf", now_)) << FormatAddress(address);
     }
     EXPECT_EQ(store_.listed(), 6u);
-    EXPECT_EQ(store_.Offer({0x0A000006, 1}, now_), OfferResult::Full);
+    EXPECT_EQ(store_.Offer(FromOctets(0x0A000006, 1), now_), OfferResult::Full);
     StoreCounts counts = store_.TakeCounts();
     EXPECT_EQ(counts.refused, 2u);
     EXPECT_EQ(counts.evicted, 3u);
 }
 
 } // namespace
+
+} // namespace skerrow_master

@@ -11,6 +11,10 @@
 #include <fstream>
 #include <map>
 
+#include "core/text/format.h"
+
+namespace skerrow_master {
+
 namespace {
 
 const std::string STATUS_QUERY_BYTES("\xff\xff\xff\xffstatus\n\0", 12);
@@ -109,7 +113,7 @@ TEST(Service, ARequestHeadIsCappedInBytesAndFieldsHoweverItArrives) {
     auto head = [](size_t fields, size_t value_bytes) {
         std::string text = "GET /filters HTTP/1.1\r\nHost: master\r\nConnection: close\r\n";
         for (size_t i = 0; i < fields; ++i) {
-            text += "X-" + std::to_string(i) + ": " + std::string(value_bytes, 'v') + "\r\n";
+            text += fmt::format("X-{}: {}\r\n", i, std::string(value_bytes, 'v'));
         }
         return text + "\r\n";
     };
@@ -235,3 +239,5 @@ TEST(Service, AClientThatHammersIsRateLimitedByAddressAndByNetworkAndOthersAreNo
 }
 
 } // namespace
+
+} // namespace skerrow_master

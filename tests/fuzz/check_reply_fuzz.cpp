@@ -11,6 +11,8 @@
 #include "state_file.h"
 #include "web_text.h"
 
+using namespace skerrow_master; // the service's readers under test
+
 namespace {
 
 bool IsUtf8WithoutControls(const std::string& text) {

@@ -12,9 +12,11 @@
 #include "master_datagram.h"
 #include "require.h"
 
+using namespace skerrow_master; // the service's datagrams, beside the browser's own reader
+
 namespace {
 
-void CheckMerge(const unsigned char* entries, size_t length, const std::vector<ServerAddress>& servers) {
+void CheckMerge(const unsigned char* entries, size_t length, const std::vector<ListEntry>& servers) {
     // A small limit, so that turning servers away is exercised too.
     std::unique_ptr<WakeSignal> progress = MakeWakeSignal();
     RunTable table(64, false, *progress);
@@ -33,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MasterCommand command = ParseMasterCommand(data, size);
     Require(command == MasterCommand::Unknown || size >= 4);
 
-    std::vector<ServerAddress> servers;
+    std::vector<ListEntry> servers;
     const unsigned char* entries = nullptr;
     size_t length = 0;
     bool found = FindServersReplyEntries(data, size, &entries, &length);

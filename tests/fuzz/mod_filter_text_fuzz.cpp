@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/mod_filter_text.h"
 #include "require.h"
 
 namespace {

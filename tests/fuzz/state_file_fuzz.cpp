@@ -9,6 +9,8 @@
 #include "require.h"
 #include "state_file.h"
 
+using namespace skerrow_master; // the service's state file under test
+
 namespace {
 
 constexpr size_t MAX_SERVERS = 64;

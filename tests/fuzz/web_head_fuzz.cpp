@@ -18,6 +18,8 @@
 #include "require.h"
 #include "web_server.h"
 
+using namespace skerrow_master; // the service's web side under test
+
 namespace {
 
 // Every piece handed over at once, as one read would.
@@ -64,8 +66,8 @@ int ExpectedAnswer(HeadStatus status) {
 }
 
 // The service's web server with an answer of its own, on a thread of its own for the whole run.
-ServerAddress RunningServer() {
-    static ServerAddress address = [] {
+ListEntry RunningServer() {
+    static ListEntry address = [] {
         auto* io = new boost::asio::io_context;
         WebLimits limits;
         limits.timeout = std::chrono::seconds(2);
@@ -78,7 +80,7 @@ ServerAddress RunningServer() {
             },
             limits, [](const std::string&) {});
         std::string error;
-        Require(server->Open({0x7F000001, 0}, &error));
+        Require(server->Open(FromOctets(0x7F000001, 0), &error));
         std::thread([io] { io->run(); }).detach();
         return server->local();
     }();

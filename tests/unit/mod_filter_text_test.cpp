@@ -1,4 +1,4 @@
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/mod_filter_text.h"
 
 #include <gtest/gtest.h>
 

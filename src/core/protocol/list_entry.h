@@ -12,11 +12,15 @@
 constexpr size_t LIST_ENTRY_SIZE = 6;
 
 // The browser keeps an address as the entry's four bytes lie in memory (network byte order, as sockets take it)
-// and a port in host order.
+// and a port in host order; so does the master service, for every address it sends to, hears from or binds.
 struct ListEntry {
-    uint32_t addr;
-    uint16_t port;
+    uint32_t addr = 0;
+    uint16_t port = 0;
 };
+
+inline bool operator==(const ListEntry& a, const ListEntry& b) {
+    return a.addr == b.addr && a.port == b.port;
+}
 
 ListEntry ReadListEntry(const unsigned char* bytes);
 void WriteListEntry(const ListEntry& entry, unsigned char* bytes);

@@ -1,7 +1,7 @@
 #include "windows/views/mod_filter_box.h"
 
-#include "core/settings/built_in_mods.h"
-#include "core/settings/mod_filter_text.h"
+#include "core/mods/built_in_mods.h"
+#include "core/mods/mod_filter_text.h"
 #include "windows/platform/wide.h"
 
 namespace {

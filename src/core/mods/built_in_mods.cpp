@@ -1,4 +1,4 @@
-#include "core/settings/built_in_mods.h"
+#include "core/mods/built_in_mods.h"
 
 const char16_t BUILT_IN_MOD_FILTER_TEXT[] = u"Action Quake II\naction\n"
                                             u"CTF\nctf\n"
