@@ -100,8 +100,8 @@ void StartFromTheShortcutAndBrowse(const std::wstring& version, const wchar_t* s
     ASSERT_EQ(SimLoad(scenario), "OK");
     PointTheProgramAtTheSimulator();
 
-    // Wine hands back no process for a shortcut opened this way (the link's target is started by another
-    // ShellExecute inside), so the program is found by its window: this prefix has no other.
+    // A known Wine difference: for a shortcut opened this way Wine hands back no process, even when asked to, so
+    // the program is found by its window; this prefix has no other.
     SHELLEXECUTEINFOW open{};
     open.cbSize = sizeof open;
     open.fMask = SEE_MASK_FLAG_NO_UI;
