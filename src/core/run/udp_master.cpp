@@ -16,10 +16,10 @@ std::string NarrowHost(const std::u16string& host) {
 
 } // namespace
 
-UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket,
+UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket, const HostResolver& resolve,
                              const std::function<void(const unsigned char* entries, size_t length)>& deliver) {
     uint32_t addr = 0;
-    int error = ResolveHostIPv4(NarrowHost(master.host), addr);
+    int error = resolve(NarrowHost(master.host), addr);
     if (error != 0) {
         return {UdpMasterEnd::Unresolved, error};
     }
