@@ -534,15 +534,15 @@ TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingF
 
 // An offline machine looks a classic master's name up for seconds, and the user may abort the run or close the
 // window meanwhile; the LAN's networks may be listed late too. Whatever the late answers say, the master's and the
-// LAN's workers end on their own, and the run's last thread lets go of everything the run held; ThreadSanitizer
-// watches the late answers meet the run's end and the taker's.
+// LAN's workers end on their own without sending a datagram, and the run's last thread lets go of everything the run
+// held; ThreadSanitizer watches the late answers meet the run's end and the taker's.
 TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
     StartServersAt({"127.0.0.2:27910", "127.0.0.1:0"});
     FakeUdpMaster master({ServersDatagram(0, 1)});
     const uint32_t slash30 = 0xfcffffff; // 255.255.255.252 in network byte order
     const std::vector<LocalNetwork> lan = {{0x0100007f, slash30, Server(0).addr}};
     for (int round = 0; round < 8; ++round) {
-        bool letGo = round % 2 == 1; // the window goes; else the run is aborted and its end taken
+        bool letGo = round % 2 == 1; // the window goes; else its run is aborted and the end taken
         bool found = round % 4 >= 2; // the late answer is the master's address; else the name has none
         bool withLan = round >= 4;   // the LAN is searched too, its networks listed late
         SCOPED_TRACE("round " + std::to_string(round));
@@ -566,7 +566,10 @@ TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
             taker.StartTaking(*run);
             ASSERT_TRUE(late.AwaitAsked(withLan ? 2 : 1));
             if (letGo) {
+                // The window goes without taking the run's end, which comes all the same.
                 taker.StopTaking(true);
+                run->Abort();
+                ASSERT_TRUE(AwaitFinished(*run));
             } else {
                 run->Abort();
                 taker.StopTaking();
@@ -582,6 +585,12 @@ TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
         }
         EXPECT_TRUE(runHeld.expired()) << "the run's workers have all ended";
     }
+    EXPECT_EQ(master.queries(), 0) << "an ended run asks no master";
+    size_t broadcasts = 0;
+    for (const std::string& line : log_.Lines()) {
+        broadcasts += line.find("query server=127.0.0.2:27910 ") != std::string::npos;
+    }
+    EXPECT_EQ(broadcasts, 0u) << "nor searches the LAN";
 }
 
 // More servers than a run holds: it asks those it holds and says so, and holds records only for those it asked.

@@ -23,6 +23,11 @@ UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket, 
     if (error != 0) {
         return {UdpMasterEnd::Unresolved, error};
     }
+    // The look-up may have taken seconds, long enough for the run to be aborted or its window closed: an ended run
+    // asks no master.
+    if (socket.Interrupted()) {
+        return {UdpMasterEnd::Interrupted, 0};
+    }
     std::unique_ptr<char[]> datagram(new char[LIST_DATAGRAM_CAPACITY]);
     bool answered = false;
     int tries = 0;

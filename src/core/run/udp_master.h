@@ -39,6 +39,7 @@ using HostResolver = std::function<int(const std::string& host, uint32_t& addr)>
 // Looks the master's host up with `resolve`, then sends MASTER_QUERY up to UDP_MASTER_TRIES times, UDP_MASTER_TRY_MS
 // apart, while nothing answers, and takes every `servers` datagram from the master's own address and port until
 // UDP_MASTER_QUIET_MS pass without one; anything else that reaches the socket is dropped. Each datagram's entries go
-// to `deliver` as it arrives (whole 6-byte entries, possibly none).
+// to `deliver` as it arrives (whole 6-byte entries, possibly none). A socket interrupted by the end of the look-up
+// ends it there, nothing sent.
 UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket, const HostResolver& resolve,
                              const std::function<void(const unsigned char* entries, size_t length)>& deliver);
