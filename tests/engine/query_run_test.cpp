@@ -537,10 +537,11 @@ TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingF
 // LAN's workers end on their own without sending a datagram, and the run's last thread lets go of everything the run
 // held; ThreadSanitizer watches the late answers meet the run's end and the taker's.
 TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
-    StartServersAt({"127.0.0.2:27910", "127.0.0.1:0"});
+    // On loopback the LAN's "broadcast" address is a server's own, on a port the search asks (as in the LAN test).
+    StartServersAt({"127.0.0.66:27913", "127.0.0.1:0"});
     FakeUdpMaster master({ServersDatagram(0, 1)});
     const uint32_t slash30 = 0xfcffffff; // 255.255.255.252 in network byte order
-    const std::vector<LocalNetwork> lan = {{0x0100007f, slash30, Server(0).addr}};
+    const std::vector<LocalNetwork> lan = {{0x4100007f, slash30, Server(0).addr}}; // 127.0.0.64/30
     for (int round = 0; round < 8; ++round) {
         bool letGo = round % 2 == 1; // the window goes; else its run is aborted and the end taken
         bool found = round % 4 >= 2; // the late answer is the master's address; else the name has none
@@ -588,7 +589,7 @@ TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
     EXPECT_EQ(master.queries(), 0) << "an ended run asks no master";
     size_t broadcasts = 0;
     for (const std::string& line : log_.Lines()) {
-        broadcasts += line.find("query server=127.0.0.2:27910 ") != std::string::npos;
+        broadcasts += line.find("query server=127.0.0.66:27913 ") != std::string::npos;
     }
     EXPECT_EQ(broadcasts, 0u) << "nor searches the LAN";
 }
