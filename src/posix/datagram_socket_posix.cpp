@@ -67,6 +67,11 @@ public:
         [[maybe_unused]] ssize_t written = write(wakeWrite_, &byte, 1);
     }
 
+    bool Interrupted() override {
+        pollfd stop{wakeRead_, POLLIN, 0};
+        return poll(&stop, 1, 0) > 0;
+    }
+
 private:
     Wait WaitUpTo(int timeoutMs) {
         pollfd ready[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};

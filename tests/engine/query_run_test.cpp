@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -208,6 +209,60 @@ struct MemoryStore {
                                    present = true;
                                }};
     }
+};
+
+// Answers that an offline machine gives late: a resolver and a lister of networks that hold every call until the
+// test answers. What the calls share lives as long as the last of them, so one still held when its test is over does
+// no harm.
+class HeldAnswers {
+public:
+    HostResolver Resolver() const {
+        std::shared_ptr<Held> held = held_;
+        return [held](const std::string&, uint32_t& addr) {
+            held->AwaitAnswer();
+            std::lock_guard<std::mutex> lock(held->mutex);
+            addr = held->addr;
+            return held->error;
+        };
+    }
+    LocalNetworkLister Lister(std::vector<LocalNetwork> networks) const {
+        std::shared_ptr<Held> held = held_;
+        return [held, networks] {
+            held->AwaitAnswer();
+            return networks;
+        };
+    }
+    // Waits, with a deadline, until `count` calls have begun.
+    bool AwaitAsked(int count) const {
+        std::unique_lock<std::mutex> lock(held_->mutex);
+        return held_->changed.wait_for(lock, milliseconds(5000), [&] { return held_->asked >= count; });
+    }
+    // Every call held, and every later one, ends: a look-up finds `addr` (error 0) or fails with `error`.
+    void Answer(int error, uint32_t addr) const {
+        std::lock_guard<std::mutex> lock(held_->mutex);
+        held_->answered = true;
+        held_->error = error;
+        held_->addr = addr;
+        held_->changed.notify_all();
+    }
+
+private:
+    struct Held {
+        void AwaitAnswer() {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++asked;
+            changed.notify_all();
+            changed.wait(lock, [&] { return answered; });
+        }
+
+        std::mutex mutex;
+        std::condition_variable changed;
+        int asked = 0;         // under mutex
+        bool answered = false; // under mutex
+        int error = 0;         // under mutex
+        uint32_t addr = 0;     // under mutex
+    };
+    const std::shared_ptr<Held> held_ = std::make_shared<Held>();
 };
 
 // Waits, with a deadline, until the run's threads have ended.
@@ -482,6 +537,68 @@ TEST_F(QueryRunTest, LettingGoOfARunAbortsItAndCancelsItsDownloadWithoutWaitingF
         std::this_thread::yield();
     }
     EXPECT_EQ(fetchersDone, 2);
+}
+
+// An offline machine looks a classic master's name up for seconds, and the user may abort the run or close the
+// window meanwhile; the LAN's networks may be listed late too. Whatever the late answers say, the master's and the
+// LAN's workers end on their own without sending a datagram, and the run's last thread lets go of everything the run
+// held; ThreadSanitizer watches the late answers meet the run's end and the taker's.
+TEST_F(QueryRunTest, WorkersAnsweredLateAfterTheirRunEndedEndOnTheirOwn) {
+    // On loopback the LAN's "broadcast" address is a server's own, on a port the search asks (as in the LAN test).
+    StartServersAt({"127.0.0.66:27913", "127.0.0.1:0"});
+    FakeUdpMaster master({ServersDatagram(0, 1)});
+    const uint32_t slash30 = 0xfcffffff; // 255.255.255.252 in network byte order
+    const std::vector<LocalNetwork> lan = {{0x4100007f, slash30, Server(0).addr}}; // 127.0.0.64/30
+    for (int round = 0; round < 8; ++round) {
+        bool letGo = round % 2 == 1; // the window goes; else its run is aborted and the end taken
+        bool found = round % 4 >= 2; // the late answer is the master's address; else the name has none
+        bool withLan = round >= 4;   // the LAN is searched too, its networks listed late
+        SCOPED_TRACE("round " + std::to_string(round));
+        HeldAnswers late;
+        std::weak_ptr<int> runHeld;
+        {
+            auto token = std::make_shared<int>(0);
+            runHeld = token;
+            RunSnapshot snapshot = Snapshot(100000);
+            snapshot.masters = {MasterEntry{MasterKind::Udp, u"master.invalid", master.Entry().port}};
+            snapshot.favourites = {Server(1)};
+            snapshot.resolveHost = [token, resolve = late.Resolver()](const std::string& host, uint32_t& addr) {
+                return resolve(host, addr);
+            };
+            if (withLan) {
+                snapshot.lanNetworks = late.Lister(lan);
+            }
+            Taker taker;
+            auto run =
+                std::make_unique<RunHandle>(std::move(snapshot), FailingFetcher(), RememberedStore{}, taker.Wake());
+            taker.StartTaking(*run);
+            ASSERT_TRUE(late.AwaitAsked(withLan ? 2 : 1));
+            if (letGo) {
+                // The window goes without taking the run's end, which comes all the same.
+                taker.StopTaking(true);
+                run->Abort();
+                ASSERT_TRUE(AwaitFinished(*run));
+            } else {
+                run->Abort();
+                taker.StopTaking();
+                ASSERT_TRUE(taker.ended);
+                EXPECT_EQ(taker.texts.back().rfind("Aborted.", 0), 0u) << taker.texts.back();
+            }
+            run.reset();
+        }
+        late.Answer(found ? 0 : EAI_NONAME, htonl(INADDR_LOOPBACK));
+        auto deadline = steady_clock::now() + milliseconds(5000);
+        while (!runHeld.expired() && steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(2));
+        }
+        EXPECT_TRUE(runHeld.expired()) << "the run's workers have all ended";
+    }
+    EXPECT_EQ(master.queries(), 0) << "an ended run asks no master";
+    size_t broadcasts = 0;
+    for (const std::string& line : log_.Lines()) {
+        broadcasts += line.find("query server=127.0.0.66:27913 ") != std::string::npos;
+    }
+    EXPECT_EQ(broadcasts, 0u) << "nor searches the LAN";
 }
 
 // More servers than a run holds: it asks those it holds and says so, and holds records only for those it asked.

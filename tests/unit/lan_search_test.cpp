@@ -48,6 +48,7 @@ public:
     bool WaitReadable() override { return !waiting.empty(); }
     Wait WaitReadableFor(uint32_t) override { return waiting.empty() ? Wait::Timeout : Wait::Readable; }
     void Interrupt() override {}
+    bool Interrupted() override { return false; }
 
     std::vector<ListEntry> sent;
     std::deque<Datagram> waiting;

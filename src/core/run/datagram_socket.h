@@ -38,6 +38,9 @@ public:
 
     // Ends every wait for good. Any thread.
     virtual void Interrupt() = 0;
+    // Whether Interrupt was called: a worker back from something slow (a name looked up) asks nothing more. Any
+    // thread.
+    virtual bool Interrupted() = 0;
 };
 
 // A UDP socket on a port the system picks, non-blocking, with a receive buffer of up to `receiveBufferBytes`

@@ -23,7 +23,8 @@ bool IsStatusReply(const char* datagram, size_t length) {
 LanSearchCount SearchLan(const std::vector<LocalNetwork>& networks, DatagramSocket& socket,
                          const std::function<void(const unsigned char* entry, size_t length)>& deliver) {
     LanSearchCount count;
-    if (networks.empty()) {
+    // The networks may have been listed late, after the run ended: an ended run broadcasts nothing.
+    if (networks.empty() || socket.Interrupted()) {
         return count;
     }
     for (const LocalNetwork& network : networks) {

@@ -28,6 +28,7 @@ struct LanSearchCount {
 // Sends STATUS_QUERY to every network's broadcast address on each port LAN_FIRST_PORT to LAN_LAST_PORT, then for
 // LAN_LISTEN_MS takes each host that answers with a status reply from a host of one of `networks` and from one of
 // those ports, once, as a 6-byte list entry handed to `deliver`. Anything else is ignored. No networks: nothing is
-// sent and it returns at once. Ends early when the socket is interrupted.
+// sent and it returns at once, as it does when the socket was interrupted already. Ends early when the socket is
+// interrupted.
 LanSearchCount SearchLan(const std::vector<LocalNetwork>& networks, DatagramSocket& socket,
                          const std::function<void(const unsigned char* entry, size_t length)>& deliver);

@@ -15,11 +15,11 @@ constexpr int LAN_RECEIVE_BUFFER_BYTES = 256 * 1024;
 
 } // namespace
 
-MasterGathering::MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
-                                 std::shared_ptr<WakeSignal> wake, LocalNetworkLister lanNetworks)
-    : masters_(std::move(masters)), modDir_(std::move(modDir)), fetch_(std::move(fetch)), wake_(std::move(wake)),
-      lanNetworks_(std::move(lanNetworks)), sources_(masters_.size() + (lanNetworks_ ? 1 : 0)),
-      sockets_(masters_.size()), socketErrors_(masters_.size(), 0), cancels_(masters_.size()) {}
+MasterGathering::MasterGathering(const RunSnapshot& snapshot, ListFetcher fetch, std::shared_ptr<WakeSignal> wake)
+    : masters_(snapshot.masters), modDir_(snapshot.modDir), fetch_(std::move(fetch)), wake_(std::move(wake)),
+      lanNetworks_(snapshot.lanNetworks), resolve_(snapshot.resolveHost),
+      sources_(masters_.size() + (lanNetworks_ ? 1 : 0)), sockets_(masters_.size()), socketErrors_(masters_.size(), 0),
+      cancels_(masters_.size()) {}
 
 void MasterGathering::Start() {
     for (size_t i = 0; i < masters_.size(); ++i) {
@@ -108,7 +108,7 @@ void MasterGathering::AskUdp(int master) {
     DatagramSocket* socket = sockets_[static_cast<size_t>(master)].get();
     UdpMasterResult result{UdpMasterEnd::SendFailed, socketErrors_[static_cast<size_t>(master)]};
     if (socket) {
-        result = AskUdpMaster(entry, *socket, [this, master](const unsigned char* entries, size_t length) {
+        result = AskUdpMaster(entry, *socket, resolve_, [this, master](const unsigned char* entries, size_t length) {
             Deliver(MasterSource(master), entries, length);
         });
     }

@@ -34,10 +34,10 @@ struct MasterEnd {
 
 class MasterGathering : public std::enable_shared_from_this<MasterGathering> {
 public:
-    // `wake` is set after every change of the inbox. With `lanNetworks`, the LAN is searched too (SearchLan) on
-    // the networks it lists, as one more source.
-    MasterGathering(std::vector<MasterEntry> masters, std::u16string modDir, ListFetcher fetch,
-                    std::shared_ptr<WakeSignal> wake, LocalNetworkLister lanNetworks = nullptr);
+    // Asks the snapshot's masters for its mod filter, classic masters' names looked up with its resolver. `wake` is
+    // set after every change of the inbox. With the snapshot's `lanNetworks`, the LAN is searched too (SearchLan)
+    // on the networks it lists, as one more source.
+    MasterGathering(const RunSnapshot& snapshot, ListFetcher fetch, std::shared_ptr<WakeSignal> wake);
     MasterGathering(const MasterGathering&) = delete;
     MasterGathering& operator=(const MasterGathering&) = delete;
 
@@ -64,6 +64,7 @@ private:
     const ListFetcher fetch_;
     const std::shared_ptr<WakeSignal> wake_;
     const LocalNetworkLister lanNetworks_;
+    const HostResolver resolve_;
     const size_t sources_; // the masters, and the LAN search when there is one
     // One per master, made before the workers start: a classic master's socket (null for a web master, or when
     // none could be had) and a web master's cancel.

@@ -9,6 +9,7 @@
 
 #include "core/protocol/master_entry.h"
 #include "core/run/local_networks.h"
+#include "core/run/udp_master.h"
 #include "core/settings/favourites.h"
 #include "core/text/ansi_decoder.h"
 
@@ -20,7 +21,8 @@ struct RunSnapshot {
     std::vector<FavouriteServer> favourites; // queried in every run, whatever the masters answer
     std::vector<FavouriteServer> recent;     // the servers played on lately: queried in every run too
     AnsiDecoder decodeAnsi = nullptr;
-    LocalNetworkLister lanNetworks; // the networks the LAN is searched on; none: the LAN is not searched
+    LocalNetworkLister lanNetworks;             // the networks the LAN is searched on; none: the LAN is not searched
+    HostResolver resolveHost = ResolveHostIPv4; // looks up the classic masters' host names
 };
 
 // Ends a web master's download at once when the run is aborted or its window closes, or when the download's own

@@ -16,12 +16,17 @@ std::string NarrowHost(const std::u16string& host) {
 
 } // namespace
 
-UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket,
+UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket, const HostResolver& resolve,
                              const std::function<void(const unsigned char* entries, size_t length)>& deliver) {
     uint32_t addr = 0;
-    int error = ResolveHostIPv4(NarrowHost(master.host), addr);
+    int error = resolve(NarrowHost(master.host), addr);
     if (error != 0) {
         return {UdpMasterEnd::Unresolved, error};
+    }
+    // The look-up may have taken seconds, long enough for the run to be aborted or its window closed: an ended run
+    // asks no master.
+    if (socket.Interrupted()) {
+        return {UdpMasterEnd::Interrupted, 0};
     }
     std::unique_ptr<char[]> datagram(new char[LIST_DATAGRAM_CAPACITY]);
     bool answered = false;

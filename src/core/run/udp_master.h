@@ -31,9 +31,15 @@ struct UdpMasterResult {
     int error; // the resolver's or the socket's, for Unresolved and SendFailed
 };
 
-// Sends MASTER_QUERY up to UDP_MASTER_TRIES times, UDP_MASTER_TRY_MS apart, while nothing answers, and takes every
-// `servers` datagram from the master's own address and port until UDP_MASTER_QUIET_MS pass without one; anything
-// else that reaches the socket is dropped. Each datagram's entries go to `deliver` as it arrives (whole 6-byte
-// entries, possibly none).
-UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket,
+// How a classic master's host name becomes its IPv4 address (network byte order): the system's resolver
+// (ResolveHostIPv4) in the program, which may take seconds on a machine that is offline; in tests, one that answers
+// when the test says. 0 on success, else the resolver's error code.
+using HostResolver = std::function<int(const std::string& host, uint32_t& addr)>;
+
+// Looks the master's host up with `resolve`, then sends MASTER_QUERY up to UDP_MASTER_TRIES times, UDP_MASTER_TRY_MS
+// apart, while nothing answers, and takes every `servers` datagram from the master's own address and port until
+// UDP_MASTER_QUIET_MS pass without one; anything else that reaches the socket is dropped. Each datagram's entries go
+// to `deliver` as it arrives (whole 6-byte entries, possibly none). A socket interrupted by the end of the look-up
+// ends it there, nothing sent.
+UdpMasterResult AskUdpMaster(const MasterEntry& master, DatagramSocket& socket, const HostResolver& resolve,
                              const std::function<void(const unsigned char* entries, size_t length)>& deliver);

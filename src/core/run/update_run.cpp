@@ -47,8 +47,7 @@ void UpdateRun::Abort() {
 void UpdateRun::Main() {
     // The run's first line is shown at once: the answer to the click, never dropped for the lines after it.
     channel_.Push(run_event::Fetching{}, true);
-    gathering_ = std::make_shared<MasterGathering>(snapshot_.masters, snapshot_.modDir, fetch_, progress_,
-                                                   snapshot_.lanNetworks);
+    gathering_ = std::make_shared<MasterGathering>(snapshot_, fetch_, progress_);
     gathering_->Start();
     MergeFavourites();
     // Until the first servers come, every master is done, or the run is aborted.

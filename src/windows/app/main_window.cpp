@@ -68,18 +68,16 @@ BOOL OnInitDialog(HWND window, LPARAM lParam) {
 }
 
 // Settings are saved first, as the window is; then the window lets its background work go without waiting for it:
-// a run still going is aborted and finishes on its own, and Winsock goes only when no run uses it any more (else
-// with the process).
+// a run still going is aborted and finishes on its own. Winsock goes with the process, never before: a run's master
+// workers hold sockets of their own and outlive its end (an aborted run's may be looking a name up for seconds), and
+// WSACleanup would close every socket of the process under them, leaving them handle values the process gives to
+// other objects.
 BOOL OnDestroy(MainWindowState& app) {
     Session& session = app.session;
     EndGameSearchForExit(session.gameSearch);
     SaveSettings(GatherSettings(app));
-    bool runEnded = !session.run.handle || session.run.handle->Finished();
     EndUpdateRun(session.run);
     EndFilterDownload(session.filterDownload);
-    if (runEnded) {
-        WSACleanup();
-    }
     ForgetServerList(app.servers);
     ForgetStatusBar(app.status);
     app.players.list = nullptr;

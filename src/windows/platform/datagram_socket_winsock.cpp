@@ -61,6 +61,8 @@ public:
 
     void Interrupt() override { SetEvent(stop_); }
 
+    bool Interrupted() override { return WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0; }
+
 private:
     SOCKET socket_;
     HANDLE readable_; // automatic reset, set by Winsock when a datagram arrives (WSAEventSelect)
