@@ -25,10 +25,10 @@
 #include <vector>
 
 #include "core/text/address.h"
+#include "platform/win32/settings_key.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
 #include "windows/app/main_window_state.h"
-#include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
 
 namespace {

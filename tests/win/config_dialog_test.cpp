@@ -11,15 +11,15 @@
 
 #include "core/display/buddy_match.h"
 #include "harness.h"
-#include "simulator_masters.h"
 #include "picture.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
+#include "simulator_masters.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/dialogs/config_dialog.h"
-#include "windows/platform/settings_store.h"
-#include "windows/platform/wide.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "windows/app/main_window_settings.h"
 #include "windows/dialogs/config_dialog.h"
 #include "windows/dialogs/server_info_dialog.h"
-#include "windows/platform/display_dpi.h"
+#include "windows/support/display_dpi.h"
 
 namespace {
 

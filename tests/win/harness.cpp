@@ -9,12 +9,13 @@
 #include <optional>
 #include <vector>
 
+#include "core/run/remembered_files.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
 #include "simulator_client.h"
 #include "simulator_masters.h"
 #include "windows/app/main_window.h"
-#include "windows/platform/remembered_file.h"
-#include "windows/platform/settings_store.h"
 #include "windows/views/buddy_highlight.h"
 
 namespace {
@@ -92,7 +93,7 @@ void DeleteSettings() {
 }
 
 void ForgetRememberedLists() {
-    std::wstring folder = RememberedListFolder();
+    std::wstring folder = AsWide(RememberedListFolder().c_str());
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"remembered-*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {

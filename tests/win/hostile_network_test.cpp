@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "harness.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
-#include "windows/platform/wide.h"
 
 namespace {
 

@@ -15,19 +15,19 @@
 #include <thread>
 #include <vector>
 
+#include "core/settings/favourites.h"
+#include "core/settings/recent_servers.h"
 #include "game_drive.h"
 #include "harness.h"
 #include "picture.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "servers.h"
-#include "core/settings/favourites.h"
-#include "core/settings/recent_servers.h"
 #include "windows/dialogs/server_info_dialog.h"
 #include "windows/launch/game_locator.h"
 #include "windows/launch/game_search.h"
-#include "windows/platform/settings_store.h"
-#include "windows/platform/wide.h"
 #include "windows/state/app_messages.h"
 #include "windows/views/server_list.h"
 

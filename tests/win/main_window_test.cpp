@@ -11,15 +11,16 @@
 #include <thread>
 #include <vector>
 
+#include "core/run/remembered_files.h"
 #include "core/version.h"
 #include "harness.h"
-#include "windows/app/main_window_views.h"
 #include "picture.h"
+#include "platform/win32/wide.h"
 #include "popup_answerer.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
+#include "windows/app/main_window_views.h"
 #include "windows/dialogs/about_box.h"
-#include "windows/platform/remembered_file.h"
 #include "windows/views/status_bar.h"
 
 namespace {
@@ -410,7 +411,7 @@ TEST_F(MainWindowTest, TheSystemMenusAboutBoxNamesTheVersionTheKeyAndTheDataFold
     EXPECT_EQ(text.rfind(L"Skerrow " SKERROW_VERSION L"\n", 0), 0u) << std::string(text.begin(), text.end());
     EXPECT_NE(text.find(L"HKEY_CURRENT_USER\\SOFTWARE\\Corvell\\Skerrow\n"), std::wstring::npos);
     ASSERT_FALSE(RememberedListFolder().empty());
-    EXPECT_NE(text.find(RememberedListFolder()), std::wstring::npos);
+    EXPECT_NE(text.find(AsWide(RememberedListFolder().c_str())), std::wstring::npos);
     EXPECT_NE(AboutText(L"").find(L"(the local application data folder is unknown)"), std::wstring::npos);
 }
 

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "core/protocol/master_entry.h"
-#include "harness.h"
-#include "resource.h"
-#include "simulator_client.h"
+#include "core/run/server_list_download.h"
 #include "core/run/source_report.h"
+#include "core/run/web_download.h"
+#include "harness.h"
 #include "picture.h"
+#include "resource.h"
 #include "servers.h"
+#include "simulator_client.h"
 #include "windows/dialogs/sources_dialog.h"
-#include "windows/platform/master_http.h"
-#include "windows/platform/server_list_download.h"
 #include "windows/views/mod_filter_box.h"
 
 namespace {
@@ -255,7 +255,7 @@ TEST_F(MasterListTest, AListThatTricklesPastItsTimeEndsThere) {
     MasterBody download{body.data(), MASTER_BODY_CAP, false, false, 0};
     DownloadCancel cancel;
     DWORD start = GetTickCount();
-    EXPECT_EQ(DownloadFromMaster(list, L"/?raw=2", download, DownloadRules{LIST_URL_MAX_REDIRECTS, 1000}, &cancel),
+    EXPECT_EQ(DownloadFromMaster(list, u"/?raw=2", download, DownloadRules{LIST_URL_MAX_REDIRECTS, 1000}, &cancel),
               ListDownload::TooSlow);
     EXPECT_LT(GetTickCount() - start, 10000u) << "the trickle would have taken 20 s";
     EXPECT_FALSE(cancel.Cancelled());

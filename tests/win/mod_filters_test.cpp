@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "harness.h"
-#include "servers.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
+#include "servers.h"
 #include "simulator_client.h"
 #include "windows/app/mod_filter_download.h"
-#include "windows/platform/settings_store.h"
-#include "windows/platform/wide.h"
 #include "windows/views/mod_filter_box.h"
 
 namespace {

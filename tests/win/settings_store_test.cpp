@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "harness.h"
-#include "simulator_masters.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
-#include "windows/platform/settings_store.h"
-#include "windows/platform/wide.h"
+#include "simulator_masters.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "core/run/remembered_files.h"
 #include "core/settings/remembered_list.h"
 #include "harness.h"
 #include "picture.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
 #include "servers.h"
 #include "simulator_client.h"
-#include "windows/platform/remembered_file.h"
-#include "windows/platform/wide.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ TEST_F(UpdateRunTest, AFailedDownloadKeepsThePictureAndTheNextUpdateWorks) {
     EXPECT_EQ(ListRowCount(App().servers.list), 2);
 
     // That run remembered its list in a file: a failed download that nobody aborts queries it instead.
-    std::wstring file = RememberedListFolder() + AsWide(RememberedListFileName(u"").c_str());
+    std::wstring file = AsWide((RememberedListFolder() + RememberedListFileName(u"")).c_str());
     EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "no remembered list";
     ASSERT_EQ(SimLoad("[master]\nstatus = 404\n" + std::string(TWO_SERVERS)), "OK");
     ASSERT_TRUE(RunUpdateToEnd());

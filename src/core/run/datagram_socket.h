@@ -1,5 +1,5 @@
-// The run's UDP socket, clock and timed wake-up: a small interface with one implementation per platform (Winsock in the
-// program, POSIX natively), so the query engine above it is the same code in both. Portable (no Win32).
+// The run's UDP socket, clock and timed wake-up: a small interface with one implementation per platform (platform/win32:
+// Winsock, in the program; platform/posix, natively), so the query engine above it is the same code in both. Portable (no Win32).
 #pragma once
 
 #include <cstddef>

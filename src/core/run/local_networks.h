@@ -1,6 +1,6 @@
 // The local IPv4 networks an update run broadcasts its status query on, and whether an address lies on one of them.
 // Portable (no Win32): the list comes from the system, by GetAdaptersAddresses in the program
-// (windows/platform/local_networks_win.cpp) and by getifaddrs natively (posix/local_networks_posix.cpp).
+// (platform/win32/local_networks.cpp) and by getifaddrs natively (platform/posix/local_networks.cpp).
 #pragma once
 
 #include <cstdint>

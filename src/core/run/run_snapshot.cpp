@@ -15,30 +15,31 @@ void DownloadCancel::Disarm() {
 }
 
 void DownloadCancel::Cancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cancelled_ = true;
-    EndTransfer();
+    EndTransfer(cancelled_);
 }
 
 bool DownloadCancel::Cancelled() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cancelled_;
+    return Read(cancelled_);
 }
 
 void DownloadCancel::Expire() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    expired_ = true;
-    EndTransfer();
+    EndTransfer(expired_);
 }
 
 bool DownloadCancel::Expired() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return expired_;
+    return Read(expired_);
 }
 
-void DownloadCancel::EndTransfer() {
+void DownloadCancel::EndTransfer(bool& why) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    why = true;
     if (cancel_) {
         cancel_();
         cancel_ = nullptr;
     }
+}
+
+bool DownloadCancel::Read(const bool& why) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return why;
 }

@@ -42,7 +42,9 @@ public:
     bool Expired() const;
 
 private:
-    void EndTransfer(); // under mutex_
+    // Sets `why` (cancelled_ or expired_) and ends the transfer, under mutex_; reads one under it.
+    void EndTransfer(bool& why);
+    bool Read(const bool& why) const;
 
     mutable std::mutex mutex_;
     std::function<void()> cancel_; // under mutex_, which is held while it runs

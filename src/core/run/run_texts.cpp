@@ -1,6 +1,7 @@
 #include "core/run/run_texts.h"
 
 #include <ctime>
+#include <utility>
 
 #include "core/text/address.h"
 #include "core/text/format.h"
@@ -20,31 +21,29 @@ std::u16string FetchingText(const std::vector<MasterEntry>& masters) {
     return fmt::format(u"Fetching server lists from {} masters...", masters.size());
 }
 
-std::u16string DownloadFailedText(const MasterEntry& master, ListDownload end) {
-    std::u16string why;
-    switch (end) {
-    case ListDownload::Unresolved:
-        why = u"its host name is not found";
-        break;
-    case ListDownload::Refused:
-        why = u"it refused the connection";
-        break;
-    case ListDownload::WebPage:
-        why = u"it answered with a web page";
-        break;
-    case ListDownload::BadRedirect:
-        why = u"it redirects to a URL that is not http://";
-        break;
-    case ListDownload::TooManyRedirects:
-        why = fmt::format(u"it redirects more than {} times", LIST_URL_MAX_REDIRECTS);
-        break;
-    case ListDownload::TooSlow:
-        why = fmt::format(u"the list did not come within {} seconds", LIST_URL_DEADLINE_MS / 1000);
-        break;
-    case ListDownload::Listed:
-    case ListDownload::Failed:
-        break;
+std::u16string ListDownloadWhy(ListDownload end) {
+    constexpr std::pair<ListDownload, const char16_t*> FIXED[] = {
+        {ListDownload::Unresolved, u"its host name is not found"},
+        {ListDownload::Refused, u"it refused the connection"},
+        {ListDownload::WebPage, u"it answered with a web page"},
+        {ListDownload::BadRedirect, u"it redirects to a URL that is not http://"},
+    };
+    for (const auto& [which, why] : FIXED) {
+        if (which == end) {
+            return why;
+        }
     }
+    if (end == ListDownload::TooManyRedirects) {
+        return fmt::format(u"it redirects more than {} times", LIST_URL_MAX_REDIRECTS);
+    }
+    if (end == ListDownload::TooSlow) {
+        return fmt::format(u"the list did not come within {} seconds", LIST_URL_DEADLINE_MS / 1000);
+    }
+    return u"";
+}
+
+std::u16string DownloadFailedText(const MasterEntry& master, ListDownload end) {
+    std::u16string why = ListDownloadWhy(end);
     // A master web service's failure is said as it always was.
     if (why.empty() || master.kind != MasterKind::WebList) {
         return fmt::format(u"Failed to download server list from {}.", MasterStatusName(master));
@@ -108,17 +107,33 @@ std::u16string RememberedClosingText(const std::u16string& closing, int64_t reme
     return fmt::format(u"{} No master answered; the list was remembered on {}.", closing, LocalTimeText(rememberedAt));
 }
 
-std::u16string LocalTimeText(int64_t seconds) {
+namespace {
+
+// Seconds since 1970 (UTC) in the local time zone; false when the system cannot say.
+bool ToLocalTime(int64_t seconds, std::tm& local) {
     std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
 #ifdef _WIN32
-    bool converted = localtime_s(&local, &time) == 0;
+    return localtime_s(&local, &time) == 0;
 #else
-    bool converted = localtime_r(&time, &local) != nullptr;
+    return localtime_r(&time, &local) != nullptr;
 #endif
-    if (!converted) {
+}
+
+} // namespace
+
+std::u16string LocalTimeText(int64_t seconds) {
+    std::tm local{};
+    if (!ToLocalTime(seconds, local)) {
         return u"an unknown date";
     }
     return fmt::format(u"{}-{:02}-{:02} {:02}:{:02}", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                        local.tm_hour, local.tm_min);
+}
+
+std::u16string LocalClockText(int64_t seconds) {
+    std::tm local{};
+    if (!ToLocalTime(seconds, local)) {
+        return u"?";
+    }
+    return fmt::format(u"{:02}:{:02}:{:02}", local.tm_hour, local.tm_min, local.tm_sec);
 }

@@ -14,6 +14,10 @@
 // host and port, a list URL by its host (and port) and path.
 std::u16string MasterStatusName(const MasterEntry& master);
 
+// Why a download gave no list, as a clause ("its host name is not found"); empty for a list, and for a failure that
+// has no reason of its own (a status other than 200, a dropped connection, a cancel).
+std::u16string ListDownloadWhy(ListDownload end);
+
 // The run's first line: the one master it asks, or how many.
 std::u16string FetchingText(const std::vector<MasterEntry>& masters);
 // A web master's or a list URL's download that gave no list; a list URL's says why.
@@ -37,3 +41,5 @@ std::u16string RememberedClosingText(const std::u16string& closing, int64_t reme
 
 // Seconds since 1970 (UTC) as local date and time, "2026-12-08 17:40".
 std::u16string LocalTimeText(int64_t seconds);
+// Seconds since 1970 (UTC) as the local time of day, "17:40:12"; "?" when the system cannot say.
+std::u16string LocalClockText(int64_t seconds);

@@ -1,7 +1,5 @@
 #include "core/run/source_report.h"
 
-#include <ctime>
-
 #include "core/run/run_texts.h"
 #include "core/text/format.h"
 #include "core/text/text.h"
@@ -12,65 +10,34 @@ std::u16string Servers(size_t count) {
     return fmt::format(u"{} server{}", count, PluralSuffix(static_cast<int32_t>(count)));
 }
 
-std::u16string ClockText(int64_t seconds) {
-    std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-#ifdef _WIN32
-    bool converted = localtime_s(&local, &time) == 0;
-#else
-    bool converted = localtime_r(&time, &local) != nullptr;
-#endif
-    return converted ? fmt::format(u"{:02}:{:02}:{:02}", local.tm_hour, local.tm_min, local.tm_sec) : u"?";
-}
-
 const char16_t* MasterKindText(MasterKind kind) {
-    switch (kind) {
-    case MasterKind::Web:
-        return u"Master web service";
-    case MasterKind::WebList:
-        return u"List URL";
-    case MasterKind::Udp:
-        return u"Classic master";
-    }
-    return u"";
+    return kind == MasterKind::Web       ? u"Master web service"
+           : kind == MasterKind::WebList ? u"List URL"
+                                         : u"Classic master";
 }
 
 std::u16string DownloadGave(const SourceResult& result) {
-    switch (result.download) {
-    case ListDownload::Listed:
+    if (result.download == ListDownload::Listed) {
         return u"Listed " + Servers(result.named);
-    case ListDownload::Failed:
-        return u"Failed: no whole list with status 200";
-    case ListDownload::Refused:
-        return u"Refused the connection";
-    case ListDownload::Unresolved:
-        return u"Failed: its host name is not found";
-    case ListDownload::WebPage:
-        return u"Failed: it answered with a web page";
-    case ListDownload::BadRedirect:
-        return u"Failed: it redirects to a URL that is not http://";
-    case ListDownload::TooManyRedirects:
-        return fmt::format(u"Failed: it redirects more than {} times", LIST_URL_MAX_REDIRECTS);
-    case ListDownload::TooSlow:
-        return fmt::format(u"Failed: the list did not come within {} seconds", LIST_URL_DEADLINE_MS / 1000);
     }
-    return u"";
+    if (result.download == ListDownload::Refused) {
+        return u"Refused the connection";
+    }
+    std::u16string why = ListDownloadWhy(result.download);
+    return u"Failed: " + (why.empty() ? u"no whole list with status 200" : why);
 }
 
 std::u16string UdpGave(const SourceResult& result) {
-    switch (result.udp.end) {
-    case UdpMasterEnd::Answered:
+    if (result.udp.end == UdpMasterEnd::Answered) {
         return u"Listed " + Servers(result.named);
-    case UdpMasterEnd::NoAnswer:
-        return u"No answer";
-    case UdpMasterEnd::Unresolved:
-        return u"Failed: its host name is not found";
-    case UdpMasterEnd::SendFailed:
-        return fmt::format(u"Could not be asked: error {}", result.udp.error);
-    case UdpMasterEnd::Interrupted:
-        return u"Aborted";
     }
-    return u"";
+    if (result.udp.end == UdpMasterEnd::SendFailed) {
+        return fmt::format(u"Could not be asked: error {}", result.udp.error);
+    }
+    if (result.udp.end == UdpMasterEnd::Unresolved) {
+        return u"Failed: " + ListDownloadWhy(ListDownload::Unresolved);
+    }
+    return result.udp.end == UdpMasterEnd::NoAnswer ? u"No answer" : u"Aborted";
 }
 
 SourceRow OtherRow(const SourceResult& result) {
@@ -99,7 +66,7 @@ SourceRow OtherRow(const SourceResult& result) {
                                  : u"Not used: " + result.rememberedFault;
         break;
     }
-    row.when = ClockText(result.at);
+    row.when = LocalClockText(result.at);
     return row;
 }
 
@@ -117,7 +84,7 @@ std::vector<SourceRow> SourceRows(const std::vector<MasterEntry>& masters, const
             }
             bool udp = masters[i].kind == MasterKind::Udp || result.udp.end != UdpMasterEnd::Answered;
             row.gave = result.interrupted ? u"Aborted" : udp ? UdpGave(result) : DownloadGave(result);
-            row.when = ClockText(result.at);
+            row.when = LocalClockText(result.at);
         }
         rows.push_back(std::move(row));
     }

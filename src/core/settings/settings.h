@@ -1,7 +1,7 @@
 // The program's settings as one plain value, and everything about how they are stored but the registry itself:
 // the value names, their order, their formats, the decoding of whatever comes back, the old format's migration and
-// the defaults. Portable (no Win32): app/settings_store reads and writes the registry key through these, and the
-// main window applies the value to the program at start-up and gathers it at exit.
+// the defaults. Portable (no Win32): the settings store (settings_store.h; the registry, in platform/win32) reads and
+// writes through these, and the main window applies the value to the program at start-up and gathers it at exit.
 #pragma once
 
 #include <cstddef>

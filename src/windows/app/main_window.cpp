@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "core/display/dpi_scale.h"
+#include "core/settings/recent_store.h"
+#include "core/settings/settings_store.h"
 #include "resource.h"
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
@@ -18,18 +20,16 @@
 #include "windows/dialogs/about_box.h"
 #include "windows/dialogs/sources_dialog.h"
 #include "windows/launch/game_search.h"
-#include "windows/platform/display_dpi.h"
-#include "windows/platform/recent_store.h"
-#include "windows/platform/settings_store.h"
 #include "windows/state/app_messages.h"
+#include "windows/support/display_dpi.h"
 #include "windows/views/main_anchors.h"
 #include "windows/views/search_box.h"
 #include "windows/views/show_choice.h"
 #include "windows/views/sizer.h"
 
 // The main dialog is where the program's modules meet: it owns the window's state, and its procedure routes each
-// message to a handler, which hands the state to the modules that do the work. No module below calls another
-// sideways or up.
+// message to a handler, which hands each module the part of the state it works on. No view includes another: what a
+// change in one means for the others goes back through main_window_views.
 namespace {
 
 constexpr LONG MAIN_MIN_TRACK_WIDTH = 694; // at 96 DPI

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "windows/platform/win_holders.h"
+#include "platform/win32/win_holders.h"
 #include "windows/views/player_list.h"
 #include "windows/views/server_list.h"
 #include "windows/views/status_bar.h"

@@ -14,10 +14,10 @@
 
 #include <memory>
 
+#include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
-#include "windows/platform/throttle.h"
-#include "windows/platform/win_holders.h"
 #include "windows/state/finding.h"
+#include "windows/support/throttle.h"
 #include "windows/views/buddy_highlight.h"
 #include "windows/views/mod_filter_box.h"
 #include "windows/views/player_list.h"

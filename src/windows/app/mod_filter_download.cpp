@@ -7,9 +7,9 @@
 
 #include "core/protocol/web_page.h"
 #include "core/run/run_snapshot.h"
+#include "core/run/web_download.h"
 #include "core/worker/waking_channel.h"
 #include "core/worker/worker.h"
-#include "windows/platform/master_http.h"
 #include "windows/state/app_messages.h"
 
 namespace {
@@ -52,7 +52,7 @@ void Download(const std::shared_ptr<FilterDownload>& download) {
     // Only the first 8,191 bytes are kept, and nothing is read beyond them; a cut list would replace the whole stored
     // one, so a body that ends short of its announced length counts as failed.
     MasterBody filters{body, FILTER_BODY_SIZE - 1, true, true, 0};
-    if (DownloadFromMaster(download->master, L"/filters", filters, MASTER_SERVICE_RULES, &download->cancel) !=
+    if (DownloadFromMaster(download->master, u"/filters", filters, MASTER_SERVICE_RULES, &download->cancel) !=
         ListDownload::Listed) {
         return;
     }

@@ -1,8 +1,8 @@
 #include "windows/app/run_controller.h"
 
-#include "windows/platform/ansi_decoder.h"
-#include "windows/platform/remembered_file.h"
-#include "windows/platform/server_list_download.h"
+#include "core/run/remembered_files.h"
+#include "core/run/server_list_download.h"
+#include "core/text/ansi_decoder.h"
 #include "windows/state/app_messages.h"
 
 namespace {

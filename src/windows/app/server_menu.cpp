@@ -3,10 +3,10 @@
 #include "core/protocol/server_record.h"
 #include "core/settings/favourites.h"
 #include "core/settings/recent_servers.h"
+#include "core/settings/recent_store.h"
+#include "platform/win32/wide.h"
 #include "windows/dialogs/server_info_dialog.h"
-#include "windows/platform/clipboard.h"
-#include "windows/platform/recent_store.h"
-#include "windows/platform/wide.h"
+#include "windows/support/clipboard.h"
 
 ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
                                 JoinHost join) {

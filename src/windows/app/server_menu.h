@@ -9,12 +9,14 @@
 #include "windows/state/shown_table.h"
 
 // The menu's commands.
-constexpr UINT SERVER_MENU_CONNECT = 1;
-constexpr UINT SERVER_MENU_COPY_ADDRESS = 2;
-constexpr UINT SERVER_MENU_SERVER_INFO = 3;
-constexpr UINT SERVER_MENU_ADD_FAVOURITE = 4;
-constexpr UINT SERVER_MENU_REMOVE_FAVOURITE = 5;
-constexpr UINT SERVER_MENU_REMOVE_RECENT = 6;
+enum ServerMenuCommand : UINT {
+    SERVER_MENU_CONNECT = 1,
+    SERVER_MENU_COPY_ADDRESS,
+    SERVER_MENU_SERVER_INFO,
+    SERVER_MENU_ADD_FAVOURITE,
+    SERVER_MENU_REMOVE_FAVOURITE,
+    SERVER_MENU_REMOVE_RECENT,
+};
 
 // What a command changed, for the main window to pass on: the favourites (to be saved and marked), the history (saved
 // already, to be marked).

@@ -1,8 +1,9 @@
 #include "windows/dialogs/about_box.h"
 
+#include "core/run/remembered_files.h"
 #include "core/version.h"
-#include "windows/platform/remembered_file.h"
-#include "windows/platform/settings_store.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 
 void AddAboutItem(HWND window) {
     HMENU menu = GetSystemMenu(window, FALSE);
@@ -23,6 +24,6 @@ std::wstring AboutText(const std::wstring& dataFolder) {
 }
 
 void ShowAboutBox(HWND owner) {
-    std::wstring text = AboutText(RememberedListFolder());
+    std::wstring text = AboutText(AsWide(RememberedListFolder().c_str()));
     MessageBoxW(owner, text.c_str(), L"About Skerrow", MB_OK | MB_ICONINFORMATION);
 }

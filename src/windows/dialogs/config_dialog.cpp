@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/wide.h"
 #include "resource.h"
-#include "windows/platform/wide.h"
 
 namespace {
 

@@ -1,17 +1,15 @@
 #include "windows/dialogs/server_info_dialog.h"
 
-#include <commctrl.h>
 #include <strsafe.h>
 
-#include "core/display/dpi_scale.h"
 #include "core/protocol/source_set.h"
 #include "core/settings/recent_servers.h"
 #include "core/text/address.h"
+#include "core/text/ansi_decoder.h"
 #include "core/text/format.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
-#include "windows/platform/ansi_decoder.h"
-#include "windows/platform/display_dpi.h"
-#include "windows/platform/wide.h"
+#include "windows/dialogs/text_table.h"
 #include "windows/views/sizer.h"
 
 namespace {
@@ -51,38 +49,16 @@ const SizerAnchor ServerInfoAnchors[] = {
     {-1, SIZER_END_FLAGS},
 };
 
-void InsertInfoColumn(HWND list, int index, const wchar_t* title, int width) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(title);
-    column.cx = width;
-    column.iSubItem = index;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-}
-
-void FitValueColumn(HWND dialog) {
-    SendMessageW(GetDlgItem(dialog, IDC_INFO_LIST), LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-}
+// The value column, the last, takes the rest of the list's width.
+const std::vector<TableColumn> INFO_COLUMNS = {{L"Key", KEY_COLUMN_WIDTH}, {L"Value", KEY_COLUMN_WIDTH}};
 
 void FillPairs(HWND list, const std::vector<InfoPair>& pairs) {
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    int keyWidth = ScaleToDpi(KEY_COLUMN_WIDTH, WindowDpi(list));
-    InsertInfoColumn(list, 0, L"Key", keyWidth);
-    InsertInfoColumn(list, 1, L"Value", keyWidth);
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = static_cast<int>(i);
-        item.pszText = const_cast<wchar_t*>(AsWide(pairs[i].key.c_str()));
-        int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (row < 0) {
-            return;
-        }
-        LVITEMW value{};
-        value.iSubItem = 1;
-        value.pszText = const_cast<wchar_t*>(AsWide(pairs[i].value.c_str()));
-        SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&value));
+    std::vector<std::vector<std::u16string>> rows;
+    rows.reserve(pairs.size());
+    for (const InfoPair& pair : pairs) {
+        rows.push_back({pair.key, pair.value});
     }
+    FillTextTable(list, INFO_COLUMNS, rows);
 }
 
 void OnInitDialog(HWND dialog, const ServerInfo& info) {
@@ -97,7 +73,7 @@ void OnInitDialog(HWND dialog, const ServerInfo& info) {
     }
     SetDlgItemTextW(dialog, IDC_INFO_SOURCES, AsWide(sources.c_str()));
     SizerInstall(dialog, ServerInfoAnchors);
-    FitValueColumn(dialog);
+    FitLastColumn(GetDlgItem(dialog, IDC_INFO_LIST));
 }
 
 } // namespace
@@ -119,20 +95,11 @@ void RunServerInfoDialog(HWND owner, const ServerInfo& info) {
 }
 
 INT_PTR CALLBACK ServerInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         if (lParam) {
             OnInitDialog(dialog, *reinterpret_cast<const ServerInfo*>(lParam));
         }
         return TRUE;
-    case WM_SIZE:
-        FitValueColumn(dialog);
-        return FALSE;
-    case WM_COMMAND:
-        // Close is the cancel button, which Enter and Escape press too.
-        return LOWORD(wParam) == IDCANCEL && EndDialog(dialog, 0);
-    case WM_CLOSE:
-        return EndDialog(dialog, 0);
     }
-    return FALSE;
+    return TableDialogMessage(dialog, IDC_INFO_LIST, message, wParam);
 }

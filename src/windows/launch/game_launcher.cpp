@@ -5,11 +5,11 @@
 #include <ctime>
 
 #include "core/settings/recent_servers.h"
+#include "core/settings/recent_store.h"
 #include "core/text/address.h"
 #include "core/text/format.h"
+#include "platform/win32/wide.h"
 #include "windows/launch/game_search.h"
-#include "windows/platform/recent_store.h"
-#include "windows/platform/wide.h"
 #include "windows/views/status_bar.h"
 
 namespace {

@@ -11,10 +11,7 @@
 #include "windows/state/shown_table.h"
 
 // The "Show" choices, in the box's order (windows/views/show_choice.h).
-constexpr int32_t SHOW_ALL = 0;
-constexpr int32_t SHOW_FAVOURITES = 1;
-constexpr int32_t SHOW_RECENT = 2;
-constexpr int32_t SHOW_LAN = 3;
+enum ShowChoice : int32_t { SHOW_ALL, SHOW_FAVOURITES, SHOW_RECENT, SHOW_LAN };
 
 struct Finding {
     ServerSearch search;

@@ -2,7 +2,7 @@
 
 #include "core/mods/built_in_mods.h"
 #include "core/mods/mod_filter_text.h"
-#include "windows/platform/wide.h"
+#include "platform/win32/wide.h"
 
 namespace {
 

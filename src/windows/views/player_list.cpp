@@ -3,8 +3,8 @@
 #include "core/display/dpi_scale.h"
 #include "core/display/player_rows.h"
 #include "core/display/server_columns.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
-#include "windows/platform/wide.h"
 #include "windows/views/list_item.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "windows/platform/wide.h"
+#include "platform/win32/wide.h"
 
 void InitSearchBox(HWND box) {
     SendMessageW(box, EM_LIMITTEXT, SEARCH_TEXT_MAX, 0);

@@ -16,10 +16,10 @@
 
 #include "core/display/server_rows.h"
 #include "core/settings/configuration.h"
-#include "windows/platform/throttle.h"
 #include "windows/state/finding.h"
 #include "windows/state/server_lists.h"
 #include "windows/state/shown_table.h"
+#include "windows/support/throttle.h"
 
 // Listing replies holds the list's redrawing off (a row inserted into a visible list otherwise redraws its scroll
 // bar at once, which under Wine costs more than everything else a reply does); the list is let redraw and

@@ -6,8 +6,8 @@
 #include "core/display/dpi_scale.h"
 #include "core/text/format.h"
 #include "core/text/text.h"
+#include "platform/win32/wide.h"
 #include "resource.h"
-#include "windows/platform/wide.h"
 
 namespace {
 

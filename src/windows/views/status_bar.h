@@ -15,7 +15,7 @@
 
 #include "core/display/latest_two.h"
 #include "core/run/run_status.h"
-#include "windows/platform/throttle.h"
+#include "windows/support/throttle.h"
 
 constexpr DWORD STATUS_INTERVAL_MS = 50;
 constexpr UINT_PTR STATUS_TIMER_ID = 0x5354;

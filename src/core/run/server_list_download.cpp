@@ -1,11 +1,10 @@
-#include "windows/platform/server_list_download.h"
+#include "core/run/server_list_download.h"
 
 #include "core/protocol/web_page.h"
-#include "windows/platform/master_http.h"
-#include "windows/platform/wide.h"
+#include "core/run/web_download.h"
 
-std::wstring ServerListPath(const std::u16string& modDir) {
-    return L"/?mod=" + std::wstring(AsWide(modDir.c_str())) + L"&raw=2";
+std::u16string ServerListPath(const std::u16string& modDir) {
+    return u"/?mod=" + modDir + u"&raw=2";
 }
 
 ListDownload FetchServerList(const std::u16string& modDir, const MasterEntry& master, std::vector<unsigned char>& body,
@@ -17,7 +16,7 @@ ListDownload FetchServerList(const std::u16string& modDir, const MasterEntry& ma
     // the mod filter's list.
     bool listUrl = master.kind == MasterKind::WebList;
     ListDownload end =
-        listUrl ? DownloadFromMaster(master, AsWide(master.path.c_str()), download, LIST_URL_RULES, &cancel)
+        listUrl ? DownloadFromMaster(master, master.path.c_str(), download, LIST_URL_RULES, &cancel)
                 : DownloadFromMaster(master, ServerListPath(modDir).c_str(), download, MASTER_SERVICE_RULES, &cancel);
     body.resize(download.length);
     if (end == ListDownload::Listed && IsWebPage(download.contentType, body.data(), body.size())) {

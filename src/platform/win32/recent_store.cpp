@@ -1,9 +1,9 @@
-#include "windows/platform/recent_store.h"
+#include "core/settings/recent_store.h"
 
 #include <windows.h>
 
 #include "core/settings/stored_multi_text.h"
-#include "windows/platform/settings_store.h"
+#include "platform/win32/settings_key.h"
 
 namespace {
 

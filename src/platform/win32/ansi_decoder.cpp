@@ -1,10 +1,10 @@
-#include "windows/platform/ansi_decoder.h"
+#include "core/text/ansi_decoder.h"
 
 #include <windows.h>
 
 #include "core/protocol/status_reply.h"
 #include "core/text/text.h"
-#include "windows/platform/wide.h"
+#include "platform/win32/wide.h"
 
 void DecodeAnsi(const char* text, char16_t* dest, size_t size) {
     if (size == 0) {

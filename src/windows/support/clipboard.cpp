@@ -1,4 +1,4 @@
-#include "windows/platform/clipboard.h"
+#include "windows/support/clipboard.h"
 
 void CopyToClipboard(HWND owner, const wchar_t* text) {
     if (!OpenClipboard(owner)) {

@@ -1,13 +1,28 @@
-#include "windows/platform/master_http.h"
+#include "core/run/web_download.h"
 
+#include <windows.h>
 #include <winhttp.h>
 
 #include <string>
 
-#include "windows/platform/wide.h"
-#include "windows/platform/win_holders.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win_holders.h"
 
 namespace {
+
+// Time-outs of a download, in milliseconds (0: none).
+struct MasterTimeouts {
+    int resolve;
+    int connect;
+    int send;
+    int receive;
+    DWORD response; // for the whole response head
+};
+
+// The HTTP client's documented defaults, set explicitly so that every WinHTTP (Wine's among them) gives up on a
+// master that accepts the connection and never answers: a host name is looked up as long as it takes, a connection
+// may take 60 s, each send and each receive 30 s, and the response's head 90 s.
+constexpr MasterTimeouts MASTER_TIMEOUTS = {0, 60000, 30000, 30000, 90000};
 
 constexpr size_t STATUS_CODE_SIZE = 8;
 constexpr size_t CONTENT_TYPE_SIZE = 128;
@@ -190,7 +205,7 @@ void CALLBACK OnDeadline(PVOID cancel, BOOLEAN) {
 
 } // namespace
 
-ListDownload DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body,
+ListDownload DownloadFromMaster(const MasterEntry& master, const char16_t* path, MasterBody& body,
                                 const DownloadRules& rules, DownloadCancel* cancel) {
     body.length = 0;
     body.contentType.clear();
@@ -205,7 +220,7 @@ ListDownload DownloadFromMaster(const MasterEntry& master, const wchar_t* path, 
         return ListDownload::Failed;
     }
     MasterEntry target = master;
-    std::wstring targetPath = path;
+    std::wstring targetPath = AsWide(path);
     ListDownload end = ListDownload::Failed;
     for (int redirects = 0;; ++redirects) {
         Answer answer = Request(session.get(), target, targetPath.c_str(), rules, body, cancel);

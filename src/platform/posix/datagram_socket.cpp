@@ -1,9 +1,8 @@
 // The run's socket and clock on POSIX systems (the native build, where the engine runs under the sanitizers).
 #include "core/run/datagram_socket.h"
 
-#include "bsd/bsd_socket.h"
+#include "platform/bsd/bsd_socket.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -15,66 +14,54 @@
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 namespace {
 
-class PosixDatagramSocket final : public DatagramSocket {
+// A file descriptor, closed when it goes.
+class Descriptor {
 public:
-    PosixDatagramSocket(int fd, int wakeRead, int wakeWrite) : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
-    ~PosixDatagramSocket() override {
-        close(fd_);
-        close(wakeRead_);
-        close(wakeWrite_);
-    }
-
-    int SendTo(uint32_t addr, uint16_t port, const void* data, size_t size) override {
-        sockaddr_in to = Ipv4SocketAddress(addr, port);
-        ssize_t sent = sendto(fd_, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        return sent < 0 ? errno : 0;
-    }
-
-    int AllowBroadcast() override {
-        int on = 1;
-        return setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : errno;
-    }
-
-    ReceiveStatus ReceiveFrom(char* buffer, size_t capacity, size_t& length, uint32_t& addr, uint16_t& port) override {
-        sockaddr_in from{};
-        socklen_t fromSize = sizeof from;
-        // MSG_TRUNC reports a datagram's whole length, so one longer than the buffer is known to be lost.
-        ssize_t got = recvfrom(fd_, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (got < 0) {
-            return errno == ECONNREFUSED || errno == EINTR ? ReceiveStatus::Skipped : ReceiveStatus::Empty;
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            close(fd_);
         }
-        if (static_cast<size_t>(got) > capacity) {
-            return ReceiveStatus::Skipped;
-        }
-        length = static_cast<size_t>(got);
-        addr = from.sin_addr.s_addr;
-        port = ntohs(from.sin_port);
-        return ReceiveStatus::Datagram;
     }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
 
-    bool WaitReadable() override { return WaitUpTo(-1) == Wait::Readable; }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+class PosixDatagramSocket final : public BsdDatagramSocket {
+public:
+    PosixDatagramSocket(int socket, Descriptor wakeRead, Descriptor wakeWrite)
+        : BsdDatagramSocket(socket), wakeRead_(std::move(wakeRead)), wakeWrite_(std::move(wakeWrite)) {}
 
     Wait WaitReadableFor(uint32_t timeoutMs) override {
-        return WaitUpTo(timeoutMs > INT32_MAX ? INT32_MAX : static_cast<int>(timeoutMs));
+        return WaitUpTo(timeoutMs == WAIT_FOREVER_MS ? -1
+                        : timeoutMs > INT32_MAX      ? INT32_MAX
+                                                     : static_cast<int>(timeoutMs));
     }
 
     void Interrupt() override {
         char byte = 1;
         // The pipe stays readable from now on: every later wait ends at once too.
-        [[maybe_unused]] ssize_t written = write(wakeWrite_, &byte, 1);
+        [[maybe_unused]] ssize_t written = write(wakeWrite_.get(), &byte, 1);
     }
 
     bool Interrupted() override {
-        pollfd stop{wakeRead_, POLLIN, 0};
+        pollfd stop{wakeRead_.get(), POLLIN, 0};
         return poll(&stop, 1, 0) > 0;
     }
 
 private:
     Wait WaitUpTo(int timeoutMs) {
-        pollfd ready[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        pollfd ready[2] = {{socket_, POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
         int got = 0;
         while ((got = poll(ready, 2, timeoutMs)) < 0) {
             if (errno != EINTR) {
@@ -87,9 +74,8 @@ private:
         return got == 0 ? Wait::Timeout : Wait::Readable;
     }
 
-    int fd_;
-    int wakeRead_;
-    int wakeWrite_;
+    Descriptor wakeRead_;
+    Descriptor wakeWrite_; // the pipe's other end: a byte written makes wakeRead_ readable for good
 };
 
 class PosixWakeSignal final : public WakeSignal {
@@ -132,7 +118,7 @@ std::unique_ptr<DatagramSocket> OpenDatagramSocket(int receiveBufferBytes, int& 
     }
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     error = 0;
-    return std::make_unique<PosixDatagramSocket>(fd, wake[0], wake[1]);
+    return std::make_unique<PosixDatagramSocket>(fd, Descriptor(wake[0]), Descriptor(wake[1]));
 }
 
 uint32_t RunClockMs() {

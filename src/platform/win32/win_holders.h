@@ -43,6 +43,7 @@ public:
     }
     ClosingHandle(const ClosingHandle&) = delete;
     ClosingHandle& operator=(const ClosingHandle&) = delete;
+    ClosingHandle(ClosingHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
 
     Handle get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }

@@ -1,4 +1,4 @@
-#include "windows/platform/throttle.h"
+#include "windows/support/throttle.h"
 
 #include <mmsystem.h>
 

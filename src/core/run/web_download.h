@@ -1,8 +1,7 @@
-// The one way this program talks to the master web service: a GET of one path with fixed settings, its body read
-// under one set of rules. Win32 side; called from workers, each download with its own handles.
+// The one way this program talks to a web master or a list URL's site: a GET of one path with fixed settings, its body
+// read under one set of rules. The system's HTTP client does it (platform/win32: WinHTTP); called from workers, each
+// download with its own handles. Portable (no Win32).
 #pragma once
-
-#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -10,24 +9,10 @@
 #include "core/protocol/master_entry.h"
 #include "core/run/run_snapshot.h"
 
-// Time-outs of a download, in milliseconds (0: none).
-struct MasterTimeouts {
-    int resolve;
-    int connect;
-    int send;
-    int receive;
-    DWORD response; // for the whole response head
-};
-
-// The HTTP client's documented defaults, set explicitly so that every WinHTTP (Wine's among them) gives up on a
-// master that accepts the connection and never answers: a host name is looked up as long as it takes, a connection
-// may take 60 s, each send and each receive 30 s, and the response's head 90 s.
-constexpr MasterTimeouts MASTER_TIMEOUTS = {0, 60000, 30000, 30000, 90000};
-
 // How a download takes redirects and time.
 struct DownloadRules {
-    int maxRedirects; // -1: WinHTTP's own policy; else at most this many, followed here and to http:// URLs only
-    DWORD deadlineMs; // 0: none; else the whole download ends once this long has passed
+    int maxRedirects;    // -1: the HTTP client's own policy; else at most this many, followed to http:// URLs only
+    uint32_t deadlineMs; // 0: none; else the whole download ends once this long has passed
 };
 
 // A master web service's requests, as they always were; a list URL's, which may be any web site.
@@ -48,10 +33,10 @@ struct MasterBody {
 };
 
 // GETs `path` from a web master's host and port (user agent "Skerrow/1.0", the default proxy, no cache) and reads
-// the body into `body`, chunk by chunk as WinHTTP makes it available, under the time-outs above and the rules.
+// the body into `body`, chunk by chunk as the HTTP client makes it available, under its time-outs and the rules.
 // Listed (the body came whole) only when the status is 200, every step succeeded and the body did not end short of
 // the length the response announced (a connection dropped partway, which WinHTTP under Wine reports as an ordinary
 // end of the body); else why not (never WebPage: what the body is, the caller judges). `cancel`, when given, ends the
 // transfer at once from another thread, as a failure; a deadline needs it.
-ListDownload DownloadFromMaster(const MasterEntry& master, const wchar_t* path, MasterBody& body,
+ListDownload DownloadFromMaster(const MasterEntry& master, const char16_t* path, MasterBody& body,
                                 const DownloadRules& rules, DownloadCancel* cancel = nullptr);

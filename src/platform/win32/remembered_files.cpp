@@ -1,4 +1,4 @@
-#include "windows/platform/remembered_file.h"
+#include "core/run/remembered_files.h"
 
 #include "core/text/format.h"
 
@@ -6,10 +6,19 @@
 #include <shlobj.h>
 
 #include "core/settings/remembered_list.h"
-#include "windows/platform/wide.h"
-#include "windows/platform/win_holders.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win_holders.h"
 
 namespace {
+
+// The folder, with its trailing backslash; empty when the system names none.
+std::wstring ListFolder() {
+    wchar_t folder[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+        return std::wstring();
+    }
+    return std::wstring(folder) + L"\\Skerrow\\";
+}
 
 // CreateFileW fails with INVALID_HANDLE_VALUE, not null: held as null then.
 HANDLE OpenedOrNull(HANDLE file) {
@@ -27,7 +36,7 @@ std::wstring FilePath(const std::wstring& folder, const std::u16string& modDir) 
 
 // Reads at most one byte more than any remembered list, so a larger file is known as one without reading it all.
 bool Recall(const std::u16string& modDir, std::vector<unsigned char>& file) {
-    std::wstring path = FilePath(RememberedListFolder(), modDir);
+    std::wstring path = FilePath(ListFolder(), modDir);
     KernelHandle handle(path.empty() ? nullptr
                                      : OpenedOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
@@ -47,7 +56,7 @@ bool Recall(const std::u16string& modDir, std::vector<unsigned char>& file) {
 }
 
 void Remember(const std::u16string& modDir, const std::vector<unsigned char>& file) {
-    std::wstring folder = RememberedListFolder();
+    std::wstring folder = ListFolder();
     std::wstring path = FilePath(folder, modDir);
     if (path.empty()) {
         return;
@@ -70,12 +79,8 @@ void Remember(const std::u16string& modDir, const std::vector<unsigned char>& fi
 
 } // namespace
 
-std::wstring RememberedListFolder() {
-    wchar_t folder[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
-        return std::wstring();
-    }
-    return std::wstring(folder) + L"\\Skerrow\\";
+std::u16string RememberedListFolder() {
+    return AsU16(ListFolder().c_str());
 }
 
 RememberedStore RememberedListFiles() {

@@ -1,6 +1,6 @@
 // The history of joined servers (core/settings/recent_servers.h) in the settings key's multi-string value "Recent
-// Servers". Win32 side, user interface thread only. Read at start-up; written whole at each join and removal, as one
-// value, which the registry replaces at once: never half-written.
+// Servers" (platform/win32). User interface thread only. Read at start-up; written whole at each join and removal, as one
+// value, which the registry replaces at once: never half-written. Portable (no Win32).
 #pragma once
 
 #include <vector>

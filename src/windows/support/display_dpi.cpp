@@ -1,4 +1,4 @@
-#include "windows/platform/display_dpi.h"
+#include "windows/support/display_dpi.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
-#include "windows/platform/settings_store.h"
+#include "core/settings/settings_store.h"
 
 #include <windows.h>
 
-#include "windows/platform/wide.h"
+#include "platform/win32/settings_key.h"
+#include "platform/win32/wide.h"
 
 namespace {
 
