@@ -47,20 +47,6 @@ TEST(TextCopy, SizeOneHoldsOnlyTheTerminatorAndSizeZeroWritesNothing) {
     EXPECT_EQ(buffer[0], u'x');
 }
 
-TEST(TextAppend, AppendsAndCutsAtTheSize) {
-    char16_t buffer[8] = u"abc";
-    EXPECT_TRUE(TextAppend(buffer, 8, u"def"));
-    EXPECT_EQ(Str(buffer), u"abcdef");
-    EXPECT_FALSE(TextAppend(buffer, 8, u"ghij"));
-    EXPECT_EQ(Str(buffer), u"abcdefg");
-}
-
-TEST(TextAppend, TerminatesADestinationThatWasNotTerminated) {
-    char16_t buffer[4] = {u'a', u'b', u'c', u'd'};
-    EXPECT_FALSE(TextAppend(buffer, 4, u"e"));
-    EXPECT_EQ(Str(buffer), u"abc");
-}
-
 // The bounded form of the program's formatting: cut to the buffer, always terminated, and the cut reported.
 TEST(FormatInto, CutsToTheBufferAndReports) {
     char16_t buffer[6];

@@ -10,8 +10,9 @@
 
 size_t TextLength(const char16_t* text);
 
+// Copies `source` into `dest` (`size` code units, terminator included), as much as fits, always terminated; false
+// when anything was cut, or there is no room at all.
 bool TextCopy(char16_t* dest, size_t size, const char16_t* source);
-bool TextAppend(char16_t* dest, size_t size, const char16_t* source);
 
 // The plural suffix of our counts: empty for exactly one, "s" for every other number (also 0 and negatives).
 const char16_t* PluralSuffix(int count);
