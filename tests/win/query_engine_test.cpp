@@ -1,13 +1,17 @@
 // The query engine through real update runs against the simulator's game servers on loopback.
 #include <windows.h>
+#include <malloc.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/worker/worker.h"
 #include "harness.h"
 #include "servers.h"
 #include "simulator_client.h"
@@ -181,6 +185,25 @@ TEST_F(QueryEngineTest, StrayRepeatedEmptyAndOversizeDatagramsChangeNothing) {
         EXPECT_EQ(App().session.shown.At(i).hostname[0], 0);
     }
     EXPECT_FALSE(SimLogOf("reply").empty());
+}
+
+// A master whose name fails at once ends its worker as soon as it starts, as on any offline machine. Thousands of
+// such workers, with allocations going on beside them, each run once and leave the C runtime's heap sound: a worker
+// detached only once it ran had its thread's record taken back while the thread was still on its way out, which now
+// and then left another thread's state freed under it.
+TEST(Workers, ManyThatEndAtOnceEachRunOnceAndLeaveTheHeapSound) {
+    constexpr int WORKERS = 10000;
+    auto ran = std::make_shared<std::atomic<int>>(0);
+    for (int i = 0; i < WORKERS; ++i) {
+        auto name = std::make_shared<std::u16string>(u"master.invalid, which failed at once");
+        ASSERT_TRUE(StartWorker([ran, name] { ++*ran; }));
+        std::vector<std::unique_ptr<std::string>> beside;
+        for (int j = 0; j < 8; ++j) {
+            beside.push_back(std::make_unique<std::string>(40, 'x'));
+        }
+    }
+    EXPECT_TRUE(PumpUntil([ran] { return *ran == WORKERS; }, 20000));
+    EXPECT_EQ(_heapchk(), _HEAPOK);
 }
 
 } // namespace
