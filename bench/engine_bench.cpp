@@ -2,14 +2,18 @@
 // serves, and prints one machine-readable line per fact for scripts/bench, in skerrow_bench's format: how long each
 // run takes from its start to its end (the master list download included), and the pings the records keep.
 //
-// engine_bench --label NAME --pps N [--runs K] [--pings] [--master HOST:PORT]
+// engine_bench --label NAME --pps N [--runs K] [--pings] [--master HOST:PORT] [--send-floor N]
 //   Runs K + 1 update runs one after another (run 0 warms up, as the window's start-up run does), each asking the
 //   web master at HOST:PORT (default 127.0.0.1:80) for the list of every mod, as the program does. --pings prints
-//   every record's ping after the last run.
+//   every record's ping after the last run. --send-floor times, three times after the runs, how long the run's
+//   socket takes to send N status queries one after another to a socket of the bench's own on 127.0.0.1 that reads
+//   none: what sending costs this machine, the part of a refresh's floor that is not the servers' own delay.
 //
 // The harness is a thin taker: it takes the run's reports as the window's loop does (woken by the run, or back by
 // itself every 20 ms while reports keep coming), keeps the table it is handed, and reads the records only once the
 // run has ended.
+#include "core/protocol/status_reply.h"
+#include "core/run/datagram_socket.h"
 #include "core/run/run_handle.h"
 
 #include <arpa/inet.h>
@@ -48,6 +52,7 @@ struct Options {
     bool pings = false;
     std::string masterHost = "127.0.0.1";
     uint16_t masterPort = 80;
+    int sendFloor = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -61,6 +66,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.packetsPerSecond = atoi(argv[++i]);
         } else if (i + 1 < argc && flag == "--runs") {
             options.runs = atoi(argv[++i]);
+        } else if (i + 1 < argc && flag == "--send-floor") {
+            options.sendFloor = atoi(argv[++i]);
         } else if (i + 1 < argc && flag == "--master") {
             std::string master = argv[++i];
             size_t colon = master.rfind(':');
@@ -70,7 +77,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.masterHost = master.substr(0, colon);
             options.masterPort = static_cast<uint16_t>(atoi(master.c_str() + colon + 1));
         } else {
-            fprintf(stderr, "usage: engine_bench --label NAME --pps N [--runs K] [--pings] [--master HOST:PORT]\n");
+            fprintf(stderr, "usage: engine_bench --label NAME --pps N [--runs K] [--pings] [--master HOST:PORT] "
+                            "[--send-floor N]\n");
             return false;
         }
     }
@@ -139,6 +147,32 @@ double ProcessCpuMs() {
     getrusage(RUSAGE_SELF, &usage);
     return (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+// How long the run's socket takes to send `count` status queries to a socket on 127.0.0.1 that never reads them
+// (what does not fit its buffer is dropped, as the kernel does); negative when no sockets could be had.
+double SendFloorMs(int count) {
+    int sink = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int error = 0;
+    std::unique_ptr<DatagramSocket> sender = OpenDatagramSocket(1 << 16, error);
+    if (sink < 0 || !sender || bind(sink, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(sink, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (sink >= 0) {
+            close(sink);
+        }
+        return -1;
+    }
+    Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        sender->SendTo(address.sin_addr.s_addr, ntohs(address.sin_port), STATUS_QUERY, STATUS_QUERY_SIZE);
+    }
+    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    close(sink);
+    return ms;
 }
 
 class Taker {
@@ -221,6 +255,10 @@ int main(int argc, char** argv) {
                options.label.c_str(), index, options.packetsPerSecond, table.size(), answered, queries, totalMs,
                ProcessCpuMs() - cpuStart);
         fflush(stdout);
+    }
+    for (int i = 0; options.sendFloor > 0 && i < 3; ++i) {
+        printf("send_floor label=%s datagrams=%d ms=%.3f\n", options.label.c_str(), options.sendFloor,
+               SendFloorMs(options.sendFloor));
     }
     if (options.pings) {
         const ServerTable& table = *taker.shown;

@@ -33,33 +33,34 @@ TEST(InFlight, FillsToItsLimitWakesTheSenderAtThreeQuartersAndExpiresTheOldest) 
     EXPECT_TRUE(HasRoomInFlight(window, 0xFFFFFFF0u + 251, 250));
 }
 
-TEST(InFlight, TheLimitFollowsTheSmoothedReplyTimeBetweenItsFloorAndCeiling) {
+TEST(InFlight, TheLimitGrowsWithRepliesReadAtOnceAndIsCutByABacklogBetweenItsFloorAndCeiling) {
     InFlightWindow window;
     ResetInFlight(window, 100, 256);
-    for (int i = 0; i < 50; ++i) {
-        NoteReplyTime(window, 1);
+    for (int i = 0; i < 10; ++i) {
+        NoteFreshReply(window);
     }
-    EXPECT_EQ(window.limit, 256) << "servers that answer at once keep the floor";
-    for (int i = 0; i < 50; ++i) {
-        NoteReplyTime(window, 55);
+    EXPECT_EQ(window.limit, 256 + 10 * IN_FLIGHT_GROWTH);
+    for (int i = 0; i < IN_FLIGHT_CEILING; ++i) {
+        NoteFreshReply(window);
     }
-    EXPECT_NEAR(window.limit, static_cast<int32_t>(IN_FLIGHT_RATE * 55 / 1000), 10);
-    for (int i = 0; i < 50; ++i) {
-        NoteReplyTime(window, 0xFFFFFFFFu);
-    }
-    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING) << "a wild time is bounded";
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING) << "never above the ceiling";
 
-    // A backlog in the socket cuts the limit to three quarters, never below the floor; it grows back a query a reply.
+    // A backlog in the socket cuts the limit to three quarters, never below the floor; replies grow it back.
     NoteReplyBacklog(window);
     EXPECT_EQ(window.limit, IN_FLIGHT_CEILING * 3 / 4);
-    NoteReplyTime(window, 0xFFFFFFFFu);
-    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING * 3 / 4 + 1);
+    NoteFreshReply(window);
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING * 3 / 4 + IN_FLIGHT_GROWTH);
     for (int i = 0; i < 20; ++i) {
         NoteReplyBacklog(window);
     }
     EXPECT_EQ(window.limit, 256);
     ResetInFlight(window, 100, 256);
     EXPECT_EQ(window.limit, 256) << "a new pass starts from the floor";
+
+    // A floor above the ceiling (a caller's own) is the ceiling too.
+    ResetInFlight(window, 100, IN_FLIGHT_CEILING + 10);
+    NoteFreshReply(window);
+    EXPECT_EQ(window.limit, IN_FLIGHT_CEILING + 10);
 }
 
 } // namespace

@@ -6,8 +6,6 @@ void ResetInFlight(InFlightWindow& window, int32_t serverCount, int32_t limit) {
     window.count = 0;
     window.limit = limit;
     window.floor = limit;
-    window.smoothedReplyUs = 0;
-    window.backlogCap = limit > IN_FLIGHT_CEILING ? limit : IN_FLIGHT_CEILING;
     window.full = false;
 }
 
@@ -54,25 +52,12 @@ bool SettleInFlight(InFlightWindow& window, int32_t index) {
     return false;
 }
 
-void NoteReplyTime(InFlightWindow& window, uint32_t replyMs) {
-    // An exponential average over about eight replies, in microseconds so that one millisecond still moves it.
-    uint64_t sample = static_cast<uint64_t>(replyMs < 10000 ? replyMs : 10000) * 1000;
-    window.smoothedReplyUs = static_cast<uint32_t>((window.smoothedReplyUs * 7ull + sample) / 8);
-    uint64_t wanted = static_cast<uint64_t>(IN_FLIGHT_RATE) * window.smoothedReplyUs / 1000000;
-    int32_t hardCeiling = window.floor > IN_FLIGHT_CEILING ? window.floor : IN_FLIGHT_CEILING;
-    if (window.backlogCap < hardCeiling) {
-        ++window.backlogCap;
-    }
-    int32_t ceiling = window.backlogCap < hardCeiling ? window.backlogCap : hardCeiling;
-    window.limit = wanted < static_cast<uint64_t>(window.floor) ? window.floor
-                   : wanted > static_cast<uint64_t>(ceiling)    ? ceiling
-                                                                : static_cast<int32_t>(wanted);
+void NoteFreshReply(InFlightWindow& window) {
+    int32_t ceiling = window.floor > IN_FLIGHT_CEILING ? window.floor : IN_FLIGHT_CEILING;
+    window.limit = window.limit > ceiling - IN_FLIGHT_GROWTH ? ceiling : window.limit + IN_FLIGHT_GROWTH;
 }
 
 void NoteReplyBacklog(InFlightWindow& window) {
     int32_t lowered = window.limit * 3 / 4;
-    window.backlogCap = lowered > window.floor ? lowered : window.floor;
-    if (window.limit > window.backlogCap) {
-        window.limit = window.backlogCap;
-    }
+    window.limit = lowered > window.floor ? lowered : window.floor;
 }

@@ -6,12 +6,12 @@
 // that moment has come, so the sender is woken while replies are still arriving. The caller keeps the window under
 // one lock for both threads.
 //
-// The limit follows the servers' reply times: servers that answer slowly keep their queries in flight longer, so a
-// fixed limit would throttle the pass to limit / reply time. By Little's law the window holds rate x reply time
-// queries at a steady rate, so the limit is IN_FLIGHT_RATE times the smoothed reply time, never below the limit
-// the window was reset with (what servers that answer at once need, for replies that fit the socket's buffer) and
-// never above IN_FLIGHT_CEILING. Only reply times read while the socket was not backed up are taken, so replies
-// that waited in our own socket never make the window grow.
+// The limit follows what the receiver drains. Servers that answer slowly keep their queries in flight longer, so a
+// fixed limit would throttle the pass to limit / reply time; instead every reply read at once (the socket had not
+// backed up) lets IN_FLIGHT_GROWTH more queries into the window, which so grows several times over within one reply
+// time, up to IN_FLIGHT_CEILING. When replies back up in our own socket (the receiver drains fewer than arrive, and
+// their times would come out late) the limit is cut to three quarters, never below the limit the window was reset
+// with: what servers that answer at once need, for replies that fit the socket's buffer.
 #pragma once
 
 #include <cstddef>
@@ -26,13 +26,11 @@ struct InFlightWindow {
     int32_t count = 0;                             // indices with awaiting set
     int32_t limit = 0;
     int32_t floor = 0; // the limit the window was reset with, and its least
-    uint32_t smoothedReplyUs = 0;
-    int32_t backlogCap = 0; // the most the limit may be since replies last backed up in the socket
-    bool full = false;      // the window reached its limit and the sender waits for room
+    bool full = false; // the window reached its limit and the sender waits for room
 };
 
-// Replies per second that the limit aims at when servers answer slowly, and the most queries ever in flight.
-constexpr uint32_t IN_FLIGHT_RATE = 16000;
+// How many more queries each reply read at once lets into the window, and the most ever in flight.
+constexpr int32_t IN_FLIGHT_GROWTH = 4;
 constexpr int32_t IN_FLIGHT_CEILING = 4096;
 
 // An empty window over a table of `serverCount` records.
@@ -49,10 +47,10 @@ void NoteQueryInFlight(InFlightWindow& window, int32_t index, uint32_t sentAt);
 // three quarters of its limit: the moment to wake the sender.
 bool SettleInFlight(InFlightWindow& window, int32_t index);
 
-// A reply came `replyMs` after its query, read at once (not from a backlog): the limit follows the smoothed time,
-// under a cap that grows back by one query a reply.
-void NoteReplyTime(InFlightWindow& window, uint32_t replyMs);
+// A reply was read at once (not from a backlog): the limit grows by IN_FLIGHT_GROWTH, up to the ceiling (or the
+// floor, where that is higher).
+void NoteFreshReply(InFlightWindow& window);
 
-// Replies backed up in the socket (the receiver read many without it running dry): more in flight than it drains.
-// The cap drops to three quarters of the limit, never below the floor.
+// Replies backed up in the socket (the receiver read on for a while without it running dry): more in flight than it
+// drains. The limit drops to three quarters, never below the floor.
 void NoteReplyBacklog(InFlightWindow& window);

@@ -11,12 +11,12 @@ namespace {
 // Asked of the socket layer so that a burst of replies waits in the socket, not on the wire's floor; a smaller
 // buffer is taken as it comes (Linux under Wine caps it at its own limit).
 constexpr int RECEIVE_BUFFER_BYTES = 4 * 1024 * 1024;
-// Replies read after this many others without the socket running dry may have waited in it: their times are not
-// the servers' and do not steer the in-flight window.
-constexpr int FRESH_READS = 16;
-// Replies read after this many others without the socket running dry show a backlog: the receiver drains fewer than
-// arrive, so the in-flight window is cut back.
-constexpr int BACKLOG_READS = 16;
+// A datagram read this long after the receiver woke to an empty socket arrived no earlier than the wake: it waited
+// in the socket at most this long, so its time is the server's and may steer the in-flight window.
+constexpr uint32_t FRESH_MS = 2;
+// Reading on this long without the socket running dry shows a backlog: the receiver drains fewer than arrive, so
+// the in-flight window is cut back, once every this long while it lasts.
+constexpr uint32_t BACKLOG_MS = 4;
 // How long an unpaced pass at its limit waits for room before it looks for expired queries itself.
 constexpr uint32_t IN_FLIGHT_WAIT_MS = 10;
 
@@ -152,12 +152,19 @@ QueryEngine::WaitEnd QueryEngine::Await(uint32_t timeoutMs, const QuerySources* 
 void QueryEngine::Receive() {
     char datagram[REPLY_DATAGRAM_SIZE + 1];
     while (socket_->WaitReadable()) {
-        for (int reads = 0;; ++reads) {
+        // The socket was empty when the receiver last waited: what it reads from here on arrived after that.
+        uint32_t woke = RunClockMs();
+        uint32_t lastBacklog = woke;
+        for (;;) {
             size_t length = 0;
             uint32_t addr = 0;
             uint16_t port = 0;
             ReceiveStatus status = socket_->ReceiveFrom(datagram, REPLY_DATAGRAM_SIZE, length, addr, port);
-            ReplyReading reading{RunClockMs(), reads < FRESH_READS, reads % BACKLOG_READS == BACKLOG_READS - 1};
+            uint32_t now = RunClockMs();
+            ReplyReading reading{now, ElapsedMs(woke, now) <= FRESH_MS, ElapsedMs(lastBacklog, now) >= BACKLOG_MS};
+            if (reading.backlogged) {
+                lastBacklog = now;
+            }
             if (status == ReceiveStatus::Empty) {
                 break;
             }

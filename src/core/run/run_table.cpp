@@ -96,7 +96,7 @@ ServerRecord* RunTable::AcceptReply(uint32_t addr, uint16_t port, const ReplyRea
     *queryTime = record.queryTime;
     bool room = unpaced_ && SettleInFlight(inFlight_, static_cast<int32_t>(position));
     if (unpaced_ && reading.fresh) {
-        NoteReplyTime(inFlight_, ElapsedMs(record.queryTime, reading.arrival));
+        NoteFreshReply(inFlight_);
     } else if (unpaced_ && reading.backlogged) {
         NoteReplyBacklog(inFlight_);
     }

@@ -21,8 +21,8 @@
 #include "core/run/in_flight.h"
 #include "core/run/server_table.h"
 
-// An unpaced run keeps at most this many young queries in flight at first (the window then follows the servers'
-// reply times), so that the replies to them fit the socket's buffer whatever it was granted.
+// An unpaced run keeps at most this many young queries in flight at first (the window then follows what the receiver
+// drains), so that the replies to them fit the socket's buffer whatever it was granted.
 constexpr int32_t IN_FLIGHT_LIMIT = 256;
 // A query older than this no longer holds its place in flight (its reply is still taken).
 constexpr uint32_t IN_FLIGHT_EXPIRY_MS = 250;
@@ -48,8 +48,9 @@ struct QueryClaim {
     int32_t attempt; // counts from 1
 };
 
-// How a reply was read: at once (its time is the server's), or after many others while the socket never ran dry
-// (it may have waited there), and whether the receiver is falling behind.
+// How a reply was read: soon after the receiver woke to an empty socket (its time is the server's), or later in a
+// read that went on without the socket running dry (it may have waited there), and whether the receiver is falling
+// behind.
 struct ReplyReading {
     uint32_t arrival;
     bool fresh;
