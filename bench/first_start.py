@@ -112,8 +112,10 @@ def rows(a, runs, pings, qstat):
     out_rows.append((name, ours, compared, "95 % answered ≤ 1 s; the end no later than qstat's; ping error p95 ≤ 5 ms",
                      verdict(t95 <= 1.0 and ok_end and s["p95"] <= 5)))
 
-    # The rates a first start could take, on the same servers: the highest whose ping error p95 stays within 5 ms
-    # is the release's.
+    # The rates a first start could take, on the same servers: the highest paced one (1000 a second at the most) whose
+    # ping error p95 stays within 5 ms is the release's. Unpaced is shown beside them, but a first start keeps to a
+    # pace: a burst of every query at once is what loopback cannot judge for a player's line (its router's queue, an
+    # upstream of a few Mbit/s), and the rate is the one thing a player never chose.
     sweep, best = [], None
     for rate in (int(r) for r in a.real_rates.split()):
         measured, errs = skerrow(f"real-pps{rate}")
@@ -122,15 +124,15 @@ def rows(a, runs, pings, qstat):
         p95 = error_stats(errs)["p95"]
         sweep.append(f"{rate}/s: ping error p95 {p95:.0f} ms, 95 % answered {statistics.median(m[0] for m in measured):.2f} s, "
                      f"end {statistics.median(m[1] for m in measured):.2f} s")
-        if p95 <= 5:
+        if p95 <= 5 and rate <= 1000:
             best = rate
     if sweep:
-        # Every rate above 1000 is the same: no pacing.
-        same = best is not None and (best == a.release_rate or (best > 1000 and a.release_rate > 1000))
+        same = best is not None and best == a.release_rate
         out_rows.append((f"the same {a.real} servers at each rate a first start could take (medians of {a.real_reps})",
                          "; ".join(sweep),
-                         f"the highest rate with ping error p95 ≤ 5 ms: {best if best is not None else 'none'}"
-                         " (above 1000: unpaced, the in-flight window alone paces)",
+                         f"the highest paced rate (at most 1000/s) with ping error p95 ≤ 5 ms: "
+                         f"{best if best is not None else 'none'} (above 1000: unpaced, the in-flight window alone "
+                         "paces; shown, not chosen)",
                          f"the release's first-start rate ({a.release_rate}) is that rate",
                          verdict(same)))
         notes.append("real: the release's first start is the bench build's: no rate stored (the preset's "
