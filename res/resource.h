@@ -49,6 +49,8 @@
 #define IDI_LAN_FAVOURITE 177
 #define IDI_LAN_RECENT 178
 #define IDI_LAN_FAVOURITE_RECENT 179
+// A watched server's mark, drawn over its row's icon.
+#define IDI_WATCHED 180
 
 // Config dialog controls
 #define IDC_CONFIG_MEDIUM_PING 109
@@ -59,11 +61,19 @@
 #define IDC_CONFIG_GOOD_PING 1028
 #define IDC_CONFIG_MASTERS 1030
 #define IDC_CONFIG_SEARCH_LAN 1044
+#define IDC_CONFIG_REFRESH 1046
+#define IDC_CONFIG_KEEP_IN_TRAY 1047
+#define IDC_CONFIG_BUDDY_ALERTS 1048
+#define IDC_CONFIG_KEEP_HISTORY 1049
 
 // Server info dialog controls
 #define IDC_INFO_LIST 1040
 #define IDC_INFO_SOURCES_LABEL 1041
 #define IDC_INFO_SOURCES 1042
+// The server's last day: its ping and player count drawn over time, and the sample under the pointer.
+#define IDC_INFO_PING_GRAPH 1050
+#define IDC_INFO_PLAYERS_GRAPH 1051
+#define IDC_INFO_SAMPLE 1052
 
 // Sources dialog controls
 #define IDC_SOURCES_LIST 1045

@@ -310,7 +310,10 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
     SetFirstStart(settings);
     EncodeSettings(settings, FakeStore::Write, &store);
     Strings expected = EARLIER_VALUES;
+    const Strings NEWER_DELETIONS = {u"-Refresh Every", u"-Keep Running In Notification Area",
+                                     u"-Tell Me When Buddies Play", u"-Keep Server History", u"-Watched Servers"};
     expected.insert(expected.end(), {u"-Master Servers", u"-Favourite Servers", u"-Search LAN"});
+    expected.insert(expected.end(), NEWER_DELETIONS.begin(), NEWER_DELETIONS.end());
     EXPECT_EQ(store.calls, expected) << "the values of earlier releases, in their order, and only deletions after them";
     EXPECT_EQ(store.values.count(u"Master Servers") + store.values.count(u"Favourite Servers"), 0u);
 
@@ -323,6 +326,7 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
     EncodeSettings(settings, FakeStore::Write, &store);
     expected = EARLIER_VALUES;
     expected.insert(expected.end(), {u"Master Servers", u"Favourite Servers", u"-Search LAN"});
+    expected.insert(expected.end(), NEWER_DELETIONS.begin(), NEWER_DELETIONS.end());
     EXPECT_EQ(store.calls, expected);
     EXPECT_EQ(store.values[u"Master Servers"],
               std::make_pair(STORED_TYPE_MULTI_TEXT, EncodeStoredMultiText({u"http://m.example:8080", u"q2.example"})));
@@ -342,6 +346,30 @@ TEST(StoredMultiText, TheSettingsStoreTheListsWhenThereAreAnyAndDeleteThemWhenNo
     EXPECT_TRUE(store.Read().config.searchLan) << "a number of the wrong size is not read";
     store.values[u"Search LAN"] = {STORED_TYPE_NUMBER, {7, 0, 0, 0}};
     EXPECT_TRUE(store.Read().config.searchLan);
+
+    // The watching settings: each stored only once it differs from its default, and read back as written.
+    settings.config.refreshMinutes = 30;
+    settings.config.keepInTray = true;
+    settings.config.buddyAlerts = true;
+    settings.config.keepHistory = false;
+    ASSERT_TRUE(AddFavourite(&settings.watched, 0x0200000A, 27911));
+    EncodeSettings(settings, FakeStore::Write, &store);
+    EXPECT_EQ(store.values[u"Refresh Every"], std::make_pair(STORED_TYPE_NUMBER, std::vector<unsigned char>{30, 0, 0, 0}));
+    EXPECT_EQ(store.values[u"Keep Server History"],
+              std::make_pair(STORED_TYPE_NUMBER, std::vector<unsigned char>{0, 0, 0, 0}));
+    EXPECT_EQ(store.values[u"Watched Servers"],
+              std::make_pair(STORED_TYPE_MULTI_TEXT, EncodeStoredMultiText({u"10.0.0.2:27911"})));
+    read = store.Read();
+    EXPECT_EQ(read.config.refreshMinutes, 30);
+    EXPECT_TRUE(read.config.keepInTray);
+    EXPECT_TRUE(read.config.buddyAlerts);
+    EXPECT_FALSE(read.config.keepHistory);
+    EXPECT_EQ(FormatFavourites(read.watched), FormatFavourites(settings.watched));
+    // A refresh more often than the lists' services bear is raised to the least interval; a negative one is off.
+    store.values[u"Refresh Every"] = {STORED_TYPE_NUMBER, {1, 0, 0, 0}};
+    EXPECT_EQ(store.Read().config.refreshMinutes, MIN_REFRESH_MINUTES);
+    store.values[u"Refresh Every"] = {STORED_TYPE_NUMBER, {0xFF, 0xFF, 0xFF, 0xFF}};
+    EXPECT_EQ(store.Read().config.refreshMinutes, 0);
 }
 
 } // namespace

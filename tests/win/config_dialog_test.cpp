@@ -124,7 +124,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
     EXPECT_EQ(dialogStyle & (WS_POPUP | WS_CAPTION | WS_SYSMENU),
               static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU));
     EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
-    RECT size{0, 0, 273, 208};
+    RECT size{0, 0, 273, 266};
     MapDialogRect(dialog, &size);
     RECT client;
     GetClientRect(dialog, &client);
@@ -156,6 +156,14 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
          L"",
          {7, 150, 259, 51},
          edit | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL},
+        {0xFFFF, L"Static", L"Refresh every", {7, 211, 48, 8}, label},
+        {IDC_CONFIG_REFRESH, L"Edit", L"", {56, 208, 30, 14}, edit | ES_NUMBER},
+        {0xFFFF, L"Static", L"minutes (empty: never; at least 5)", {90, 211, 176, 8}, label},
+        {IDC_CONFIG_KEEP_IN_TRAY, L"Button", L"Keep running in the notification area when closed", {7, 226, 259, 10},
+         BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_CONFIG_BUDDY_ALERTS, L"Button", L"Tell me when buddies play", {7, 239, 259, 10},
+         BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_CONFIG_KEEP_HISTORY, L"Button", L"Keep server history", {7, 252, 259, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
         {IDOK, L"Button", L"OK", {204, 119, 50, 14}, BS_PUSHBUTTON | WS_TABSTOP},
     };
     std::vector<RECT> placed;
@@ -168,7 +176,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         wchar_t className[32];
         GetClassNameW(control, className, 32);
         EXPECT_STREQ(className, want.className);
-        if (want.id == 0xFFFF || want.id == IDOK || want.id == IDC_CONFIG_SEARCH_LAN) {
+        if (want.className == std::wstring(L"Static") || want.className == std::wstring(L"Button")) {
             EXPECT_EQ(WindowText(control), want.text);
         }
         // Position and size are converted to pixels each on its own, as the dialog manager does.
@@ -191,7 +199,7 @@ TEST_F(ConfigDialogTest, TheTemplateHasEveryControlInItsPlaceAndOrder) {
         if (want.id == 0xFFFF) {
             EXPECT_LE(TextWidth(control), ClientWidth(control)) << "the label is cut";
         }
-        if (want.id == IDC_CONFIG_SEARCH_LAN) {
+        if ((want.styles & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
             EXPECT_LE(TextWidth(control) + GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE),
                       ClientWidth(control))
                 << "the check box's text is cut";
@@ -456,7 +464,7 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
         SCOPED_TRACE(testing::PrintToString(c.dirField));
         SetField(dialog, IDC_CONFIG_GAME_DIR, c.dirField);
         SetField(dialog, IDC_CONFIG_GAME_EXE, c.exeField);
-        for (int id : {IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING, IDC_CONFIG_MEDIUM_PING}) {
+        for (int id : {IDC_CONFIG_QUERY_RATE, IDC_CONFIG_GOOD_PING, IDC_CONFIG_MEDIUM_PING, IDC_CONFIG_REFRESH}) {
             SetField(dialog, id, c.numberField);
         }
         Apply(dialog);
@@ -465,6 +473,14 @@ TEST_F(ConfigDialogTest, ApplyingCutsPathsEndsTheGamePathInABackslashAndValidate
         EXPECT_EQ(App().session.config.packetsPerSecond, c.rate);
         EXPECT_EQ(App().session.config.goodPing, c.goodPing);
         EXPECT_EQ(App().session.config.mediumPing, c.mediumPing);
+        // The refresh: minutes; a negative or unreadable number is never.
+        EXPECT_EQ(App().session.config.refreshMinutes, c.rate == 15 ? 15 : 0);
+    }
+    // More often than the lists' services bear is raised to the least interval, a day is the most.
+    for (const auto& [field, minutes] : {std::pair{L"3", MIN_REFRESH_MINUTES}, {L"5000", MAX_REFRESH_MINUTES}}) {
+        SetField(dialog, IDC_CONFIG_REFRESH, field);
+        Apply(dialog);
+        EXPECT_EQ(App().session.config.refreshMinutes, minutes);
     }
 }
 

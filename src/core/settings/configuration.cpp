@@ -21,6 +21,13 @@ void ValidateConfiguration(Configuration& config) {
     if (config.mediumPing <= 0) {
         config.mediumPing = DEFAULT_MEDIUM_PING;
     }
+    if (config.refreshMinutes < 0) {
+        config.refreshMinutes = 0;
+    } else if (config.refreshMinutes > 0 && config.refreshMinutes < MIN_REFRESH_MINUTES) {
+        config.refreshMinutes = MIN_REFRESH_MINUTES;
+    } else if (config.refreshMinutes > MAX_REFRESH_MINUTES) {
+        config.refreshMinutes = MAX_REFRESH_MINUTES;
+    }
 }
 
 std::vector<MasterEntry> DefaultMasters() {

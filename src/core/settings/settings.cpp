@@ -97,6 +97,23 @@ void WriteText(StoredValueWriter write, void* context, const char16_t* name, con
     write(context, name, STORED_TYPE_TEXT, bytes.data(), bytes.size());
 }
 
+// A number stored only while it is not its default: a setting the user never changed writes nothing.
+void WriteUnlessDefault(StoredValueWriter write, void* context, const char16_t* name, int32_t number,
+                        int32_t byDefault) {
+    if (number == byDefault) {
+        write(context, name, STORED_TYPE_NUMBER, nullptr, 0);
+    } else {
+        WriteNumber(write, context, name, number);
+    }
+}
+
+// An on/off setting: a stored number 0 is off, any other number on, anything else (or nothing) its default.
+bool ReadSwitch(StoredValueLookup lookup, void* context, const char16_t* name, bool byDefault) {
+    int32_t number = byDefault ? 1 : 0;
+    ReadNumber(lookup, context, name, number);
+    return number != 0;
+}
+
 // The strings as a multi-string value; no strings delete it.
 void WriteStrings(StoredValueWriter write, void* context, const char16_t* name,
                   const std::vector<std::u16string>& strings) {
@@ -153,6 +170,11 @@ void DecodeSettings(StoredValueLookup lookup, void* context, AnsiTextDecoder dec
     int32_t searchLan = 1;
     ReadNumber(lookup, context, u"Search LAN", searchLan);
     settings.config.searchLan = searchLan != 0;
+    ReadNumber(lookup, context, u"Refresh Every", settings.config.refreshMinutes);
+    settings.config.keepInTray = ReadSwitch(lookup, context, u"Keep Running In Notification Area", false);
+    settings.config.buddyAlerts = ReadSwitch(lookup, context, u"Tell Me When Buddies Play", false);
+    settings.config.keepHistory = ReadSwitch(lookup, context, u"Keep Server History", true);
+    ParseFavourites(ReadStrings(lookup, context, u"Watched Servers"), &settings.watched);
     ValidateConfiguration(settings.config);
 }
 
@@ -184,4 +206,9 @@ void EncodeSettings(const Settings& settings, StoredValueWriter write, void* con
     } else {
         WriteNumber(write, context, u"Search LAN", 0);
     }
+    WriteUnlessDefault(write, context, u"Refresh Every", settings.config.refreshMinutes, 0);
+    WriteUnlessDefault(write, context, u"Keep Running In Notification Area", settings.config.keepInTray, false);
+    WriteUnlessDefault(write, context, u"Tell Me When Buddies Play", settings.config.buddyAlerts, false);
+    WriteUnlessDefault(write, context, u"Keep Server History", settings.config.keepHistory, true);
+    WriteStrings(write, context, u"Watched Servers", FormatFavourites(settings.watched));
 }

@@ -29,6 +29,7 @@ struct Settings {
     bool hasPlacement;
     unsigned char placement[PLACEMENT_SIZE];
     std::vector<FavouriteServer> favourites;
+    std::vector<FavouriteServer> watched; // the servers the user watches, in the order watched
 };
 
 // A first start, when nothing is stored: both Full and Empty shown, and the configuration's defaults.
@@ -54,5 +55,8 @@ using StoredValueWriter = void (*)(void* context, const char16_t* name, uint32_t
 // Every setting in its stored form, in the order they have always been written, with the format version 2; the
 // placement only when there is one. Then the masters (none set: the build's default) and the favourites, each
 // written when there are any and deleted when there are none; then "Search LAN", a number 0 when the user turned
-// the LAN search off, deleted while it is on.
+// the LAN search off, deleted while it is on. The settings that came after it are alike, each stored only while it
+// differs from its default and deleted while it is that: "Refresh Every" (minutes), "Keep Running In Notification
+// Area" and "Tell Me When Buddies Play" (1), "Keep Server History" (0), and "Watched Servers", written as the
+// favourites are.
 void EncodeSettings(const Settings& settings, StoredValueWriter write, void* context);

@@ -47,6 +47,7 @@ void ApplySettings(MainWindowState& app, Settings settings) {
     app.servers.showEmpty = settings.showEmpty != 0;
     app.servers.showFull = settings.showFull != 0;
     app.session.lists.favourites = settings.favourites;
+    app.session.lists.watched = settings.watched;
     if (app.servers.showEmpty) {
         CheckBox(app, IDC_SHOW_EMPTY);
     }
@@ -72,6 +73,7 @@ Settings GatherSettings(MainWindowState& app) {
     settings.showEmpty = SendDlgItemMessageW(app.hMainDlg, IDC_SHOW_EMPTY, BM_GETCHECK, 0, 0) == BST_CHECKED;
     settings.showFull = app.servers.showFull ? 1 : 0;
     settings.favourites = app.session.lists.favourites;
+    settings.watched = app.session.lists.watched;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     settings.hasPlacement = GetWindowPlacement(app.hMainDlg, &placement) != 0;

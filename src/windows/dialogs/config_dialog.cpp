@@ -29,6 +29,13 @@ void FillFields(HWND dialog, const Configuration& config) {
     SetDlgItemTextW(dialog, IDC_CONFIG_BUDDIES, AsWide(config.buddyText.c_str()));
     SetDlgItemTextW(dialog, IDC_CONFIG_MASTERS, AsWide(FormatMasterListText(MastersToAsk(config)).c_str()));
     CheckDlgButton(dialog, IDC_CONFIG_SEARCH_LAN, config.searchLan ? BST_CHECKED : BST_UNCHECKED);
+    // Never: an empty field.
+    if (config.refreshMinutes > 0) {
+        SetDlgItemInt(dialog, IDC_CONFIG_REFRESH, static_cast<UINT>(config.refreshMinutes), FALSE);
+    }
+    CheckDlgButton(dialog, IDC_CONFIG_KEEP_IN_TRAY, config.keepInTray ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CONFIG_BUDDY_ALERTS, config.buddyAlerts ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CONFIG_KEEP_HISTORY, config.keepHistory ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // Empty or not a number: 0, which validation turns into the default.
@@ -116,6 +123,10 @@ bool ReadConfigFields(HWND dialog, Configuration& config, std::u16string* error)
     config.mediumPing = ReadNumberField(dialog, IDC_CONFIG_MEDIUM_PING);
     config.buddyText = ReadLongField(dialog, IDC_CONFIG_BUDDIES);
     config.searchLan = IsDlgButtonChecked(dialog, IDC_CONFIG_SEARCH_LAN) == BST_CHECKED;
+    config.refreshMinutes = ReadNumberField(dialog, IDC_CONFIG_REFRESH);
+    config.keepInTray = IsDlgButtonChecked(dialog, IDC_CONFIG_KEEP_IN_TRAY) == BST_CHECKED;
+    config.buddyAlerts = IsDlgButtonChecked(dialog, IDC_CONFIG_BUDDY_ALERTS) == BST_CHECKED;
+    config.keepHistory = IsDlgButtonChecked(dialog, IDC_CONFIG_KEEP_HISTORY) == BST_CHECKED;
     ValidateConfiguration(config);
     return true;
 }

@@ -1,5 +1,5 @@
-// The user's own lists of servers: the favourites (changed from the server list's menu, stored with the settings) and
-// the history of servers joined (stored on its own). Both are queried in every run. Win32 side; user interface
+// The user's own lists of servers: the favourites (changed from the server list's menu, stored with the settings), the
+// history of servers joined (stored on its own), both queried in every run, and the servers watched. Win32 side; user interface
 // thread only.
 #pragma once
 
@@ -12,6 +12,7 @@
 struct ServerLists {
     std::vector<FavouriteServer> favourites;
     std::vector<RecentServer> recent;
+    std::vector<FavouriteServer> watched; // stored with the settings, as the favourites are
 };
 
 // The marks a server's row carries, as a sum: 1 for a favourite, 2 for a server played on lately, 4 for one that
