@@ -15,6 +15,7 @@
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/main_window_views.h"
+#include "windows/app/watching.h"
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
 #include "windows/dialogs/about_box.h"
@@ -254,6 +255,12 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_GAME_SEARCH_REPORT:
         TakeGameSearch(app);
         return TRUE;
+    case WM_TIMER:
+        if (wParam == TIMED_WORK_TIMER_ID) {
+            DoTimedWork(app);
+            return TRUE;
+        }
+        return FALSE;
     }
     return FALSE;
 }
@@ -295,6 +302,7 @@ void InitMainWindow(MainWindowState& app) {
     UpdateWindow(app.hMainDlg);
 
     ToggleUpdate(app);
+    SetTimer(app.hMainDlg, TIMED_WORK_TIMER_ID, TIMED_WORK_TICK_MS, nullptr);
     // The filter list is fetched once per start, beside the first update run.
     StartFilterDownload(app.hMainDlg, MastersToAsk(app.session.config), app.session.filterDownload, app.modFilters);
 }

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "core/worker/program_clock.h"
 #include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
 #include "windows/state/finding.h"
@@ -27,6 +28,10 @@
 // How long the user interface thread lets a run's replies gather between takes while they stream in.
 constexpr UINT TAKE_INTERVAL_MS = 20;
 constexpr UINT_PTR TAKE_TIMER_ID = 0x5452;
+// The window's timed work (its own runs, the watched servers' queries, the history's saves) is looked at this often,
+// on the program's clock.
+constexpr UINT TIMED_WORK_TICK_MS = 1000;
+constexpr UINT_PTR TIMED_WORK_TIMER_ID = 0x5457;
 
 struct MainWindowState {
     HINSTANCE hInstance = nullptr;
@@ -37,6 +42,7 @@ struct MainWindowState {
     std::unique_ptr<GdiHandle> rescaledFont;
     HACCEL hKeys = nullptr;
     Throttle takes{TAKE_TIMER_ID, TAKE_INTERVAL_MS}; // of the run's reports
+    ProgramClock* clock = &SystemClock();            // what timed work reads; tests put their own
 
     ServerListView servers;
     PlayerListView players;

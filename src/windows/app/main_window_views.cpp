@@ -12,6 +12,7 @@
 #include "windows/app/main_window_settings.h"
 #include "windows/app/run_controller.h"
 #include "windows/app/server_menu.h"
+#include "windows/app/watching.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/views/list_item.h"
@@ -232,6 +233,7 @@ ReportTaken TakeRunReport(MainWindowState& app) {
         }
     }
     ListDeliveredReplies(app.servers, ListInputs(app), replies);
+    TakeServerAnswers(app, AnsweredRecords(*session.shown.table, replies), AnswerFrom::Run);
     RepaintServerListWhenDue(app.servers);
     for (const StatusText& text : RunStatus(session.run.masters).Texts(report, session.shown.table.get())) {
         ShowRunStatus(app.status, text);

@@ -13,3 +13,9 @@ constexpr UINT WM_APP_FILTER_REPORT = WM_APP + 4;
 
 // The game search's (windows/launch/game_search.h).
 constexpr UINT WM_APP_GAME_SEARCH_REPORT = WM_APP + 20;
+
+// The watched servers' queries (core/watch/watch_querier.h).
+constexpr UINT WM_APP_WATCH_REPORT = WM_APP + 21;
+
+// The notification area icon's callback: the shell's, not a wake-up; lParam says what the user did with the icon.
+constexpr UINT WM_APP_TRAY_ICON = WM_APP + 22;
