@@ -112,6 +112,16 @@ std::wstring MultiText(const std::vector<std::wstring>& strings) {
     return text + L'\0';
 }
 
+std::wstring StoredMultiText(const wchar_t* name) {
+    wchar_t text[256];
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_ANY, &type, text, &size) != ERROR_SUCCESS) {
+        return L"(none)";
+    }
+    return type == REG_MULTI_SZ ? std::wstring(text, size / sizeof(wchar_t)) : L"(not a list)";
+}
+
 int CloseMainWindow() {
     if (IsWindow(mainWindow)) {
         if (App().session.run.running && App().session.run.handle) {

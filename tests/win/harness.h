@@ -28,6 +28,9 @@ void DeleteSettings();
 void ForgetRememberedLists();
 // The strings as a multi-string value holds them: each terminated, then the list's terminator.
 std::wstring MultiText(const std::vector<std::wstring>& strings);
+// A stored multi-string value of the settings as its text, terminators included; "(none)" when there is no such
+// value.
+std::wstring StoredMultiText(const wchar_t* name);
 
 // Aborts a run in progress and waits for its end, destroys the main dialog if it still exists (and with it its
 // state) and swallows the quit message that its end posts, returning that message's exit code (-1 if none came).

@@ -508,7 +508,9 @@ TEST_F(LauncherTest, TheContextMenuOpensAtTheClickAndCopiesTheServerAddress) {
                                                                       {L"Server Info...", 3},
                                                                       {L"", 0},
                                                                       {L"Add to Favourites", 4},
-                                                                      {L"Remove from Favourites", 5}}));
+                                                                      {L"Remove from Favourites", 5},
+                                                                      {L"", 0},
+                                                                      {L"Watch This Server", 7}}));
     EXPECT_EQ(menu.greyed, Texts{L"Remove from Favourites"});
     ClientToScreen(App().servers.list, &click);
     EXPECT_EQ(menu.topLeft.x, click.x);
@@ -529,17 +531,6 @@ UINT RowOverlay(int row) {
     return static_cast<UINT>(SendMessageW(App().servers.list, LVM_GETITEMSTATE, row, LVIS_OVERLAYMASK)) >> 8;
 }
 
-// The stored favourites value as its text, terminators included; "(none)" when there is no such value.
-std::wstring StoredFavourites() {
-    wchar_t text[256];
-    DWORD size = sizeof text;
-    DWORD type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"Favourite Servers", RRF_RT_ANY, &type, text, &size) !=
-        ERROR_SUCCESS) {
-        return L"(none)";
-    }
-    return type == REG_MULTI_SZ ? std::wstring(text, size / sizeof(wchar_t)) : L"(not a list)";
-}
 
 TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAtOnce) {
     const int ADD = 4, REMOVE = 5;
@@ -559,7 +550,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
         {1, REMOVE, {L"Add to Favourites"}, {1, 0}, MultiText({L"127.0.3.2:80"})},
         {0, REMOVE, {L"Add to Favourites"}, {0, 0}, L"(none)"},
     };
-    EXPECT_EQ(StoredFavourites(), L"(none)");
+    EXPECT_EQ(StoredMultiText(L"Favourite Servers"), L"(none)");
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << "record " << step.record << " item " << step.position);
         MenuChooser menus(step.position);
@@ -569,7 +560,7 @@ TEST_F(LauncherTest, FavouritesChangedInTheContextMenuMarkTheirRowsAndAreSavedAt
         EXPECT_EQ(shown[0].greyed, step.greyed);
         EXPECT_EQ(RowOverlay(ServerRow(0)), step.overlays[0]);
         EXPECT_EQ(RowOverlay(ServerRow(1)), step.overlays[1]);
-        EXPECT_EQ(StoredFavourites(), step.stored);
+        EXPECT_EQ(StoredMultiText(L"Favourite Servers"), step.stored);
     }
 
     // Rows listed later are marked as they come: a new table with the same servers, and a refilter's rebuild.
@@ -682,7 +673,8 @@ TEST_F(LauncherTest, AJoinedServerIsKeptInTheHistoryQueriedInEveryRunMarkedAndCa
     MenuChooser remove(6);
     RightClickList(App().servers.list, PointInRow(0));
     ASSERT_EQ(remove.Shown().size(), 1u);
-    EXPECT_EQ(remove.Shown()[0].items.back().first, L"Remove from History");
+    ASSERT_GT(remove.Shown()[0].items.size(), 6u);
+    EXPECT_EQ(remove.Shown()[0].items[6].first, L"Remove from History");
     EXPECT_EQ(RowOverlay(0), 1u);
     EXPECT_EQ(StoredHistory(), Texts{stored[0]});
     EXPECT_EQ(FindRecent(App().session.lists.recent, App().session.shown.At(0).addr, 27910), nullptr);

@@ -119,12 +119,35 @@ TEST_F(ServerListTest, ListsHaveTheirColumnsStyleAndImages) {
     };
     int cx = 0, cy = 0;
     ASSERT_NE(images(App().servers.list), nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images(App().servers.list)), 15)
-        << "eight icons, the favourites' star, the history's clock, both together, and the LAN's mark alone and with "
-           "each of them";
+    EXPECT_EQ(ImageList_GetImageCount(images(App().servers.list)), 23)
+        << "eight icons, the favourites' star, the history's clock, both together, the LAN's mark alone and with "
+           "each of them, and the watched eye alone and over each of those seven";
     ImageList_GetIconSize(images(App().servers.list), &cx, &cy);
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 14);
+    // The eye over the star is made from both: the eye's pupil and the star's gold, where the star alone is clear.
+    auto pixel = [&](int image, int x, int y) {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, cx, cy);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all{0, 0, cx, cy};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ImageList_Draw(images(App().servers.list), image, dc, 0, 0, ILD_TRANSPARENT);
+        COLORREF colour = GetPixel(dc, x, y);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        return colour;
+    };
+    const int WATCHED_OVER_FAVOURITE = 16;
+    EXPECT_EQ(pixel(IMAGE_FAVOURITE, 12, 2), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(IMAGE_WATCHED, 12, 2), RGB(0x1E, 0x2A, 0x38));
+    EXPECT_EQ(pixel(WATCHED_OVER_FAVOURITE, 12, 2), RGB(0x1E, 0x2A, 0x38));
+    EXPECT_NE(pixel(IMAGE_FAVOURITE, 10, 8), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(WATCHED_OVER_FAVOURITE, 10, 8), pixel(IMAGE_FAVOURITE, 10, 8));
+    EXPECT_EQ(pixel(IMAGE_WATCHED, 10, 8), RGB(255, 255, 255));
     ASSERT_NE(images(App().players.list), nullptr);
     EXPECT_EQ(ImageList_GetImageCount(images(App().players.list)), 1);
 

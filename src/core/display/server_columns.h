@@ -48,6 +48,7 @@ enum ServerImage : int {
     IMAGE_LAN_FAVOURITE,
     IMAGE_LAN_RECENT,
     IMAGE_LAN_FAVOURITE_RECENT,
+    IMAGE_WATCHED, // the mark of a watched server, alone and (made by the list) over each mix of the others
 };
 
 // The first column whose kind is FIELD_PING: the default sort column.

@@ -79,6 +79,7 @@ BOOL OnDestroy(MainWindowState& app) {
     SaveSettings(GatherSettings(app));
     EndUpdateRun(session.run);
     EndFilterDownload(session.filterDownload);
+    StopWatching(app.watching);
     ForgetServerList(app.servers);
     ForgetStatusBar(app.status);
     app.players.list = nullptr;
@@ -114,8 +115,8 @@ BOOL OnCommand(MainWindowState& app, WPARAM wParam) {
             ToggleUpdate(app);
         }
         break;
-    case IDCANCEL: // Esc: ends the game search, or else empties the search box
-        if (!StopSearchingGame(app)) {
+    case IDCANCEL: // Esc: ends the game search, or else the wait for a slot, or else empties the search box
+        if (!StopSearchingGame(app) && !CancelSlotWait(app)) {
             ClearSearch(app);
         }
         break;
@@ -255,9 +256,12 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_APP_GAME_SEARCH_REPORT:
         TakeGameSearch(app);
         return TRUE;
+    case WM_APP_WATCH_REPORT:
+        TakeWatchAnswers(app);
+        return TRUE;
     case WM_TIMER:
         if (wParam == TIMED_WORK_TIMER_ID) {
-            DoTimedWork(app);
+            OnTimedWorkTick(app);
             return TRUE;
         }
         return FALSE;

@@ -18,6 +18,7 @@
 #include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
 #include "windows/state/finding.h"
+#include "windows/state/watching_state.h"
 #include "windows/support/throttle.h"
 #include "windows/views/buddy_highlight.h"
 #include "windows/views/mod_filter_box.h"
@@ -51,6 +52,7 @@ struct MainWindowState {
     Finding finding;
     BuddyList buddies;
     Session session;
+    WatchingState watching;
 };
 
 // The state the main dialog keeps (as a std::shared_ptr<MainWindowState> on the heap, in its DWLP_USER): null before

@@ -67,7 +67,20 @@ INT_PTR OnServerListNotify(MainWindowState& app, NMHDR* header) {
         if (!record) {
             return FALSE;
         }
-        ServerMenuChange change = ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app));
+        // Read before the menu lets messages through.
+        uint32_t addr = record->addr;
+        uint16_t port = record->port;
+        std::u16string name = record->hostname;
+        const SlotWait& slot = app.watching.slot;
+        bool waitingHere = slot.waiting && slot.addr == addr && slot.port == port;
+        ServerMenuChange change =
+            ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app), waitingHere);
+        if (change.watch) {
+            ToggleWatched(app, addr, port); // saved at once, as the favourites are
+            OnServerListsChanged(app);
+        } else if (change.slotWait && !(waitingHere && CancelSlotWait(app))) {
+            WaitForSlot(app, addr, port, name);
+        }
         // The settings are written at exit; the favourites also at once, so that a crash does not lose them.
         if (change.favourites) {
             SaveSettings(GatherSettings(app));
@@ -130,6 +143,7 @@ void ShowSelectedPlayers(MainWindowState& app) {
 }
 
 void OnSearchTextChanged(MainWindowState& app) {
+    NoteSearchKeystroke(app);
     bool wasActive = app.finding.search.Active();
     if (!ReadSearchBox(GetDlgItem(app.hMainDlg, IDC_SEARCH), app.finding)) {
         return;
@@ -176,8 +190,25 @@ void ToggleUpdate(MainWindowState& app) {
         ShowBusyState(app);
         return;
     }
+    StartRun(app, false);
+}
+
+void OnTimedWorkTick(MainWindowState& app) {
+    if (DoTimedWork(app)) {
+        StartRun(app, true);
+    }
+}
+
+void StartRun(MainWindowState& app, bool quiet) {
+    RunState& run = app.session.run;
+    run.quiet = quiet;
     DWORD error = 0;
     bool started = StartUpdateRun(app.hMainDlg, app.session, app.modFilters, &error);
+    if (started) {
+        NoteRunStarted(app);
+    } else {
+        run.quiet = false;
+    }
     ShowBusyState(app);
     if (!started) {
         SetStatus(app.status, fmt::format(L"Couldn't start the update: error {}", error).c_str());
@@ -189,14 +220,10 @@ bool StopSearchingGame(MainWindowState& app) {
 }
 
 void JoinRowServer(MainWindowState& app, int row) {
-    const ServerRecord* record = RowServerRecord(app.servers, app.session.shown, row);
-    if (!record) {
-        return;
+    if (const ServerRecord* record = RowServerRecord(app.servers, app.session.shown, row)) {
+        JoinServer(JoinHostOf(app), record->addr, record->port);
+        ShowBusyState(app); // the search for the game may have begun
     }
-    wchar_t address[JOIN_ADDRESS_SIZE];
-    FormatServerAddress(AsU16(address), JOIN_ADDRESS_SIZE, record->addr, record->port);
-    JoinServer(JoinHostOf(app), address);
-    ShowBusyState(app); // the search for the game may have begun
 }
 
 void TakeGameSearch(MainWindowState& app) {
@@ -215,10 +242,13 @@ ReportTaken TakeRunReport(MainWindowState& app) {
     RunReport report = TakeRunReport(session.run);
     // A take that found something leaves the run's wake-ups off: the next take is this thread's to make.
     bool cameWithSomething = !report.Empty();
-    if (report.table) {
+    RunState& run = session.run;
+    if (report.table && run.quiet) {
+        run.waitingTable = std::move(report.table);
+    } else if (report.table) {
         ShowServerTable(app, std::move(report.table));
-        session.shown.masters = session.run.masters;
-        session.shown.modDir = session.run.modDir;
+        session.shown.masters = run.masters;
+        session.shown.modDir = run.modDir;
     }
     if (session.shown.table) {
         // The table grows as masters answer; every record a reply below names is in it by now.
@@ -228,15 +258,31 @@ ReportTaken TakeRunReport(MainWindowState& app) {
     for (const RunEvent& event : report.events) {
         if (const auto* answered = std::get_if<run_event::Answered>(&event)) {
             replies.push_back(answered->index);
+        } else if (const auto* query = std::get_if<run_event::Query>(&event)) {
+            NoteRunQuery(app, query->addr, query->port);
         } else if (const auto* ended = std::get_if<run_event::SourceEnded>(&event)) {
-            session.run.sources.push_back(ended->result);
+            run.sources.push_back(ended->result);
         }
     }
-    ListDeliveredReplies(app.servers, ListInputs(app), replies);
-    TakeServerAnswers(app, AnsweredRecords(*session.shown.table, replies), AnswerFrom::Run);
+    const ServerTable* runTable = run.quiet ? run.waitingTable.get() : session.shown.table.get();
+    if (run.quiet && runTable) {
+        // Taken over now, listed at the run's end.
+        for (int32_t index : replies) {
+            run.waitingTable->operator[](static_cast<size_t>(index)).delivered = 1;
+        }
+        run.waitingAnswers.insert(run.waitingAnswers.end(), replies.begin(), replies.end());
+    } else {
+        ListDeliveredReplies(app.servers, ListInputs(app), replies);
+    }
+    if (runTable) {
+        TakeServerAnswers(app, AnsweredRecords(*runTable, replies), AnswerFrom::Run);
+    }
     RepaintServerListWhenDue(app.servers);
-    for (const StatusText& text : RunStatus(session.run.masters).Texts(report, session.shown.table.get())) {
+    for (const StatusText& text : RunStatus(run.masters).Texts(report, runTable)) {
         ShowRunStatus(app.status, text);
+    }
+    if (report.end && run.quiet && !report.end->aborted) {
+        ShowWaitingTable(app);
     }
     if (report.end) {
         // Whatever the run left waiting is shown before the controls say it is over, with the marks of rows
@@ -245,12 +291,40 @@ ReportTaken TakeRunReport(MainWindowState& app) {
         app.servers.dirty = true;
         RepaintServerList(app.servers);
         FlushStatus(app.status);
-        EndUpdateRun(session.run);
+        EndUpdateRun(run);
         ShowBusyState(app);
+        OnRunEnded(app, *report.end);
         return ReportTaken::Ended;
     }
     ShowStatusCountsSoon(app.status, CountsOf(app));
     return cameWithSomething ? ReportTaken::More : ReportTaken::Nothing;
+}
+
+void ShowWaitingTable(MainWindowState& app) {
+    RunState& run = app.session.run;
+    ShownTable& shown = app.session.shown;
+    // The rows are found again by their servers: the new table holds them at other places.
+    auto serverOf = [&](int32_t index) {
+        return index >= 0 ? std::make_pair(shown.At(index).addr, shown.At(index).port) : std::make_pair(0u, uint16_t{0});
+    };
+    auto selected = serverOf(SelectedServerIndex(app.servers, shown));
+    auto top = serverOf(RowServerIndex(app.servers, shown, SendMessageW(app.servers.list, LVM_GETTOPINDEX, 0, 0)));
+    ShowServerTable(app, std::move(run.waitingTable));
+    shown.masters = run.masters;
+    shown.modDir = run.modDir;
+    ListDeliveredReplies(app.servers, ListInputs(app), run.waitingAnswers);
+    run.waitingAnswers.clear();
+    RepaintServerList(app.servers);
+    auto indexOf = [&](std::pair<uint32_t, uint16_t> server) {
+        for (int32_t i = 0; server.first != 0 && i < shown.count; ++i) {
+            if (shown.At(i).addr == server.first && shown.At(i).port == server.second) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    ReturnToServers(app.servers, indexOf(selected), indexOf(top));
+    ShowSelectedPlayers(app);
 }
 
 void ShowServerTable(MainWindowState& app, std::shared_ptr<ServerTable> table) {

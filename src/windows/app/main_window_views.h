@@ -34,6 +34,11 @@ void OnServerListsChanged(MainWindowState& app);
 
 // The Update button, a change of mod filter, and start-up: starts a run, or asks the one in progress to abort.
 void ToggleUpdate(MainWindowState& app);
+// Starts a run: the user's, or the program's own (`quiet`), which keeps the table shown until it ends.
+void StartRun(MainWindowState& app, bool quiet);
+// The timed work's tick (and the tests', after they move the program's clock): whatever is due now, the program's
+// own run among it.
+void OnTimedWorkTick(MainWindowState& app);
 // Stops the search for the game when one runs (Esc, the Stop button); false when none does.
 bool StopSearchingGame(MainWindowState& app);
 // Joins the server a row of the server list shows; nothing beside the rows (row -1).
@@ -48,6 +53,10 @@ enum class ReportTaken { Nothing, More, Ended };
 // WM_APP_RUN_REPORT: takes everything the run has reported and applies it: the table shown, replies listed, status
 // texts, and the run's end.
 ReportTaken TakeRunReport(MainWindowState& app);
+
+// A run of the program's own has ended: its table is shown and its answers listed at once, the list kept on the
+// servers it was on (the selection, the top row, the sort).
+void ShowWaitingTable(MainWindowState& app);
 
 // The table shown from now on (null: none), its records not yet listed; both lists are emptied first, since their
 // rows refer into the table shown so far.

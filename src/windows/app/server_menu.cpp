@@ -9,7 +9,7 @@
 #include "windows/support/clipboard.h"
 
 ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
-                                JoinHost join) {
+                                JoinHost join, bool waitingHere) {
     // The menu lets messages through: replies may re-sort the rows and a new run may replace the table while it is
     // open, so the server is read now, its info copied whole.
     ServerMenuChange change;
@@ -18,6 +18,8 @@ ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& re
     uint16_t port = record.port;
     ServerLists& lists = join.lists;
     bool favourite = IsFavourite(lists.favourites, addr, port);
+    bool watched = IsFavourite(lists.watched, addr, port);
+    bool full = record.maxClients > 0 && record.playerCount >= record.maxClients;
     HMENU menu = CreatePopupMenu();
     if (!menu) {
         return change;
@@ -30,6 +32,12 @@ ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& re
     AppendMenuW(menu, MF_STRING | (favourite ? 0 : MF_GRAYED), SERVER_MENU_REMOVE_FAVOURITE, L"Remove from Favourites");
     if (FindRecent(lists.recent, addr, port)) {
         AppendMenuW(menu, MF_STRING, SERVER_MENU_REMOVE_RECENT, L"Remove from History");
+    }
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (watched ? MF_CHECKED : 0), SERVER_MENU_WATCH, L"Watch This Server");
+    if (full || waitingHere) {
+        AppendMenuW(menu, MF_STRING | (waitingHere ? MF_CHECKED : 0), SERVER_MENU_JOIN_WHEN_FREE,
+                    L"Join When a Slot Frees");
     }
     ClientToScreen(list, &clicked);
     UINT command = static_cast<UINT>(
@@ -45,6 +53,10 @@ ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& re
     } else if (command == SERVER_MENU_ADD_FAVOURITE || command == SERVER_MENU_REMOVE_FAVOURITE) {
         change.favourites = command == SERVER_MENU_ADD_FAVOURITE ? AddFavourite(&lists.favourites, addr, port)
                                                                  : RemoveFavourite(&lists.favourites, addr, port);
+    } else if (command == SERVER_MENU_WATCH) {
+        change.watch = true;
+    } else if (command == SERVER_MENU_JOIN_WHEN_FREE) {
+        change.slotWait = true;
     } else if (command == SERVER_MENU_REMOVE_RECENT && ForgetRecent(&lists.recent, addr, port)) {
         SaveRecentServers(lists.recent); // on its own, as a join does
         change.history = true;

@@ -27,6 +27,11 @@ struct RunState {
     std::u16string modDir;
     // How its sources ended, as their events came: kept after its end for the Sources window.
     std::vector<SourceResult> sources;
+    // A run the program started by itself keeps the table shown as it was until it ends: its own table and the
+    // records that answered wait here, and replace the shown ones at once at its end (not when it was aborted).
+    bool quiet = false;
+    std::shared_ptr<ServerTable> waitingTable;
+    std::vector<int32_t> waitingAnswers;
 };
 
 struct Session {

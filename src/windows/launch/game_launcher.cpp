@@ -104,6 +104,12 @@ void JoinServer(JoinHost host, const wchar_t* address) {
     }
 }
 
+void JoinServer(JoinHost host, uint32_t addr, uint16_t port) {
+    char16_t address[32];
+    FormatServerAddress(address, std::size(address), addr, port);
+    JoinServer(host, AsWide(address));
+}
+
 void OnGameSearchEnded(JoinHost host, const GameSearchEnd& end) {
     switch (end.outcome) {
     case GameSearchOutcome::Accepted:

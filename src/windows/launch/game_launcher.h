@@ -27,6 +27,8 @@ struct JoinHost {
 // empty, starts the search for the game instead (a request during a search is dropped), and the join goes on at its
 // end. Failures are reported in the status line and a message box, and the program stays.
 void JoinServer(JoinHost host, const wchar_t* address);
+// The same for a server by its address (network byte order) and port.
+void JoinServer(JoinHost host, uint32_t addr, uint16_t port);
 
 // The search for the game has ended: an accepted find becomes gameDir and the join goes on with the address kept at
 // its start; no find ends in the "Can't find Quake II" box, and a stopped search is reported in the status line.

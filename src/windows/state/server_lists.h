@@ -16,5 +16,6 @@ struct ServerLists {
 };
 
 // The marks a server's row carries, as a sum: 1 for a favourite, 2 for a server played on lately, 4 for one that
-// answered on the LAN (0: none). Each mix has an image of its own: the server list's overlay of that number.
+// answered on the LAN, 8 for one watched (0: none). Each mix has an image of its own: the server list's overlay of
+// that number.
 int ServerMarks(const ServerLists& lists, const ServerRecord& record);

@@ -19,12 +19,28 @@ constexpr DWORD LIST_EXTENDED_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGE
 constexpr int SERVER_IMAGE_ICONS[] = {IDI_COMPUTER,      IDI_PING_GOOD,  IDI_PING_MEDIUM,         IDI_PING_BAD,
                                       IDI_OS_LINUX,      IDI_OS_WINDOWS, IDI_OS_FREEBSD,          IDI_OS_APPLE,
                                       IDI_FAVOURITE,     IDI_RECENT,     IDI_FAVOURITE_RECENT,    IDI_LAN,
-                                      IDI_LAN_FAVOURITE, IDI_LAN_RECENT, IDI_LAN_FAVOURITE_RECENT};
+                                      IDI_LAN_FAVOURITE, IDI_LAN_RECENT, IDI_LAN_FAVOURITE_RECENT, IDI_WATCHED};
 
 // The images of the rows' marks, overlays 1 to 7 in ServerMarks order: a row shows one overlay at a time, so each mix
-// of the marks has an image of its own.
+// of the marks has an image of its own. Overlay 8 is the watched mark alone, 9 to 15 the watched mark over 1 to 7,
+// made when the images are.
 constexpr int MARK_IMAGES[] = {IMAGE_FAVOURITE,     IMAGE_RECENT,     IMAGE_FAVOURITE_RECENT,    IMAGE_LAN,
                                IMAGE_LAN_FAVOURITE, IMAGE_LAN_RECENT, IMAGE_LAN_FAVOURITE_RECENT};
+
+// Appends the watched mark drawn over `image` to `images`; its index, or -1.
+int AddWatchedOver(HIMAGELIST images, int image) {
+    HIMAGELIST merged = ImageList_Merge(images, image, images, IMAGE_WATCHED, 0, 0);
+    if (!merged) {
+        return -1;
+    }
+    int added = -1;
+    if (HICON icon = ImageList_GetIcon(merged, 0, ILD_NORMAL)) {
+        added = ImageList_ReplaceIcon(images, -1, icon);
+        DestroyIcon(icon);
+    }
+    ImageList_Destroy(merged);
+    return added;
+}
 
 int ClientWidth(HWND window) {
     RECT client{};
@@ -61,7 +77,7 @@ void CreateServerImages(ServerListView& view, UINT dpi) {
     // overlay over an image with alpha.
     PixelSize cell = ListImageSize(dpi);
     HIMAGELIST images = ImageList_Create(cell.width, cell.height, ILC_COLOR24 | ILC_MASK,
-                                         static_cast<int>(std::size(SERVER_IMAGE_ICONS)), 0);
+                                         static_cast<int>(std::size(SERVER_IMAGE_ICONS) + std::size(MARK_IMAGES)), 0);
     for (int iconId : SERVER_IMAGE_ICONS) {
         // The icons hold an image of the cell's very size at each usual scale; it is taken as it is, not stretched.
         auto icon = static_cast<HICON>(
@@ -72,6 +88,11 @@ void CreateServerImages(ServerListView& view, UINT dpi) {
     int overlay = 1;
     for (int image : MARK_IMAGES) {
         ImageList_SetOverlayImage(images, image, overlay++);
+    }
+    ImageList_SetOverlayImage(images, IMAGE_WATCHED, overlay++);
+    for (int image : MARK_IMAGES) {
+        int watchedOver = AddWatchedOver(images, image);
+        ImageList_SetOverlayImage(images, watchedOver >= 0 ? watchedOver : IMAGE_WATCHED, overlay++);
     }
     if (auto old = reinterpret_cast<HIMAGELIST>(
             SendMessageW(view.list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images)))) {

@@ -1,5 +1,6 @@
 #include "windows/views/server_list_rows.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/display/mod_filter_rule.h"
@@ -152,6 +153,25 @@ void SortServerRows(ServerListView& view, const ShownTable& shown, int32_t sortV
     std::vector<int32_t> before = view.rows.Indices();
     view.rows.Sort(ServerOrderOf(shown, sortValue));
     ShowRowCount(view, RowsOfMarkedServers(view, before, from));
+    InvalidateRect(view.list, nullptr, FALSE);
+}
+
+void ReturnToServers(ServerListView& view, int32_t selected, int32_t top) {
+    if (!view.list) {
+        return;
+    }
+    int row = selected >= 0 ? view.rows.RowOf(selected) : -1;
+    ShowRowCount(view, {row, row});
+    int topRow = top >= 0 ? view.rows.RowOf(top) : -1;
+    if (topRow >= 0) {
+        // The row a page below it is brought into view from above, which puts it at the top (the list scrolls as
+        // little as it can), unless the rows end before.
+        auto page = static_cast<int>(SendMessageW(view.list, LVM_GETCOUNTPERPAGE, 0, 0));
+        int bottomRow = std::min(topRow + std::max(page, 1) - 1, view.rows.Count() - 1);
+        SendMessageW(view.list, LVM_ENSUREVISIBLE, 0, FALSE);
+        SendMessageW(view.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(bottomRow), FALSE);
+        SendMessageW(view.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(topRow), FALSE);
+    }
     InvalidateRect(view.list, nullptr, FALSE);
 }
 

@@ -93,5 +93,10 @@ const ServerRecord* RowServerRecord(const ServerListView& view, const ShownTable
 // Sorts the rows by `sortValue`, keeping the selection and focus on their servers, and repaints the list.
 void SortServerRows(ServerListView& view, const ShownTable& shown, int32_t sortValue);
 
+// Puts the list back where the user left it after another table of the same servers was listed: the row of table
+// index `selected` selected and focused (-1: none), and the row of `top` scrolled to the top of the view when it is
+// listed. The player list is the main window's to refill.
+void ReturnToServers(ServerListView& view, int32_t selected, int32_t top);
+
 // The list keeps the view as a property of its own, for its repaint timer.
 void KeepServerListView(ServerListView& view);
