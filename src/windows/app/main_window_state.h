@@ -14,9 +14,11 @@
 
 #include <memory>
 
+#include "core/watch/buddy_appearances.h"
 #include "core/worker/program_clock.h"
 #include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
+#include "windows/app/tray.h"
 #include "windows/state/finding.h"
 #include "windows/support/throttle.h"
 #include "windows/views/buddy_highlight.h"
@@ -50,7 +52,9 @@ struct MainWindowState {
     ModFilterBox modFilters;
     Finding finding;
     BuddyList buddies;
+    BuddyAppearances buddyAppearances; // fed while buddy alerts are on
     Session session;
+    Tray tray;
 };
 
 // The state the main dialog keeps (as a std::shared_ptr<MainWindowState> on the heap, in its DWLP_USER): null before
