@@ -19,6 +19,7 @@
 #include "harness.h"
 #include "popup_answerer.h"
 #include "servers.h"
+#include "simulator_client.h"
 #include "windows/state/app_messages.h"
 #include "windows/support/notify_icon.h"
 #include "windows/views/list_item.h"
@@ -140,9 +141,13 @@ TEST_F(TrayTest, TheCloseBoxHidesTheWindowToItsIconAndShowOrAClickBringsItBack) 
 TEST_F(TrayTest, TheMenusUpdateStartsARunAndItsExitEndsTheProgramWithTheSettingsSaved) {
     HideToIcon();
     ASSERT_FALSE(App().session.run.running);
+    ASSERT_EQ(SimLoad("[master]\ndelay_ms = 3000\n"), "OK"); // a run that lasts
     ChooseFromIconMenu(1);
     EXPECT_TRUE(App().session.run.running) << "as the Update button";
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the run goes on hidden";
+    ShownMenu duringRun = ChooseFromIconMenu(1);
+    EXPECT_EQ(duringRun.items, (MenuItems{{L"Show", 1}, {L"Abort", 2}, {L"Exit", 3}})) << "as the button reads";
+    EXPECT_TRUE(App().session.run.aborting);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(IconIsThere(dialog));
 

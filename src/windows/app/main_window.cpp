@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
 
 #include "core/display/dpi_scale.h"
 #include "core/settings/recent_store.h"
@@ -164,9 +165,14 @@ BOOL OnClose(MainWindowState& app) {
     return TRUE;
 }
 
-BOOL OnTrayIcon(MainWindowState& app, WPARAM wParam, LPARAM lParam) {
+std::wstring UpdateCaption(MainWindowState& app) {
     wchar_t caption[32] = L"";
     GetDlgItemTextW(app.hMainDlg, IDC_UPDATE, caption, ARRAYSIZE(caption));
+    return caption;
+}
+
+BOOL OnTrayIcon(MainWindowState& app, WPARAM wParam, LPARAM lParam) {
+    std::wstring caption = UpdateCaption(app);
     switch (OnTrayIcon(app.tray, app.hMainDlg, wParam, lParam, caption)) {
     case TrayChoice::None:
         break;
@@ -174,7 +180,11 @@ BOOL OnTrayIcon(MainWindowState& app, WPARAM wParam, LPARAM lParam) {
         ShowFromTray(app.tray, app.hMainDlg);
         break;
     case TrayChoice::Update:
-        OnCommand(app, MAKEWPARAM(IDC_UPDATE, BN_CLICKED));
+        // The menu's item said what the button did then: an "Abort" of a run that ended while the menu was open
+        // starts no new one.
+        if (UpdateCaption(app) == caption) {
+            OnCommand(app, MAKEWPARAM(IDC_UPDATE, BN_CLICKED));
+        }
         break;
     case TrayChoice::Exit:
         OnCommand(app, MAKEWPARAM(IDC_EXIT, BN_CLICKED));
