@@ -20,7 +20,8 @@ bool Add(NotifyIcon& icon) {
     data.uCallbackMessage = icon.callbackMessage;
     data.hIcon = icon.image;
     StringCchCopyW(data.szTip, ARRAYSIZE(data.szTip), icon.tip.c_str());
-    if (!Shell_NotifyIconW(NIM_ADD, &data)) {
+    // A shell busy starting up can time an add out and still take the icon: it is there when it can be changed.
+    if (!Shell_NotifyIconW(NIM_ADD, &data) && !Shell_NotifyIconW(NIM_MODIFY, &data)) {
         return false;
     }
     data.uVersion = NOTIFYICON_VERSION_4;
