@@ -156,7 +156,7 @@ TEST(BuddyAlertText, StaysWithinTheLimitCountingTheBuddiesLeftOut) {
         {4, 255, u"; and 1 more buddy is playing", 3},    // 3*72 + 4 + 29 = 249
         {3, 220, u"", 3},                                 // 3*72 + 4 = 220, exactly the limit
         {3, 219, u"; and 1 more buddy is playing", 2},
-        {2, 101, u"; and 1 more buddy is playing", 1},    // 72 + 29; at 100 the host would be cut
+        {2, 101, u"; and 1 more buddy is playing", 1}, // 72 + 29; at 100 the host would be cut
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);

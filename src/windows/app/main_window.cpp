@@ -173,7 +173,7 @@ std::wstring UpdateCaption(MainWindowState& app) {
 
 BOOL OnTrayIcon(MainWindowState& app, WPARAM wParam, LPARAM lParam) {
     std::wstring caption = UpdateCaption(app);
-    switch (OnTrayIcon(app.tray, app.hMainDlg, wParam, lParam, caption)) {
+    switch (TrayChoiceFor(app.tray, app.hMainDlg, wParam, lParam, caption)) {
     case TrayChoice::None:
         break;
     case TrayChoice::Show:

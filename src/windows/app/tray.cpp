@@ -20,8 +20,8 @@ enum TrayMenuItem : UINT {
 
 // The program's icon at the notification area's size.
 HICON LoadTrayImage(HINSTANCE instance) {
-    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), 0));
 }
 
 bool AddIcon(Tray& tray, HWND window, HINSTANCE instance) {
@@ -41,8 +41,8 @@ TrayChoice ShowTrayMenu(HWND window, POINT at, const std::wstring& updateCaption
     // The menu closes when the user clicks elsewhere only if its window is in front, even a hidden one; the posted
     // message lets the next click open it again.
     SetForegroundWindow(window);
-    auto chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y,
-                                                   0, window, nullptr));
+    auto chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, window, nullptr));
     PostMessageW(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
     switch (chosen) {
@@ -78,7 +78,7 @@ void ShowFromTray(Tray& tray, HWND window) {
     RemoveNotifyIcon(tray.icon);
 }
 
-TrayChoice OnTrayIcon(Tray& tray, HWND window, WPARAM wParam, LPARAM lParam, const std::wstring& updateCaption) {
+TrayChoice TrayChoiceFor(Tray& tray, HWND window, WPARAM wParam, LPARAM lParam, const std::wstring& updateCaption) {
     if (HIWORD(lParam) != NOTIFY_ICON_ID) {
         return TrayChoice::None;
     }

@@ -43,8 +43,9 @@ void HideToTray(Tray& tray, HWND window, HINSTANCE instance);
 // Shows the window again, restored and in front, and takes the icon away.
 void ShowFromTray(Tray& tray, HWND window);
 
-// WM_APP_TRAY_ICON. The menu's Update item reads as the Update button does now (`updateCaption`).
-TrayChoice OnTrayIcon(Tray& tray, HWND window, WPARAM wParam, LPARAM lParam, const std::wstring& updateCaption);
+// WM_APP_TRAY_ICON: what the user chose, the icon's menu shown first for a right click; its Update item reads as
+// the Update button does now (`updateCaption`).
+TrayChoice TrayChoiceFor(Tray& tray, HWND window, WPARAM wParam, LPARAM lParam, const std::wstring& updateCaption);
 
 // The shell's "TaskbarCreated": the icon, if it was there, is added again.
 void OnTaskbarCreated(Tray& tray);
