@@ -269,11 +269,17 @@ TEST_F(TrayTest, ClickingAnAlertShowsTheWindowWithItsServerAndPlayerSelectedInVi
     ASSERT_GE(SelectedPlayerRow(), 0);
     EXPECT_EQ(ListItemText(App().players.list, SelectedPlayerRow(), 0), L"Bob");
 
-    // An alert while the window is shown adds the icon, and a balloon that timed out takes it away again.
-    LoadServerTable(1);
-    FeedServer(0, ServerWith("Near", "q2dm1", 8, {"Bob"}));
-    EXPECT_EQ(App().tray.alertsShown, 2);
+    // An alert while the window is shown adds the icon, which goes when the last balloon has timed out.
+    for (int alert = 2; alert <= 3; ++alert) {
+        LoadServerTable(1);
+        FeedServer(0, ServerWith("Near", "q2dm1", 8, {"Bob"}));
+        EXPECT_EQ(App().tray.alertsShown, alert);
+        LoadServerTable(1);
+        FeedServer(0, ServerWith("Near", "q2dm1", 8, {"alice"}));
+    }
     EXPECT_TRUE(IconIsThere(dialog));
+    IconEvent(NIN_BALLOONTIMEOUT);
+    EXPECT_TRUE(IconIsThere(dialog)) << "one balloon is still up";
     IconEvent(NIN_BALLOONTIMEOUT);
     EXPECT_FALSE(IconIsThere(dialog));
     EXPECT_TRUE(IsWindowVisible(dialog));

@@ -75,6 +75,7 @@ void ShowFromTray(Tray& tray, HWND window) {
     ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(window);
     tray.hidden = false;
+    tray.balloonsUp = 0; // they go with the icon
     RemoveNotifyIcon(tray.icon);
 }
 
@@ -91,8 +92,9 @@ TrayChoice TrayChoiceFor(Tray& tray, HWND window, WPARAM wParam, LPARAM lParam, 
     case NIN_BALLOONUSERCLICK:
         return TrayChoice::ShowTarget;
     case NIN_BALLOONTIMEOUT:
-        // An icon that only came for the alert goes with it.
-        if (!tray.hidden) {
+        // An icon that only came for alerts goes with the last of them.
+        tray.balloonsUp = tray.balloonsUp > 0 ? tray.balloonsUp - 1 : 0;
+        if (!tray.hidden && tray.balloonsUp == 0) {
             RemoveNotifyIcon(tray.icon);
         }
         return TrayChoice::None;
@@ -111,6 +113,7 @@ bool ShowAlert(Tray& tray, HWND window, HINSTANCE instance, const std::u16string
     tray.alertText = text;
     tray.alertTarget = target;
     ++tray.alertsShown;
+    ++tray.balloonsUp;
     return true;
 }
 

@@ -3,7 +3,7 @@
 // side, user interface thread only.
 //
 // The icon is there while the window is hidden to it, and while the window is shown it is added for an alert and
-// stays until the window is brought back through it or the balloon is clicked or times out; bringing the window
+// stays until the window is brought back through it or the balloons are clicked or time out; bringing the window
 // back takes it away (the task bar has the window then).
 #pragma once
 
@@ -22,6 +22,7 @@ struct Tray {
     std::u16string alertText;
     AlertTarget alertTarget;
     int alertsShown = 0;
+    int balloonsUp = 0; // shown and not yet clicked or timed out, as far as the shell has said
 };
 
 // What the user asked through the icon, its menu or a balloon; the main window does it.
