@@ -1,6 +1,6 @@
 // The notification area: the window hidden to its icon there and brought back, the icon's menu and clicks, the
-// icon added again when the shell restarts, and the alerts the icon shows as balloons. Part of the main window; Win32
-// side, user interface thread only.
+// icon added again when the shell restarts, and the alerts the icon shows as balloons. One of the main window's
+// modules; Win32 side, user interface thread only.
 //
 // The icon is there while the window is hidden to it, and while the window is shown it is added for an alert and
 // stays until the window is brought back through it or the balloons are clicked or time out; bringing the window
