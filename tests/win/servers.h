@@ -50,7 +50,8 @@ std::shared_ptr<ServerTable> TableOf(const std::vector<unsigned char>& body);
 // then, unless `deliver` is false, lists everything fed so far as a run's report does (DeliverFedReplies).
 void FeedReply(int index, const std::string& reply, DWORD pingMs = 50, bool deliver = true);
 void FeedServer(int index, const TestServer& server, DWORD pingMs = 50, bool deliver = true);
-// Lists the records fed since the last delivery as one batch, and shows the counts.
+// Lists the records fed since the last delivery as one batch, hands them to the window's watching as a run's report
+// does, and shows the counts.
 void DeliverFedReplies();
 // The status text a run shows for table record `index`'s reply.
 std::wstring RunStatusOf(int index);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
 
 #include "core/display/dpi_scale.h"
 #include "core/settings/recent_store.h"
@@ -15,9 +16,10 @@
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/main_window_views.h"
-#include "windows/app/watching.h"
 #include "windows/app/mod_filter_download.h"
 #include "windows/app/run_controller.h"
+#include "windows/app/tray.h"
+#include "windows/app/watching.h"
 #include "windows/dialogs/about_box.h"
 #include "windows/dialogs/sources_dialog.h"
 #include "windows/launch/game_search.h"
@@ -77,6 +79,7 @@ BOOL OnDestroy(MainWindowState& app) {
     Session& session = app.session;
     EndGameSearchForExit(session.gameSearch);
     SaveSettings(GatherSettings(app));
+    EndTray(app.tray);
     EndUpdateRun(session.run);
     EndFilterDownload(session.filterDownload);
     StopWatching(app.watching);
@@ -153,6 +156,56 @@ BOOL OnCommand(MainWindowState& app, WPARAM wParam) {
     return FALSE;
 }
 
+// The close box: the window ends, or with "Keep running in the notification area" on hides to its icon there.
+BOOL OnClose(MainWindowState& app) {
+    if (app.session.config.keepInTray) {
+        HideToTray(app.tray, app.hMainDlg, app.hInstance);
+    } else {
+        DestroyWindow(app.hMainDlg);
+    }
+    return TRUE;
+}
+
+std::wstring UpdateCaption(MainWindowState& app) {
+    wchar_t caption[32] = L"";
+    GetDlgItemTextW(app.hMainDlg, IDC_UPDATE, caption, ARRAYSIZE(caption));
+    return caption;
+}
+
+BOOL OnTrayIcon(MainWindowState& app, WPARAM wParam, LPARAM lParam) {
+    std::wstring caption = UpdateCaption(app);
+    switch (TrayChoiceFor(app.tray, app.hMainDlg, wParam, lParam, caption)) {
+    case TrayChoice::None:
+        break;
+    case TrayChoice::Show:
+        ShowFromTray(app.tray, app.hMainDlg);
+        break;
+    case TrayChoice::Update:
+        // The menu's item said what the button did then: an "Abort" of a run that ended while the menu was open
+        // starts no new one.
+        if (UpdateCaption(app) == caption) {
+            OnCommand(app, MAKEWPARAM(IDC_UPDATE, BN_CLICKED));
+        }
+        break;
+    case TrayChoice::Exit:
+        OnCommand(app, MAKEWPARAM(IDC_EXIT, BN_CLICKED));
+        break;
+    case TrayChoice::ShowTarget:
+        ShowFromTray(app.tray, app.hMainDlg);
+        SelectAlertTarget(app, app.tray.alertTarget);
+        break;
+    }
+    return TRUE;
+}
+
+// Windows ends the session: the process goes without WM_DESTROY, hidden or not, so the settings are saved here.
+BOOL OnEndSession(MainWindowState& app, WPARAM ending) {
+    if (ending) {
+        SaveSettings(GatherSettings(app));
+    }
+    return TRUE;
+}
+
 void CALLBACK OnTakeTimer(HWND window, UINT, UINT_PTR id, DWORD);
 
 // The run's reports become rows and status texts. While they keep coming this thread comes back for more every
@@ -208,6 +261,10 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     std::shared_ptr<MainWindowState> state = *holder;
     MainWindowState& app = *state;
+    if (message == app.tray.taskbarCreated && message != 0) {
+        OnTaskbarCreated(app.tray);
+        return TRUE;
+    }
     switch (message) {
     case WM_CREATE:
         return TRUE;
@@ -216,8 +273,14 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NCDESTROY:
         return OnNcDestroy(window);
     case WM_CLOSE:
-        DestroyWindow(app.hMainDlg);
+        return OnClose(app);
+    case WM_QUERYENDSESSION:
+        SetWindowLongPtrW(app.hMainDlg, DWLP_MSGRESULT, TRUE);
         return TRUE;
+    case WM_ENDSESSION:
+        return OnEndSession(app, wParam);
+    case WM_APP_TRAY_ICON:
+        return OnTrayIcon(app, wParam, lParam);
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(app, lParam);
     case MESSAGE_DPI_CHANGED:
@@ -291,6 +354,7 @@ void InitMainWindow(MainWindowState& app) {
     InitShowChoice(GetDlgItem(app.hMainDlg, IDC_SHOW), app.finding);
     app.hKeys = LoadAcceleratorsW(app.hInstance, MAKEINTRESOURCEW(IDA_MAIN));
     SizerInstall(app.hMainDlg, MainAnchors);
+    InitTray(app.tray);
     Settings settings{};
     settings.sortColumn = app.servers.sortColumn; // by ping, unless a stored order says otherwise
     if (!LoadSettings(settings)) {

@@ -14,9 +14,11 @@
 
 #include <memory>
 
+#include "core/watch/buddy_appearances.h"
 #include "core/worker/program_clock.h"
 #include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
+#include "windows/app/tray.h"
 #include "windows/state/finding.h"
 #include "windows/state/watching_state.h"
 #include "windows/support/throttle.h"
@@ -51,8 +53,10 @@ struct MainWindowState {
     ModFilterBox modFilters;
     Finding finding;
     BuddyList buddies;
+    BuddyAppearances buddyAppearances; // fed while buddy alerts are on
     Session session;
     WatchingState watching;
+    Tray tray;
 };
 
 // The state the main dialog keeps (as a std::shared_ptr<MainWindowState> on the heap, in its DWLP_USER): null before

@@ -183,6 +183,21 @@ void OnServerListsChanged(MainWindowState& app) {
     }
 }
 
+void SelectAlertTarget(MainWindowState& app, const AlertTarget& target) {
+    const ShownTable& shown = app.session.shown;
+    for (int32_t index = 0; index < shown.count; ++index) {
+        // Only a delivered record's fields are this thread's to read.
+        const ServerRecord& record = shown.At(index);
+        if (record.delivered && record.addr == target.addr && record.port == target.port) {
+            // The list's change notification fills the player list.
+            if (SelectServerRow(app.servers, index) && !target.player.empty()) {
+                SelectPlayerNamed(app.players, record, target.player);
+            }
+            return;
+        }
+    }
+}
+
 void ToggleUpdate(MainWindowState& app) {
     RunState& run = app.session.run;
     if (run.running) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/run/run_channel.h"
+#include "core/watch/alert_target.h"
 
 struct MainWindowState;
 struct GameSearchEnd;
@@ -31,6 +32,10 @@ void OnShowChoiceChanged(MainWindowState& app);
 // The favourites or the history changed: the rows' marks are asked again, and under a choice of either the rows
 // follow.
 void OnServerListsChanged(MainWindowState& app);
+
+// A click on an alert: the server list's row of the target's server is selected and in view, and the target's player
+// in the player list; nothing is selected anew when the server is not listed (the filters may hide it).
+void SelectAlertTarget(MainWindowState& app, const AlertTarget& target);
 
 // The Update button, a change of mod filter, and start-up: starts a run, or asks the one in progress to abort.
 void ToggleUpdate(MainWindowState& app);

@@ -11,6 +11,7 @@
 #include "core/run/datagram_socket.h"
 #include "core/settings/settings_store.h"
 #include "core/text/address.h"
+#include "core/watch/buddy_alert_text.h"
 #include "platform/win32/wide.h"
 #include "windows/app/busy_controls.h"
 #include "windows/app/main_window_settings.h"
@@ -148,6 +149,21 @@ void JoinAsADoubleClickDoes(MainWindowState& app, uint32_t addr, uint16_t port) 
     }
 }
 
+// The buddies whose appearances these replies began, as one alert. While alerts are off nothing is kept, so that
+// turning them on tells of the buddies playing then.
+void AlertNewBuddies(MainWindowState& app, const std::vector<const ServerRecord*>& answered) {
+    if (!app.session.config.buddyAlerts) {
+        app.buddyAppearances.Clear();
+        return;
+    }
+    const std::vector<BuddyName>& names = app.buddies.names;
+    std::vector<BuddySighting> began = app.buddyAppearances.TakeReplies(answered, names.data(), names.size());
+    if (!began.empty()) {
+        BuddyAlert alert = ComposeBuddyAlert(began);
+        ShowAlert(app.tray, app.hMainDlg, app.hInstance, alert.text, alert.target);
+    }
+}
+
 } // namespace
 
 std::vector<const ServerRecord*> AnsweredRecords(const ServerTable& table, const std::vector<int32_t>& indexes) {
@@ -160,7 +176,8 @@ std::vector<const ServerRecord*> AnsweredRecords(const ServerTable& table, const
 }
 
 void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecord*>& answered, AnswerFrom from) {
-    (void)from;
+    (void)from; // a watched server's reply counts as a run's does
+    AlertNewBuddies(app, answered);
     WatchingState& watching = app.watching;
     for (const ServerRecord* record : answered) {
         WatchChange change;
@@ -168,9 +185,11 @@ void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecor
                                          change)) {
             TellChange(app, change);
             if (change.slotFreed) {
-                SetStatus(app.status, fmt::format(L"A slot is free on {} ({}, {}/{})", AsWide(record->hostname),
-                                                  AsWide(record->mapname), record->playerCount, record->maxClients)
-                                          .c_str());
+                std::wstring text = fmt::format(L"A slot is free on {} ({}, {}/{})", AsWide(record->hostname),
+                                                AsWide(record->mapname), record->playerCount, record->maxClients);
+                SetStatus(app.status, text.c_str());
+                ShowAlert(app.tray, app.hMainDlg, app.hInstance, AsU16(text.c_str()),
+                          AlertTarget{record->addr, record->port, u""});
             }
         }
         const SlotWait& slot = watching.slot;

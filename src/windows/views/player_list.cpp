@@ -33,25 +33,30 @@ int CALLBACK ComparePlayers(LPARAM first, LPARAM second, LPARAM column) {
                                 *reinterpret_cast<const PlayerRecord*>(second), static_cast<int>(column));
 }
 
-// Selects the first player of `record` whose name holds the search text and brings the row into view.
-void SelectMatchedPlayer(PlayerListView& view, const ServerRecord& record, const ServerSearch& search) {
-    SearchMatch match = MatchServer(record, search);
-    if (match.player < 0) {
-        return;
-    }
+// Selects the row of `player` (in the record the list shows) and brings it into view; false when no row has it.
+bool SelectPlayerRow(PlayerListView& view, const PlayerRecord* player) {
     LVFINDINFOW find{};
     find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(&record.players[match.player]);
+    find.lParam = reinterpret_cast<LPARAM>(player);
     auto row = static_cast<int>(
         SendMessageW(view.list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
     if (row < 0) {
-        return;
+        return false;
     }
     LVITEMW item{};
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(view.list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     SendMessageW(view.list, LVM_ENSUREVISIBLE, row, FALSE);
+    return true;
+}
+
+// Selects the first player of `record` whose name holds the search text.
+void SelectMatchedPlayer(PlayerListView& view, const ServerRecord& record, const ServerSearch& search) {
+    SearchMatch match = MatchServer(record, search);
+    if (match.player >= 0) {
+        SelectPlayerRow(view, &record.players[match.player]);
+    }
 }
 
 } // namespace
@@ -107,6 +112,15 @@ void FillPlayerList(PlayerListView& view, ServerRecord* record, const ServerSear
     if (search.Active()) {
         SelectMatchedPlayer(view, *record, search);
     }
+}
+
+bool SelectPlayerNamed(PlayerListView& view, const ServerRecord& record, const std::u16string& name) {
+    for (int i = 0; i < record.playerCount && i < MAX_PLAYERS; ++i) {
+        if (record.players[i].name == name) {
+            return SelectPlayerRow(view, &record.players[i]);
+        }
+    }
+    return false;
 }
 
 void EmptyPlayerList(PlayerListView& view) {

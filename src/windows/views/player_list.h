@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "core/display/server_search.h"
 #include "core/protocol/server_record.h"
 
@@ -28,6 +30,10 @@ void ResizePlayerColumns(PlayerListView& view, int clientWidth);
 // inside the current table. While `search` is active, the first player whose name matched it is selected and kept in
 // view.
 void FillPlayerList(PlayerListView& view, ServerRecord* record, const ServerSearch& search);
+
+// Selects the first of the record's players (the list shows them) whose name is exactly `name`, in view; false when
+// none is.
+bool SelectPlayerNamed(PlayerListView& view, const ServerRecord& record, const std::u16string& name);
 
 // Deletes the rows: a new table.
 void EmptyPlayerList(PlayerListView& view);

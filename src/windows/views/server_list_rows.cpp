@@ -137,6 +137,18 @@ int32_t SelectedServerIndex(const ServerListView& view, const ShownTable& shown)
     return RowServerIndex(view, shown, SelectedListRow(view.list));
 }
 
+bool SelectServerRow(ServerListView& view, int32_t index) {
+    int row = view.rows.RowOf(index);
+    if (row < 0) {
+        return false;
+    }
+    // A list whose redrawing is held off for listing does not scroll.
+    RepaintServerList(view);
+    SetRowState(view.list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(view.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    return true;
+}
+
 const ServerRecord* RowServerRecord(const ServerListView& view, const ShownTable& shown, int row) {
     int32_t index = RowServerIndex(view, shown, row);
     return index >= 0 ? &shown.At(index) : nullptr;

@@ -90,6 +90,10 @@ void ForgetServerList(ServerListView& view);
 // which could swap the server table or re-sort the rows.
 const ServerRecord* RowServerRecord(const ServerListView& view, const ShownTable& shown, int row);
 
+// Selects and focuses the row of table index `index` and scrolls it into view; the list tells the main window of the
+// change as a click would. False when no row shows the server.
+bool SelectServerRow(ServerListView& view, int32_t index);
+
 // Sorts the rows by `sortValue`, keeping the selection and focus on their servers, and repaints the list.
 void SortServerRows(ServerListView& view, const ShownTable& shown, int32_t sortValue);
 
