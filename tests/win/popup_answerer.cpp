@@ -1,5 +1,7 @@
 #include "popup_answerer.h"
 
+#include "picture.h"
+
 namespace {
 
 // The static control that holds a message box's text.
@@ -45,10 +47,14 @@ void AnswerMessageBox(PopupWatcher<ShownBox>& watcher, const std::vector<int>& a
     AwaitWindowGone(box);
 }
 
-void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position) {
+void ChooseMenuItem(PopupWatcher<ShownMenu>& watcher, int position, const wchar_t* picture) {
     HWND window = FindOwnWindow(L"#32768");
     if (!window) {
         return;
+    }
+    if (picture) {
+        CreateDirectoryW(L"screenshots", nullptr);
+        WriteBitmap(SettledCapture(GetDesktopWindow()), (std::wstring(L"screenshots\\") + picture).c_str());
     }
     ShownMenu menu{};
     RECT rect;
@@ -100,5 +106,5 @@ void PostKey(HWND window, WPARAM key) {
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers)
     : PopupWatcher([answers](PopupWatcher& watcher) { AnswerMessageBox(watcher, answers); }) {}
 
-MenuChooser::MenuChooser(int position)
-    : PopupWatcher([position](PopupWatcher& watcher) { ChooseMenuItem(watcher, position); }) {}
+MenuChooser::MenuChooser(int position, const wchar_t* picture)
+    : PopupWatcher([position, picture](PopupWatcher& watcher) { ChooseMenuItem(watcher, position, picture); }) {}

@@ -86,8 +86,9 @@ struct ShownMenu {
 };
 
 // Chooses the item at `position` (0 first, separators counted; -1 dismisses the menu) in each popup menu this process
-// shows, with the keyboard. A greyed item is highlighted too, and Enter on it closes the menu with no command.
+// shows, with the keyboard. A greyed item is highlighted too, and Enter on it closes the menu with no command. Given
+// `picture`, the screen is first written there as a bitmap, with the menu open, for people to look at.
 class MenuChooser : public PopupWatcher<ShownMenu> {
 public:
-    explicit MenuChooser(int position);
+    explicit MenuChooser(int position, const wchar_t* picture = nullptr);
 };

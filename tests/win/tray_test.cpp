@@ -4,7 +4,8 @@
 //
 // Whether the icon is there is asked of the shell itself: NIM_MODIFY of the window's icon succeeds only while the
 // shell holds it (Wine's explorer, like Windows, answers FALSE for an icon it does not know). Wine never sends
-// NIN_BALLOONUSERCLICK or NIN_BALLOONTIMEOUT; the tests send them as Windows does.
+// NIN_BALLOONUSERCLICK or NIN_BALLOONTIMEOUT; the tests send them as Windows does. The balloon itself is the shell's:
+// under Wine a balloon tooltip window of the explorer process, shown a moment after the alert, found and read there.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -17,6 +18,7 @@
 
 #include "core/settings/settings_store.h"
 #include "harness.h"
+#include "picture.h"
 #include "popup_answerer.h"
 #include "servers.h"
 #include "simulator_client.h"
@@ -52,12 +54,49 @@ void IconEvent(UINT event, POINT at = {0, 0}, UINT id = NOTIFY_ICON_ID) {
 }
 
 // The icon's menu, opened at `at`, and the item at `position` chosen in it.
-ShownMenu ChooseFromIconMenu(int position, POINT at = {300, 200}) {
-    MenuChooser menus(position);
+ShownMenu ChooseFromIconMenu(int position, POINT at = {300, 200}, const wchar_t* picture = nullptr) {
+    MenuChooser menus(position, picture);
     IconEvent(WM_CONTEXTMENU, at);
     std::vector<ShownMenu> shown = menus.Shown();
     EXPECT_EQ(shown.size(), 1u);
     return shown.empty() ? ShownMenu{} : shown[0];
+}
+
+// The shell's balloon now showing `text`: a visible tooltip window of another process (the notification area's)
+// whose text it is; null when none shows within the time.
+HWND ShellBalloonShowing(const std::wstring& text, DWORD timeoutMs = 5000) {
+    struct Search {
+        const std::wstring* text;
+        HWND found;
+    } search{&text, nullptr};
+    PumpUntil(
+        [&] {
+            EnumWindows(
+                [](HWND window, LPARAM context) -> BOOL {
+                    auto* search = reinterpret_cast<Search*>(context);
+                    wchar_t className[64] = L"";
+                    DWORD process = 0;
+                    GetWindowThreadProcessId(window, &process);
+                    GetClassNameW(window, className, 64);
+                    if (process == GetCurrentProcessId() || wcscmp(className, TOOLTIPS_CLASSW) != 0 ||
+                        !IsWindowVisible(window)) {
+                        return TRUE;
+                    }
+                    wchar_t shown[512] = L"";
+                    DWORD_PTR copied = 0;
+                    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG,
+                                        1000, &copied);
+                    if (*search->text == shown) {
+                        search->found = window;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
 }
 
 Settings StoredSettings() {
@@ -133,7 +172,8 @@ TEST_F(TrayTest, TheCloseBoxHidesTheWindowToItsIconAndShowOrAClickBringsItBack) 
 
     // Dismissing the menu leaves the window hidden.
     HideToIcon();
-    ChooseFromIconMenu(-1);
+    // Opened where the shell's icon is, pictured for people to look at.
+    ChooseFromIconMenu(-1, {GetSystemMetrics(SM_CXSCREEN) - 12, GetSystemMetrics(SM_CYSCREEN) - 12}, L"tray-menu.bmp");
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_TRUE(IconIsThere(dialog));
 }
@@ -202,6 +242,11 @@ TEST_F(TrayTest, ABuddyWhoAppearsIsToldOfOnceUntilAReplyWithoutHim) {
     EXPECT_EQ(tray.alertText, u"Bob is playing on Server X (q2dm1, 7/16)");
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_TRUE(IconIsThere(dialog)) << "added for the alert";
+    // The shell shows it: its balloon, with the alert's text.
+    HWND balloon = ShellBalloonShowing(L"Bob is playing on Server X (q2dm1, 7/16)");
+    ASSERT_NE(balloon, nullptr) << "no balloon of the notification area shows the alert";
+    CreateDirectoryW(L"screenshots", nullptr);
+    WriteBitmap(SettledCapture(GetDesktopWindow()), L"screenshots\\alert.bmp"); // for people to look at
 
     // Each table below is the next run's.
     const struct {

@@ -12,6 +12,7 @@
 #include "core/worker/program_clock.h"
 #include "game_drive.h"
 #include "harness.h"
+#include "picture.h"
 #include "platform/win32/settings_key.h"
 #include "platform/win32/wide.h"
 #include "popup_answerer.h"
@@ -125,6 +126,12 @@ TEST_F(WatchingTest, AWatchedServerIsMarkedStoredAndAskedEveryTenSecondsCounting
     EXPECT_EQ(StoredMultiText(L"Watched Servers"), MultiText({L"127.0.0.1:27911"})) << "saved at once";
     EXPECT_EQ(RowOverlay(RowOfPort(27911)), 8u) << "the watched mark";
     EXPECT_EQ(RowOverlay(RowOfPort(27910)), 0u);
+    // For people to look at: the rows once the menu is gone from the screen.
+    ListView_SetItemState(App().servers.list, -1, 0, LVIS_SELECTED);
+    RedrawWindow(App().hMainDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpUntil([] { return false; }, 300);
+    CreateDirectoryW(L"screenshots", nullptr);
+    WriteBitmap(SettledCapture(App().hMainDlg), L"screenshots\\watched.bmp");
 
     // The start-up run asked it a moment ago: the next query waits for the ten seconds to pass.
     EXPECT_EQ(QueriesTo(27911), 1u);
