@@ -159,6 +159,7 @@ struct FakeFolder {
     std::vector<unsigned char> file;
     bool exists = false;
     bool writable = true;
+    bool renamable = true;
     int writes = 0;
     std::vector<int64_t> setAside;
     std::vector<std::function<void()>> work;
@@ -178,6 +179,9 @@ struct FakeFolder {
                             },
                             [this](int64_t now) {
                                 setAside.push_back(now);
+                                if (!renamable) {
+                                    return std::u16string();
+                                }
                                 exists = false;
                                 return std::u16string(u"Server History.damaged");
                             }};
@@ -270,6 +274,21 @@ TEST(HistoryKeeper, ADamagedFileIsSetAsideAndAFreshHistoryBegun) {
         EXPECT_TRUE(keeper.SaveNow(SAVED_AT + 7));
         EXPECT_EQ(KindOf(folder.file), HistoryFileKind::Read);
     }
+
+    // One that cannot be renamed stays as it is: this run's history is never written over it.
+    FakeFolder folder;
+    folder.file = {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'};
+    folder.exists = true;
+    folder.renamable = false;
+    HistoryKeeper keeper(folder.Files(), folder.Starter());
+    HistoryLoad load = keeper.Load(SAVED_AT);
+    EXPECT_EQ(load.kind, HistoryFileKind::Foreign);
+    EXPECT_TRUE(load.setAsideAs.empty());
+    keeper.Take(1, 27910, HistorySample{SAVED_AT, 50, 2, 8});
+    EXPECT_FALSE(keeper.SaveWhenDue(0, SAVED_AT));
+    EXPECT_FALSE(keeper.SaveNow(SAVED_AT));
+    EXPECT_EQ(folder.writes, 0);
+    EXPECT_EQ(folder.file.size(), 8u);
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "resource.h"
 #include "simulator_client.h"
 #include "windows/app/main_window_views.h"
+#include "windows/app/watching.h"
 #include "windows/state/finding.h"
 #include "windows/views/server_list.h"
 #include "windows/views/status_bar.h"
@@ -108,6 +109,8 @@ void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) 
 
 void DeliverFedReplies() {
     ListDeliveredReplies(App().servers, ListInputs(App()), fedReplies);
+    // As a run's report passes them on: what the window makes of every accepted reply.
+    TakeServerAnswers(App(), AnsweredRecords(*App().session.shown.table, fedReplies), AnswerFrom::Run);
     fedReplies.clear();
     RepaintServerListWhenDue(App().servers);
     ShowCounts(App());

@@ -54,6 +54,8 @@ HistoryLoad HistoryKeeper::Load(int64_t now) {
     load.kind = decoded.kind;
     if (decoded.kind != HistoryFileKind::Read) {
         load.setAsideAs = writer_->files.setAside(now);
+        // A file that stays where it was is never written over: it is not ours to delete.
+        blocked_ = load.setAsideAs.empty();
         return load;
     }
     for (ServerHistory& server : decoded.servers) {
@@ -65,7 +67,7 @@ HistoryLoad HistoryKeeper::Load(int64_t now) {
 }
 
 bool HistoryKeeper::SaveWhenDue(uint64_t nowMs, int64_t now) {
-    if (!loaded_ || writer_->busy.load() || (savedOnce_ && nowMs - lastSaveMs_ < HISTORY_SAVE_INTERVAL_MS)) {
+    if (!loaded_ || blocked_ || writer_->busy.load() || (savedOnce_ && nowMs - lastSaveMs_ < HISTORY_SAVE_INTERVAL_MS)) {
         return false;
     }
     histories_.Expire(now);
@@ -90,7 +92,7 @@ bool HistoryKeeper::SaveWhenDue(uint64_t nowMs, int64_t now) {
 }
 
 bool HistoryKeeper::SaveNow(int64_t now) {
-    if (!loaded_) {
+    if (!loaded_ || blocked_) {
         return false;
     }
     histories_.Expire(now);

@@ -29,7 +29,8 @@ public:
     explicit HistoryKeeper(HistoryFiles files, WorkStarter start = nullptr, HistoryLimits limits = {});
 
     bool Loaded() const { return loaded_; }
-    // Reads the file (once): a damaged or foreign file is set aside, and the history starts afresh.
+    // Reads the file (once): a damaged or foreign file is set aside, and the history starts afresh; one that cannot
+    // be set aside stays, and this history is never saved.
     HistoryLoad Load(int64_t now);
     void Take(uint32_t addr, uint16_t port, const HistorySample& sample) { histories_.Add(addr, port, sample); }
     // Starts a save when the history changed since the last, that began a minute or more before `nowMs` (on a clock
@@ -48,6 +49,7 @@ private:
     WorkStarter start_;
     ServerHistories histories_;
     bool loaded_ = false;
+    bool blocked_ = false; // a damaged file could not be set aside: nothing is saved over it
     bool savedOnce_ = false;
     uint64_t lastSaveMs_ = 0;
     uint64_t savedChanges_ = 0; // the history's Changes() at the last save (or the load)

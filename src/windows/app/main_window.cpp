@@ -12,6 +12,7 @@
 #include "core/settings/recent_store.h"
 #include "core/settings/settings_store.h"
 #include "resource.h"
+#include "windows/app/history_keeping.h"
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/main_window_views.h"
@@ -77,6 +78,7 @@ BOOL OnDestroy(MainWindowState& app) {
     Session& session = app.session;
     EndGameSearchForExit(session.gameSearch);
     SaveSettings(GatherSettings(app));
+    SaveHistoryAtEnd(session.history, session.config, *app.clock);
     EndUpdateRun(session.run);
     EndFilterDownload(session.filterDownload);
     ForgetServerList(app.servers);
@@ -294,6 +296,7 @@ void InitMainWindow(MainWindowState& app) {
     }
     ApplySettings(app, settings);
     app.session.lists.recent = LoadRecentServers();
+    StartHistory(app.session.history, app.session.config, *app.clock);
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     AddAboutItem(app.hMainDlg);

@@ -13,6 +13,7 @@
 #include "windows/app/run_controller.h"
 #include "windows/app/server_menu.h"
 #include "windows/app/watching.h"
+#include "windows/dialogs/server_info_dialog.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/views/list_item.h"
@@ -67,7 +68,12 @@ INT_PTR OnServerListNotify(MainWindowState& app, NMHDR* header) {
         if (!record) {
             return FALSE;
         }
-        ServerMenuChange change = ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app));
+        const Session& session = app.session;
+        InfoHistory history =
+            InfoHistoryOf(*record, session.config.keepHistory ? &session.history.keeper.Histories() : nullptr,
+                          app.clock->UnixSeconds(), session.config);
+        ServerMenuChange change =
+            ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app), std::move(history));
         // The settings are written at exit; the favourites also at once, so that a crash does not lose them.
         if (change.favourites) {
             SaveSettings(GatherSettings(app));

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "windows/dialogs/history_graphs.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/state/shown_table.h"
 
@@ -26,7 +27,7 @@ struct ServerMenuChange {
 };
 
 // NM_RCLICK on the server list, at the clicked point of its row, which shows `record` of `shown`: the menu, then its
-// command carried out (a join with `join`, which lists the favourites and the history too). Of the two favourites
-// commands, the one that does not apply to the server is greyed.
+// command carried out (a join with `join`, which lists the favourites and the history too; the server info with the
+// server's last day, `history`). Of the two favourites commands, the one that does not apply to the server is greyed.
 ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
-                                JoinHost join);
+                                JoinHost join, InfoHistory history);

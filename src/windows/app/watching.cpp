@@ -2,6 +2,8 @@
 
 #include "windows/app/main_window_state.h"
 
+#include "windows/app/history_keeping.h"
+
 std::vector<const ServerRecord*> AnsweredRecords(const ServerTable& table, const std::vector<int32_t>& indexes) {
     std::vector<const ServerRecord*> records;
     records.reserve(indexes.size());
@@ -12,11 +14,18 @@ std::vector<const ServerRecord*> AnsweredRecords(const ServerTable& table, const
 }
 
 void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecord*>& answered, AnswerFrom from) {
-    (void)app;
-    (void)answered;
-    (void)from;
+    (void)from; // every source's replies are the server's history alike
+    KeepSamples(app.session.history, app.session.config, *app.clock, answered);
 }
 
 void DoTimedWork(MainWindowState& app) {
-    (void)app;
+    Session& session = app.session;
+    SaveHistoryWhenDue(session.history, session.config, *app.clock);
+    // A run's texts would cover the note at once: it waits for the run's end.
+    if (!session.run.running) {
+        std::wstring note = TakeHistoryNote(session.history);
+        if (!note.empty()) {
+            SetStatus(app.status, note.c_str());
+        }
+    }
 }
