@@ -187,6 +187,10 @@ TEST(HistoryTexts, TheSampleUnderThePointerReadsAsItsBucket) {
     EXPECT_EQ(HistorySampleText({2026, 12, 9, 21, 35, 0}, bucket), u"21:35  ping 42\u201358 ms (mean 47), 7/16 players");
     HistoryBucket one{HistorySlotOf(DAY_START), 42, 42, 42, 1, 0, 8};
     EXPECT_EQ(HistorySampleText({2026, 12, 9, 9, 5, 0}, one), u"09:05  ping 42 ms, 0/8 players");
+    HistoryBucket unknown{HistorySlotOf(DAY_START), 42, 42, 42, 1, 1, 0};
+    EXPECT_EQ(HistorySampleText({2026, 12, 9, 9, 5, 0}, unknown), u"09:05  ping 42 ms, 1 player");
+    unknown.mostPlayers = 7;
+    EXPECT_EQ(HistorySampleText({2026, 12, 9, 9, 5, 0}, unknown), u"09:05  ping 42 ms, 7 players");
     EXPECT_EQ(HourLabel({2026, 12, 9, 6, 0, 0}), u"06:00");
 }
 
