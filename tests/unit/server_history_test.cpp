@@ -170,6 +170,8 @@ TEST(HistoryGraph, TimesAndValuesMapOntoThePlotAndThePointerFindsTheNearestBucke
     EXPECT_EQ(BucketNearest(frame, buckets, first + 4, 3), -1) << "too far from either";
     EXPECT_EQ(BucketNearest(frame, buckets, BucketX(frame, buckets[2]) - 1, 3), 2);
     EXPECT_EQ(BucketNearest(frame, buckets, 0, 3), -1) << "the bucket off the left edge is not shown";
+    buckets.push_back(HistoryBucket{HistorySlotOf(frame.now + 600), 50, 50, 50, 1, 0, 8});
+    EXPECT_EQ(BucketNearest(frame, buckets, 288, 3), -1) << "nor one after the right edge";
 
     // Every six hours of local time, an hour and a half ahead of UTC.
     std::vector<int64_t> ticks = HourTicks(frame, 90 * 60, 6);
@@ -184,7 +186,8 @@ TEST(HistoryGraph, TimesAndValuesMapOntoThePlotAndThePointerFindsTheNearestBucke
 
 TEST(HistoryTexts, TheSampleUnderThePointerReadsAsItsBucket) {
     HistoryBucket bucket{HistorySlotOf(DAY_START), 141, 42, 58, 3, 7, 16};
-    EXPECT_EQ(HistorySampleText({2026, 12, 9, 21, 35, 0}, bucket), u"21:35  ping 42\u201358 ms (mean 47), 7/16 players");
+    EXPECT_EQ(HistorySampleText({2026, 12, 9, 21, 35, 0}, bucket),
+              u"21:35  ping 42\u201358 ms (mean 47), 7/16 players");
     HistoryBucket one{HistorySlotOf(DAY_START), 42, 42, 42, 1, 0, 8};
     EXPECT_EQ(HistorySampleText({2026, 12, 9, 9, 5, 0}, one), u"09:05  ping 42 ms, 0/8 players");
     HistoryBucket unknown{HistorySlotOf(DAY_START), 42, 42, 42, 1, 1, 0};

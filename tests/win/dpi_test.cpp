@@ -218,8 +218,9 @@ TEST_F(DpiTest, TheMainWindowAndItsDialogsFitAtTheDisplaysDpiWithImagesOfTheirSi
     GetWindowRect(GetDlgItem(infoDialog, IDC_INFO_PING_GRAPH), &onScreen);
     int point = ScaleToDpi(4, dpi);
     int drawn = 0;
-    PumpUntil([&] { return (drawn = CaptureWindow(infoDialog).Count(onScreen, GOOD_PING_COLOUR)) >= 12 * point * point; },
-              2000);
+    PumpUntil(
+        [&] { return (drawn = CaptureWindow(infoDialog).Count(onScreen, GOOD_PING_COLOUR)) >= 12 * point * point; },
+        2000);
     EXPECT_GE(drawn, 12 * point * point) << "twelve points of the DPI's size at " << dpi << " DPI";
     SaveShot(infoDialog, L"info");
     DestroyWindow(infoDialog);

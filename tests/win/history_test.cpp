@@ -95,8 +95,8 @@ protected:
     HWND OpenInfo(int index) {
         const ServerRecord& record = App().session.shown.At(index);
         ServerInfo info = ServerInfoOf(record, App().session.shown, App().session.lists);
-        info.history = InfoHistoryOf(record, &App().session.history.keeper.Histories(), clock_.unix,
-                                     App().session.config);
+        info.history =
+            InfoHistoryOf(record, &App().session.history.keeper.Histories(), clock_.unix, App().session.config);
         HWND dialog = CreateDialogParamW(App().hInstance, MAKEINTRESOURCEW(IDD_SERVER_INFO), App().hMainDlg,
                                          ServerInfoDlgProc, reinterpret_cast<LPARAM>(&info));
         ShowWindow(dialog, SW_SHOW);
@@ -210,7 +210,8 @@ TEST_F(HistoryTest, TheInfoDialogDrawsTheRepliesInThePingColoursAndTellsTheSampl
 TEST_F(HistoryTest, TheHistoryIsSavedInLocalAppDataOnTheTickAndReadAtTheNextStart) {
     std::wstring file = HistoryFile();
     ASSERT_FALSE(file.empty());
-    EXPECT_EQ(file, std::wstring(AsWide(RememberedListFolder().c_str())) + L"Server History") << "beside the remembered lists";
+    EXPECT_EQ(file, std::wstring(AsWide(RememberedListFolder().c_str())) + L"Server History")
+        << "beside the remembered lists";
     EXPECT_FALSE(Exists(file));
     Answer(0, 0, 40, 2);
     DoTimedWork(App());

@@ -153,8 +153,7 @@ bool ReadServer(Cursor& in, int64_t savedAt, ServerHistory& server) {
 
 } // namespace
 
-std::vector<unsigned char> EncodeHistory(const std::vector<ServerHistory>& servers, int64_t savedAt,
-                                         size_t maxBytes) {
+std::vector<unsigned char> EncodeHistory(const std::vector<ServerHistory>& servers, int64_t savedAt, size_t maxBytes) {
     savedAt = std::clamp<int64_t>(savedAt, 0, static_cast<int64_t>(MAX_TIME));
     std::vector<unsigned char> body;
     std::vector<unsigned char> one;

@@ -4,7 +4,7 @@
 //   "SKHI" 0x01                  magic and version
 //   varint savedAt               seconds since 1970
 //   varint servers
-//   per server:  4 bytes address (network order), 2 bytes port (little-endian),
+//   per server:  4 bytes address (a.b.c.d in that order on our little-endian builds), 2 bytes port (little-endian),
 //                zigzag varint savedAt - lastHeard, varint buckets (1 to 288),
 //                zigzag varint savedAt's slot - the first bucket's slot, then varint slot - previous slot (1 and up),
 //                per bucket: varint samples, lowest ping, mean - lowest, highest - mean, most players, max clients

@@ -32,8 +32,9 @@ int BucketNearest(const GraphFrame& frame, const std::vector<HistoryBucket>& buc
     int nearest = -1;
     int distance = reach + 1;
     for (size_t i = 0; i < buckets.size(); ++i) {
-        if (buckets[i].Start() + HISTORY_BUCKET_SECONDS <= frame.now - HISTORY_SPAN_SECONDS) {
-            continue; // off the graph's left edge
+        if (buckets[i].Start() + HISTORY_BUCKET_SECONDS <= frame.now - HISTORY_SPAN_SECONDS ||
+            buckets[i].Start() > frame.now) {
+            continue; // off the graph's edges (the latter from a clock set back since)
         }
         int away = std::abs(BucketX(frame, buckets[i]) - x);
         if (away < distance) {

@@ -20,7 +20,8 @@ int GraphX(const GraphFrame& frame, int64_t time);
 int GraphY(const GraphFrame& frame, int value, int top);
 // The x of a bucket: its stretch's middle.
 int BucketX(const GraphFrame& frame, const HistoryBucket& bucket);
-// The bucket (an index) nearest to `x` within `reach` pixels, -1 for none: what the pointer shows.
+// The bucket (an index) nearest to `x` within `reach` pixels, -1 for none: what the pointer shows. Buckets outside
+// the day are not drawn, and not found.
 int BucketNearest(const GraphFrame& frame, const std::vector<HistoryBucket>& buckets, int x, int reach);
 // The times within the day of whole hours `stepHours` apart in local time, oldest first; `localOffset` is local
 // time less UTC, in seconds.

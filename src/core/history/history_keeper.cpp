@@ -67,7 +67,8 @@ HistoryLoad HistoryKeeper::Load(int64_t now) {
 }
 
 bool HistoryKeeper::SaveWhenDue(uint64_t nowMs, int64_t now) {
-    if (!loaded_ || blocked_ || writer_->busy.load() || (savedOnce_ && nowMs - lastSaveMs_ < HISTORY_SAVE_INTERVAL_MS)) {
+    if (!loaded_ || blocked_ || writer_->busy.load() ||
+        (savedOnce_ && nowMs - lastSaveMs_ < HISTORY_SAVE_INTERVAL_MS)) {
         return false;
     }
     histories_.Expire(now);

@@ -6,8 +6,8 @@
 namespace {
 
 std::wstring SetAsideNote(const HistoryLoad& load) {
-    const wchar_t* what = load.kind == HistoryFileKind::Foreign ? L"was not a server history this version reads"
-                                                                : L"was damaged";
+    const wchar_t* what =
+        load.kind == HistoryFileKind::Foreign ? L"was not a server history this version reads" : L"was damaged";
     if (load.setAsideAs.empty()) {
         return fmt::format(L"The server history file {} and couldn't be set aside: this session's history won't be "
                            L"saved",

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int HOUR_TICK_STEP = 6;  // hours between the time scale's labels
+constexpr int HOUR_TICK_STEP = 6;   // hours between the time scale's labels
 constexpr int JOINED_GAP_SLOTS = 4; // buckets further apart than 20 minutes are points, not a line
 constexpr int POINT_SIZE = 4;       // pixels at 96 DPI
 constexpr COLORREF GRID_COLOUR = RGB(0xDC, 0xDC, 0xDC);
@@ -82,8 +82,14 @@ GraphLayout LayoutOf(HWND control, HDC dc, HistoryGraph graph, const InfoHistory
 
 CivilTime LocalTimeOf(int64_t seconds) {
     CivilTime utc = CivilFromSeconds(seconds);
-    SYSTEMTIME at{static_cast<WORD>(utc.year),   static_cast<WORD>(utc.month),  0, static_cast<WORD>(utc.day),
-                  static_cast<WORD>(utc.hour),   static_cast<WORD>(utc.minute), static_cast<WORD>(utc.second), 0};
+    SYSTEMTIME at{static_cast<WORD>(utc.year),
+                  static_cast<WORD>(utc.month),
+                  0,
+                  static_cast<WORD>(utc.day),
+                  static_cast<WORD>(utc.hour),
+                  static_cast<WORD>(utc.minute),
+                  static_cast<WORD>(utc.second),
+                  0};
     SYSTEMTIME local;
     if (!SystemTimeToTzSpecificLocalTime(nullptr, &at, &local)) {
         return utc;
@@ -144,8 +150,7 @@ void DrawScales(HDC dc, const GraphLayout& layout, const InfoHistory& history, U
 }
 
 bool OnTheGraph(const GraphFrame& frame, const HistoryBucket& bucket) {
-    return bucket.Start() + HISTORY_BUCKET_SECONDS > frame.now - HISTORY_SPAN_SECONDS &&
-           bucket.Start() <= frame.now;
+    return bucket.Start() + HISTORY_BUCKET_SECONDS > frame.now - HISTORY_SPAN_SECONDS && bucket.Start() <= frame.now;
 }
 
 void DrawBuckets(HDC dc, const GraphLayout& layout, HistoryGraph graph, const InfoHistory& history, UINT dpi) {
@@ -185,8 +190,9 @@ void DrawBuckets(HDC dc, const GraphLayout& layout, HistoryGraph graph, const In
 
 COLORREF PingColour(uint32_t ping, const InfoHistory& history) {
     int image = PingImage(ping, history.goodPing, history.mediumPing);
-    return image == IMAGE_PING_GOOD ? GOOD_PING_COLOUR : image == IMAGE_PING_MEDIUM ? MEDIUM_PING_COLOUR
-                                                                                     : BAD_PING_COLOUR;
+    return image == IMAGE_PING_GOOD     ? GOOD_PING_COLOUR
+           : image == IMAGE_PING_MEDIUM ? MEDIUM_PING_COLOUR
+                                        : BAD_PING_COLOUR;
 }
 
 void DrawHistoryGraph(HWND control, HDC dc, HistoryGraph graph, const InfoHistory& history) {

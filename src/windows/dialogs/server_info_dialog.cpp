@@ -116,8 +116,8 @@ void OnMouseMove(HWND dialog, POINT at) {
         GetWindowRect(graph, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
         if (PtInRect(&rect, at)) {
-            text = SampleUnder(graph, id == IDC_INFO_PING_GRAPH ? HistoryGraph::Ping : HistoryGraph::Players,
-                               *history, at.x - rect.left);
+            text = SampleUnder(graph, id == IDC_INFO_PING_GRAPH ? HistoryGraph::Ping : HistoryGraph::Players, *history,
+                               at.x - rect.left);
         }
     }
     SetDlgItemTextW(dialog, IDC_INFO_SAMPLE, text.c_str());
