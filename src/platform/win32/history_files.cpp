@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/history/history_file.h"
 #include "core/run/remembered_files.h"
 #include "core/settings/recent_servers.h"
@@ -21,7 +23,8 @@ std::wstring HistoryPath() {
     return folder.empty() ? folder : folder + AsWide(HISTORY_FILE_NAME);
 }
 
-// Reads at most one byte more than the largest history, so a larger file is known as one without reading it all.
+// Reads the file and one byte more, at most one byte more than the largest history: a larger file is known as one
+// without reading it all.
 bool ReadHistory(std::vector<unsigned char>& bytes) {
     std::wstring path = HistoryPath();
     KernelHandle handle(path.empty() ? nullptr
@@ -30,7 +33,11 @@ bool ReadHistory(std::vector<unsigned char>& bytes) {
     if (!handle) {
         return false;
     }
-    bytes.resize(HISTORY_FILE_MAX_BYTES + 1);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) {
+        size.QuadPart = 0;
+    }
+    bytes.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, HISTORY_FILE_MAX_BYTES)) + 1);
     size_t total = 0;
     DWORD read = 0;
     while (total < bytes.size() &&
