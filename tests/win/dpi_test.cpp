@@ -188,16 +188,40 @@ TEST_F(DpiTest, TheMainWindowAndItsDialogsFitAtTheDisplaysDpiWithImagesOfTheirSi
     SaveShot(configDialog, L"config");
     DestroyWindow(configDialog);
 
+    // A day of hourly samples: their points apart, each a square of 4 pixels at 96 DPI in the good ping's colour.
+    InfoHistory history{{}, 1796688000, 100, 200};
+    for (int hour = 12; hour >= 1; --hour) {
+        history.buckets.push_back(HistoryBucket{HistorySlotOf(history.now - hour * 3600), 2 * 50, 45, 55, 2,
+                                                static_cast<uint16_t>(hour), 16});
+    }
     ServerInfo info{u"192.0.2.7:27910",
                     {{u"hostname", u"A server with a rather long name"}, {u"mapname", u"q2dm1"}, {u"gamedir", u"ctf"}},
-                    {u"http://127.0.0.1"}};
+                    {u"http://127.0.0.1"},
+                    history};
     HWND infoDialog = CreateDialogParamW(App().hInstance, MAKEINTRESOURCEW(IDD_SERVER_INFO), App().hMainDlg,
                                          ServerInfoDlgProc, reinterpret_cast<LPARAM>(&info));
     ASSERT_NE(infoDialog, nullptr);
     ShowWindow(infoDialog, SW_SHOW);
+    // The pointer over the latest sample, found from the right: its text fits the line below the graphs.
+    RECT pingGraph = RectIn(infoDialog, GetDlgItem(infoDialog, IDC_INFO_PING_GRAPH));
+    std::wstring sample;
+    for (int x = pingGraph.right - 1; x > pingGraph.left && sample.empty(); --x) {
+        SendMessageW(infoDialog, WM_MOUSEMOVE, 0, MAKELPARAM(x, (pingGraph.top + pingGraph.bottom) / 2));
+        sample = WindowText(GetDlgItem(infoDialog, IDC_INFO_SAMPLE));
+    }
+    EXPECT_NE(sample.find(L"ping 45\u201355 ms (mean 50), 1/16 players"), std::wstring::npos) << dpi << " DPI";
     ExpectLaidOutCleanly(infoDialog, "server info dialog", dpi);
     HWND keys = GetDlgItem(infoDialog, IDC_INFO_LIST);
     EXPECT_EQ(SendMessageW(keys, LVM_GETCOLUMNWIDTH, 0, 0), ScaleToDpi(110, dpi));
+    RedrawWindow(infoDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT onScreen{};
+    GetWindowRect(GetDlgItem(infoDialog, IDC_INFO_PING_GRAPH), &onScreen);
+    int point = ScaleToDpi(4, dpi);
+    int drawn = 0;
+    PumpUntil(
+        [&] { return (drawn = CaptureWindow(infoDialog).Count(onScreen, GOOD_PING_COLOUR)) >= 12 * point * point; },
+        2000);
+    EXPECT_GE(drawn, 12 * point * point) << "twelve points of the DPI's size at " << dpi << " DPI";
     SaveShot(infoDialog, L"info");
     DestroyWindow(infoDialog);
 }

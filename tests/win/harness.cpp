@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/history/history_files.h"
 #include "core/run/remembered_files.h"
 #include "platform/win32/settings_key.h"
 #include "platform/win32/wide.h"
@@ -90,6 +91,8 @@ void DeleteSettings() {
     ForgetSettings(SETTINGS_KEY);
     // The remembered lists are stored state too: a run whose master fails must not find an earlier test's.
     ForgetRememberedLists();
+    // So is the servers' history, which every window keeps by default.
+    DeleteFileW(AsWide(ServerHistoryPath().c_str()));
 }
 
 void ForgetRememberedLists() {

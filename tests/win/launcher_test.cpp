@@ -702,6 +702,7 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
     int columnsFill[2] = {}; // key and value column widths less the list's client width, before and after
     bool savedPicture = false;
     bool pressedEsc = false;
+    std::wstring sampled;
     auto read = [](HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_INFO_LIST);
         return Shown{ListColumn(list, 0), ListColumn(list, 1), WindowText(GetDlgItem(dialog, IDC_INFO_SOURCES))};
@@ -720,6 +721,12 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
             return false; // the menu is still open, or the dialog not yet shown
         }
         opened = read(dialog);
+        // The reply is the server's history: the pointer over its point, from the graph's right, reads it.
+        RECT graph = ChildRect(dialog, IDC_INFO_PING_GRAPH);
+        for (int x = graph.right - 1; x > graph.left && sampled.empty(); --x) {
+            SendMessageW(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(x, (graph.top + graph.bottom) / 2));
+            sampled = WindowText(GetDlgItem(dialog, IDC_INFO_SAMPLE));
+        }
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         CreateDirectoryW(L"screenshots", nullptr);
         savedPicture = WriteBitmap(SettledCapture(dialog), L"screenshots\\server-info.bmp");
@@ -772,6 +779,8 @@ TEST_F(LauncherTest, ServerInfoShowsTheReplysPairsInOrderAndTheSourceAsTheyWereW
     EXPECT_EQ(opened.values, (std::vector<std::wstring>{L"q2dm1", L"Caf\u00e9", L"0", L"q2dm2", L""}));
     EXPECT_EQ(opened.sources, L"Master: http://127.0.0.1\r\nMaster: master.example.net:27901\r\nFavourite");
     EXPECT_TRUE(afterReplacing == opened) << "the dialog shows the copy it took";
+    ASSERT_GT(sampled.size(), 7u);
+    EXPECT_EQ(sampled.substr(5), L"  ping 50 ms, 1 player") << "no maxclients in the reply";
     EXPECT_TRUE(savedPicture);
 
     // The list grows with the dialog, the sources box widens and keeps below it, Close keeps to the corner.

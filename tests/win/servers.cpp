@@ -109,6 +109,7 @@ void FeedReply(int index, const std::string& reply, DWORD pingMs, bool deliver) 
 
 void DeliverFedReplies() {
     ListDeliveredReplies(App().servers, ListInputs(App()), fedReplies);
+    // As a run's report passes them on: what the window makes of every accepted reply.
     TakeServerAnswers(App(), AnsweredRecords(*App().session.shown.table, fedReplies), AnswerFrom::Run);
     fedReplies.clear();
     RepaintServerListWhenDue(App().servers);

@@ -13,6 +13,7 @@
 #include "core/settings/recent_store.h"
 #include "core/settings/settings_store.h"
 #include "resource.h"
+#include "windows/app/history_keeping.h"
 #include "windows/app/main_window_dpi.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/app/main_window_views.h"
@@ -80,6 +81,7 @@ BOOL OnDestroy(MainWindowState& app) {
     EndGameSearchForExit(session.gameSearch);
     SaveSettings(GatherSettings(app));
     EndTray(app.tray);
+    SaveHistoryAtEnd(session.history, session.config, *app.clock);
     EndUpdateRun(session.run);
     EndFilterDownload(session.filterDownload);
     StopWatching(app.watching);
@@ -362,6 +364,7 @@ void InitMainWindow(MainWindowState& app) {
     }
     ApplySettings(app, settings);
     app.session.lists.recent = LoadRecentServers();
+    StartHistory(app.session.history, app.session.config, *app.clock);
 
     SetWindowTextW(app.hMainDlg, L"Skerrow");
     AddAboutItem(app.hMainDlg);

@@ -13,6 +13,7 @@
 #include "windows/app/run_controller.h"
 #include "windows/app/server_menu.h"
 #include "windows/app/watching.h"
+#include "windows/dialogs/server_info_dialog.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/launch/game_search.h"
 #include "windows/views/list_item.h"
@@ -73,8 +74,12 @@ INT_PTR OnServerListNotify(MainWindowState& app, NMHDR* header) {
         std::u16string name = record->hostname;
         const SlotWait& slot = app.watching.slot;
         bool waitingHere = slot.waiting && slot.addr == addr && slot.port == port;
-        ServerMenuChange change =
-            ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app), waitingHere);
+        const Session& session = app.session;
+        InfoHistory history =
+            InfoHistoryOf(*record, session.config.keepHistory ? &session.history.keeper.Histories() : nullptr,
+                          app.clock->UnixSeconds(), session.config);
+        ServerMenuChange change = ShowServerMenu(servers.list, click.ptAction, *record, shown, JoinHostOf(app),
+                                                 std::move(history), waitingHere);
         if (change.watch) {
             ToggleWatched(app, addr, port); // saved at once, as the favourites are
             OnServerListsChanged(app);

@@ -9,11 +9,12 @@
 #include "windows/support/clipboard.h"
 
 ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
-                                JoinHost join, bool waitingHere) {
+                                JoinHost join, InfoHistory history, bool waitingHere) {
     // The menu lets messages through: replies may re-sort the rows and a new run may replace the table while it is
     // open, so the server is read now, its info copied whole.
     ServerMenuChange change;
     ServerInfo info = ServerInfoOf(record, shown, join.lists);
+    info.history = std::move(history);
     uint32_t addr = record.addr;
     uint16_t port = record.port;
     ServerLists& lists = join.lists;

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "windows/dialogs/history_graphs.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/state/shown_table.h"
 
@@ -31,8 +32,9 @@ struct ServerMenuChange {
 };
 
 // NM_RCLICK on the server list, at the clicked point of its row, which shows `record` of `shown`: the menu, then its
-// command carried out (a join with `join`, which lists the favourites and the history too). Of the two favourites
-// commands, the one that does not apply to the server is greyed. "Watch This Server" is checked on a watched server;
-// "Join When a Slot Frees" is offered on a full server, and checked on the one a join waits for (`waitingHere`).
+// command carried out (a join with `join`, which lists the favourites and the history too; the server info with the
+// server's last day, `history`). Of the two favourites commands, the one that does not apply to the server is greyed.
+// "Watch This Server" is checked on a watched server; "Join When a Slot Frees" is offered on a full server, and
+// checked on the one a join waits for (`waitingHere`).
 ServerMenuChange ShowServerMenu(HWND list, POINT clicked, const ServerRecord& record, const ShownTable& shown,
-                                JoinHost join, bool waitingHere);
+                                JoinHost join, InfoHistory history, bool waitingHere);

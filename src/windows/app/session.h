@@ -11,6 +11,7 @@
 #include "core/run/run_events.h"
 #include "core/run/run_handle.h"
 #include "core/settings/configuration.h"
+#include "windows/app/history_keeping.h"
 #include "windows/state/server_lists.h"
 #include "windows/state/shown_table.h"
 
@@ -47,4 +48,6 @@ struct Session {
     std::shared_ptr<GameSearch> gameSearch;
     // Who lists the networks a run searches the LAN on.
     LocalNetworkLister localNetworks;
+    // Each server's ping and players over the last day, and its file.
+    HistoryKeeping history;
 };

@@ -14,6 +14,7 @@
 #include "core/watch/buddy_alert_text.h"
 #include "platform/win32/wide.h"
 #include "windows/app/busy_controls.h"
+#include "windows/app/history_keeping.h"
 #include "windows/app/main_window_settings.h"
 #include "windows/launch/game_launcher.h"
 #include "windows/state/app_messages.h"
@@ -176,7 +177,8 @@ std::vector<const ServerRecord*> AnsweredRecords(const ServerTable& table, const
 }
 
 void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecord*>& answered, AnswerFrom from) {
-    (void)from; // a watched server's reply counts as a run's does
+    (void)from; // a watched server's reply counts as a run's does, for the history and the buddies alike
+    KeepSamples(app.session.history, app.session.config, *app.clock, answered);
     AlertNewBuddies(app, answered);
     WatchingState& watching = app.watching;
     for (const ServerRecord* record : answered) {
@@ -203,6 +205,15 @@ void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecor
 }
 
 bool DoTimedWork(MainWindowState& app) {
+    Session& session = app.session;
+    SaveHistoryWhenDue(session.history, session.config, *app.clock);
+    // A run's texts would cover the note at once: it waits for the run's end.
+    if (!session.run.running) {
+        std::wstring note = TakeHistoryNote(session.history);
+        if (!note.empty()) {
+            SetStatus(app.status, note.c_str());
+        }
+    }
     uint64_t now = app.clock->MonotonicMs();
     AskDueServers(app, now);
     uint64_t wait = std::clamp(app.watching.schedule.MsUntilDue(now), LEAST_TICK_MS, MOST_TICK_MS);
