@@ -7,6 +7,7 @@ import os
 import statistics
 
 import first_start
+import watch_rows
 from report_lines import delays, error_stats, fields, logged_runs, percentile, qstat_pings, read_lines, stats_text
 
 
@@ -282,6 +283,10 @@ def main():
             "repaints the whole list."
         )
 
+    watch, watch_notes, watch_raw = watch_rows.rows(a.work)
+    rows += watch
+    notes += watch_notes
+
     # The machine is a virtual one on a shared host: the time the host gave to others while it was busy (steal)
     # slows everything down, and unevenly.
     if cpu:
@@ -327,6 +332,8 @@ def main():
             out.write("search " + " ".join(f"{key}={value}" for key, value in k.items()) + "\n")
         for q in qstat.values():
             out.write("qstat " + " ".join(f"{k}={v}" for k, v in q.items()) + "\n")
+        for kind, line in watch_raw:
+            out.write(kind + " " + " ".join(f"{k}={v}" for k, v in line.items()) + "\n")
         out.write("```\n\nRun 0 of each label is the start-up run (cold); the table uses the runs after it. Labels "
                   "ending in `-plain` ran without the probe; `-engine`, the engine natively.\n")
 

@@ -1,6 +1,6 @@
 // Times update runs of the real main window, in-process, against whatever the simulator serves, and prints one
 // machine-readable line per fact for scripts/bench: how long each run takes, how long the user interface thread goes
-// without answering, the pings the records keep, and the process's peak memory.
+// without answering (bench/ui_probe.h), the pings the records keep, and the process's peak memory.
 //
 // skerrow_bench --label NAME --pps N [--runs K] [--pings] [--plain] [--masters ENTRY]
 //   Opens the window on a first start with "Packets Per Second" = N (0: none stored, the build's own first-start
@@ -14,7 +14,6 @@
 // how long each answer takes is how long the user interface thread was busy, and the texts it reads mark the run.
 #include <windows.h>
 #include <commctrl.h>
-#include <mmsystem.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "core/text/address.h"
+#include "ui_probe.h"
 #include "platform/win32/settings_key.h"
 #include "resource.h"
 #include "windows/app/main_window.h"
@@ -35,37 +35,31 @@ namespace {
 
 constexpr DWORD RUN_TIMEOUT_MS = 15 * 60 * 1000;
 constexpr DWORD FILTERS_TIMEOUT_MS = 10000;
-constexpr DWORD PROBE_GAP_MS = 2;
 // Between runs, as a user looks at the list before clicking again: the last run's paint and timers are done.
 constexpr DWORD SETTLE_MS = 500;
-constexpr size_t STATUS_TEXT_SIZE = 1024;
-
-LARGE_INTEGER frequency;
-
-double NowMs() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 bool IsClosingLine(const wchar_t* text) {
     return wcsncmp(text, L"Completed.", 10) == 0 || wcsncmp(text, L"Aborted.", 8) == 0;
 }
 
-// The probe. Written by the probe thread while `probing` is set; read by the main thread once it has stopped it.
-struct ProbeState {
-    volatile LONG probing;
-    volatile LONG quit;
-    HANDLE idle; // set by the probe while it is not probing
-    std::vector<double> samples;
-    double worst;      // the longest answer so far
-    double worstStart; // when it was asked
-    bool sawRunText;   // a text other than a closing line was read, so the next closing line is this run's
-    double closing;    // when this run's "Completed. ..." or "Aborted. ..." was first read
+// What the probe's texts say of the run. Written on the probe's thread while it probes; read by the main thread once
+// it has stopped it.
+struct RunTexts {
+    bool sawRunText; // a text other than a closing line was read, so the next closing line is this run's
+    double closing;  // when this run's "Completed. ..." or "Aborted. ..." was first read
     wchar_t closingText[256];
-    HWND statusBar; // set once the window exists, before the first timed run
 };
-ProbeState probe;
+RunTexts runTexts;
+
+void NoteStatusLine(const wchar_t* text) {
+    if (!IsClosingLine(text)) {
+        runTexts.sawRunText = true;
+    } else if (runTexts.sawRunText && runTexts.closing == 0) {
+        runTexts.closing = NowMs();
+        wcsncpy(runTexts.closingText, text, 255);
+        runTexts.closingText[255] = 0;
+    }
+}
 
 // The main window under test, and its state.
 HWND mainWindow = nullptr;
@@ -73,100 +67,13 @@ MainWindowState& State() {
     return *MainWindowStateOf(mainWindow);
 }
 
-void ReadStatusLine(wchar_t (&text)[STATUS_TEXT_SIZE]) {
-    text[0] = 0;
-    HWND statusBar = reinterpret_cast<HWND>(
-        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), nullptr, nullptr));
-    auto length = static_cast<size_t>(LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, 0, 0)));
-    if (length < STATUS_TEXT_SIZE) {
-        SendMessageW(statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    }
-}
-
-void NoteStatusLine(const wchar_t* text) {
-    if (!IsClosingLine(text)) {
-        probe.sawRunText = true;
-    } else if (probe.sawRunText && probe.closing == 0) {
-        probe.closing = NowMs();
-        wcsncpy(probe.closingText, text, 255);
-        probe.closingText[255] = 0;
-    }
-}
-
-DWORD WINAPI ProbeThread(LPVOID) {
-    timeBeginPeriod(1);
-    wchar_t text[STATUS_TEXT_SIZE];
-    while (!probe.quit) {
-        if (!probe.probing) {
-            SetEvent(probe.idle);
-            Sleep(1);
-            continue;
-        }
-        ResetEvent(probe.idle);
-        double start = NowMs();
-        ReadStatusLine(text);
-        double took = NowMs() - start;
-        probe.samples.push_back(took);
-        if (took > probe.worst) {
-            probe.worst = took;
-            probe.worstStart = start;
-        }
-        NoteStatusLine(text);
-        Sleep(PROBE_GAP_MS);
-    }
-    timeEndPeriod(1);
-    return 0;
-}
-
-void StartProbe() {
-    WaitForSingleObject(probe.idle, INFINITE);
-    probe.samples.clear();
-    probe.worst = probe.worstStart = probe.closing = 0;
-    probe.sawRunText = false;
-    probe.closingText[0] = 0;
-    InterlockedExchange(&probe.probing, 1);
-}
-
-// The program's own message loop, with a deadline; returns once the condition holds.
 template <typename Condition> bool PumpUntil(Condition condition, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                continue;
-            }
-            if (!IsWindow(mainWindow) || !IsDialogMessageW(mainWindow, &message)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-        }
-        if (condition()) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
+    return PumpWindowUntil(mainWindow, condition, timeoutMs);
 }
 
-std::vector<double> StopProbe() {
-    InterlockedExchange(&probe.probing, 0);
-    // The probe may be waiting for this thread's answer: keep serving messages until it is idle.
-    while (MsgWaitForMultipleObjects(1, &probe.idle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        PumpUntil([] { return true; }, 0);
-    }
-    return probe.samples;
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    size_t index = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
+void StartRunProbe() {
+    runTexts = RunTexts{};
+    StartProbe();
 }
 
 struct Options {
@@ -255,7 +162,7 @@ CpuTimes ReadCpuTimes() {
 bool TimeRun(const Options& options, int index, bool withProbe, double since = 0) {
     CpuTimes cpuStart = ReadCpuTimes();
     if (withProbe) {
-        StartProbe();
+        StartRunProbe();
     }
     double clicked = index > 0 ? NowMs() : since;
     if (index > 0) {
@@ -280,8 +187,9 @@ bool TimeRun(const Options& options, int index, bool withProbe, double since = 0
     if (withProbe) {
         printf(" closing_ms=%.3f stall_max_ms=%.3f stall_max_at_ms=%.0f stall_p99_ms=%.3f stall_median_ms=%.3f "
                "probes=%zu closing=\"%ls\"",
-               probe.closing > 0 ? probe.closing - clicked : -1.0, Percentile(stalls, 1.0), probe.worstStart - clicked,
-               Percentile(stalls, 0.99), Percentile(stalls, 0.5), stalls.size(), probe.closingText);
+               runTexts.closing > 0 ? runTexts.closing - clicked : -1.0, Percentile(stalls, 1.0),
+               ProbeWorstStart() - clicked, Percentile(stalls, 0.99), Percentile(stalls, 0.5), stalls.size(),
+               runTexts.closingText);
     }
     printf(" ui_cpu_ms=%.0f process_cpu_ms=%.0f\n", cpu.thread - cpuStart.thread, cpu.process - cpuStart.process);
     fflush(stdout);
@@ -305,13 +213,13 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         return 64;
     }
-    QueryPerformanceFrequency(&frequency);
     InitApplication();
     WriteFirstStartSettings(options);
     PrintMemory(options.label.c_str(), "before-window");
 
-    probe.idle = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    HANDLE probeThread = options.plain ? nullptr : CreateThread(nullptr, 0, ProbeThread, nullptr, 0, nullptr);
+    if (!options.plain) {
+        CreateProbe(NoteStatusLine);
+    }
 
     // Run 0 is the start-up run, which the window starts itself beside the filter download: reported, but not used
     // for the results. Nothing watches the window's messages: the downloaded filter text shows the download's end.
@@ -321,7 +229,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "skerrow_bench: the main window could not be created\n");
         return 1;
     }
-    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&probe.statusBar), State().status.bar);
+    ProbeStatusBar(State().status.bar);
     if (!TimeRun(options, 0, false, created)) {
         return 1;
     }
@@ -338,10 +246,7 @@ int main(int argc, char** argv) {
     }
     PrintMemory(options.label.c_str(), "end");
 
-    if (probeThread) {
-        InterlockedExchange(&probe.quit, 1);
-        WaitForSingleObject(probeThread, INFINITE);
-    }
+    EndProbe();
     DestroyWindow(mainWindow);
     RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
     return 0;
