@@ -124,6 +124,20 @@ TEST(ServerHistory, TheServersHeardFromLeastRecentlyMakeRoom) {
     EXPECT_EQ(histories.BucketCount(), 8u);
     EXPECT_EQ(histories.Find(4, 27910)->buckets.front().Start(), DAY_START + 2 * 300);
 
+    // More servers answering every refresh than the limit holds a day of: each keeps its latest stretches, none
+    // starts again from nothing.
+    ServerHistories crowded(HistoryLimits{3, 9});
+    for (int stretch = 0; stretch < 12; ++stretch) {
+        for (uint32_t addr : {1u, 2u, 3u}) {
+            crowded.Add(addr, 27910, At(DAY_START + stretch * 300 + addr, 50));
+        }
+    }
+    for (uint32_t addr : {1u, 2u, 3u}) {
+        ASSERT_NE(crowded.Find(addr, 27910), nullptr);
+        EXPECT_EQ(crowded.Find(addr, 27910)->buckets.size(), 3u) << addr;
+        EXPECT_EQ(crowded.Find(addr, 27910)->buckets.back().Start(), DAY_START + 11 * 300);
+    }
+
     // Restored servers come after those kept, once each, within the limits.
     ServerHistory restored{5, 27910, DAY_START, {HistoryBucket{HistorySlotOf(DAY_START), 50, 50, 50, 1, 0, 8}}};
     EXPECT_FALSE(histories.Restore(restored)) << "no bucket left for it";

@@ -69,12 +69,16 @@ void ServerHistories::Add(uint32_t addr, uint16_t port, const HistorySample& sam
             --buckets_;
         }
     }
+    // Over the buckets' limit the server heard from least recently gives up its oldest bucket, and goes with its last:
+    // servers long unheard go first, and when every server answers every refresh (more of them than the limit holds
+    // a day of), all keep the same stretch of their last hours instead of taking turns to start again from nothing.
     while (buckets_ > limits_.maxBuckets) {
-        if (servers_.size() > 1) {
-            DropLeastRecent();
-        } else {
-            buckets.erase(buckets.begin());
+        ServerHistory& last = servers_.size() > 1 ? servers_.back() : server;
+        if (last.buckets.size() > 1 || &last == &server) {
+            last.buckets.erase(last.buckets.begin());
             --buckets_;
+        } else {
+            DropLeastRecent();
         }
     }
     ++changes_;
