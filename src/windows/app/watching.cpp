@@ -206,9 +206,10 @@ void TakeServerAnswers(MainWindowState& app, const std::vector<const ServerRecor
 
 bool DoTimedWork(MainWindowState& app) {
     Session& session = app.session;
-    SaveHistoryWhenDue(session.history, session.config, *app.clock);
-    // A run's texts would cover the note at once: it waits for the run's end.
+    // Neither a save (its copy of the servers is made on this thread) nor the note comes during a run: the run's
+    // replies have the machine, and its texts would cover the note at once.
     if (!session.run.running) {
+        SaveHistoryWhenDue(session.history, session.config, *app.clock);
         std::wstring note = TakeHistoryNote(session.history);
         if (!note.empty()) {
             SetStatus(app.status, note.c_str());
