@@ -33,7 +33,7 @@ engine 0.18-0.19 s (floor 0.158 s: 150 ms and 7.7 ms to send 3,000 queries), p95
 Wine 0.48-0.53 s with p95 1 ms, beside qstat's 10.99 s. Growing one query per reply gave 0.265 s natively, two
 0.22 s; starting the window at 1,024 or 4,096 gave 0.19-0.21 s with p95 8-9 ms.
 
-The 4,000-server unpaced burst's ping error rose with that window from p95 2 ms to 6-8 ms: all 4,000 queries now go
+The 4,000-server unpaced burst's ping error rose with that window from p95 2 ms to 5-8 ms: all 4,000 queries now go
 out within milliseconds, and their replies wait in the socket while the receiver shares the two cores with the
 sender, Wine's server and the window. A first start is paced (1,000 a second) and keeps p95 1-2 ms on the realistic
 list; the unpaced rate is a user's choice.
