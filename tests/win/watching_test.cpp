@@ -263,6 +263,16 @@ TEST_F(WatchingTest, TheProgramsOwnRunComesAtItsIntervalWhenNothingHoldsItAndKee
     Pass(4 * 60000);
     EXPECT_TRUE(App().session.run.running);
     ASSERT_TRUE(WaitForIdle());
+
+    // One that lists nothing (the master fails, nothing remembered) leaves the table shown, as the user's would.
+    ForgetRememberedLists();
+    ASSERT_EQ(SimLoad("[master]\nstatus = 404\n"), "OK");
+    const ServerTable* shownNow = App().session.shown.table.get();
+    Pass(5 * 60000);
+    ASSERT_TRUE(App().session.run.running);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(App().session.shown.table.get(), shownNow);
+    EXPECT_EQ(ListRowCount(App().servers.list), 60);
 }
 
 } // namespace

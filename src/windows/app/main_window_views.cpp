@@ -296,12 +296,16 @@ ReportTaken TakeRunReport(MainWindowState& app) {
     }
     if (runTable) {
         TakeServerAnswers(app, AnsweredRecords(*runTable, replies), AnswerFrom::Run);
+        if (!app.hMainDlg) {
+            return ReportTaken::Nothing; // a join that waited for a slot has begun, and the window is gone
+        }
     }
     RepaintServerListWhenDue(app.servers);
     for (const StatusText& text : RunStatus(run.masters).Texts(report, runTable)) {
         ShowRunStatus(app.status, text);
     }
-    if (report.end && run.quiet && !report.end->aborted) {
+    // Only a run that listed servers replaces the table shown, as the user's own leaves it when nothing was listed.
+    if (report.end && run.quiet && run.waitingTable && report.end->queried && !report.end->aborted) {
         ShowWaitingTable(app);
     }
     if (report.end) {
