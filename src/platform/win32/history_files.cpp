@@ -2,51 +2,23 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "core/history/history_file.h"
 #include "core/run/remembered_files.h"
 #include "core/settings/recent_servers.h"
 #include "core/text/format.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win_holders.h"
+#include "platform/win32/whole_file.h"
 
 namespace {
-
-// CreateFileW fails with INVALID_HANDLE_VALUE, not null: held as null then.
-HANDLE OpenedOrNull(HANDLE file) {
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
-}
 
 std::wstring HistoryPath() {
     std::wstring folder = AsWide(RememberedListFolder().c_str());
     return folder.empty() ? folder : folder + AsWide(HISTORY_FILE_NAME);
 }
 
-// Reads the file and one byte more, at most one byte more than the largest history: a larger file is known as one
-// without reading it all.
+// At most one byte more than the largest history: a larger file is known as one without reading it all.
 bool ReadHistory(std::vector<unsigned char>& bytes) {
-    std::wstring path = HistoryPath();
-    KernelHandle handle(path.empty() ? nullptr
-                                     : OpenedOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
-    if (!handle) {
-        return false;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) {
-        size.QuadPart = 0;
-    }
-    bytes.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, HISTORY_FILE_MAX_BYTES)) + 1);
-    size_t total = 0;
-    DWORD read = 0;
-    while (total < bytes.size() &&
-           ReadFile(handle.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &read, nullptr) &&
-           read > 0) {
-        total += read;
-    }
-    bytes.resize(total);
-    return true;
+    return ReadWholeFile(HistoryPath(), HISTORY_FILE_MAX_BYTES, bytes);
 }
 
 bool WriteHistory(const std::vector<unsigned char>& bytes) {
@@ -55,21 +27,7 @@ bool WriteHistory(const std::vector<unsigned char>& bytes) {
         return false;
     }
     CreateDirectoryW(AsWide(RememberedListFolder().c_str()), nullptr);
-    // One temporary name per process, so two programs that save at once never write into each other's file.
-    std::wstring temporary = fmt::format(L"{}.{}.tmp", path, GetCurrentProcessId());
-    bool written = false;
-    {
-        KernelHandle handle(OpenedOrNull(
-            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
-        DWORD done = 0;
-        written = handle && WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-                  done == bytes.size() && FlushFileBuffers(handle.get());
-    }
-    if (!written || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str()); // the old file stays as it was
-        return false;
-    }
-    return true;
+    return ReplaceFileWhole(path, bytes);
 }
 
 std::u16string SetHistoryAside(int64_t now) {

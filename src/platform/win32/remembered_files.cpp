@@ -7,7 +7,7 @@
 
 #include "core/settings/remembered_list.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win_holders.h"
+#include "platform/win32/whole_file.h"
 
 namespace {
 
@@ -20,11 +20,6 @@ std::wstring ListFolder() {
     return std::wstring(folder) + L"\\Skerrow\\";
 }
 
-// CreateFileW fails with INVALID_HANDLE_VALUE, not null: held as null then.
-HANDLE OpenedOrNull(HANDLE file) {
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
-}
-
 // The list's file in `folder`; empty when the system names no folder.
 std::wstring FilePath(const std::wstring& folder, const std::u16string& modDir) {
     if (folder.empty()) {
@@ -34,25 +29,9 @@ std::wstring FilePath(const std::wstring& folder, const std::u16string& modDir) 
     return folder + AsWide(name.c_str());
 }
 
-// Reads at most one byte more than any remembered list, so a larger file is known as one without reading it all.
+// At most one byte more than any remembered list: a larger file is known as one without reading it all.
 bool Recall(const std::u16string& modDir, std::vector<unsigned char>& file) {
-    std::wstring path = FilePath(ListFolder(), modDir);
-    KernelHandle handle(path.empty() ? nullptr
-                                     : OpenedOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
-    if (!handle) {
-        return false;
-    }
-    file.resize(MAX_REMEMBERED_FILE_BYTES + 1);
-    size_t total = 0;
-    DWORD read = 0;
-    while (total < file.size() &&
-           ReadFile(handle.get(), file.data() + total, static_cast<DWORD>(file.size() - total), &read, nullptr) &&
-           read > 0) {
-        total += read;
-    }
-    file.resize(total);
-    return true;
+    return ReadWholeFile(FilePath(ListFolder(), modDir), MAX_REMEMBERED_FILE_BYTES, file);
 }
 
 void Remember(const std::u16string& modDir, const std::vector<unsigned char>& file) {
@@ -62,19 +41,7 @@ void Remember(const std::u16string& modDir, const std::vector<unsigned char>& fi
         return;
     }
     CreateDirectoryW(folder.c_str(), nullptr);
-    // One temporary name per process, so two programs that end runs at once never write into each other's file.
-    std::wstring temporary = fmt::format(L"{}.{}.tmp", path, GetCurrentProcessId());
-    bool written = false;
-    {
-        KernelHandle handle(OpenedOrNull(
-            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
-        DWORD done = 0;
-        written = handle && WriteFile(handle.get(), file.data(), static_cast<DWORD>(file.size()), &done, nullptr) &&
-                  done == file.size() && FlushFileBuffers(handle.get());
-    }
-    if (!written || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str()); // the old list stays as it was
-    }
+    ReplaceFileWhole(path, file); // when it fails, the old list stays as it was
 }
 
 } // namespace

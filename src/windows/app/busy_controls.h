@@ -6,4 +6,7 @@
 
 #include <windows.h>
 
-void ShowBusy(HWND dialog, bool updating, bool aborting, bool searchingGame);
+#include "windows/app/session.h"
+
+// As the session's run and game search stand now.
+void ShowBusy(HWND dialog, const Session& session);

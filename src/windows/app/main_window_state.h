@@ -18,6 +18,7 @@
 #include "core/worker/program_clock.h"
 #include "platform/win32/win_holders.h"
 #include "windows/app/session.h"
+#include "windows/launch/game_launcher.h"
 #include "windows/app/tray.h"
 #include "windows/state/finding.h"
 #include "windows/state/watching_state.h"
@@ -62,6 +63,12 @@ struct MainWindowState {
 // The state the main dialog keeps (as a std::shared_ptr<MainWindowState> on the heap, in its DWLP_USER): null before
 // WM_INITDIALOG and after the dialog's end.
 MainWindowState* MainWindowStateOf(HWND mainDialog);
+
+// What a join works with: the window, the configuration and the user's lists, the status line, the game search.
+inline JoinHost JoinHostOf(MainWindowState& app) {
+    Session& session = app.session;
+    return JoinHost{app.hMainDlg, session.config, session.lists, app.status, session.gameSearch};
+}
 
 // What the server list's rows and cells are made from, as the state holds it now.
 inline ServerListInputs ListInputs(MainWindowState& app) {

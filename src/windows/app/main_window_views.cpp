@@ -32,13 +32,7 @@ StatusCounts CountsOf(const MainWindowState& app) {
 }
 
 void ShowBusyState(MainWindowState& app) {
-    const RunState& run = app.session.run;
-    ShowBusy(app.hMainDlg, run.running, run.aborting, app.session.gameSearch != nullptr);
-}
-
-JoinHost JoinHostOf(MainWindowState& app) {
-    Session& session = app.session;
-    return JoinHost{app.hMainDlg, session.config, session.lists, app.status, session.gameSearch};
+    ShowBusy(app.hMainDlg, app.session);
 }
 
 // Messages whose sender reads a result: it goes back through DWLP_MSGRESULT.
@@ -288,7 +282,7 @@ ReportTaken TakeRunReport(MainWindowState& app) {
     if (run.quiet && runTable) {
         // Taken over now, listed at the run's end.
         for (int32_t index : replies) {
-            run.waitingTable->operator[](static_cast<size_t>(index)).delivered = 1;
+            (*run.waitingTable)[static_cast<size_t>(index)].delivered = 1;
         }
         run.waitingAnswers.insert(run.waitingAnswers.end(), replies.begin(), replies.end());
     } else {

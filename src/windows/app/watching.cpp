@@ -142,11 +142,9 @@ void AskDueServers(MainWindowState& app, uint64_t now) {
 }
 
 void JoinAsADoubleClickDoes(MainWindowState& app, uint32_t addr, uint16_t port) {
-    Session& session = app.session;
-    JoinServer(JoinHost{app.hMainDlg, session.config, session.lists, app.status, session.gameSearch}, addr, port);
+    JoinServer(JoinHostOf(app), addr, port);
     if (IsWindow(app.hMainDlg)) {
-        // The search for the game may have begun.
-        ShowBusy(app.hMainDlg, session.run.running, session.run.aborting, session.gameSearch != nullptr);
+        ShowBusy(app.hMainDlg, app.session); // the search for the game may have begun
     }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win_holders.h"
 #include "windows/support/display_dpi.h"
+#include "windows/support/local_time.h"
 
 namespace {
 
@@ -80,27 +81,10 @@ GraphLayout LayoutOf(HWND control, HDC dc, HistoryGraph graph, const InfoHistory
     return layout;
 }
 
-CivilTime LocalTimeOf(int64_t seconds) {
-    CivilTime utc = CivilFromSeconds(seconds);
-    SYSTEMTIME at{static_cast<WORD>(utc.year),
-                  static_cast<WORD>(utc.month),
-                  0,
-                  static_cast<WORD>(utc.day),
-                  static_cast<WORD>(utc.hour),
-                  static_cast<WORD>(utc.minute),
-                  static_cast<WORD>(utc.second),
-                  0};
-    SYSTEMTIME local;
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &at, &local)) {
-        return utc;
-    }
-    return CivilTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-}
-
 // Local time less UTC at `seconds`.
 int64_t LocalOffset(int64_t seconds) {
     int64_t local = seconds;
-    return SecondsFromCivil(LocalTimeOf(seconds), &local) ? local - seconds : 0;
+    return SecondsFromCivil(LocalCivilTime(seconds), &local) ? local - seconds : 0;
 }
 
 void DrawText(HDC dc, const std::wstring& text, int x, int y, UINT align) {
@@ -137,7 +121,7 @@ void DrawScales(HDC dc, const GraphLayout& layout, const InfoHistory& history, U
     for (int64_t tick : HourTicks(layout.frame, LocalOffset(history.now), HOUR_TICK_STEP)) {
         int x = plot.left + GraphX(layout.frame, tick);
         Line(dc, grid, 1, {x, plot.top}, {x, plot.bottom + ScaleToDpi(2, dpi)});
-        std::wstring label = AsWide(HourLabel(LocalTimeOf(tick)).c_str());
+        std::wstring label = AsWide(HourLabel(LocalCivilTime(tick)).c_str());
         int half = TextWidth(dc, label) / 2;
         if (x - half > lastLabelRight) {
             DrawText(dc, label, x, plot.bottom + ScaleToDpi(2, dpi), TA_CENTER | TA_TOP);
@@ -227,5 +211,5 @@ std::wstring SampleUnder(HWND control, HistoryGraph graph, const InfoHistory& hi
         return std::wstring();
     }
     const HistoryBucket& bucket = history.buckets[static_cast<size_t>(found)];
-    return AsWide(HistorySampleText(LocalTimeOf(bucket.Start()), bucket).c_str());
+    return AsWide(HistorySampleText(LocalCivilTime(bucket.Start()), bucket).c_str());
 }

@@ -12,6 +12,7 @@
 #include "platform/win32/wide.h"
 #include "resource.h"
 #include "windows/dialogs/text_table.h"
+#include "windows/support/local_time.h"
 #include "windows/views/sizer.h"
 
 namespace {
@@ -22,20 +23,7 @@ void AddLastJoined(const ServerLists& lists, const ServerRecord& record, std::ve
     if (!recent) {
         return;
     }
-    CivilTime utc = CivilFromSeconds(recent->joinedAt);
-    SYSTEMTIME joined{static_cast<WORD>(utc.year),
-                      static_cast<WORD>(utc.month),
-                      0,
-                      static_cast<WORD>(utc.day),
-                      static_cast<WORD>(utc.hour),
-                      static_cast<WORD>(utc.minute),
-                      static_cast<WORD>(utc.second),
-                      0};
-    SYSTEMTIME local;
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &joined, &local)) {
-        local = joined;
-    }
-    lines.push_back(LastJoinedText({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond}));
+    lines.push_back(LastJoinedText(LocalCivilTime(recent->joinedAt)));
 }
 
 constexpr const wchar_t* HISTORY_PROPERTY = L"Skerrow.InfoHistory";
